@@ -1,0 +1,56 @@
+# Windows (MinGW-w64 cross build): Quillfen.asi, the substitute
+# ScriptHookRDR2.dll and quillfen-sim.exe that loads both.
+enable_language(RC)
+
+# Runtime linked statically: the player copies one file, which needs only
+# Windows system DLLs and ScriptHookRDR2.dll.
+set(static_runtime -static -static-libgcc -static-libstdc++)
+
+# Import library for the host, generated from the .def file that binds our
+# plain names to the host's decorated exports.
+find_program(DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
+set(host_import_lib ${CMAKE_CURRENT_BINARY_DIR}/libScriptHookRDR2.a)
+add_custom_command(
+  OUTPUT ${host_import_lib}
+  COMMAND ${DLLTOOL} -d ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def -l ${host_import_lib}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def
+  COMMENT "Import library for ScriptHookRDR2.dll")
+add_custom_target(host_import_library DEPENDS ${host_import_lib})
+
+add_library(Quillfen MODULE
+  ${plugin_portable_sources}
+  src/platform/platform_win32.cpp
+  src/entry_win32.cpp
+  scripthook/host_imports_win32.cpp
+  src/version.rc)
+set_target_properties(Quillfen PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME Quillfen)
+target_include_directories(Quillfen PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+set_source_files_properties(src/version.rc PROPERTIES COMPILE_DEFINITIONS
+  "QF_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};QF_VERSION_MINOR=${PROJECT_VERSION_MINOR};QF_VERSION_PATCH=${PROJECT_VERSION_PATCH};QF_VERSION_TEXT=\"${PROJECT_VERSION}\"")
+add_dependencies(Quillfen host_import_library)
+target_link_libraries(Quillfen PRIVATE ${host_import_lib} ${static_runtime})
+target_link_options(Quillfen PRIVATE -Wl,--no-undefined)
+quillfen_warnings(Quillfen)
+
+# The substitute host: the real host's exports (by .def) over the simulated game.
+add_library(ScriptHookRDR2 SHARED
+  sim/native_signatures.cpp sim/game.cpp sim/host.cpp sim/trace.cpp sim/scenario.cpp sim/fiber_win32.cpp
+  sim/host_dll_win32.cpp src/json5_reader.cpp src/allocators.cpp
+  sim/ScriptHookRDR2.def)
+set_target_properties(ScriptHookRDR2 PROPERTIES PREFIX "" OUTPUT_NAME ScriptHookRDR2)
+target_include_directories(ScriptHookRDR2 PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(ScriptHookRDR2 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_libraries(ScriptHookRDR2 PRIVATE ${static_runtime})
+quillfen_warnings(ScriptHookRDR2)
+
+add_executable(quillfen-sim sim/main_win32.cpp)
+target_include_directories(quillfen-sim PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(quillfen-sim PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_libraries(quillfen-sim PRIVATE ${static_runtime})
+quillfen_warnings(quillfen-sim)
+
+# Holds a file open without sharing, for the end-to-end tests.
+add_executable(quillfen-hold-file sim/hold_file_win32.cpp)
+target_link_libraries(quillfen-hold-file PRIVATE ${static_runtime})
+quillfen_warnings(quillfen-hold-file)

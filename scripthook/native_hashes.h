@@ -1,0 +1,69 @@
+// The game natives the plug-in calls, by hash. Call sites use these names,
+// never raw numbers.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr std::uint64_t NATIVE_BLIP_ADD_MODIFIER = 0x662D364ABF16DE2F;
+inline constexpr std::uint64_t NATIVE_BLIP_EXISTS = 0xCD82FA174080B3B1;
+inline constexpr std::uint64_t NATIVE_BLIP_PRE_REMOVE = 0x01B928CA2E198B01;
+inline constexpr std::uint64_t NATIVE_CONTROL_JUST_PRESSED = 0x580417101DDB492F;
+inline constexpr std::uint64_t NATIVE_CONTROL_VALUE = 0xD95E79E8686D2C27;
+inline constexpr std::uint64_t NATIVE_CREATE_BLIP_AT_COORDS = 0x554D9D53F696D002;
+inline constexpr std::uint64_t NATIVE_CURSOR_HOVER_ACTIVE = 0x2B8B605F2A9E64BF;
+inline constexpr std::uint64_t NATIVE_DISABLE_ALL_CONTROLS = 0x5F4B6931816E599B;
+inline constexpr std::uint64_t NATIVE_DISABLED_CONTROL_JUST_PRESSED = 0x91AEF906BCA88877;
+inline constexpr std::uint64_t NATIVE_DRAW_SPRITE = 0xC9884ECADE94CB34;
+inline constexpr std::uint64_t NATIVE_DRAW_TEXT_AT = 0x16794E044C9EFB58;
+inline constexpr std::uint64_t NATIVE_ENABLE_CONTROL = 0x351220255D64C155;
+inline constexpr std::uint64_t NATIVE_ENTITY_POSITION = 0xA86D5F069399F44D;
+inline constexpr std::uint64_t NATIVE_GROUND_Z_AT = 0x24FA4267BB8D2431;
+inline constexpr std::uint64_t NATIVE_HASH_OF_NAME = 0xFD340785ADF8CFB7;
+inline constexpr std::uint64_t NATIVE_KEYBOARD_CLOSE = 0x58A39BE597CE99CD;
+inline constexpr std::uint64_t NATIVE_KEYBOARD_RESULT = 0xAFB4CF58A4A292B1;
+inline constexpr std::uint64_t NATIVE_KEYBOARD_STATUS = 0x37DF360F235A3893;
+inline constexpr std::uint64_t NATIVE_MAKE_TEXT_LABEL = 0xFA925AC00EB830B9;
+inline constexpr std::uint64_t NATIVE_MENU_FRAME_CHECK = 0x2E04AB5FEE042D4A;
+inline constexpr std::uint64_t NATIVE_MENU_FRAME_CLEAR = 0x1BCEC33D54CFCA8A;
+inline constexpr std::uint64_t NATIVE_MENU_FRAME_FINISH = 0xF12E4CCAF249DC10;
+inline constexpr std::uint64_t NATIVE_MENU_FRAME_FLAG = 0xB90411F480457A6C;
+inline constexpr std::uint64_t NATIVE_MENU_FRAME_PREPARE = 0x916ED8321F087059;
+inline constexpr std::uint64_t NATIVE_MENU_OPEN_SCALE = 0x9682AF6050854856;
+inline constexpr std::uint64_t NATIVE_MENU_OPEN_TOGGLE_A = 0x1B3DA717B9AFF828;
+inline constexpr std::uint64_t NATIVE_MENU_OPEN_TOGGLE_B = 0xD63FE3AF9FB3D53F;
+inline constexpr std::uint64_t NATIVE_PAD_USES_MOUSE = 0xA571D46727E2B718;
+inline constexpr std::uint64_t NATIVE_PLAY_MENU_SOUND = 0x67C540AA08E4A6F5;
+inline constexpr std::uint64_t NATIVE_PLAYER_CHARACTER = 0x096275889B8E0EE0;
+inline constexpr std::uint64_t NATIVE_PROMPT_BEGIN = 0x04F97DE45A519419;
+inline constexpr std::uint64_t NATIVE_PROMPT_END = 0xF7AA2696A22AD8B9;
+inline constexpr std::uint64_t NATIVE_PROMPT_GROUP_PAGE = 0xC1FCC36C3F7286C8;
+inline constexpr std::uint64_t NATIVE_PROMPT_HOLD_COMPLETED = 0xE0F65F0640EF0617;
+inline constexpr std::uint64_t NATIVE_PROMPT_PRESS_COMPLETED = 0xC92AC953F0A982AE;
+inline constexpr std::uint64_t NATIVE_PROMPT_RESET_HOLD = 0xDC6C55DFA2C24EE5;
+inline constexpr std::uint64_t NATIVE_PROMPT_RESET_HOLD_DATA = 0xAC6586A7FDCD4B68;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_CONTROL = 0xB5352B7494A08258;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_ENABLED = 0x8A0FB4D03A630D21;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_GROUP = 0x2F11D3A254169EA4;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_HOLD_MODE = 0x94073D5CA3F16B7B;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_PRESS_MODE = 0xCC6656799977741B;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_PRIORITY = 0xCA24F528D0D16289;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_TEXT = 0x5DD02A8318420DD7;
+inline constexpr std::uint64_t NATIVE_PROMPT_SET_VISIBLE = 0x71215ACCFDE075EE;
+inline constexpr std::uint64_t NATIVE_REMOVE_BLIP = 0xF2C3C9DA47AAA54A;
+inline constexpr std::uint64_t NATIVE_REQUEST_TEXTURE_DICTIONARY = 0xC1BA29DF5631B0F8;
+inline constexpr std::uint64_t NATIVE_SCREEN_EFFECT_SET_PARAMS = 0x63011D0C7C6519E0;
+inline constexpr std::uint64_t NATIVE_SCREEN_EFFECT_SET_STRENGTH = 0xCAB4DD2D5B2B7246;
+inline constexpr std::uint64_t NATIVE_SCREEN_EFFECT_START = 0x4102732DF6B4005F;
+inline constexpr std::uint64_t NATIVE_SCREEN_EFFECT_STOP = 0xB4FD7446BAB2F394;
+inline constexpr std::uint64_t NATIVE_SET_BLIP_COORDS = 0x4FF674F5E23D49CE;
+inline constexpr std::uint64_t NATIVE_SET_BLIP_NAME = 0x9CB1A1623062F402;
+inline constexpr std::uint64_t NATIVE_SET_BLIP_SPRITE = 0x74F74D3207ED525C;
+inline constexpr std::uint64_t NATIVE_SET_TEXT_COLOUR = 0x16FA5CE47F184F1E;
+inline constexpr std::uint64_t NATIVE_SHOW_ONSCREEN_KEYBOARD = 0x044131118D8DB3CD;
+inline constexpr std::uint64_t NATIVE_STOP_MENU_SOUND = 0x0F2A2175734926D8;
+inline constexpr std::uint64_t NATIVE_TEXTURE_DICTIONARY_LOADED = 0x54D6900929CCF162;
+inline constexpr std::uint64_t NATIVE_UNTYPED_ZONE_AT_COORDS = 0x5BA7A68A346A5A91;
+inline constexpr std::uint64_t NATIVE_WAYPOINT_ACTIVE = 0x202B1BBFC6AB5EE4;
+inline constexpr std::uint64_t NATIVE_WAYPOINT_COORDS = 0x29B30D07C3F7873B;
+inline constexpr std::uint64_t NATIVE_ZONE_AT_COORDS = 0x43AD8FC02B429D33;
+inline constexpr std::uint64_t NATIVE_ZONE_DISPLAY_NAME = 0xBD5DD5EAE2B6CE14;

@@ -1,0 +1,73 @@
+// One wrapper per native: begin with the hash, push the arguments in order,
+// read the result. Wrappers allocate nothing. Texts returned belong to the game.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "scripthook/types.h"
+
+bool blip_add_modifier(Blip blip, Hash modifier);
+bool blip_exists(Blip blip);
+std::uint64_t blip_pre_remove(Blip blip);
+bool control_just_pressed(std::int32_t pad, Hash control);
+std::int32_t control_value(std::int32_t pad, Hash control);
+Blip create_blip_at_coords(Hash style, float x, float y, float z);
+bool cursor_hover_active();
+void disable_all_controls(std::int32_t pad);
+bool disabled_control_just_pressed(std::int32_t pad, Hash control);
+void draw_sprite(const char* dictionary, const char* texture, float x, float y, float width, float height, float heading, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha, bool p11);
+void draw_text_at(const char* label, float x, float y);
+void enable_control(std::int32_t pad, Hash control, bool enable_related);
+Vector3 entity_position(Entity entity, bool alive, bool real_coords);
+bool ground_z_at(float x, float y, float probe_height, float* ground_z, bool p4);
+Hash hash_of_name(const char* name);
+void keyboard_close();
+const char* keyboard_result();
+std::int32_t keyboard_status();
+// Pushes `flags`, then each text address in order.
+const char* make_text_label(std::int32_t flags, std::initializer_list<const char*> texts);
+bool menu_frame_check();
+void menu_frame_clear(bool p0);
+void menu_frame_finish();
+void menu_frame_flag(bool active);
+void menu_frame_prepare();
+void menu_open_scale(float scale);
+void menu_open_toggle_a(bool toggle);
+void menu_open_toggle_b(bool toggle);
+bool pad_uses_mouse(std::int32_t pad);
+void play_menu_sound(const char* sound, const char* sound_set, bool p2, std::uint64_t p3);
+Entity player_character();
+Prompt prompt_begin();
+void prompt_end(Prompt prompt);
+std::int32_t prompt_group_page(Hash group);
+bool prompt_hold_completed(Prompt prompt);
+bool prompt_press_completed(Prompt prompt, std::int32_t p1);
+void prompt_reset_hold(Prompt prompt);
+void prompt_reset_hold_data(Prompt prompt, std::uint64_t p1);
+std::uint64_t prompt_set_control(Prompt prompt, Hash control);
+void prompt_set_enabled(Prompt prompt, bool toggle);
+void prompt_set_group(Prompt prompt, std::int32_t group, std::int32_t page);
+void prompt_set_hold_mode(Prompt prompt, std::int32_t hold_time);
+void prompt_set_press_mode(Prompt prompt, bool toggle);
+void prompt_set_priority(Prompt prompt, std::int32_t priority);
+void prompt_set_text(Prompt prompt, const char* label);
+void prompt_set_visible(Prompt prompt, bool toggle);
+void remove_blip(Blip* blip);
+void request_texture_dictionary(const char* dictionary, bool p1);
+void screen_effect_set_params(const char* effect, std::int32_t p1, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha);
+void screen_effect_set_strength(const char* effect, float strength);
+void screen_effect_start(const char* effect);
+void screen_effect_stop(const char* effect);
+void set_blip_coords(Blip blip, float x, float y, float z);
+void set_blip_name(Blip blip, const char* name);
+void set_blip_sprite(Blip blip, Hash sprite, bool p2);
+void set_text_colour(std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha);
+void show_onscreen_keyboard(std::int32_t text_type, const char* title_label, const char* description, const char* initial_text, const char* concat1, const char* concat2, const char* concat3, std::int32_t maximum_length);
+void stop_menu_sound(const char* sound, const char* sound_set);
+bool texture_dictionary_loaded(const char* dictionary);
+Hash untyped_zone_at_coords(float x, float y, float z);
+bool waypoint_active();
+Vector3 waypoint_coords();
+Hash zone_at_coords(float x, float y, float z, std::int32_t zone_type);
+const char* zone_display_name(Hash zone);

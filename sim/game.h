@@ -1,0 +1,87 @@
+// The simulated game: the part of the world the plug-in can observe through
+// natives and the platform seam. Scenarios change it between frames; native
+// handlers read and change it during frames.
+//
+// To extend it: add the state here, answer the natives in game.cpp, and let a
+// scenario set it through a key in scenario.cpp.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+
+#include "sim/native_signatures.h"
+
+struct SimWindow {
+    bool present;
+    std::int32_t width, height;  // client area in pixels
+    std::int32_t x, y;           // client area's top-left corner on the screen
+    std::uintptr_t handle;       // changes every time the window is made anew
+};
+
+struct SimScreenEffect {
+    bool playing;
+    float strength;
+    std::int32_t params[5];
+    std::int64_t start_calls, stop_calls;
+};
+
+struct SimGame {
+    std::int64_t frame;     // counts the host's resumes of the scripts, from 0
+    std::int64_t clock_ns;  // the Linux build's clock; Windows runs in real time
+    std::int64_t frame_ns;
+
+    std::uint64_t player_entity;
+    float player_position[3];
+
+    std::map<std::string, SimScreenEffect> screen_effects;
+    // Dictionary name (as requested) -> frame of the first request.
+    std::map<std::string, std::int64_t> texture_requests;
+    std::int64_t texture_load_frames;  // frames from the first request until loaded
+
+    SimWindow window;
+    std::uintptr_t next_window_handle;
+    std::int64_t window_lookups;  // searches by title, all frames
+    std::int32_t cursor_x, cursor_y;  // screen pixels
+
+    // Texts the game hands out (labels); they stay valid for the frame.
+    std::deque<std::string> frame_texts;
+};
+
+void sim_game_init(SimGame& game);
+// Called before the scripts run in a frame.
+void sim_game_begin_frame(SimGame& game);
+void sim_game_set_window(SimGame& game, bool present, std::int32_t width, std::int32_t height, std::int32_t x,
+                         std::int32_t y);
+
+// Jenkins one-at-a-time over the ASCII-lowercased bytes, as the game hashes names.
+std::uint32_t sim_joaat(const char* text);
+
+// ---- native calls -----------------------------------------------------------------
+struct SimNativeCall {
+    const SimNativeSignature* signature;
+    const std::uint64_t* args;
+    std::size_t arg_count;
+    std::uint64_t result[3];  // the words returned to the caller
+    bool wrote_f32;           // a float out-parameter was written
+    float written_f32;
+
+    std::int32_t i32(std::size_t i) const { return static_cast<std::int32_t>(static_cast<std::uint32_t>(args[i])); }
+    bool boolean(std::size_t i) const { return static_cast<std::uint32_t>(args[i]) != 0; }
+    std::uint32_t hash(std::size_t i) const { return static_cast<std::uint32_t>(args[i]); }
+    float f32(std::size_t i) const;
+    std::uint64_t u64(std::size_t i) const { return args[i]; }
+    const char* text(std::size_t i) const { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(args[i])); }
+
+    void set_i32(std::int32_t v) { result[0] = static_cast<std::uint32_t>(v); }
+    void set_bool(bool v) { result[0] = v ? 1 : 0; }
+    void set_hash(std::uint32_t v) { result[0] = v; }
+    void set_u64(std::uint64_t v) { result[0] = v; }
+    void set_text(const char* v) { result[0] = reinterpret_cast<std::uintptr_t>(v); }
+    void set_vector3(float x, float y, float z);
+    void write_f32(std::size_t i, float v);
+};
+
+// Answers one call; every native of the signature table has an answer.
+void sim_game_answer(SimGame& game, SimNativeCall& call);

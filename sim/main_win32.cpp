@@ -1,0 +1,171 @@
+// quillfen-sim.exe: plays a scenario with the real Quillfen.asi.
+//   quillfen-sim.exe run SCENARIO --out DIR [--asi PATH]
+// Loads the substitute ScriptHookRDR2.dll, then Quillfen.asi (as the game's ASI
+// loader does), runs the frames in real time with the game window the scenario
+// asks for, and unloads the plug-in with FreeLibrary so its cleanup runs.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "sim/dll_control.h"
+
+static const char* const window_title = "Red Dead Redemption 2";
+static const char* const window_class = "QuillfenSimGameWindow";
+
+static HWND game_window = nullptr;
+
+static LRESULT CALLBACK window_procedure(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, message, wp, lp);
+}
+
+// Makes the real window match what the scenario wants: present or not, client
+// size and screen position.
+static void sync_window(const SimDllWorld& world) {
+    if (!world.present) {
+        if (game_window) DestroyWindow(game_window);
+        game_window = nullptr;
+        return;
+    }
+    RECT r{0, 0, world.width, world.height};
+    const DWORD style = WS_POPUP | WS_VISIBLE;
+    AdjustWindowRect(&r, style, FALSE);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (!game_window) {
+        game_window = CreateWindowExA(0, window_class, window_title, style, world.x + r.left, world.y + r.top, w, h,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    } else {
+        SetWindowPos(game_window, nullptr, world.x + r.left, world.y + r.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+static void pump_messages() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+}
+
+static std::string directory_of_exe() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path, n);
+    std::size_t slash = p.find_last_of("\\/");
+    return slash == std::string::npos ? "." : p.substr(0, slash);
+}
+
+static std::string absolute(const std::string& path) {
+    char full[MAX_PATH];
+    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n ? std::string(full, n) : path;
+}
+
+template <class F>
+static F proc(HMODULE m, const char* name) {
+    FARPROC p = GetProcAddress(m, name);
+    if (!p) {
+        std::fprintf(stderr, "quillfen-sim: ScriptHookRDR2.dll lacks %s\n", name);
+        std::exit(2);
+    }
+    return reinterpret_cast<F>(reinterpret_cast<void*>(p));
+}
+
+static int usage() {
+    std::fprintf(stderr, "usage: quillfen-sim.exe run SCENARIO --out DIR [--asi PATH]\n");
+    return 2;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "run") != 0) return usage();
+    std::string scenario_path, out_dir, asi_path = directory_of_exe() + "\\Quillfen.asi";
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) out_dir = argv[++i];
+        else if (std::strcmp(argv[i], "--asi") == 0 && i + 1 < argc) asi_path = argv[++i];
+        else if (scenario_path.empty()) scenario_path = argv[i];
+        else return usage();
+    }
+    if (scenario_path.empty() || out_dir.empty()) return usage();
+    scenario_path = absolute(scenario_path);
+    asi_path = absolute(asi_path);
+
+    HMODULE host = LoadLibraryA((directory_of_exe() + "\\ScriptHookRDR2.dll").c_str());
+    if (!host) {
+        std::fprintf(stderr, "quillfen-sim: cannot load ScriptHookRDR2.dll (error %lu)\n", GetLastError());
+        return 2;
+    }
+    auto begin = proc<SimDllBegin>(host, "sim_dll_begin");
+    auto prepare = proc<SimDllPrepareFrame>(host, "sim_dll_prepare_frame");
+    auto world = proc<SimDllWorldFn>(host, "sim_dll_world");
+    auto run_frame = proc<SimDllRunFrame>(host, "sim_dll_run_frame");
+    auto end = proc<SimDllEnd>(host, "sim_dll_end");
+    auto failure = proc<SimDllFailure>(host, "sim_dll_failure");
+    auto frame_count = proc<SimDllCount>(host, "sim_dll_frame_count");
+    auto frame_ns = proc<SimDllCount>(host, "sim_dll_frame_ns");
+    auto native_calls = proc<SimDllCount>(host, "sim_dll_native_calls");
+
+    char error[512] = {};
+    if (!begin(scenario_path.c_str(), error, sizeof error)) {
+        std::fprintf(stderr, "quillfen-sim: %s\n", error);
+        return 2;
+    }
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = window_procedure;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = window_class;
+    RegisterClassA(&wc);
+
+    // The game's working directory: the plug-in keeps its files under it.
+    CreateDirectoryA(out_dir.c_str(), nullptr);
+    if (!SetCurrentDirectoryA(out_dir.c_str())) {
+        std::fprintf(stderr, "quillfen-sim: cannot use %s as the game directory\n", out_dir.c_str());
+        return 2;
+    }
+
+    // The window exists before the plug-in loads when the scenario starts with one.
+    prepare();
+    sync_window(*world());
+    pump_messages();
+
+    HMODULE plugin = LoadLibraryA(asi_path.c_str());
+    if (!plugin) {
+        std::fprintf(stderr, "quillfen-sim: cannot load %s (error %lu)\n", asi_path.c_str(), GetLastError());
+        return 2;
+    }
+
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const long long frames = frame_count();
+    const double frame_seconds = static_cast<double>(frame_ns()) * 1e-9;
+    bool ok = true;
+    for (long long f = 0; f < frames && ok; ++f) {
+        if (f > 0) {
+            prepare();
+            const SimDllWorld& w = *world();
+            sync_window(w);
+            if (w.cursor_moved) SetCursorPos(w.cursor_x, w.cursor_y);
+        }
+        pump_messages();
+        ok = run_frame() != 0;
+        // Real time: wait for the next frame's moment.
+        for (;;) {
+            QueryPerformanceCounter(&now);
+            const double elapsed = static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+            const double due = static_cast<double>(f + 1) * frame_seconds;
+            if (elapsed >= due) break;
+            const double wait_ms = (due - elapsed) * 1000.0;
+            Sleep(wait_ms > 2.0 ? static_cast<DWORD>(wait_ms - 1.0) : 0);
+        }
+    }
+
+    FreeLibrary(plugin);  // DllMain detach: cleanup, then scriptUnregister
+    if (game_window) DestroyWindow(game_window);
+    const int sound = end("trace.jsonl");
+    const char* why = failure();
+    std::printf("quillfen-sim: %lld frames, %lld native calls%s%s\n", frames, native_calls(),
+                sound ? "" : ", FAILED: ", sound ? "" : (why && *why ? why : "trace not written"));
+    return sound ? 0 : 1;
+}

@@ -1,0 +1,41 @@
+// The natives the simulated game answers, with the game's own signatures: the
+// host checks every call against them before the game model sees it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
+enum class SimArgKind : std::uint8_t {
+    I32,       // 32-bit: both halves of the pushed word must agree
+    BOOL,      // 32-bit, as above
+    HASH,      // 32-bit, as above
+    F32,       // 32-bit, as above
+    HANDLE,    // entity, blip, prompt: the 64-bit word as returned
+    STRING,    // address of a zero-terminated text, may be null
+    F32_POINTER,     // address of a float the game writes
+    HANDLE_POINTER,  // address of a stored handle the game reads and may change
+    ANY,       // a 64-bit value
+    VARIADIC,  // one or more further 64-bit values (VAR_STRING)
+};
+
+enum class SimResultKind : std::uint8_t { NONE, I32, BOOL, HASH, HANDLE, STRING, ANY, VECTOR3 };
+
+struct SimNativeSignature {
+    std::uint64_t hash;
+    const char* name;       // our wrapper's name, used in traces
+    const char* game_name;  // the game's own name
+    SimArgKind args[12];
+    std::size_t arg_count;
+    SimResultKind result;
+};
+
+// nullptr for a hash the game does not know.
+const SimNativeSignature* sim_find_native(std::uint64_t hash);
+const SimNativeSignature* sim_find_native_by_name(const char* name);
+std::size_t sim_native_count();
+const SimNativeSignature& sim_native_at(std::size_t index);
+
+inline bool sim_arg_is_32bit(SimArgKind k) {
+    return k == SimArgKind::I32 || k == SimArgKind::BOOL || k == SimArgKind::HASH || k == SimArgKind::F32;
+}

@@ -1,0 +1,227 @@
+#include "sim/scenario.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "src/allocators.h"
+#include "src/json5_reader.h"
+
+// Sections: value readers · world keys · the scenario document.
+
+namespace {
+
+struct ParseError {
+    std::string message;
+};
+
+// ---- value readers ----------------------------------------------------------------------
+
+std::string key_text(const Json5Member& m) { return std::string(m.key, m.key_length); }
+
+double read_number(const Json5Value& v, const std::string& what) {
+    if (v.kind != Json5Kind::number) throw ParseError{what + " must be a number"};
+    return v.number;
+}
+
+std::int64_t read_integer(const Json5Value& v, const std::string& what) {
+    if (v.kind != Json5Kind::number || !v.is_integer) throw ParseError{what + " must be an integer"};
+    return v.integer;
+}
+
+bool read_bool(const Json5Value& v, const std::string& what) {
+    if (v.kind != Json5Kind::boolean) throw ParseError{what + " must be true or false"};
+    return v.boolean;
+}
+
+std::vector<double> read_numbers(const Json5Value& v, std::size_t count, const std::string& what) {
+    if (v.kind != Json5Kind::array || v.item_count != count) {
+        throw ParseError{what + " must be an array of " + std::to_string(count) + " numbers"};
+    }
+    std::vector<double> out;
+    for (std::size_t i = 0; i < count; ++i) out.push_back(read_number(v.items[i], what));
+    return out;
+}
+
+void require_object(const Json5Value& v, const std::string& what) {
+    if (v.kind != Json5Kind::object) throw ParseError{what + " must be an object"};
+}
+
+// ---- world keys ---------------------------------------------------------------------------
+
+SimWorldChange parse_window(const Json5Value& v) {
+    require_object(v, "window");
+    struct Fields {
+        int present = -1;
+        std::int64_t width = -1, height = -1, x = INT64_MIN, y = INT64_MIN;
+    } f;
+    for (std::size_t i = 0; i < v.member_count; ++i) {
+        const std::string k = key_text(v.members[i]);
+        const Json5Value& value = *v.members[i].value;
+        if (k == "present") f.present = read_bool(value, "window.present");
+        else if (k == "width") f.width = read_integer(value, "window.width");
+        else if (k == "height") f.height = read_integer(value, "window.height");
+        else if (k == "x") f.x = read_integer(value, "window.x");
+        else if (k == "y") f.y = read_integer(value, "window.y");
+        else throw ParseError{"unknown key window." + k};
+    }
+    return [f](SimGame& g) {
+        SimWindow w = g.window;
+        const bool present = f.present == -1 ? true : f.present == 1;
+        sim_game_set_window(g, present, f.width >= 0 ? static_cast<std::int32_t>(f.width) : (w.width ? w.width : 1920),
+                            f.height >= 0 ? static_cast<std::int32_t>(f.height) : (w.height ? w.height : 1080),
+                            f.x != INT64_MIN ? static_cast<std::int32_t>(f.x) : w.x,
+                            f.y != INT64_MIN ? static_cast<std::int32_t>(f.y) : w.y);
+    };
+}
+
+SimWorldChange parse_cursor(const Json5Value& v) {
+    std::vector<double> xy = read_numbers(v, 2, "cursor");
+    return [xy](SimGame& g) {
+        g.cursor_x = static_cast<std::int32_t>(xy[0]);
+        g.cursor_y = static_cast<std::int32_t>(xy[1]);
+    };
+}
+
+SimWorldChange parse_player(const Json5Value& v) {
+    require_object(v, "player");
+    std::vector<SimWorldChange> parts;
+    for (std::size_t i = 0; i < v.member_count; ++i) {
+        const std::string k = key_text(v.members[i]);
+        const Json5Value& value = *v.members[i].value;
+        if (k == "position") {
+            std::vector<double> p = read_numbers(value, 3, "player.position");
+            parts.push_back([p](SimGame& g) {
+                for (int j = 0; j < 3; ++j) g.player_position[j] = static_cast<float>(p[static_cast<std::size_t>(j)]);
+            });
+        } else {
+            throw ParseError{"unknown key player." + k};
+        }
+    }
+    return [parts](SimGame& g) {
+        for (const SimWorldChange& c : parts) c(g);
+    };
+}
+
+struct WorldKey {
+    const char* name;
+    SimWorldChange (*parse)(const Json5Value&);
+};
+
+const WorldKey world_keys[] = {
+    {"window", parse_window},
+    {"cursor", parse_cursor},
+    {"player", parse_player},
+};
+
+// An object of world keys; `skip` names keys handled by the caller.
+SimEvent parse_event(const Json5Value& v, std::int64_t frame, const char* skip) {
+    SimEvent e{frame, {}};
+    for (std::size_t i = 0; i < v.member_count; ++i) {
+        const std::string k = key_text(v.members[i]);
+        if (skip && k == skip) continue;
+        const WorldKey* key = nullptr;
+        for (const WorldKey& w : world_keys) {
+            if (k == w.name) key = &w;
+        }
+        if (!key) throw ParseError{"unknown world key '" + k + "' (frame " + std::to_string(frame) + ")"};
+        e.changes.push_back(key->parse(*v.members[i].value));
+    }
+    return e;
+}
+
+// ---- the scenario document ----------------------------------------------------------------
+
+void parse_document(const Json5Value& root, SimScenario& s) {
+    require_object(root, "the scenario");
+    bool have_frames = false;
+    for (std::size_t i = 0; i < root.member_count; ++i) {
+        const std::string k = key_text(root.members[i]);
+        const Json5Value& v = *root.members[i].value;
+        if (k == "frames") {
+            s.frames = read_integer(v, "frames");
+            if (s.frames < 1) throw ParseError{"frames must be at least 1"};
+            have_frames = true;
+        } else if (k == "frame_ms") {
+            double ms = read_number(v, "frame_ms");
+            if (!(ms > 0 && ms < 60000)) throw ParseError{"frame_ms must lie between 0 and 60000"};
+            s.frame_ns = static_cast<std::int64_t>(std::llround(ms * 1e6));
+        } else if (k == "frame_ns") {
+            s.frame_ns = read_integer(v, "frame_ns");
+            if (s.frame_ns <= 0) throw ParseError{"frame_ns must be positive"};
+        } else if (k == "start_time_ns") {
+            s.start_time_ns = read_integer(v, "start_time_ns");
+        } else if (k == "texture_load_frames") {
+            s.texture_load_frames = read_integer(v, "texture_load_frames");
+            if (s.texture_load_frames < 0) throw ParseError{"texture_load_frames must not be negative"};
+        } else if (k == "world") {
+            require_object(v, "world");
+            s.events.push_back(parse_event(v, 0, nullptr));
+        } else if (k == "events") {
+            if (v.kind != Json5Kind::array) throw ParseError{"events must be an array"};
+            for (std::size_t j = 0; j < v.item_count; ++j) {
+                const Json5Value& ev = v.items[j];
+                require_object(ev, "an event");
+                const Json5Value* frame = json5_find_member(ev, "frame");
+                if (!frame) throw ParseError{"every event needs a frame"};
+                std::int64_t at = read_integer(*frame, "event frame");
+                if (at < 0) throw ParseError{"event frames start at 0"};
+                s.events.push_back(parse_event(ev, at, "frame"));
+            }
+        } else {
+            throw ParseError{"unknown scenario key '" + k + "'"};
+        }
+    }
+    if (!have_frames) throw ParseError{"the scenario must say how many frames to run"};
+    std::stable_sort(s.events.begin(), s.events.end(),
+                     [](const SimEvent& a, const SimEvent& b) { return a.frame < b.frame; });
+}
+
+}  // namespace
+
+bool sim_parse_scenario(std::string_view text, SimScenario& scenario, std::string* error) {
+    const Allocator heap = heap_allocator();
+    Json5Document doc{};
+    Json5Error perr{};
+    if (!json5_parse(text, heap, doc, perr)) {
+        if (error) {
+            *error = "line " + std::to_string(perr.line) + ", column " + std::to_string(perr.column) + ": " +
+                     (perr.message ? perr.message : "invalid JSON5");
+        }
+        return false;
+    }
+    bool ok = true;
+    try {
+        scenario = SimScenario{};
+        parse_document(doc.root, scenario);
+    } catch (const ParseError& e) {
+        if (error) *error = e.message;
+        ok = false;
+    }
+    json5_free(doc, heap);
+    return ok;
+}
+
+bool sim_load_scenario(const std::string& path, SimScenario& scenario, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot read " + path;
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string message;
+    if (!sim_parse_scenario(text.str(), scenario, &message)) {
+        if (error) *error = path + ": " + message;
+        return false;
+    }
+    return true;
+}
+
+void sim_apply_events(const SimScenario& scenario, SimGame& game, std::int64_t frame) {
+    for (const SimEvent& e : scenario.events) {
+        if (e.frame != frame) continue;
+        for (const SimWorldChange& change : e.changes) change(game);
+    }
+}

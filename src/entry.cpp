@@ -1,0 +1,61 @@
+#include "src/entry.h"
+
+#include <cassert>
+
+#include "src/script_main.h"
+#include "src/state.h"
+
+static constexpr std::int32_t script_slot_count = 64;
+
+RunContext plugin_context() {
+    RunContext ctx{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}};
+    if (logger_is_empty(runtime_globals.file_logger)) {
+        // "Exists already" and every other failure are ignored: the open decides.
+        (void)platform_create_directory("Quillfen");
+        PlatformError error{};
+        PlatformFile file = platform_open_log_file("Quillfen/last.log", &error);
+        if (file != platform_invalid_file) {
+            runtime_globals.file_logger = file_logger_create(file, ctx.general);
+            if (logger_is_empty(runtime_globals.file_logger)) platform_close_file(file);
+        }
+    }
+    ctx.logger = runtime_globals.file_logger;
+    if (!allocator_is_set(runtime_globals.allocation_tracker.backing)) {
+        tracker_init(runtime_globals.allocation_tracker, ctx.general, ctx.general);
+    }
+    return ctx;
+}
+
+extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap) {
+    clear_runtime_globals(runtime_globals);
+    clear_plugin_state(plugin_state);
+    RunContext ctx = plugin_context();
+    log_message(ctx, LogLevel::Info, "Setup");
+    const std::int32_t script_count = 1;
+    assert(scripts_cap >= script_count && "scripts_cap >= len(scripts)");
+    if (scripts_cap < script_count) return 0;
+    scripts[0] = script_main;
+    return script_count;
+}
+
+extern "C" void cleanup() {
+    RunContext ctx = plugin_context();
+    log_message(ctx, LogLevel::Info, "Shutdown");
+    if (runtime_globals.file_logger.data) file_logger_destroy(runtime_globals.file_logger, ctx.general);
+    if (allocator_is_set(runtime_globals.allocation_tracker.backing)) tracker_destroy(runtime_globals.allocation_tracker);
+    scratch_release_all(thread_scratch_arena());
+    clear_runtime_globals(runtime_globals);
+    clear_plugin_state(plugin_state);
+}
+
+void plugin_process_attach(HostModule module, const HostApi& api) {
+    host_api = api;
+    ScriptProcedure scripts[script_slot_count] = {};
+    const std::int32_t count = setup(scripts, script_slot_count);
+    for (std::int32_t i = 0; i < count; ++i) host_api.scriptRegister(module, scripts[i]);
+}
+
+void plugin_process_detach(HostModule module) {
+    cleanup();
+    host_api.scriptUnregister(module);
+}

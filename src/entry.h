@@ -1,0 +1,31 @@
+// The library's entry points: what the loader calls at attach and detach, the
+// two exports, and the run context every entry point starts from.
+#pragma once
+
+#include <cstdint>
+
+#include "scripthook/host_api.h"
+#include "src/run_context.h"
+
+#ifdef _WIN32
+#define QUILLFEN_EXPORT __declspec(dllexport)
+#else
+#define QUILLFEN_EXPORT
+#endif
+
+extern "C" {
+// Fills the first script slots; returns how many it filled (always 1).
+QUILLFEN_EXPORT std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap);
+QUILLFEN_EXPORT void cleanup();
+}
+
+// Default allocators plus the file logger, opened on first use (and retried on
+// every call while it could not be opened).
+RunContext plugin_context();
+
+// Process attach: bind the host table, run `setup`, register the scripts it
+// filled. DllMain calls this with the imported host functions; the Linux
+// simulator with its own.
+void plugin_process_attach(HostModule module, const HostApi& api);
+// Process detach: `cleanup`, then unregister the script.
+void plugin_process_detach(HostModule module);

@@ -1,0 +1,68 @@
+// A growable array that remembers the allocator it was made with, so whoever
+// frees it uses the same one. Failure to grow is a value (false), never an
+// exception. Elements are trivially copyable records.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <source_location>
+#include <type_traits>
+
+#include "src/allocators.h"
+
+template <class T>
+struct GrowableArray {
+    static_assert(std::is_trivially_copyable_v<T>);
+    T* data;
+    std::size_t length;
+    std::size_t capacity;
+    Allocator allocator;  // set by the first growth
+
+    T& operator[](std::size_t i) { return data[i]; }
+    const T& operator[](std::size_t i) const { return data[i]; }
+    T* begin() { return data; }
+    T* end() { return data + length; }
+    const T* begin() const { return data; }
+    const T* end() const { return data + length; }
+};
+
+// Makes room for at least `capacity` elements. An array without storage takes
+// `allocator` as its own.
+template <class T>
+bool array_reserve(GrowableArray<T>& a, const Allocator& allocator, std::size_t capacity,
+                   const std::source_location& where = std::source_location::current()) {
+    if (capacity <= a.capacity) return true;
+    if (!a.data) a.allocator = allocator;
+    T* grown = allocate_array<T>(a.allocator, capacity, where);
+    if (!grown) return false;
+    if (a.length) std::memcpy(static_cast<void*>(grown), a.data, a.length * sizeof(T));
+    free_array(a.allocator, a.data, a.capacity);
+    a.data = grown;
+    a.capacity = capacity;
+    return true;
+}
+
+template <class T>
+bool array_append(GrowableArray<T>& a, const Allocator& allocator, const T& value,
+                  const std::source_location& where = std::source_location::current()) {
+    if (a.length == a.capacity) {
+        std::size_t grown = a.capacity < 8 ? 8 : a.capacity + a.capacity / 2;
+        if (!array_reserve(a, allocator, grown, where)) return false;
+    }
+    a.data[a.length++] = value;
+    return true;
+}
+
+// Removes element `index`, moving the later ones down (order kept).
+template <class T>
+void array_remove_ordered(GrowableArray<T>& a, std::size_t index) {
+    if (index >= a.length) return;
+    std::memmove(static_cast<void*>(a.data + index), a.data + index + 1, (a.length - index - 1) * sizeof(T));
+    --a.length;
+}
+
+template <class T>
+void array_free(GrowableArray<T>& a) {
+    if (a.data) free_array(a.allocator, a.data, a.capacity);
+    a = GrowableArray<T>{};
+}

@@ -1,0 +1,232 @@
+#include "src/log.h"
+
+#include "src/calendar.h"
+#include "src/platform/platform.h"
+#include "src/run_context.h"
+
+// Longest line written; longer messages are cut (a log line is never worth a
+// heap allocation inside a game frame).
+static constexpr std::size_t log_line_capacity = 4096;
+
+// ---- file logger --------------------------------------------------------------
+
+static void file_logger_write(void* data, std::int32_t level, std::string_view message, std::uint32_t options) {
+    auto* d = static_cast<FileLoggerData*>(data);
+    if (!d || d->file == platform_invalid_file) return;
+    char buffer[log_line_capacity];
+    TextBuilder line = text_builder(buffer, sizeof buffer);
+    render_log_line(line, level, options, platform_now_ns(), message);
+    std::size_t written = 0;
+    // A failed write is ignored: there is nowhere else to report it.
+    (void)platform_write_file(d->file, line.data, line.length, &written);
+}
+
+Logger file_logger_create(PlatformFile file, const Allocator& allocator) {
+    auto* data = static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
+    if (!data) return Logger{};
+    *data = FileLoggerData{file, ""};
+    return Logger{file_logger_write, data, static_cast<std::int32_t>(LogLevel::Debug),
+                  LOG_OPTION_LEVEL | LOG_OPTION_DATE | LOG_OPTION_TIME};
+}
+
+void file_logger_destroy(Logger& logger, const Allocator& allocator) {
+    auto* data = static_cast<FileLoggerData*>(logger.data);
+    if (data) {
+        if (data->file != platform_invalid_file) platform_close_file(data->file);
+        free_bytes(allocator, data, sizeof(FileLoggerData));
+    }
+    logger = Logger{};
+}
+
+// ---- rendering ------------------------------------------------------------------
+
+void render_byte_size(TextBuilder& out, std::uint64_t bytes) {
+    static const char* const units[] = {"kib", "mib", "gib", "tib", "pib", "eib"};
+    if (bytes < 1024) {
+        text_append_u64(out, bytes);
+        text_append_char(out, 'b');
+        return;
+    }
+    int unit = 0;
+    std::uint64_t scale = 1024;
+    while (unit < 5 && bytes / scale >= 1024) {
+        scale *= 1024;
+        ++unit;
+    }
+    text_append_f64_fixed(out, static_cast<double>(bytes) / static_cast<double>(scale), 2);
+    text_append(out, units[unit]);
+}
+
+void render_log_value(TextBuilder& out, const LogArg& a) {
+    switch (a.kind) {
+        case LogArg::Kind::Signed: text_append_i64(out, a.i); break;
+        case LogArg::Kind::Unsigned: text_append_u64(out, a.u); break;
+        case LogArg::Kind::Float32: text_append_f32_shortest(out, a.f32); break;
+        case LogArg::Kind::Float64: text_append_f64_shortest(out, a.f64); break;
+        case LogArg::Kind::Text: text_append(out, a.text); break;
+        case LogArg::Kind::Boolean: text_append(out, a.boolean ? "true" : "false"); break;
+        case LogArg::Kind::Vector3:
+            text_append(out, "Vector3{_x = {x = ");
+            text_append_f32_shortest(out, a.v._x.x);
+            text_append(out, "}, _y = {y = ");
+            text_append_f32_shortest(out, a.v._y.y);
+            text_append(out, "}, _z = {z = ");
+            text_append_f32_shortest(out, a.v._z.z);
+            text_append(out, "}}");
+            break;
+        case LogArg::Kind::Location:
+            text_append(out, a.loc.file_name());
+            text_append_char(out, '(');
+            text_append_u64(out, a.loc.line());
+            if (a.loc.column() != 0) {
+                text_append_char(out, ':');
+                text_append_u64(out, a.loc.column());
+            }
+            text_append_char(out, ')');
+            break;
+        case LogArg::Kind::Error: {
+            char name[64];
+            platform_error_name(a.error, name, sizeof name);
+            text_append(out, name);
+            break;
+        }
+    }
+}
+
+static void render_integer(TextBuilder& out, const LogArg& a) {
+    switch (a.kind) {
+        case LogArg::Kind::Float32: text_append_i64(out, static_cast<std::int64_t>(a.f32)); break;
+        case LogArg::Kind::Float64: text_append_i64(out, static_cast<std::int64_t>(a.f64)); break;
+        default: render_log_value(out, a); break;
+    }
+}
+
+static void render_fixed(TextBuilder& out, const LogArg& a, int decimals) {
+    switch (a.kind) {
+        case LogArg::Kind::Float32: text_append_f64_fixed(out, a.f32, decimals); break;
+        case LogArg::Kind::Float64: text_append_f64_fixed(out, a.f64, decimals); break;
+        case LogArg::Kind::Signed: text_append_f64_fixed(out, static_cast<double>(a.i), decimals); break;
+        case LogArg::Kind::Unsigned: text_append_f64_fixed(out, static_cast<double>(a.u), decimals); break;
+        default: render_log_value(out, a); break;
+    }
+}
+
+static void render_size(TextBuilder& out, const LogArg& a) {
+    if (a.kind == LogArg::Kind::Unsigned) render_byte_size(out, a.u);
+    else if (a.kind == LogArg::Kind::Signed && a.i >= 0) render_byte_size(out, static_cast<std::uint64_t>(a.i));
+    else render_log_value(out, a);
+}
+
+void render_log_format(TextBuilder& out, std::string_view format, const LogArg* args, std::size_t count) {
+    std::size_t next = 0;
+    auto take = [&]() -> const LogArg* { return next < count ? &args[next++] : nullptr; };
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        char c = format[i];
+        if (c == '{' && i + 1 < format.size() && format[i + 1] == '}') {
+            if (const LogArg* a = take()) render_log_value(out, *a);
+            ++i;
+            continue;
+        }
+        if (c != '%' || i + 1 >= format.size()) {
+            text_append_char(out, c);
+            continue;
+        }
+        char spec = format[i + 1];
+        if (spec == '%') {
+            text_append_char(out, '%');
+            ++i;
+        } else if (spec == 'd' || spec == 'i') {
+            if (const LogArg* a = take()) render_integer(out, *a);
+            ++i;
+        } else if (spec == 'v' || spec == 's') {
+            if (const LogArg* a = take()) render_log_value(out, *a);
+            ++i;
+        } else if (spec == 'm') {
+            if (const LogArg* a = take()) render_size(out, *a);
+            ++i;
+        } else if (spec == '.' && i + 3 < format.size() && format[i + 2] >= '0' && format[i + 2] <= '9' &&
+                   format[i + 3] == 'f') {
+            if (const LogArg* a = take()) render_fixed(out, *a, format[i + 2] - '0');
+            i += 3;
+        } else {
+            text_append_char(out, c);
+        }
+    }
+}
+
+void render_log_values(TextBuilder& out, const LogArg* args, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) text_append_char(out, ' ');
+        render_log_value(out, args[i]);
+    }
+}
+
+static const char* level_header(std::int32_t level) {
+    if (level < 10) return "[DEBUG] --- ";
+    if (level < 20) return "[INFO ] --- ";
+    if (level < 30) return "[WARN ] --- ";
+    if (level < 40) return "[ERROR] --- ";
+    return "[FATAL] --- ";
+}
+
+void render_log_line(TextBuilder& out, std::int32_t level, std::uint32_t options, std::int64_t now_ns,
+                     std::string_view message) {
+    if (options & LOG_OPTION_LEVEL) text_append(out, level_header(level));
+    if (options & (LOG_OPTION_DATE | LOG_OPTION_TIME)) {
+        const CivilTime t = civil_from_unix_ns(now_ns);
+        text_append_char(out, '[');
+        if (options & LOG_OPTION_DATE) {
+            text_append_i64(out, t.year);
+            text_append_char(out, '-');
+            text_append_i64_padded(out, t.month, 2);
+            text_append_char(out, '-');
+            text_append_i64_padded(out, t.day, 2);
+            if (options & LOG_OPTION_TIME) text_append_char(out, ' ');
+        }
+        if (options & LOG_OPTION_TIME) {
+            text_append_i64_padded(out, t.hour, 2);
+            text_append_char(out, ':');
+            text_append_i64_padded(out, t.minute, 2);
+            text_append_char(out, ':');
+            text_append_i64_padded(out, t.second, 2);
+        }
+        text_append(out, "] ");
+    }
+    // Keep room for the line feed even when the message is cut.
+    if (out.capacity >= 2 && out.length + message.size() + 2 > out.capacity) {
+        std::size_t room = out.capacity - 2 - out.length;
+        text_append(out, message.substr(0, room));
+        out.truncated = true;
+    } else {
+        text_append(out, message);
+    }
+    text_append_char(out, '\n');
+}
+
+// ---- logging --------------------------------------------------------------------
+
+static bool log_enabled(const RunContext& ctx, LogLevel level) {
+    return ctx.logger.write != nullptr && static_cast<std::int32_t>(level) >= ctx.logger.lowest_level;
+}
+
+void log_message(const RunContext& ctx, LogLevel level, std::string_view message) {
+    if (!log_enabled(ctx, level)) return;
+    ctx.logger.write(ctx.logger.data, static_cast<std::int32_t>(level), message, ctx.logger.options);
+}
+
+void log_format_args(const RunContext& ctx, LogLevel level, std::string_view format, const LogArg* args,
+                     std::size_t count) {
+    if (!log_enabled(ctx, level)) return;
+    char buffer[log_line_capacity];
+    TextBuilder message = text_builder(buffer, sizeof buffer);
+    render_log_format(message, format, args, count);
+    log_message(ctx, level, text_view(message));
+}
+
+void log_values_args(const RunContext& ctx, LogLevel level, const LogArg* args, std::size_t count) {
+    if (!log_enabled(ctx, level)) return;
+    char buffer[log_line_capacity];
+    TextBuilder message = text_builder(buffer, sizeof buffer);
+    render_log_values(message, args, count);
+    log_message(ctx, level, text_view(message));
+}

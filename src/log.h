@@ -1,0 +1,113 @@
+// The plug-in's log: one line per entry, level header, UTC date and time, the
+// message. Values inside messages have one default rendering each; format
+// texts understand %d %i %s %v %m %.Nf %% and {}.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <source_location>
+#include <string_view>
+#include <type_traits>
+
+#include "scripthook/types.h"
+#include "src/allocators.h"
+#include "src/platform/platform.h"
+#include "src/text_builder.h"
+
+enum class LogLevel : std::int32_t { Debug = 0, Info = 10, Warning = 20, Error = 30, Fatal = 40 };
+
+enum LogOptions : std::uint32_t {
+    LOG_OPTION_LEVEL = 1u << 0,
+    LOG_OPTION_DATE = 1u << 1,
+    LOG_OPTION_TIME = 1u << 2,
+};
+
+struct Logger {
+    void (*write)(void* data, std::int32_t level, std::string_view message, std::uint32_t options);
+    void* data;
+    std::int32_t lowest_level;
+    std::uint32_t options;
+};
+
+inline bool logger_is_empty(const Logger& l) { return l.write == nullptr && l.data == nullptr; }
+
+struct FileLoggerData {
+    PlatformFile file;
+    const char* identity;  // always empty
+};
+
+// Allocates its data from `allocator`; an empty logger when that fails.
+Logger file_logger_create(PlatformFile file, const Allocator& allocator);
+// Closes the file (when valid) and frees the data.
+void file_logger_destroy(Logger& logger, const Allocator& allocator);
+
+// ---- values ---------------------------------------------------------------------
+struct LogArg {
+    enum class Kind : std::uint8_t { Signed, Unsigned, Float32, Float64, Text, Vector3, Location, Error, Boolean };
+    Kind kind;
+    union {
+        std::int64_t i;
+        std::uint64_t u;
+        float f32;
+        double f64;
+        Vector3 v;
+        std::source_location loc;
+        PlatformError error;
+        bool boolean;
+    };
+    std::string_view text;
+};
+
+inline LogArg log_arg(std::string_view t) { LogArg a{LogArg::Kind::Text, {}, t}; return a; }
+inline LogArg log_arg(const char* t) { return log_arg(std::string_view(t ? t : "")); }
+inline LogArg log_arg(float f) { LogArg a{LogArg::Kind::Float32, {}, {}}; a.f32 = f; return a; }
+inline LogArg log_arg(double f) { LogArg a{LogArg::Kind::Float64, {}, {}}; a.f64 = f; return a; }
+inline LogArg log_arg(bool b) { LogArg a{LogArg::Kind::Boolean, {}, {}}; a.boolean = b; return a; }
+inline LogArg log_arg(const Vector3& v) { LogArg a{LogArg::Kind::Vector3, {}, {}}; a.v = v; return a; }
+inline LogArg log_arg(const std::source_location& l) { LogArg a{LogArg::Kind::Location, {}, {}}; a.loc = l; return a; }
+inline LogArg log_arg(PlatformError e) { LogArg a{LogArg::Kind::Error, {}, {}}; a.error = e; return a; }
+template <class T>
+    requires std::is_integral_v<T>
+LogArg log_arg(T value) {
+    LogArg a{std::is_signed_v<T> ? LogArg::Kind::Signed : LogArg::Kind::Unsigned, {}, {}};
+    if constexpr (std::is_signed_v<T>) a.i = value; else a.u = value;
+    return a;
+}
+
+// ---- rendering (pure, for tests) ------------------------------------------------
+void render_log_value(TextBuilder& out, const LogArg& value);
+void render_byte_size(TextBuilder& out, std::uint64_t bytes);  // "%m"
+void render_log_format(TextBuilder& out, std::string_view format, const LogArg* args, std::size_t count);
+void render_log_values(TextBuilder& out, const LogArg* args, std::size_t count);
+// Header, "[date time] ", message and a line feed, as the options ask.
+void render_log_line(TextBuilder& out, std::int32_t level, std::uint32_t options, std::int64_t now_ns,
+                     std::string_view message);
+
+// ---- logging --------------------------------------------------------------------
+struct RunContext;
+void log_message(const RunContext& ctx, LogLevel level, std::string_view message);
+void log_format_args(const RunContext& ctx, LogLevel level, std::string_view format, const LogArg* args,
+                     std::size_t count);
+void log_values_args(const RunContext& ctx, LogLevel level, const LogArg* args, std::size_t count);
+
+// The values' default renderings joined by one space.
+template <class... A>
+void log_values(const RunContext& ctx, LogLevel level, const A&... values) {
+    if constexpr (sizeof...(A) == 0) {
+        log_values_args(ctx, level, nullptr, 0);
+    } else {
+        const LogArg args[] = {log_arg(values)...};
+        log_values_args(ctx, level, args, sizeof...(A));
+    }
+}
+
+// The format text filled with the values, in order.
+template <class... A>
+void log_format(const RunContext& ctx, LogLevel level, std::string_view format, const A&... values) {
+    if constexpr (sizeof...(A) == 0) {
+        log_format_args(ctx, level, format, nullptr, 0);
+    } else {
+        const LogArg args[] = {log_arg(values)...};
+        log_format_args(ctx, level, format, args, sizeof...(A));
+    }
+}

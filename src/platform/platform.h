@@ -1,0 +1,43 @@
+// The operating-system seam. The plug-in sees only these calls; the Win32 build
+// implements them with the Windows API, the Linux build with POSIX files and a
+// simulated window, cursor and clock that the simulator installs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// ---- clock --------------------------------------------------------------------
+// Nanoseconds since 1970-01-01 00:00:00 UTC.
+std::int64_t platform_now_ns();
+
+// ---- files --------------------------------------------------------------------
+using PlatformFile = std::intptr_t;
+inline constexpr PlatformFile platform_invalid_file = -1;
+
+// An operating-system error code (Win32 GetLastError or errno); 0 is none.
+struct PlatformError {
+    std::uint32_t code;
+};
+
+// Paths are UTF-8, relative to the process's working directory.
+PlatformError platform_create_directory(const char* path);
+// Write-only, created or truncated, shared for reading and writing by others.
+PlatformFile platform_open_log_file(const char* path, PlatformError* error);
+// Writes all of `data` or reports how far it got.
+PlatformError platform_write_file(PlatformFile file, const void* data, std::size_t size, std::size_t* written);
+void platform_close_file(PlatformFile file);
+
+// Name of the error for the log ("ERROR_SHARING_VIOLATION", "ENOENT"); falls back
+// to the number.
+void platform_error_name(PlatformError error, char* buffer, std::size_t capacity);
+
+// ---- game window and cursor ---------------------------------------------------
+using PlatformWindow = void*;
+
+PlatformWindow platform_find_window(const char* title);
+bool platform_client_size(PlatformWindow window, std::int32_t* width, std::int32_t* height);
+bool platform_cursor_position(std::int32_t* x, std::int32_t* y);
+bool platform_screen_to_client(PlatformWindow window, std::int32_t* x, std::int32_t* y);
+bool platform_client_to_screen(PlatformWindow window, std::int32_t* x, std::int32_t* y);
+bool platform_set_cursor_position(std::int32_t x, std::int32_t y);

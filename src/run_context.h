@@ -1,0 +1,11 @@
+// What every procedure of the plug-in runs with.
+#pragma once
+
+#include "src/allocators.h"
+#include "src/log.h"
+
+struct RunContext {
+    Allocator general;  // lasting data (the leak tracker while the script runs)
+    Allocator scratch;  // released at the end of every frame
+    Logger logger;      // empty: logging is off
+};

@@ -1,0 +1,122 @@
+#include "src/script_main.h"
+
+#include "scripthook/host_api.h"
+#include "scripthook/natives.h"
+#include "src/entry.h"
+
+#include <string>
+
+static constexpr double seconds_per_ns = 1e-9;
+
+static double to_seconds(std::int64_t ns) { return static_cast<double>(ns) * seconds_per_ns; }
+
+void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
+    tracker_for_each(tracker, [&](const TrackedAllocation& r) {
+        log_format(ctx, LogLevel::Error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
+    });
+    tracker_clear(tracker);
+}
+
+static void release_previous_run(const RunContext& ctx, PluginState& state) {
+    if (state.categories.data) array_free(state.categories);
+    if (state.markers.data) {
+        for (Marker& m : state.markers) {
+            if (m.data.name) {
+                free_bytes(ctx.general, m.data.name, std::char_traits<char>::length(m.data.name) + 1);
+            }
+        }
+        array_free(state.markers);
+    }
+    if (state.category_tiles.data) {
+        free_array(ctx.general, state.category_tiles.data, state.category_tiles.length);
+    }
+    if (state.marker_list_cache.data) array_free(state.marker_list_cache);
+}
+
+void script_start(RunContext& ctx, PluginState& state) {
+    scratch_release(thread_scratch_arena());
+    log_message(ctx, LogLevel::Info, "Script starting");
+    release_previous_run(ctx, state);
+    clear_plugin_state(state);
+    state.rename_marker_index = -1;
+    report_leaks(ctx, runtime_globals.allocation_tracker);
+
+    if (array_reserve(state.categories, ctx.general, category_table_size)) {
+        for (const MarkerCategory& row : category_table) array_append(state.categories, ctx.general, row);
+    }
+
+    state.last_frame_time = platform_now_ns();
+}
+
+void update_game_window(PluginState& state) {
+    if (state.game_window == nullptr) state.game_window = platform_find_window(game_window_title);
+    std::int32_t width = 0, height = 0;
+    if (state.game_window != nullptr && platform_client_size(state.game_window, &width, &height)) {
+        state.screen_width = width;
+        state.screen_height = height;
+    } else {
+        state.screen_width = 1920;
+        state.screen_height = 1080;
+        state.game_window = nullptr;
+    }
+    if (state.screen_width == 0 || state.screen_height == 0) {
+        state.screen_aspect = 0.5625f;
+    } else {
+        state.screen_aspect = static_cast<float>(state.screen_height) / static_cast<float>(state.screen_width);
+    }
+}
+
+double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t frame_delta_ns) {
+    const bool full = menu_state == MENU_FULL;
+    const double target = full ? 1.0 : 0.0;
+    const double rate = full ? 30.0 : 15.0;
+    double t = rate * to_seconds(frame_delta_ns);
+    if (t < 0.0) t = 0.0;
+    if (t > 1.0) t = 1.0;
+    return strength * (1.0 - t) + target * t;
+}
+
+bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns) {
+    timer += static_cast<float>(to_seconds(frame_delta_ns));
+    if (timer < 1.0f) return false;
+    timer = 0.0f;
+    return true;
+}
+
+static void update_backdrop(PluginState& state) {
+    state.backdrop_strength = blend_backdrop(state.backdrop_strength, state.menu_state, state.frame_delta);
+    if (state.backdrop_strength < 0.001) {
+        state.backdrop_strength = 0.0;
+        screen_effect_stop(backdrop_effect);
+    } else {
+        screen_effect_start(backdrop_effect);
+        screen_effect_set_strength(backdrop_effect, static_cast<float>(state.backdrop_strength));
+        screen_effect_set_params(backdrop_effect, 0, 255, 255, 0, 255);
+    }
+}
+
+void script_frame(RunContext& ctx, PluginState& state) {
+    state.frame_time = platform_now_ns();
+    state.frame_delta = state.frame_time - state.last_frame_time;
+    update_game_window(state);
+    state.player_position = entity_position(player_character(), true, true);
+    if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) {
+        // The waypoint capture runs here.
+    }
+    update_backdrop(state);
+    request_texture_dictionary("BLIPS", false);
+    request_texture_dictionary("BLIPS_MP", false);
+    state.last_frame_time = state.frame_time;
+    scratch_release(thread_scratch_arena());
+    (void)ctx;
+}
+
+void script_main() {
+    RunContext ctx = plugin_context();
+    ctx.general = tracker_allocator(runtime_globals.allocation_tracker);
+    script_start(ctx, plugin_state);
+    for (;;) {
+        host_api.scriptWait(0);
+        script_frame(ctx, plugin_state);
+    }
+}

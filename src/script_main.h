@@ -1,0 +1,26 @@
+// The plug-in's one script: a start sequence, then one iteration per frame.
+#pragma once
+
+#include <cstdint>
+
+#include "src/run_context.h"
+#include "src/state.h"
+
+inline constexpr const char* game_window_title = "Red Dead Redemption 2";
+inline constexpr const char* backdrop_effect = "Mission_EndCredits";
+
+// Registered with the host; never returns.
+void script_main();
+
+// The start of a run: free what the last run left, clear the state, report
+// leaks, build the per-run tables. `ctx.general` is the tracker's allocator.
+void script_start(RunContext& ctx, PluginState& state);
+// One iteration after the wait for the next frame.
+void script_frame(RunContext& ctx, PluginState& state);
+
+// Pieces of the frame, separate so they can be checked on their own.
+void update_game_window(PluginState& state);
+double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t frame_delta_ns);
+// Adds the frame to the timer; true (and the timer back at 0) once a second has gathered.
+bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns);
+void report_leaks(const RunContext& ctx, AllocationTracker& tracker);

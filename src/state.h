@@ -1,0 +1,72 @@
+// The plug-in's state record and the globals outside it, with their reset
+// rules: `setup` and `cleanup` zero the record and the runtime globals; each
+// script start frees what the last run left and zeroes the record again; the
+// waypoint globals are never reset while the library is loaded.
+#pragma once
+
+#include <cstdint>
+
+#include "scripthook/types.h"
+#include "src/allocators.h"
+#include "src/growable_array.h"
+#include "src/log.h"
+#include "src/marker.h"
+#include "src/platform/platform.h"
+
+inline constexpr std::int64_t MENU_CLOSED = 0;
+inline constexpr std::int64_t MENU_RING = 1;
+inline constexpr std::int64_t MENU_FULL = 2;
+
+struct TileSlice {
+    ScreenRect* data;
+    std::size_t length;
+};
+
+struct PluginState {
+    GrowableArray<MarkerCategory> categories;
+    GrowableArray<Marker> markers;
+    Prompt edit_markers_prompt;
+    Prompt back_prompt;
+    Prompt rename_prompt;
+    Prompt delete_prompt;
+    Prompt sort_prompt;
+    std::int64_t current_category;
+    std::int64_t marker_list_selection;
+    std::int64_t menu_state;
+    bool menu_state_changed;
+    TileSlice category_tiles;
+    GrowableArray<std::int64_t> marker_list_cache;
+    std::int64_t sort_mode;
+    std::int64_t rename_marker_index;
+    float screen_aspect;
+    std::int64_t last_frame_time;
+    std::int64_t frame_time;
+    std::int64_t frame_delta;
+    PlatformWindow game_window;
+    std::int32_t screen_width;
+    std::int32_t screen_height;
+    double backdrop_strength;
+    Vector3 player_position;
+    std::int64_t blip_limit;
+};
+
+// The local time-zone rules; what they hold is the time-zone code's business.
+struct LocalTimeZone;
+
+// Cleared as one block by `setup` and `cleanup`.
+struct RuntimeGlobals {
+    AllocationTracker allocation_tracker;
+    Logger file_logger;
+    LocalTimeZone* local_time_zone;
+};
+
+extern PluginState plugin_state;
+extern RuntimeGlobals runtime_globals;
+
+// Never reset while the library is loaded; zero at load.
+extern float waypoint_check_timer;
+extern Vector3 last_waypoint;
+extern float waypoint_cooldown;
+
+void clear_plugin_state(PluginState& state);
+void clear_runtime_globals(RuntimeGlobals& globals);

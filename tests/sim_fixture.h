@@ -1,0 +1,97 @@
+// Helpers for tests that run the plug-in in the simulated game: a fresh game
+// directory per test, scenarios written inline, and readers for what the run
+// left behind (files, trace).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/session.h"
+#include "sim/trace.h"
+
+inline std::string read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+// The message of a log line: what follows "[date time] ".
+inline std::string log_message_of(const std::string& line) {
+    std::size_t at = line.find("] ", 12);
+    return at == std::string::npos ? line : line.substr(at + 2);
+}
+
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() / "quillfen-tests" /
+              (std::string(info->test_suite_name()) + "." + info->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+
+    void TearDown() override {
+        if (session && session->attached) end();
+    }
+
+    // Loads the plug-in into a simulated game described by `scenario_text`.
+    void begin(const std::string& scenario_text) {
+        SimScenario scenario;
+        std::string error;
+        ASSERT_TRUE(sim_parse_scenario(scenario_text, scenario, &error)) << error;
+        session = std::make_unique<SimSession>();
+        ASSERT_TRUE(sim_session_begin(*session, scenario, dir.string(), &error)) << error;
+    }
+
+    void frames(int count) {
+        for (int i = 0; i < count; ++i) ASSERT_TRUE(sim_session_frame(*session)) << session->host.failure;
+    }
+
+    bool end() {
+        std::string error;
+        bool ok = sim_session_end(*session, &error);
+        end_error = error;
+        return ok;
+    }
+
+    SimGame& game() { return session->host.game; }
+
+    std::vector<const SimTraceEntry*> calls(const std::string& native, std::int64_t frame = -1) const {
+        std::vector<const SimTraceEntry*> out;
+        for (const SimTraceEntry& e : session->host.trace) {
+            if (native == e.signature->name && (frame < 0 || e.frame == frame)) out.push_back(&e);
+        }
+        return out;
+    }
+
+    // Wrapper names of the natives called in `frame`, in order.
+    std::vector<std::string> natives_in_frame(std::int64_t frame) const {
+        std::vector<std::string> out;
+        for (const SimTraceEntry& e : session->host.trace) {
+            if (e.frame == frame) out.push_back(e.signature->name);
+        }
+        return out;
+    }
+
+    std::vector<std::string> log_lines() const { return split_lines(read_file(dir / "Quillfen" / "last.log")); }
+
+    std::filesystem::path dir;
+    std::unique_ptr<SimSession> session;
+    std::string end_error;
+};

@@ -1,0 +1,154 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the real Quillfen.asi under Wine.
+
+quillfen-sim.exe loads the substitute ScriptHookRDR2.dll and then Quillfen.asi
+with LoadLibrary, runs frames in real time and unloads with FreeLibrary; these
+tests look at what the run left in the game directory. Run through
+scripts/wine-env (a Wine prefix under build/ and a virtual display).
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+BUILD = os.path.join(TOP, "build", "windows")
+SIM = os.path.join(BUILD, "quillfen-sim.exe")
+HOLD = os.path.join(BUILD, "quillfen-hold-file.exe")
+ASI = os.path.join(BUILD, "Quillfen.asi")
+OBJDUMP = "x86_64-w64-mingw32-objdump"
+
+LINE = re.compile(r"^\[(DEBUG|INFO |WARN |ERROR|FATAL)\] --- \[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] (.*)$")
+
+
+def wine_path(path):
+    """Wine's Z: drive is the Linux root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run_sim(scenario_text, game_dir, timeout=120):
+    os.makedirs(game_dir, exist_ok=True)
+    scenario = os.path.join(game_dir, "scenario.json5")
+    with open(scenario, "w") as f:
+        f.write(scenario_text)
+    return subprocess.run(["wine", SIM, "run", wine_path(scenario), "--out", wine_path(game_dir)],
+                          capture_output=True, text=True, timeout=timeout)
+
+
+def log_messages(game_dir):
+    with open(os.path.join(game_dir, "Quillfen", "last.log"), "rb") as f:
+        text = f.read().decode("utf-8")
+    lines = text.split("\n")
+    assert lines[-1] == "", "every line ends with a line feed"
+    out = []
+    for line in lines[:-1]:
+        m = LINE.match(line)
+        assert m, "malformed log line: %r" % line
+        out.append(m.group(2))
+    return out, text
+
+
+def trace(game_dir):
+    with open(os.path.join(game_dir, "trace.jsonl")) as f:
+        return [json.loads(line) for line in f]
+
+
+def summary(game_dir):
+    with open(os.path.join(game_dir, "sim-summary.json")) as f:
+        return json.load(f)
+
+
+class QuillfenUnderWine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        for p in (SIM, HOLD, ASI):
+            if not os.path.exists(p):
+                raise unittest.SkipTest("missing %s: build the windows preset first" % p)
+        cls.root = tempfile.mkdtemp(prefix="quillfen-wine-")
+        # One wineserver for the whole run keeps each start to about a second.
+        subprocess.run(["wineserver", "-p"], check=False)
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["wineserver", "-k"], check=False)
+        shutil.rmtree(cls.root, ignore_errors=True)
+
+    def game_dir(self):
+        d = os.path.join(self.root, self.id().split(".")[-1])
+        shutil.rmtree(d, ignore_errors=True)
+        return d
+
+    def test_binary_exports_setup_and_cleanup_and_imports_the_host_by_decorated_name(self):
+        out = subprocess.run([OBJDUMP, "-p", ASI], capture_output=True, text=True, check=True).stdout
+        exports = re.findall(r"^\s+\[\s*\d+\] (\w+)$", out, re.M)
+        self.assertEqual(sorted(exports), ["cleanup", "setup"])
+        dlls = sorted(set(d.lower() for d in re.findall(r"DLL Name: (\S+)", out)))
+        self.assertEqual(dlls, ["kernel32.dll", "msvcrt.dll", "scripthookrdr2.dll", "user32.dll"])
+        for name in ["?scriptWait@@YAXK@Z", "?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z",
+                     "?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z", "?nativeInit@@YAX_K@Z",
+                     "?nativePush64@@YAX_K@Z", "?nativeCall@@YAPEA_KXZ", "?getGameVersion@@YA?AW4eGameVersion@@XZ"]:
+            self.assertIn(name, out)
+        self.assertRegex(out, r"Subsystem\s+00000002")  # a GUI-subsystem DLL, as the game expects
+
+    def test_load_run_frames_and_unload(self):
+        d = self.game_dir()
+        r = run_sim("{frames: 40, frame_ms: 16.666667, world: {window: {width: 1280, height: 720, x: 40, y: 30}}}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        s = summary(d)
+        self.assertEqual(s["script_registrations"], 1)
+        self.assertEqual(s["script_unregistrations"], 1)
+        self.assertIsNone(s["failure"])
+        messages, _ = log_messages(d)
+        self.assertEqual(messages[0], "Setup")
+        self.assertEqual(messages[1], "Script starting")
+        self.assertEqual(messages[-1], "Shutdown")
+        calls = trace(d)
+        per_frame = [c["frame"] for c in calls if c["native"] == "player_character"]
+        self.assertEqual(per_frame, list(range(1, 40)), "one iteration per frame after the start")
+        textures = [c["args"] for c in calls if c["native"] == "request_texture_dictionary" and c["frame"] == 5]
+        self.assertEqual(textures, [["BLIPS", False], ["BLIPS_MP", False]])
+
+    def test_a_second_load_truncates_the_log(self):
+        d = self.game_dir()
+        for _ in range(2):
+            r = run_sim("{frames: 5}", d)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertEqual(messages.count("Setup"), 1)
+        self.assertEqual(messages, ["Setup", "Script starting", "Shutdown"])
+
+    def test_a_log_held_open_without_sharing_leaves_the_plugin_running_without_a_log(self):
+        d = self.game_dir()
+        os.makedirs(os.path.join(d, "Quillfen"))
+        log = os.path.join(d, "Quillfen", "last.log")
+        with open(log, "w") as f:
+            f.write("held by another program\n")
+        ready = os.path.join(d, "holder-ready")
+        holder = subprocess.Popen(["wine", HOLD, wine_path(log), "60", wine_path(ready)])
+        try:
+            deadline = time.time() + 60
+            while not os.path.exists(ready):
+                self.assertIsNone(holder.poll(), "the holder could not open the file")
+                self.assertLess(time.time(), deadline, "the holder never got ready")
+                time.sleep(0.1)
+            r = run_sim("{frames: 30}", d)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            self.assertIsNone(summary(d)["failure"])
+            self.assertEqual(len([c for c in trace(d) if c["native"] == "player_character"]), 29)
+            with open(log) as f:
+                self.assertEqual(f.read(), "held by another program\n", "the held file is not touched")
+        finally:
+            holder.kill()
+            holder.wait()
+
+
+if __name__ == "__main__":
+    result = unittest.main(exit=False, verbosity=2).result
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed - len(result.skipped), failed))
+    sys.exit(1 if failed or not result.wasSuccessful() else 0)
