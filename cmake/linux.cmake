@@ -8,3 +8,9 @@ add_subdirectory(sim)
 
 enable_testing()
 add_subdirectory(tests)
+add_subdirectory(bench)
+
+add_executable(quillfen-markers tools/quillfen_markers.cpp)
+target_link_libraries(quillfen-markers PRIVATE quillfen_plugin)
+set_target_properties(quillfen-markers PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+quillfen_warnings(quillfen-markers)

@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "src/marker_store.h"
 #include "src/script_main.h"
 #include "src/state.h"
 
@@ -35,6 +36,7 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
     assert(scripts_cap >= script_count && "scripts_cap >= len(scripts)");
     if (scripts_cap < script_count) return 0;
     scripts[0] = script_main;
+    make_backup(ctx);
     return script_count;
 }
 

@@ -2,7 +2,9 @@
 
 #include "scripthook/host_api.h"
 #include "scripthook/natives.h"
+#include "src/blips.h"
 #include "src/entry.h"
+#include "src/marker_store.h"
 
 #include <string>
 
@@ -21,6 +23,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
     if (state.categories.data) array_free(state.categories);
     if (state.markers.data) {
         for (Marker& m : state.markers) {
+            remove_marker_blip(m);
             if (m.data.name) {
                 free_bytes(ctx.general, m.data.name, std::char_traits<char>::length(m.data.name) + 1);
             }
@@ -44,6 +47,7 @@ void script_start(RunContext& ctx, PluginState& state) {
     if (array_reserve(state.categories, ctx.general, category_table_size)) {
         for (const MarkerCategory& row : category_table) array_append(state.categories, ctx.general, row);
     }
+    load_data_from_disk(ctx, state);
 
     state.last_frame_time = platform_now_ns();
 }

@@ -48,6 +48,9 @@ struct PluginState {
     double backdrop_strength;
     Vector3 player_position;
     std::int64_t blip_limit;
+    // The markers file could not be loaded nor copied aside yet: no save may
+    // replace it until a copy exists.
+    bool unreadable_copy_pending;
 };
 
 // The local time-zone rules; what they hold is the time-zone code's business.

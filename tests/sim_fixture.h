@@ -7,13 +7,18 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "scripthook/host_api.h"
 #include "sim/session.h"
 #include "sim/trace.h"
+#include "src/entry.h"
+#include "src/state.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -36,6 +41,29 @@ inline std::string log_message_of(const std::string& line) {
     return at == std::string::npos ? line : line.substr(at + 2);
 }
 
+// A second script, registered after the plug-in's, that runs what a test hands
+// it on the script fiber (where natives may be called), once per frame.
+inline std::vector<std::function<void()>>& test_script_actions() {
+    static std::vector<std::function<void()>> actions;
+    return actions;
+}
+
+inline void test_script_main() {
+    for (;;) {
+        std::vector<std::function<void()>> now;
+        now.swap(test_script_actions());
+        for (auto& action : now) action();
+        host_api.scriptWait(0);
+    }
+}
+
+// The run context the plug-in's script works with: the tracker as general allocator.
+inline RunContext script_context() {
+    RunContext ctx = plugin_context();
+    ctx.general = tracker_allocator(runtime_globals.allocation_tracker);
+    return ctx;
+}
+
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -44,6 +72,7 @@ protected:
               (std::string(info->test_suite_name()) + "." + info->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
+        test_script_actions().clear();
     }
 
     void TearDown() override {
@@ -61,6 +90,16 @@ protected:
 
     void frames(int count) {
         for (int i = 0; i < count; ++i) ASSERT_TRUE(sim_session_frame(*session)) << session->host.failure;
+    }
+
+    // Runs `action` on the script fiber in the next frame, after the plug-in's iteration.
+    void in_script(std::function<void()> action) {
+        if (!test_script_registered) {
+            sim_script_register(reinterpret_cast<HostModule>(static_cast<std::uintptr_t>(0x7E570000)), test_script_main);
+            test_script_registered = true;
+        }
+        test_script_actions().push_back(std::move(action));
+        frames(1);
     }
 
     bool end() {
@@ -94,4 +133,5 @@ protected:
     std::filesystem::path dir;
     std::unique_ptr<SimSession> session;
     std::string end_error;
+    bool test_script_registered = false;
 };

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "src/allocators.h"
+
 // ---- clock --------------------------------------------------------------------
 // Nanoseconds since 1970-01-01 00:00:00 UTC.
 std::int64_t platform_now_ns();
@@ -27,6 +29,19 @@ PlatformFile platform_open_log_file(const char* path, PlatformError* error);
 // Writes all of `data` or reports how far it got.
 PlatformError platform_write_file(PlatformFile file, const void* data, std::size_t size, std::size_t* written);
 void platform_close_file(PlatformFile file);
+
+// The whole file, zero-terminated, in one block of `*size + 1` bytes from `allocator`.
+PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size);
+bool platform_file_exists(const char* path);
+PlatformError platform_copy_file(const char* from, const char* to, bool fail_if_exists);
+// Creates `path` (which must not exist), writes all of `data`, flushes it to the
+// disk and closes it; on failure the file is removed again.
+PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written);
+// Puts `from` in the place of `to` in one step: readers see the old file or the
+// new one, never a mix. Retries briefly while another program holds `to`.
+PlatformError platform_replace_file(const char* from, const char* to);
+PlatformError platform_delete_file(const char* path);
+bool platform_error_is_not_found(PlatformError error);
 
 // Name of the error for the log ("ERROR_SHARING_VIOLATION", "ENOENT"); falls back
 // to the number.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -12,8 +13,10 @@
 #include "src/text_builder.h"
 
 static const PlatformSimulation* simulation = nullptr;
+static const PlatformFileFaults* faults = nullptr;
 
 void platform_install_simulation(const PlatformSimulation* s) { simulation = s; }
+void platform_inject_file_faults(const PlatformFileFaults* f) { faults = f; }
 
 std::int64_t platform_now_ns() {
     if (simulation && simulation->now_ns) return simulation->now_ns(simulation->data);
@@ -40,8 +43,14 @@ PlatformFile platform_open_log_file(const char* path, PlatformError* error) {
 PlatformError platform_write_file(PlatformFile file, const void* data, std::size_t size, std::size_t* written) {
     std::size_t done = 0;
     const auto* bytes = static_cast<const unsigned char*>(data);
+    std::size_t limit = size;
+    if (faults && faults->write_errno && faults->write_fail_after < size) limit = faults->write_fail_after;
     while (done < size) {
-        ssize_t n = write(static_cast<int>(file), bytes + done, size - done);
+        if (done >= limit) {
+            if (written) *written = done;
+            return PlatformError{static_cast<std::uint32_t>(faults->write_errno)};
+        }
+        ssize_t n = write(static_cast<int>(file), bytes + done, limit - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (written) *written = done;
@@ -57,6 +66,107 @@ void platform_close_file(PlatformFile file) {
     if (file != platform_invalid_file) close(static_cast<int>(file));
 }
 
+PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size) {
+    *data = nullptr;
+    *size = 0;
+    if (faults && faults->read_errno) return PlatformError{static_cast<std::uint32_t>(faults->read_errno)};
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        close(fd);
+        return PlatformError{static_cast<std::uint32_t>(e)};
+    }
+    const auto length = static_cast<std::size_t>(st.st_size);
+    char* buffer = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
+    if (!buffer) {
+        close(fd);
+        return PlatformError{ENOMEM};
+    }
+    std::size_t done = 0;
+    while (done < length) {
+        ssize_t n = read(fd, buffer + done, length - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int e = n < 0 ? errno : EIO;
+            close(fd);
+            free_bytes(allocator, buffer, length + 1);
+            return PlatformError{static_cast<std::uint32_t>(e)};
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    buffer[length] = '\0';
+    *data = buffer;
+    *size = length;
+    return PlatformError{0};
+}
+
+bool platform_file_exists(const char* path) {
+    struct stat st{};
+    return stat(path, &st) == 0;
+}
+
+PlatformError platform_copy_file(const char* from, const char* to, bool fail_if_exists) {
+    if (faults && faults->copy_errno) return PlatformError{static_cast<std::uint32_t>(faults->copy_errno)};
+    int in = open(from, O_RDONLY | O_CLOEXEC);
+    if (in < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : O_TRUNC);
+    int out = open(to, flags, 0644);
+    if (out < 0) {
+        int e = errno;
+        close(in);
+        return PlatformError{static_cast<std::uint32_t>(e)};
+    }
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int e = errno;
+            close(in);
+            close(out);
+            return PlatformError{static_cast<std::uint32_t>(e)};
+        }
+        if (n == 0) break;
+        std::size_t written = 0;
+        PlatformError w = platform_write_file(out, buffer, static_cast<std::size_t>(n), &written);
+        if (w.code) {
+            close(in);
+            close(out);
+            return w;
+        }
+    }
+    close(in);
+    if (close(out) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
+    return PlatformError{0};
+}
+
+PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written) {
+    if (written) *written = 0;
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
+    PlatformError e = platform_write_file(fd, data, size, written);
+    if (e.code == 0 && fsync(fd) != 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
+    if (close(fd) != 0 && e.code == 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
+    if (e.code) unlink(path);
+    return e;
+}
+
+PlatformError platform_replace_file(const char* from, const char* to) {
+    if (faults && faults->replace_errno) return PlatformError{static_cast<std::uint32_t>(faults->replace_errno)};
+    if (rename(from, to) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
+    return PlatformError{0};
+}
+
+PlatformError platform_delete_file(const char* path) {
+    if (unlink(path) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
+    return PlatformError{0};
+}
+
+bool platform_error_is_not_found(PlatformError error) { return error.code == ENOENT; }
+
 void platform_error_name(PlatformError error, char* buffer, std::size_t capacity) {
     TextBuilder b = text_builder(buffer, capacity);
     switch (error.code) {
@@ -69,6 +179,8 @@ void platform_error_name(PlatformError error, char* buffer, std::size_t capacity
         case EISDIR: text_append(b, "EISDIR"); return;
         case ENOTDIR: text_append(b, "ENOTDIR"); return;
         case EBUSY: text_append(b, "EBUSY"); return;
+        case ENOMEM: text_append(b, "ENOMEM"); return;
+        case EROFS: text_append(b, "EROFS"); return;
         default:
             text_append(b, "errno ");
             text_append_u64(b, error.code);

@@ -1,0 +1,146 @@
+// Saving and loading the markers file, against RapidJSON writing and parsing
+// the same markers as pretty JSON, measured in the same run.
+//   build/linux/bench/marker_file_bench --benchmark_counters_tabular=true
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "src/marker_file.h"
+
+namespace {
+
+struct Corpus {
+    std::vector<MarkerDataV1> records;
+    std::vector<std::string> names;
+    std::string text;  // as the plug-in writes it
+};
+
+const Corpus& corpus(std::size_t count) {
+    static std::vector<std::pair<std::size_t, Corpus*>> made;
+    for (auto& [n, c] : made) {
+        if (n == count) return *c;
+    }
+    auto* c = new Corpus;
+    std::mt19937 rng(static_cast<unsigned>(count));
+    std::uniform_real_distribution<float> coordinate(-7000, 7000);
+    c->names.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        c->names.push_back(i % 3 == 0 ? std::string() : "Valentine, New Hanover (Waypoint) " + std::to_string(i));
+        c->records.push_back(MarkerDataV1{{coordinate(rng), coordinate(rng), coordinate(rng) / 20},
+                                          static_cast<std::int64_t>(rng() % 10),
+                                          c->names.back().empty() ? nullptr : c->names.back().data(),
+                                          {1765267200000000000 + static_cast<std::int64_t>(i) * 1000000007}});
+    }
+    MarkersText t{};
+    serialize_markers(c->records.data(), c->records.size(), heap_allocator(), t);
+    c->text.assign(t.data, t.length);
+    free_markers_text(t, heap_allocator());
+    made.emplace_back(count, c);
+    return *c;
+}
+
+// Counts what a load takes from the allocator at its peak.
+struct Counting {
+    std::size_t live = 0, peak = 0;
+};
+Allocator counting_allocator(Counting& c) {
+    return Allocator{[](void* d, std::size_t size, std::size_t, const std::source_location&) -> void* {
+                         auto& k = *static_cast<Counting*>(d);
+                         k.live += size;
+                         if (k.live > k.peak) k.peak = k.live;
+                         return ::operator new(size, std::nothrow);
+                     },
+                     [](void* d, void* p, std::size_t size) {
+                         static_cast<Counting*>(d)->live -= size;
+                         ::operator delete(p);
+                     },
+                     &c};
+}
+
+void BM_QuillfenSave(benchmark::State& state) {
+    const Corpus& c = corpus(static_cast<std::size_t>(state.range(0)));
+    const Allocator heap = heap_allocator();
+    for (auto _ : state) {
+        MarkersText t{};
+        serialize_markers(c.records.data(), c.records.size(), heap, t);
+        benchmark::DoNotOptimize(t.data);
+        free_markers_text(t, heap);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.text.size()));
+}
+
+void BM_QuillfenLoad(benchmark::State& state) {
+    const Corpus& c = corpus(static_cast<std::size_t>(state.range(0)));
+    Counting counting;
+    const Allocator a = counting_allocator(counting);
+    for (auto _ : state) {
+        MarkersData d{};
+        if (deserialize_markers(c.text, a, d) != DeserializeError::None) state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(d.records);
+        free_markers_data(d, a);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.text.size()));
+    state.counters["peak_memory_per_file_byte"] = static_cast<double>(counting.peak) / static_cast<double>(c.text.size());
+}
+
+void BM_RapidJsonWritePretty(benchmark::State& state) {
+    const Corpus& c = corpus(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::PrettyWriter<rapidjson::StringBuffer> w(buffer);
+        w.SetIndent(' ', 4);
+        w.StartObject();
+        w.Key("markers");
+        w.StartArray();
+        for (const MarkerDataV1& m : c.records) {
+            w.StartObject();
+            w.Key("position");
+            w.StartArray();
+            w.Double(m.position.x);
+            w.Double(m.position.y);
+            w.Double(m.position.z);
+            w.EndArray();
+            w.Key("category");
+            w.Int64(m.category);
+            if (m.name) {
+                w.Key("name");
+                w.String(m.name);
+            }
+            w.Key("timestamp");
+            w.StartObject();
+            w.Key("_nsec");
+            w.Int64(m.timestamp._nsec);
+            w.EndObject();
+            w.EndObject();
+        }
+        w.EndArray();
+        w.EndObject();
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.text.size()));
+}
+
+void BM_RapidJsonParseDom(benchmark::State& state) {
+    const Corpus& c = corpus(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        rapidjson::Document d;
+        d.Parse(c.text.data(), c.text.size());
+        if (d.HasParseError()) state.SkipWithError("rapidjson failed");
+        benchmark::DoNotOptimize(d.IsObject());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.text.size()));
+}
+
+}  // namespace
+
+BENCHMARK(BM_QuillfenSave)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RapidJsonWritePretty)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuillfenLoad)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RapidJsonParseDom)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,65 @@
+#include "src/marker_editing.h"
+
+#include <cstring>
+
+#include "scripthook/natives.h"
+#include "src/blips.h"
+#include "src/marker_list.h"
+#include "src/marker_store.h"
+
+static constexpr float minimum_spacing_squared = 1.0f;
+
+static void free_name(const RunContext& ctx, Marker& m) {
+    if (m.data.name) free_bytes(ctx.general, m.data.name, std::strlen(m.data.name) + 1);
+    m.data.name = nullptr;
+}
+
+bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+    for (const Marker& m : state.markers) {
+        if (marker_distance_squared(m, position) < minimum_spacing_squared) return false;
+    }
+    Marker m{};
+    m.data.position = vector3_to_position(position);
+    m.data.category = state.current_category;
+    m.data.name = nullptr;
+    m.data.timestamp._nsec = platform_now_ns();
+    m.blip = 0;
+    m.is_new = true;
+    if (!array_append(state.markers, ctx.general, m)) return false;
+    update_marker_list_cache(ctx, state, true);
+    save_data_to_disk(ctx, state);
+    return true;
+}
+
+void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= state.markers.length) return;
+    Marker& m = state.markers[static_cast<std::size_t>(index)];
+    free_name(ctx, m);
+    remove_marker_blip(m);
+    array_remove_ordered(state.markers, static_cast<std::size_t>(index));
+    update_marker_list_cache(ctx, state, false);
+    save_data_to_disk(ctx, state);
+}
+
+void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+    if (!name.empty()) {
+        char* copy = static_cast<char*>(allocate_bytes(ctx.general, name.size() + 1, 1));
+        if (copy) {
+            std::memcpy(copy, name.data(), name.size());
+            copy[name.size()] = '\0';
+            free_name(ctx, marker);
+            marker.data.name = copy;
+        }
+    } else {
+        free_name(ctx, marker);
+    }
+    if (marker.blip != 0) {
+        const bool named = marker.data.name && marker.data.name[0] != '\0';
+        const char* label = named ? marker.data.name : nullptr;
+        if (!label && marker.data.category >= 0 && static_cast<std::size_t>(marker.data.category) < state.categories.length) {
+            label = state.categories[static_cast<std::size_t>(marker.data.category)].name;
+        }
+        if (label) set_blip_name(marker.blip, label);
+    }
+    save_data_to_disk(ctx, state);
+}

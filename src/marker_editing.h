@@ -1,0 +1,16 @@
+// The three changes of the marker list; each saves the whole list before it returns.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "scripthook/types.h"
+#include "src/run_context.h"
+#include "src/state.h"
+
+// False (and nothing changed) when a marker lies less than 1 unit away.
+bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position);
+// An index out of range does nothing (and saves nothing).
+void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index);
+// An empty name removes the name. The text is taken byte for byte.
+void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name);

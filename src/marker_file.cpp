@@ -1,0 +1,304 @@
+#include "src/marker_file.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "src/json5_reader.h"
+
+// Sections: text output · the writer · the reader.
+
+// ---- text output --------------------------------------------------------------------
+// A growing buffer from the run's allocator; the final text is handed over as is.
+
+namespace {
+
+struct Output {
+    const Allocator* allocator;
+    char* data;
+    std::size_t length;
+    std::size_t capacity;
+    bool failed;
+};
+
+bool reserve(Output& o, std::size_t extra) {
+    if (o.failed) return false;
+    if (o.length + extra + 1 <= o.capacity) return true;
+    std::size_t capacity = o.capacity ? o.capacity : 256;
+    while (capacity < o.length + extra + 1) capacity *= 2;
+    char* grown = static_cast<char*>(allocate_bytes(*o.allocator, capacity, 1));
+    if (!grown) {
+        o.failed = true;
+        return false;
+    }
+    if (o.length) std::memcpy(grown, o.data, o.length);
+    free_bytes(*o.allocator, o.data, o.capacity);
+    o.data = grown;
+    o.capacity = capacity;
+    return true;
+}
+
+void put(Output& o, std::string_view s) {
+    if (!reserve(o, s.size())) return;
+    std::memcpy(o.data + o.length, s.data(), s.size());
+    o.length += s.size();
+}
+
+void put_char(Output& o, char c) {
+    if (!reserve(o, 1)) return;
+    o.data[o.length++] = c;
+}
+
+void put_indent(Output& o, int level) {
+    for (int i = 0; i < level; ++i) put(o, "    ");
+}
+
+void put_i64(Output& o, std::int64_t v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    put(o, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+}
+
+// Length of the valid UTF-8 sequence at `s` (1..4), or 0 when it is not one.
+std::size_t utf8_sequence(const unsigned char* s, std::size_t left, std::uint32_t* code_point) {
+    const unsigned char c = s[0];
+    std::size_t n;
+    std::uint32_t cp, min;
+    if (c < 0x80) { *code_point = c; return 1; }
+    if ((c & 0xE0) == 0xC0) { n = 2; cp = c & 0x1F; min = 0x80; }
+    else if ((c & 0xF0) == 0xE0) { n = 3; cp = c & 0x0F; min = 0x800; }
+    else if ((c & 0xF8) == 0xF0) { n = 4; cp = c & 0x07; min = 0x10000; }
+    else return 0;
+    if (left < n) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((s[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (s[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    *code_point = cp;
+    return n;
+}
+
+void put_escaped_code_point(Output& o, std::uint32_t cp) {
+    static const char hex[] = "0123456789abcdef";
+    char buf[6] = {'\\', 'u', hex[(cp >> 12) & 15], hex[(cp >> 8) & 15], hex[(cp >> 4) & 15], hex[cp & 15]};
+    put(o, std::string_view(buf, 6));
+}
+
+// Quote and backslash escaped; control and other non-printing characters
+// (C0, DEL, C1, the line and paragraph separators) as escapes; everything
+// else as it is, in UTF-8. Bytes that are not UTF-8 become U+FFFD, so the file
+// stays UTF-8 and the reader always takes it back.
+void put_string(Output& o, const char* text) {
+    put_char(o, '"');
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::size_t left = std::strlen(text);
+    while (left > 0) {
+        std::uint32_t cp = 0;
+        std::size_t n = utf8_sequence(s, left, &cp);
+        if (n == 0) {
+            put(o, "\xEF\xBF\xBD");
+            ++s;
+            --left;
+            continue;
+        }
+        switch (cp) {
+            case '"': put(o, "\\\""); break;
+            case '\\': put(o, "\\\\"); break;
+            case '\b': put(o, "\\b"); break;
+            case '\f': put(o, "\\f"); break;
+            case '\n': put(o, "\\n"); break;
+            case '\r': put(o, "\\r"); break;
+            case '\t': put(o, "\\t"); break;
+            default:
+                if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029) {
+                    put_escaped_code_point(o, cp);
+                } else {
+                    put(o, std::string_view(reinterpret_cast<const char*>(s), n));
+                }
+        }
+        s += n;
+        left -= n;
+    }
+    put_char(o, '"');
+}
+
+}  // namespace
+
+// ---- the writer ---------------------------------------------------------------------------
+
+std::size_t format_coordinate(float value, char* buffer) {
+    if (std::isnan(value)) {
+        std::memcpy(buffer, "NaN", 3);
+        return 3;
+    }
+    if (std::isinf(value)) {
+        const char* t = value < 0 ? "-Infinity" : "Infinity";
+        std::size_t n = std::strlen(t);
+        std::memcpy(buffer, t, n);
+        return n;
+    }
+    // The float's exact decimal expansion, rounded once at the eighth place,
+    // an exact tie to the even digit. The largest float has 39 integer digits.
+    auto r = std::to_chars(buffer, buffer + 64, value, std::chars_format::fixed, 8);
+    return static_cast<std::size_t>(r.ptr - buffer);
+}
+
+SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
+                                 MarkersText& out) {
+    Output o{&allocator, nullptr, 0, 0, false};
+    // About 220 bytes per marker without its name; one allocation in the common case.
+    reserve(o, 64 + count * 240);
+    put(o, "{\n");
+    put_indent(o, 1);
+    put(o, "\"markers\": [\n");
+    if (count == 0) put(o, "\n");
+    for (std::size_t i = 0; i < count; ++i) {
+        const MarkerDataV1& m = markers[i];
+        put_indent(o, 2);
+        put(o, "{\n");
+        put_indent(o, 3);
+        put(o, "\"position\": [\n");
+        const float xyz[3] = {m.position.x, m.position.y, m.position.z};
+        for (int k = 0; k < 3; ++k) {
+            char number[64];
+            put_indent(o, 4);
+            put(o, std::string_view(number, format_coordinate(xyz[k], number)));
+            put(o, k < 2 ? ",\n" : "\n");
+        }
+        put_indent(o, 3);
+        put(o, "],\n");
+        put_indent(o, 3);
+        put(o, "\"category\": ");
+        put_i64(o, m.category);
+        put(o, ",\n");
+        if (m.name && m.name[0] != '\0') {
+            put_indent(o, 3);
+            put(o, "\"name\": ");
+            put_string(o, m.name);
+            put(o, ",\n");
+        }
+        put_indent(o, 3);
+        put(o, "\"timestamp\": {\n");
+        put_indent(o, 4);
+        put(o, "\"_nsec\": ");
+        put_i64(o, m.timestamp._nsec);
+        put(o, "\n");
+        put_indent(o, 3);
+        put(o, "}\n");
+        put_indent(o, 2);
+        put(o, i + 1 < count ? "},\n" : "}\n");
+    }
+    put_indent(o, 1);
+    put(o, "]\n}");
+    if (o.failed) {
+        free_bytes(allocator, o.data, o.capacity);
+        out = MarkersText{};
+        return SerializeError::OutOfMemory;
+    }
+    o.data[o.length] = '\0';
+    out = MarkersText{o.data, o.length, o.capacity};
+    return SerializeError::None;
+}
+
+void free_markers_text(MarkersText& text, const Allocator& allocator) {
+    free_bytes(allocator, text.data, text.capacity);
+    text = MarkersText{};
+}
+
+// ---- the reader -----------------------------------------------------------------------------
+// The whole text is parsed (and so validated) first; only then are values
+// taken. Unknown keys are skipped with their values; a key given twice counts
+// with its last value; a value of the wrong kind fails the whole read.
+
+namespace {
+
+bool read_integer(const Json5Value& v, std::int64_t& out) {
+    if (v.kind != Json5Kind::number || !v.is_integer) return false;
+    out = v.integer;
+    return true;
+}
+
+DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m) {
+    m = MarkerDataV1{};
+    if (object.kind != Json5Kind::object) return DeserializeError::WrongKind;
+    if (const Json5Value* p = json5_find_member(object, "position")) {
+        if (p->kind != Json5Kind::array || p->item_count != 3) return DeserializeError::WrongKind;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (p->items[i].kind != Json5Kind::number) return DeserializeError::WrongKind;
+        }
+        m.position = Position{p->items[0].number_f32, p->items[1].number_f32, p->items[2].number_f32};
+    }
+    if (const Json5Value* c = json5_find_member(object, "category")) {
+        if (!read_integer(*c, m.category)) return DeserializeError::WrongKind;
+    }
+    if (const Json5Value* t = json5_find_member(object, "timestamp")) {
+        if (t->kind != Json5Kind::object) return DeserializeError::WrongKind;
+        if (const Json5Value* ns = json5_find_member(*t, "_nsec")) {
+            if (!read_integer(*ns, m.timestamp._nsec)) return DeserializeError::WrongKind;
+        }
+    }
+    if (const Json5Value* n = json5_find_member(object, "name")) {
+        if (n->kind == Json5Kind::null_value) return DeserializeError::None;
+        if (n->kind != Json5Kind::string) return DeserializeError::WrongKind;
+        // The name is a zero-terminated text: it ends at an escaped NUL, if any.
+        const std::size_t length = std::strlen(n->string);
+        if (length == 0) return DeserializeError::None;  // an empty name is no name
+        char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
+        if (!copy) return DeserializeError::OutOfMemory;
+        std::memcpy(copy, n->string, length + 1);
+        m.name = copy;
+    }
+    return DeserializeError::None;
+}
+
+}  // namespace
+
+DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                     DeserializeDetail* detail) {
+    out = MarkersData{};
+    if (detail) *detail = DeserializeDetail{0, 0, nullptr};
+    Json5Document doc{};
+    Json5Error error{};
+    if (!json5_parse(text, allocator, doc, error)) {
+        if (detail) {
+            *detail = DeserializeDetail{static_cast<std::size_t>(error.line), static_cast<std::size_t>(error.column),
+                                        error.message};
+        }
+        return DeserializeError::Syntax;
+    }
+    DeserializeError result = DeserializeError::None;
+    const Json5Value& root = doc.root;
+    const Json5Value* list = root.kind == Json5Kind::object ? json5_find_member(root, "markers") : nullptr;
+    if (root.kind != Json5Kind::object) {
+        result = DeserializeError::WrongKind;
+        if (detail) detail->reason = "the file is not an object";
+    } else if (list && list->kind != Json5Kind::array) {
+        result = DeserializeError::WrongKind;
+        if (detail) detail->reason = "\"markers\" is not an array";
+    } else if (list && list->item_count > 0) {
+        out.records = allocate_array<MarkerDataV1>(allocator, list->item_count);
+        if (!out.records) {
+            result = DeserializeError::OutOfMemory;
+        } else {
+            out.capacity = list->item_count;
+            for (std::size_t i = 0; i < list->item_count && result == DeserializeError::None; ++i) {
+                result = read_marker(list->items[i], allocator, out.records[out.count]);
+                if (result == DeserializeError::None) ++out.count;
+                else if (detail) detail->reason = "a marker holds a value of the wrong kind";
+            }
+        }
+    }
+    json5_free(doc, allocator);
+    if (result != DeserializeError::None) free_markers_data(out, allocator);
+    return result;
+}
+
+void free_markers_data(MarkersData& data, const Allocator& allocator) {
+    for (std::size_t i = 0; i < data.count; ++i) {
+        if (data.records[i].name) free_bytes(allocator, data.records[i].name, std::strlen(data.records[i].name) + 1);
+    }
+    free_array(allocator, data.records, data.capacity);
+    data = MarkersData{};
+}

@@ -1,0 +1,15 @@
+// The rows of the marker list page: indices of the current category's markers,
+// newest first or nearest first.
+#pragma once
+
+#include <cstdint>
+
+#include "scripthook/types.h"
+#include "src/run_context.h"
+#include "src/state.h"
+
+void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection);
+
+float distance_squared(const Position& p, const Position& q);
+bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b);
+bool less_by_proximity(const PluginState& state, std::int64_t a, std::int64_t b);
