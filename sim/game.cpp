@@ -11,6 +11,8 @@ void sim_game_init(SimGame& game) {
     game.frame_ns = 16666667;
     game.player_entity = 0x2A01;
     game.next_window_handle = 0x10010;
+    game.next_blip_handle = 0x40001;
+    game.blip_capacity = -1;
 }
 
 void sim_game_begin_frame(SimGame& game) { game.frame_texts.clear(); }
@@ -77,9 +79,85 @@ static bool texture_loaded(SimGame& game, const char* dictionary) {
     return it != game.texture_requests.end() && game.frame - it->second >= game.texture_load_frames;
 }
 
+static bool inside(float x, float y, float x0, float y0, float x1, float y1) {
+    return x >= x0 && x <= x1 && y >= y0 && y <= y1;
+}
+
+static bool is_water(std::int32_t type) { return (type >= 2 && type <= 9 && type != 4); }
+
+static std::uint32_t zone_at(const SimGame& game, float x, float y, std::int32_t type, bool water_only) {
+    for (const SimZone& z : game.zones) {
+        if (water_only ? !is_water(z.type) : (type != -1 && z.type != type)) continue;
+        if (inside(x, y, z.x0, z.y0, z.x1, z.y1)) return z.hash;
+    }
+    return 0;
+}
+
+static std::optional<float> ground_at(const SimGame& game, float x, float y) {
+    std::optional<float> h = game.default_ground;
+    for (const SimGroundArea& a : game.ground_areas) {
+        if (inside(x, y, a.x0, a.y0, a.x1, a.y1)) h = a.height;
+    }
+    return h;
+}
+
 void sim_game_answer(SimGame& game, SimNativeCall& call) {
     const std::string name = call.signature->name;
-    if (name == "player_character") {
+    if (name == "zone_at_coords") {
+        call.set_hash(zone_at(game, call.f32(0), call.f32(1), call.i32(3), false));
+    } else if (name == "untyped_zone_at_coords") {
+        call.set_hash(zone_at(game, call.f32(0), call.f32(1), -1, true));
+    } else if (name == "zone_display_name") {
+        for (const SimZone& z : game.zones) {
+            if (z.hash == call.hash(0) && call.hash(0) != 0) {
+                if (z.text) call.set_text(z.text->c_str());
+                break;
+            }
+        }
+    } else if (name == "ground_z_at") {
+        // Ground is found below the probe height only.
+        const std::optional<float> h = ground_at(game, call.f32(0), call.f32(1));
+        if (h && *h <= call.f32(2)) {
+            call.write_f32(3, *h);
+            call.set_bool(true);
+        }
+    } else if (name == "waypoint_active") {
+        call.set_bool(game.waypoint_set);
+    } else if (name == "waypoint_coords") {
+        if (game.waypoint_set) call.set_vector3(game.waypoint_x, game.waypoint_y, 0.0f);
+    } else if (name == "create_blip_at_coords") {
+        if (game.blip_capacity >= 0 && static_cast<std::int64_t>(game.blips.size()) >= game.blip_capacity) {
+            ++game.blips_refused;
+        } else {
+            const std::uint64_t handle = game.next_blip_handle++;
+            game.blips[handle] = SimBlip{call.hash(0), 0, call.f32(1), call.f32(2), call.f32(3), {}, {}};
+            call.set_u64(handle);
+        }
+    } else if (name == "blip_exists") {
+        call.set_bool(game.blips.count(call.u64(0)) != 0);
+    } else if (name == "blip_pre_remove") {
+        call.set_bool(game.blips.count(call.u64(0)) != 0);
+    } else if (name == "remove_blip") {
+        auto* handle = reinterpret_cast<std::uint64_t*>(static_cast<std::uintptr_t>(call.u64(0)));
+        if (handle) {
+            game.blips.erase(*handle);
+            *handle = 0;
+        }
+    } else if (name == "set_blip_sprite") {
+        if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) it->second.sprite = call.hash(1);
+    } else if (name == "set_blip_name") {
+        if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) it->second.name = text_or_empty(call.text(1));
+    } else if (name == "set_blip_coords") {
+        if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) {
+            it->second.x = call.f32(1);
+            it->second.y = call.f32(2);
+            it->second.z = call.f32(3);
+        }
+    } else if (name == "blip_add_modifier") {
+        auto it = game.blips.find(call.u64(0));
+        if (it != game.blips.end()) it->second.modifiers.push_back(call.hash(1));
+        call.set_bool(it != game.blips.end());
+    } else if (name == "player_character") {
         call.set_u64(game.player_entity);
     } else if (name == "entity_position") {
         if (call.u64(0) == game.player_entity) {

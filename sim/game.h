@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/native_signatures.h"
 
@@ -25,6 +27,27 @@ struct SimScreenEffect {
     float strength;
     std::int32_t params[5];
     std::int64_t start_calls, stop_calls;
+};
+
+// A map zone of one kind over an x/y rectangle (all heights).
+struct SimZone {
+    std::int32_t type;                // the game's ZoneType number
+    std::uint32_t hash;
+    std::optional<std::string> text;  // the display text, or none
+    float x0, y0, x1, y1;
+};
+
+// Ground height over an x/y rectangle; no height means no ground (deep water, the sky box).
+struct SimGroundArea {
+    float x0, y0, x1, y1;
+    std::optional<float> height;
+};
+
+struct SimBlip {
+    std::uint32_t style, sprite;
+    float x, y, z;
+    std::string name;
+    std::vector<std::uint32_t> modifiers;
 };
 
 struct SimGame {
@@ -44,6 +67,21 @@ struct SimGame {
     std::uintptr_t next_window_handle;
     std::int64_t window_lookups;  // searches by title, all frames
     std::int32_t cursor_x, cursor_y;  // screen pixels
+
+    // Zones, first match wins; water kinds also answer the untyped query.
+    std::vector<SimZone> zones;
+    std::vector<SimGroundArea> ground_areas;  // the last matching area wins
+    std::optional<float> default_ground;      // where no area says otherwise
+
+    // The map waypoint; the game reports its height as 0.
+    bool waypoint_set;
+    float waypoint_x, waypoint_y;
+
+    // Blips by handle; past `blip_capacity` (when not negative) the game refuses new ones.
+    std::map<std::uint64_t, SimBlip> blips;
+    std::uint64_t next_blip_handle;
+    std::int64_t blip_capacity;
+    std::int64_t blips_refused;
 
     // Texts the game hands out (labels); they stay valid for the frame.
     std::deque<std::string> frame_texts;

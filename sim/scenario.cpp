@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "src/allocators.h"
@@ -104,6 +105,146 @@ SimWorldChange parse_player(const Json5Value& v) {
     };
 }
 
+// A hash: a number, "0x..." in hexadecimal, or any other text hashed as the game hashes names.
+std::uint32_t read_hash(const Json5Value& v, const std::string& what) {
+    if (v.kind == Json5Kind::number && v.is_integer && v.integer >= 0 && v.integer <= 0xFFFFFFFFLL) {
+        return static_cast<std::uint32_t>(v.integer);
+    }
+    if (v.kind == Json5Kind::string) {
+        const std::string t(v.string, v.string_length);
+        if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+            std::size_t used = 0;
+            unsigned long long h = 0;
+            try {
+                h = std::stoull(t.substr(2), &used, 16);
+            } catch (...) {
+                used = 0;
+            }
+            if (used == t.size() - 2 && h <= 0xFFFFFFFFULL) return static_cast<std::uint32_t>(h);
+            throw ParseError{what + ": bad hexadecimal hash " + t};
+        }
+        return sim_joaat(t.c_str());
+    }
+    throw ParseError{what + " must be a 32-bit number or a text"};
+}
+
+std::int32_t read_zone_type(const Json5Value& v) {
+    static const char* const names[] = {"STATE", "TOWN",  "LAKE",    "RIVER",    "OIL_SPILL",    "SWAMP",       "OCEAN",
+                                        "CREEK", "POND",  "GLACIER", "DISTRICT", "TEXT_PRINTED", "TEXT_WRITTEN"};
+    if (v.kind == Json5Kind::string) {
+        const std::string t(v.string, v.string_length);
+        for (std::int32_t i = 0; i < 13; ++i) {
+            if (t == names[i]) return i;
+        }
+        throw ParseError{"unknown zone type " + t};
+    }
+    const std::int64_t n = read_integer(v, "zone type");
+    if (n < 0 || n > 12) throw ParseError{"zone types run from 0 to 12"};
+    return static_cast<std::int32_t>(n);
+}
+
+void read_rect(const Json5Value& v, float& x0, float& y0, float& x1, float& y1, const std::string& what) {
+    std::vector<double> r = read_numbers(v, 4, what + ".rect");
+    x0 = static_cast<float>(std::min(r[0], r[2]));
+    y0 = static_cast<float>(std::min(r[1], r[3]));
+    x1 = static_cast<float>(std::max(r[0], r[2]));
+    y1 = static_cast<float>(std::max(r[1], r[3]));
+}
+
+SimWorldChange parse_zones(const Json5Value& v) {
+    if (v.kind != Json5Kind::array) throw ParseError{"zones must be an array"};
+    std::vector<SimZone> zones;
+    for (std::size_t i = 0; i < v.item_count; ++i) {
+        const Json5Value& z = v.items[i];
+        require_object(z, "a zone");
+        SimZone zone{};
+        bool have_rect = false, have_hash = false, have_type = false;
+        for (std::size_t j = 0; j < z.member_count; ++j) {
+            const std::string k = key_text(z.members[j]);
+            const Json5Value& value = *z.members[j].value;
+            if (k == "type") { zone.type = read_zone_type(value); have_type = true; }
+            else if (k == "hash") { zone.hash = read_hash(value, "zone.hash"); have_hash = true; }
+            else if (k == "text") {
+                if (value.kind == Json5Kind::string) zone.text = std::string(value.string, value.string_length);
+                else if (value.kind != Json5Kind::null_value) throw ParseError{"zone.text must be a text or null"};
+            } else if (k == "rect") { read_rect(value, zone.x0, zone.y0, zone.x1, zone.y1, "zone"); have_rect = true; }
+            else throw ParseError{"unknown key zone." + k};
+        }
+        if (!have_rect || !have_hash || !have_type) throw ParseError{"a zone needs type, hash and rect"};
+        zones.push_back(zone);
+    }
+    return [zones](SimGame& g) { g.zones = zones; };
+}
+
+SimWorldChange parse_ground(const Json5Value& v) {
+    require_object(v, "ground");
+    bool set_default = false;
+    std::optional<float> fallback;
+    std::vector<SimGroundArea> areas;
+    bool set_areas = false;
+    for (std::size_t i = 0; i < v.member_count; ++i) {
+        const std::string k = key_text(v.members[i]);
+        const Json5Value& value = *v.members[i].value;
+        if (k == "default") {
+            set_default = true;
+            if (value.kind != Json5Kind::null_value) fallback = static_cast<float>(read_number(value, "ground.default"));
+        } else if (k == "areas") {
+            set_areas = true;
+            if (value.kind != Json5Kind::array) throw ParseError{"ground.areas must be an array"};
+            for (std::size_t j = 0; j < value.item_count; ++j) {
+                const Json5Value& a = value.items[j];
+                require_object(a, "a ground area");
+                SimGroundArea area{};
+                const Json5Value* rect = json5_find_member(a, "rect");
+                const Json5Value* height = json5_find_member(a, "height");
+                if (!rect || !height || a.member_count != 2) throw ParseError{"a ground area has rect and height (null: no ground)"};
+                read_rect(*rect, area.x0, area.y0, area.x1, area.y1, "ground area");
+                if (height->kind != Json5Kind::null_value) area.height = static_cast<float>(read_number(*height, "ground height"));
+                areas.push_back(area);
+            }
+        } else {
+            throw ParseError{"unknown key ground." + k};
+        }
+    }
+    return [=](SimGame& g) {
+        if (set_default) g.default_ground = fallback;
+        if (set_areas) g.ground_areas = areas;
+    };
+}
+
+SimWorldChange parse_waypoint(const Json5Value& v) {
+    if (v.kind == Json5Kind::null_value) return [](SimGame& g) { g.waypoint_set = false; };
+    std::vector<double> xy = read_numbers(v, 2, "waypoint");
+    return [xy](SimGame& g) {
+        g.waypoint_set = true;
+        g.waypoint_x = static_cast<float>(xy[0]);
+        g.waypoint_y = static_cast<float>(xy[1]);
+    };
+}
+
+SimWorldChange parse_blips(const Json5Value& v) {
+    require_object(v, "blips");
+    std::optional<std::int64_t> capacity;
+    std::int64_t drop = 0;  // -1: all
+    for (std::size_t i = 0; i < v.member_count; ++i) {
+        const std::string k = key_text(v.members[i]);
+        const Json5Value& value = *v.members[i].value;
+        if (k == "capacity") {
+            capacity = value.kind == Json5Kind::null_value ? -1 : read_integer(value, "blips.capacity");
+        } else if (k == "drop") {
+            if (value.kind == Json5Kind::string && std::string(value.string, value.string_length) == "all") drop = -1;
+            else drop = read_integer(value, "blips.drop");
+        } else {
+            throw ParseError{"unknown key blips." + k};
+        }
+    }
+    return [capacity, drop](SimGame& g) {
+        if (capacity) g.blip_capacity = *capacity;
+        // The game drops the oldest blips: their handles go stale.
+        for (std::int64_t n = 0; (drop < 0 || n < drop) && !g.blips.empty(); ++n) g.blips.erase(g.blips.begin());
+    };
+}
+
 struct WorldKey {
     const char* name;
     SimWorldChange (*parse)(const Json5Value&);
@@ -113,6 +254,10 @@ const WorldKey world_keys[] = {
     {"window", parse_window},
     {"cursor", parse_cursor},
     {"player", parse_player},
+    {"zones", parse_zones},
+    {"ground", parse_ground},
+    {"waypoint", parse_waypoint},
+    {"blips", parse_blips},
 };
 
 // An object of world keys; `skip` names keys handled by the caller.

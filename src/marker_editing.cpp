@@ -35,7 +35,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     if (index < 0 || static_cast<std::size_t>(index) >= state.markers.length) return;
     Marker& m = state.markers[static_cast<std::size_t>(index)];
     free_name(ctx, m);
-    remove_marker_blip(m);
+    remove_marker_blip(state, m);
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
     update_marker_list_cache(ctx, state, false);
     save_data_to_disk(ctx, state);

@@ -5,6 +5,7 @@
 #include "src/blips.h"
 #include "src/entry.h"
 #include "src/marker_store.h"
+#include "src/waypoint_capture.h"
 
 #include <string>
 
@@ -23,7 +24,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
     if (state.categories.data) array_free(state.categories);
     if (state.markers.data) {
         for (Marker& m : state.markers) {
-            remove_marker_blip(m);
+            remove_marker_blip(state, m);
             if (m.data.name) {
                 free_bytes(ctx.general, m.data.name, std::char_traits<char>::length(m.data.name) + 1);
             }
@@ -104,15 +105,13 @@ void script_frame(RunContext& ctx, PluginState& state) {
     state.frame_delta = state.frame_time - state.last_frame_time;
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
-    if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) {
-        // The waypoint capture runs here.
-    }
+    if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) check_waypoint_and_create_marker(ctx, state);
     update_backdrop(state);
     request_texture_dictionary("BLIPS", false);
     request_texture_dictionary("BLIPS_MP", false);
+    refresh_marker_blips(state);
     state.last_frame_time = state.frame_time;
     scratch_release(thread_scratch_arena());
-    (void)ctx;
 }
 
 void script_main() {

@@ -22,6 +22,19 @@ struct TileSlice {
     std::size_t length;
 };
 
+// Places already reported as having no name this run (a small ring: bounded
+// memory, and far more than the eight rows a page shows).
+inline constexpr std::size_t nameless_places_capacity = 64;
+struct NamelessPlace {
+    Position position;
+    Hash zone;
+};
+struct NamelessPlaces {
+    NamelessPlace places[nameless_places_capacity];
+    std::size_t count;
+    std::size_t next;
+};
+
 struct PluginState {
     GrowableArray<MarkerCategory> categories;
     GrowableArray<Marker> markers;
@@ -51,6 +64,10 @@ struct PluginState {
     // The markers file could not be loaded nor copied aside yet: no save may
     // replace it until a copy exists.
     bool unreadable_copy_pending;
+    NamelessPlaces nameless_places;
+    // How many markers hold a non-zero blip handle (live or stale); kept by
+    // every writer of a marker's `blip`, so the blip limit needs no walk.
+    std::int64_t markers_with_blip;
 };
 
 // The local time-zone rules; what they hold is the time-zone code's business.

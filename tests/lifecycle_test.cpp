@@ -84,9 +84,7 @@ TEST_F(SimTest, ResetRulesAcrossSetupScriptStartAndCleanup) {
     // A script start in the same process begins afresh, whatever came before.
     plugin_state.menu_state = MENU_FULL;
     plugin_state.current_category = 7;
-    sim_script_unregister(session->host.scripts[0]->module);
-    sim_script_register(reinterpret_cast<HostModule>(1), script_main);
-    frames(1);
+    restart_script();
     EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
     EXPECT_EQ(plugin_state.current_category, 0);
     EXPECT_EQ(plugin_state.rename_marker_index, -1);
@@ -118,9 +116,7 @@ TEST_F(SimTest, AScriptRestartReportsWhatTheLastRunLeaked) {
     ASSERT_NE(leaked, nullptr);
     (void)ctx;
 
-    sim_script_unregister(session->host.scripts[0]->module);
-    sim_script_register(reinterpret_cast<HostModule>(1), script_main);
-    frames(1);
+    restart_script();
     const std::string text = read_file(dir / "Quillfen" / "last.log");
     const std::string expected = std::string(where.file_name()) + "(" + std::to_string(where.line()) + ":" +
                                  std::to_string(where.column()) + ") leaked 24b\n\n";

@@ -58,6 +58,8 @@ inline void test_script_main() {
 }
 
 // The run context the plug-in's script works with: the tracker as general allocator.
+inline ScriptProcedure plugin_script = nullptr;  // set by the fixture
+
 inline RunContext script_context() {
     RunContext ctx = plugin_context();
     ctx.general = tracker_allocator(runtime_globals.allocation_tracker);
@@ -85,7 +87,9 @@ protected:
         std::string error;
         ASSERT_TRUE(sim_parse_scenario(scenario_text, scenario, &error)) << error;
         session = std::make_unique<SimSession>();
+        test_script_registered = false;
         ASSERT_TRUE(sim_session_begin(*session, scenario, dir.string(), &error)) << error;
+        plugin_script = session->host.scripts.empty() ? nullptr : session->host.scripts[0]->procedure;
     }
 
     void frames(int count) {
@@ -99,6 +103,19 @@ protected:
             test_script_registered = true;
         }
         test_script_actions().push_back(std::move(action));
+        frames(1);
+    }
+
+    // The host starts the plug-in's script anew (as after a reload), then runs a frame.
+    void restart_script() {
+        for (SimScript* s : session->host.scripts) {
+            if (s->procedure == plugin_script) {
+                HostModule module = s->module;
+                sim_script_unregister(module);
+                sim_script_register(module, plugin_script);
+                break;
+            }
+        }
         frames(1);
     }
 
