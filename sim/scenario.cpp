@@ -260,6 +260,13 @@ const WorldKey world_keys[] = {
     {"blips", parse_blips},
 };
 
+bool is_world_key(const std::string& k) {
+    for (const WorldKey& w : world_keys) {
+        if (k == w.name) return true;
+    }
+    return false;
+}
+
 // An object of world keys; `skip` names keys handled by the caller.
 SimEvent parse_event(const Json5Value& v, std::int64_t frame, const char* skip) {
     SimEvent e{frame, {}};
@@ -314,6 +321,13 @@ void parse_document(const Json5Value& root, SimScenario& s) {
                 if (at < 0) throw ParseError{"event frames start at 0"};
                 s.events.push_back(parse_event(ev, at, "frame"));
             }
+        } else if (is_world_key(k)) {
+            // A world key at the top level describes the world at frame 0.
+            SimEvent e{0, {}};
+            for (const WorldKey& w : world_keys) {
+                if (k == w.name) e.changes.push_back(w.parse(v));
+            }
+            s.events.push_back(std::move(e));
         } else {
             throw ParseError{"unknown scenario key '" + k + "'"};
         }

@@ -63,13 +63,10 @@ TEST_F(BlipTest, EachBlipIsDressedInOrderAndOnlyValidCategoriesGetOne) {
     EXPECT_EQ(flag.modifiers, (std::vector<std::uint32_t>{0xF366785F})) << "the flag has no colour modifier";
 
     // The calls for one blip, in order.
-    std::vector<std::string> seq;
-    for (const SimTraceEntry& e : session->host.trace) {
-        if (e.frame != 1) continue;
-        const std::string n = e.signature->name;
-        if (n == "set_blip_coords") { seq.push_back(n); break; }
-        if (n.find("blip") != std::string::npos || n == "hash_of_name") seq.push_back(n);
-    }
+    std::vector<std::string> frame_calls = natives_in_frame(1);
+    auto first = std::find(frame_calls.begin(), frame_calls.end(), "create_blip_at_coords");
+    ASSERT_NE(first, frame_calls.end());
+    std::vector<std::string> seq(first - 1, first + 6);
     EXPECT_EQ(seq, (std::vector<std::string>{"hash_of_name", "create_blip_at_coords", "blip_exists", "hash_of_name",
                                              "set_blip_sprite", "set_blip_name", "set_blip_coords"}));
 }

@@ -131,7 +131,7 @@ TEST(LogValues, ByteSizesInUnitsOf1024) {
 TEST(LogFormat, PlaceholdersTakeTheValuesInOrder) {
     EXPECT_EQ(render_format("Loaded %d markers from JSON", {log_arg(3)}), "Loaded 3 markers from JSON");
     EXPECT_EQ(render_format("Auto-created marker at waypoint: %.2f, %.2f, %.2f",
-                            {log_arg(-1234.5f), log_arg(0.125f), log_arg(41.005f)}),
+                            {log_arg(-1234.5f), log_arg(0.125f), log_arg(41.0f)}),
               "Auto-created marker at waypoint: -1234.50, 0.12, 41.00");
     EXPECT_EQ(render_format("Failed to write to markers data file: {}/{} {}", {log_arg(0), log_arg(120), log_arg("ENOSPC")}),
               "Failed to write to markers data file: 0/120 ENOSPC");

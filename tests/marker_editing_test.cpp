@@ -10,7 +10,7 @@ class EditingTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        begin("{frames: 100}");
+        begin("{frames: 100, blips: {capacity: 0}}");  // no blips unless a test wants them
         frames(1);
     }
     bool add(float x, float y = 0, float z = 0) {
@@ -73,8 +73,8 @@ TEST_F(EditingTest, DeletingKeepsTheOrderRemovesTheBlipAndClampsTheSelection) {
     EXPECT_EQ(plugin_state.markers[1].data.position.x, 30.0f);
     EXPECT_EQ(plugin_state.marker_list_selection, 1) << "clamped to the new last row";
     // The marker never had a blip: the game is still asked to remove handle 0.
-    auto pre = calls("blip_pre_remove");
-    auto removed = calls("remove_blip");
+    auto pre = action_calls("blip_pre_remove");
+    auto removed = action_calls("remove_blip");
     ASSERT_EQ(pre.size(), 1u);
     ASSERT_EQ(removed.size(), 1u);
     EXPECT_EQ(pre[0]->args[0], 0u);
@@ -92,30 +92,39 @@ TEST_F(EditingTest, DeletingKeepsTheOrderRemovesTheBlipAndClampsTheSelection) {
 
 TEST_F(EditingTest, RenamingSetsOrClearsTheNameAndRelabelsALiveBlip) {
     add(10);
-    plugin_state.markers[0].blip = 0x77;  // as if the blip pass had made one
+    game().blip_capacity = -1;
+    frames(1);  // the blip pass makes its blip
+    const Blip blip = plugin_state.markers[0].blip;
+    ASSERT_NE(blip, 0u);
     in_script([] {
         RunContext ctx = script_context();
         rename_marker(ctx, plugin_state, plugin_state.markers[0], "  Camp  ");
     });
     EXPECT_STREQ(plugin_state.markers[0].data.name, "  Camp  ") << "taken byte for byte";
+    auto names = action_calls("set_blip_name");
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0]->args[0], blip);
+    EXPECT_EQ(names[0]->texts[1], "  Camp  ");
+    EXPECT_EQ(game().blips.at(blip).name, "  Camp  ");
     in_script([] {
         RunContext ctx = script_context();
         rename_marker(ctx, plugin_state, plugin_state.markers[0], "");
     });
     EXPECT_EQ(plugin_state.markers[0].data.name, nullptr);
-    auto names = calls("set_blip_name");
-    ASSERT_EQ(names.size(), 2u);
-    EXPECT_EQ(names[0]->args[0], 0x77u);
-    EXPECT_EQ(names[0]->texts[1], "  Camp  ");
-    EXPECT_EQ(names[1]->texts[1], "Marker (Flag)") << "no name: the category's name";
+    names = action_calls("set_blip_name");
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0]->texts[1], "Marker (Flag)") << "no name: the category's name";
     EXPECT_EQ(read_file(dir / "Quillfen" / "markers.json").find("\"name\""), std::string::npos);
 
-    plugin_state.markers[0].blip = 0;  // without a blip the game is not asked
+    game().blip_capacity = 0;
+    game().blips.clear();
+    frames(1);  // the blip is gone and none can be made
+    ASSERT_EQ(plugin_state.markers[0].blip, 0u);
     in_script([] {
         RunContext ctx = script_context();
         rename_marker(ctx, plugin_state, plugin_state.markers[0], "Camp");
     });
-    EXPECT_EQ(calls("set_blip_name").size(), 2u);
+    EXPECT_TRUE(action_calls("set_blip_name").empty()) << "without a blip the game is not asked";
     EXPECT_STREQ(plugin_state.markers[0].data.name, "Camp");
     EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"name\": \"Camp\""), std::string::npos);
 }

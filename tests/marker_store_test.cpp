@@ -2,17 +2,18 @@
 // markers could be lost that must not happen.
 #include "sim_fixture.h"
 #include "src/marker_editing.h"
+#include "src/marker_file.h"
 #include "src/marker_store.h"
 #include "src/platform/platform_simulation.h"
 
 namespace {
 
-const char* const two_markers = R"({
+const char* const two_markers = R"json({
     "markers": [
         {"position": [-1234.5, 567.25, 42], "category": 0, "name": "Flat Iron Lake (Waypoint)", "timestamp": {"_nsec": 1765267200000000000}},
         {"position": [2711.75, -1390.125, 45], "category": 5, "timestamp": {"_nsec": 1765270800000000000}}
     ]
-})";
+})json";
 
 class MarkerStoreTest : public SimTest {
 protected:
@@ -131,11 +132,11 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     struct Case {
         const char* what;
         PlatformFileFaults faults;
-        const char* line;  // the error line, with the text's length filled in below as N
+        const char* line;  // the error line; {n} stands for the text's length
     } cases[] = {
-        {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/N ENOSPC"},
-        {"an I/O error at once", {EIO, 0, 0, 0, 0}, "Failed to write to markers data file: 0/N EIO"},
-        {"the file cannot be replaced", {0, 0, EBUSY, 0, 0}, "Failed to write to markers data file: N/N EBUSY"},
+        {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/{n} ENOSPC"},
+        {"an I/O error at once", {EIO, 0, 0, 0, 0}, "Failed to write to markers data file: 0/{n} EIO"},
+        {"the file cannot be replaced", {0, 0, EBUSY, 0, 0}, "Failed to write to markers data file: {n}/{n} EBUSY"},
     };
     float x = 100;
     for (const Case& c : cases) {
@@ -158,7 +159,7 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
             free_markers_text(t, heap_allocator());
             return n;
         }();
-        for (std::size_t p; (p = expected.find('N')) != std::string::npos;) expected.replace(p, 1, std::to_string(length));
+        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;) expected.replace(p, 3, std::to_string(length));
         EXPECT_EQ(last, expected) << c.what;
     }
     add_marker(x += 10);

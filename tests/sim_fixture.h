@@ -102,8 +102,21 @@ protected:
             sim_script_register(reinterpret_cast<HostModule>(static_cast<std::uintptr_t>(0x7E570000)), test_script_main);
             test_script_registered = true;
         }
-        test_script_actions().push_back(std::move(action));
+        test_script_actions().push_back([this, action = std::move(action)] {
+            action_trace_start = session->host.trace.size();
+            action();
+        });
         frames(1);
+    }
+
+    // The natives the last in_script action called (all of them, or one kind).
+    std::vector<const SimTraceEntry*> action_calls(const std::string& native = "") const {
+        std::vector<const SimTraceEntry*> out;
+        for (std::size_t i = action_trace_start; i < session->host.trace.size(); ++i) {
+            const SimTraceEntry& e = session->host.trace[i];
+            if (native.empty() || native == e.signature->name) out.push_back(&e);
+        }
+        return out;
     }
 
     // The host starts the plug-in's script anew (as after a reload), then runs a frame.
@@ -151,4 +164,5 @@ protected:
     std::unique_ptr<SimSession> session;
     std::string end_error;
     bool test_script_registered = false;
+    std::size_t action_trace_start = 0;
 };

@@ -1,6 +1,7 @@
 // Waypoint capture: what counts as a new waypoint, the ground probes, the
 // cooldown, the name and the two saves.
 #include "sim_fixture.h"
+#include "src/marker_editing.h"
 #include "src/waypoint_capture.h"
 
 namespace {

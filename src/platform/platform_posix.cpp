@@ -43,14 +43,8 @@ PlatformFile platform_open_log_file(const char* path, PlatformError* error) {
 PlatformError platform_write_file(PlatformFile file, const void* data, std::size_t size, std::size_t* written) {
     std::size_t done = 0;
     const auto* bytes = static_cast<const unsigned char*>(data);
-    std::size_t limit = size;
-    if (faults && faults->write_errno && faults->write_fail_after < size) limit = faults->write_fail_after;
     while (done < size) {
-        if (done >= limit) {
-            if (written) *written = done;
-            return PlatformError{static_cast<std::uint32_t>(faults->write_errno)};
-        }
-        ssize_t n = write(static_cast<int>(file), bytes + done, limit - done);
+        ssize_t n = write(static_cast<int>(file), bytes + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (written) *written = done;
@@ -147,7 +141,15 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     if (written) *written = 0;
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    PlatformError e = platform_write_file(fd, data, size, written);
+    PlatformError e{0};
+    if (faults && faults->write_errno) {
+        // A disk that fills up part-way: some bytes land, then the error.
+        const std::size_t part = faults->write_fail_after < size ? faults->write_fail_after : size;
+        e = platform_write_file(fd, data, part, written);
+        if (e.code == 0) e = PlatformError{static_cast<std::uint32_t>(faults->write_errno)};
+    } else {
+        e = platform_write_file(fd, data, size, written);
+    }
     if (e.code == 0 && fsync(fd) != 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (close(fd) != 0 && e.code == 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (e.code) unlink(path);

@@ -24,7 +24,7 @@ void platform_install_simulation(const PlatformSimulation* simulation);
 // Tests only: make file operations fail as a full disk or a locked file would.
 // An errno of 0 leaves that operation alone.
 struct PlatformFileFaults {
-    int write_errno;              // platform_write_file / platform_write_new_file
+    int write_errno;              // platform_write_new_file (the log is left alone)
     std::size_t write_fail_after; // bytes written before the failure
     int replace_errno;            // platform_replace_file
     int read_errno;               // platform_read_file

@@ -104,9 +104,8 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual(s["script_unregistrations"], 1)
         self.assertIsNone(s["failure"])
         messages, _ = log_messages(d)
-        self.assertEqual(messages[0], "Setup")
-        self.assertEqual(messages[1], "Script starting")
-        self.assertEqual(messages[-1], "Shutdown")
+        self.assertEqual(messages, ["Setup", "Backing up any existing data", "Script starting", "Loading data from disk",
+                                    "Failed to read markers data file: ERROR_FILE_NOT_FOUND", "Shutdown"])
         calls = trace(d)
         per_frame = [c["frame"] for c in calls if c["native"] == "player_character"]
         self.assertEqual(per_frame, list(range(1, 40)), "one iteration per frame after the start")
@@ -120,7 +119,8 @@ class QuillfenUnderWine(unittest.TestCase):
             self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         messages, _ = log_messages(d)
         self.assertEqual(messages.count("Setup"), 1)
-        self.assertEqual(messages, ["Setup", "Script starting", "Shutdown"])
+        self.assertEqual(messages[0], "Setup")
+        self.assertEqual(messages[-1], "Shutdown")
 
     def test_a_log_held_open_without_sharing_leaves_the_plugin_running_without_a_log(self):
         d = self.game_dir()
@@ -145,6 +145,72 @@ class QuillfenUnderWine(unittest.TestCase):
         finally:
             holder.kill()
             holder.wait()
+
+    def test_a_waypoint_becomes_a_named_marker_in_the_file(self):
+        d = self.game_dir()
+        r = run_sim(CAPTURE_SCENARIO, d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        with open(os.path.join(d, "Quillfen", "markers.json"), "rb") as f:
+            text = f.read().decode("utf-8")
+        self.assertIn('"name": "Valentine, New Hanover (Waypoint)"', text)
+        self.assertIn("-310.45999146", text)
+        self.assertIn("101.00000000", text)
+        messages, _ = log_messages(d)
+        self.assertIn("Auto-created marker at waypoint: -310.46, 802.27, 101.00", messages)
+        self.assertEqual(messages.count("Saved 1 markers to JSON"), 2)
+        blips = [c for c in trace(d) if c["native"] == "create_blip_at_coords"]
+        self.assertEqual(len(blips), 1, "the new marker gets its blip")
+
+    def test_a_markers_file_held_open_without_sharing_is_never_replaced(self):
+        d = self.game_dir()
+        os.makedirs(os.path.join(d, "Quillfen"))
+        path = os.path.join(d, "Quillfen", "markers.json")
+        original = b'{"markers": [{"position": [1, 2, 3], "category": 4, "name": "Old camp"}]}'
+        with open(path, "wb") as f:
+            f.write(original)
+        ready = os.path.join(d, "holder-ready")
+        holder = subprocess.Popen(["wine", HOLD, wine_path(path), "60", wine_path(ready)])
+        try:
+            deadline = time.time() + 60
+            while not os.path.exists(ready):
+                self.assertIsNone(holder.poll(), "the holder could not open the file")
+                self.assertLess(time.time(), deadline, "the holder never got ready")
+                time.sleep(0.1)
+            r = run_sim(CAPTURE_SCENARIO, d)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        finally:
+            holder.kill()
+            holder.wait()
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), original, "the held file survives byte for byte")
+        messages, _ = log_messages(d)
+        self.assertIn("Failed to read markers data file: ERROR_SHARING_VIOLATION", messages)
+        failed = [m for m in messages if m.startswith("Failed to write to markers data file: 0/")]
+        self.assertEqual(len(failed), 2, messages)  # the capture's two saves
+        self.assertFalse(os.path.exists(os.path.join(d, "Quillfen", "markers.json.saving")))
+
+        # Released: the next run loads the old marker, keeps nothing aside, and saves.
+        r = run_sim(CAPTURE_SCENARIO, d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertIn("Loaded 1 markers from JSON", messages)
+        self.assertIn("Saved 2 markers to JSON", messages)
+        with open(path, "rb") as f:
+            text = f.read().decode("utf-8")
+        self.assertIn('"name": "Old camp"', text)
+        self.assertIn("Valentine, New Hanover (Waypoint)", text)
+        with open(os.path.join(d, "Quillfen", "markers.json.bak"), "rb") as f:
+            self.assertEqual(f.read(), original)
+
+
+CAPTURE_SCENARIO = """{
+    frames: 150,
+    world: {
+        zones: [{type: "TOWN", hash: "0x1B6880B3", text: null, rect: [-400, 700, -200, 900]}],
+        ground: {default: 100},
+    },
+    events: [{frame: 5, waypoint: [-310.46, 802.27]}],
+}"""
 
 
 if __name__ == "__main__":

@@ -1,0 +1,70 @@
+// Reading JSON5 (json5.org, version 1.0) into a small read-only tree. Used for
+// the markers file, which the plug-in writes as plain JSON but reads leniently,
+// and for the simulator's scenarios.
+//
+// The whole text is checked before anything is handed out: on failure nothing
+// stays allocated and the error says where and why. Every block the tree owns
+// comes from the allocator given, and json5_free gives all of it back.
+// No exceptions, no locale, no recursion (nesting is bounded by
+// json5_max_depth).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "src/allocators.h"
+
+enum class Json5Kind : std::uint8_t { null_value, boolean, number, string, array, object };
+
+struct Json5Value;
+
+struct Json5Member {
+    const char* key;  // decoded UTF-8, zero-terminated, may contain NUL bytes
+    std::size_t key_length;
+    Json5Value* value;
+};
+
+// Fields that do not belong to `kind` are zero.
+struct Json5Value {
+    Json5Kind kind;
+    bool boolean;
+    double number;         // NaN and ±Infinity allowed
+    float number_f32;      // the literal rounded directly to the nearest float (not via double)
+    bool is_integer;       // the literal's exact value is an integer that fits in 64 signed bits
+    std::int64_t integer;  // that integer when is_integer
+    const char* string;    // decoded UTF-8, zero-terminated, may contain NUL bytes
+    std::size_t string_length;
+    Json5Value* items;  // array elements in order
+    std::size_t item_count;
+    Json5Member* members;  // object members in order of appearance, duplicates kept
+    std::size_t member_count;
+};
+
+struct Json5Chunk;  // a block of the document's storage
+
+struct Json5Document {
+    Json5Value root;
+    Json5Chunk* chunks;  // every block the tree lives in
+};
+
+struct Json5Error {
+    std::size_t offset;    // bytes from the start of the text
+    std::int32_t line;     // 1-based; lines end at LF, CR, CR LF, U+2028, U+2029
+    std::int32_t column;   // 1-based, in characters
+    const char* message;   // a static text; nullptr after a successful parse
+};
+
+// Arrays and objects open at once, the root included.
+inline constexpr int json5_max_depth = 512;
+
+// On success `out` owns the tree (free it with json5_free and the same
+// allocator). On failure `out` is empty, nothing is left allocated and `error`
+// says what went wrong; running out of memory is such a failure.
+bool json5_parse(std::string_view text, const Allocator& alloc, Json5Document& out, Json5Error& error);
+void json5_free(Json5Document& doc, const Allocator& alloc);
+
+// The member with this key; when the key is given more than once the last one
+// wins (as in the reference implementation). nullptr when absent or when
+// `object` is not an object.
+const Json5Value* json5_find_member(const Json5Value& object, std::string_view key);
