@@ -26,11 +26,11 @@ add_library(Quillfen MODULE
 set_target_properties(Quillfen PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME Quillfen)
 target_include_directories(Quillfen PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-set_source_files_properties(src/version.rc PROPERTIES COMPILE_DEFINITIONS
-  "QF_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};QF_VERSION_MINOR=${PROJECT_VERSION_MINOR};QF_VERSION_PATCH=${PROJECT_VERSION_PATCH};QF_VERSION_TEXT=\"${PROJECT_VERSION}\"")
+configure_file(src/quillfen_version.h.in ${CMAKE_CURRENT_BINARY_DIR}/quillfen_version.h @ONLY)
+target_include_directories(Quillfen PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 add_dependencies(Quillfen host_import_library)
 target_link_libraries(Quillfen PRIVATE ${host_import_lib} ${static_runtime})
-target_link_options(Quillfen PRIVATE -Wl,--no-undefined)
+target_link_options(Quillfen PRIVATE -Wl,--no-undefined -Wl,--subsystem,windows)
 quillfen_warnings(Quillfen)
 
 # The substitute host: the real host's exports (by .def) over the simulated game.

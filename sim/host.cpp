@@ -183,7 +183,7 @@ extern "C" void sim_native_push64(std::uint64_t value) {
 }
 
 static std::string check_call(const SimNativeSignature& sig, const std::vector<std::uint64_t>& args) {
-    const bool variadic = sig.arg_count > 0 && sig.args[sig.arg_count - 1] == SimArgKind::VARIADIC;
+    const bool variadic = sig.arg_count > 0 && sig.args[sig.arg_count - 1] == SimArgKind::variadic;
     const std::size_t fixed = variadic ? sig.arg_count - 1 : sig.arg_count;
     if (variadic ? args.size() < fixed + 1 : args.size() != fixed) {
         return std::string(sig.name) + " (" + sig.game_name + ") takes " + (variadic ? "at least " : "") +
@@ -209,16 +209,16 @@ static void record(SimHost& host, const SimNativeSignature& sig, const SimNative
     e.texts.resize(e.args.size());
     e.text_present.resize(e.args.size());
     for (std::size_t i = 0; i < e.args.size(); ++i) {
-        const SimArgKind kind = i < sig.arg_count ? sig.args[i] : SimArgKind::VARIADIC;
-        if (kind == SimArgKind::STRING || kind == SimArgKind::VARIADIC ||
-            (sig.arg_count && sig.args[sig.arg_count - 1] == SimArgKind::VARIADIC && i >= sig.arg_count - 1)) {
+        const SimArgKind kind = i < sig.arg_count ? sig.args[i] : SimArgKind::variadic;
+        if (kind == SimArgKind::text || kind == SimArgKind::variadic ||
+            (sig.arg_count && sig.args[sig.arg_count - 1] == SimArgKind::variadic && i >= sig.arg_count - 1)) {
             const char* t = call.text(i);
             e.text_present[i] = t != nullptr;
             if (t) e.texts[i] = t;
         }
     }
     std::memcpy(e.result, call.result, sizeof e.result);
-    if (sig.result == SimResultKind::STRING && call.result[0] != 0) {
+    if (sig.result == SimResultKind::text && call.result[0] != 0) {
         e.result_text_copy = reinterpret_cast<const char*>(static_cast<std::uintptr_t>(call.result[0]));
         e.result_text = e.result_text_copy.c_str();
     }
@@ -248,7 +248,7 @@ extern "C" std::uint64_t* sim_native_call() {
     SimNativeCall call{sig, host.call_args.data(), host.call_args.size(), {}, false, 0.0f};
     std::uint64_t handle_before = 0;
     for (std::size_t i = 0; i < sig->arg_count; ++i) {
-        if (sig->args[i] == SimArgKind::HANDLE_POINTER && call.args[i] != 0) {
+        if (sig->args[i] == SimArgKind::handle_pointer && call.args[i] != 0) {
             handle_before = *reinterpret_cast<const std::uint64_t*>(static_cast<std::uintptr_t>(call.args[i]));
         }
     }

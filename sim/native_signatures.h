@@ -7,19 +7,19 @@
 #include <initializer_list>
 
 enum class SimArgKind : std::uint8_t {
-    I32,       // 32-bit: both halves of the pushed word must agree
-    BOOL,      // 32-bit, as above
-    HASH,      // 32-bit, as above
-    F32,       // 32-bit, as above
-    HANDLE,    // entity, blip, prompt: the 64-bit word as returned
-    STRING,    // address of a zero-terminated text, may be null
-    F32_POINTER,     // address of a float the game writes
-    HANDLE_POINTER,  // address of a stored handle the game reads and may change
-    ANY,       // a 64-bit value
-    VARIADIC,  // one or more further 64-bit values (VAR_STRING)
+    i32,             // 32-bit: both halves of the pushed word must agree
+    boolean,         // 32-bit, as above
+    hash32,          // 32-bit, as above
+    f32,             // 32-bit, as above
+    handle,          // entity, blip, prompt: the 64-bit word as returned
+    text,            // address of a zero-terminated text, may be null
+    f32_pointer,     // address of a float the game writes
+    handle_pointer,  // address of a stored handle the game reads and may change
+    any,             // a 64-bit value
+    variadic,        // one or more further 64-bit values (VAR_STRING)
 };
 
-enum class SimResultKind : std::uint8_t { NONE, I32, BOOL, HASH, HANDLE, STRING, ANY, VECTOR3 };
+enum class SimResultKind : std::uint8_t { none, i32, boolean, hash32, handle, text, any, vector3 };
 
 struct SimNativeSignature {
     std::uint64_t hash;
@@ -37,5 +37,5 @@ std::size_t sim_native_count();
 const SimNativeSignature& sim_native_at(std::size_t index);
 
 inline bool sim_arg_is_32bit(SimArgKind k) {
-    return k == SimArgKind::I32 || k == SimArgKind::BOOL || k == SimArgKind::HASH || k == SimArgKind::F32;
+    return k == SimArgKind::i32 || k == SimArgKind::boolean || k == SimArgKind::hash32 || k == SimArgKind::f32;
 }

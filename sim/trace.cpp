@@ -58,38 +58,38 @@ std::string sim_trace_line(const SimTraceEntry& e) {
     std::string out = "{\"frame\":" + std::to_string(e.frame) + ",\"native\":\"" + sig.name + "\",\"args\":[";
     for (std::size_t i = 0; i < e.args.size(); ++i) {
         if (i) out += ',';
-        SimArgKind kind = i < sig.arg_count ? sig.args[i] : SimArgKind::VARIADIC;
-        if (kind == SimArgKind::VARIADIC) kind = SimArgKind::STRING;  // VAR_STRING's extras are texts
+        SimArgKind kind = i < sig.arg_count ? sig.args[i] : SimArgKind::variadic;
+        if (kind == SimArgKind::variadic) kind = SimArgKind::text;  // VAR_STRING's extras are texts
         const auto low = static_cast<std::uint32_t>(e.args[i]);
         switch (kind) {
-            case SimArgKind::I32: out += std::to_string(static_cast<std::int32_t>(low)); break;
-            case SimArgKind::BOOL:
+            case SimArgKind::i32: out += std::to_string(static_cast<std::int32_t>(low)); break;
+            case SimArgKind::boolean:
                 out += low == 0 ? "false" : low == 1 ? "true" : std::to_string(low);
                 break;
-            case SimArgKind::HASH: json_hash(out, low); break;
-            case SimArgKind::F32: json_float(out, bits_to_float(e.args[i])); break;
-            case SimArgKind::HANDLE:
-            case SimArgKind::ANY: out += std::to_string(e.args[i]); break;
-            case SimArgKind::STRING:
-            case SimArgKind::VARIADIC: json_text(out, e.text_present[i], e.texts[i]); break;
-            case SimArgKind::F32_POINTER:
+            case SimArgKind::hash32: json_hash(out, low); break;
+            case SimArgKind::f32: json_float(out, bits_to_float(e.args[i])); break;
+            case SimArgKind::handle:
+            case SimArgKind::any: out += std::to_string(e.args[i]); break;
+            case SimArgKind::text:
+            case SimArgKind::variadic: json_text(out, e.text_present[i], e.texts[i]); break;
+            case SimArgKind::f32_pointer:
                 // The float the game wrote through the pointer, or null.
                 if (e.wrote_f32) json_float(out, e.written_f32);
                 else out += "null";
                 break;
-            case SimArgKind::HANDLE_POINTER: out += "{\"handle\":" + std::to_string(e.handle_before) + "}"; break;
+            case SimArgKind::handle_pointer: out += "{\"handle\":" + std::to_string(e.handle_before) + "}"; break;
         }
     }
     out += "],\"result\":";
     switch (sig.result) {
-        case SimResultKind::NONE: out += "null"; break;
-        case SimResultKind::I32: out += std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(e.result[0]))); break;
-        case SimResultKind::BOOL: out += static_cast<std::uint32_t>(e.result[0]) ? "true" : "false"; break;
-        case SimResultKind::HASH: json_hash(out, static_cast<std::uint32_t>(e.result[0])); break;
-        case SimResultKind::HANDLE:
-        case SimResultKind::ANY: out += std::to_string(e.result[0]); break;
-        case SimResultKind::STRING: json_text(out, e.result_text != nullptr, e.result_text_copy); break;
-        case SimResultKind::VECTOR3:
+        case SimResultKind::none: out += "null"; break;
+        case SimResultKind::i32: out += std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(e.result[0]))); break;
+        case SimResultKind::boolean: out += static_cast<std::uint32_t>(e.result[0]) ? "true" : "false"; break;
+        case SimResultKind::hash32: json_hash(out, static_cast<std::uint32_t>(e.result[0])); break;
+        case SimResultKind::handle:
+        case SimResultKind::any: out += std::to_string(e.result[0]); break;
+        case SimResultKind::text: json_text(out, e.result_text != nullptr, e.result_text_copy); break;
+        case SimResultKind::vector3:
             out += '[';
             json_float(out, bits_to_float(e.result[0]));
             out += ',';

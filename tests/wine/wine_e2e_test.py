@@ -86,14 +86,17 @@ class QuillfenUnderWine(unittest.TestCase):
     def test_binary_exports_setup_and_cleanup_and_imports_the_host_by_decorated_name(self):
         out = subprocess.run([OBJDUMP, "-p", ASI], capture_output=True, text=True, check=True).stdout
         exports = re.findall(r"^\s+\[\s*\d+\] (\w+)$", out, re.M)
-        self.assertEqual(sorted(exports), ["cleanup", "setup"])
+        self.assertEqual(sorted(exports), ["cleanup", "setup"], "exactly these two exports")
         dlls = sorted(set(d.lower() for d in re.findall(r"DLL Name: (\S+)", out)))
         self.assertEqual(dlls, ["kernel32.dll", "msvcrt.dll", "scripthookrdr2.dll", "user32.dll"])
         for name in ["?scriptWait@@YAXK@Z", "?scriptRegister@@YAXPEAUHINSTANCE__@@P6AXXZ@Z",
                      "?scriptUnregister@@YAXPEAUHINSTANCE__@@@Z", "?nativeInit@@YAX_K@Z",
                      "?nativePush64@@YAX_K@Z", "?nativeCall@@YAPEA_KXZ", "?getGameVersion@@YA?AW4eGameVersion@@XZ"]:
             self.assertIn(name, out)
-        self.assertRegex(out, r"Subsystem\s+00000002")  # a GUI-subsystem DLL, as the game expects
+        self.assertTrue(re.search(r"Subsystem\s+00000002", out), "a GUI-subsystem DLL, as Visual C++ makes them")
+        self.assertIn("Entry 2", out)
+        self.assertTrue(re.search(r"Entry 2 [0-9a-f]+ [0-9a-f]*[1-9a-f][0-9a-f]* Resource Directory", out),
+                        "the version resource is there")
 
     def test_load_run_frames_and_unload(self):
         d = self.game_dir()
