@@ -95,6 +95,15 @@ void put_string(Output& o, const char* text) {
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     std::size_t left = std::strlen(text);
     while (left > 0) {
+        // Plain printable ASCII goes over in one piece.
+        std::size_t run = 0;
+        while (run < left && s[run] >= 0x20 && s[run] < 0x7F && s[run] != '"' && s[run] != '\\') ++run;
+        if (run > 0) {
+            put(o, std::string_view(reinterpret_cast<const char*>(s), run));
+            s += run;
+            left -= run;
+            continue;
+        }
         std::uint32_t cp = 0;
         std::size_t n = utf8_sequence(s, left, &cp);
         if (n == 0) {
@@ -139,10 +148,49 @@ std::size_t format_coordinate(float value, char* buffer) {
         std::memcpy(buffer, t, n);
         return n;
     }
-    // The float's exact decimal expansion, rounded once at the eighth place,
-    // an exact tie to the even digit. The largest float has 39 integer digits.
-    auto r = std::to_chars(buffer, buffer + 64, value, std::chars_format::fixed, 8);
-    return static_cast<std::size_t>(r.ptr - buffer);
+    // value = mantissa * 2^exponent exactly; value * 10^8 is rounded once to
+    // an integer, an exact tie to the even one. Integer arithmetic covers every
+    // float below 2^63; larger ones (no game position) take the library's path.
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const bool negative = (bits >> 31) != 0;
+    const int biased = static_cast<int>((bits >> 23) & 0xFF);
+    std::uint64_t mantissa = bits & 0x7FFFFF;
+    int exponent = -149;
+    if (biased != 0) {
+        mantissa |= 0x800000;
+        exponent = biased - 150;
+    }
+    std::uint64_t whole, fraction;  // the rounded value is whole + fraction / 10^8
+    if (exponent >= 0) {
+        if (exponent > 39) {
+            auto r = std::to_chars(buffer, buffer + 64, value, std::chars_format::fixed, 8);
+            return static_cast<std::size_t>(r.ptr - buffer);
+        }
+        whole = mantissa << exponent;
+        fraction = 0;
+    } else {
+        const int shift = -exponent;
+        const std::uint64_t scaled = mantissa * 100000000u;  // below 2^51
+        std::uint64_t q = 0;
+        if (shift < 64) {
+            q = scaled >> shift;
+            const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+            const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+            if (rest > half || (rest == half && (q & 1))) ++q;
+        }  // else: below half of the last place, so 0
+        whole = q / 100000000u;
+        fraction = q % 100000000u;
+    }
+    char* p = buffer;
+    if (negative) *p++ = '-';
+    p = std::to_chars(p, buffer + 64, whole).ptr;
+    *p++ = '.';
+    for (int i = 7; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return static_cast<std::size_t>(p + 8 - buffer);
 }
 
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
@@ -154,41 +202,32 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
     put_indent(o, 1);
     put(o, "\"markers\": [\n");
     if (count == 0) put(o, "\n");
+    // The fixed pieces of a marker, indentation included.
+    static constexpr std::string_view open_marker = "        {\n            \"position\": [\n                ";
+    static constexpr std::string_view next_coordinate = ",\n                ";
+    static constexpr std::string_view category_key = "\n            ],\n            \"category\": ";
+    static constexpr std::string_view name_key = ",\n            \"name\": ";
+    static constexpr std::string_view timestamp_key = ",\n            \"timestamp\": {\n                \"_nsec\": ";
+    static constexpr std::string_view close_marker = "\n            }\n        }";
     for (std::size_t i = 0; i < count; ++i) {
         const MarkerDataV1& m = markers[i];
-        put_indent(o, 2);
-        put(o, "{\n");
-        put_indent(o, 3);
-        put(o, "\"position\": [\n");
-        const float xyz[3] = {m.position.x, m.position.y, m.position.z};
-        for (int k = 0; k < 3; ++k) {
-            char number[64];
-            put_indent(o, 4);
-            put(o, std::string_view(number, format_coordinate(xyz[k], number)));
-            put(o, k < 2 ? ",\n" : "\n");
-        }
-        put_indent(o, 3);
-        put(o, "],\n");
-        put_indent(o, 3);
-        put(o, "\"category\": ");
+        char number[64];
+        put(o, open_marker);
+        put(o, std::string_view(number, format_coordinate(m.position.x, number)));
+        put(o, next_coordinate);
+        put(o, std::string_view(number, format_coordinate(m.position.y, number)));
+        put(o, next_coordinate);
+        put(o, std::string_view(number, format_coordinate(m.position.z, number)));
+        put(o, category_key);
         put_i64(o, m.category);
-        put(o, ",\n");
         if (m.name && m.name[0] != '\0') {
-            put_indent(o, 3);
-            put(o, "\"name\": ");
+            put(o, name_key);
             put_string(o, m.name);
-            put(o, ",\n");
         }
-        put_indent(o, 3);
-        put(o, "\"timestamp\": {\n");
-        put_indent(o, 4);
-        put(o, "\"_nsec\": ");
+        put(o, timestamp_key);
         put_i64(o, m.timestamp._nsec);
-        put(o, "\n");
-        put_indent(o, 3);
-        put(o, "}\n");
-        put_indent(o, 2);
-        put(o, i + 1 < count ? "},\n" : "}\n");
+        put(o, close_marker);
+        put(o, i + 1 < count ? ",\n" : "\n");
     }
     put_indent(o, 1);
     put(o, "]\n}");
