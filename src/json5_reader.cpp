@@ -16,9 +16,10 @@
 // - An escaped surrogate that is not part of a pair (\uD800 alone, or a low one
 //   first) becomes U+FFFD, as the reference's string does when written as UTF-8.
 //   A pair may be split by a line continuation, as in JS.
-// - Identifier keys follow ECMAScript 5.1 by general category (the reference
-//   uses the ID_Start/ID_Continue properties of an older Unicode; the two
-//   differ on a handful of characters).
+// - Identifier keys follow ECMAScript 5.1 by general category, with the
+//   Unicode version of the generated tables below. The reference's tables are
+//   of an older Unicode: it refuses letters and marks added since (U+0560...).
+// - -NaN and +NaN read as NaN: JS has only one.
 // - Nesting is limited to json5_max_depth; the reference has no limit.
 //
 // Sections: character tables · UTF-8 · document storage · the lexer pieces ·

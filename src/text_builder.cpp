@@ -82,14 +82,3 @@ void text_append_f64_fixed(TextBuilder& b, double value, int decimals) {
     }
     text_append(b, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
-
-void text_append_f32_fixed(TextBuilder& b, float value, int decimals) {
-    if (append_non_finite(b, value)) return;
-    char buf[400];
-    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (r.ec != std::errc{}) {
-        b.truncated = true;
-        return;
-    }
-    text_append(b, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
-}

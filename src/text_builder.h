@@ -31,4 +31,3 @@ void text_append_f32_shortest(TextBuilder& b, float value);
 void text_append_f64_shortest(TextBuilder& b, double value);
 // Exactly `decimals` digits after the point, correctly rounded ("%.2f").
 void text_append_f64_fixed(TextBuilder& b, double value, int decimals);
-void text_append_f32_fixed(TextBuilder& b, float value, int decimals);

@@ -53,6 +53,29 @@ def log_messages(game_dir):
     return out, text
 
 
+class HeldOpen:
+    """Another program holding `path` open without sharing, for as long as the block runs."""
+
+    def __init__(self, path, game_dir):
+        self.path, self.ready = path, os.path.join(game_dir, "holder-ready")
+
+    def __enter__(self):
+        self.holder = subprocess.Popen(["wine", HOLD, wine_path(self.path), "60", wine_path(self.ready)])
+        deadline = time.time() + 60
+        while not os.path.exists(self.ready):
+            if self.holder.poll() is not None:
+                raise AssertionError("the holder could not open %s" % self.path)
+            if time.time() > deadline:
+                raise AssertionError("the holder never got ready")
+            time.sleep(0.1)
+        return self
+
+    def __exit__(self, *exc):
+        self.holder.kill()
+        self.holder.wait()
+        return False
+
+
 def trace(game_dir):
     with open(os.path.join(game_dir, "trace.jsonl")) as f:
         return [json.loads(line) for line in f]
@@ -131,23 +154,13 @@ class QuillfenUnderWine(unittest.TestCase):
         log = os.path.join(d, "Quillfen", "last.log")
         with open(log, "w") as f:
             f.write("held by another program\n")
-        ready = os.path.join(d, "holder-ready")
-        holder = subprocess.Popen(["wine", HOLD, wine_path(log), "60", wine_path(ready)])
-        try:
-            deadline = time.time() + 60
-            while not os.path.exists(ready):
-                self.assertIsNone(holder.poll(), "the holder could not open the file")
-                self.assertLess(time.time(), deadline, "the holder never got ready")
-                time.sleep(0.1)
+        with HeldOpen(log, d):
             r = run_sim("{frames: 30}", d)
             self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
             self.assertIsNone(summary(d)["failure"])
             self.assertEqual(len([c for c in trace(d) if c["native"] == "player_character"]), 29)
             with open(log) as f:
                 self.assertEqual(f.read(), "held by another program\n", "the held file is not touched")
-        finally:
-            holder.kill()
-            holder.wait()
 
     def test_a_waypoint_becomes_a_named_marker_in_the_file(self):
         d = self.game_dir()
@@ -171,19 +184,9 @@ class QuillfenUnderWine(unittest.TestCase):
         original = b'{"markers": [{"position": [1, 2, 3], "category": 4, "name": "Old camp"}]}'
         with open(path, "wb") as f:
             f.write(original)
-        ready = os.path.join(d, "holder-ready")
-        holder = subprocess.Popen(["wine", HOLD, wine_path(path), "60", wine_path(ready)])
-        try:
-            deadline = time.time() + 60
-            while not os.path.exists(ready):
-                self.assertIsNone(holder.poll(), "the holder could not open the file")
-                self.assertLess(time.time(), deadline, "the holder never got ready")
-                time.sleep(0.1)
+        with HeldOpen(path, d):
             r = run_sim(CAPTURE_SCENARIO, d)
             self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
-        finally:
-            holder.kill()
-            holder.wait()
         with open(path, "rb") as f:
             self.assertEqual(f.read(), original, "the held file survives byte for byte")
         messages, _ = log_messages(d)
