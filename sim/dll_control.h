@@ -21,4 +21,5 @@ using SimDllRunFrame = int (*)();
 using SimDllEnd = int (*)(const char* trace_path);
 using SimDllFailure = const char* (*)();
 using SimDllCount = long long (*)();
+using SimDllNoteCursor = void (*)(int x, int y);
 }

@@ -13,9 +13,40 @@ void sim_game_init(SimGame& game) {
     game.next_window_handle = 0x10010;
     game.next_blip_handle = 0x40001;
     game.blip_capacity = -1;
+    game.next_prompt_handle = 0x50001;
+    game.control_values[0x390948DC] = 128;  // the stick at rest
+    game.control_values[0xBA60039F] = 128;
+    game.uses_mouse = true;
+    game.hover_active = true;
+    game.repeat_answers = true;
+    game.radar_shown = game.hud_shown = true;
+    game.time_scale = 1.0f;
 }
 
-void sim_game_begin_frame(SimGame& game) { game.frame_texts.clear(); }
+void sim_game_begin_frame(SimGame& game) {
+    game.frame_texts.clear();
+    game.draw_list.clear();
+    game.sounds.clear();
+    game.answered.clear();
+    game.controls_disabled = false;
+    game.controls_enabled.clear();
+}
+
+void sim_game_end_frame(SimGame& game) {
+    // Presses last one frame; the keyboard counts down the frames of typing.
+    game.pressed.clear();
+    game.held.clear();
+    game.just_pressed.clear();
+    game.keyboard.confirmed_this_frame = false;
+    if (game.keyboard.open && game.keyboard.typing_frames > 0) --game.keyboard.typing_frames;
+}
+
+// True when this query may see the input: always, or only the first time in
+// the frame, as the scenario chooses.
+static bool first_or_every(SimGame& game, const char* kind, std::uint32_t key) {
+    if (game.repeat_answers) return true;
+    return game.answered.insert(std::string(kind) + ":" + std::to_string(key)).second;
+}
 
 void sim_game_set_window(SimGame& game, bool present, std::int32_t width, std::int32_t height, std::int32_t x,
                          std::int32_t y) {
@@ -157,6 +188,95 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
         auto it = game.blips.find(call.u64(0));
         if (it != game.blips.end()) it->second.modifiers.push_back(call.hash(1));
         call.set_bool(it != game.blips.end());
+    } else if (name == "draw_sprite") {
+        SimDrawItem d{SimDrawItem::Kind::sprite, text_or_empty(call.text(0)), text_or_empty(call.text(1)),
+                      call.f32(2), call.f32(3), call.f32(4), call.f32(5), call.f32(6),
+                      call.i32(7), call.i32(8), call.i32(9), call.i32(10), {}};
+        game.draw_list.push_back(std::move(d));
+    } else if (name == "set_text_colour") {
+        for (int i = 0; i < 4; ++i) game.text_colour[i] = call.i32(static_cast<std::size_t>(i));
+    } else if (name == "draw_text_at") {
+        SimDrawItem d{SimDrawItem::Kind::text, {}, {}, call.f32(1), call.f32(2), 0, 0, 0,
+                      game.text_colour[0], game.text_colour[1], game.text_colour[2], game.text_colour[3],
+                      text_or_empty(call.text(0))};
+        game.draw_list.push_back(std::move(d));
+    } else if (name == "play_menu_sound") {
+        game.sounds.push_back(SimSound{text_or_empty(call.text(0)), text_or_empty(call.text(1))});
+    } else if (name == "prompt_begin") {
+        const std::uint64_t handle = game.next_prompt_handle++;
+        game.prompts[handle] = SimPrompt{};
+        call.set_u64(handle);
+    } else if (name.rfind("prompt_", 0) == 0 && name != "prompt_group_page") {
+        auto it = game.prompts.find(call.u64(0));
+        if (it != game.prompts.end()) {
+            SimPrompt& p = it->second;
+            if (name == "prompt_set_control") p.control = call.hash(1);
+            else if (name == "prompt_set_text") p.text = text_or_empty(call.text(1));
+            else if (name == "prompt_set_press_mode") p.hold_mode = false;
+            else if (name == "prompt_set_hold_mode") { p.hold_mode = true; p.hold_time = call.i32(1); }
+            else if (name == "prompt_set_priority") p.priority = call.i32(1);
+            else if (name == "prompt_set_group") { p.in_group = true; p.group = call.hash(1); p.page = call.i32(2); }
+            else if (name == "prompt_end") p.ended = true;
+            else if (name == "prompt_set_enabled") p.enabled = call.boolean(1);
+            else if (name == "prompt_set_visible") p.visible = call.boolean(1);
+            else if (name == "prompt_reset_hold") p.hold_done = false;
+            // A prompt completes only while the game shows it: enabled, visible, its group up.
+            const bool shown = p.ended && p.enabled && p.visible && (!p.in_group || game.map_open);
+            if (name == "prompt_press_completed") {
+                call.set_bool(shown && !p.hold_mode && game.pressed.count(p.control) && first_or_every(game, "press", p.control));
+            } else if (name == "prompt_hold_completed") {
+                if (shown && p.hold_mode && game.held.count(p.control)) p.hold_done = true;
+                call.set_bool(p.hold_done);
+            }
+        }
+    } else if (name == "prompt_group_page") {
+        call.set_i32(call.hash(0) == 0x29FEEDA9 && game.map_open ? 0 : -1);
+    } else if (name == "disable_all_controls") {
+        game.controls_disabled = true;
+    } else if (name == "enable_control") {
+        game.controls_enabled.insert(call.hash(1));
+    } else if (name == "control_just_pressed") {
+        const std::uint32_t c = call.hash(1);
+        const bool active = !game.controls_disabled || game.controls_enabled.count(c);
+        call.set_bool(active && game.just_pressed.count(c) && first_or_every(game, "control", c));
+    } else if (name == "disabled_control_just_pressed") {
+        const std::uint32_t c = call.hash(1);
+        call.set_bool(game.just_pressed.count(c) && first_or_every(game, "disabled-control", c));
+    } else if (name == "control_value") {
+        auto it = game.control_values.find(call.hash(1));
+        call.set_i32(it == game.control_values.end() ? 0 : it->second);
+    } else if (name == "pad_uses_mouse") {
+        call.set_bool(game.uses_mouse);
+    } else if (name == "cursor_hover_active") {
+        call.set_bool(game.uses_mouse && game.hover_active);
+    } else if (name == "show_onscreen_keyboard") {
+        SimKeyboard& k = game.keyboard;
+        k = SimKeyboard{};
+        k.open = true;
+        k.typing_frames = game.next_keyboard.typing_frames;
+        k.cancel = game.next_keyboard.cancel;
+        k.text_type = call.i32(0);
+        k.title = text_or_empty(call.text(1));
+        if (call.text(3)) k.initial = call.text(3);
+        k.max_length = call.i32(7);
+        k.result = game.next_keyboard.result ? game.next_keyboard.result : k.initial;
+        ++game.keyboards_opened;
+    } else if (name == "keyboard_status") {
+        SimKeyboard& k = game.keyboard;
+        const std::int32_t status = !k.open ? 3 : k.typing_frames > 0 ? 0 : k.cancel ? 2 : 1;
+        k.confirmed_this_frame = status == 1;
+        call.set_i32(status);
+    } else if (name == "keyboard_result") {
+        // Only in the tick in which the status said 1.
+        if (game.keyboard.confirmed_this_frame && game.keyboard.result) call.set_text(game.keyboard.result->c_str());
+    } else if (name == "keyboard_close") {
+        game.keyboard.open = false;
+    } else if (name == "menu_open_toggle_a") {
+        game.radar_shown = call.boolean(0);
+    } else if (name == "menu_open_toggle_b") {
+        game.hud_shown = call.boolean(0);
+    } else if (name == "menu_open_scale") {
+        game.time_scale = call.f32(0);
     } else if (name == "player_character") {
         call.set_u64(game.player_entity);
     } else if (name == "entity_position") {

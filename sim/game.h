@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,52 @@ struct SimBlip {
     std::vector<std::uint32_t> modifiers;
 };
 
+// What the scripts drew in a frame, in order: the renderer of screenshots reads it.
+struct SimDrawItem {
+    enum class Kind : std::uint8_t { sprite, text } kind;
+    std::string dictionary, texture;  // a sprite's
+    float x, y, width, height, heading;  // a sprite's centre and size; a text's x, y
+    std::int32_t red, green, blue, alpha;
+    std::string label;  // a text's label, as the game shows it (the plug-in's mark-up)
+};
+
+struct SimPrompt {
+    std::uint32_t control;
+    std::string text;  // as the label shows it
+    bool hold_mode;
+    std::int32_t hold_time;
+    std::int32_t priority;
+    bool in_group;
+    std::uint32_t group;
+    std::int32_t page;
+    bool ended, enabled, visible;
+    bool hold_done;  // a completed hold stays completed until the prompt is reset
+};
+
+// The on-screen keyboard: open while the player types, then confirmed or cancelled.
+struct SimKeyboard {
+    bool open;
+    std::int64_t typing_frames;  // frames left in which the status is 0
+    bool cancel;
+    std::optional<std::string> result;
+    bool confirmed_this_frame;  // the status just said 1: the result may be read
+    // What the plug-in opened it with.
+    std::int32_t text_type, max_length;
+    std::string title;
+    std::optional<std::string> initial;
+};
+
+// How the next keyboard the plug-in opens will behave.
+struct SimKeyboardScript {
+    std::int64_t typing_frames = 1;
+    bool cancel = false;
+    std::optional<std::string> result;  // none: the initial text comes back
+};
+
+struct SimSound {
+    std::string name, set;
+};
+
 struct SimGame {
     std::int64_t frame;     // counts the host's resumes of the scripts, from 0
     std::int64_t clock_ns;  // the Linux build's clock; Windows runs in real time
@@ -83,13 +130,42 @@ struct SimGame {
     std::int64_t blip_capacity;
     std::int64_t blips_refused;
 
+    // Prompts by handle, and the prompt group of the map's prompts (shown while the map is open).
+    std::map<std::uint64_t, SimPrompt> prompts;
+    std::uint64_t next_prompt_handle;
+    bool map_open;
+
+    // Input of this frame: prompt presses and holds, controls just pressed (all by control hash).
+    std::set<std::uint32_t> pressed, held, just_pressed;
+    std::map<std::uint32_t, std::int32_t> control_values;  // analogue 0..255
+    bool controls_disabled;                                // DISABLE_ALL_CONTROL_ACTIONS this frame
+    std::set<std::uint32_t> controls_enabled;              // enabled again this frame
+    bool uses_mouse, hover_active;
+    // The same test twice in one frame: true = every query sees a press, false = only the first.
+    bool repeat_answers;
+    std::set<std::string> answered;  // "kind:hash" already answered this frame
+
+    SimKeyboard keyboard;
+    SimKeyboardScript next_keyboard;
+    std::int64_t keyboards_opened;
+
+    // What the menu did to the game's own screen.
+    bool radar_shown, hud_shown;
+    float time_scale;
+
+    // This frame's drawing and menu sounds; the text colour holds until changed.
+    std::vector<SimDrawItem> draw_list;
+    std::int32_t text_colour[4];
+    std::vector<SimSound> sounds;
+
     // Texts the game hands out (labels); they stay valid for the frame.
     std::deque<std::string> frame_texts;
 };
 
 void sim_game_init(SimGame& game);
-// Called before the scripts run in a frame.
+// Called before the scripts run in a frame, and after.
 void sim_game_begin_frame(SimGame& game);
+void sim_game_end_frame(SimGame& game);
 void sim_game_set_window(SimGame& game, bool present, std::int32_t width, std::int32_t height, std::int32_t x,
                          std::int32_t y);
 

@@ -93,6 +93,7 @@ bool sim_host_run_frame(SimHost& host) {
         host.current_script = nullptr;
         if (host.call_open && host.failure.empty()) sim_fail(host, "a script yielded in the middle of a native call");
     }
+    sim_game_end_frame(host.game);
     ++host.game.frame;
     return host.failure.empty();
 }

@@ -65,6 +65,11 @@ extern "C" int sim_dll_end(const char* trace_path) {
 }
 
 extern "C" const char* sim_dll_failure() { return host.failure.c_str(); }
+// The real cursor at the end of the run, for the summary.
+extern "C" void sim_dll_note_cursor(int x, int y) {
+    host.game.cursor_x = x;
+    host.game.cursor_y = y;
+}
 extern "C" long long sim_dll_frame_count() { return scenario.frames; }
 extern "C" long long sim_dll_frame_ns() { return scenario.frame_ns; }
 extern "C" long long sim_dll_native_calls() { return host.native_calls; }

@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
     auto frame_count = proc<SimDllCount>(host, "sim_dll_frame_count");
     auto frame_ns = proc<SimDllCount>(host, "sim_dll_frame_ns");
     auto native_calls = proc<SimDllCount>(host, "sim_dll_native_calls");
+    auto note_cursor = proc<SimDllNoteCursor>(host, "sim_dll_note_cursor");
 
     char error[512] = {};
     if (!begin(scenario_path.c_str(), error, sizeof error)) {
@@ -127,12 +128,21 @@ int main(int argc, char** argv) {
     // The window exists before the plug-in loads when the scenario starts with one.
     prepare();
     sync_window(*world());
+    if (world()->cursor_moved) SetCursorPos(world()->cursor_x, world()->cursor_y);
     pump_messages();
 
     HMODULE plugin = LoadLibraryA(asi_path.c_str());
     if (!plugin) {
         std::fprintf(stderr, "quillfen-sim: cannot load %s (error %lu)\n", asi_path.c_str(), GetLastError());
         return 2;
+    }
+
+    // A thread of the game's coming and going sends the plug-in thread attach
+    // and detach notifications, which must change nothing.
+    HANDLE worker = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    if (worker) {
+        WaitForSingleObject(worker, INFINITE);
+        CloseHandle(worker);
     }
 
     LARGE_INTEGER frequency, start, now;
@@ -161,6 +171,8 @@ int main(int argc, char** argv) {
         }
     }
 
+    POINT cursor{};
+    if (GetCursorPos(&cursor)) note_cursor(cursor.x, cursor.y);
     FreeLibrary(plugin);  // DllMain detach: cleanup, then scriptUnregister
     if (game_window) DestroyWindow(game_window);
     const int sound = end("trace.jsonl");

@@ -20,12 +20,18 @@ struct SimEvent {
     std::vector<SimWorldChange> changes;
 };
 
+struct SimScreenshot {
+    std::int64_t frame;  // taken after this frame has run
+    std::string name;    // the PNG file's name, without ".png"
+};
+
 struct SimScenario {
     std::int64_t frames = 0;
     std::int64_t frame_ns = 16666667;
     std::int64_t start_time_ns = 1765267200000000000;  // 2025-12-09 08:00:00 UTC
     std::int64_t texture_load_frames = 0;
     std::vector<SimEvent> events;  // in frame order; the "world" block is frame 0
+    std::vector<SimScreenshot> screenshots;
 };
 
 bool sim_parse_scenario(std::string_view text, SimScenario& scenario, std::string* error);

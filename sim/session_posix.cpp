@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "sim/screenshot.h"
 #include "sim/session.h"
 #include "sim/trace.h"
 #include "src/entry.h"
@@ -107,11 +108,28 @@ bool sim_session_begin(SimSession& s, const SimScenario& scenario, const std::st
     return true;
 }
 
+// Renders the screenshots the scenario asks for after `frame` into screenshots/NAME.png.
+static void take_screenshots(SimSession& s, std::int64_t frame) {
+    for (const SimScreenshot& shot : s.scenario.screenshots) {
+        if (shot.frame != frame) continue;
+        const std::string what = "screenshot \"" + shot.name + "\" (after frame " + std::to_string(frame) + ")";
+        std::string error = "cannot make the directory screenshots";
+        if (!make_directories("screenshots") ||
+            !sim_render_screenshot(s.host.game, "screenshots/" + shot.name + ".png", &error)) {
+            sim_fail(s.host, what + ": " + error);
+        }
+    }
+}
+
 bool sim_session_frame(SimSession& s) {
     SimGame& g = s.host.game;
-    g.clock_ns = s.scenario.start_time_ns + g.frame * s.scenario.frame_ns;
-    sim_apply_events(s.scenario, g, g.frame);
-    return sim_host_run_frame(s.host);
+    const std::int64_t frame = g.frame;
+    g.clock_ns = s.scenario.start_time_ns + frame * s.scenario.frame_ns;
+    sim_apply_events(s.scenario, g, frame);
+    sim_host_run_frame(s.host);
+    // Also after a frame that failed: what was drawn up to the failure helps to see why.
+    if (g.frame == frame + 1) take_screenshots(s, frame);
+    return s.host.failure.empty();
 }
 
 bool sim_session_run(SimSession& s) {

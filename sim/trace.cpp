@@ -124,7 +124,9 @@ bool sim_write_summary(const SimHost& host, const std::string& path, std::string
                       ",\"native_calls\":" + std::to_string(host.native_calls) +
                       ",\"script_registrations\":" + std::to_string(host.script_registrations) +
                       ",\"script_unregistrations\":" + std::to_string(host.script_unregistrations) +
-                      ",\"waits\":" + std::to_string(host.waits) + ",\"failure\":";
+                      ",\"waits\":" + std::to_string(host.waits) +
+                      ",\"cursor\":[" + std::to_string(host.game.cursor_x) + "," + std::to_string(host.game.cursor_y) +
+                      "],\"failure\":";
     if (host.failure.empty()) out += "null";
     else sim_json_string(out, host.failure);
     out += "}\n";

@@ -1,6 +1,7 @@
 #include "src/json5_reader.h"
 
 #include <bit>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -357,7 +358,58 @@ struct Sink {
         }
         length += utf8_length(cp);
     }
+
+    // Bytes that stand for themselves.
+    void put_run(const Byte* bytes, std::size_t count) {
+        if (out) std::memcpy(out + length, bytes, count);
+        length += count;
+    }
 };
+
+// ---- scanning in bulk ------------------------------------------------------------------------
+// Eight bytes at a time, with per-byte tests that cannot carry into the next
+// byte, so the first byte that matters is found from its bit position.
+
+constexpr bool word_scan = std::endian::native == std::endian::little || std::endian::native == std::endian::big;
+constexpr std::uint64_t ones = 0x0101010101010101u;
+constexpr std::uint64_t high_bits = 0x8080808080808080u;
+constexpr std::uint64_t low_bits = ~high_bits;
+
+std::uint64_t load_word(const Byte* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The high bit of every byte of `w` that is not zero.
+std::uint64_t nonzero_bytes(std::uint64_t w) { return (((w & low_bits) + low_bits) | w) & high_bits; }
+
+// Index in memory order of the first byte with a bit set in `marks` (not 0).
+std::size_t first_marked(std::uint64_t marks) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+    } else {
+        return static_cast<std::size_t>(std::countl_zero(marks)) / 8;
+    }
+}
+
+// The first byte at or after `p` that is `quote`, a backslash, a control
+// character or not ASCII; `end` when there is none.
+const Byte* skip_plain(const Byte* p, const Byte* end, Byte quote) {
+    if constexpr (word_scan) {
+        const std::uint64_t quotes = ones * quote, backslashes = ones * '\\';
+        while (end - p >= 8) {
+            const std::uint64_t w = load_word(p);
+            // (w & low_bits) + 0x60 sets a byte's high bit when its low seven bits are 0x20 or more.
+            const std::uint64_t plain = nonzero_bytes(w ^ quotes) & nonzero_bytes(w ^ backslashes) &
+                                        ((w & low_bits) + ones * 0x60) & ~w & high_bits;
+            if (plain != high_bits) return p + first_marked(plain ^ high_bits);
+            p += 8;
+        }
+    }
+    while (p < end && *p != quote && *p != '\\' && *p >= 0x20 && *p < 0x80) ++p;
+    return p;
+}
 
 // ---- document storage ----------------------------------------------------------------------
 // The tree lives in chunks taken from the caller's allocator; each chunk
@@ -427,12 +479,9 @@ void free_chunks(Json5Chunk* chunk, const Allocator& allocator) {
 
 // ---- the parser's state ----------------------------------------------------------------------
 
-// A value waiting for its container to close; `key` is set inside objects.
-struct Slot {
-    const char* key;
-    std::size_t key_length;
-    Json5Value value;
-};
+// A value waiting for its container to close; `key` is set inside objects,
+// whose slots become their members as they are.
+using Slot = Json5Member;
 
 struct Frame {
     std::size_t first_slot;
@@ -479,9 +528,21 @@ bool push_slot(Parser& ps, const Slot& slot) {
 
 // Skips white space and comments. Fails only on an unterminated block comment.
 bool skip_space(Parser& ps, const Byte*& p) {
-    while (p < ps.end) {
+    for (;;) {
+        if constexpr (word_scan) {
+            // Indentation comes in long runs of spaces.
+            if (ps.end - p >= 8) {
+                const std::uint64_t other = load_word(p) ^ (ones * ' ');
+                if (other == 0) {
+                    p += 8;
+                    continue;
+                }
+                p += first_marked(other);
+            }
+        }
+        if (p == ps.end) return true;
         const Byte c = *p;
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+        if (c == ' ' || (c >= '\t' && c <= '\r')) {  // \t \n \v \f \r
             ++p;
         } else if (c == '/' && p + 1 < ps.end && p[1] == '/') {
             // Up to a line terminator; none of its bytes can sit inside another
@@ -508,7 +569,6 @@ bool skip_space(Parser& ps, const Byte*& p) {
             return true;
         }
     }
-    return true;
 }
 
 // Reads `count` hex digits at p into value; false if they are not all there.
@@ -548,8 +608,9 @@ bool scan_string(Parser& ps, const Byte*& p, Sink& sink) {
         if (c != '\\') {
             settle();
             if (c < 0x80) {
-                sink.put(c);
-                ++p;
+                const Byte* run_end = skip_plain(p + 1, ps.end, quote);
+                sink.put_run(p, static_cast<std::size_t>(run_end - p));
+                p = run_end;
             } else {
                 const Decoded d = decode_utf8(p, ps.end);
                 sink.put(d.cp);
@@ -641,6 +702,37 @@ bool scan_identifier(Parser& ps, const Byte*& p, Sink& sink) {
 // Decodes the string or identifier at `p` into the document's storage.
 bool read_text(Parser& ps, const Byte*& p, bool identifier, const char*& text, std::size_t& length) {
     const Byte* start = p;
+    // Most text is plain ASCII with nothing to decode: it is copied whole.
+    const Byte* body = identifier ? p : p + 1;
+    const Byte* stop = body;
+    bool plain;
+    if (identifier) {
+        if (stop < ps.end && *stop < 0x80 && is_identifier_start(*stop)) {
+            ++stop;
+            while (stop < ps.end && *stop < 0x80 && is_identifier_part(*stop)) ++stop;
+        }
+        plain = stop > body && (stop == ps.end || (*stop < 0x80 && *stop != '\\'));
+    } else {
+        stop = skip_plain(body, ps.end, *p);
+        plain = stop < ps.end && *stop == *p;
+    }
+    if (plain) {
+        const auto count = static_cast<std::size_t>(stop - body);
+        p = identifier ? stop : stop + 1;
+        if (count == 0) {
+            text = "";
+            length = 0;
+            return true;
+        }
+        char* out = static_cast<char*>(arena_take(ps.arena, count + 1));
+        if (!out) return fail(ps, start, out_of_memory);
+        std::memcpy(out, body, count);
+        out[count] = '\0';
+        text = out;
+        length = count;
+        return true;
+    }
+
     Sink measure{nullptr, 0};
     if (!(identifier ? scan_identifier(ps, p, measure) : scan_string(ps, p, measure))) return false;
     if (measure.length == 0) {
@@ -715,9 +807,9 @@ void set_hex_value(Json5Value& v, bool negative, const Byte* digits, std::size_t
     const std::int64_t e = 4 * static_cast<std::int64_t>(count - kept);
     const double d = round_binary<double>(m, sticky, e, 53);
     const float f = round_binary<float>(m, sticky, e, 24);
-    v.number = negative ? -d : d;
-    v.number_f32 = negative ? -f : f;
-    v.is_integer = count <= 16 && signed_integer(negative, m, v.integer);
+    v.data.number.value = negative ? -d : d;
+    v.f32 = negative ? -f : f;
+    v.flag = count <= 16 && signed_integer(negative, m, v.data.number.integer);
 }
 
 // A decimal literal's pieces: the digits before and after the point and the
@@ -756,10 +848,9 @@ void set_decimal_value(Json5Value& v, bool negative, const DecimalParts& n) {
     std::size_t first = 0;
     while (first < total && digit_at(first) == '0') ++first;
     if (first == total) {
-        v.number = negative ? -0.0 : 0.0;
-        v.number_f32 = negative ? -0.0f : 0.0f;
-        v.is_integer = true;
-        v.integer = 0;
+        v.data.number = {negative ? -0.0 : 0.0, 0};
+        v.f32 = negative ? -0.0f : 0.0f;
+        v.flag = true;
         return;
     }
     std::size_t last = total - 1;
@@ -778,15 +869,13 @@ void set_decimal_value(Json5Value& v, bool negative, const DecimalParts& n) {
         digits[count++] = '1';  // the last digit cut off is not zero
         printed_exponent -= 1;
     }
-    v.number = decimal_to_binary<double>(digits, count, printed_exponent, magnitude, 308, -323);
-    v.number_f32 = decimal_to_binary<float>(digits, count, printed_exponent, magnitude, 38, -45);
-    if (negative) {
-        v.number = -v.number;
-        v.number_f32 = -v.number_f32;
-    }
+    const double d = decimal_to_binary<double>(digits, count, printed_exponent, magnitude, 308, -323);
+    const float f = decimal_to_binary<float>(digits, count, printed_exponent, magnitude, 38, -45);
+    v.data.number = {negative ? -d : d, 0};
+    v.f32 = negative ? -f : f;
 
     // Exactly an integer: no fraction left once trailing zeros are counted in.
-    v.is_integer = false;
+    v.flag = false;
     if (e < 0 || magnitude > 19) return;
     std::uint64_t m = 0;
     for (std::size_t i = first; i <= last; ++i) m = m * 10 + static_cast<std::uint64_t>(digit_at(i) - '0');
@@ -794,7 +883,102 @@ void set_decimal_value(Json5Value& v, bool negative, const DecimalParts& n) {
         if (m > two_to_63 / 10) return;
         m *= 10;
     }
-    v.is_integer = signed_integer(negative, m, v.integer);
+    v.flag = signed_integer(negative, m, v.data.number.integer);
+}
+
+// The common short literal, such as -1234.50000000 or 1765267200000000000:
+// at most 19 significant digits m and a value m × 10^e. An exact integer below
+// 2^63 converts once from 64 bits, to double and to float alike. Otherwise,
+// with m ≤ 2^53 and |e| ≤ 22, m / 10^-e (or m × 10^e) is one correctly
+// rounded operation on exact operands (Clinger). The float is that double
+// rounded again, which gives x's own nearest float unless the double lies
+// exactly halfway between two floats: x may be on either side of it then.
+// Whatever is not settled here goes to set_decimal_value.
+
+// One rounding per operation, to nearest: no wider intermediate precision (the
+// x87's would round twice). MSVC on x64 and ARM64 always evaluates so.
+#if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0) || defined(_M_X64) || defined(_M_ARM64)
+constexpr bool exact_arithmetic = std::numeric_limits<double>::is_iec559 && std::numeric_limits<float>::is_iec559 &&
+                                  std::numeric_limits<double>::round_style == std::round_to_nearest;
+#else
+constexpr bool exact_arithmetic = false;
+#endif
+
+constexpr std::uint64_t integer_powers_of_ten[] = {1u,
+                                                   10u,
+                                                   100u,
+                                                   1000u,
+                                                   10000u,
+                                                   100000u,
+                                                   1000000u,
+                                                   10000000u,
+                                                   100000000u,
+                                                   1000000000u,
+                                                   10000000000u,
+                                                   100000000000u,
+                                                   1000000000000u,
+                                                   10000000000000u,
+                                                   100000000000000u,
+                                                   1000000000000000u,
+                                                   10000000000000000u,
+                                                   100000000000000000u,
+                                                   1000000000000000000u,
+                                                   10000000000000000000u};
+constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// True when it set v's number; false leaves it to set_decimal_value.
+bool set_short_decimal_value(Json5Value& v, bool negative, const DecimalParts& n) {
+    std::uint64_t m = 0;
+    int significant = 0;
+    auto take = [&](const Byte* digits, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const unsigned digit = digits[i] - '0';
+            if (significant == 0 && digit == 0) continue;
+            if (++significant > 19) return false;
+            m = m * 10 + digit;
+        }
+        return true;
+    };
+    if (!take(n.whole, n.whole_count) || !take(n.fraction, n.fraction_count)) return false;
+    if (m == 0) {
+        v.data.number = {negative ? -0.0 : 0.0, 0};
+        v.f32 = negative ? -0.0f : 0.0f;
+        v.flag = true;
+        return true;
+    }
+    const std::int64_t e = n.exponent - static_cast<std::int64_t>(n.fraction_count);
+
+    // The exact value when it is an integer below 2^64.
+    std::uint64_t whole = 0;
+    bool integral = false;
+    if (e >= 0) {
+        if (e <= 19 && m <= UINT64_MAX / integer_powers_of_ten[e]) {
+            whole = m * integer_powers_of_ten[e];
+            integral = true;
+        }
+    } else if (e >= -19 && m % integer_powers_of_ten[-e] == 0) {
+        whole = m / integer_powers_of_ten[-e];
+        integral = true;
+    }
+    if (integral) {
+        if (whole >= two_to_63) return false;  // -2^63 is the one such integer that fits
+        const std::int64_t i = negative ? -static_cast<std::int64_t>(whole) : static_cast<std::int64_t>(whole);
+        v.data.number = {static_cast<double>(i), i};
+        v.f32 = static_cast<float>(i);
+        v.flag = true;
+        return true;
+    }
+
+    if (m > (std::uint64_t{1} << 53) || e < -22 || e > 22) return false;
+    const double d = e < 0 ? static_cast<double>(m) / exact_powers_of_ten[-e] : static_cast<double>(m) * exact_powers_of_ten[e];
+    // Below the 24 bits a normal float keeps: exactly a one and zeros is halfway.
+    if ((std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFF) == 0x10000000) return false;
+    if (!(d >= FLT_MIN && d <= FLT_MAX)) return false;  // where the test above would not hold
+    v.data.number = {negative ? -d : d, 0};
+    v.f32 = static_cast<float>(negative ? -d : d);
+    v.flag = false;
+    return true;
 }
 
 bool match_word(const Parser& ps, const Byte* p, const char* word) {
@@ -816,10 +1000,11 @@ bool scan_number(Parser& ps, const Byte*& p, Json5Value& v) {
         if (!match_word(ps, p, infinity ? "Infinity" : "NaN")) return fail(ps, p, "invalid number");
         p += infinity ? 8 : 3;
         // JS has one NaN, whatever the sign written.
-        v.number = infinity ? (negative ? -1 : 1) * std::numeric_limits<double>::infinity()
-                            : std::numeric_limits<double>::quiet_NaN();
-        v.number_f32 = infinity ? (negative ? -1 : 1) * std::numeric_limits<float>::infinity()
-                                : std::numeric_limits<float>::quiet_NaN();
+        v.data.number = {infinity ? (negative ? -1 : 1) * std::numeric_limits<double>::infinity()
+                                  : std::numeric_limits<double>::quiet_NaN(),
+                         0};
+        v.f32 = infinity ? (negative ? -1 : 1) * std::numeric_limits<float>::infinity()
+                         : std::numeric_limits<float>::quiet_NaN();
         return true;
     }
     if (*p == '0' && p + 1 < ps.end && (p[1] | 0x20) == 'x') {
@@ -856,7 +1041,7 @@ bool scan_number(Parser& ps, const Byte*& p, Json5Value& v) {
         }
         n.exponent = exponent_negative ? -e : e;
     }
-    set_decimal_value(v, negative, n);
+    if (!(exact_arithmetic && set_short_decimal_value(v, negative, n))) set_decimal_value(v, negative, n);
     return true;
 }
 
@@ -866,15 +1051,20 @@ bool scan_scalar(Parser& ps, const Byte*& p, Json5Value& v) {
     v = Json5Value{};
     switch (*p) {
         case '"':
-        case '\'':
+        case '\'': {
             v.kind = Json5Kind::string;
-            return read_text(ps, p, false, v.string, v.string_length);
+            const char* text = nullptr;
+            std::size_t length = 0;
+            if (!read_text(ps, p, false, text, length)) return false;
+            v.data.string = {text, length};
+            return true;
+        }
         case 't':
         case 'f': {
             const bool truth = *p == 't';
             if (!match_word(ps, p, truth ? "true" : "false")) break;
             v.kind = Json5Kind::boolean;
-            v.boolean = truth;
+            v.flag = truth;
             p += truth ? 4 : 5;
             return true;
         }
@@ -911,22 +1101,25 @@ bool close_container(Parser& ps, const Byte* at, Json5Value& v) {
     const std::size_t count = ps.slot_count - frame.first_slot;
     const Slot* slots = ps.slots + frame.first_slot;
     v = Json5Value{};
-    v.kind = frame.is_object ? Json5Kind::object : Json5Kind::array;
-    if (count > 0) {
-        if (count > SIZE_MAX / (sizeof(Json5Value) + sizeof(Json5Member))) return fail(ps, at, out_of_memory);
-        Json5Value* values = static_cast<Json5Value*>(arena_take(ps.arena, count * sizeof(Json5Value)));
-        if (!values) return fail(ps, at, out_of_memory);
-        for (std::size_t i = 0; i < count; ++i) values[i] = slots[i].value;
-        if (frame.is_object) {
-            Json5Member* members = static_cast<Json5Member*>(arena_take(ps.arena, count * sizeof(Json5Member)));
+    if (count > SIZE_MAX / sizeof(Json5Member)) return fail(ps, at, out_of_memory);
+    if (frame.is_object) {
+        v.kind = Json5Kind::object;
+        Json5Member* members = nullptr;
+        if (count > 0) {
+            members = static_cast<Json5Member*>(arena_take(ps.arena, count * sizeof(Json5Member)));
             if (!members) return fail(ps, at, out_of_memory);
-            for (std::size_t i = 0; i < count; ++i) members[i] = Json5Member{slots[i].key, slots[i].key_length, &values[i]};
-            v.members = members;
-            v.member_count = count;
-        } else {
-            v.items = values;
-            v.item_count = count;
+            std::memcpy(static_cast<void*>(members), slots, count * sizeof(Json5Member));
         }
+        v.data.object = {members, count};
+    } else {
+        v.kind = Json5Kind::array;
+        Json5Value* items = nullptr;
+        if (count > 0) {
+            items = static_cast<Json5Value*>(arena_take(ps.arena, count * sizeof(Json5Value)));
+            if (!items) return fail(ps, at, out_of_memory);
+            for (std::size_t i = 0; i < count; ++i) items[i] = slots[i].value;
+        }
+        v.data.array = {items, count};
     }
     ps.slot_count = frame.first_slot;
     return true;
@@ -1058,10 +1251,10 @@ void json5_free(Json5Document& doc, const Allocator& alloc) {
 
 const Json5Value* json5_find_member(const Json5Value& object, std::string_view key) {
     if (object.kind != Json5Kind::object) return nullptr;
-    for (std::size_t i = object.member_count; i-- > 0;) {
-        const Json5Member& m = object.members[i];
+    for (std::size_t i = object.data.object.count; i-- > 0;) {
+        const Json5Member& m = object.data.object.data[i];
         if (m.key_length == key.size() && (key.empty() || std::memcmp(m.key, key.data(), key.size()) == 0)) {
-            return m.value;
+            return &m.value;
         }
     }
     return nullptr;

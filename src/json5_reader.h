@@ -17,28 +17,57 @@
 
 enum class Json5Kind : std::uint8_t { null_value, boolean, number, string, array, object };
 
-struct Json5Value;
+struct Json5Member;
+
+// 24 bytes: the kind, then storage that the kinds share. Read it through the
+// accessors, which give zero (or nullptr) for whatever does not belong to
+// `kind`; only the reader writes the storage.
+struct Json5Value {
+    Json5Kind kind;
+    bool flag;  // boolean: its value; number: whether is_integer()
+    float f32;  // number: number_f32()
+    union Data {
+        struct {
+            double value;
+            std::int64_t integer;
+        } number;
+        struct {
+            const char* data;
+            std::size_t length;
+        } string;
+        struct {
+            Json5Value* data;
+            std::size_t count;
+        } array;
+        struct {
+            Json5Member* data;
+            std::size_t count;
+        } object;
+    } data;
+
+    bool boolean() const { return kind == Json5Kind::boolean && flag; }
+    // NaN and ±Infinity allowed
+    double number() const { return kind == Json5Kind::number ? data.number.value : 0.0; }
+    // the literal rounded directly to the nearest float (not via double)
+    float number_f32() const { return kind == Json5Kind::number ? f32 : 0.0f; }
+    // the literal's exact value is an integer that fits in 64 signed bits
+    bool is_integer() const { return kind == Json5Kind::number && flag; }
+    std::int64_t integer() const { return is_integer() ? data.number.integer : 0; }
+    // decoded UTF-8, zero-terminated, may contain NUL bytes
+    const char* string() const { return kind == Json5Kind::string ? data.string.data : nullptr; }
+    std::size_t string_length() const { return kind == Json5Kind::string ? data.string.length : 0; }
+    // array elements in order
+    const Json5Value* items() const { return kind == Json5Kind::array ? data.array.data : nullptr; }
+    std::size_t item_count() const { return kind == Json5Kind::array ? data.array.count : 0; }
+    // object members in order of appearance, duplicates kept
+    const Json5Member* members() const { return kind == Json5Kind::object ? data.object.data : nullptr; }
+    std::size_t member_count() const { return kind == Json5Kind::object ? data.object.count : 0; }
+};
 
 struct Json5Member {
     const char* key;  // decoded UTF-8, zero-terminated, may contain NUL bytes
     std::size_t key_length;
-    Json5Value* value;
-};
-
-// Fields that do not belong to `kind` are zero.
-struct Json5Value {
-    Json5Kind kind;
-    bool boolean;
-    double number;         // NaN and ±Infinity allowed
-    float number_f32;      // the literal rounded directly to the nearest float (not via double)
-    bool is_integer;       // the literal's exact value is an integer that fits in 64 signed bits
-    std::int64_t integer;  // that integer when is_integer
-    const char* string;    // decoded UTF-8, zero-terminated, may contain NUL bytes
-    std::size_t string_length;
-    Json5Value* items;  // array elements in order
-    std::size_t item_count;
-    Json5Member* members;  // object members in order of appearance, duplicates kept
-    std::size_t member_count;
+    Json5Value value;
 };
 
 struct Json5Chunk;  // a block of the document's storage

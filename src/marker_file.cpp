@@ -254,39 +254,58 @@ void free_markers_text(MarkersText& text, const Allocator& allocator) {
 namespace {
 
 bool read_integer(const Json5Value& v, std::int64_t& out) {
-    if (v.kind != Json5Kind::number || !v.is_integer) return false;
-    out = v.integer;
+    if (!v.is_integer()) return false;
+    out = v.integer();
     return true;
+}
+
+bool key_is(const Json5Member& m, std::string_view key) {
+    return m.key_length == key.size() && std::memcmp(m.key, key.data(), key.size()) == 0;
 }
 
 DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m) {
     m = MarkerDataV1{};
     if (object.kind != Json5Kind::object) return DeserializeError::WrongKind;
-    if (const Json5Value* p = json5_find_member(object, "position")) {
-        if (p->kind != Json5Kind::array || p->item_count != 3) return DeserializeError::WrongKind;
+    // One pass over the members; a later one with the same key replaces an earlier one.
+    const Json5Value* position = nullptr;
+    const Json5Value* category = nullptr;
+    const Json5Value* timestamp = nullptr;
+    const Json5Value* name = nullptr;
+    const Json5Member* members = object.members();
+    for (std::size_t i = 0, count = object.member_count(); i < count; ++i) {
+        const Json5Member& member = members[i];
+        if (key_is(member, "position")) position = &member.value;
+        else if (key_is(member, "category")) category = &member.value;
+        else if (key_is(member, "timestamp")) timestamp = &member.value;
+        else if (key_is(member, "name")) name = &member.value;
+    }
+    if (position) {
+        if (position->item_count() != 3) return DeserializeError::WrongKind;
+        const Json5Value* xyz = position->items();
         for (std::size_t i = 0; i < 3; ++i) {
-            if (p->items[i].kind != Json5Kind::number) return DeserializeError::WrongKind;
+            if (xyz[i].kind != Json5Kind::number) return DeserializeError::WrongKind;
         }
-        m.position = Position{p->items[0].number_f32, p->items[1].number_f32, p->items[2].number_f32};
+        m.position = Position{xyz[0].number_f32(), xyz[1].number_f32(), xyz[2].number_f32()};
     }
-    if (const Json5Value* c = json5_find_member(object, "category")) {
-        if (!read_integer(*c, m.category)) return DeserializeError::WrongKind;
-    }
-    if (const Json5Value* t = json5_find_member(object, "timestamp")) {
-        if (t->kind != Json5Kind::object) return DeserializeError::WrongKind;
-        if (const Json5Value* ns = json5_find_member(*t, "_nsec")) {
-            if (!read_integer(*ns, m.timestamp._nsec)) return DeserializeError::WrongKind;
+    if (category && !read_integer(*category, m.category)) return DeserializeError::WrongKind;
+    if (timestamp) {
+        if (timestamp->kind != Json5Kind::object) return DeserializeError::WrongKind;
+        const Json5Value* nsec = nullptr;
+        const Json5Member* t = timestamp->members();
+        for (std::size_t i = 0, count = timestamp->member_count(); i < count; ++i) {
+            if (key_is(t[i], "_nsec")) nsec = &t[i].value;
         }
+        if (nsec && !read_integer(*nsec, m.timestamp._nsec)) return DeserializeError::WrongKind;
     }
-    if (const Json5Value* n = json5_find_member(object, "name")) {
-        if (n->kind == Json5Kind::null_value) return DeserializeError::None;
-        if (n->kind != Json5Kind::string) return DeserializeError::WrongKind;
+    if (name) {
+        if (name->kind == Json5Kind::null_value) return DeserializeError::None;
+        if (name->kind != Json5Kind::string) return DeserializeError::WrongKind;
         // The name is a zero-terminated text: it ends at an escaped NUL, if any.
-        const std::size_t length = std::strlen(n->string);
+        const std::size_t length = std::strlen(name->string());
         if (length == 0) return DeserializeError::None;  // an empty name is no name
         char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
         if (!copy) return DeserializeError::OutOfMemory;
-        std::memcpy(copy, n->string, length + 1);
+        std::memcpy(copy, name->string(), length + 1);
         m.name = copy;
     }
     return DeserializeError::None;
@@ -316,14 +335,15 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
     } else if (list && list->kind != Json5Kind::array) {
         result = DeserializeError::WrongKind;
         if (detail) detail->reason = "\"markers\" is not an array";
-    } else if (list && list->item_count > 0) {
-        out.records = allocate_array<MarkerDataV1>(allocator, list->item_count);
+    } else if (list && list->item_count() > 0) {
+        const std::size_t count = list->item_count();
+        out.records = allocate_array<MarkerDataV1>(allocator, count);
         if (!out.records) {
             result = DeserializeError::OutOfMemory;
         } else {
-            out.capacity = list->item_count;
-            for (std::size_t i = 0; i < list->item_count && result == DeserializeError::None; ++i) {
-                result = read_marker(list->items[i], allocator, out.records[out.count]);
+            out.capacity = count;
+            for (std::size_t i = 0; i < count && result == DeserializeError::None; ++i) {
+                result = read_marker(list->items()[i], allocator, out.records[out.count]);
                 if (result == DeserializeError::None) ++out.count;
                 else if (detail) detail->reason = "a marker holds a value of the wrong kind";
             }

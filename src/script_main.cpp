@@ -5,6 +5,8 @@
 #include "src/blips.h"
 #include "src/entry.h"
 #include "src/marker_store.h"
+#include "src/menu.h"
+#include "src/prompts.h"
 #include "src/waypoint_capture.h"
 
 #include <string>
@@ -48,7 +50,13 @@ void script_start(RunContext& ctx, PluginState& state) {
     if (array_reserve(state.categories, ctx.general, category_table_size)) {
         for (const MarkerCategory& row : category_table) array_append(state.categories, ctx.general, row);
     }
+    // One zeroed tile per category: the category page animates them.
+    if (ScreenRect* tiles = allocate_array<ScreenRect>(ctx.general, state.categories.length)) {
+        for (std::size_t i = 0; i < state.categories.length; ++i) tiles[i] = ScreenRect{};
+        state.category_tiles = TileSlice{tiles, state.categories.length};
+    }
     load_data_from_disk(ctx, state);
+    create_prompts(ctx, state);
 
     state.last_frame_time = platform_now_ns();
 }
@@ -106,6 +114,8 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
     if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) check_waypoint_and_create_marker(ctx, state);
+    update_gui(ctx, state);
+    update_gui(ctx, state);
     update_backdrop(state);
     request_texture_dictionary("BLIPS", false);
     request_texture_dictionary("BLIPS_MP", false);

@@ -97,29 +97,29 @@ void walk(const Json5Value& v, int depth) {
         case Json5Kind::boolean:
             break;
         case Json5Kind::number:
-            if (v.is_integer) {
+            if (v.is_integer()) {
                 // Both roundings are correct, so they agree with the integer's.
-                check(v.number == static_cast<double>(v.integer), "integer and double disagree");
-                check(v.number_f32 == static_cast<float>(v.integer), "integer and float disagree");
+                check(v.number() == static_cast<double>(v.integer()), "integer and double disagree");
+                check(v.number_f32() == static_cast<float>(v.integer()), "integer and float disagree");
             }
-            check(std::isnan(v.number) == std::isnan(v.number_f32), "double and float disagree on NaN");
-            check(!(std::isinf(v.number) && std::isfinite(v.number_f32)), "infinite double, finite float");
+            check(std::isnan(v.number()) == std::isnan(v.number_f32()), "double and float disagree on NaN");
+            check(!(std::isinf(v.number()) && std::isfinite(v.number_f32())), "infinite double, finite float");
             break;
         case Json5Kind::string:
-            check_text(v.string, v.string_length);
+            check_text(v.string(), v.string_length());
             break;
         case Json5Kind::array:
-            check((v.items != nullptr) == (v.item_count > 0), "array storage and count disagree");
-            for (std::size_t i = 0; i < v.item_count; ++i) walk(v.items[i], depth + 1);
+            check((v.items() != nullptr) == (v.item_count() > 0), "array storage and count disagree");
+            for (std::size_t i = 0; i < v.item_count(); ++i) walk(v.items()[i], depth + 1);
             break;
         case Json5Kind::object:
-            check((v.members != nullptr) == (v.member_count > 0), "object storage and count disagree");
-            for (std::size_t i = 0; i < v.member_count; ++i) {
-                const Json5Member& m = v.members[i];
+            check((v.members() != nullptr) == (v.member_count() > 0), "object storage and count disagree");
+            for (std::size_t i = 0; i < v.member_count(); ++i) {
+                const Json5Member& m = v.members()[i];
                 check_text(m.key, m.key_length);
                 const Json5Value* found = json5_find_member(v, std::string_view(m.key, m.key_length));
-                check(found != nullptr && found >= m.value, "the last member with a key is not the one found");
-                walk(*m.value, depth + 1);
+                check(found != nullptr && found >= &m.value, "the last member with a key is not the one found");
+                walk(m.value, depth + 1);
             }
             break;
         default:
@@ -150,33 +150,33 @@ void write_string(std::string& out, const char* s, std::size_t n) {
 void write(std::string& out, const Json5Value& v) {
     switch (v.kind) {
         case Json5Kind::null_value: out += "null"; break;
-        case Json5Kind::boolean: out += v.boolean ? "true" : "false"; break;
+        case Json5Kind::boolean: out += v.boolean() ? "true" : "false"; break;
         case Json5Kind::number:
-            if (std::isnan(v.number)) {
+            if (std::isnan(v.number())) {
                 out += "NaN";
-            } else if (std::isinf(v.number)) {
-                out += v.number < 0 ? "-Infinity" : "Infinity";
+            } else if (std::isinf(v.number())) {
+                out += v.number() < 0 ? "-Infinity" : "Infinity";
             } else {
                 char buf[64];
-                const auto r = std::to_chars(buf, buf + sizeof buf, v.number);
+                const auto r = std::to_chars(buf, buf + sizeof buf, v.number());
                 out.append(buf, r.ptr);
             }
             break;
-        case Json5Kind::string: write_string(out, v.string, v.string_length); break;
+        case Json5Kind::string: write_string(out, v.string(), v.string_length()); break;
         case Json5Kind::array:
             out += "[ ";
-            for (std::size_t i = 0; i < v.item_count; ++i) {
-                write(out, v.items[i]);
+            for (std::size_t i = 0; i < v.item_count(); ++i) {
+                write(out, v.items()[i]);
                 out += ",\n";
             }
             out += "]";
             break;
         case Json5Kind::object:
             out += "{/**/";
-            for (std::size_t i = 0; i < v.member_count; ++i) {
-                write_string(out, v.members[i].key, v.members[i].key_length);
+            for (std::size_t i = 0; i < v.member_count(); ++i) {
+                write_string(out, v.members()[i].key, v.members()[i].key_length);
                 out += ":";
-                write(out, *v.members[i].value);
+                write(out, v.members()[i].value);
                 out += ",";
             }
             out += "}";
@@ -188,27 +188,27 @@ void expect_same(const Json5Value& a, const Json5Value& b) {
     check(a.kind == b.kind, "written tree reads back with another kind");
     switch (a.kind) {
         case Json5Kind::null_value: break;
-        case Json5Kind::boolean: check(a.boolean == b.boolean, "boolean changed"); break;
-        case Json5Kind::number:
-            check(std::memcmp(&a.number, &b.number, sizeof a.number) == 0 ||
-                      (std::isnan(a.number) && std::isnan(b.number)),
-                  "number changed");
+        case Json5Kind::boolean: check(a.boolean() == b.boolean(), "boolean changed"); break;
+        case Json5Kind::number: {
+            const double x = a.number(), y = b.number();
+            check(std::memcmp(&x, &y, sizeof x) == 0 || (std::isnan(x) && std::isnan(y)), "number changed");
             break;
+        }
         case Json5Kind::string:
-            check(a.string_length == b.string_length && std::memcmp(a.string, b.string, a.string_length) == 0,
+            check(a.string_length() == b.string_length() && std::memcmp(a.string(), b.string(), a.string_length()) == 0,
                   "string changed");
             break;
         case Json5Kind::array:
-            check(a.item_count == b.item_count, "array length changed");
-            for (std::size_t i = 0; i < a.item_count; ++i) expect_same(a.items[i], b.items[i]);
+            check(a.item_count() == b.item_count(), "array length changed");
+            for (std::size_t i = 0; i < a.item_count(); ++i) expect_same(a.items()[i], b.items()[i]);
             break;
         case Json5Kind::object:
-            check(a.member_count == b.member_count, "member count changed");
-            for (std::size_t i = 0; i < a.member_count; ++i) {
-                check(a.members[i].key_length == b.members[i].key_length &&
-                          std::memcmp(a.members[i].key, b.members[i].key, a.members[i].key_length) == 0,
+            check(a.member_count() == b.member_count(), "member count changed");
+            for (std::size_t i = 0; i < a.member_count(); ++i) {
+                check(a.members()[i].key_length == b.members()[i].key_length &&
+                          std::memcmp(a.members()[i].key, b.members()[i].key, a.members()[i].key_length) == 0,
                       "key changed");
-                expect_same(*a.members[i].value, *b.members[i].value);
+                expect_same(a.members()[i].value, b.members()[i].value);
             }
             break;
     }

@@ -208,6 +208,26 @@ class QuillfenUnderWine(unittest.TestCase):
         with open(os.path.join(d, "Quillfen", "markers.json.bak"), "rb") as f:
             self.assertEqual(f.read(), original)
 
+    def test_the_ring_centres_the_real_cursor_in_a_window_at_a_screen_offset(self):
+        d = self.game_dir()
+        r = run_sim("{frames: 40, world: {window: {width: 1280, height: 720, x: 200, y: 100}, cursor: [5, 5]},"
+                    " events: [{frame: 5, map: true}]}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertEqual(summary(d)["cursor"], [200 + 640, 100 + 360])
+
+    def test_pointing_at_a_tile_through_the_real_cursor_chooses_its_category(self):
+        d = self.game_dir()
+        # Tile 3 of the settled ring: (0.3796, 0.4305) of a 1280 x 720 client area at (200, 100).
+        r = run_sim("""{frames: 120, world: {window: {width: 1280, height: 720, x: 200, y: 100},
+                        player: {position: [10, 20, 30]}},
+                        events: [{frame: 5, map: true}, {frame: 60, cursor: [686, 410]},
+                                 {frame: 90, just_pressed: "INPUT_ATTACK"}]}""", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        sounds = [c["args"][0] for c in trace(d) if c["native"] == "play_menu_sound"]
+        self.assertEqual(sounds[:2], ["NAV_RIGHT", "SELECT"])
+        with open(os.path.join(d, "Quillfen", "markers.json")) as f:
+            self.assertIn('"category": 3', f.read())
+
 
 CAPTURE_SCENARIO = """{
     frames: 150,

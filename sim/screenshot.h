@@ -1,0 +1,28 @@
+// Screenshots of what the scripts drew in a frame. The game's own screen is not
+// simulated: sprites become labelled placeholders at their rectangles, texts are
+// laid out from the plug-in's mark-up. Faithful to coordinates, not pretty.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sim/game.h"
+
+// A label in the form the plug-in builds:
+// <TEXTFORMAT RIGHTMARGIN='%i'><P ALIGN='%s'><FONT FACE='$%s' LETTERSPACING='%i' SIZE='%i'>~s~%s</FONT></P><TEXTFORMAT>
+struct SimTextMarkup {
+    enum class Align : std::uint8_t { left, center, right } align;
+    std::int32_t right_margin;    // pixels from the box's right edge to the screen's
+    std::int32_t letter_spacing;  // pixels
+    std::int32_t size;            // pixels, the text's height
+    std::string_view face;        // after the "$"
+    std::string_view text;        // after the "~s~", as given (unescaped)
+};
+
+// False when `label` is not in that form; `out` then is unspecified. The views point into `label`.
+bool sim_parse_text_markup(std::string_view label, SimTextMarkup* out);
+
+// Renders `game.draw_list` into a PNG of the game window's client size (1920x1080
+// when there is no window). False, with a message, when it cannot be written.
+bool sim_render_screenshot(const SimGame& game, const std::string& png_path, std::string* error);

@@ -1,0 +1,17 @@
+// The menu's three states and the tick that runs its pages, finishes a pending
+// rename and makes the transitions.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "src/run_context.h"
+#include "src/state.h"
+
+void update_gui(RunContext& ctx, PluginState& state);
+void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state);
+void open_menu(RunContext& ctx, PluginState& state);
+void close_menu(RunContext& ctx, PluginState& state);
+
+// `text` without leading and trailing Unicode white space.
+std::string_view trim_unicode_space(std::string_view text);

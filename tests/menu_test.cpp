@@ -1,0 +1,292 @@
+// The menu in the simulated game: its states with their sounds and prompts,
+// the pending rename, the category ring, and a whole visit to the menu.
+#include "scripthook/native_call.h"
+#include "scripthook/natives.h"
+#include "sim_fixture.h"
+#include "src/category_page.h"
+#include "src/marker_editing.h"
+#include "src/menu.h"
+
+namespace {
+
+const char* const modes[] = {"every", "first"};
+
+class MenuTest : public SimTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    // A game where the map can be opened; the repeated-query behaviour of this run.
+    void start(const std::string& extra = "") {
+        begin(std::string("{frames: 10000, world: {window: {width: 1920, height: 1080, x: 100, y: 50}}, repeat_answers: \"") +
+              GetParam() + "\"" + extra + "}");
+        frames(1);
+    }
+    bool every() const { return std::string(GetParam()) == "every"; }
+    std::vector<std::string> sounds_of_last_frame() {
+        std::vector<std::string> out;
+        for (auto* e : calls("play_menu_sound", game().frame - 1)) out.push_back(e->texts[0]);
+        return out;
+    }
+    const SimPrompt& prompt(Prompt p) { return game().prompts.at(p); }
+    void open_map() {
+        game().map_open = true;
+        frames(1);
+    }
+    void press(std::uint32_t control) {
+        game().pressed.insert(control);
+        frames(1);
+    }
+};
+
+constexpr std::uint32_t edit_markers = 0x80F28E95, back = 0x308588E6;
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(RepeatedQueries, MenuTest, ::testing::ValuesIn(modes));
+
+TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
+    start();
+    const SimPrompt& edit = prompt(plugin_state.edit_markers_prompt);
+    EXPECT_EQ(edit.control, edit_markers);
+    EXPECT_EQ(edit.text, "Edit Markers");
+    EXPECT_TRUE(edit.in_group);
+    EXPECT_EQ(edit.group, 0x29FEEDA9u);
+    EXPECT_TRUE(edit.enabled && edit.visible);
+    EXPECT_EQ(edit.priority, 2);
+    const SimPrompt& sort = prompt(plugin_state.sort_prompt);
+    EXPECT_EQ(sort.text, "Sort: Time");
+    EXPECT_FALSE(sort.enabled || sort.visible);
+    const SimPrompt& del = prompt(plugin_state.delete_prompt);
+    EXPECT_TRUE(del.hold_mode);
+    EXPECT_EQ(del.hold_time, 1000);
+    EXPECT_EQ(prompt(plugin_state.rename_prompt).control, 0x43DBF61Fu);
+    EXPECT_EQ(prompt(plugin_state.back_prompt).text, "Back");
+    EXPECT_EQ(game().prompts.size(), 5u);
+    // The order of making them, and the sort text after its mode and priority.
+    std::vector<std::string> sort_calls;
+    bool in_sort = false;
+    for (const SimTraceEntry& e : session->host.trace) {
+        const std::string n = e.signature->name;
+        if (n == "prompt_begin") in_sort = false;
+        if (n == "prompt_set_control" && e.args[1] == pack_native_u32(0xD596CFB0)) in_sort = true;
+        if (in_sort && n.rfind("prompt_", 0) == 0) sort_calls.push_back(n);
+    }
+    EXPECT_EQ(sort_calls, (std::vector<std::string>{"prompt_set_control", "prompt_set_press_mode", "prompt_set_priority",
+                                                    "prompt_set_text", "prompt_end", "prompt_set_enabled", "prompt_set_visible"}));
+}
+
+TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
+    start();
+    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    open_map();
+    EXPECT_EQ(plugin_state.menu_state, MENU_RING);
+    EXPECT_TRUE(sounds_of_last_frame().empty()) << "the ring opens without a sound";
+
+    press(edit_markers);
+    EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
+    EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+        EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
+    }
+    EXPECT_FALSE(game().radar_shown);
+    EXPECT_FALSE(game().hud_shown);
+    EXPECT_EQ(game().time_scale, 0.0f);
+
+    game().map_open = false;  // the map closes: the full menu stays
+    frames(1);
+    EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
+
+    game().map_open = true;
+    press(back);  // closed in the first tick, the ring again in the second
+    EXPECT_EQ(plugin_state.menu_state, MENU_RING);
+    EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+        EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
+    }
+    EXPECT_TRUE(game().radar_shown);
+    EXPECT_EQ(game().time_scale, 1.0f);
+
+    game().map_open = false;
+    frames(1);
+    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_TRUE(sounds_of_last_frame().empty());
+}
+
+TEST_P(MenuTest, OpeningAndLosingTheGroupInOneCallOpensAndClosesTheFullMenu) {
+    start();
+    open_map();
+    game().map_open = false;
+    // The press completes in the very frame the map closes (the simulated game
+    // would not complete a prompt of a hidden group, so the prompt leaves it).
+    game().pressed.insert(edit_markers);
+    game().prompts.at(plugin_state.edit_markers_prompt).in_group = false;
+    frames(1);
+    EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER", "MENU_CLOSE"}));
+    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+}
+
+TEST_P(MenuTest, WhileTheKeyboardIsOpenNothingOfTheMenuRuns) {
+    start();
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(1, 2, 3));
+    });
+    open_map();
+    press(edit_markers);
+    ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+    // A rename was asked for: the keyboard is open, the player types on for a frame.
+    game().next_keyboard = SimKeyboardScript{2, false, std::string("  New  ")};
+    in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", nullptr, "", "", "", 50); });
+    plugin_state.rename_marker_index = 0;
+    game().map_open = false;
+    game().pressed.insert(back);
+    frames(1);
+    EXPECT_EQ(plugin_state.menu_state, MENU_FULL) << "no transition while typing";
+    EXPECT_TRUE(calls("draw_sprite", game().frame - 1).empty()) << "nothing drawn";
+    EXPECT_TRUE(calls("prompt_group_page", game().frame - 1).empty()) << "no prompt polled";
+    frames(1);
+    ASSERT_EQ(plugin_state.rename_marker_index, -1);
+    EXPECT_STREQ(plugin_state.markers[0].data.name, "New");
+    EXPECT_FALSE(game().keyboard.open);
+}
+
+TEST_P(MenuTest, AConfirmedBlankNameRemovesTheNameAndAStaleIndexChangesNothing) {
+    start();
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(1, 2, 3));
+        rename_marker(ctx, plugin_state, plugin_state.markers[0], "Old");
+    });
+    game().next_keyboard = SimKeyboardScript{0, false, std::string(" \t ")};
+    in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", "Old", "", "", "", 50); });
+    plugin_state.rename_marker_index = 0;
+    frames(1);
+    EXPECT_EQ(plugin_state.markers[0].data.name, nullptr);
+
+    in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", nullptr, "", "", "", 50); });
+    plugin_state.rename_marker_index = 1;  // past the list
+    const std::size_t closes = calls("keyboard_close").size();
+    frames(1);
+    EXPECT_EQ(plugin_state.rename_marker_index, -1);
+    EXPECT_EQ(calls("keyboard_close").size(), closes + 1);
+    EXPECT_TRUE(calls("keyboard_status", game().frame - 1).empty());
+    EXPECT_EQ(plugin_state.markers[0].data.name, nullptr);
+}
+
+TEST_P(MenuTest, TheRingSnapsCentresTheCursorAndTheTilesDrawInOrder) {
+    start(", texture_load_frames: 0");
+    open_map();
+    // The first ring frame: tiles exactly on the smaller ring, the current one enlarged.
+    const ScreenRect t0 = plugin_state.category_tiles.data[0];
+    EXPECT_NEAR(t0.x, 0.5f, 1e-6f);
+    EXPECT_NEAR(t0.y, 0.5f + 0.9f * 0.225f, 1e-6f);
+    EXPECT_NEAR(t0.width, 0.05625f * 1.25f, 1e-6f);
+    EXPECT_EQ(game().cursor_x, 100 + 960);
+    EXPECT_EQ(game().cursor_y, 50 + 540);
+    // Background, then icon, for each tile; only the frame's second tick ran the page.
+    auto sprites = calls("draw_sprite", game().frame - 1);
+    ASSERT_EQ(sprites.size(), 20u);
+    EXPECT_EQ(sprites[0]->texts[1], "medal_bronze");
+    EXPECT_EQ(sprites[1]->texts[1], "blip_mp_flag");
+    EXPECT_EQ(sprites[3]->texts[1], "blip_poi");
+    EXPECT_EQ(static_cast<std::int32_t>(sprites[3]->args[10]), 128) << "other icons are half transparent";
+    frames(1);  // the ring widens
+    EXPECT_GT(plugin_state.category_tiles.data[0].y, t0.y);
+}
+
+TEST_P(MenuTest, PointingAtATileWithTheMouseChoosesItsCategory) {
+    start();
+    open_map();
+    frames(30);  // the ring settles
+    const ScreenRect tile = plugin_state.category_tiles.data[3];
+    game().cursor_x = 100 + static_cast<std::int32_t>(tile.x * 1920);
+    game().cursor_y = 50 + static_cast<std::int32_t>(tile.y * 1080);
+    frames(1);
+    EXPECT_EQ(plugin_state.current_category, 3);
+    EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"NAV_RIGHT"}));
+    game().hover_active = false;  // hovering switched off: no change
+    game().cursor_x = 100 + static_cast<std::int32_t>(plugin_state.category_tiles.data[6].x * 1920);
+    game().cursor_y = 50 + static_cast<std::int32_t>(plugin_state.category_tiles.data[6].y * 1080);
+    frames(1);
+    EXPECT_EQ(plugin_state.current_category, 3);
+}
+
+TEST_P(MenuTest, TheStickPointsInTheRingOnly) {
+    start(", input: \"pad\"");
+    open_map();
+    // Fully left: 128 is a hair below the middle, so 0.2494 of a turn, category round(2.494) = 2.
+    game().control_values[0x390948DC] = 0;
+    game().control_values[0xBA60039F] = 128;
+    frames(1);
+    EXPECT_EQ(plugin_state.current_category, 2);
+    game().control_values[0x390948DC] = 255;  // fully right and up: 0.625, round(6.25) = 6
+    game().control_values[0xBA60039F] = 0;
+    frames(1);
+    EXPECT_EQ(plugin_state.current_category, 6);
+    game().control_values[0x390948DC] = 128;  // at rest: the choice stays
+    game().control_values[0xBA60039F] = 128;
+    frames(2);
+    EXPECT_EQ(plugin_state.current_category, 6);
+    press(edit_markers);
+    game().control_values[0x390948DC] = 0;
+    frames(2);
+    EXPECT_EQ(plugin_state.current_category, 6) << "in the full menu the stick does nothing here";
+}
+
+TEST_P(MenuTest, QuickAddAtThePlayerOrTheWaypoint) {
+    start(", world: {player: {position: [100, 200, 30]}}");
+    open_map();
+    game().just_pressed.insert(0x07CE1E61);  // both at once: only at the player
+    game().just_pressed.insert(0xF84FA74F);
+    game().waypoint_set = true;
+    game().waypoint_x = 500;
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 1u);
+    EXPECT_EQ(plugin_state.markers[0].data.position.x, 100.0f);
+    if (every()) {
+        // The second tick sees the press again: the same spot is refused.
+        EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"SELECT", "UNAFFORDABLE"}));
+    } else {
+        EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"SELECT"}));
+    }
+    game().just_pressed.insert(0xF84FA74F);
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 2u);
+    EXPECT_EQ(plugin_state.markers[1].data.position.x, 500.0f);
+    EXPECT_EQ(plugin_state.markers[1].data.position.z, 0.0f) << "the waypoint as the game reports it";
+
+    game().waypoint_set = false;
+    game().just_pressed.insert(0xF84FA74F);
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 2u);
+    EXPECT_EQ(sounds_of_last_frame().front(), "UNAFFORDABLE");
+    auto unaffordable = calls("play_menu_sound", game().frame - 1);
+    EXPECT_EQ(unaffordable[0]->texts[1], "Ledger_Sounds");
+}
+
+TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
+    start(", world: {player: {position: [10, 10, 10]}, waypoint: [-310.46, 802.27]}, texture_load_frames: 2");
+    open_map();
+    frames(20);
+    const ScreenRect tile = plugin_state.category_tiles.data[5];
+    game().cursor_x = 100 + static_cast<std::int32_t>(tile.x * 1920);
+    game().cursor_y = 50 + static_cast<std::int32_t>(tile.y * 1080);
+    frames(1);
+    ASSERT_EQ(plugin_state.current_category, 5);
+    game().just_pressed.insert(0xF84FA74F);  // a marker at the waypoint
+    frames(1);
+    press(edit_markers);
+    frames(10);  // the tiles glide into the row
+    press(back);
+    std::vector<std::string> sounds;
+    for (const SimTraceEntry& e : session->host.trace) {
+        if (std::string(e.signature->name) == "play_menu_sound") sounds.push_back(e.texts[0]);
+    }
+    std::vector<std::string> expected = {"NAV_RIGHT", "SELECT"};
+    if (every()) expected.push_back("UNAFFORDABLE");
+    for (const char* s : {"MENU_ENTER", "MENU_CLOSE", "BACK"}) expected.push_back(s);
+    EXPECT_EQ(sounds, expected);
+    ASSERT_EQ(plugin_state.markers.length, 1u);
+    EXPECT_EQ(plugin_state.markers[0].data.category, 5);
+    EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"category\": 5"), std::string::npos);
+    // In the full menu the tiles moved into the row at the top.
+    EXPECT_NEAR(plugin_state.category_tiles.data[0].y, 0.21f, 1e-3f);
+}
