@@ -1,6 +1,7 @@
 # Linux: the plug-in as a static library, linked into the simulator, tools,
 # tests and benchmarks.
-add_library(quillfen_plugin STATIC ${plugin_portable_sources} src/platform/platform_posix.cpp)
+add_library(quillfen_plugin STATIC ${plugin_portable_sources} src/platform/platform_posix.cpp
+            src/platform/local_time_posix.cpp)
 target_include_directories(quillfen_plugin PUBLIC ${PROJECT_SOURCE_DIR})
 quillfen_warnings(quillfen_plugin)
 

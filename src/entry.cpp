@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "src/local_time.h"
 #include "src/marker_store.h"
 #include "src/script_main.h"
 #include "src/state.h"
@@ -32,6 +33,8 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
     clear_plugin_state(plugin_state);
     RunContext ctx = plugin_context();
     log_message(ctx, LogLevel::Info, "Setup");
+    // Whether this worked is not looked at: without a zone, dates show in UTC.
+    runtime_globals.local_time_zone = load_local_time_zone(ctx.general);
     const std::int32_t script_count = 1;
     assert(scripts_cap >= script_count && "scripts_cap >= len(scripts)");
     if (scripts_cap < script_count) return 0;
@@ -46,6 +49,8 @@ extern "C" void cleanup() {
     if (runtime_globals.file_logger.data) file_logger_destroy(runtime_globals.file_logger, ctx.general);
     if (allocator_is_set(runtime_globals.allocation_tracker.backing)) tracker_destroy(runtime_globals.allocation_tracker);
     scratch_release_all(thread_scratch_arena());
+    // Made from the process heap at set-up; given back rather than forgotten.
+    if (runtime_globals.local_time_zone) free_local_time_zone(runtime_globals.local_time_zone, ctx.general);
     clear_runtime_globals(runtime_globals);
     clear_plugin_state(plugin_state);
 }

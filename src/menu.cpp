@@ -4,6 +4,7 @@
 #include "src/category_page.h"
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
+#include "src/marker_list_page.h"
 #include "src/menu_input.h"
 #include "src/prompts.h"
 
@@ -120,7 +121,7 @@ void update_gui(RunContext& ctx, PluginState& state) {
     if (state.menu_state == MENU_RING || state.menu_state == MENU_FULL) {
         update_menu_controls(state);
         update_category_page(ctx, state);
-        // The marker list page joins the full menu here.
+        if (state.menu_state == MENU_FULL) run_main_menu(ctx, state);
     }
     state.menu_state_changed = false;
 

@@ -83,8 +83,11 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(edit_markers);
     EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
-        EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt}) EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
+    // The list is empty: "Rename" and "Delete" are shown, but the page keeps them off.
+    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+        EXPECT_TRUE(prompt(p).visible);
+        EXPECT_FALSE(prompt(p).enabled);
     }
     EXPECT_FALSE(game().radar_shown);
     EXPECT_FALSE(game().hud_shown);
