@@ -219,7 +219,11 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
             else if (name == "prompt_end") p.ended = true;
             else if (name == "prompt_set_enabled") p.enabled = call.boolean(1);
             else if (name == "prompt_set_visible") p.visible = call.boolean(1);
-            else if (name == "prompt_reset_hold") p.hold_done = false;
+            else if (name == "prompt_reset_hold") {
+                // Reset: the button has to be held through the hold time again.
+                p.hold_done = false;
+                game.held.erase(p.control);
+            }
             // A prompt completes only while the game shows it: enabled, visible, its group up.
             const bool shown = p.ended && p.enabled && p.visible && (!p.in_group || game.map_open);
             if (name == "prompt_press_completed") {

@@ -2,6 +2,7 @@
 // local time, and the page's actions as the game sees them.
 #include <cstdlib>
 #include <limits>
+#include <set>
 
 #include "sim_fixture.h"
 #include "src/local_time.h"
@@ -95,4 +96,223 @@ TEST(RowTexts, DatesInLocalTimeAcrossZonesAndChanges) {
     EXPECT_EQ(date_text(ctx, std::numeric_limits<std::int64_t>::max(), nullptr), "11 April 2262, 23:47:16");
     EXPECT_EQ(date_text(ctx, -1, nullptr), "31 December 1969, 23:59:59");
     scratch_release(thread_scratch_arena());
+}
+
+// ---- the page in the simulated game -------------------------------------------------------
+
+namespace {
+
+struct DrawnText {
+    std::string align, text;
+    int size;
+    std::int32_t alpha;
+};
+
+class ListPageTest : public SimTest {
+protected:
+    // `count` markers of category 0 named M01, M02, ... made an hour apart, the full menu open.
+    void start(int count, const std::string& extra = "") {
+        std::string file = "{\"markers\": [";
+        for (int i = 1; i <= count; ++i) {
+            char name[8];
+            std::snprintf(name, sizeof name, "M%02d", i);
+            file += "{\"position\": [" + std::to_string(i * 10) + ", 0, 0], \"category\": 0, \"name\": \"" + name +
+                    "\", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000LL + i * 3600000000000LL) + "}},";
+        }
+        file += "]}";
+        std::filesystem::create_directories(dir / "Quillfen");
+        std::ofstream(dir / "Quillfen" / "markers.json") << file;
+        // A press is seen by the first query of its frame only (see below for the other behaviour).
+        begin("{frames: 100000, repeat_answers: \"first\", world: {window: {width: 1920, height: 1080},"
+              " player: {position: [0, 0, 0]}, map: true}" + extra + "}");
+        frames(2);
+        game().pressed.insert(0x80F28E95);
+        frames(1);
+        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+    }
+    std::vector<DrawnText> texts() const {
+        std::vector<DrawnText> out;
+        for (const SimDrawItem& d : session->host.game.draw_list) {
+            if (d.kind != SimDrawItem::Kind::text) continue;
+            const std::size_t a = d.label.find("ALIGN='"), s = d.label.find("SIZE='"), t = d.label.find("~s~"),
+                              e = d.label.rfind("</FONT>");
+            if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos) continue;
+            out.push_back({d.label.substr(a + 7, d.label.find('\'', a + 7) - a - 7), d.label.substr(t + 3, e - t - 3),
+                           std::atoi(d.label.c_str() + s + 6), d.alpha});
+        }
+        return out;
+    }
+    // The left texts of the last tick: one per drawn row, "n/N name".
+    std::vector<std::string> labels(std::string* selected = nullptr) const {
+        std::vector<std::string> out;
+        std::vector<DrawnText> all = texts();
+        // Both ticks draw the page; keep the second.
+        for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
+            if (all[i].align != "Left") continue;
+            out.push_back(all[i].text);
+            if (selected && all[i].size == 39) *selected = all[i].text;
+        }
+        return out;
+    }
+    std::vector<std::string> sounds() const {
+        std::vector<std::string> out;
+        for (auto* e : calls("play_menu_sound", session->host.game.frame - 1)) out.push_back(e->texts[0]);
+        return out;
+    }
+    void just_press(std::uint32_t control) {
+        game().just_pressed.insert(control);
+        frames(1);
+    }
+};
+
+constexpr std::uint32_t nav_up = 0x911CB09E, nav_down = 0x4403F97F, nav_left = 0xAD7FCC5B, nav_right = 0x65F9EC5B;
+
+}  // namespace
+
+TEST_F(ListPageTest, EightRowsWithTheSelectionInTheFifthSlot) {
+    start(20);
+    struct Case {
+        std::int64_t selection;
+        const char* first;
+        const char* last;
+        const char* selected;
+    } cases[] = {{0, "1/20 M20", "8/20 M13", "1/20 M20"}, {10, "7/20 M14", "14/20 M07", "11/20 M10"},
+                 {19, "13/20 M08", "20/20 M01", "20/20 M01"}};
+    for (const Case& c : cases) {
+        plugin_state.marker_list_selection = c.selection;
+        frames(1);
+        std::string selected;
+        std::vector<std::string> l = labels(&selected);
+        ASSERT_EQ(l.size(), 8u);
+        EXPECT_EQ(l.front(), c.first);
+        EXPECT_EQ(l.back(), c.last);
+        EXPECT_EQ(selected, c.selected);
+    }
+}
+
+TEST_F(ListPageTest, UpFromTheFirstRowWrapsAndASingleRowDoesNotMove) {
+    start(20);
+    just_press(nav_up);
+    EXPECT_EQ(plugin_state.marker_list_selection, 19);
+    EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_UP"}));
+    just_press(nav_down);
+    EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_DOWN"}));
+    just_press(nav_right);
+    EXPECT_EQ(plugin_state.current_category, 1);
+    EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_RIGHT"}));
+    just_press(nav_left);
+    just_press(nav_left);
+    EXPECT_EQ(plugin_state.current_category, 9);
+    EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_LEFT"}));
+}
+
+TEST_F(ListPageTest, WhenEveryQueryOfAFrameSeesThePressBothTicksAct) {
+    // The menu's tick runs twice a frame; a game that reports a press to every
+    // query in its frame moves the selection twice.
+    start(20, ", repeat_answers: \"every\"");
+    just_press(nav_down);
+    EXPECT_EQ(plugin_state.marker_list_selection, 2);
+    EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_DOWN", "NAV_DOWN"}));
+}
+
+TEST_F(ListPageTest, ASingleRowIgnoresUpAndDown) {
+    start(1);
+    just_press(nav_up);
+    EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    EXPECT_TRUE(sounds().empty());
+}
+
+TEST_F(ListPageTest, HoldingDeleteOnTheLastRowDeletesItAndResetsTheHold) {
+    start(20);
+    plugin_state.marker_list_selection = 19;  // the oldest marker, M01
+    game().held.insert(0xFBD7B3E6);
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 19u);
+    EXPECT_STREQ(plugin_state.markers[0].data.name, "M02");
+    EXPECT_EQ(plugin_state.marker_list_selection, 18) << "on the new last row";
+    std::vector<std::string> seq;
+    for (const SimTraceEntry& e : session->host.trace) {
+        const std::string n = e.signature->name;
+        if (e.frame == game().frame - 1 && (n == "prompt_reset_hold" || n == "prompt_reset_hold_data" ||
+                                            (n == "play_menu_sound"))) {
+            seq.push_back(n == "play_menu_sound" ? e.texts[0] : n);
+            if (n == "prompt_reset_hold_data") {
+                EXPECT_EQ(e.args[1], 0u);
+            }
+        }
+    }
+    EXPECT_EQ(seq, (std::vector<std::string>{"prompt_reset_hold", "prompt_reset_hold_data", "BACK"}));
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 19u) << "the hold must be completed again for the next deletion";
+}
+
+TEST_F(ListPageTest, RenameOpensTheKeyboardWithTheNameAndTheConfirmedTextIsTrimmed) {
+    start(3, ", keyboard: {typing_frames: 2, result: \"  New  \"}");
+    game().pressed.insert(0x43DBF61F);
+    frames(1);
+    auto shown = calls("show_onscreen_keyboard");
+    ASSERT_EQ(shown.size(), 1u) << "the second tick does not open it again: the keyboard tick comes first";
+    const SimTraceEntry& k = *shown[0];
+    EXPECT_EQ(static_cast<std::int32_t>(k.args[0]), 0);
+    EXPECT_EQ(k.texts[1], "STABLE_RENAME_MOUNT_PROMPT");
+    EXPECT_EQ(k.texts[2], "");
+    EXPECT_EQ(k.texts[3], "M03");
+    EXPECT_EQ(k.texts[4] + k.texts[5] + k.texts[6], "");
+    EXPECT_EQ(static_cast<std::int32_t>(k.args[7]), 50);
+    EXPECT_EQ(plugin_state.rename_marker_index, 2);
+    frames(1);  // still typing: nothing of the page
+    EXPECT_TRUE(texts().empty());
+    frames(1);
+    EXPECT_STREQ(plugin_state.markers[2].data.name, "New");
+    EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"name\": \"New\""), std::string::npos);
+}
+
+TEST_F(ListPageTest, SortingTwiceComesBackToTimeWithTheSelectionOnTop) {
+    start(5);
+    plugin_state.player_position = position_to_vector3(0, 0, 0);
+    plugin_state.marker_list_selection = 3;
+    game().pressed.insert(0xD596CFB0);
+    frames(1);
+    EXPECT_EQ(plugin_state.sort_mode, 1);
+    EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Proximity");
+    EXPECT_EQ(labels().front(), "1/5 M01") << "nearest first";
+    EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    game().pressed.insert(0xD596CFB0);
+    frames(1);
+    EXPECT_EQ(plugin_state.sort_mode, 0);
+    EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Time");
+    EXPECT_EQ(labels().front(), "1/5 M05") << "newest first";
+}
+
+TEST_F(ListPageTest, ARowWithoutABlipIsDimmedAndTheSelectedRowAlternatesItsCentreText) {
+    // M02 lies in Guarma while the player is on the mainland: only M01 gets a blip.
+    start(2, ", frame_ms: 500, zones: [{type: \"STATE\", hash: \"0x7356B8ED\", rect: [15, -5, 25, 5]}]");
+    std::vector<DrawnText> t = texts();
+    ASSERT_FALSE(t.empty());
+    std::map<std::string, std::int32_t> alpha_of;
+    for (const DrawnText& d : t) {
+        if (d.align == "Left") alpha_of[d.text] = d.alpha;
+    }
+    EXPECT_EQ(alpha_of["2/2 M01"], 255);
+    EXPECT_EQ(alpha_of["1/2 M02"], 127);
+    bool dimmed_background = false;
+    for (const SimDrawItem& d : game().draw_list) {
+        dimmed_background |= d.texture == "selection_box_bg_1a" && d.red == 20 && d.alpha == 200;
+    }
+    EXPECT_TRUE(dimmed_background);
+
+    // Half-second frames: the selected row shows its coordinates in even seconds.
+    std::set<std::string> seen;
+    for (int i = 0; i < 4; ++i) {
+        frames(1);
+        const bool even = (game().clock_ns / 1000000000) % 2 == 0;
+        std::string centre;
+        for (const DrawnText& d : texts()) {
+            if (d.align == "Center" && d.size == 39) centre = d.text;
+        }
+        EXPECT_EQ(centre, even ? "x: 20.0, y: 0.0, z: 0.0" : "20m away") << i;
+        seen.insert(centre);
+    }
+    EXPECT_EQ(seen.size(), 2u);
 }
