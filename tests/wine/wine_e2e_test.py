@@ -15,6 +15,11 @@ import sys
 import tempfile
 import time
 import unittest
+from datetime import datetime, timezone
+from zoneinfo import ZoneInfo
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tour"))
+import tour_checks  # noqa: E402
 
 TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.path.join(TOP, "build", "windows")
@@ -31,13 +36,13 @@ def wine_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run_sim(scenario_text, game_dir, timeout=120):
+def run_sim(scenario_text, game_dir, timeout=120, env=None):
     os.makedirs(game_dir, exist_ok=True)
     scenario = os.path.join(game_dir, "scenario.json5")
     with open(scenario, "w") as f:
         f.write(scenario_text)
     return subprocess.run(["wine", SIM, "run", wine_path(scenario), "--out", wine_path(game_dir)],
-                          capture_output=True, text=True, timeout=timeout)
+                          capture_output=True, text=True, timeout=timeout, env=env)
 
 
 def log_messages(game_dir):
@@ -227,6 +232,43 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual(sounds[:2], ["NAV_RIGHT", "SELECT"])
         with open(os.path.join(d, "Quillfen", "markers.json")) as f:
             self.assertIn('"category": 3', f.read())
+
+    def test_the_tour_with_the_real_dll(self):
+        d = self.game_dir()
+        with open(os.path.join(TOP, "examples", "tour.json5")) as f:
+            r = run_sim(f.read(), d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        with open(os.path.join(d, "Quillfen", "markers.json")) as f:
+            written = f.read()
+        with open(os.path.join(TOP, "tests", "data", "tour", "markers.json")) as f:
+            expected = f.read()
+        # Time is real under Wine: everything but the timestamps as in the Linux simulator.
+        self.assertEqual(tour_checks.without_timestamps(written), tour_checks.without_timestamps(expected))
+        tour_checks.check(self, trace(d), written)
+
+    def test_marker_dates_in_the_local_time_zone(self):
+        instants = [datetime(2026, 12, 9, 13, 5, 3, tzinfo=timezone.utc), datetime(2025, 12, 31, 23, 30, tzinfo=timezone.utc),
+                    datetime(2026, 3, 8, 6, 59, 59, tzinfo=timezone.utc), datetime(2026, 3, 8, 7, 0, 0, tzinfo=timezone.utc),
+                    datetime(2026, 10, 25, 0, 59, 59, tzinfo=timezone.utc), datetime(2026, 10, 25, 1, 0, 0, tzinfo=timezone.utc)]
+        markers = ",".join('{"position": [%d, 0, 0], "category": 0, "name": "M%d", "timestamp": {"_nsec": %d}}'
+                           % (i * 10, i, int(t.timestamp()) * 10**9) for i, t in enumerate(instants))
+        for zone in ["Europe/Berlin", "America/New_York", "Asia/Kolkata", "UTC"]:
+            with self.subTest(zone=zone):
+                d = self.game_dir() + "-" + zone.replace("/", "-")
+                shutil.rmtree(d, ignore_errors=True)
+                os.makedirs(os.path.join(d, "Quillfen"))
+                with open(os.path.join(d, "Quillfen", "markers.json"), "w") as f:
+                    f.write('{"markers": [%s]}' % markers)
+                env = dict(os.environ, TZ=zone)
+                r = run_sim("{frames: 40, world: {map: true}, repeat_answers: \"first\","
+                            " events: [{frame: 10, press: \"INPUT_PLAYER_MENU\"}]}", d, env=env)
+                self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                shown = {t[2] for t in tour_checks.texts_of_frame(trace(d), 30) if t[0] == "Right"}
+                expected = set()
+                for t in instants:
+                    local = t.astimezone(ZoneInfo(zone))
+                    expected.add("%d %s %d, %s" % (local.day, local.strftime("%B"), local.year, local.strftime("%H:%M:%S")))
+                self.assertEqual(shown, expected)
 
 
 CAPTURE_SCENARIO = """{

@@ -1,0 +1,77 @@
+"""What the tour scenario (examples/tour.json5) must show in a trace, whichever
+build played it: the Linux simulator or the real Quillfen.asi under Wine."""
+import json
+import re
+
+MARKUP = re.compile(r"ALIGN='(\w+)'>.*SIZE='(\d+)'>~s~(.*)</FONT></P><TEXTFORMAT>$", re.S)
+
+
+def load_trace(path):
+    with open(path) as f:
+        return [json.loads(line) for line in f]
+
+
+def texts_of_frame(trace, frame):
+    """(alignment, size, text) of the texts drawn in `frame`'s second menu tick."""
+    drawn = []
+    for c in trace:
+        if c["frame"] == frame and c["native"] == "draw_text_at":
+            m = MARKUP.search(c["args"][0])
+            if m:
+                drawn.append((m.group(1), int(m.group(2)), m.group(3)))
+    return drawn[len(drawn) // 2:]
+
+
+def check(test, trace, markers_text):
+    """Asserts the tour's trace points with `test` (a unittest.TestCase)."""
+    # The sort prompt's text becomes "Sort: Proximity", then "Sort: Time" again.
+    sort_texts = [c["args"][2] for c in trace if c["native"] == "make_text_label" and c["args"][2].startswith("Sort: ")]
+    test.assertEqual(sort_texts, ["Sort: Time", "Sort: Proximity", "Sort: Time"])
+    # ... and the rows reorder: the second row is the waypoint marker by time, the player's one by proximity.
+    second_rows = {}
+    for frame in (170, 190):
+        rows = [t for t in texts_of_frame(trace, frame) if t[0] == "Center" and t[1] == 33]
+        test.assertEqual(len(rows), 1, "one row besides the selected one at frame %d" % frame)
+        second_rows[frame] = rows[0][2]
+    test.assertEqual(second_rows, {170: "0m away", 190: "56m away"})
+
+    # "Rename" opens the keyboard for the unnamed marker, the page stays hidden
+    # while the keyboard reports 0, and the trimmed name is saved.
+    keyboards = [c for c in trace if c["native"] == "show_onscreen_keyboard"]
+    test.assertEqual(len(keyboards), 1)
+    test.assertEqual(keyboards[0]["args"], [0, "STABLE_RENAME_MOUNT_PROMPT", "", None, "", "", "", 50])
+    opened = keyboards[0]["frame"]
+    statuses = [(c["frame"], c["result"]) for c in trace if c["native"] == "keyboard_status"]
+    # (In the frame it opens, the first tick drew the page before the keyboard was up.)
+    typing = [f for f, status in statuses if status == 0 and f > opened]
+    test.assertTrue(typing, "the keyboard reported 0 while typing")
+    for frame in typing:
+        test.assertEqual(texts_of_frame(trace, frame), [], "nothing drawn at frame %d while typing" % frame)
+    test.assertTrue(any(status == 1 for _, status in statuses))
+    test.assertGreater(min(typing), opened)
+    test.assertIn('"name": "New"', markers_text)
+
+    # A completed hold deletes, then both resets (the second with null), then "BACK".
+    after_hold = []
+    holding = False
+    for c in trace:
+        if c["native"] == "prompt_hold_completed" and c["result"]:
+            holding = True
+        elif holding and c["native"] in ("prompt_reset_hold", "prompt_reset_hold_data", "play_menu_sound"):
+            after_hold.append(c["native"] if c["native"] != "play_menu_sound" else c["args"][0])
+            if c["native"] == "prompt_reset_hold_data":
+                test.assertEqual(c["args"][1], 0)
+            if len(after_hold) == 3:
+                break
+    test.assertEqual(after_hold, ["prompt_reset_hold", "prompt_reset_hold_data", "BACK"])
+
+    # Up and down move the selection with their sounds; left and right change the category.
+    sounds = [c["args"][0] for c in trace if c["native"] == "play_menu_sound"]
+    test.assertEqual(sounds, ["NAV_RIGHT", "SELECT", "NAV_RIGHT", "SELECT", "SELECT", "MENU_ENTER", "NAV_DOWN", "NAV_UP",
+                              "BACK", "NAV_RIGHT", "NAV_RIGHT", "MENU_CLOSE", "BACK"])
+    test.assertEqual([t for t in texts_of_frame(trace, 262) if t[0] == "Left"], [], "category 6 has no markers")
+    test.assertEqual([t[2] for t in texts_of_frame(trace, 270) if t[0] == "Left"], ["1/1 New"])
+
+
+def without_timestamps(markers_text):
+    return re.sub(r'"_nsec": -?\d+', '"_nsec": T', markers_text)
