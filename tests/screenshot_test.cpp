@@ -109,11 +109,7 @@ SimDrawItem text(const std::string& label, float x, float y, Rgb c = {255, 255, 
 class ScreenshotTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() / "quillfen-tests" /
-              (std::string(info->test_suite_name()) + "." + info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        dir = fresh_test_dir();
         sim_game_init(game);
         sim_game_set_window(game, true, 1000, 500, 0, 0);
     }

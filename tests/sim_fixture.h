@@ -57,6 +57,16 @@ inline void test_script_main() {
     }
 }
 
+// An empty directory of the test's own, named after it.
+inline std::filesystem::path fresh_test_dir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "quillfen-tests" /
+                                (std::string(info->test_suite_name()) + "." + info->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
 // The run context the plug-in's script works with: the tracker as general allocator.
 inline ScriptProcedure plugin_script = nullptr;  // set by the fixture
 
@@ -69,11 +79,7 @@ inline RunContext script_context() {
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::temp_directory_path() / "quillfen-tests" /
-              (std::string(info->test_suite_name()) + "." + info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        dir = fresh_test_dir();
         test_script_actions().clear();
     }
 
