@@ -375,17 +375,17 @@ constexpr std::uint64_t ones = 0x0101010101010101u;
 constexpr std::uint64_t high_bits = 0x8080808080808080u;
 constexpr std::uint64_t low_bits = ~high_bits;
 
-std::uint64_t load_word(const Byte* p) {
+inline std::uint64_t load_word(const Byte* p) {
     std::uint64_t w;
     std::memcpy(&w, p, sizeof w);
     return w;
 }
 
 // The high bit of every byte of `w` that is not zero.
-std::uint64_t nonzero_bytes(std::uint64_t w) { return (((w & low_bits) + low_bits) | w) & high_bits; }
+inline std::uint64_t nonzero_bytes(std::uint64_t w) { return (((w & low_bits) + low_bits) | w) & high_bits; }
 
 // Index in memory order of the first byte with a bit set in `marks` (not 0).
-std::size_t first_marked(std::uint64_t marks) {
+inline std::size_t first_marked(std::uint64_t marks) {
     if constexpr (std::endian::native == std::endian::little) {
         return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
     } else {
@@ -395,7 +395,7 @@ std::size_t first_marked(std::uint64_t marks) {
 
 // The first byte at or after `p` that is `quote`, a backslash, a control
 // character or not ASCII; `end` when there is none.
-const Byte* skip_plain(const Byte* p, const Byte* end, Byte quote) {
+inline const Byte* skip_plain(const Byte* p, const Byte* end, Byte quote) {
     if constexpr (word_scan) {
         const std::uint64_t quotes = ones * quote, backslashes = ones * '\\';
         while (end - p >= 8) {
@@ -479,23 +479,53 @@ void free_chunks(Json5Chunk* chunk, const Allocator& allocator) {
 
 // ---- the parser's state ----------------------------------------------------------------------
 
-// A value waiting for its container to close; `key` is set inside objects,
-// whose slots become their members as they are.
-using Slot = Json5Member;
+// Values waiting for their container to close: an object's members, which
+// become its members as they are, and an array's items, each on its own stack
+// so that items take no room for keys. Scratch from the allocator, freed after
+// the parse.
+template <class T>
+struct Stack {
+    T* data;
+    std::size_t count;
+    std::size_t capacity;
+};
+
+// A new entry on top, uninitialised; nullptr when the allocator fails.
+template <class T>
+inline T* push(const Allocator& allocator, Stack<T>& s) {
+    if (s.count == s.capacity) {
+        const std::size_t capacity = s.capacity ? s.capacity * 2 : 64;
+        T* grown = allocate_array<T>(allocator, capacity);
+        if (!grown) return nullptr;
+        if (s.count) std::memcpy(static_cast<void*>(grown), s.data, s.count * sizeof(T));
+        free_array(allocator, s.data, s.capacity);
+        s.data = grown;
+        s.capacity = capacity;
+    }
+    return &s.data[s.count++];
+}
 
 struct Frame {
-    std::size_t first_slot;
+    std::size_t first;  // its first entry on the stack of its kind
     bool is_object;
 };
+
+// Keys repeat from object to object; a plain key seen before is shared
+// rather than stored again.
+struct SharedKey {
+    const char* text;
+    std::size_t length;
+};
+constexpr std::size_t shared_key_slots = 32;
 
 struct Parser {
     const Byte* begin;
     const Byte* end;
     const Allocator* allocator;
     Arena arena;
-    Slot* slots;  // scratch, from the allocator, freed after the parse
-    std::size_t slot_count;
-    std::size_t slot_capacity;
+    SharedKey keys[shared_key_slots];
+    Stack<Json5Member> members;
+    Stack<Json5Value> items;
     Frame frames[json5_max_depth];
     int depth;
     const Byte* error_at;
@@ -510,65 +540,89 @@ bool fail(Parser& ps, const Byte* at, const char* message) {
 
 constexpr const char* out_of_memory = "out of memory";
 
-bool push_slot(Parser& ps, const Slot& slot) {
-    if (ps.slot_count == ps.slot_capacity) {
-        const std::size_t capacity = ps.slot_capacity ? ps.slot_capacity * 2 : 64;
-        Slot* grown = allocate_array<Slot>(*ps.allocator, capacity);
-        if (!grown) return false;
-        if (ps.slot_count) std::memcpy(static_cast<void*>(grown), ps.slots, ps.slot_count * sizeof(Slot));
-        free_array(*ps.allocator, ps.slots, ps.slot_capacity);
-        ps.slots = grown;
-        ps.slot_capacity = capacity;
+// ---- the lexer pieces -------------------------------------------------------------------------
+
+// The comment or Unicode space at `p` ('/' or a byte above ASCII), if it is
+// one: `p` moves past it and `skipped` is set. Fails only on an unterminated
+// block comment.
+bool skip_comment_or_unicode_space(Parser& ps, const Byte*& p, bool& skipped) {
+    skipped = false;
+    if (*p == '/' && p + 1 < ps.end && p[1] == '/') {
+        // Up to a line terminator; none of its bytes can sit inside another
+        // character, so bytes are searched directly.
+        p += 2;
+        while (p < ps.end && *p != '\n' && *p != '\r' &&
+               !(*p == 0xE2 && p + 2 < ps.end && p[1] == 0x80 && (p[2] == 0xA8 || p[2] == 0xA9))) {
+            ++p;
+        }
+        skipped = true;
+    } else if (*p == '/' && p + 1 < ps.end && p[1] == '*') {
+        const Byte* opening = p;
+        p += 2;
+        for (;;) {
+            if (p + 1 >= ps.end) return fail(ps, opening, "unterminated comment: /* without */");
+            if (p[0] == '*' && p[1] == '/') break;
+            ++p;
+        }
+        p += 2;
+        skipped = true;
+    } else if (*p >= 0x80) {
+        const Decoded d = decode_utf8(p, ps.end);
+        if (is_unicode_space(d.cp)) {
+            p += d.length;
+            skipped = true;
+        }
     }
-    ps.slots[ps.slot_count++] = slot;
     return true;
 }
 
-// ---- the lexer pieces -------------------------------------------------------------------------
-
 // Skips white space and comments. Fails only on an unterminated block comment.
-bool skip_space(Parser& ps, const Byte*& p) {
+bool skip_space_and_comments(Parser& ps, const Byte*& p) {
+    const Byte* q = p;
+    const Byte* const end = ps.end;
     for (;;) {
         if constexpr (word_scan) {
-            // Indentation comes in long runs of spaces.
-            if (ps.end - p >= 8) {
-                const std::uint64_t other = load_word(p) ^ (ones * ' ');
+            // Line breaks and indentation come in long runs.
+            if (end - q >= 8) {
+                const std::uint64_t w = load_word(q);
+                const std::uint64_t other = nonzero_bytes(w ^ (ones * ' ')) & nonzero_bytes(w ^ (ones * '\n'));
                 if (other == 0) {
-                    p += 8;
+                    q += 8;
                     continue;
                 }
-                p += first_marked(other);
+                q += first_marked(other);
             }
         }
-        if (p == ps.end) return true;
-        const Byte c = *p;
+        if (q == end) break;
+        const Byte c = *q;
         if (c == ' ' || (c >= '\t' && c <= '\r')) {  // \t \n \v \f \r
+            ++q;
+            continue;
+        }
+        if (c != '/' && c < 0x80) break;
+        bool skipped = false;
+        if (!skip_comment_or_unicode_space(ps, q, skipped)) {
+            p = q;
+            return false;
+        }
+        if (!skipped) break;
+    }
+    p = q;
+    return true;
+}
+
+inline bool starts_token(Byte c) { return c > ' ' && c != '/' && c < 0x80; }
+
+// Mostly called where a token follows at once or after one space (": ").
+inline bool skip_space(Parser& ps, const Byte*& p) {
+    if (p < ps.end) {
+        if (starts_token(*p)) return true;
+        if (*p == ' ' && p + 1 < ps.end && starts_token(p[1])) {
             ++p;
-        } else if (c == '/' && p + 1 < ps.end && p[1] == '/') {
-            // Up to a line terminator; none of its bytes can sit inside another
-            // character, so bytes are searched directly.
-            p += 2;
-            while (p < ps.end && *p != '\n' && *p != '\r' &&
-                   !(*p == 0xE2 && p + 2 < ps.end && p[1] == 0x80 && (p[2] == 0xA8 || p[2] == 0xA9))) {
-                ++p;
-            }
-        } else if (c == '/' && p + 1 < ps.end && p[1] == '*') {
-            const Byte* opening = p;
-            p += 2;
-            for (;;) {
-                if (p + 1 >= ps.end) return fail(ps, opening, "unterminated comment: /* without */");
-                if (p[0] == '*' && p[1] == '/') break;
-                ++p;
-            }
-            p += 2;
-        } else if (c >= 0x80) {
-            const Decoded d = decode_utf8(p, ps.end);
-            if (!is_unicode_space(d.cp)) return true;
-            p += d.length;
-        } else {
             return true;
         }
     }
+    return skip_space_and_comments(ps, p);
 }
 
 // Reads `count` hex digits at p into value; false if they are not all there.
@@ -699,8 +753,20 @@ bool scan_identifier(Parser& ps, const Byte*& p, Sink& sink) {
     return true;
 }
 
-// Decodes the string or identifier at `p` into the document's storage.
-bool read_text(Parser& ps, const Byte*& p, bool identifier, const char*& text, std::size_t& length) {
+// Keys are short: a call to memcmp would cost more than the comparing.
+inline bool same_bytes(const char* a, const Byte* b, std::size_t count) {
+    for (; count >= 8; a += 8, b += 8, count -= 8) {
+        if (load_word(reinterpret_cast<const Byte*>(a)) != load_word(b)) return false;
+    }
+    for (; count > 0; ++a, ++b, --count) {
+        if (static_cast<Byte>(*a) != *b) return false;
+    }
+    return true;
+}
+
+// Decodes the string or identifier at `p` into the document's storage; a key
+// (`is_key`) may share the storage of an earlier one.
+bool read_text(Parser& ps, const Byte*& p, bool identifier, bool is_key, const char*& text, std::size_t& length) {
     const Byte* start = p;
     // Most text is plain ASCII with nothing to decode: it is copied whole.
     const Byte* body = identifier ? p : p + 1;
@@ -719,17 +785,25 @@ bool read_text(Parser& ps, const Byte*& p, bool identifier, const char*& text, s
     if (plain) {
         const auto count = static_cast<std::size_t>(stop - body);
         p = identifier ? stop : stop + 1;
+        length = count;
         if (count == 0) {
             text = "";
-            length = 0;
             return true;
+        }
+        SharedKey* shared = nullptr;
+        if (is_key) {
+            shared = &ps.keys[(count + body[0] * 7u + body[count - 1]) % shared_key_slots];
+            if (shared->length == count && same_bytes(shared->text, body, count)) {
+                text = shared->text;
+                return true;
+            }
         }
         char* out = static_cast<char*>(arena_take(ps.arena, count + 1));
         if (!out) return fail(ps, start, out_of_memory);
         std::memcpy(out, body, count);
         out[count] = '\0';
         text = out;
-        length = count;
+        if (shared) *shared = SharedKey{out, count};
         return true;
     }
 
@@ -755,6 +829,40 @@ bool read_text(Parser& ps, const Byte*& p, bool identifier, const char*& text, s
 // ---- numbers ----------------------------------------------------------------------------------
 
 constexpr std::uint64_t two_to_63 = std::uint64_t{1} << 63;
+
+// Eight digits at a time where a word's first byte is its lowest: bytes 0x30
+// to 0x39 are the ones whose high nibble is 3 both before and after adding 6.
+inline bool are_eight_digits(std::uint64_t w) {
+    return ((w & 0xF0F0F0F0F0F0F0F0u) | (((w + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) ==
+           0x3333333333333333u;
+}
+
+// Their value, by pairs, then fours, then all eight.
+inline std::uint64_t eight_digits_value(std::uint64_t w) {
+    w -= 0x3030303030303030u;
+    w = (w * 10 + (w >> 8)) & 0x00FF00FF00FF00FFu;
+    w = (w * 100 + (w >> 16)) & 0x0000FFFF0000FFFFu;
+    return (w * 10000 + (w >> 32)) & 0xFFFFFFFFu;
+}
+
+struct Gathered {
+    const Byte* end;  // after the digits
+    std::uint64_t m;
+};
+
+// The digits at p added to m (m × 10 + digit each, wrapping past 64 bits).
+inline Gathered gather_digits(const Byte* p, const Byte* end, std::uint64_t m) {
+    if constexpr (std::endian::native == std::endian::little) {
+        while (end - p >= 8) {
+            const std::uint64_t w = load_word(p);
+            if (!are_eight_digits(w)) break;
+            m = m * 100000000u + eight_digits_value(w);
+            p += 8;
+        }
+    }
+    for (; p < end && is_digit(*p); ++p) m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+    return {p, m};
+}
 
 // The value of `negative` and magnitude `m`, when it fits in 64 signed bits.
 bool signed_integer(bool negative, std::uint64_t m, std::int64_t& out) {
@@ -927,27 +1035,32 @@ constexpr std::uint64_t integer_powers_of_ten[] = {1u,
 constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// True when it set v's number; false leaves it to set_decimal_value.
-bool set_short_decimal_value(Json5Value& v, bool negative, const DecimalParts& n) {
-    std::uint64_t m = 0;
-    int significant = 0;
-    auto take = [&](const Byte* digits, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const unsigned digit = digits[i] - '0';
-            if (significant == 0 && digit == 0) continue;
-            if (++significant > 19) return false;
-            m = m * 10 + digit;
-        }
-        return true;
-    };
-    if (!take(n.whole, n.whole_count) || !take(n.fraction, n.fraction_count)) return false;
+constexpr std::uint64_t two_to_53 = std::uint64_t{1} << 53;
+
+// A value with a fraction, `magnitude` being its correctly rounded double.
+bool set_fraction_value(Json5Value& v, bool negative, double magnitude) {
+    // Below the 24 bits a normal float keeps: exactly a one and zeros is halfway.
+    if ((std::bit_cast<std::uint64_t>(magnitude) & 0x1FFFFFFF) == 0x10000000) return false;
+    if (!(magnitude >= FLT_MIN && magnitude <= FLT_MAX)) return false;  // where that test would not hold
+    v.data.number = {negative ? -magnitude : magnitude, 0};
+    v.f32 = static_cast<float>(negative ? -magnitude : magnitude);
+    v.flag = false;
+    return true;
+}
+
+// The value m × 10^e, m being the literal's digits (19 at most, leading zeros
+// left out). True when it set v's number; false leaves it to set_decimal_value.
+bool set_short_decimal_value(Json5Value& v, bool negative, std::uint64_t m, std::int64_t e) {
     if (m == 0) {
         v.data.number = {negative ? -0.0 : 0.0, 0};
         v.f32 = negative ? -0.0f : 0.0f;
         v.flag = true;
         return true;
     }
-    const std::int64_t e = n.exponent - static_cast<std::int64_t>(n.fraction_count);
+    // A last digit other than 0 behind the point: certainly a fraction.
+    if (e < 0 && e >= -22 && m <= two_to_53 && m % 10 != 0) {
+        return set_fraction_value(v, negative, static_cast<double>(m) / exact_powers_of_ten[-e]);
+    }
 
     // The exact value when it is an integer below 2^64.
     std::uint64_t whole = 0;
@@ -962,7 +1075,7 @@ bool set_short_decimal_value(Json5Value& v, bool negative, const DecimalParts& n
         integral = true;
     }
     if (integral) {
-        if (whole >= two_to_63) return false;  // -2^63 is the one such integer that fits
+        if (whole >= two_to_63) return false;  // rare; of these only -2^63 fits, which the full conversion knows
         const std::int64_t i = negative ? -static_cast<std::int64_t>(whole) : static_cast<std::int64_t>(whole);
         v.data.number = {static_cast<double>(i), i};
         v.f32 = static_cast<float>(i);
@@ -970,15 +1083,10 @@ bool set_short_decimal_value(Json5Value& v, bool negative, const DecimalParts& n
         return true;
     }
 
-    if (m > (std::uint64_t{1} << 53) || e < -22 || e > 22) return false;
-    const double d = e < 0 ? static_cast<double>(m) / exact_powers_of_ten[-e] : static_cast<double>(m) * exact_powers_of_ten[e];
-    // Below the 24 bits a normal float keeps: exactly a one and zeros is halfway.
-    if ((std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFF) == 0x10000000) return false;
-    if (!(d >= FLT_MIN && d <= FLT_MAX)) return false;  // where the test above would not hold
-    v.data.number = {negative ? -d : d, 0};
-    v.f32 = static_cast<float>(negative ? -d : d);
-    v.flag = false;
-    return true;
+    if (m > two_to_53 || e < -22 || e > 22) return false;
+    return set_fraction_value(v, negative,
+                              e < 0 ? static_cast<double>(m) / exact_powers_of_ten[-e]
+                                    : static_cast<double>(m) * exact_powers_of_ten[e]);
 }
 
 bool match_word(const Parser& ps, const Byte* p, const char* word) {
@@ -1015,18 +1123,32 @@ bool scan_number(Parser& ps, const Byte*& p, Json5Value& v) {
         set_hex_value(v, negative, digits, static_cast<std::size_t>(p - digits));
         return true;
     }
+    // The digits are gathered into m on the way; it holds the value's digits
+    // whenever there are no more than 19 of them after leading zeros.
     DecimalParts n{p, 0, nullptr, 0, 0};
+    std::uint64_t m = 0;
+    std::size_t significant = 0;
     if (p < ps.end && *p == '0') {
         ++p;
         if (p < ps.end && is_digit(*p)) return fail(ps, start, "invalid number: leading zero");
     } else {
-        while (p < ps.end && is_digit(*p)) ++p;
+        const Gathered g = gather_digits(p, ps.end, m);
+        p = g.end;
+        m = g.m;
+        significant = static_cast<std::size_t>(p - n.whole);
     }
     n.whole_count = static_cast<std::size_t>(p - n.whole);
     if (p < ps.end && *p == '.') {
         ++p;
         n.fraction = p;
-        while (p < ps.end && is_digit(*p)) ++p;
+        if (significant == 0) {
+            while (p < ps.end && *p == '0') ++p;
+        }
+        const Byte* counted = p;
+        const Gathered g = gather_digits(p, ps.end, m);
+        p = g.end;
+        m = g.m;
+        significant += static_cast<std::size_t>(p - counted);
         n.fraction_count = static_cast<std::size_t>(p - n.fraction);
     }
     if (n.whole_count == 0 && n.fraction_count == 0) return fail(ps, start, "invalid number");
@@ -1041,7 +1163,10 @@ bool scan_number(Parser& ps, const Byte*& p, Json5Value& v) {
         }
         n.exponent = exponent_negative ? -e : e;
     }
-    if (!(exact_arithmetic && set_short_decimal_value(v, negative, n))) set_decimal_value(v, negative, n);
+    if (!(exact_arithmetic && significant <= 19 &&
+          set_short_decimal_value(v, negative, m, n.exponent - static_cast<std::int64_t>(n.fraction_count)))) {
+        set_decimal_value(v, negative, n);
+    }
     return true;
 }
 
@@ -1055,7 +1180,7 @@ bool scan_scalar(Parser& ps, const Byte*& p, Json5Value& v) {
             v.kind = Json5Kind::string;
             const char* text = nullptr;
             std::size_t length = 0;
-            if (!read_text(ps, p, false, text, length)) return false;
+            if (!read_text(ps, p, false, false, text, length)) return false;
             v.data.string = {text, length};
             return true;
         }
@@ -1082,46 +1207,60 @@ bool scan_scalar(Parser& ps, const Byte*& p, Json5Value& v) {
     return fail(ps, p, "unexpected character: expected a value");
 }
 
-// A key and its colon; pushes the slot that the value will fill.
+// A key and its colon; pushes the member that the value will fill.
 bool read_key(Parser& ps, const Byte*& p) {
-    Slot slot{};
     const Byte* at = p;
-    if (!read_text(ps, p, *p != '"' && *p != '\'', slot.key, slot.key_length)) return false;
+    const char* key = nullptr;
+    std::size_t key_length = 0;
+    if (!read_text(ps, p, *p != '"' && *p != '\'', true, key, key_length)) return false;
     if (!skip_space(ps, p)) return false;
     if (p == ps.end) return fail(ps, p, "unexpected end of input: expected ':'");
     if (*p != ':') return fail(ps, p, "expected ':' after the key");
     ++p;
-    if (!push_slot(ps, slot)) return fail(ps, at, out_of_memory);
+    Json5Member* member = push(*ps.allocator, ps.members);
+    if (!member) return fail(ps, at, out_of_memory);
+    member->key = key;
+    member->key_length = key_length;
     return true;
 }
 
-// Turns the slots of the innermost container into its value.
-bool close_container(Parser& ps, const Byte* at, Json5Value& v) {
+// Where the value that starts now goes: the root, the member its key made, or
+// a new item of the array; nullptr when there is no memory for that. Values are
+// written in place: a copy read right after its fields were written would stall
+// the processor on every value.
+inline Json5Value* value_place(Parser& ps, Json5Value& root) {
+    if (ps.depth == 0) return &root;
+    if (ps.frames[ps.depth - 1].is_object) return &ps.members.data[ps.members.count - 1].value;
+    return push(*ps.allocator, ps.items);
+}
+
+// Turns the entries of the innermost container, whose closing bracket is at
+// `at`, into its value.
+bool close_container(Parser& ps, const Byte* at, Json5Value& root) {
     const Frame frame = ps.frames[--ps.depth];
-    const std::size_t count = ps.slot_count - frame.first_slot;
-    const Slot* slots = ps.slots + frame.first_slot;
-    v = Json5Value{};
-    if (count > SIZE_MAX / sizeof(Json5Member)) return fail(ps, at, out_of_memory);
-    if (frame.is_object) {
-        v.kind = Json5Kind::object;
-        Json5Member* members = nullptr;
-        if (count > 0) {
-            members = static_cast<Json5Member*>(arena_take(ps.arena, count * sizeof(Json5Member)));
-            if (!members) return fail(ps, at, out_of_memory);
-            std::memcpy(static_cast<void*>(members), slots, count * sizeof(Json5Member));
-        }
-        v.data.object = {members, count};
-    } else {
-        v.kind = Json5Kind::array;
-        Json5Value* items = nullptr;
-        if (count > 0) {
-            items = static_cast<Json5Value*>(arena_take(ps.arena, count * sizeof(Json5Value)));
-            if (!items) return fail(ps, at, out_of_memory);
-            for (std::size_t i = 0; i < count; ++i) items[i] = slots[i].value;
-        }
-        v.data.array = {items, count};
+    std::size_t& top = frame.is_object ? ps.members.count : ps.items.count;
+    const std::size_t count = top - frame.first;
+    const std::size_t size = frame.is_object ? sizeof(Json5Member) : sizeof(Json5Value);
+    if (count > SIZE_MAX / size) return fail(ps, at, out_of_memory);
+    void* storage = nullptr;
+    if (count > 0) {
+        storage = arena_take(ps.arena, count * size);
+        if (!storage) return fail(ps, at, out_of_memory);
+        const void* entries = frame.is_object ? static_cast<const void*>(ps.members.data + frame.first)
+                                              : static_cast<const void*>(ps.items.data + frame.first);
+        std::memcpy(storage, entries, count * size);
     }
-    ps.slot_count = frame.first_slot;
+    top = frame.first;
+    Json5Value* v = value_place(ps, root);
+    if (!v) return fail(ps, at + 1, out_of_memory);
+    *v = Json5Value{};
+    if (frame.is_object) {
+        v->kind = Json5Kind::object;
+        v->data.object = {static_cast<Json5Member*>(storage), count};
+    } else {
+        v->kind = Json5Kind::array;
+        v->data.array = {static_cast<Json5Value*>(storage), count};
+    }
     return true;
 }
 
@@ -1132,11 +1271,10 @@ bool parse_text(Parser& ps, Json5Value& root) {
     for (;;) {
         // A value starts at p.
         if (p == ps.end) return fail(ps, p, "unexpected end of input: expected a value");
-        Json5Value v;
         if (*p == '[' || *p == '{') {
             if (ps.depth == json5_max_depth) return fail(ps, p, "nested too deeply (more than 512 arrays and objects)");
             const bool is_object = *p == '{';
-            ps.frames[ps.depth++] = Frame{ps.slot_count, is_object};
+            ps.frames[ps.depth++] = Frame{is_object ? ps.members.count : ps.items.count, is_object};
             ++p;
             if (!skip_space(ps, p)) return false;
             if (p == ps.end) return fail(ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
@@ -1144,39 +1282,40 @@ bool parse_text(Parser& ps, Json5Value& root) {
                 if (is_object && (!read_key(ps, p) || !skip_space(ps, p))) return false;
                 continue;
             }
-            if (!close_container(ps, p++, v)) return false;
-        } else if (!scan_scalar(ps, p, v)) {
-            return false;
+            if (!close_container(ps, p, root)) return false;
+            ++p;
+        } else if (Json5Value* v = value_place(ps, root)) {
+            if (!scan_scalar(ps, p, *v)) return false;
+        } else {
+            // A fault in the value itself is the error to give; only then the lack of room.
+            Json5Value scratch;
+            if (!scan_scalar(ps, p, scratch)) return false;
+            return fail(ps, p, out_of_memory);
         }
         // Hand finished values up until one container stays open.
         for (;;) {
             if (ps.depth == 0) {
-                root = v;
                 if (!skip_space(ps, p)) return false;
                 if (p != ps.end) return fail(ps, p, "unexpected text after the value");
                 return true;
             }
-            const Frame& frame = ps.frames[ps.depth - 1];
-            if (frame.is_object) {
-                ps.slots[ps.slot_count - 1].value = v;
-            } else if (!push_slot(ps, Slot{nullptr, 0, v})) {
-                return fail(ps, p, out_of_memory);
-            }
-            const Byte closing = frame.is_object ? '}' : ']';
+            const bool is_object = ps.frames[ps.depth - 1].is_object;
+            const Byte closing = is_object ? '}' : ']';
             if (!skip_space(ps, p)) return false;
-            if (p == ps.end) return fail(ps, p, frame.is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
+            if (p == ps.end) return fail(ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
             if (*p == ',') {
                 ++p;
                 if (!skip_space(ps, p)) return false;
-                if (p == ps.end) return fail(ps, p, frame.is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
+                if (p == ps.end) return fail(ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
                 if (*p != closing) {
-                    if (frame.is_object && (!read_key(ps, p) || !skip_space(ps, p))) return false;
+                    if (is_object && (!read_key(ps, p) || !skip_space(ps, p))) return false;
                     break;
                 }
             } else if (*p != closing) {
-                return fail(ps, p, frame.is_object ? "expected ',' or '}'" : "expected ',' or ']'");
+                return fail(ps, p, is_object ? "expected ',' or '}'" : "expected ',' or ']'");
             }
-            if (!close_container(ps, p++, v)) return false;
+            if (!close_container(ps, p, root)) return false;
+            ++p;
         }
     }
 }
@@ -1223,16 +1362,17 @@ bool json5_parse(std::string_view text, const Allocator& alloc, Json5Document& o
     ps.end = ps.begin + text.size();
     ps.allocator = &alloc;
     ps.arena = Arena{&alloc, nullptr, nullptr, 0, first_chunk_size};
-    ps.slots = nullptr;
-    ps.slot_count = 0;
-    ps.slot_capacity = 0;
+    ps.members = Stack<Json5Member>{nullptr, 0, 0};
+    ps.items = Stack<Json5Value>{nullptr, 0, 0};
     ps.depth = 0;
     ps.error_at = nullptr;
     ps.error_message = nullptr;
+    for (SharedKey& k : ps.keys) k = SharedKey{nullptr, 0};
 
     Json5Value root{};
     const bool ok = parse_text(ps, root);
-    free_array(alloc, ps.slots, ps.slot_capacity);
+    free_array(alloc, ps.members.data, ps.members.capacity);
+    free_array(alloc, ps.items.data, ps.items.capacity);
     if (!ok) {
         free_chunks(ps.arena.chunks, alloc);
         locate(ps.begin, ps.end, ps.error_at, error);

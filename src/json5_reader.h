@@ -65,7 +65,7 @@ struct Json5Value {
 };
 
 struct Json5Member {
-    const char* key;  // decoded UTF-8, zero-terminated, may contain NUL bytes
+    const char* key;  // decoded UTF-8, zero-terminated, may contain NUL bytes; equal keys may share it
     std::size_t key_length;
     Json5Value value;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -514,6 +516,105 @@ TEST(Json5Reader, RoundsHalfwayCasesDirectlyToFloatAndDouble) {
     }
 }
 
+__extension__ typedef unsigned __int128 u128;
+
+// Whether a plain decimal literal ([-]digits[.digits][e[+-]digits]) is
+// exactly an integer that fits in 64 signed bits, worked out in 128 bits.
+bool exact_integer(const std::string& text, std::int64_t& out) {
+    std::size_t i = 0;
+    const bool negative = text[i] == '-';
+    if (negative) ++i;
+    std::string digits;
+    std::int64_t scale = 0;
+    bool after_point = false;
+    for (; i < text.size() && text[i] != 'e'; ++i) {
+        if (text[i] == '.') {
+            after_point = true;
+        } else {
+            digits += text[i];
+            if (after_point) --scale;
+        }
+    }
+    if (i < text.size()) scale += std::stoll(text.substr(i + 1));
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.empty()) {
+        out = 0;
+        return true;
+    }
+    if (digits.size() > 38) return false;
+    if (scale >= 20 || scale < -38) return false;  // at least 10^20, or a fraction left
+    u128 value = 0;
+    for (const char c : digits) value = value * 10 + static_cast<unsigned>(c - '0');
+    u128 power = 1;
+    for (std::int64_t k = 0; k < (scale < 0 ? -scale : scale); ++k) power *= 10;
+    if (scale >= 0) {
+        value *= power;
+    } else {
+        if (value % power != 0) return false;
+        value /= power;
+    }
+    const u128 limit = u128{1} << 63;
+    if (value > limit || (value == limit && !negative)) return false;
+    out = negative ? static_cast<std::int64_t>(-static_cast<std::int64_t>(value - 1) - 1) : static_cast<std::int64_t>(value);
+    return true;
+}
+
+// Short literals, the common ones (at most 19 significant digits, a small
+// power of ten), are converted by a quicker route than long ones. They must
+// agree bit for bit with correct rounding to double and, directly, to float,
+// and know exact integers. Among them are literals whose correctly rounded
+// double lies exactly halfway between two floats although the literal does
+// not: rounding that double again would give the wrong float.
+TEST(Json5Reader, ShortDecimalLiteralsRoundCorrectlyAndKnowExactIntegers) {
+    std::vector<std::string> literals = {
+        "-1234.50000000", "567.25000000", "42.00000000", "-0.00000000", "1765267200000000000", "0.1", "-0.3",
+        "8388608.5", "8388609.5", "-8388609.5", "8388608.500000000", "8388608.500000001", "16777217", "16777219",
+        "9007199254740993", "9007199254740993.0", "4503599627370496.5", "9223372036854775807", "-9223372036854775808",
+        "9223372036854775808", "-9223372036854775809", "18446744073709551615", "1e22", "1e23", "9007199254740992e22",
+        "1e-22", "1e-23", "123.456e-3", "1234500e-2", "12345e-2", "0.000000000000000000000001", "3.4028235e38",
+        "3.4028236e38", "1.17549435e-38", "1.4e-45", "7.998976885566008e+31", "3.871929118496694e+31",
+    };
+    std::mt19937_64 random(20261210);
+    for (int i = 0; i < 20000; ++i) {
+        const int count = 1 + static_cast<int>(random() % 19);
+        std::string digits;
+        for (int k = 0; k < count; ++k) digits += static_cast<char>('0' + random() % 10);
+        if (random() % 4 == 0) digits.replace(digits.size() - digits.size() / 2, digits.size() / 2, digits.size() / 2, '0');
+        const std::size_t point = random() % (digits.size() + 1);
+        if (point > 1 && digits[0] == '0') digits[0] = static_cast<char>('1' + random() % 9);  // no leading zeros
+        std::string text = random() % 2 ? "-" : "";
+        if (point == 0) text += "0." + digits;
+        else if (point == digits.size()) text += digits;
+        else text += digits.substr(0, point) + "." + digits.substr(point);
+        if (random() % 3 == 0) text += "e" + std::to_string(static_cast<int>(random() % 51) - 25);
+        literals.push_back(text);
+    }
+    for (int i = 0; i < 4000; ++i) {
+        const float f = std::bit_cast<float>(static_cast<std::uint32_t>(0x00800000u + random() % 0x7E800000u));
+        const double mid = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, inff))) / 2;
+        for (const int significant : {9, 13, 15, 16, 17}) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.*e", significant - 1, mid);
+            literals.push_back(buf);
+        }
+    }
+    int twice_rounding_would_fail = 0;
+    for (const std::string& text : literals) {
+        double d = 0;
+        float f = 0;
+        ASSERT_EQ(std::from_chars(text.data(), text.data() + text.size(), d).ec, std::errc{}) << text;
+        const auto fr = std::from_chars(text.data(), text.data() + text.size(), f);
+        if (fr.ec == std::errc::result_out_of_range) f = std::abs(d) > 1 ? std::copysign(inff, d) : std::copysign(0.0f, d);
+        std::int64_t integer = 0;
+        const bool is_integer = exact_integer(text, integer);
+        Tree t(text);
+        ASSERT_TRUE(t.ok) << text << ": " << t.error.message;
+        expect_number(t.root(), d, f, is_integer, integer, text);
+        if (std::isfinite(d) && static_cast<float>(d) != f) ++twice_rounding_would_fail;
+    }
+    EXPECT_GT(twice_rounding_would_fail, 10) << "the halfway cases were not reached";
+}
+
 // ---- strings -----------------------------------------------------------------------------------
 
 struct StringCase {
@@ -556,6 +657,81 @@ TEST(Json5Reader, StringsWithEveryEscape) {
     };
     for (const StringCase& c : cases) {
         EXPECT_EQ(string_value(c.text), std::string(c.expected)) << escape_bytes(c.text);
+    }
+}
+
+// Plain text is read in bulk, eight bytes at a time, and a key seen before is
+// shared: whatever needs a closer look must be found at any offset, in values
+// and keys alike, and keys that look alike must keep their own text.
+TEST(Json5Reader, TextIsReadTheSameWhereverItsSpecialBytesFall) {
+    const std::string base = "abcdefghijklmnopqrstuvwxyz";
+    const struct {
+        std::string written;
+        std::string read;
+    } specials[] = {
+        {"\\n", "\n"}, {"\\\\", "\\"}, {"\\'", "'"}, {"\"", "\""}, {"\x01", "\x01"}, {"\t", "\t"},
+        {"\x7F", "\x7F"}, {"\xC3\xA9", "\xC3\xA9"}, {"\xFF", "\xEF\xBF\xBD"}, {"\xE2\x80\xA8", "\xE2\x80\xA8"},
+        {"~", "~"}, {"", ""},
+    };
+    for (std::size_t length = 0; length <= base.size(); ++length) {
+        for (std::size_t at = 0; at <= length; ++at) {
+            for (const auto& special : specials) {
+                const std::string body = base.substr(0, at) + special.written + base.substr(at, length - at);
+                const std::string expected = base.substr(0, at) + special.read + base.substr(at, length - at);
+                EXPECT_EQ(string_value("'" + body + "'"), expected) << escape_bytes(body);
+                // twice as a key, the second time perhaps shared
+                const std::string text = "[{'" + body + "': 1}, {'" + body + "': 2, 'x" + body + "': 3}]";
+                Tree t(text);
+                ASSERT_TRUE(t.ok) << escape_bytes(text) << ": " << t.error.message;
+                for (std::size_t i = 0; i < 2; ++i) {
+                    const Json5Member& m = t.root().items()[i].members()[0];
+                    EXPECT_EQ(std::string(m.key, m.key_length), expected) << escape_bytes(text);
+                    EXPECT_EQ(m.key[m.key_length], '\0');
+                }
+                const Json5Member& other = t.root().items()[1].members()[1];
+                EXPECT_EQ(std::string(other.key, other.key_length), "x" + expected) << escape_bytes(text);
+            }
+        }
+    }
+    // Same length, first and last character: only the whole text tells them apart.
+    Tree t("[{kay: 1, kby: 2, 'kcy': 3, kay: 4}, {kby: 5, kay: 6, kcy: 7, k\\u0061y: 8}]");
+    ASSERT_TRUE(t.ok) << t.error.message;
+    std::string keys;
+    for (std::size_t i = 0; i < 2; ++i) {
+        for (std::size_t j = 0; j < 4; ++j) {
+            const Json5Member& m = t.root().items()[i].members()[j];
+            keys += std::string(m.key, m.key_length) + "=" + std::to_string(m.value.integer()) + " ";
+        }
+    }
+    EXPECT_EQ(keys, "kay=1 kby=2 kcy=3 kay=4 kby=5 kay=6 kcy=7 kay=8 ");
+}
+
+// White space is skipped in bulk too: runs of every length and mix, with
+// comments and Unicode spaces among them, end exactly where the next token starts.
+TEST(Json5Reader, WhiteSpaceRunsOfAnyLengthAndMixEndAtTheNextToken) {
+    const std::string pieces[] = {" ", " ", " ", " ", "\n", "\n", "\t", "\r", "\r\n", "\v", "\f", "\xC2\xA0",
+                                  "\xE2\x80\xA8", "\xEF\xBB\xBF", "// note\n", "/* note */", "        "};
+    std::mt19937 random(7);
+    auto white = [&] {
+        std::string out;
+        const int count = static_cast<int>(random() % 24);
+        for (int i = 0; i < count; ++i) out += pieces[random() % std::size(pieces)];
+        return out;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const std::string a = white(), b = white(), c = white(), d = white(), e = white();
+        const std::string text = a + "{" + b + "k" + c + ":" + d + "[" + e + "1" + a + "," + b + "22" + c + "]" + d + "}" + e;
+        Tree t(text);
+        ASSERT_TRUE(t.ok) << escape_bytes(text) << ": " << t.error.message;
+        const Json5Value* list = json5_find_member(t.root(), "k");
+        ASSERT_TRUE(list && list->item_count() == 2) << escape_bytes(text);
+        EXPECT_EQ(list->items()[0].integer(), 1);
+        EXPECT_EQ(list->items()[1].integer(), 22);
+
+        const std::string bad = "[" + a + "1," + b + "#";
+        const Parsed p = parse(bad);
+        ASSERT_FALSE(p.ok) << escape_bytes(bad);
+        EXPECT_EQ(p.error.offset, bad.size() - 1) << escape_bytes(bad);
     }
 }
 

@@ -228,6 +228,17 @@ TEST(MarkerFileReader, MapsKeysToFieldsAndRejectsWrongKinds) {
         {"cut short", R"({"markers": [{"category": 1})", DeserializeError::Syntax, 0},
         {"a wrong value late in the file", std::string(R"({"markers": [{"category": 1, )") + timestamp + R"(}, {"category": []}]})",
          DeserializeError::WrongKind, 0},
+        {"wrong values given again rightly",
+         R"({"markers": [{"category": [], "category": 1, "name": 5, "name": "n", "position": null, "position": [1, 2, 3],
+                          "timestamp": 1, "timestamp": {"_nsec": "x", "_nsec": 5}}]})",
+         DeserializeError::None, 1},
+        {"a right value given again wrongly", R"({"markers": [{"category": 1, "category": []}]})", DeserializeError::WrongKind, 0},
+        {"a right _nsec given again wrongly", R"({"markers": [{"timestamp": {"_nsec": 1, "_nsec": 1.5}}]})",
+         DeserializeError::WrongKind, 0},
+        {"keys that only look like known ones",
+         R"({"markers": [{"Category": [], "positions": 1, "nam": 2, "names": 3, "timestamp_": 4, "_nsec": [],
+                          "timestamp": {"nsec": [], "_nsec ": [], "_nsec": 1}}]})",
+         DeserializeError::None, 1},
     };
     for (const Case& c : cases) {
         Loaded l = deserialize(c.text);
