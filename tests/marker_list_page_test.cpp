@@ -114,7 +114,7 @@ protected:
     void start(int count, const std::string& extra = "") {
         std::string file = "{\"markers\": [";
         for (int i = 1; i <= count; ++i) {
-            char name[8];
+            char name[16];
             std::snprintf(name, sizeof name, "M%02d", i);
             file += "{\"position\": [" + std::to_string(i * 10) + ", 0, 0], \"category\": 0, \"name\": \"" + name +
                     "\", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000LL + i * 3600000000000LL) + "}},";

@@ -50,9 +50,12 @@ inline std::vector<std::function<void()>>& test_script_actions() {
 
 inline void test_script_main() {
     for (;;) {
-        std::vector<std::function<void()>> now;
-        now.swap(test_script_actions());
-        for (auto& action : now) action();
+        {
+            // Nothing may live across the wait: the fiber is dropped, not unwound, at the end.
+            std::vector<std::function<void()>> now;
+            now.swap(test_script_actions());
+            for (auto& action : now) action();
+        }
         host_api.scriptWait(0);
     }
 }
@@ -81,6 +84,10 @@ protected:
     void SetUp() override {
         dir = fresh_test_dir();
         test_script_actions().clear();
+        // As when the library is loaded afresh: the waypoint globals start at zero.
+        waypoint_check_timer = 0;
+        last_waypoint = Vector3{};
+        waypoint_cooldown = 0;
     }
 
     void TearDown() override {
