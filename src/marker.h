@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "scripthook/types.h"
+#include "src/allocators.h"
 
 struct Rgba {
     std::int32_t red, green, blue, alpha;
@@ -46,6 +47,10 @@ struct MarkerCategory {
 
 inline constexpr std::size_t category_table_size = 10;
 extern const MarkerCategory category_table[category_table_size];
+
+// Gives a marker's name text back (its block is the text and its terminator)
+// and leaves the name null.
+void free_marker_name(const Allocator& allocator, char*& name);
 
 float marker_distance_squared(const Marker& marker, const Vector3& v);
 float vector3_distance_squared(const Vector3& a, const Vector3& b);

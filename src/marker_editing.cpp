@@ -9,10 +9,7 @@
 
 static constexpr float minimum_spacing_squared = 1.0f;
 
-static void free_name(const RunContext& ctx, Marker& m) {
-    if (m.data.name) free_bytes(ctx.general, m.data.name, std::strlen(m.data.name) + 1);
-    m.data.name = nullptr;
-}
+static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 
 bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
     for (const Marker& m : state.markers) {

@@ -356,7 +356,7 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
 
 void free_markers_data(MarkersData& data, const Allocator& allocator) {
     for (std::size_t i = 0; i < data.count; ++i) {
-        if (data.records[i].name) free_bytes(allocator, data.records[i].name, std::strlen(data.records[i].name) + 1);
+        free_marker_name(allocator, data.records[i].name);
     }
     free_array(allocator, data.records, data.capacity);
     data = MarkersData{};

@@ -27,9 +27,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
     if (state.markers.data) {
         for (Marker& m : state.markers) {
             remove_marker_blip(state, m);
-            if (m.data.name) {
-                free_bytes(ctx.general, m.data.name, std::char_traits<char>::length(m.data.name) + 1);
-            }
+            free_marker_name(ctx.general, m.data.name);
         }
         array_free(state.markers);
     }
