@@ -6,6 +6,13 @@ enable_language(RC)
 # Windows system DLLs and ScriptHookRDR2.dll.
 set(static_runtime -static -static-libgcc -static-libstdc++)
 
+# Reproducible binaries: the same commit builds the same bytes, wherever it is
+# checked out and whenever it is built. No link time in the PE headers, and
+# source paths (kept by std::source_location for leak reports) relative to
+# the source tree.
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+
 # Import library for the host, generated from the .def file that binds our
 # plain names to the host's decorated exports.
 find_program(DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
@@ -27,8 +34,7 @@ add_library(Quillfen MODULE
 set_target_properties(Quillfen PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME Quillfen)
 target_include_directories(Quillfen PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-configure_file(src/quillfen_version.h.in ${CMAKE_CURRENT_BINARY_DIR}/quillfen_version.h @ONLY)
-target_include_directories(Quillfen PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
+target_include_directories(Quillfen PRIVATE ${quillfen_generated_dir})
 add_dependencies(Quillfen host_import_library)
 target_link_libraries(Quillfen PRIVATE ${host_import_lib} ${static_runtime})
 target_link_options(Quillfen PRIVATE -Wl,--no-undefined -Wl,--subsystem,windows)
@@ -55,3 +61,13 @@ quillfen_warnings(quillfen-sim)
 add_executable(quillfen-hold-file sim/hold_file_win32.cpp)
 target_link_libraries(quillfen-hold-file PRIVATE ${static_runtime})
 quillfen_warnings(quillfen-hold-file)
+
+# The markers tool for players: the same reader and writer as the plug-in, with
+# paths and arguments in any language (wide-character entry point and APIs).
+add_executable(quillfen-markers tools/quillfen_markers.cpp tools/tool_platform_win32.cpp tools/quillfen_markers.rc
+               src/json5_reader.cpp src/marker_file.cpp src/marker.cpp src/allocators.cpp)
+target_include_directories(quillfen-markers PRIVATE ${PROJECT_SOURCE_DIR} ${quillfen_generated_dir})
+target_compile_definitions(quillfen-markers PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_libraries(quillfen-markers PRIVATE ${static_runtime})
+target_link_options(quillfen-markers PRIVATE -municode)
+quillfen_warnings(quillfen-markers)

@@ -26,6 +26,7 @@ BUILD = os.path.join(TOP, "build", "windows")
 SIM = os.path.join(BUILD, "quillfen-sim.exe")
 HOLD = os.path.join(BUILD, "quillfen-hold-file.exe")
 ASI = os.path.join(BUILD, "Quillfen.asi")
+MARKERS_TOOL = os.path.join(BUILD, "quillfen-markers.exe")
 OBJDUMP = "x86_64-w64-mingw32-objdump"
 
 LINE = re.compile(r"^\[(DEBUG|INFO |WARN |ERROR|FATAL)\] --- \[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] (.*)$")
@@ -279,6 +280,26 @@ CAPTURE_SCENARIO = """{
     },
     events: [{frame: 5, waypoint: [-310.46, 802.27]}],
 }"""
+
+
+class MarkersToolUnderWine(unittest.TestCase):
+    """quillfen-markers.exe: the same cases as the Linux build, non-ASCII paths included."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.exists(MARKERS_TOOL):
+            raise unittest.SkipTest("missing %s: build the windows preset first" % MARKERS_TOOL)
+
+    def test_the_linux_cases_pass_as_they_are(self):
+        r = subprocess.run(["bash", os.path.join(TOP, "tests", "tools", "quillfen_markers_test.sh"), MARKERS_TOOL,
+                            os.path.join(TOP, "tests", "data")], capture_output=True, text=True, timeout=300)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertRegex(r.stdout, r"(?m)^[1-9][0-9]* passed, 0 failed$")
+
+    def test_it_needs_only_windows_system_dlls(self):
+        out = subprocess.run([OBJDUMP, "-p", MARKERS_TOOL], capture_output=True, text=True, check=True).stdout
+        dlls = sorted(set(d.lower() for d in re.findall(r"DLL Name: (\S+)", out)))
+        self.assertEqual(dlls, ["kernel32.dll", "msvcrt.dll"])
 
 
 if __name__ == "__main__":
