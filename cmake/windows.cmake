@@ -19,7 +19,10 @@ find_program(DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
 set(host_import_lib ${CMAKE_CURRENT_BINARY_DIR}/libScriptHookRDR2.a)
 add_custom_command(
   OUTPUT ${host_import_lib}
-  COMMAND ${DLLTOOL} -d ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def -l ${host_import_lib}
+  # A relative output name: dlltool builds symbol names from it, and they must
+  # not carry the build folder into the DLL.
+  COMMAND ${DLLTOOL} -d ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def -l libScriptHookRDR2.a
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
   DEPENDS ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def
   COMMENT "Import library for ScriptHookRDR2.dll")
 add_custom_target(host_import_library DEPENDS ${host_import_lib})
