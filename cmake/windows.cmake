@@ -30,6 +30,7 @@ add_custom_target(host_import_library DEPENDS ${host_import_lib})
 add_library(Quillfen MODULE
   ${plugin_portable_sources}
   src/platform/platform_win32.cpp
+  src/platform/window_win32.cpp
   src/platform/local_time_win32.cpp
   src/entry_win32.cpp
   scripthook/host_imports_win32.cpp

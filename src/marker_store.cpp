@@ -2,75 +2,141 @@
 
 #include <cstring>
 
-#include "src/calendar.h"
+#include "src/marker_copies.h"
 #include "src/marker_file.h"
 #include "src/text_builder.h"
 
-void make_backup(RunContext& ctx) {
-    log_message(ctx, LogLevel::Info, "Backing up any existing data");
-    // No markers file yet (first use) is not worth a line.
-    (void)platform_copy_file(markers_path, markers_backup_path, false);
+// Sections: what stands at markers.json · the backups at set-up · keeping an
+// unloadable file · recovery · load · save.
+
+// ---- what stands at markers.json -------------------------------------------------------
+
+// Something that is not a file (a directory, a device, a link to nothing): no
+// copy is taken of it, no save replaces it.
+static const char* obstacle_description(PlatformFileKind kind) {
+    switch (kind) {
+        case PlatformFileKind::directory: return "a directory";
+        case PlatformFileKind::special: return "a device or other special file";
+        case PlatformFileKind::broken_link: return "a link to a file that does not exist";
+        default: return nullptr;
+    }
 }
 
-// Copies the unloadable markers file to markers.json.unreadable-YYYYMMDD-HHMMSS
-// (UTC), never over an existing copy. True once a copy exists.
-static bool keep_unreadable_copy(RunContext& ctx) {
-    const CivilTime t = civil_from_unix_ns(platform_now_ns());
+// ---- the backups at set-up ---------------------------------------------------------------
+
+static void make_daily_copy(RunContext& ctx, const char* text, std::size_t size) {
+    const std::uint32_t today = utc_date_number(platform_now_ns());
+    char name[128];
+    TextBuilder path = text_builder(name, sizeof name);
+    text_append(path, daily_copies_directory);
+    text_append_char(path, '/');
+    append_daily_copy_name(path, today);
+
+    const PlatformError made = platform_create_directory(daily_copies_directory);
+    if (made.code != 0 && !platform_error_is_exists(made)) {
+        log_format(ctx, LogLevel::Error, "Failed to copy markers data file to {}: {}", name, made);
+        return;
+    }
+    if (platform_file_info(name).kind == PlatformFileKind::missing) {
+        const PlatformError e = write_whole_file(daily_copy_copying_path, name, text, size, false);
+        if (e.code == 0) {
+            log_format(ctx, LogLevel::Info, "Copied markers data file to {}", name);
+        } else if (!platform_error_is_exists(e)) {  // else: made meanwhile, which is as good
+            log_format(ctx, LogLevel::Error, "Failed to copy markers data file to {}: {}", name, e);
+        }
+    }
+
+    // The seven latest dates stay; only names of exactly the daily form go.
+    GrowableArray<std::uint32_t> dates{};
+    const PlatformError listed = list_daily_copies(daily_copies_directory, ctx.general, dates);
+    if (listed.code != 0) log_format(ctx, LogLevel::Error, "Failed to list {}: {}", daily_copies_directory, listed);
+    for (std::size_t i = daily_copies_kept; i < dates.length; ++i) {
+        char old[128];
+        TextBuilder old_path = text_builder(old, sizeof old);
+        text_append(old_path, daily_copies_directory);
+        text_append_char(old_path, '/');
+        append_daily_copy_name(old_path, dates[i]);
+        const PlatformError e = platform_delete_file(old);
+        if (e.code == 0) log_format(ctx, LogLevel::Info, "Deleted old backup {}", old);
+        else log_format(ctx, LogLevel::Error, "Failed to delete old backup {}: {}", old, e);
+    }
+    array_free(dates);
+}
+
+void make_backup(RunContext& ctx) {
+    log_message(ctx, LogLevel::Info, "Backing up any existing data");
+    const PlatformFileInfo info = platform_file_info(markers_path);
+    // No markers file yet (first use) is not worth a line; something in its
+    // place is reported by the load.
+    if (info.kind == PlatformFileKind::missing || obstacle_description(info.kind)) return;
+
+    char* text = nullptr;
+    std::size_t size = 0;
+    const PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
+    if (read.code != 0) {
+        if (!platform_error_is_not_found(read)) {
+            log_format(ctx, LogLevel::Error, "Failed to back up markers data file: {}", read);
+        }
+        return;
+    }
+    // The backups only ever hold a file that loads: checked with the reader and
+    // mapping of the load itself.
+    MarkersData data{};
+    DeserializeDetail detail{};
+    const DeserializeError loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
+    free_markers_data(data, ctx.general);
+    if (loaded != DeserializeError::None) {
+        char why[160];
+        TextBuilder b = text_builder(why, sizeof why);
+        describe_load_failure(b, loaded, detail);
+        log_format(ctx, LogLevel::Error,
+                   "Did not back up markers data file, which cannot be loaded ({}): {} keeps the last one that could",
+                   why, markers_backup_path);
+    } else {
+        const PlatformError e = write_whole_file(markers_copying_path, markers_backup_path, text, size, true);
+        if (e.code != 0) log_format(ctx, LogLevel::Error, "Failed to back up markers data file: {}", e);
+        make_daily_copy(ctx, text, size);
+    }
+    free_bytes(ctx.general, text, size + 1);
+}
+
+// ---- keeping an unloadable file ---------------------------------------------------------
+
+// Keeps the unloadable markers file as markers.json.unreadable-YYYYMMDD-HHMMSS
+// (UTC), never over an existing copy: `text` when the file was read, else what
+// can be read now. True once a copy exists.
+static bool keep_unreadable_copy(RunContext& ctx, const char* text, std::size_t size) {
+    char* own = nullptr;
+    if (!text) {
+        const PlatformError read = platform_read_file(markers_path, ctx.general, &own, &size);
+        if (read.code != 0) {  // nothing read, nothing written: no empty copy
+            log_format(ctx, LogLevel::Error, "Could not keep a copy of the markers file that could not be loaded: {}",
+                       read);
+            return false;
+        }
+        text = own;
+    }
     char base[96];
     TextBuilder b = text_builder(base, sizeof base);
     text_append(b, markers_path);
     text_append(b, ".unreadable-");
-    text_append_i64_padded(b, t.year, 4);
-    text_append_i64_padded(b, t.month, 2);
-    text_append_i64_padded(b, t.day, 2);
-    text_append_char(b, '-');
-    text_append_i64_padded(b, t.hour, 2);
-    text_append_i64_padded(b, t.minute, 2);
-    text_append_i64_padded(b, t.second, 2);
-    for (int n = 1; n <= 99; ++n) {
-        char name[112];
-        TextBuilder nb = text_builder(name, sizeof name);
-        text_append(nb, text_view(b));
-        if (n > 1) {
-            text_append_char(nb, '-');
-            text_append_i64(nb, n);
-        }
-        if (platform_file_exists(name)) continue;
-        PlatformError e = platform_copy_file(markers_path, name, true);
-        if (e.code == 0) {
-            log_format(ctx, LogLevel::Error, "Kept the markers file that could not be loaded as {}", name);
-            return true;
-        }
-        if (platform_file_exists(name)) continue;  // somebody was quicker; try the next name
+    append_utc_stamp(b, platform_now_ns());
+    char name[112];
+    TextBuilder chosen = text_builder(name, sizeof name);
+    const PlatformError e = keep_under_new_name(markers_copying_path, base, text, size, chosen);
+    if (own) free_bytes(ctx.general, own, size + 1);
+    if (e.code != 0) {
         log_format(ctx, LogLevel::Error, "Could not keep a copy of the markers file that could not be loaded: {}", e);
         return false;
     }
-    return false;
+    log_format(ctx, LogLevel::Error, "Kept the markers file that could not be loaded as {}", name);
+    return true;
 }
 
-static void keep_copy_or_remember(RunContext& ctx, PluginState& state) {
-    state.unreadable_copy_pending = !keep_unreadable_copy(ctx);
-}
+// ---- recovery ------------------------------------------------------------------------------
 
-void load_data_from_disk(RunContext& ctx, PluginState& state) {
-    log_message(ctx, LogLevel::Info, "Loading data from disk");
-    char* text = nullptr;
-    std::size_t size = 0;
-    PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
-    if (read.code != 0) {
-        log_format(ctx, LogLevel::Error, "Failed to read markers data file: {}", read);
-        // A file that is there but cannot be read (held by another program)
-        // must not be replaced by the next save before it is copied.
-        if (!platform_error_is_not_found(read)) keep_copy_or_remember(ctx, state);
-        return;
-    }
-    MarkersData data{};
-    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::None) {
-        log_message(ctx, LogLevel::Error, "Failed to deserialize markers data file as JSON");
-        keep_copy_or_remember(ctx, state);
-        free_bytes(ctx.general, text, size + 1);
-        return;
-    }
+// Moves the records into the marker list; each name passes into a marker's ownership.
+static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data) {
     state.markers.length = 0;
     if (array_reserve(state.markers, ctx.general, data.count)) {
         for (std::size_t i = 0; i < data.count; ++i) {
@@ -79,9 +145,96 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         }
     }
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
+}
+
+// Loads `path` into the list when it loads; false (and a line when it is
+// there but does not load) otherwise.
+static bool load_copy(RunContext& ctx, PluginState& state, const char* path) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    const PlatformError read = platform_read_file(path, ctx.general, &text, &size);
+    if (read.code != 0) {
+        if (!platform_error_is_not_found(read)) {
+            log_format(ctx, LogLevel::Info, "Could not read the backup {} either: {}", path, read);
+        }
+        return false;
+    }
+    MarkersData data{};
+    DeserializeDetail detail{};
+    const DeserializeError e = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
+    free_bytes(ctx.general, text, size + 1);
+    if (e != DeserializeError::None) {
+        char why[160];
+        TextBuilder b = text_builder(why, sizeof why);
+        describe_load_failure(b, e, detail);
+        log_format(ctx, LogLevel::Info, "Could not load the backup {} either: {}", path, why);
+        return false;
+    }
+    take_markers(ctx, state, data);
+    log_format(ctx, LogLevel::Error, "Recovered %d markers from %v, the newest backup that loads",
+               static_cast<std::int64_t>(state.markers.length), path);
+    return true;
+}
+
+// markers.json is there but does not load: the newest good copy takes its
+// place in memory (the backup, then the daily copies from the newest), and
+// the next save writes it back.
+static void recover_markers(RunContext& ctx, PluginState& state) {
+    if (load_copy(ctx, state, markers_backup_path)) return;
+    GrowableArray<std::uint32_t> dates{};
+    (void)list_daily_copies(daily_copies_directory, ctx.general, dates);
+    bool recovered = false;
+    for (std::size_t i = 0; i < dates.length && !recovered; ++i) {
+        char name[128];
+        TextBuilder path = text_builder(name, sizeof name);
+        text_append(path, daily_copies_directory);
+        text_append_char(path, '/');
+        append_daily_copy_name(path, dates[i]);
+        recovered = load_copy(ctx, state, name);
+    }
+    array_free(dates);
+    if (!recovered) log_message(ctx, LogLevel::Error, "Found no backup of the markers data file that loads");
+}
+
+// ---- load ---------------------------------------------------------------------------------
+
+void load_data_from_disk(RunContext& ctx, PluginState& state) {
+    log_message(ctx, LogLevel::Info, "Loading data from disk");
+    const PlatformFileInfo info = platform_file_info(markers_path);
+    if (const char* what = obstacle_description(info.kind)) {
+        log_format(ctx, LogLevel::Error, "{} is {}, not a markers data file: Quillfen will not touch it", markers_path,
+                   what);
+        state.unreadable_copy_pending = false;  // nothing there to lose
+        recover_markers(ctx, state);
+        return;
+    }
+    char* text = nullptr;
+    std::size_t size = 0;
+    PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
+    if (read.code != 0) {
+        log_format(ctx, LogLevel::Error, "Failed to read markers data file: {}", read);
+        // A missing file is no damage (the player may have deleted it): no markers.
+        if (platform_error_is_not_found(read)) return;
+        // A file that is there but cannot be read (held by another program)
+        // must not be replaced by the next save before it is copied.
+        state.unreadable_copy_pending = !keep_unreadable_copy(ctx, nullptr, 0);
+        recover_markers(ctx, state);
+        return;
+    }
+    MarkersData data{};
+    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::None) {
+        log_message(ctx, LogLevel::Error, "Failed to deserialize markers data file as JSON");
+        state.unreadable_copy_pending = !keep_unreadable_copy(ctx, text, size);
+        free_bytes(ctx.general, text, size + 1);
+        recover_markers(ctx, state);
+        return;
+    }
+    take_markers(ctx, state, data);
     log_format(ctx, LogLevel::Info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
     free_bytes(ctx.general, text, size + 1);
 }
+
+// ---- save ----------------------------------------------------------------------------------
 
 void save_data_to_disk(RunContext& ctx, PluginState& state) {
     log_message(ctx, LogLevel::Info, "Saving data to disk");
@@ -99,10 +252,22 @@ void save_data_to_disk(RunContext& ctx, PluginState& state) {
         return;
     }
 
+    if (const char* what = obstacle_description(platform_file_info(markers_path).kind)) {
+        char why[96];
+        TextBuilder b = text_builder(why, sizeof why);
+        text_append(b, markers_path);
+        text_append(b, " is ");
+        text_append(b, what);
+        log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", std::size_t{0}, text.length,
+                   why);
+        free_markers_text(text, ctx.general);
+        return;
+    }
+
     if (state.unreadable_copy_pending) {
         if (!platform_file_exists(markers_path)) {
             state.unreadable_copy_pending = false;  // gone meanwhile: nothing left to lose
-        } else if (keep_unreadable_copy(ctx)) {
+        } else if (keep_unreadable_copy(ctx, nullptr, 0)) {
             state.unreadable_copy_pending = false;
         } else {
             // The file that could not be loaded stays until a copy of it exists;
@@ -114,14 +279,8 @@ void save_data_to_disk(RunContext& ctx, PluginState& state) {
         }
     }
 
-    // A leftover from a save that was cut short.
-    (void)platform_delete_file(markers_saving_path);
     std::size_t written = 0;
-    PlatformError e = platform_write_new_file(markers_saving_path, text.data, text.length, &written);
-    if (e.code == 0) {
-        e = platform_replace_file(markers_saving_path, markers_path);
-        if (e.code != 0) (void)platform_delete_file(markers_saving_path);
-    }
+    const PlatformError e = write_whole_file(markers_saving_path, markers_path, text.data, text.length, true, &written);
     if (e.code != 0) {
         log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
     } else {

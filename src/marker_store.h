@@ -1,7 +1,9 @@
-// The markers file on disk: its backup at load, loading at script start, and
-// saving after every change. A save never truncates the live file, and a file
-// that cannot be loaded is kept under a name of its own before anything can
-// replace it.
+// The markers file on disk: its backups at set-up, loading at script start, and
+// saving after every change. A save never truncates the live file; a file that
+// cannot be loaded is kept under a name of its own before anything can replace
+// it, and the newest copy that loads takes its place in memory; the backups
+// only ever hold a file that loads, each written whole; and something that is
+// not a file where markers.json belongs is left alone.
 #pragma once
 
 #include "src/run_context.h"
@@ -10,6 +12,10 @@
 inline constexpr const char* markers_path = "Quillfen/markers.json";
 inline constexpr const char* markers_backup_path = "Quillfen/markers.json.bak";
 inline constexpr const char* markers_saving_path = "Quillfen/markers.json.saving";
+// Where copies beside markers.json are written before they get their names.
+inline constexpr const char* markers_copying_path = "Quillfen/markers.json.copying";
+inline constexpr const char* daily_copies_directory = "Quillfen/backups";
+inline constexpr const char* daily_copy_copying_path = "Quillfen/backups/markers.json.copying";
 
 void make_backup(RunContext& ctx);
 void load_data_from_disk(RunContext& ctx, PluginState& state);

@@ -183,7 +183,7 @@ TEST_F(MarkerStoreTest, AMissingDirectoryFailsTheSaveWithoutLosingTheList) {
 
 TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
     write_markers(two_markers);
-    const PlatformFileFaults locked{0, 0, 0, EACCES, EACCES};  // another program holds it
+    const PlatformFileFaults locked{0, 0, 0, EACCES, 0};  // another program holds it
     platform_inject_file_faults(&locked);
     begin("{frames: 20}");
     frames(1);

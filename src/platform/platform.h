@@ -33,15 +33,31 @@ void platform_close_file(PlatformFile file);
 // The whole file, zero-terminated, in one block of `*size + 1` bytes from `allocator`.
 PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size);
 bool platform_file_exists(const char* path);
-PlatformError platform_copy_file(const char* from, const char* to, bool fail_if_exists);
+
+// What stands at a path. A link counts as what it leads to; one that leads to
+// nothing is a broken link.
+enum class PlatformFileKind { missing, regular, directory, special, broken_link, unknown };
+struct PlatformFileInfo {
+    PlatformFileKind kind;
+    std::int64_t modified_ns;  // last write, nanoseconds since 1970 UTC
+    PlatformError error;       // why the kind is unknown
+};
+PlatformFileInfo platform_file_info(const char* path);
 // Creates `path` (which must not exist), writes all of `data`, flushes it to the
 // disk and closes it; on failure the file is removed again.
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written);
 // Puts `from` in the place of `to` in one step: readers see the old file or the
 // new one, never a mix. Retries briefly while another program holds `to`.
 PlatformError platform_replace_file(const char* from, const char* to);
+// Gives `from` the name `to` only if nothing has that name yet (no check-then-act race).
+PlatformError platform_rename_new(const char* from, const char* to);
 PlatformError platform_delete_file(const char* path);
 bool platform_error_is_not_found(PlatformError error);
+bool platform_error_is_exists(PlatformError error);
+
+// Calls `visit` with each name in the directory (not "." and ".."), in no
+// particular order, until it returns false.
+PlatformError platform_list_directory(const char* path, bool (*visit)(void* data, const char* name), void* data);
 
 // Name of the error for the log ("ERROR_SHARING_VIOLATION", "ENOENT"); falls back
 // to the number.

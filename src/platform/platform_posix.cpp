@@ -1,4 +1,5 @@
 // POSIX files and the simulator's window, cursor and clock (Linux build).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,9 +15,25 @@
 
 static const PlatformSimulation* simulation = nullptr;
 static const PlatformFileFaults* faults = nullptr;
+static std::size_t file_steps = 0;
 
 void platform_install_simulation(const PlatformSimulation* s) { simulation = s; }
-void platform_inject_file_faults(const PlatformFileFaults* f) { faults = f; }
+void platform_inject_file_faults(const PlatformFileFaults* f) {
+    faults = f;
+    file_steps = 0;
+}
+std::size_t platform_file_steps() { return file_steps; }
+
+static PlatformError errno_error(int e) { return PlatformError{static_cast<std::uint32_t>(e)}; }
+
+// Every change to the disk is one step; a crash injected at a step stops that
+// change and all later ones.
+static bool crashed_at_this_step() {
+    const std::size_t step = file_steps++;
+    return faults && faults->crash_errno && step >= faults->crash_at_step;
+}
+
+static bool crashed() { return faults && faults->crash_errno && file_steps > faults->crash_at_step; }
 
 std::int64_t platform_now_ns() {
     if (simulation && simulation->now_ns) return simulation->now_ns(simulation->data);
@@ -26,6 +43,8 @@ std::int64_t platform_now_ns() {
 }
 
 PlatformError platform_create_directory(const char* path) {
+    if (faults && faults->mkdir_errno) return errno_error(faults->mkdir_errno);
+    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     if (mkdir(path, 0755) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
@@ -102,46 +121,39 @@ bool platform_file_exists(const char* path) {
     return stat(path, &st) == 0;
 }
 
-PlatformError platform_copy_file(const char* from, const char* to, bool fail_if_exists) {
-    if (faults && faults->copy_errno) return PlatformError{static_cast<std::uint32_t>(faults->copy_errno)};
-    int in = open(from, O_RDONLY | O_CLOEXEC);
-    if (in < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : O_TRUNC);
-    int out = open(to, flags, 0644);
-    if (out < 0) {
-        int e = errno;
-        close(in);
-        return PlatformError{static_cast<std::uint32_t>(e)};
+static std::int64_t modified_ns(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+PlatformFileInfo platform_file_info(const char* path) {
+    struct stat st{};
+    if (stat(path, &st) == 0) {
+        PlatformFileKind kind = PlatformFileKind::special;
+        if (S_ISREG(st.st_mode)) kind = PlatformFileKind::regular;
+        else if (S_ISDIR(st.st_mode)) kind = PlatformFileKind::directory;
+        return PlatformFileInfo{kind, modified_ns(st), PlatformError{0}};
     }
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int e = errno;
-            close(in);
-            close(out);
-            return PlatformError{static_cast<std::uint32_t>(e)};
-        }
-        if (n == 0) break;
-        std::size_t written = 0;
-        PlatformError w = platform_write_file(out, buffer, static_cast<std::size_t>(n), &written);
-        if (w.code) {
-            close(in);
-            close(out);
-            return w;
-        }
+    const int e = errno;
+    struct stat link{};
+    if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
+        return PlatformFileInfo{PlatformFileKind::broken_link, modified_ns(link), errno_error(e)};
     }
-    close(in);
-    if (close(out) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    return PlatformError{0};
+    if (e == ENOENT) return PlatformFileInfo{PlatformFileKind::missing, 0, errno_error(e)};
+    return PlatformFileInfo{PlatformFileKind::unknown, 0, errno_error(e)};
 }
 
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written) {
     if (written) *written = 0;
+    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     PlatformError e{0};
+    if (crashed_at_this_step()) {
+        // Killed part-way through the write: half of it is on the disk.
+        (void)platform_write_file(fd, data, size / 2, written);
+        close(fd);
+        return errno_error(faults->crash_errno);
+    }
     if (faults && faults->write_errno) {
         // A disk that fills up part-way: some bytes land, then the error.
         const std::size_t part = faults->write_fail_after < size ? faults->write_fail_after : size;
@@ -150,43 +162,86 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     } else {
         e = platform_write_file(fd, data, size, written);
     }
+    if (e.code == 0 && crashed_at_this_step()) e = errno_error(faults->crash_errno);
     if (e.code == 0 && fsync(fd) != 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (close(fd) != 0 && e.code == 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
-    if (e.code) unlink(path);
+    if (e.code && !crashed()) unlink(path);
     return e;
 }
 
 PlatformError platform_replace_file(const char* from, const char* to) {
     if (faults && faults->replace_errno) return PlatformError{static_cast<std::uint32_t>(faults->replace_errno)};
+    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     if (rename(from, to) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
 
+PlatformError platform_rename_new(const char* from, const char* to) {
+    if (faults && faults->replace_errno) return errno_error(faults->replace_errno);
+    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return PlatformError{0};
+    if (errno != EINVAL && errno != ENOSYS) return errno_error(errno);
+    // A file system without the no-replace rename: a hard link fails the same
+    // way when the name is taken.
+    if (link(from, to) != 0) return errno_error(errno);
+    (void)unlink(from);
+    return PlatformError{0};
+}
+
 PlatformError platform_delete_file(const char* path) {
+    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     if (unlink(path) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
 
 bool platform_error_is_not_found(PlatformError error) { return error.code == ENOENT; }
+bool platform_error_is_exists(PlatformError error) { return error.code == EEXIST; }
+
+PlatformError platform_list_directory(const char* path, bool (*visit)(void* data, const char* name), void* data) {
+    DIR* dir = opendir(path);
+    if (!dir) return errno_error(errno);
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        if (!visit(data, name)) break;
+        errno = 0;
+    }
+    const int e = errno;
+    closedir(dir);
+    return errno_error(e);
+}
+
+// The codes a file operation can return, by name.
+#define QF_ERRNO(name) {name, #name}
+static const struct {
+    int code;
+    const char* name;
+} errno_names[] = {
+    QF_ERRNO(EPERM),   QF_ERRNO(ENOENT),  QF_ERRNO(EINTR),     QF_ERRNO(EIO),          QF_ERRNO(ENXIO),
+    QF_ERRNO(EBADF),   QF_ERRNO(EAGAIN),  QF_ERRNO(ENOMEM),    QF_ERRNO(EACCES),       QF_ERRNO(EFAULT),
+    QF_ERRNO(EBUSY),   QF_ERRNO(EEXIST),  QF_ERRNO(EXDEV),     QF_ERRNO(ENODEV),       QF_ERRNO(ENOTDIR),
+    QF_ERRNO(EISDIR),  QF_ERRNO(EINVAL),  QF_ERRNO(ENFILE),    QF_ERRNO(EMFILE),       QF_ERRNO(ETXTBSY),
+    QF_ERRNO(EFBIG),   QF_ERRNO(ENOSPC),  QF_ERRNO(ESPIPE),    QF_ERRNO(EROFS),        QF_ERRNO(EMLINK),
+    QF_ERRNO(ENAMETOOLONG), QF_ERRNO(ENOSYS), QF_ERRNO(ENOTEMPTY), QF_ERRNO(ELOOP),   QF_ERRNO(EOVERFLOW),
+    QF_ERRNO(EOPNOTSUPP), QF_ERRNO(ESTALE), QF_ERRNO(EDQUOT),  QF_ERRNO(ECANCELED),   QF_ERRNO(ENOLCK),
+};
+#undef QF_ERRNO
 
 void platform_error_name(PlatformError error, char* buffer, std::size_t capacity) {
     TextBuilder b = text_builder(buffer, capacity);
-    switch (error.code) {
-        case 0: text_append(b, "OK"); return;
-        case ENOENT: text_append(b, "ENOENT"); return;
-        case EACCES: text_append(b, "EACCES"); return;
-        case EEXIST: text_append(b, "EEXIST"); return;
-        case ENOSPC: text_append(b, "ENOSPC"); return;
-        case EIO: text_append(b, "EIO"); return;
-        case EISDIR: text_append(b, "EISDIR"); return;
-        case ENOTDIR: text_append(b, "ENOTDIR"); return;
-        case EBUSY: text_append(b, "EBUSY"); return;
-        case ENOMEM: text_append(b, "ENOMEM"); return;
-        case EROFS: text_append(b, "EROFS"); return;
-        default:
-            text_append(b, "errno ");
-            text_append_u64(b, error.code);
+    if (error.code == 0) {
+        text_append(b, "OK");
+        return;
     }
+    for (const auto& entry : errno_names) {
+        if (static_cast<std::uint32_t>(entry.code) == error.code) {
+            text_append(b, entry.name);
+            return;
+        }
+    }
+    text_append(b, "errno ");
+    text_append_u64(b, error.code);
 }
 
 PlatformWindow platform_find_window(const char* title) {

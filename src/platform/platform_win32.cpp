@@ -1,20 +1,27 @@
-// The Windows side of the platform seam.
+// The Windows side of the platform seam: the clock and files (kernel32 only;
+// the window and cursor are in window_win32.cpp).
 #include <windows.h>
+
+#include <cwchar>
 
 #include "src/platform/platform.h"
 #include "src/text_builder.h"
 
-// Paths are short and ASCII in practice; the buffer bounds them all the same.
+// Paths are UTF-8 and at most MAX_PATH wide characters long.
 static bool to_wide(const char* utf8, wchar_t* out, int capacity) {
     return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, out, capacity) > 0;
+}
+
+static std::int64_t unix_ns_from_filetime(const FILETIME& ft) {
+    const std::int64_t ticks = (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    // FILETIME counts 100 ns steps since 1601-01-01.
+    return (ticks - 116444736000000000LL) * 100;
 }
 
 std::int64_t platform_now_ns() {
     FILETIME ft;
     GetSystemTimePreciseAsFileTime(&ft);
-    const std::int64_t ticks = (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    // FILETIME counts 100 ns steps since 1601-01-01.
-    return (ticks - 116444736000000000LL) * 100;
+    return unix_ns_from_filetime(ft);
 }
 
 PlatformError platform_create_directory(const char* path) {
@@ -104,11 +111,33 @@ bool platform_file_exists(const char* path) {
     return to_wide(path, wide, MAX_PATH) && GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
 }
 
-PlatformError platform_copy_file(const char* from, const char* to, bool fail_if_exists) {
-    wchar_t wide_from[MAX_PATH], wide_to[MAX_PATH];
-    if (!to_wide(from, wide_from, MAX_PATH) || !to_wide(to, wide_to, MAX_PATH)) return PlatformError{GetLastError()};
-    if (!CopyFileW(wide_from, wide_to, fail_if_exists ? TRUE : FALSE)) return PlatformError{GetLastError()};
-    return PlatformError{0};
+PlatformFileInfo platform_file_info(const char* path) {
+    wchar_t wide[MAX_PATH];
+    if (!to_wide(path, wide, MAX_PATH)) return PlatformFileInfo{PlatformFileKind::unknown, 0, PlatformError{GetLastError()}};
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide, GetFileExInfoStandard, &data)) {
+        const DWORD e = GetLastError();
+        const bool missing = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+        return PlatformFileInfo{missing ? PlatformFileKind::missing : PlatformFileKind::unknown, 0, PlatformError{e}};
+    }
+    const std::int64_t modified = unix_ns_from_filetime(data.ftLastWriteTime);
+    const DWORD attributes = data.dwFileAttributes;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PlatformFileInfo{PlatformFileKind::directory, modified, {0}};
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return PlatformFileInfo{PlatformFileKind::special, modified, {0}};
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A link: what it leads to decides.
+        HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD e = GetLastError();
+            if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_CANT_RESOLVE_FILENAME) {
+                return PlatformFileInfo{PlatformFileKind::broken_link, modified, PlatformError{e}};
+            }
+        } else {
+            CloseHandle(h);
+        }
+    }
+    return PlatformFileInfo{PlatformFileKind::regular, modified, {0}};
 }
 
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written) {
@@ -139,6 +168,14 @@ PlatformError platform_replace_file(const char* from, const char* to) {
     return PlatformError{error};
 }
 
+PlatformError platform_rename_new(const char* from, const char* to) {
+    wchar_t wide_from[MAX_PATH], wide_to[MAX_PATH];
+    if (!to_wide(from, wide_from, MAX_PATH) || !to_wide(to, wide_to, MAX_PATH)) return PlatformError{GetLastError()};
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists.
+    if (!MoveFileExW(wide_from, wide_to, MOVEFILE_WRITE_THROUGH)) return PlatformError{GetLastError()};
+    return PlatformError{0};
+}
+
 PlatformError platform_delete_file(const char* path) {
     wchar_t wide[MAX_PATH];
     if (!to_wide(path, wide, MAX_PATH)) return PlatformError{GetLastError()};
@@ -150,60 +187,86 @@ bool platform_error_is_not_found(PlatformError error) {
     return error.code == ERROR_FILE_NOT_FOUND || error.code == ERROR_PATH_NOT_FOUND;
 }
 
+bool platform_error_is_exists(PlatformError error) {
+    return error.code == ERROR_ALREADY_EXISTS || error.code == ERROR_FILE_EXISTS;
+}
+
+PlatformError platform_list_directory(const char* path, bool (*visit)(void* data, const char* name), void* data) {
+    wchar_t pattern[MAX_PATH];
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, pattern, MAX_PATH - 2);
+    if (n <= 0) return PlatformError{GetLastError()};
+    pattern[n - 1] = L'\\';
+    pattern[n] = L'*';
+    pattern[n + 1] = L'\0';
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(pattern, &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        return PlatformError{e == ERROR_FILE_NOT_FOUND ? 0u : static_cast<std::uint32_t>(e)};  // an empty directory
+    }
+    DWORD e = 0;
+    for (;;) {
+        char name[MAX_PATH * 3];
+        const bool dots = std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0;
+        if (!dots && WideCharToMultiByte(CP_UTF8, 0, found.cFileName, -1, name, sizeof name, nullptr, nullptr) > 0) {
+            if (!visit(data, name)) break;
+        }
+        if (!FindNextFileW(h, &found)) {
+            e = GetLastError();
+            if (e == ERROR_NO_MORE_FILES) e = 0;
+            break;
+        }
+    }
+    FindClose(h);
+    return PlatformError{e};
+}
+
+// The codes a file operation can return, by name.
+#define QF_WIN32_ERROR(name) {name, #name}
+static const struct {
+    DWORD code;
+    const char* name;
+} win32_error_names[] = {
+    QF_WIN32_ERROR(ERROR_INVALID_FUNCTION),        QF_WIN32_ERROR(ERROR_FILE_NOT_FOUND),
+    QF_WIN32_ERROR(ERROR_PATH_NOT_FOUND),          QF_WIN32_ERROR(ERROR_TOO_MANY_OPEN_FILES),
+    QF_WIN32_ERROR(ERROR_ACCESS_DENIED),           QF_WIN32_ERROR(ERROR_INVALID_HANDLE),
+    QF_WIN32_ERROR(ERROR_NOT_ENOUGH_MEMORY),       QF_WIN32_ERROR(ERROR_OUTOFMEMORY),
+    QF_WIN32_ERROR(ERROR_INVALID_DRIVE),           QF_WIN32_ERROR(ERROR_CURRENT_DIRECTORY),
+    QF_WIN32_ERROR(ERROR_NOT_SAME_DEVICE),         QF_WIN32_ERROR(ERROR_WRITE_PROTECT),
+    QF_WIN32_ERROR(ERROR_NOT_READY),               QF_WIN32_ERROR(ERROR_CRC),
+    QF_WIN32_ERROR(ERROR_SEEK),                    QF_WIN32_ERROR(ERROR_WRITE_FAULT),
+    QF_WIN32_ERROR(ERROR_READ_FAULT),              QF_WIN32_ERROR(ERROR_GEN_FAILURE),
+    QF_WIN32_ERROR(ERROR_SHARING_VIOLATION),       QF_WIN32_ERROR(ERROR_LOCK_VIOLATION),
+    QF_WIN32_ERROR(ERROR_HANDLE_EOF),              QF_WIN32_ERROR(ERROR_HANDLE_DISK_FULL),
+    QF_WIN32_ERROR(ERROR_NOT_SUPPORTED),           QF_WIN32_ERROR(ERROR_BAD_NETPATH),
+    QF_WIN32_ERROR(ERROR_NETNAME_DELETED),         QF_WIN32_ERROR(ERROR_NETWORK_ACCESS_DENIED),
+    QF_WIN32_ERROR(ERROR_BAD_NET_NAME),            QF_WIN32_ERROR(ERROR_FILE_EXISTS),
+    QF_WIN32_ERROR(ERROR_CANNOT_MAKE),             QF_WIN32_ERROR(ERROR_INVALID_PARAMETER),
+    QF_WIN32_ERROR(ERROR_DISK_FULL),               QF_WIN32_ERROR(ERROR_INVALID_NAME),
+    QF_WIN32_ERROR(ERROR_DIR_NOT_EMPTY),           QF_WIN32_ERROR(ERROR_BUSY),
+    QF_WIN32_ERROR(ERROR_ALREADY_EXISTS),          QF_WIN32_ERROR(ERROR_FILENAME_EXCED_RANGE),
+    QF_WIN32_ERROR(ERROR_FILE_TOO_LARGE),          QF_WIN32_ERROR(ERROR_DIRECTORY),
+    QF_WIN32_ERROR(ERROR_DELETE_PENDING),          QF_WIN32_ERROR(ERROR_STOPPED_ON_SYMLINK),
+    QF_WIN32_ERROR(ERROR_NO_UNICODE_TRANSLATION),  QF_WIN32_ERROR(ERROR_UNABLE_TO_REMOVE_REPLACED),
+    QF_WIN32_ERROR(ERROR_UNABLE_TO_MOVE_REPLACEMENT), QF_WIN32_ERROR(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2),
+    QF_WIN32_ERROR(ERROR_USER_MAPPED_FILE),        QF_WIN32_ERROR(ERROR_DISK_QUOTA_EXCEEDED),
+    QF_WIN32_ERROR(ERROR_CANT_ACCESS_FILE),        QF_WIN32_ERROR(ERROR_CANT_RESOLVE_FILENAME),
+    QF_WIN32_ERROR(ERROR_NOT_A_REPARSE_POINT),
+};
+#undef QF_WIN32_ERROR
+
 void platform_error_name(PlatformError error, char* buffer, std::size_t capacity) {
     TextBuilder b = text_builder(buffer, capacity);
-    switch (error.code) {
-        case 0: text_append(b, "OK"); return;
-        case ERROR_FILE_NOT_FOUND: text_append(b, "ERROR_FILE_NOT_FOUND"); return;
-        case ERROR_PATH_NOT_FOUND: text_append(b, "ERROR_PATH_NOT_FOUND"); return;
-        case ERROR_ACCESS_DENIED: text_append(b, "ERROR_ACCESS_DENIED"); return;
-        case ERROR_SHARING_VIOLATION: text_append(b, "ERROR_SHARING_VIOLATION"); return;
-        case ERROR_LOCK_VIOLATION: text_append(b, "ERROR_LOCK_VIOLATION"); return;
-        case ERROR_DISK_FULL: text_append(b, "ERROR_DISK_FULL"); return;
-        case ERROR_HANDLE_DISK_FULL: text_append(b, "ERROR_HANDLE_DISK_FULL"); return;
-        case ERROR_ALREADY_EXISTS: text_append(b, "ERROR_ALREADY_EXISTS"); return;
-        case ERROR_WRITE_FAULT: text_append(b, "ERROR_WRITE_FAULT"); return;
-        case ERROR_FILE_EXISTS: text_append(b, "ERROR_FILE_EXISTS"); return;
-        case ERROR_NOT_ENOUGH_MEMORY: text_append(b, "ERROR_NOT_ENOUGH_MEMORY"); return;
-        case ERROR_FILE_TOO_LARGE: text_append(b, "ERROR_FILE_TOO_LARGE"); return;
-        default:
-            text_append(b, "Win32 error ");
-            text_append_u64(b, error.code);
+    if (error.code == 0) {
+        text_append(b, "OK");
+        return;
     }
+    for (const auto& entry : win32_error_names) {
+        if (entry.code == error.code) {
+            text_append(b, entry.name);
+            return;
+        }
+    }
+    text_append(b, "Win32 error ");
+    text_append_u64(b, error.code);
 }
-
-PlatformWindow platform_find_window(const char* title) { return FindWindowA(nullptr, title); }
-
-bool platform_client_size(PlatformWindow window, std::int32_t* width, std::int32_t* height) {
-    RECT r;
-    if (!window || !GetClientRect(static_cast<HWND>(window), &r)) return false;
-    *width = r.right - r.left;
-    *height = r.bottom - r.top;
-    return true;
-}
-
-bool platform_cursor_position(std::int32_t* x, std::int32_t* y) {
-    POINT p;
-    if (!GetCursorPos(&p)) return false;
-    *x = p.x;
-    *y = p.y;
-    return true;
-}
-
-bool platform_screen_to_client(PlatformWindow window, std::int32_t* x, std::int32_t* y) {
-    POINT p{*x, *y};
-    if (!window || !ScreenToClient(static_cast<HWND>(window), &p)) return false;
-    *x = p.x;
-    *y = p.y;
-    return true;
-}
-
-bool platform_client_to_screen(PlatformWindow window, std::int32_t* x, std::int32_t* y) {
-    POINT p{*x, *y};
-    if (!window || !ClientToScreen(static_cast<HWND>(window), &p)) return false;
-    *x = p.x;
-    *y = p.y;
-    return true;
-}
-
-bool platform_set_cursor_position(std::int32_t x, std::int32_t y) { return SetCursorPos(x, y) != 0; }
