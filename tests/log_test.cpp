@@ -1,9 +1,11 @@
 // Log lines and the rendering of values inside messages.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "src/calendar.h"
 #include "src/log.h"
@@ -154,4 +156,18 @@ TEST(Logging, ValuesJoinedBySpacesAndLevelFilter) {
 
     RunContext silent{heap_allocator(), heap_allocator(), Logger{}};
     log_values(silent, LogLevel::Fatal, "nothing happens");  // and does not crash
+}
+
+TEST(LogErrorNames, EveryCodeAFileOperationCanReturnHasItsName) {
+    const std::pair<int, const char*> cases[] = {
+        {EPERM, "EPERM"},   {ENOENT, "ENOENT"},   {EACCES, "EACCES"},         {EEXIST, "EEXIST"},
+        {EXDEV, "EXDEV"},   {ENOTDIR, "ENOTDIR"}, {EISDIR, "EISDIR"},         {ENOSPC, "ENOSPC"},
+        {EROFS, "EROFS"},   {ELOOP, "ELOOP"},     {ENAMETOOLONG, "ENAMETOOLONG"}, {EDQUOT, "EDQUOT"},
+        {ETXTBSY, "ETXTBSY"}, {EMFILE, "EMFILE"}, {0, "OK"},                  {4095, "errno 4095"},
+    };
+    for (const auto& [code, name] : cases) {
+        char buffer[64];
+        platform_error_name(PlatformError{static_cast<std::uint32_t>(code)}, buffer, sizeof buffer);
+        EXPECT_STREQ(buffer, name);
+    }
 }
