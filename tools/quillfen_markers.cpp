@@ -1,5 +1,6 @@
 // quillfen-markers: the plug-in's own reader and writer for the markers file,
 // on the command line. See `quillfen-markers --help`.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,11 +8,15 @@
 
 #include "quillfen_version.h"
 #include "src/json5_reader.h"
+#include "src/local_time.h"
+#include "src/marker_copies.h"
 #include "src/marker_file.h"
 #include "tools/tool_platform.h"
 
 static const char* const help_text =
     "usage: quillfen-markers COMMAND FILE\n"
+    "       quillfen-markers status DIR\n"
+    "       quillfen-markers restore DIR FILE\n"
     "       quillfen-markers --version\n"
     "\n"
     "Reads FILE with the same code as the Quillfen plug-in reads Quillfen/markers.json.\n"
@@ -23,6 +28,19 @@ static const char* const help_text =
     "               otherwise exit 1 and print the reason\n"
     "  format FILE  print exactly the bytes the plug-in would save after loading FILE;\n"
     "               exit 1 if it would not load it\n"
+    "\n"
+    "  status DIR   DIR is a Quillfen folder. One line per file that holds markers\n"
+    "               (markers.json, markers.json.bak, markers.json.unreadable-...,\n"
+    "               markers.json.replaced-..., backups/markers-YYYYMMDD.json), newest\n"
+    "               first: its name, when it was last written (local time), and the\n"
+    "               number of markers or why it cannot be loaded. Exit 0 when\n"
+    "               markers.json loads or is absent, 1 otherwise\n"
+    "  restore DIR FILE\n"
+    "               put the markers of FILE (a path, or a name as status shows it)\n"
+    "               into DIR/markers.json, written whole in the plug-in's format; the\n"
+    "               current markers.json is first kept as\n"
+    "               markers.json.replaced-YYYYMMDD-HHMMSS (UTC). Exit 1, changing\n"
+    "               nothing, when FILE does not load. Close the game first.\n"
     "\n"
     "Usage errors and files that cannot be read exit 2 with a one-line message.\n";
 
@@ -42,6 +60,197 @@ static bool read_all(const std::string& path, std::string& out) {
     return ok;
 }
 
+// ---- status and restore: a Quillfen folder ------------------------------------------------
+
+static std::string in_folder(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+
+// The markers in `path`: their count, or why they cannot be had.
+struct Loaded {
+    bool loads;
+    std::size_t count;
+    std::string why;  // when it does not load
+    std::string text;
+};
+
+static Loaded load_markers_file(const std::string& path) {
+    Loaded l{false, 0, {}, {}};
+    switch (platform_file_info(path.c_str()).kind) {
+        case PlatformFileKind::directory: l.why = "a directory, not a markers file"; return l;
+        case PlatformFileKind::special: l.why = "a device or other special file, not a markers file"; return l;
+        case PlatformFileKind::broken_link: l.why = "a link to a file that does not exist"; return l;
+        default: break;
+    }
+    if (!read_all(path, l.text)) {
+        l.why = std::string("cannot be read: ") + std::strerror(errno);
+        return l;
+    }
+    MarkersData data{};
+    DeserializeDetail detail{};
+    const DeserializeError e = deserialize_markers(l.text, heap_allocator(), data, &detail);
+    if (e != DeserializeError::None) {
+        char why[256];
+        TextBuilder b = text_builder(why, sizeof why);
+        describe_load_failure(b, e, detail);
+        l.why = why;
+        return l;
+    }
+    l.loads = true;
+    l.count = data.count;
+    free_markers_data(data, heap_allocator());
+    return l;
+}
+
+static std::string local_time_text(std::int64_t unix_ns) {
+    static LocalTimeZone* zone = load_local_time_zone(heap_allocator());
+    CivilTime t{};
+    const bool local = utc_to_local(zone, unix_ns, &t);
+    if (!local) t = civil_from_unix_ns(unix_ns);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month, t.day,
+                  t.hour, t.minute, t.second, local ? "" : " UTC");
+    return text;
+}
+
+static bool holds_markers(const char* name) {
+    return std::strcmp(name, "markers.json") == 0 || std::strcmp(name, "markers.json.bak") == 0 ||
+           std::strncmp(name, "markers.json.unreadable-", 24) == 0 || std::strncmp(name, "markers.json.replaced-", 22) == 0;
+}
+
+static std::vector<std::string> names_in(const std::string& folder, bool (*wanted)(const char*)) {
+    struct Found {
+        std::vector<std::string> names;
+        bool (*wanted)(const char*);
+    } found{{}, wanted};
+    (void)platform_list_directory(
+        folder.c_str(),
+        [](void* data, const char* name) {
+            auto& f = *static_cast<Found*>(data);
+            if (f.wanted(name)) f.names.push_back(name);
+            return true;
+        },
+        &found);
+    return found.names;
+}
+
+static bool is_folder(const std::string& path) { return platform_file_info(path.c_str()).kind == PlatformFileKind::directory; }
+
+static int run_status(const std::string& folder) {
+    if (!is_folder(folder)) {
+        std::fprintf(stderr, "quillfen-markers: %s is not a folder\n", folder.c_str());
+        return 2;
+    }
+    struct Row {
+        std::string name;
+        std::int64_t modified_ns;
+        Loaded loaded;
+    };
+    std::vector<Row> rows;
+    auto add = [&](const std::string& shown, const std::string& path) {
+        rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, load_markers_file(path)});
+    };
+    for (const std::string& name : names_in(folder, holds_markers)) add(name, in_folder(folder, name));
+    const std::string backups = in_folder(folder, "backups");
+    for (const std::string& name : names_in(backups, [](const char* n) { return daily_copy_date(n) != 0; })) {
+        add(std::string("backups") + native_path_separator + name, in_folder(backups, name));
+    }
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        if (a.modified_ns != b.modified_ns) return a.modified_ns > b.modified_ns;
+        if ((a.name == "markers.json") != (b.name == "markers.json")) return a.name == "markers.json";
+        return a.name < b.name;
+    });
+    std::size_t width = 0;
+    for (const Row& r : rows) width = std::max(width, r.name.size());
+    int status = 0;
+    for (const Row& r : rows) {
+        const std::string what = r.loaded.loads ? std::to_string(r.loaded.count) + " markers" : r.loaded.why;
+        std::printf("%-*s  %s  %s\n", static_cast<int>(width), r.name.c_str(), local_time_text(r.modified_ns).c_str(),
+                    what.c_str());
+        if (r.name == "markers.json" && !r.loaded.loads) status = 1;
+    }
+    if (rows.empty()) std::printf("No markers files in %s\n", folder.c_str());
+    return status;
+}
+
+static int run_restore(const std::string& folder, std::string from) {
+    if (!is_folder(folder)) {
+        std::fprintf(stderr, "quillfen-markers: %s is not a folder\n", folder.c_str());
+        return 2;
+    }
+    // A name as status shows it works from anywhere.
+    if (platform_file_info(from.c_str()).kind == PlatformFileKind::missing &&
+        platform_file_info(in_folder(folder, from).c_str()).kind != PlatformFileKind::missing) {
+        from = in_folder(folder, from);
+    }
+    const Loaded source = load_markers_file(from);
+    if (!source.loads) {
+        std::printf("%s cannot be loaded: %s\nNothing was changed.\n", from.c_str(), source.why.c_str());
+        return 1;
+    }
+    MarkersData data{};
+    MarkersText text{};
+    const bool made = deserialize_markers(source.text, heap_allocator(), data) == DeserializeError::None &&
+                      serialize_markers(data.records, data.count, heap_allocator(), text) == SerializeError::None;
+    free_markers_data(data, heap_allocator());
+    if (!made) {
+        std::fprintf(stderr, "quillfen-markers: out of memory\n");
+        return 2;
+    }
+
+    const std::string target = in_folder(folder, "markers.json");
+    const PlatformFileKind kind = platform_file_info(target.c_str()).kind;
+    int status = 0;
+    if (kind == PlatformFileKind::directory || kind == PlatformFileKind::special || kind == PlatformFileKind::broken_link) {
+        std::printf("%s is not a markers file (%s): move it out of the way first.\nNothing was changed.\n", target.c_str(),
+                    load_markers_file(target).why.c_str());
+        status = 1;
+    }
+    if (status == 0 && kind != PlatformFileKind::missing) {
+        // The current file first, whole, under a name of its own.
+        std::string current;
+        if (!read_all(target, current)) {
+            std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\nNothing was changed.\n", target.c_str(),
+                         std::strerror(errno));
+            status = 2;
+        } else {
+            char base[1024], name[1040];
+            TextBuilder b = text_builder(base, sizeof base);
+            text_append(b, target);
+            text_append(b, ".replaced-");
+            append_utc_stamp(b, platform_now_ns());
+            TextBuilder chosen = text_builder(name, sizeof name);
+            const PlatformError e = keep_under_new_name(in_folder(folder, "markers.json.copying").c_str(), base,
+                                                        current.data(), current.size(), chosen);
+            if (e.code != 0) {
+                char error[64];
+                platform_error_name(e, error, sizeof error);
+                std::fprintf(stderr, "quillfen-markers: cannot keep a copy of %s: %s\nNothing was changed.\n",
+                             target.c_str(), error);
+                status = 2;
+            } else {
+                std::printf("Kept the current markers.json as %s\n", name + folder.size() + 1);
+            }
+        }
+    }
+    if (status == 0) {
+        const PlatformError e = write_whole_file(in_folder(folder, "markers.json.saving").c_str(), target.c_str(),
+                                                 text.data, text.length, true);
+        if (e.code != 0) {
+            char error[64];
+            platform_error_name(e, error, sizeof error);
+            std::fprintf(stderr, "quillfen-markers: cannot write %s: %s; it is as it was\n", target.c_str(), error);
+            status = 2;
+        } else {
+            std::printf("Restored %zu markers from %s into markers.json\n", source.count, from.c_str());
+        }
+    }
+    free_markers_text(text, heap_allocator());
+    std::printf("The game must be closed while restoring: a running game writes its own markers over\n"
+                "markers.json at its next change. Start it again to see the restored markers.\n");
+    return status;
+}
+
+// ---- the commands ---------------------------------------------------------------------------
+
 int run_tool(const std::vector<std::string>& arguments) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         std::fputs(help_text, stdout);
@@ -51,6 +260,8 @@ int run_tool(const std::vector<std::string>& arguments) {
         std::printf("quillfen-markers %s\n", QF_VERSION_TEXT);
         return 0;
     }
+    if (arguments.size() == 2 && arguments[0] == "status") return run_status(arguments[1]);
+    if (arguments.size() == 3 && arguments[0] == "restore") return run_restore(arguments[1], arguments[2]);
     if (arguments.size() != 2) return usage_error("expected a command and a file");
     const std::string& command = arguments[0];
     if (command != "parse" && command != "check" && command != "format") return usage_error("unknown command");

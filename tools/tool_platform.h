@@ -15,3 +15,6 @@ int run_tool(const std::vector<std::string>& arguments);
 
 // fopen of a UTF-8 path; errno is set on failure as by fopen.
 std::FILE* open_utf8(const std::string& path, const char* mode);
+
+// How the platform separates folders in the paths it shows ('/' or '\\').
+extern const char native_path_separator;

@@ -1,6 +1,8 @@
 // Linux: arguments and paths are bytes, taken as they come.
 #include "tools/tool_platform.h"
 
+const char native_path_separator = '/';
+
 std::FILE* open_utf8(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 int main(int argc, char** argv) {

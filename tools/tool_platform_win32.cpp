@@ -23,6 +23,8 @@ static std::string narrow(const wchar_t* wide) {
     return text;
 }
 
+const char native_path_separator = '\\';
+
 std::FILE* open_utf8(const std::string& path, const char* mode) {
     return _wfopen(widen(path).c_str(), widen(mode).c_str());
 }
@@ -36,5 +38,22 @@ int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(narrow(argv[i]));
-    return run_tool(arguments);
+    if (!arguments.empty()) return run_tool(arguments);
+
+    // Double-clicked in the Quillfen folder: the status of that folder, in a
+    // window that stays until the player has read it.
+    std::vector<wchar_t> own(MAX_PATH);
+    DWORD n;
+    while ((n = GetModuleFileNameW(nullptr, own.data(), static_cast<DWORD>(own.size()))) == own.size()) {
+        own.resize(own.size() * 2);
+    }
+    std::string folder = narrow(own.data());
+    const std::size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash);
+    const int status = run_tool({"status", folder});
+    std::fputs("\nPress Enter to close this window.\n", stdout);
+    std::fflush(stdout);
+    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
+    }
+    return status;
 }

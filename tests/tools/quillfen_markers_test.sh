@@ -71,7 +71,16 @@ check "format refuses what would not load" 1 "" -- tool format "$work/broken.jso
 printf '{"markers": [{"timestamp": 5}]}' >"$work/wrong.json"
 check "check gives a reason" 1 "" -- tool check "$work/wrong.json"
 check "an unreadable file" 2 "" -- tool check "$work/does-not-exist.json"
-check "no arguments" 2 "" -- tool
+# With no arguments the Windows build shows the status of its own folder (a
+# player double-clicked it) and waits for Enter; elsewhere it is a usage error.
+tool_without_input() { tool "$@" </dev/null; }
+if [[ "$tool_file" == *.exe ]]; then
+  out="$(tool_without_input)"; status=$?
+  if [ "$status" = 0 ] && [[ "$out" == *"Press Enter to close this window."* ]]; then passed=$((passed + 1)); else
+    echo "FAIL no arguments: exit $status, printed [$out]"; failed=$((failed + 1)); fi
+else
+  check "no arguments" 2 "" -- tool_without_input
+fi
 check "an unknown command" 2 "" -- tool frobnicate "$work/empty.json"
 tool --help | grep -q "format FILE" && passed=$((passed + 1)) || { echo "FAIL --help"; failed=$((failed + 1)); }
 
@@ -93,6 +102,72 @@ printf '{"markers": [{"position": [1, 2, 3], "category": 2, "name": "Überfall �
   >"$foreign/names.json"
 tool format "$foreign/names.json" | grep -q '"name": "Überfall — 北の小屋"' && passed=$((passed + 1)) \
   || { echo "FAIL a name outside ASCII"; failed=$((failed + 1)); }
+
+# status and restore on a Quillfen folder whose path is not ASCII.
+q="$foreign/Quillfen"
+mkdir -p "$q/backups"
+good="$data/markers/two-markers.json"
+damaged='{"markers": [ {"position": [1,2'
+printf '%s' "$damaged" >"$q/markers.json"
+cp "$good" "$q/markers.json.bak"
+printf '%s' "$damaged" >"$q/markers.json.unreadable-20251209-080000"
+cp "$good" "$q/backups/markers-20251208.json"
+printf '{' >"$q/backups/markers-20251207.json"
+printf 'mine' >"$q/backups/notes.txt"
+printf 'mine' >"$q/notes.txt"
+touch -d "2025-12-09 10:00:00 UTC" "$q/markers.json"
+touch -d "2025-12-09 09:00:00 UTC" "$q/markers.json.unreadable-20251209-080000"
+touch -d "2025-12-09 08:00:00 UTC" "$q/markers.json.bak"
+touch -d "2025-12-08 12:00:00 UTC" "$q/backups/markers-20251208.json"
+touch -d "2025-12-07 12:00:00 UTC" "$q/backups/markers-20251207.json"
+status_lines() {  # status lines, runs of spaces squeezed, backslashes as slashes
+  local out code
+  out="$(TZ="$1" tool status "$q")"
+  code=$?
+  printf '%s\n' "$out" | tr '\\' '/' | tr -s ' '
+  return $code
+}
+want="markers.json 2025-12-09 10:00:00 1:32: unexpected end of input: missing ]
+markers.json.unreadable-20251209-080000 2025-12-09 09:00:00 1:32: unexpected end of input: missing ]
+markers.json.bak 2025-12-09 08:00:00 2 markers
+backups/markers-20251208.json 2025-12-08 12:00:00 2 markers
+backups/markers-20251207.json 2025-12-07 12:00:00 1:2: unexpected end of input: missing }"
+check "status: newest first, a damaged markers.json" 1 "$want" -- status_lines UTC
+check "status: local time" 1 "" -- status_lines Europe/Berlin
+[[ "$(status_lines Europe/Berlin | head -n 1)" == "markers.json 2025-12-09 11:00:00 "* ]] && passed=$((passed + 1)) \
+  || { echo "FAIL status in Europe/Berlin: [$(status_lines Europe/Berlin | head -n 1)]"; failed=$((failed + 1)); }
+
+snapshot() { (cd "$q" && find . -type f | LC_ALL=C sort | while read -r f; do printf '%s ' "$f"; cksum <"$f"; done); }
+before="$(snapshot)"
+out="$(tool restore "$q" backups/markers-20251207.json)"; status=$?
+if [ "$status" = 1 ] && [ "$(snapshot)" = "$before" ]; then passed=$((passed + 1)); else
+  echo "FAIL restore of a file that does not load: exit $status, printed [$out]"; failed=$((failed + 1)); fi
+
+out="$(tool restore "$q" markers.json.bak)"; status=$?
+replaced=("$q"/markers.json.replaced-*)
+if [ "$status" = 0 ] && cmp -s "$q/markers.json" "$good" && [ "${#replaced[@]}" = 1 ] \
+   && [ "$(cat "${replaced[0]}")" = "$damaged" ] && [[ "$out" == *"Restored 2 markers from"* ]] \
+   && [[ "$out" == *"The game must be closed while restoring"* ]] && [ ! -e "$q/markers.json.copying" ]; then
+  passed=$((passed + 1)); else
+  echo "FAIL restore from the backup: exit $status, printed [$out], kept ${replaced[*]}"; failed=$((failed + 1)); fi
+check "status after the restore" 0 "" -- tool status "$q"
+
+# A restore from a lenient file writes the plug-in's layout, and never over an earlier kept copy.
+out="$(tool restore "$q" "$work/lenient.json5")"; status=$?
+replaced=("$q"/markers.json.replaced-*)
+if [ "$status" = 0 ] && cmp -s "$q/markers.json" "$good" && [ "${#replaced[@]}" = 2 ] \
+   && { [ "$(cat "${replaced[0]}")" = "$damaged" ] || [ "$(cat "${replaced[1]}")" = "$damaged" ]; }; then
+  passed=$((passed + 1)); else
+  echo "FAIL a second restore: exit $status, printed [$out], kept ${replaced[*]}"; failed=$((failed + 1)); fi
+
+rm "$q/markers.json"
+check "status without markers.json" 0 "" -- tool status "$q"
+out="$(tool restore "$q" markers.json.bak)"; status=$?
+if [ "$status" = 0 ] && cmp -s "$q/markers.json" "$good" && [ "$(ls "$q" | grep -c replaced)" = 2 ]; then
+  passed=$((passed + 1)); else echo "FAIL restore without markers.json: exit $status [$out]"; failed=$((failed + 1)); fi
+check "status of a folder that is not there" 2 "" -- tool status "$work/no such folder"
+[ "$(cat "$q/backups/notes.txt")$(cat "$q/notes.txt")" = "minemine" ] && passed=$((passed + 1)) \
+  || { echo "FAIL other files were touched"; failed=$((failed + 1)); }
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -101,6 +101,11 @@ class QuillfenUnderWine(unittest.TestCase):
         cls.root = tempfile.mkdtemp(prefix="quillfen-wine-")
         # One wineserver for the whole run keeps each start to about a second.
         subprocess.run(["wineserver", "-p"], check=False)
+        # Wine's own services start with the first program and live on with the
+        # server; started by a test that captures output, they would hold its
+        # pipes open and the test would wait for them forever.
+        subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False, timeout=120)
 
     @classmethod
     def tearDownClass(cls):
@@ -214,6 +219,84 @@ class QuillfenUnderWine(unittest.TestCase):
         with open(os.path.join(d, "Quillfen", "markers.json.bak"), "rb") as f:
             self.assertEqual(f.read(), original)
 
+    def test_a_damaged_markers_file_never_costs_the_last_good_markers(self):
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        os.makedirs(q)
+        good = ('{"markers": [ %s]}' % ", ".join(
+            '{"position": [1,2,%d], "category": %d, "timestamp": {"_nsec": %d}}' % (i, i % 10, 1765267200000000000 + i)
+            for i in range(100))).encode()
+        with open(os.path.join(q, "markers.json"), "wb") as f:
+            f.write(good)
+        r = run_sim("{frames: 5}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        damaged = good[:31]
+        self.assertEqual(damaged, b'{"markers": [ {"position": [1,2')
+        with open(os.path.join(q, "markers.json"), "wb") as f:
+            f.write(damaged)
+        # Two damaged starts in a row: the first changes nothing, the second captures a waypoint.
+        for scenario in ("{frames: 5}", CAPTURE_SCENARIO):
+            with self.subTest(scenario=scenario[:12]):
+                r = run_sim(scenario, d)
+                self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                with open(os.path.join(q, "markers.json.bak"), "rb") as f:
+                    self.assertEqual(f.read(), good, "the backup keeps the good bytes")
+                messages, _ = log_messages(d)
+                self.assertIn("Failed to deserialize markers data file as JSON", messages)
+                self.assertIn("Recovered 100 markers from Quillfen/markers.json.bak, the newest backup that loads",
+                              messages)
+                self.assertTrue(any(m.startswith("Did not back up markers data file, which cannot be loaded (1:32: ")
+                                    for m in messages), messages)
+                kept = sorted(n for n in os.listdir(q) if n.startswith("markers.json.unreadable-"))
+                self.assertTrue(kept)
+                for name in kept:
+                    with open(os.path.join(q, name), "rb") as f:
+                        self.assertEqual(f.read(), damaged)
+        self.assertIn("Saved 101 markers to JSON", messages)
+        with open(os.path.join(q, "markers.json"), "rb") as f:
+            saved = f.read().decode("utf-8")
+        self.assertEqual(saved.count('"position"'), 101)
+        self.assertIn("Valentine, New Hanover (Waypoint)", saved)
+
+        # The next start finds a good file again: it becomes the backup.
+        r = run_sim("{frames: 5}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        with open(os.path.join(q, "markers.json.bak"), "rb") as f:
+            self.assertEqual(f.read().decode("utf-8"), saved)
+        daily = os.listdir(os.path.join(q, "backups"))
+        self.assertEqual(len(daily), 1, daily)
+        self.assertRegex(daily[0], r"^markers-\d{8}\.json$")
+
+    def test_a_directory_named_markers_json_is_left_alone(self):
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        os.makedirs(os.path.join(q, "markers.json"))
+        with open(os.path.join(TOP, "tests", "data", "markers", "two-markers.json"), "rb") as f:
+            good = f.read()
+        with open(os.path.join(q, "markers.json.bak"), "wb") as f:
+            f.write(good)
+        r = run_sim(CAPTURE_SCENARIO, d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        about = [m for m in messages if m.startswith("Quillfen/markers.json is ")]
+        self.assertEqual(about, ["Quillfen/markers.json is a directory, not a markers data file: Quillfen will not touch it"])
+        self.assertIn("Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads", messages)
+        failed = [m for m in messages if m.startswith("Failed to write to markers data file: 0/")]
+        self.assertEqual(len(failed), 2, messages)  # the capture's two saves, once each
+        self.assertTrue(all(m.endswith(" Quillfen/markers.json is a directory") for m in failed), failed)
+        self.assertEqual(sorted(os.listdir(q)), ["last.log", "markers.json", "markers.json.bak"])
+        self.assertEqual(os.listdir(os.path.join(q, "markers.json")), [])
+        with open(os.path.join(q, "markers.json.bak"), "rb") as f:
+            self.assertEqual(f.read(), good)
+
+        os.rmdir(os.path.join(q, "markers.json"))  # the obstacle goes: the next save writes the file
+        r = run_sim("""{frames: 150, world: {zones: [{type: "TOWN", hash: "0x1B6880B3", text: null,
+                        rect: [-400, 700, -200, 900]}], ground: {default: 100}},
+                        events: [{frame: 5, waypoint: [-300, 810]}]}""", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertIn("Saved 1 markers to JSON", messages)
+
     def test_the_ring_centres_the_real_cursor_in_a_window_at_a_screen_offset(self):
         d = self.game_dir()
         r = run_sim("{frames: 40, world: {window: {width: 1280, height: 720, x: 200, y: 100}, cursor: [5, 5]},"
@@ -295,6 +378,29 @@ class MarkersToolUnderWine(unittest.TestCase):
                             os.path.join(TOP, "tests", "data")], capture_output=True, text=True, timeout=300)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         self.assertRegex(r.stdout, r"(?m)^[1-9][0-9]* passed, 0 failed$")
+
+    def test_started_without_arguments_it_shows_its_own_folder_and_waits_for_enter(self):
+        root = tempfile.mkdtemp(prefix="quillfen-tool-")
+        try:
+            q = os.path.join(root, "José Müller", "Red Dead Redemption 2", "Quillfen")
+            os.makedirs(os.path.join(q, "backups"))
+            shutil.copy(MARKERS_TOOL, q)
+            shutil.copy(os.path.join(TOP, "tests", "data", "markers", "two-markers.json"), os.path.join(q, "markers.json"))
+            with open(os.path.join(q, "backups", "markers-20251208.json"), "w") as f:
+                f.write("{")
+            os.utime(os.path.join(q, "backups", "markers-20251208.json"), (1765195200, 1765195200))
+            tool = subprocess.Popen(["wine", os.path.join(q, "quillfen-markers.exe")], stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            time.sleep(3)
+            self.assertIsNone(tool.poll(), "the window stays until Enter")
+            out, err = tool.communicate(b"\n", timeout=60)
+            self.assertEqual(tool.returncode, 0, out + err)
+            lines = out.decode("utf-8").splitlines()
+            self.assertRegex(lines[0], r"^markers\.json +\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  2 markers$")
+            self.assertRegex(lines[1], r"^backups\\markers-20251208\.json +.*  1:2: ")
+            self.assertEqual(lines[-1], "Press Enter to close this window.")
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
 
     def test_it_needs_only_windows_system_dlls(self):
         out = subprocess.run([OBJDUMP, "-p", MARKERS_TOOL], capture_output=True, text=True, check=True).stdout
