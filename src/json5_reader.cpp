@@ -1399,3 +1399,5 @@ const Json5Value* json5_find_member(const Json5Value& object, std::string_view k
     }
     return nullptr;
 }
+
+bool json5_error_is_out_of_memory(const Json5Error& error) { return error.message == out_of_memory; }

@@ -92,6 +92,8 @@ inline constexpr int json5_max_depth = 512;
 // says what went wrong; running out of memory is such a failure.
 bool json5_parse(std::string_view text, const Allocator& alloc, Json5Document& out, Json5Error& error);
 void json5_free(Json5Document& doc, const Allocator& alloc);
+// Whether a failed parse ran out of memory rather than met a fault in the text.
+bool json5_error_is_out_of_memory(const Json5Error& error);
 
 // The member with this key; when the key is given more than once the last one
 // wins (as in the reference implementation). nullptr when absent or when

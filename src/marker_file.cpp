@@ -320,6 +320,11 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
     Json5Document doc{};
     Json5Error error{};
     if (!json5_parse(text, allocator, doc, error)) {
+        // A text that could not be read for want of memory is not a damaged one.
+        if (json5_error_is_out_of_memory(error)) {
+            if (detail) detail->reason = error.message;
+            return DeserializeError::OutOfMemory;
+        }
         if (detail) {
             *detail = DeserializeDetail{static_cast<std::size_t>(error.line), static_cast<std::size_t>(error.column),
                                         error.message};

@@ -16,50 +16,13 @@
 #include <string>
 
 #include "src/json5_reader.h"
+#include "tests/fuzz/fuzz_heap.h"
 
 namespace {
 
-[[noreturn]] void die(const char* what) {
-    std::fprintf(stderr, "json5 fuzz: %s\n", what);
-    std::abort();
-}
-
-void check(bool ok, const char* what) {
-    if (!ok) die(what);
-}
-
-struct Heap {
-    std::size_t live_blocks = 0;
-    std::size_t allocations = 0;
-    std::size_t fail_after = SIZE_MAX;
-
-    static constexpr std::size_t header = 16;
-
-    static void* allocate(void* data, std::size_t size, std::size_t align, const std::source_location&) {
-        Heap& h = *static_cast<Heap*>(data);
-        check(size > 0 && align <= header, "odd allocation request");
-        if (h.allocations >= h.fail_after) return nullptr;
-        char* raw = static_cast<char*>(std::malloc(header + size));
-        if (!raw) return nullptr;
-        std::memcpy(raw, &size, sizeof size);
-        ++h.allocations;
-        ++h.live_blocks;
-        return raw + header;
-    }
-
-    static void deallocate(void* data, void* block, std::size_t size) {
-        Heap& h = *static_cast<Heap*>(data);
-        char* raw = static_cast<char*>(block) - header;
-        std::size_t recorded;
-        std::memcpy(&recorded, raw, sizeof recorded);
-        check(recorded == size, "block freed with another size than it was allocated with");
-        check(h.live_blocks > 0, "more frees than allocations");
-        --h.live_blocks;
-        std::free(raw);
-    }
-
-    Allocator allocator() { return Allocator{&Heap::allocate, &Heap::deallocate, this}; }
-};
+using fuzz::check;
+using fuzz::die;
+using fuzz::Heap;
 
 // Strict UTF-8: no overlongs, no surrogates, nothing above U+10FFFF.
 bool valid_utf8(const char* text, std::size_t length) {
@@ -245,10 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Again, running out of memory somewhere along the way.
     if (needed > 0) {
-        std::size_t h = 1469598103934665603u;
-        for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211u;
         Heap short_heap;
-        short_heap.fail_after = h % needed;
+        short_heap.fail_after = fuzz::failure_point(data, size, needed);
         Json5Document partial{};
         const bool partial_ok = json5_parse(text, short_heap.allocator(), partial, error);
         check(!partial_ok, "parse succeeded with too little memory");

@@ -1,0 +1,115 @@
+// libFuzzer target for the marker store's file: any bytes are loaded as a
+// markers file; what loads is written, loaded again and written again. The two
+// lists must be equal and the two texts byte for byte the same, and every
+// block must be back with the heap. The load runs a second time with a heap
+// that fails part-way (the point chosen from the input).
+//
+// Equal means: the same count, categories, time stamps and names, and the same
+// coordinates bit for bit (NaN as NaN), except a coordinate smaller than 0.125
+// in size, where eight decimals cannot tell every float from its neighbours:
+// it must come back as exactly the float its eight-decimal text reads as.
+//
+//   scripts/fuzz markers [seconds]
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "src/marker_file.h"
+#include "tests/fuzz/fuzz_heap.h"
+
+namespace {
+
+using fuzz::check;
+using fuzz::Heap;
+
+bool same_coordinate(float first, float again) {
+    if (std::isnan(first)) return std::isnan(again);
+    std::uint32_t a, b;
+    std::memcpy(&a, &first, sizeof a);
+    std::memcpy(&b, &again, sizeof b);
+    if (a == b) return true;
+    if (!(std::fabs(first) < 0.125f)) return false;
+    char text[72];
+    text[format_coordinate(first, text)] = '\0';
+    const float read = std::strtof(text, nullptr);
+    return std::memcmp(&read, &again, sizeof read) == 0;
+}
+
+void check_same(const MarkersData& first, const MarkersData& again) {
+    check(first.count == again.count, "the list read back has another length");
+    for (std::size_t i = 0; i < first.count; ++i) {
+        const MarkerDataV1& a = first.records[i];
+        const MarkerDataV1& b = again.records[i];
+        check(same_coordinate(a.position.x, b.position.x) && same_coordinate(a.position.y, b.position.y) &&
+                  same_coordinate(a.position.z, b.position.z),
+              "a coordinate changed");
+        check(a.category == b.category, "a category changed");
+        check(a.timestamp._nsec == b.timestamp._nsec, "a time stamp changed");
+        check((a.name == nullptr) == (b.name == nullptr), "a name came or went");
+        check(a.name == nullptr || std::strcmp(a.name, b.name) == 0, "a name changed");
+        check(a.name == nullptr || a.name[0] != '\0', "an empty name was kept as a name");
+    }
+}
+
+void check_loaded_storage(const MarkersData& d) {
+    check(d.count <= d.capacity, "more records than room");
+    check((d.records != nullptr) == (d.capacity > 0), "records and room disagree");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    Heap heap;
+    MarkersData first{};
+    const DeserializeError loaded = deserialize_markers(text, heap.allocator(), first);
+    if (loaded == DeserializeError::None) {
+        check_loaded_storage(first);
+        MarkersText written{};
+        check(serialize_markers(first.records, first.count, heap.allocator(), written) == SerializeError::None,
+              "a loaded list could not be written");
+        check(written.data[written.length] == '\0', "written text not zero-terminated");
+        MarkersData again{};
+        check(deserialize_markers(std::string_view(written.data, written.length), heap.allocator(), again) ==
+                  DeserializeError::None,
+              "the writer wrote a file the reader rejects");
+        check_loaded_storage(again);
+        check_same(first, again);
+        MarkersText rewritten{};
+        check(serialize_markers(again.records, again.count, heap.allocator(), rewritten) == SerializeError::None,
+              "the list read back could not be written");
+        check(rewritten.length == written.length && std::memcmp(rewritten.data, written.data, written.length) == 0,
+              "the second write differs from the first");
+        free_markers_text(rewritten, heap.allocator());
+        free_markers_data(again, heap.allocator());
+        free_markers_text(written, heap.allocator());
+    } else {
+        check(first.records == nullptr && first.count == 0, "a failed load left records");
+    }
+    const std::size_t needed = heap.allocations;
+    free_markers_data(first, heap.allocator());
+    check(heap.live_blocks == 0, "blocks left after loading, writing and freeing");
+
+    // Again, running out of memory somewhere along the way.
+    if (needed > 0) {
+        Heap short_heap;
+        short_heap.fail_after = fuzz::failure_point(data, size, needed);
+        MarkersData partial{};
+        const DeserializeError e = deserialize_markers(text, short_heap.allocator(), partial);
+        if (e == DeserializeError::None) {
+            // The point fell among the writes' allocations: the load itself had enough.
+            check(loaded == DeserializeError::None, "a load succeeded with less memory that failed with more");
+        } else if (loaded == DeserializeError::None) {
+            check(e == DeserializeError::OutOfMemory, "a file that loads failed for another reason than memory");
+        } else {
+            // A fault may be found before the allocation that fails.
+            check(e == DeserializeError::OutOfMemory || e == loaded, "a file failed for another reason");
+        }
+        free_markers_data(partial, short_heap.allocator());
+        check(short_heap.live_blocks == 0, "blocks left after running out of memory");
+    }
+    return 0;
+}
