@@ -333,3 +333,23 @@ TEST(MarkerFileRoundTrip, SmallCoordinatesSettleAfterOneSave) {
     EXPECT_EQ(l.records[0].position.x, 0.00195312f);
     EXPECT_EQ(serialize(l.records), first);
 }
+
+TEST(MarkerFileReader, RunningOutOfMemoryIsNotADamagedFile) {
+    // An allocator that gives `left` blocks and then none.
+    struct Rationed {
+        int left;
+    };
+    const std::string text = read_file(std::string(QUILLFEN_TEST_DATA) + "/markers/two-markers.json");
+    for (int left = 0; left < 3; ++left) {
+        Rationed r{left};
+        const Allocator rationed{[](void* d, std::size_t size, std::size_t, const std::source_location&) -> void* {
+                                     auto& k = *static_cast<Rationed*>(d);
+                                     return k.left-- > 0 ? ::operator new(size, std::nothrow) : nullptr;
+                                 },
+                                 [](void*, void* p, std::size_t) { ::operator delete(p); }, &r};
+        MarkersData data{};
+        DeserializeDetail detail{};
+        EXPECT_EQ(deserialize_markers(text, rationed, data, &detail), DeserializeError::OutOfMemory) << left;
+        EXPECT_EQ(data.records, nullptr);
+    }
+}
