@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "src/local_time.h"
+#include "src/marker_packs.h"
 #include "src/marker_store.h"
 #include "src/script_main.h"
 #include "src/state.h"
@@ -40,6 +41,7 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
     if (scripts_cap < script_count) return 0;
     scripts[0] = script_main;
     make_backup(ctx);
+    make_import_folder(ctx);
     return script_count;
 }
 

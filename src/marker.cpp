@@ -27,10 +27,13 @@ void free_marker_name(const Allocator& allocator, char*& name) {
     name = nullptr;
 }
 
-float marker_distance_squared(const Marker& marker, const Vector3& v) {
-    const Position& p = marker.data.position;
-    const float dx = v._x.x - p.x, dy = v._y.y - p.y, dz = v._z.z - p.z;
+float distance_squared(const Position& p, const Position& q) {
+    const float dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
     return dx * dx + dy * dy + dz * dz;
+}
+
+float marker_distance_squared(const Marker& marker, const Vector3& v) {
+    return distance_squared(marker.data.position, vector3_to_position(v));
 }
 
 float vector3_distance_squared(const Vector3& a, const Vector3& b) {

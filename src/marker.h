@@ -52,5 +52,12 @@ extern const MarkerCategory category_table[category_table_size];
 // and leaves the name null.
 void free_marker_name(const Allocator& allocator, char*& name);
 
+// A new marker is refused when an existing one lies less than 1 unit away
+// (squared distance below this; exactly 1 unit is allowed).
+inline constexpr float minimum_spacing_squared = 1.0f;
+
+// (q - p) squared in 32-bit floats, x, y and z summed in that order: the one
+// measure behind the 1-unit rule, for one marker or for many at once.
+float distance_squared(const Position& p, const Position& q);
 float marker_distance_squared(const Marker& marker, const Vector3& v);
 float vector3_distance_squared(const Vector3& a, const Vector3& b);

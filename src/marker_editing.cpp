@@ -7,8 +7,6 @@
 #include "src/marker_list.h"
 #include "src/marker_store.h"
 
-static constexpr float minimum_spacing_squared = 1.0f;
-
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 
 bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {

@@ -236,20 +236,20 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
 
 // ---- save ----------------------------------------------------------------------------------
 
-void save_data_to_disk(RunContext& ctx, PluginState& state) {
+bool save_data_to_disk(RunContext& ctx, PluginState& state) {
     log_message(ctx, LogLevel::Info, "Saving data to disk");
     const std::size_t count = state.markers.length;
     MarkerDataV1* records = allocate_array<MarkerDataV1>(ctx.scratch, count);
     if (count > 0 && !records) {
         log_format(ctx, LogLevel::Error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
-        return;
+        return false;
     }
     for (std::size_t i = 0; i < count; ++i) records[i] = state.markers[i].data;
 
     MarkersText text{};
     if (serialize_markers(records, count, ctx.general, text) != SerializeError::None) {
         log_format(ctx, LogLevel::Error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
-        return;
+        return false;
     }
 
     if (const char* what = obstacle_description(platform_file_info(markers_path).kind)) {
@@ -261,7 +261,7 @@ void save_data_to_disk(RunContext& ctx, PluginState& state) {
         log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", std::size_t{0}, text.length,
                    why);
         free_markers_text(text, ctx.general);
-        return;
+        return false;
     }
 
     if (state.unreadable_copy_pending) {
@@ -275,7 +275,7 @@ void save_data_to_disk(RunContext& ctx, PluginState& state) {
             log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", std::size_t{0},
                        text.length, "the old file could not be kept yet");
             free_markers_text(text, ctx.general);
-            return;
+            return false;
         }
     }
 
@@ -287,4 +287,5 @@ void save_data_to_disk(RunContext& ctx, PluginState& state) {
         log_format(ctx, LogLevel::Info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
     }
     free_markers_text(text, ctx.general);
+    return e.code == 0;
 }

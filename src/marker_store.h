@@ -19,4 +19,5 @@ inline constexpr const char* daily_copy_copying_path = "Quillfen/backups/markers
 
 void make_backup(RunContext& ctx);
 void load_data_from_disk(RunContext& ctx, PluginState& state);
-void save_data_to_disk(RunContext& ctx, PluginState& state);
+// True when the file now holds the list.
+bool save_data_to_disk(RunContext& ctx, PluginState& state);

@@ -4,6 +4,7 @@
 #include "scripthook/natives.h"
 #include "src/blips.h"
 #include "src/entry.h"
+#include "src/marker_packs.h"
 #include "src/marker_store.h"
 #include "src/menu.h"
 #include "src/prompts.h"
@@ -54,6 +55,7 @@ void script_start(RunContext& ctx, PluginState& state) {
         state.category_tiles = TileSlice{tiles, state.categories.length};
     }
     load_data_from_disk(ctx, state);
+    import_marker_packs(ctx, state);
     create_prompts(ctx, state);
 
     state.last_frame_time = platform_now_ns();

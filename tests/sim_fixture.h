@@ -172,6 +172,18 @@ protected:
     }
 
     std::vector<std::string> log_lines() const { return split_lines(read_file(dir / "Quillfen" / "last.log")); }
+    // The log's messages, without level and time.
+    std::vector<std::string> messages() const {
+        std::vector<std::string> out;
+        for (const std::string& l : log_lines()) out.push_back(log_message_of(l));
+        return out;
+    }
+    bool logged(const std::string& message) const {
+        for (const std::string& m : messages()) {
+            if (m == message) return true;
+        }
+        return false;
+    }
 
     std::filesystem::path dir;
     std::unique_ptr<SimSession> session;

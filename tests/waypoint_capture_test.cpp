@@ -26,11 +26,6 @@ protected:
         frames(1);
     }
     void checks(int n) { frames(4 * n); }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> out;
-        for (const std::string& l : log_lines()) out.push_back(log_message_of(l));
-        return out;
-    }
 };
 
 const char* const valentine = R"(zones: [{type: "TOWN", hash: "0x1B6880B3", text: null, rect: [-400, 700, -200, 900]}],

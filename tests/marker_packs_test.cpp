@@ -1,0 +1,406 @@
+// Marker packs: the 1-unit rule for many markers at once, and the import of
+// Quillfen/import/ at a script start in the simulated game.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <regex>
+
+#include "sim/trace.h"
+#include "sim_fixture.h"
+#include "src/marker_editing.h"
+#include "src/marker_file.h"
+#include "src/marker_packs.h"
+#include "src/marker_spacing.h"
+#include "src/platform/platform_simulation.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- the grid gives the pairwise loop's answers ----------------------------------------
+
+// The loop of try_add_marker over the positions kept so far.
+bool pairwise_too_close(const std::vector<Position>& kept, const Position& q) {
+    Marker m{};
+    for (const Position& p : kept) {
+        m.data.position = p;
+        if (marker_distance_squared(m, position_to_vector3(q)) < minimum_spacing_squared) return true;
+    }
+    return false;
+}
+
+// Offers `offered` one by one to the grid and to the pairwise loop, keeping
+// what is not too close, and fails at the first different answer.
+void expect_same_answers(const std::vector<Position>& offered, std::size_t* refused) {
+    SpacingGrid grid{};
+    std::vector<Position> kept;
+    *refused = 0;
+    for (const Position& q : offered) {
+        const bool pairwise = pairwise_too_close(kept, q);
+        ASSERT_EQ(spacing_grid_too_close(grid, q), pairwise) << q.x << ", " << q.y << ", " << q.z;
+        if (pairwise) {
+            ++*refused;
+            continue;
+        }
+        kept.push_back(q);
+        ASSERT_TRUE(spacing_grid_add(grid, heap_allocator(), q));
+    }
+    spacing_grid_free(grid);
+}
+
+TEST(MarkerSpacing, TheGridAnswersAsThePairwiseLoopNearCellBordersAndBeyondFiniteNumbers) {
+    constexpr float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        std::function<float(std::mt19937&)> coordinate;
+    } cases[] = {
+        // Cells are 2 wide: borders at even numbers, the side chosen at odd ones.
+        {"integers and a float step either side",
+         [](std::mt19937& r) {
+             const float k = static_cast<float>(static_cast<int>(r() % 13) - 6);
+             switch (r() % 4) {
+                 case 0: return k;
+                 case 1: return std::nextafter(k, 100.0f);
+                 case 2: return std::nextafter(k, -100.0f);
+                 default: return k + static_cast<float>(static_cast<int>(r() % 9) - 4) * 0.25f;
+             }
+         }},
+        {"uniform in a small box", [](std::mt19937& r) { return std::uniform_real_distribution<float>(-5, 5)(r); }},
+        {"far out, where floats are whole numbers and cells are clamped",
+         [](std::mt19937& r) {
+             const float bases[] = {1073741824.0f, -1073741824.0f, 16777216.0f, 3.0e38f, -3.0e38f};
+             return std::nextafter(bases[r() % 5], r() % 2 ? inf : -inf) + static_cast<float>(r() % 3);
+         }},
+        {"some not finite",
+         [](std::mt19937& r) {
+             const unsigned pick = r() % 10;
+             if (pick == 0) return nan;
+             if (pick == 1) return r() % 2 ? inf : -inf;
+             return static_cast<float>(static_cast<int>(r() % 7) - 3) * 0.5f;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::mt19937 r(12);
+        std::vector<Position> offered;
+        for (int i = 0; i < 3000; ++i) offered.push_back(Position{c.coordinate(r), c.coordinate(r), c.coordinate(r)});
+        std::size_t refused = 0;
+        expect_same_answers(offered, &refused);
+        EXPECT_GT(refused, 0u) << "the data must hold markers that are too close";
+        EXPECT_LT(refused, offered.size()) << "and markers that are not";
+    }
+}
+
+TEST(MarkerSpacing, ExactlyOneUnitIsAllowedAcrossACellBorder) {
+    SpacingGrid grid{};
+    ASSERT_TRUE(spacing_grid_add(grid, heap_allocator(), Position{1.5f, 0, 0}));
+    EXPECT_FALSE(spacing_grid_too_close(grid, Position{2.5f, 0, 0})) << "1 unit, in the next cell";
+    EXPECT_TRUE(spacing_grid_too_close(grid, Position{std::nextafter(2.5f, 0.0f), 0, 0}));
+    EXPECT_TRUE(spacing_grid_too_close(grid, Position{1.5f, 0.99f, 0}));
+    EXPECT_FALSE(spacing_grid_too_close(grid, Position{0.5f, 0, 0}));
+    EXPECT_FALSE(spacing_grid_too_close(grid, Position{1.5f, 0, std::numeric_limits<float>::quiet_NaN()}));
+    spacing_grid_free(grid);
+
+    // A pack's marker that is not finite is not taken; the next one is checked
+    // against the markers taken from the same pack.
+    EXPECT_EQ(admit_pack_marker(grid, heap_allocator(), Position{std::numeric_limits<float>::infinity(), 0, 0}),
+              PackMarkerVerdict::not_finite);
+    EXPECT_EQ(admit_pack_marker(grid, heap_allocator(), Position{7, 7, 7}), PackMarkerVerdict::added);
+    EXPECT_EQ(admit_pack_marker(grid, heap_allocator(), Position{7.5f, 7, 7}), PackMarkerVerdict::too_close);
+    spacing_grid_free(grid);
+}
+
+TEST(MarkerSpacing, PackNamesEndInJson) {
+    for (const char* yes : {"a.json", "Legendary animals.JSON", "日本語.Json", "x.y.json"}) EXPECT_TRUE(is_pack_name(yes)) << yes;
+    for (const char* no : {".json", "a.json5", "a.json.txt", "imported", "ajson", "notes.txt"}) EXPECT_FALSE(is_pack_name(no)) << no;
+}
+
+// ---- the import at a script start -----------------------------------------------------
+
+std::string marker_json(float x, float y, float z, int category, const std::string& name, std::int64_t ns) {
+    std::string m = "{\"position\": [" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) +
+                    "], \"category\": " + std::to_string(category);
+    if (!name.empty()) m += ", \"name\": " + name;
+    return m + ", \"timestamp\": {\"_nsec\": " + std::to_string(ns) + "}}";
+}
+
+std::string markers_json(const std::vector<std::string>& markers) {
+    std::string text = "{\"markers\": [\n";
+    for (std::size_t i = 0; i < markers.size(); ++i) text += "  " + markers[i] + (i + 1 < markers.size() ? ",\n" : "\n");
+    return text + "]}";
+}
+
+const std::string two_markers = markers_json({marker_json(-1234.5f, 567.25f, 42, 0, "\"Flat Iron Lake\"", 1765267200000000000),
+                                              marker_json(2711.75f, -1390.125f, 45, 5, "", 1765270800000000000)});
+
+void write(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class MarkerPacksTest : public SimTest {
+protected:
+    fs::path quillfen() const { return dir / "Quillfen"; }
+    fs::path import() const { return quillfen() / "import"; }
+    void start() {
+        begin("{frames: 100}");
+        frames(1);
+    }
+    std::vector<std::string> names_in(const fs::path& folder) const {
+        std::vector<std::string> out;
+        if (!fs::exists(folder)) return out;
+        for (auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    // The messages from "Loading data from disk" on.
+    std::vector<std::string> start_messages() const {
+        std::vector<std::string> m = messages();
+        auto at = std::find(m.begin(), m.end(), "Loading data from disk");
+        return std::vector<std::string>(at, m.end());
+    }
+    static std::vector<MarkerDataV1> records_of(const std::string& text) {
+        MarkersData data{};
+        EXPECT_EQ(deserialize_markers(text, heap_allocator(), data), DeserializeError::None);
+        std::vector<MarkerDataV1> out(data.records, data.records + data.count);
+        for (MarkerDataV1& r : out) r.name = r.name ? strdup(r.name) : nullptr;  // freed with the process
+        free_markers_data(data, heap_allocator());
+        return out;
+    }
+    void TearDown() override {
+        platform_inject_file_faults(nullptr);
+        SimTest::TearDown();
+    }
+};
+
+TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAndMovedAway) {
+    write(quillfen() / "markers.json", two_markers);
+    const std::string friends = "// from Arthur\n" + markers_json({
+        marker_json(100, 200, 30, 7, R"("Say \"hi\" at the \\ old mill")", 1700000000000000001),  // new
+        marker_json(-1234.5f + 0.6f, 567.25f, 42, 1, "'near the lake'", 1700000000000000002),    // 0.6 from one of ours
+        marker_json(-1234.5f, 567.25f, 43, 9, R"("Überfall — 北の小屋")", 1700000000000000003),   // exactly 1 unit: new
+        marker_json(100.5f, 200, 30, 2, "", 1700000000000000004),                                 // 0.5 from the first
+    });
+    const std::string broken = "{\n  \"markers\": [\n    {\"category\": 1,,}\n  ]\n}";
+    const std::string more = markers_json({
+        marker_json(100, 200.9f, 30, 3, "\"too close to Arthur's\"", 1700000000000000005),
+        "{\"position\": [NaN, 1, 2], \"category\": 1}",
+        "{\"position\": [5, -Infinity, 2], \"category\": 1}",
+        marker_json(-5, -5, -5, 12, "\"category twelve\"", 1700000000000000006),  // new; never a blip
+    });
+    write(import() / "a friends.json", friends);
+    write(import() / "b-broken.json", broken);
+    write(import() / "c-more.JSON", more);
+    write(import() / "notes.txt", "mine");
+    start();
+
+    std::vector<std::string> m = start_messages();
+    ASSERT_GE(m.size(), 10u);
+    EXPECT_EQ(std::vector<std::string>(m.begin(), m.begin() + 3),
+              (std::vector<std::string>{"Loading data from disk", "Loaded 2 markers from JSON",
+                                        "Imported 2 of 4 markers from Quillfen/import/a friends.json"}));
+    EXPECT_TRUE(std::regex_match(m[3], std::regex(R"(Failed to load marker pack Quillfen/import/b-broken\.json: 3:\d+: .+)")))
+        << m[3];
+    EXPECT_EQ(std::vector<std::string>(m.begin() + 4, m.begin() + 10),
+              (std::vector<std::string>{
+                  "Imported 1 of 4 markers from Quillfen/import/c-more.JSON",
+                  "Left out 2 markers of Quillfen/import/c-more.JSON whose position is not a finite number",
+                  "Saving data to disk", "Saved 5 markers to JSON",
+                  "Moved marker pack Quillfen/import/a friends.json to Quillfen/import/imported/a friends.json",
+                  "Moved marker pack Quillfen/import/c-more.JSON to Quillfen/import/imported/c-more.JSON"}));
+    EXPECT_EQ(std::count(m.begin(), m.end(), "Saving data to disk"), 1);
+
+    // The pack's fields as they were; loaded markers first, then the packs' in
+    // order. After the first frame's blip pass the new ones were shown as new.
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 5u);
+    struct Expected {
+        float x, y, z;
+        std::int64_t category;
+        const char* name;
+        std::int64_t ns;
+        bool is_new;
+    } expected[] = {
+        {-1234.5f, 567.25f, 42, 0, "Flat Iron Lake", 1765267200000000000, false},
+        {2711.75f, -1390.125f, 45, 5, nullptr, 1765270800000000000, false},
+        {100, 200, 30, 7, "Say \"hi\" at the \\ old mill", 1700000000000000001, false},
+        {-1234.5f, 567.25f, 43, 9, "Überfall — 北の小屋", 1700000000000000003, false},
+        {-5, -5, -5, 12, "category twelve", 1700000000000000006, true},
+    };
+    const std::vector<MarkerDataV1> saved = records_of(read_file(quillfen() / "markers.json"));
+    ASSERT_EQ(saved.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        for (const MarkerDataV1& d : {plugin_state.markers[i].data, saved[i]}) {
+            EXPECT_EQ(d.position.x, expected[i].x);
+            EXPECT_EQ(d.position.y, expected[i].y);
+            EXPECT_EQ(d.position.z, expected[i].z);
+            EXPECT_EQ(d.category, expected[i].category);
+            EXPECT_EQ(d.name ? std::string(d.name) : "(none)", expected[i].name ? expected[i].name : "(none)");
+            EXPECT_EQ(d.timestamp._nsec, expected[i].ns);
+        }
+        EXPECT_EQ(plugin_state.markers[i].is_new, expected[i].is_new);
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        ASSERT_NE(plugin_state.markers[i].blip, 0u);
+        const std::vector<std::uint32_t>& mods = game().blips.at(plugin_state.markers[i].blip).modifiers;
+        EXPECT_EQ(std::count(mods.begin(), mods.end(), 0x95BD6684u), i >= 2 ? 1 : 0) << i;
+    }
+
+    const std::string broken_line = m[3];
+    EXPECT_EQ(names_in(import()), (std::vector<std::string>{"b-broken.json", "imported", "notes.txt"}));
+    EXPECT_EQ(read_file(import() / "b-broken.json"), broken);
+    EXPECT_EQ(names_in(import() / "imported"), (std::vector<std::string>{"a friends.json", "c-more.JSON"}));
+    EXPECT_EQ(read_file(import() / "imported" / "a friends.json"), friends);
+    ASSERT_TRUE(end());
+
+    // The same pack again: nothing to add, so nothing to save; it goes beside
+    // the first one under a name of its own.
+    write(import() / "a friends.json", friends);
+    start();
+    m = start_messages();
+    EXPECT_EQ(std::vector<std::string>(m.begin() + 2, m.end()),
+              (std::vector<std::string>{
+                  "Imported 0 of 4 markers from Quillfen/import/a friends.json",
+                  broken_line,
+                  "Moved marker pack Quillfen/import/a friends.json to Quillfen/import/imported/a friends-2.json"}));
+    EXPECT_EQ(read_file(import() / "imported" / "a friends-2.json"), friends);
+    EXPECT_EQ(plugin_state.markers.length, 5u);
+}
+
+TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
+    write(quillfen() / "markers.json", two_markers);
+    const std::string pack =
+        markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1), marker_json(20, 20, 20, 2, "\"two\"", 2),
+                      marker_json(30, 30, 30, 3, "", 3)});
+    write(import() / "pack.json", pack);
+    begin("{frames: 100}");
+    const PlatformFileFaults full{ENOSPC, 10, 0, 0, 0, 0, 0};
+    platform_inject_file_faults(&full);
+    frames(1);  // the script start
+    platform_inject_file_faults(nullptr);
+    std::vector<std::string> m = start_messages();
+    ASSERT_EQ(m.size(), 6u);
+    EXPECT_EQ(m[2], "Imported 3 of 3 markers from Quillfen/import/pack.json");
+    EXPECT_EQ(m[4].rfind("Failed to write to markers data file: 10/", 0), 0u) << m[4];
+    EXPECT_EQ(m[5], "Left marker pack Quillfen/import/pack.json in place: its markers could not be saved, so it is "
+                    "imported again at the next start");
+    EXPECT_EQ(read_file(import() / "pack.json"), pack);
+    EXPECT_FALSE(fs::exists(import() / "imported"));
+    EXPECT_EQ(records_of(read_file(quillfen() / "markers.json")).size(), 2u);
+    EXPECT_EQ(plugin_state.markers.length, 5u) << "the pack's markers are in the game all the same";
+
+    // A change during the run saves them with the rest ...
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(500, 500, 0));
+    });
+    EXPECT_EQ(messages().back(), "Saved 6 markers to JSON");
+    ASSERT_TRUE(end());
+
+    // ... so the next start finds every marker of the pack there already.
+    start();
+    m = start_messages();
+    EXPECT_EQ(std::vector<std::string>(m.begin() + 1, m.end()),
+              (std::vector<std::string>{"Loaded 6 markers from JSON", "Imported 0 of 3 markers from Quillfen/import/pack.json",
+                                        "Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json"}));
+    EXPECT_EQ(records_of(read_file(quillfen() / "markers.json")).size(), 6u);
+    EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
+}
+
+TEST_F(MarkerPacksTest, APackAtAStartWithoutAGoodMarkersFileJoinsWhatTheStartHas) {
+    const std::string pack = markers_json({marker_json(10, 10, 10, 1, "\"from a friend\"", 1),
+                                           marker_json(-1234.5f, 567.25f, 42.5f, 2, "", 2)});
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& quillfen)> prepare;
+        std::vector<std::string> before_import;  // messages after "Loading data from disk"
+        std::size_t markers;
+    } cases[] = {
+        {"the first start: no markers file",
+         [](const fs::path&) {},
+         {"Failed to read markers data file: ENOENT"},
+         2},
+        {"a damaged file: the backup's markers, then the pack's",
+         [](const fs::path& q) {
+             write(q / "markers.json", "{\"markers\": [ {\"position\": [1,2");
+             write(q / "markers.json.bak", two_markers);
+         },
+         {"Failed to deserialize markers data file as JSON",
+          "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000",
+          "Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads"},
+         3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(quillfen());
+        c.prepare(quillfen());
+        write(import() / "pack.json", pack);
+        start();
+        std::vector<std::string> m = start_messages();
+        std::vector<std::string> want = {"Loading data from disk"};
+        want.insert(want.end(), c.before_import.begin(), c.before_import.end());
+        want.push_back("Imported " + std::to_string(c.markers == 2 ? 2 : 1) + " of 2 markers from Quillfen/import/pack.json");
+        want.push_back("Saving data to disk");
+        want.push_back("Saved " + std::to_string(c.markers) + " markers to JSON");
+        want.push_back("Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json");
+        EXPECT_EQ(m, want);
+        EXPECT_EQ(records_of(read_file(quillfen() / "markers.json")).size(), c.markers);
+        ASSERT_TRUE(end());
+    }
+}
+
+TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
+    // The same start with no import folder and with one that holds no pack:
+    // the same natives, log and files (besides the folder that set-up makes).
+    struct Run {
+        std::vector<std::string> trace, messages, files;
+    };
+    auto run = [&](const std::function<void()>& prepare) {
+        fs::remove_all(quillfen());
+        write(quillfen() / "markers.json", two_markers);
+        prepare();
+        waypoint_check_timer = 0;
+        last_waypoint = Vector3{};
+        waypoint_cooldown = 0;
+        begin("{frames: 100, events: [{frame: 3, waypoint: [-310.46, 802.27]}]}");
+        EXPECT_TRUE(fs::is_directory(import())) << "made at set-up";
+        frames(90);
+        Run r;
+        for (const SimTraceEntry& e : session->host.trace) r.trace.push_back(sim_trace_line(e));
+        for (auto& e : fs::recursive_directory_iterator(quillfen())) {
+            r.files.push_back(fs::relative(e.path(), quillfen()).string() + " " +
+                              (e.is_regular_file() && e.path().filename() != "last.log" ? read_file(e.path()) : ""));
+        }
+        std::sort(r.files.begin(), r.files.end());
+        EXPECT_TRUE(end()) << end_error;
+        r.messages = messages();
+        return r;
+    };
+    const Run missing = run([] {});
+    const Run empty = run([&] {
+        write(import() / "readme.txt", "packs go here");
+        fs::create_directories(import() / "imported");
+        fs::create_directories(import() / "folder.json");
+    });
+    EXPECT_EQ(missing.messages, (std::vector<std::string>{"Setup", "Backing up any existing data",
+                                                          "Copied markers data file to Quillfen/backups/markers-20251209.json",
+                                                          "Script starting", "Loading data from disk",
+                                                          "Loaded 2 markers from JSON", "Saving data to disk",
+                                                          "Saved 3 markers to JSON",
+                                                          "Auto-created marker at waypoint: -310.46, 802.27, 10.00",
+                                                          "Vector3{_x = {x = -310.46}, _y = {y = 802.27}, _z = {z = 40}} 0",
+                                                          "Saving data to disk", "Saved 3 markers to JSON", "Shutdown"}))
+        << "a waypoint captured and named, nothing about packs";
+    EXPECT_EQ(empty.messages, missing.messages);
+    EXPECT_EQ(empty.trace, missing.trace);
+    std::vector<std::string> files = empty.files;
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [](const std::string& f) { return f.rfind("import/", 0) == 0; }),
+                files.end());
+    EXPECT_EQ(files, missing.files);
+    EXPECT_GT(missing.trace.size(), 1000u);
+}
+
+}  // namespace
