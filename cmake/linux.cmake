@@ -11,7 +11,7 @@ enable_testing()
 add_subdirectory(tests)
 add_subdirectory(bench)
 
-add_executable(quillfen-markers tools/quillfen_markers.cpp tools/tool_platform_posix.cpp)
+add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.cpp tools/tool_platform_posix.cpp)
 target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
 target_link_libraries(quillfen-markers PRIVATE quillfen_plugin)
 set_target_properties(quillfen-markers PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

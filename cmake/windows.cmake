@@ -68,8 +68,9 @@ quillfen_warnings(quillfen-hold-file)
 
 # The markers tool for players: the same reader and writer as the plug-in, with
 # paths and arguments in any language (wide-character entry point and APIs).
-add_executable(quillfen-markers tools/quillfen_markers.cpp tools/tool_platform_win32.cpp tools/quillfen_markers.rc
-               src/json5_reader.cpp src/marker_file.cpp src/marker.cpp src/allocators.cpp src/marker_copies.cpp
+add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.cpp tools/tool_platform_win32.cpp
+               tools/quillfen_markers.rc src/json5_reader.cpp src/marker_file.cpp src/marker.cpp src/allocators.cpp
+               src/marker_copies.cpp src/marker_spacing.cpp
                src/calendar.cpp src/text_builder.cpp src/platform/platform_win32.cpp src/platform/local_time_win32.cpp)
 target_include_directories(quillfen-markers PRIVATE ${PROJECT_SOURCE_DIR} ${quillfen_generated_dir})
 target_compile_definitions(quillfen-markers PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)

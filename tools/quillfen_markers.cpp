@@ -11,12 +11,16 @@
 #include "src/local_time.h"
 #include "src/marker_copies.h"
 #include "src/marker_file.h"
+#include "src/marker_spacing.h"
+#include "tools/marker_export.h"
 #include "tools/tool_platform.h"
 
 static const char* const help_text =
     "usage: quillfen-markers COMMAND FILE\n"
     "       quillfen-markers status DIR\n"
     "       quillfen-markers restore DIR FILE\n"
+    "       quillfen-markers merge INTO FROM...\n"
+    "       quillfen-markers export FILE --format csv|geojson\n"
     "       quillfen-markers --version\n"
     "\n"
     "Reads FILE with the same code as the Quillfen plug-in reads Quillfen/markers.json.\n"
@@ -41,6 +45,39 @@ static const char* const help_text =
     "               current markers.json is first kept as\n"
     "               markers.json.replaced-YYYYMMDD-HHMMSS (UTC). Exit 1, changing\n"
     "               nothing, when FILE does not load. Close the game first.\n"
+    "\n"
+    "  merge INTO FROM...\n"
+    "               add the markers of each FROM to INTO, as the game imports a marker\n"
+    "               pack: a marker is added unless one already lies within 1 unit of\n"
+    "               it (markers added before from the same merge count), keeping its\n"
+    "               position, category, name and time; one whose position is not a\n"
+    "               finite number is left out. INTO is created when missing and\n"
+    "               written whole in the plug-in's format. Prints one line per FROM:\n"
+    "               how many of its markers were added. Exit 1, writing nothing, when\n"
+    "               INTO or any FROM cannot be read or loaded. To merge into the game's\n"
+    "               own markers.json, close the game first.\n"
+    "  export FILE --format csv|geojson\n"
+    "               print the markers of FILE:\n"
+    "               csv      for spreadsheets: UTF-8 with a byte order mark, CRLF line\n"
+    "                        ends, quoting as in RFC 4180; a header row, then one row per\n"
+    "                        marker: x,y,z,category,category_name,name,created (name\n"
+    "                        empty when none; a name starting with = + - @ gets a\n"
+    "                        leading ' so that spreadsheets take it as text)\n"
+    "               geojson  for map tools: a FeatureCollection with one Point per\n"
+    "                        marker; its coordinates [x, y, z] are the game's world units\n"
+    "                        (not longitude and latitude); properties name (null when\n"
+    "                        none), category, category_name, created\n"
+    "               created is the marker's time in ISO 8601, UTC, to the second. A\n"
+    "               marker whose position is not a finite number is left out, with a\n"
+    "               warning on standard error. Exit 1 when FILE does not load.\n"
+    "\n"
+    "Marker packs: a pack is any markers file. Make one by copying your markers.json,\n"
+    "or by merging files into a new one (merge pack.json a.json b.json); to share\n"
+    "only a few markers, delete the others from a copy with a text editor and see\n"
+    "that it still loads with check. Your friend drops it into the game's\n"
+    "Quillfen\\import folder: at the next start the game adds its markers as merge\n"
+    "does and moves it into Quillfen\\import\\imported. Quillfen\\last.log says how\n"
+    "many were added, or why the pack could not be loaded (it then stays where it is).\n"
     "\n"
     "Usage errors and files that cannot be read exit 2 with a one-line message.\n";
 
@@ -72,7 +109,8 @@ struct Loaded {
     std::string text;
 };
 
-static Loaded load_markers_file(const std::string& path) {
+// `keep`, when given, receives the markers of a file that loads.
+static Loaded load_markers_file(const std::string& path, MarkersData* keep = nullptr) {
     Loaded l{false, 0, {}, {}};
     switch (platform_file_info(path.c_str()).kind) {
         case PlatformFileKind::directory: l.why = "a directory, not a markers file"; return l;
@@ -96,7 +134,8 @@ static Loaded load_markers_file(const std::string& path) {
     }
     l.loads = true;
     l.count = data.count;
-    free_markers_data(data, heap_allocator());
+    if (keep) *keep = data;
+    else free_markers_data(data, heap_allocator());
     return l;
 }
 
@@ -249,6 +288,114 @@ static int run_restore(const std::string& folder, std::string from) {
     return status;
 }
 
+// ---- merge and export ------------------------------------------------------------------------
+
+static int run_merge(const std::string& into, const std::vector<std::string>& from) {
+    // Everything is loaded before anything is written.
+    MarkersData base{};
+    std::vector<MarkersData> packs(from.size());
+    bool all = true;
+    if (platform_file_info(into.c_str()).kind != PlatformFileKind::missing) {
+        const Loaded l = load_markers_file(into, &base);
+        if (!l.loads) {
+            std::printf("%s cannot be loaded: %s\n", into.c_str(), l.why.c_str());
+            all = false;
+        }
+    }
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        const Loaded l = load_markers_file(from[i], &packs[i]);
+        if (!l.loads) {
+            std::printf("%s cannot be loaded: %s\n", from[i].c_str(), l.why.c_str());
+            all = false;
+        }
+    }
+    auto free_all = [&] {
+        free_markers_data(base, heap_allocator());
+        for (MarkersData& p : packs) free_markers_data(p, heap_allocator());
+    };
+    if (!all) {
+        std::printf("Nothing was written.\n");
+        free_all();
+        return 1;
+    }
+
+    // The names stay with the loaded data, which outlives the write.
+    std::vector<MarkerDataV1> merged(base.records, base.records + base.count);
+    SpacingGrid grid{};
+    for (const MarkerDataV1& m : merged) {
+        if (!spacing_grid_add(grid, heap_allocator(), m.position)) all = false;
+    }
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        std::size_t added = 0, not_finite = 0;
+        for (std::size_t j = 0; j < packs[i].count; ++j) {
+            switch (admit_pack_marker(grid, heap_allocator(), packs[i].records[j].position)) {
+                case PackMarkerVerdict::added: merged.push_back(packs[i].records[j]); ++added; break;
+                case PackMarkerVerdict::too_close: break;
+                case PackMarkerVerdict::not_finite: ++not_finite; break;
+                case PackMarkerVerdict::out_of_memory: all = false; break;
+            }
+        }
+        std::string line = "Added " + std::to_string(added) + " of " + std::to_string(packs[i].count) +
+                           " markers from " + from[i];
+        if (not_finite > 0) line += " (" + std::to_string(not_finite) + " left out: position not a finite number)";
+        lines.push_back(line);
+    }
+    spacing_grid_free(grid);
+    MarkersText text{};
+    if (!all || serialize_markers(merged.data(), merged.size(), heap_allocator(), text) != SerializeError::None) {
+        std::fprintf(stderr, "quillfen-markers: out of memory\n");
+        free_all();
+        return 2;
+    }
+    const PlatformError e = write_whole_file((into + ".saving").c_str(), into.c_str(), text.data, text.length, true);
+    free_markers_text(text, heap_allocator());
+    free_all();
+    if (e.code != 0) {
+        char error[64];
+        platform_error_name(e, error, sizeof error);
+        std::fprintf(stderr, "quillfen-markers: cannot write %s: %s; it is as it was\n", into.c_str(), error);
+        return 2;
+    }
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    std::printf("%s holds %zu markers\n", into.c_str(), merged.size());
+    return 0;
+}
+
+static int run_export(const std::vector<std::string>& arguments) {
+    std::string file, format;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a == "--format" && i + 1 < arguments.size()) format = arguments[++i];
+        else if (a.rfind("--format=", 0) == 0) format = a.substr(9);
+        else if (file.empty() && a != "--format") file = a;
+        else return usage_error("export takes one FILE and --format csv|geojson");
+    }
+    if (file.empty() || format.empty()) return usage_error("export takes one FILE and --format csv|geojson");
+    if (format != "csv" && format != "geojson") return usage_error("the format is csv or geojson");
+    std::string text;
+    if (!read_all(file, text)) {
+        std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+        return 2;
+    }
+    MarkersData data{};
+    DeserializeDetail detail{};
+    const DeserializeError e = deserialize_markers(text, heap_allocator(), data, &detail);
+    if (e != DeserializeError::None) {
+        char why[256];
+        TextBuilder b = text_builder(why, sizeof why);
+        describe_load_failure(b, e, detail);
+        std::fprintf(stderr, "quillfen-markers: %s cannot be loaded: %s\n", file.c_str(), why);
+        return 1;
+    }
+    std::vector<std::string> left_out;
+    const std::string out = export_markers(data, format == "csv" ? ExportFormat::csv : ExportFormat::geojson, left_out);
+    free_markers_data(data, heap_allocator());
+    for (const std::string& line : left_out) std::fprintf(stderr, "quillfen-markers: %s\n", line.c_str());
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
 // ---- the commands ---------------------------------------------------------------------------
 
 int run_tool(const std::vector<std::string>& arguments) {
@@ -262,6 +409,11 @@ int run_tool(const std::vector<std::string>& arguments) {
     }
     if (arguments.size() == 2 && arguments[0] == "status") return run_status(arguments[1]);
     if (arguments.size() == 3 && arguments[0] == "restore") return run_restore(arguments[1], arguments[2]);
+    if (!arguments.empty() && arguments[0] == "merge") {
+        if (arguments.size() < 3) return usage_error("merge takes INTO and at least one FROM");
+        return run_merge(arguments[1], std::vector<std::string>(arguments.begin() + 2, arguments.end()));
+    }
+    if (!arguments.empty() && arguments[0] == "export") return run_export(arguments);
     if (arguments.size() != 2) return usage_error("expected a command and a file");
     const std::string& command = arguments[0];
     if (command != "parse" && command != "check" && command != "format") return usage_error("unknown command");

@@ -5,7 +5,7 @@
 #
 #   quillfen_markers_test.sh TOOL DATA_DIR
 set -u
-tool_file="$1"
+tool_file="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"  # absolute: some cases run in another folder
 data="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -168,6 +168,64 @@ if [ "$status" = 0 ] && cmp -s "$q/markers.json" "$good" && [ "$(ls "$q" | grep 
 check "status of a folder that is not there" 2 "" -- tool status "$work/no such folder"
 [ "$(cat "$q/backups/notes.txt")$(cat "$q/notes.txt")" = "minemine" ] && passed=$((passed + 1)) \
   || { echo "FAIL other files were touched"; failed=$((failed + 1)); }
+
+# merge: the game's import outside the game. Markers within 1 unit of one
+# already there (or of one added earlier from the same merge) stay out; the
+# result is written whole in the plug-in's format.
+m="$work/merge"
+mkdir -p "$m"
+printf '{"markers": [
+  {"position": [100, 200, 30], "category": 7, "name": "Say \\"hi\\", at the mill", "timestamp": {"_nsec": 1700000000000000001}},
+  {"position": [-1234.0, 567.25, 42], "category": 1, "name": "0.5 from the lake", "timestamp": {"_nsec": 2}},
+  {"position": [-1234.5, 567.25, 43], "category": 9, "name": "Überfall — 北の小屋", "timestamp": {"_nsec": 3}},
+  {"position": [100.5, 200, 30], "category": 2, "timestamp": {"_nsec": 4}},
+  {"position": [NaN, 1, 2], "category": 1}]}' >"$m/friends.json5"
+out="$(tool merge "$m/new.json" "$data/markers/two-markers.json" "$m/friends.json5")"; status=$?
+want="Added 2 of 2 markers from $data/markers/two-markers.json
+Added 2 of 5 markers from $m/friends.json5 (1 left out: position not a finite number)
+$m/new.json holds 4 markers"
+if [ "$status" = 0 ] && [ "$(printf '%s' "$out" | tr '\\' '/' | sed 's|Z:||g')" = "$want" ]; then passed=$((passed + 1)); else
+  echo "FAIL merge into a new file: exit $status, printed [$out]"; failed=$((failed + 1)); fi
+tool format "$m/new.json" >"$m/new-formatted"
+if cmp -s "$m/new.json" "$m/new-formatted" && [ ! -e "$m/new.json.saving" ] \
+   && grep -q '"name": "Say \\"hi\\", at the mill"' "$m/new.json" && grep -q '"name": "Überfall — 北の小屋"' "$m/new.json"; then
+  passed=$((passed + 1)); else echo "FAIL merge did not write the plug-in's format"; failed=$((failed + 1)); fi
+merge_again() { (cd "$m" && tool merge new.json friends.json5); }
+check "merge again adds nothing" 0 "Added 0 of 5 markers from friends.json5 (1 left out: position not a finite number)
+new.json holds 4 markers" -- merge_again
+before="$(cksum <"$m/new.json")"
+printf '{"markers": [{"position": [1, 2, 3],}' >"$m/broken.json"
+out="$(tool merge "$m/new.json" "$m/friends.json5" "$m/broken.json" "$m/missing.json")"; status=$?
+if [ "$status" = 1 ] && [ "$(cksum <"$m/new.json")" = "$before" ] && [[ "$out" == *"broken.json cannot be loaded: 1:"* ]] \
+   && [[ "$out" == *"missing.json cannot be loaded: cannot be read"* ]] && [[ "$out" == *"Nothing was written."* ]]; then
+  passed=$((passed + 1)); else echo "FAIL merge with files that do not load: exit $status, printed [$out]"; failed=$((failed + 1)); fi
+cp "$m/broken.json" "$m/broken-into.json"
+check "merge into a file that does not load" 1 "" -- tool merge "$m/broken-into.json" "$m/friends.json5"
+cmp -s "$m/broken.json" "$m/broken-into.json" && passed=$((passed + 1)) || { echo "FAIL merge changed a broken INTO"; failed=$((failed + 1)); }
+check "merge without FROM" 2 "" -- tool merge "$m/new.json"
+
+# export: read back with Python's csv and json modules, value for value.
+printf '{"markers": [
+  {"position": [-1234.5, 567.25, 42], "category": 0, "name": "Flat Iron Lake (Waypoint)", "timestamp": {"_nsec": 1765267200000000000}},
+  {"position": [0.1, -0.0, 1e-07], "category": 5, "name": "a, \\"quoted\\"\\nsecond line", "timestamp": {"_nsec": -1}},
+  {"position": [3e38, -16777217, 2711.75], "category": 12, "name": "Überfall — 北の小屋 🐻", "timestamp": {"_nsec": 1765267200999999999}},
+  {"position": [1, 2, 3], "category": 3, "name": "=HYPERLINK(\\"http://x\\")", "timestamp": {"_nsec": 0}},
+  {"position": [4, 5, 6], "category": 9, "name": "", "timestamp": {"_nsec": 5}},
+  {"position": [7, 8, 9], "category": -1},
+  {"position": [NaN, 1, 2], "category": 1, "name": "nowhere"},
+  {"position": [1, -Infinity, 2], "category": 1}]}' >"$m/export.json"
+tool export "$m/export.json" --format csv >"$m/out.csv" 2>"$m/csv-warnings"; csv_status=$?
+tool export --format=geojson "$m/export.json" >"$m/out.geojson" 2>"$m/geojson-warnings"; geojson_status=$?
+if [ "$csv_status" = 0 ] && [ "$geojson_status" = 0 ] && cmp -s "$m/csv-warnings" "$m/geojson-warnings" \
+   && grep -q "left out marker 7 (nowhere): its position is not a finite number" "$m/csv-warnings" \
+   && out="$(python3 "$(dirname "$0")/check_export.py" "$m/export.json" "$m/out.csv" "$m/out.geojson" "$m/csv-warnings")"; then
+  passed=$((passed + 1)); else
+  echo "FAIL export read back: exit $csv_status/$geojson_status, [$out] [$(cat "$m/csv-warnings")]"; failed=$((failed + 1)); fi
+printf '{}' >"$m/none.json"
+check "export of no markers" 0 '{"type": "FeatureCollection", "features": []}' -- tool export "$m/none.json" --format geojson
+check "export needs a format" 2 "" -- tool export "$m/export.json"
+check "export of an unknown format" 2 "" -- tool export "$m/export.json" --format kml
+check "export of a file that does not load" 1 "" -- tool export "$m/broken.json" --format csv
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

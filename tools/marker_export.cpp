@@ -1,0 +1,150 @@
+#include "tools/marker_export.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "src/calendar.h"
+#include "src/marker_spacing.h"
+
+// Sections: values · CSV · GeoJSON · both.
+
+// ---- values ----------------------------------------------------------------------------
+
+std::string iso8601_utc(std::int64_t unix_ns) {
+    const CivilTime t = civil_from_unix_ns(unix_ns);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02dZ", static_cast<long long>(t.year), t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+static std::string number(float value) {  // finite: the shortest text that reads back as the same float
+    char text[64];
+    const auto r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
+}
+
+static std::string integer(std::int64_t value) {
+    char text[24];
+    const auto r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
+}
+
+// The category's row name, or null when the number is no row of the table.
+static const char* category_name(std::int64_t category) {
+    return category >= 0 && static_cast<std::size_t>(category) < category_table_size ? category_table[category].name
+                                                                                       : nullptr;
+}
+
+static bool has_name(const MarkerDataV1& m) { return m.name && m.name[0] != '\0'; }
+
+// ---- CSV ---------------------------------------------------------------------------------
+// RFC 4180: CRLF after every row, a field in double quotes when it holds a
+// comma, a quote or a line break, its quotes doubled. The file starts with the
+// UTF-8 byte order mark, without which Excel on Windows reads it in the ANSI
+// code page and garbles every name outside ASCII.
+
+static void csv_field(std::string& out, const std::string& value) {
+    if (value.find_first_of(",\"\r\n") == std::string::npos) {
+        out += value;
+        return;
+    }
+    out += '"';
+    for (char c : value) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+// A name from someone else's pack must not become a formula when the file is
+// opened in a spreadsheet ("=HYPERLINK(...)", "@SUM(...)"): a name starting
+// with = + - @, a tab or a carriage return gets a leading apostrophe, which
+// spreadsheets take as "this is text".
+static std::string csv_text(const char* text) {
+    std::string value = text ? text : "";
+    if (!value.empty() && std::string("=+-@\t\r").find(value[0]) != std::string::npos) value.insert(0, "'");
+    return value;
+}
+
+static void csv_row(std::string& out, const MarkerDataV1& m) {
+    for (float v : {m.position.x, m.position.y, m.position.z}) {
+        out += number(v);
+        out += ',';
+    }
+    out += integer(m.category);
+    out += ',';
+    csv_field(out, csv_text(category_name(m.category)));
+    out += ',';
+    csv_field(out, csv_text(has_name(m) ? m.name : nullptr));
+    out += ',';
+    out += iso8601_utc(m.timestamp._nsec);
+    out += "\r\n";
+}
+
+// ---- GeoJSON -----------------------------------------------------------------------------
+// A FeatureCollection (RFC 7946) with one Point per marker; its coordinates are
+// the game's world units, not longitude and latitude.
+
+static void json_string(std::string& out, const char* text) {
+    if (!text) {
+        out += "null";
+        return;
+    }
+    out += '"';
+    for (const char* p = text; *p; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                    out += escape;
+                } else {
+                    out += *p;
+                }
+        }
+    }
+    out += '"';
+}
+
+static void geojson_feature(std::string& out, const MarkerDataV1& m) {
+    out += "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", \"coordinates\": [";
+    out += number(m.position.x) + ", " + number(m.position.y) + ", " + number(m.position.z);
+    out += "]}, \"properties\": {\"name\": ";
+    json_string(out, has_name(m) ? m.name : nullptr);
+    out += ", \"category\": " + integer(m.category) + ", \"category_name\": ";
+    json_string(out, category_name(m.category));
+    out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\"}}";
+}
+
+// ---- both ----------------------------------------------------------------------------------
+
+std::string export_markers(const MarkersData& data, ExportFormat format, std::vector<std::string>& left_out) {
+    std::string out = format == ExportFormat::csv ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created\r\n"
+                                                  : "{\"type\": \"FeatureCollection\", \"features\": [";
+    bool first = true;
+    for (std::size_t i = 0; i < data.count; ++i) {
+        const MarkerDataV1& m = data.records[i];
+        if (!position_is_finite(m.position)) {
+            std::string line = "left out marker " + std::to_string(i + 1);
+            if (has_name(m)) line += std::string(" (") + m.name + ")";
+            left_out.push_back(line + ": its position is not a finite number");
+            continue;
+        }
+        if (format == ExportFormat::csv) {
+            csv_row(out, m);
+        } else {
+            out += first ? "\n" : ",\n";
+            geojson_feature(out, m);
+        }
+        first = false;
+    }
+    if (format == ExportFormat::geojson) out += first ? "]}\n" : "\n]}\n";
+    return out;
+}
