@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "src/calendar.h"
 #include "src/marker_spacing.h"
@@ -62,8 +63,10 @@ static void csv_field(std::string& out, const std::string& value) {
 // with = + - @, a tab or a carriage return gets a leading apostrophe, which
 // spreadsheets take as "this is text".
 static std::string csv_text(const char* text) {
-    std::string value = text ? text : "";
-    if (!value.empty() && std::string("=+-@\t\r").find(value[0]) != std::string::npos) value.insert(0, "'");
+    if (!text) return {};
+    std::string value;
+    if (text[0] != '\0' && std::strchr("=+-@\t\r", text[0])) value += '\'';
+    value += text;
     return value;
 }
 

@@ -290,7 +290,7 @@ class QuillfenUnderWine(unittest.TestCase):
         failed = [m for m in messages if m.startswith("Failed to write to markers data file: 0/")]
         self.assertEqual(len(failed), 2, messages)  # the capture's two saves, once each
         self.assertTrue(all(m.endswith(" Quillfen/markers.json is a directory") for m in failed), failed)
-        self.assertEqual(sorted(os.listdir(q)), ["last.log", "markers.json", "markers.json.bak"])
+        self.assertEqual(sorted(os.listdir(q)), ["import", "last.log", "markers.json", "markers.json.bak"])
         self.assertEqual(os.listdir(os.path.join(q, "markers.json")), [])
         with open(os.path.join(q, "markers.json.bak"), "rb") as f:
             self.assertEqual(f.read(), good)
@@ -302,6 +302,58 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         messages, _ = log_messages(d)
         self.assertIn("Saved 1 markers to JSON", messages)
+
+    def test_a_marker_pack_is_merged_without_doubles_and_moved_and_a_broken_one_costs_nothing(self):
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        os.makedirs(os.path.join(q, "import"))
+        with open(os.path.join(TOP, "tests", "data", "markers", "two-markers.json"), "rb") as f:
+            ours = f.read()
+        with open(os.path.join(q, "markers.json"), "wb") as f:
+            f.write(ours)
+        pack = json.dumps({"markers": [
+            {"position": [-1234.5, 567.25, 42.5], "category": 3, "name": "0.5 from ours"},
+            {"position": [100, 200, 30], "category": 7, "name": 'Legendary "bear" — 北の小屋',
+             "timestamp": {"_nsec": 1700000000000000000}},
+            {"position": [100.25, 200, 30], "category": 7, "name": "0.25 from the bear"},
+        ]}, ensure_ascii=False).encode("utf-8")
+        broken = b'{"markers": [\n  {"position": [1, 2, 3]\n'
+        for name, data in (("Bears from Sadie.json", pack), ("broken.json", broken)):
+            with open(os.path.join(q, "import", name), "wb") as f:
+                f.write(data)
+        r = run_sim("{frames: 20}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertIn("Imported 1 of 3 markers from Quillfen/import/Bears from Sadie.json", messages)
+        self.assertTrue(any(re.fullmatch(r"Failed to load marker pack Quillfen/import/broken\.json: 3:1: .+", m)
+                            for m in messages), messages)
+        self.assertEqual(messages.count("Saving data to disk"), 1)
+        self.assertIn("Saved 3 markers to JSON", messages)
+        with open(os.path.join(q, "markers.json"), "rb") as f:
+            saved = f.read().decode("utf-8")
+        self.assertEqual(saved.count('"position"'), 3)
+        self.assertIn('"name": "Legendary \\"bear\\" — 北の小屋"', saved)
+        self.assertIn('"_nsec": 1700000000000000000', saved)
+        self.assertEqual(sorted(os.listdir(os.path.join(q, "import"))), ["broken.json", "imported"])
+        with open(os.path.join(q, "import", "broken.json"), "rb") as f:
+            self.assertEqual(f.read(), broken)
+        with open(os.path.join(q, "import", "imported", "Bears from Sadie.json"), "rb") as f:
+            self.assertEqual(f.read(), pack)
+        new_modifier = [c for c in trace(d) if c["native"] == "blip_add_modifier" and c["args"][1] == "0x95BD6684"]
+        self.assertEqual(len(new_modifier), 1, "the added marker shows on the map as new")
+
+        # The same pack again: nothing doubles, and it goes beside the first.
+        with open(os.path.join(q, "import", "Bears from Sadie.json"), "wb") as f:
+            f.write(pack)
+        r = run_sim("{frames: 5}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertIn("Imported 0 of 3 markers from Quillfen/import/Bears from Sadie.json", messages)
+        self.assertNotIn("Saving data to disk", messages)
+        with open(os.path.join(q, "markers.json"), "rb") as f:
+            self.assertEqual(f.read().decode("utf-8"), saved)
+        self.assertEqual(sorted(os.listdir(os.path.join(q, "import", "imported"))),
+                         ["Bears from Sadie-2.json", "Bears from Sadie.json"])
 
     def test_the_ring_centres_the_real_cursor_in_a_window_at_a_screen_offset(self):
         d = self.game_dir()
