@@ -4,12 +4,11 @@
 // script start's own load of the file, and the plain copy the backup was before.
 //   build/linux/bench/marker_store_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
 #include "src/marker_copies.h"
 #include "src/marker_store.h"
@@ -20,25 +19,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // A game folder with Quillfen/markers.json of `count` markers, a backup and
-// today's copy, as after an earlier start of the day; the process works in it.
-struct GameFolder {
-    fs::path dir;
-    fs::path previous;
-    explicit GameFolder(std::size_t count) {
-        previous = fs::current_path();
-        dir = fs::temp_directory_path() / ("quillfen-store-bench-" + std::to_string(getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir / "Quillfen" / "backups");
-        fs::current_path(dir);
-        std::ofstream(markers_path, std::ios::binary) << bench::corpus(count).text;
+// today's copy, as after an earlier start of the day.
+struct GameFolder : bench::GameFolder {
+    explicit GameFolder(std::size_t count) : bench::GameFolder(bench::corpus(count).text) {
         RunContext ctx = context();
         make_backup(ctx);
     }
-    ~GameFolder() {
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-    static RunContext context() { return RunContext{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}}; }
     static std::string todays_copy() {
         char name[128];
         TextBuilder b = text_builder(name, sizeof name);

@@ -105,6 +105,7 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     }
 
     bool whole = array_reserve(state.markers, ctx.general, state.markers.length + data.count);
+    (void)spacing_grid_reserve(grid, ctx.general, data.count);  // without it, the grid grows as it goes
     std::size_t not_finite = 0;
     for (std::size_t i = 0; i < data.count && whole; ++i) {
         MarkerDataV1& record = data.records[i];
@@ -195,6 +196,7 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
     // The list as it stands: markers loaded, or recovered from a backup.
     SpacingGrid grid{};
     bool grid_made = true;
+    (void)spacing_grid_reserve(grid, ctx.general, state.markers.length);
     for (const Marker& m : state.markers) grid_made = grid_made && spacing_grid_add(grid, ctx.general, m.data.position);
     if (!grid_made) {
         log_format(ctx, LogLevel::Error, "Failed to import marker packs from {}: {}", import_directory, "out of memory");

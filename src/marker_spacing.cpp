@@ -10,15 +10,17 @@
 // the position's cell or, on each axis, in the one neighbour on the side the
 // position is less than 1 from its cell's edge.
 //
-// Cells are 2 units wide: cell c on an axis holds [2c, 2c + 2). Far out, where
-// no game position lies, the cells are clamped to ±cell_limit: everything
-// beyond shares the last cell, and floats there are too far apart (128 units
-// and more) to be within 1 unit of anything on the other side.
+// Cells are 8 units wide: cell c on an axis holds [8c, 8c + 8). A position
+// needs a neighbour on an axis only within 1 unit of its cell's edge, so a
+// check looks at about two cells, rarely eight. Far out, where no game
+// position lies, the cells are clamped to ±cell_limit: everything beyond
+// shares the last cell, and floats there are too far apart (128 units and
+// more) to be within 1 unit of anything on the other side.
 
 namespace {
 
-constexpr double cell_width = 2.0;
-constexpr double cell_limit = 536870912.0;  // 2^29 cells: 2^30 units
+constexpr double cell_width = 8.0;
+constexpr double cell_limit = 134217728.0;  // 2^27 cells: 2^30 units
 
 struct AxisCell {
     std::int32_t cell;
@@ -30,8 +32,9 @@ AxisCell axis_cell(float value) {
     const double c = std::floor(v / cell_width);
     if (c > cell_limit) return {static_cast<std::int32_t>(cell_limit), 0};
     if (c < -cell_limit) return {static_cast<std::int32_t>(-cell_limit), 0};
-    const double offset = v - c * cell_width;  // exact: v is a float, c * 2 an integer near it
-    return {static_cast<std::int32_t>(c), offset < 1.0 ? -1 : offset > 1.0 ? 1 : 0};
+    // Exact where it decides: v is a float and c * 8 an integer near it.
+    const double offset = v - c * cell_width;
+    return {static_cast<std::int32_t>(c), offset < 1.0 ? -1 : offset > cell_width - 1.0 ? 1 : 0};
 }
 
 std::uint64_t cell_hash(std::int32_t x, std::int32_t y, std::int32_t z) {
@@ -67,9 +70,10 @@ void link_point(SpacingCell* cells, std::size_t capacity, SpacingPoint* points, 
 }
 
 // At most half the slots in use, so probes stay short.
-bool make_room_for_a_cell(SpacingGrid& grid) {
-    if (grid.cells && (grid.cells_used + 1) * 2 <= grid.cell_capacity) return true;
-    const std::size_t capacity = grid.cell_capacity ? grid.cell_capacity * 2 : 64;
+bool make_room_for_cells(SpacingGrid& grid, std::size_t count) {
+    if (grid.cells && (grid.cells_used + count) * 2 <= grid.cell_capacity) return true;
+    std::size_t capacity = grid.cell_capacity ? grid.cell_capacity * 2 : 64;
+    while (capacity < (grid.cells_used + count) * 2) capacity *= 2;
     SpacingCell* cells = allocate_array<SpacingCell>(grid.allocator, capacity);
     if (!cells) return false;
     for (std::size_t i = 0; i < capacity; ++i) cells[i] = SpacingCell{0, 0, 0, spacing_none};
@@ -91,11 +95,17 @@ bool spacing_grid_add(SpacingGrid& grid, const Allocator& allocator, const Posit
     if (grid.points.length >= spacing_none) return false;
     if (!allocator_is_set(grid.allocator)) grid.allocator = allocator;
     // Room first for both, so a failure leaves the grid as it was.
-    if (!make_room_for_a_cell(grid)) return false;
+    if (!make_room_for_cells(grid, 1)) return false;
     if (!array_append(grid.points, grid.allocator, SpacingPoint{position, spacing_none})) return false;
     link_point(grid.cells, grid.cell_capacity, grid.points.data, static_cast<std::uint32_t>(grid.points.length - 1),
                &grid.cells_used);
     return true;
+}
+
+bool spacing_grid_reserve(SpacingGrid& grid, const Allocator& allocator, std::size_t count) {
+    if (count > spacing_none - grid.points.length) return false;
+    if (!allocator_is_set(grid.allocator)) grid.allocator = allocator;
+    return make_room_for_cells(grid, count) && array_reserve(grid.points, grid.allocator, grid.points.length + count);
 }
 
 bool spacing_grid_too_close(const SpacingGrid& grid, const Position& position) {

@@ -1,10 +1,10 @@
 // The 1-unit rule of try_add_marker for many markers at once, as an import of
-// a marker pack needs it: the markers are kept in a hash of cells two units
-// wide, so a position is checked against the markers of at most eight cells
-// instead of every marker. The answers are those of the pairwise loop: the
-// same float arithmetic (distance_squared) decides, and the cells only leave
-// out markers that this arithmetic can never find less than 1 unit away.
-// No logging and no plug-in state: quillfen-markers merges with it too.
+// a marker pack needs it: the markers are kept in a hash of cells eight units
+// wide, so a position is checked against the markers of about two cells (at
+// most eight) instead of every marker. The answers are those of the pairwise
+// loop: the same float arithmetic (distance_squared) decides, and the cells
+// only leave out markers that this arithmetic can never find less than 1 unit
+// away. No logging and no plug-in state: quillfen-markers merges with it too.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +38,9 @@ struct SpacingGrid {
 // never less than 1 unit from anything (its differences are NaN or infinite),
 // so it is not kept. False when out of memory (the grid is as it was).
 bool spacing_grid_add(SpacingGrid& grid, const Allocator& allocator, const Position& position);
+// Room for `count` more positions at once (adding works without it). False
+// when out of memory.
+bool spacing_grid_reserve(SpacingGrid& grid, const Allocator& allocator, std::size_t count);
 // True when a position added lies less than 1 unit from `position`, exactly
 // as the loop of try_add_marker would find it.
 bool spacing_grid_too_close(const SpacingGrid& grid, const Position& position);

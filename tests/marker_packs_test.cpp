@@ -55,10 +55,11 @@ TEST(MarkerSpacing, TheGridAnswersAsThePairwiseLoopNearCellBordersAndBeyondFinit
         const char* what;
         std::function<float(std::mt19937&)> coordinate;
     } cases[] = {
-        // Cells are 2 wide: borders at even numbers, the side chosen at odd ones.
+        // Cells are 8 wide: borders at multiples of 8, a neighbour looked in
+        // within 1 unit of them (at 8c + 1 and 8c + 7).
         {"integers and a float step either side",
          [](std::mt19937& r) {
-             const float k = static_cast<float>(static_cast<int>(r() % 13) - 6);
+             const float k = static_cast<float>(static_cast<int>(r() % 35) - 17);
              switch (r() % 4) {
                  case 0: return k;
                  case 1: return std::nextafter(k, 100.0f);
@@ -84,7 +85,7 @@ TEST(MarkerSpacing, TheGridAnswersAsThePairwiseLoopNearCellBordersAndBeyondFinit
         SCOPED_TRACE(c.what);
         std::mt19937 r(12);
         std::vector<Position> offered;
-        for (int i = 0; i < 3000; ++i) offered.push_back(Position{c.coordinate(r), c.coordinate(r), c.coordinate(r)});
+        for (int i = 0; i < 6000; ++i) offered.push_back(Position{c.coordinate(r), c.coordinate(r), c.coordinate(r)});
         std::size_t refused = 0;
         expect_same_answers(offered, &refused);
         EXPECT_GT(refused, 0u) << "the data must hold markers that are too close";
@@ -94,12 +95,12 @@ TEST(MarkerSpacing, TheGridAnswersAsThePairwiseLoopNearCellBordersAndBeyondFinit
 
 TEST(MarkerSpacing, ExactlyOneUnitIsAllowedAcrossACellBorder) {
     SpacingGrid grid{};
-    ASSERT_TRUE(spacing_grid_add(grid, heap_allocator(), Position{1.5f, 0, 0}));
-    EXPECT_FALSE(spacing_grid_too_close(grid, Position{2.5f, 0, 0})) << "1 unit, in the next cell";
-    EXPECT_TRUE(spacing_grid_too_close(grid, Position{std::nextafter(2.5f, 0.0f), 0, 0}));
-    EXPECT_TRUE(spacing_grid_too_close(grid, Position{1.5f, 0.99f, 0}));
-    EXPECT_FALSE(spacing_grid_too_close(grid, Position{0.5f, 0, 0}));
-    EXPECT_FALSE(spacing_grid_too_close(grid, Position{1.5f, 0, std::numeric_limits<float>::quiet_NaN()}));
+    ASSERT_TRUE(spacing_grid_add(grid, heap_allocator(), Position{7.5f, 0, 0}));
+    EXPECT_FALSE(spacing_grid_too_close(grid, Position{8.5f, 0, 0})) << "1 unit, in the next cell";
+    EXPECT_TRUE(spacing_grid_too_close(grid, Position{std::nextafter(8.5f, 0.0f), 0, 0}));
+    EXPECT_TRUE(spacing_grid_too_close(grid, Position{7.5f, -0.99f, 0})) << "across the border of y";
+    EXPECT_FALSE(spacing_grid_too_close(grid, Position{6.5f, 0, 0}));
+    EXPECT_FALSE(spacing_grid_too_close(grid, Position{7.5f, 0, std::numeric_limits<float>::quiet_NaN()}));
     spacing_grid_free(grid);
 
     // A pack's marker that is not finite is not taken; the next one is checked

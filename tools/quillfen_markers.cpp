@@ -322,6 +322,9 @@ static int run_merge(const std::string& into, const std::vector<std::string>& fr
     // The names stay with the loaded data, which outlives the write.
     std::vector<MarkerDataV1> merged(base.records, base.records + base.count);
     SpacingGrid grid{};
+    std::size_t total = merged.size();
+    for (const MarkersData& p : packs) total += p.count;
+    (void)spacing_grid_reserve(grid, heap_allocator(), total);
     for (const MarkerDataV1& m : merged) {
         if (!spacing_grid_add(grid, heap_allocator(), m.position)) all = false;
     }
