@@ -50,6 +50,19 @@ void put_char(Output& o, char c) {
     o.data[o.length++] = c;
 }
 
+// The text, zero-terminated, to its new owner; or nothing when the output ran
+// out of memory.
+SerializeError hand_over(Output& o, MarkersText& out) {
+    if (o.failed) {
+        free_bytes(*o.allocator, o.data, o.capacity);
+        out = MarkersText{};
+        return SerializeError::OutOfMemory;
+    }
+    o.data[o.length] = '\0';
+    out = MarkersText{o.data, o.length, o.capacity};
+    return SerializeError::None;
+}
+
 void put_indent(Output& o, int level) {
     for (int i = 0; i < level; ++i) put(o, "    ");
 }
@@ -231,14 +244,13 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
     }
     put_indent(o, 1);
     put(o, "]\n}");
-    if (o.failed) {
-        free_bytes(allocator, o.data, o.capacity);
-        out = MarkersText{};
-        return SerializeError::OutOfMemory;
-    }
-    o.data[o.length] = '\0';
-    out = MarkersText{o.data, o.length, o.capacity};
-    return SerializeError::None;
+    return hand_over(o, out);
+}
+
+SerializeError serialize_string(const char* text, const Allocator& allocator, MarkersText& out) {
+    Output o{&allocator, nullptr, 0, 0, false};
+    put_string(o, text);
+    return hand_over(o, out);
 }
 
 void free_markers_text(MarkersText& text, const Allocator& allocator) {

@@ -22,6 +22,9 @@ enum class SerializeError { None, OutOfMemory };
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
                                  MarkersText& out);
 void free_markers_text(MarkersText& text, const Allocator& allocator);
+// One text in double quotes, escaped as the file writes names: valid JSON
+// (quillfen-markers writes names into GeoJSON with it).
+SerializeError serialize_string(const char* text, const Allocator& allocator, MarkersText& out);
 
 // One coordinate as the file writes it: the float's exact decimal value rounded
 // to eight places (ties to even); NaN, Infinity, -Infinity for the others.

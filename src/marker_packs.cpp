@@ -85,22 +85,14 @@ void free_packs(const RunContext& ctx, GrowableArray<Pack>& packs) {
 // list, or were near ones already there).
 bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pack& pack, std::size_t* added) {
     *added = 0;
-    char* text = nullptr;
-    std::size_t size = 0;
-    const PlatformError read = platform_read_file(pack.path, ctx.general, &text, &size);
-    if (read.code != 0) {
-        log_format(ctx, LogLevel::Error, "Failed to read marker pack {}: {}", pack.path, read);
+    MarkersData data{};
+    const MarkersFileRead r = read_markers_file(ctx, pack.path, data);
+    if (r.read.code != 0) {
+        log_format(ctx, LogLevel::Error, "Failed to read marker pack {}: {}", pack.path, r.read);
         return false;
     }
-    MarkersData data{};
-    DeserializeDetail detail{};
-    const DeserializeError loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
-    free_bytes(ctx.general, text, size + 1);
-    if (loaded != DeserializeError::None) {
-        char why[256];
-        TextBuilder b = text_builder(why, sizeof why);
-        describe_load_failure(b, loaded, detail);
-        log_format(ctx, LogLevel::Error, "Failed to load marker pack {}: {}", pack.path, why);
+    if (r.loaded != DeserializeError::None) {
+        log_format(ctx, LogLevel::Error, "Failed to load marker pack {}: {}", pack.path, r.why);
         return false;
     }
 

@@ -147,27 +147,36 @@ static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data)
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
 }
 
+MarkersFileRead read_markers_file(RunContext& ctx, const char* path, MarkersData& data) {
+    MarkersFileRead r{};
+    data = MarkersData{};
+    char* text = nullptr;
+    std::size_t size = 0;
+    r.read = platform_read_file(path, ctx.general, &text, &size);
+    if (r.read.code != 0) return r;
+    DeserializeDetail detail{};
+    r.loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
+    free_bytes(ctx.general, text, size + 1);
+    if (r.loaded != DeserializeError::None) {
+        TextBuilder b = text_builder(r.why, sizeof r.why);
+        describe_load_failure(b, r.loaded, detail);
+    }
+    return r;
+}
+
 // Loads `path` into the list when it loads; false (and a line when it is
 // there but does not load) otherwise.
 static bool load_copy(RunContext& ctx, PluginState& state, const char* path) {
-    char* text = nullptr;
-    std::size_t size = 0;
-    const PlatformError read = platform_read_file(path, ctx.general, &text, &size);
-    if (read.code != 0) {
-        if (!platform_error_is_not_found(read)) {
-            log_format(ctx, LogLevel::Info, "Could not read the backup {} either: {}", path, read);
+    MarkersData data{};
+    const MarkersFileRead r = read_markers_file(ctx, path, data);
+    if (r.read.code != 0) {
+        if (!platform_error_is_not_found(r.read)) {
+            log_format(ctx, LogLevel::Info, "Could not read the backup {} either: {}", path, r.read);
         }
         return false;
     }
-    MarkersData data{};
-    DeserializeDetail detail{};
-    const DeserializeError e = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
-    free_bytes(ctx.general, text, size + 1);
-    if (e != DeserializeError::None) {
-        char why[160];
-        TextBuilder b = text_builder(why, sizeof why);
-        describe_load_failure(b, e, detail);
-        log_format(ctx, LogLevel::Info, "Could not load the backup {} either: {}", path, why);
+    if (r.loaded != DeserializeError::None) {
+        log_format(ctx, LogLevel::Info, "Could not load the backup {} either: {}", path, r.why);
         return false;
     }
     take_markers(ctx, state, data);

@@ -6,6 +6,7 @@
 // not a file where markers.json belongs is left alone.
 #pragma once
 
+#include "src/marker_file.h"
 #include "src/run_context.h"
 #include "src/state.h"
 
@@ -18,6 +19,17 @@ inline constexpr const char* daily_copies_directory = "Quillfen/backups";
 inline constexpr const char* daily_copy_copying_path = "Quillfen/backups/markers.json.copying";
 
 void make_backup(RunContext& ctx);
+
+// A markers file read and loaded in one go, as the recovery and the import of
+// marker packs take one: `read` is not 0 when the file could not be read;
+// otherwise `loaded` says whether it loaded, and `why` why not
+// ("LINE:COLUMN: reason"). `data` holds the markers when it loaded.
+struct MarkersFileRead {
+    PlatformError read;
+    DeserializeError loaded;
+    char why[160];
+};
+MarkersFileRead read_markers_file(RunContext& ctx, const char* path, MarkersData& data);
 void load_data_from_disk(RunContext& ctx, PluginState& state);
 // True when the file now holds the list.
 bool save_data_to_disk(RunContext& ctx, PluginState& state);

@@ -89,31 +89,16 @@ static void csv_row(std::string& out, const MarkerDataV1& m) {
 // A FeatureCollection (RFC 7946) with one Point per marker; its coordinates are
 // the game's world units, not longitude and latitude.
 
+// Escaped as markers.json escapes names; a name that cannot be had for want
+// of memory is written as null.
 static void json_string(std::string& out, const char* text) {
-    if (!text) {
+    MarkersText quoted{};
+    if (!text || serialize_string(text, heap_allocator(), quoted) != SerializeError::None) {
         out += "null";
         return;
     }
-    out += '"';
-    for (const char* p = text; *p; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                    out += escape;
-                } else {
-                    out += *p;
-                }
-        }
-    }
-    out += '"';
+    out.append(quoted.data, quoted.length);
+    free_markers_text(quoted, heap_allocator());
 }
 
 static void geojson_feature(std::string& out, const MarkerDataV1& m) {
