@@ -37,7 +37,7 @@ static void make_daily_copy(RunContext& ctx, const char* text, std::size_t size)
         log_format(ctx, LogLevel::Error, "Failed to copy markers data file to {}: {}", name, made);
         return;
     }
-    if (platform_file_info(name).kind == PlatformFileKind::missing) {
+    if (platform_file_info(name).kind != PlatformFileKind::regular) {  // else today's copy is made
         const PlatformError e = write_whole_file(daily_copy_copying_path, name, text, size, false);
         if (e.code == 0) {
             log_format(ctx, LogLevel::Info, "Copied markers data file to {}", name);
