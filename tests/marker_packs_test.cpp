@@ -1,7 +1,6 @@
 // Marker packs: the 1-unit rule for many markers at once, and the import of
 // Quillfen/import/ at a script start in the simulated game.
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <regex>
@@ -135,6 +134,18 @@ std::string markers_json(const std::vector<std::string>& markers) {
 const std::string two_markers = markers_json({marker_json(-1234.5f, 567.25f, 42, 0, "\"Flat Iron Lake\"", 1765267200000000000),
                                               marker_json(2711.75f, -1390.125f, 45, 5, "", 1765270800000000000)});
 
+// The markers of a file's text, loaded by the plug-in's reader.
+struct Loaded {
+    MarkersData data{};
+    explicit Loaded(const std::string& text) {
+        EXPECT_EQ(deserialize_markers(text, heap_allocator(), data), DeserializeError::None);
+    }
+    ~Loaded() { free_markers_data(data, heap_allocator()); }
+    Loaded(const Loaded&) = delete;
+    std::size_t size() const { return data.count; }
+    const MarkerDataV1& operator[](std::size_t i) const { return data.records[i]; }
+};
+
 void write(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
@@ -160,14 +171,6 @@ protected:
         std::vector<std::string> m = messages();
         auto at = std::find(m.begin(), m.end(), "Loading data from disk");
         return std::vector<std::string>(at, m.end());
-    }
-    static std::vector<MarkerDataV1> records_of(const std::string& text) {
-        MarkersData data{};
-        EXPECT_EQ(deserialize_markers(text, heap_allocator(), data), DeserializeError::None);
-        std::vector<MarkerDataV1> out(data.records, data.records + data.count);
-        for (MarkerDataV1& r : out) r.name = r.name ? strdup(r.name) : nullptr;  // freed with the process
-        free_markers_data(data, heap_allocator());
-        return out;
     }
     void TearDown() override {
         platform_inject_file_faults(nullptr);
@@ -229,7 +232,7 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
         {-1234.5f, 567.25f, 43, 9, "Überfall — 北の小屋", 1700000000000000003, false},
         {-5, -5, -5, 12, "category twelve", 1700000000000000006, true},
     };
-    const std::vector<MarkerDataV1> saved = records_of(read_file(quillfen() / "markers.json"));
+    const Loaded saved(read_file(quillfen() / "markers.json"));
     ASSERT_EQ(saved.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
@@ -289,7 +292,7 @@ TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
                     "imported again at the next start");
     EXPECT_EQ(read_file(import() / "pack.json"), pack);
     EXPECT_FALSE(fs::exists(import() / "imported"));
-    EXPECT_EQ(records_of(read_file(quillfen() / "markers.json")).size(), 2u);
+    EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 2u);
     EXPECT_EQ(plugin_state.markers.length, 5u) << "the pack's markers are in the game all the same";
 
     // A change during the run saves them with the rest ...
@@ -306,7 +309,7 @@ TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
     EXPECT_EQ(std::vector<std::string>(m.begin() + 1, m.end()),
               (std::vector<std::string>{"Loaded 6 markers from JSON", "Imported 0 of 3 markers from Quillfen/import/pack.json",
                                         "Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json"}));
-    EXPECT_EQ(records_of(read_file(quillfen() / "markers.json")).size(), 6u);
+    EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 6u);
     EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
 }
 
@@ -347,7 +350,7 @@ TEST_F(MarkerPacksTest, APackAtAStartWithoutAGoodMarkersFileJoinsWhatTheStartHas
         want.push_back("Saved " + std::to_string(c.markers) + " markers to JSON");
         want.push_back("Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json");
         EXPECT_EQ(m, want);
-        EXPECT_EQ(records_of(read_file(quillfen() / "markers.json")).size(), c.markers);
+        EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), c.markers);
         ASSERT_TRUE(end());
     }
 }
