@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "src/marker_file.h"
+#include "src/store/marker_file.h"
 
 namespace {
 

@@ -19,8 +19,6 @@ add_custom_target(host_import_library DEPENDS ${host_import_lib})
 
 add_library(Quillfen MODULE
   ${plugin_portable_sources}
-  src/platform/platform_win32.cpp
-  src/platform/local_time_win32.cpp
   src/entry_win32.cpp
   scripthook/host_imports_win32.cpp
   src/version.rc)
@@ -30,19 +28,18 @@ target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 configure_file(src/quillfen_version.h.in ${CMAKE_CURRENT_BINARY_DIR}/quillfen_version.h @ONLY)
 target_include_directories(Quillfen PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 add_dependencies(Quillfen host_import_library)
-target_link_libraries(Quillfen PRIVATE ${host_import_lib} ${static_runtime})
+target_link_libraries(Quillfen PRIVATE quillfen_store ${host_import_lib} ${static_runtime})
 target_link_options(Quillfen PRIVATE -Wl,--no-undefined -Wl,--subsystem,windows)
 quillfen_warnings(Quillfen)
 
 # The substitute host: the real host's exports (by .def) over the simulated game.
 add_library(ScriptHookRDR2 SHARED
   sim/native_signatures.cpp sim/game.cpp sim/host.cpp sim/trace.cpp sim/scenario.cpp sim/fiber_win32.cpp
-  sim/host_dll_win32.cpp src/json5_reader.cpp src/allocators.cpp
-  sim/ScriptHookRDR2.def)
+  sim/host_dll_win32.cpp sim/ScriptHookRDR2.def)
 set_target_properties(ScriptHookRDR2 PROPERTIES PREFIX "" OUTPUT_NAME ScriptHookRDR2)
 target_include_directories(ScriptHookRDR2 PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(ScriptHookRDR2 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(ScriptHookRDR2 PRIVATE ${static_runtime})
+target_link_libraries(ScriptHookRDR2 PRIVATE quillfen_base ${static_runtime})
 quillfen_warnings(ScriptHookRDR2)
 
 add_executable(quillfen-sim sim/main_win32.cpp)

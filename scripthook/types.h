@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "src/base/position.h"
+
 using Hash = std::uint32_t;
 
 // Handles as the game returns them: the first 64-bit word of a native result,
@@ -23,12 +25,6 @@ static_assert(sizeof(Vector3) == 24);
 static_assert(offsetof(Vector3, _x) == 0);
 static_assert(offsetof(Vector3, _y) == 8);
 static_assert(offsetof(Vector3, _z) == 16);
-
-// A marker's stored position: three packed floats.
-struct Position {
-    float x, y, z;
-};
-static_assert(sizeof(Position) == 12);
 
 inline Vector3 position_to_vector3(float x, float y, float z) {
     return Vector3{{x, 0}, {y, 0}, {z, 0}};

@@ -6,8 +6,8 @@
 #include <optional>
 #include <sstream>
 
-#include "src/allocators.h"
-#include "src/json5_reader.h"
+#include "src/base/allocators.h"
+#include "src/json5/json5_reader.h"
 
 // Sections: value readers · world keys · the scenario document.
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "src/marker.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr float ring_radius = 0.225f;

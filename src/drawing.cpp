@@ -2,7 +2,7 @@
 
 #include "scripthook/natives.h"
 #include "src/prompts.h"
-#include "src/text_builder.h"
+#include "src/base/text_builder.h"
 
 // Computed in 32-bit floats and truncated toward zero, as the game's own menus do.
 std::int32_t width_to_pixels(const PluginState& state, float fraction) {

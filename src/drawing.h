@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "src/marker.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 std::int32_t width_to_pixels(const PluginState& state, float fraction);

@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-#include "src/local_time.h"
+#include "src/platform/local_time.h"
 #include "src/marker_store.h"
 #include "src/script_main.h"
 #include "src/state.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "scripthook/host_api.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 
 #ifdef _WIN32
 #define QUILLFEN_EXPORT __declspec(dllexport)

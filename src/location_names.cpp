@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "scripthook/natives.h"
+#include "scripthook/vector3_log.h"
 #include "src/enums.h"
 
 // Sections: the place-name table · lookups · Guarma.

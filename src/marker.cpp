@@ -1,7 +1,5 @@
 #include "src/marker.h"
 
-#include <cstring>
-
 // Every category shares the one common blip modifier.
 static constexpr Hash common_modifiers[] = {0xF366785F};
 
@@ -21,11 +19,6 @@ const MarkerCategory category_table[category_table_size] = {
 };
 
 #undef QF_MODIFIERS
-
-void free_marker_name(const Allocator& allocator, char*& name) {
-    if (name) free_bytes(allocator, name, std::strlen(name) + 1);
-    name = nullptr;
-}
 
 float marker_distance_squared(const Marker& marker, const Vector3& v) {
     const Position& p = marker.data.position;

@@ -1,12 +1,12 @@
-// The marker in its stored and in-memory forms, the category table, and the
-// squared-distance measures shared by the marker code.
+// The marker in memory (its stored record and its blip), the category table,
+// and the squared-distance measures shared by the marker code.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "scripthook/types.h"
-#include "src/allocators.h"
+#include "src/store/marker_record.h"
 
 struct Rgba {
     std::int32_t red, green, blue, alpha;
@@ -14,19 +14,6 @@ struct Rgba {
 
 struct ScreenRect {
     float x, y, width, height;  // centre and size, fractions of the screen
-};
-
-// A time value as stored: nanoseconds since 1970-01-01 00:00:00 UTC.
-struct TimestampV1 {
-    std::int64_t _nsec;
-};
-
-// Stored form of one marker; fields, order and keys are those of the file.
-struct MarkerDataV1 {
-    Position position;
-    std::int64_t category;
-    char* name;  // owned, zero-terminated UTF-8, or null
-    TimestampV1 timestamp;
 };
 
 struct Marker {
@@ -47,10 +34,6 @@ struct MarkerCategory {
 
 inline constexpr std::size_t category_table_size = 10;
 extern const MarkerCategory category_table[category_table_size];
-
-// Gives a marker's name text back (its block is the text and its terminator)
-// and leaves the name null.
-void free_marker_name(const Allocator& allocator, char*& name);
 
 float marker_distance_squared(const Marker& marker, const Vector3& v);
 float vector3_distance_squared(const Vector3& a, const Vector3& b);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "scripthook/types.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection);

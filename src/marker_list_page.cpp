@@ -6,13 +6,13 @@
 #include "scripthook/natives.h"
 #include "src/drawing.h"
 #include "src/enums.h"
-#include "src/local_time.h"
+#include "src/platform/local_time.h"
 #include "src/location_names.h"
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
 #include "src/menu_input.h"
 #include "src/prompts.h"
-#include "src/text_builder.h"
+#include "src/base/text_builder.h"
 
 // Sections: row texts · the input step · the drawing step.
 

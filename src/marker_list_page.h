@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr int visible_rows = 8;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "src/calendar.h"
-#include "src/marker_file.h"
-#include "src/text_builder.h"
+#include "src/base/calendar.h"
+#include "src/store/marker_file.h"
+#include "src/base/text_builder.h"
 
 void make_backup(RunContext& ctx) {
     log_message(ctx, LogLevel::Info, "Backing up any existing data");

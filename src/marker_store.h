@@ -4,7 +4,7 @@
 // replace it.
 #pragma once
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr const char* markers_path = "Quillfen/markers.json";

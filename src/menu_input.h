@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "scripthook/types.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 enum MenuNavigation : std::int32_t { NAV_NONE = 0, NAV_UP = 1, NAV_DOWN = 2, NAV_LEFT = 3, NAV_RIGHT = 4 };

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "scripthook/types.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr Hash edit_markers_group = 0x29FEEDA9;

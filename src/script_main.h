@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr const char* game_window_title = "Red Dead Redemption 2";

@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "scripthook/types.h"
-#include "src/allocators.h"
-#include "src/growable_array.h"
-#include "src/log.h"
+#include "src/base/allocators.h"
+#include "src/base/growable_array.h"
+#include "src/base/log.h"
 #include "src/marker.h"
+#include "src/platform/local_time.h"
 #include "src/platform/platform.h"
 
 inline constexpr std::int64_t MENU_CLOSED = 0;
@@ -69,9 +70,6 @@ struct PluginState {
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
 };
-
-// The local time-zone rules; what they hold is the time-zone code's business.
-struct LocalTimeZone;
 
 // Cleared as one block by `setup` and `cleanup`.
 struct RuntimeGlobals {

@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "src/json5_reader.h"
+#include "src/json5/json5_reader.h"
 
 #ifndef QUILLFEN_TEST_DATA
 #define QUILLFEN_TEST_DATA "tests/data"

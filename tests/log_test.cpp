@@ -5,9 +5,10 @@
 #include <limits>
 #include <string>
 
-#include "src/calendar.h"
-#include "src/log.h"
-#include "src/run_context.h"
+#include "src/base/calendar.h"
+#include "scripthook/vector3_log.h"
+#include "src/base/log.h"
+#include "src/base/run_context.h"
 
 namespace {
 

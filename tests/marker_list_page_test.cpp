@@ -5,7 +5,7 @@
 #include <set>
 
 #include "sim_fixture.h"
-#include "src/local_time.h"
+#include "src/platform/local_time.h"
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
 #include "src/marker_list_page.h"

@@ -2,7 +2,7 @@
 // markers could be lost that must not happen.
 #include "sim_fixture.h"
 #include "src/marker_editing.h"
-#include "src/marker_file.h"
+#include "src/store/marker_file.h"
 #include "src/marker_store.h"
 #include "src/platform/platform_simulation.h"
 

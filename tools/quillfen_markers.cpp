@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "src/json5_reader.h"
-#include "src/marker_file.h"
+#include "src/json5/json5_reader.h"
+#include "src/store/marker_file.h"
 
 static const char* const help_text =
     "usage: quillfen-markers COMMAND FILE\n"

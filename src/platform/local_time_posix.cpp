@@ -2,7 +2,7 @@
 // (or the system's setting when TZ is unset).
 #include <ctime>
 
-#include "src/local_time.h"
+#include "src/platform/local_time.h"
 
 struct LocalTimeZone {
     int loaded;

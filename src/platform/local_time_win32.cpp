@@ -3,7 +3,7 @@
 // not exist under Wine 8, so this uses the year's TIME_ZONE_INFORMATION.
 #include <windows.h>
 
-#include "src/local_time.h"
+#include "src/platform/local_time.h"
 
 struct LocalTimeZone {
     DYNAMIC_TIME_ZONE_INFORMATION info;

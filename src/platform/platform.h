@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
 // ---- clock --------------------------------------------------------------------
 // Nanoseconds since 1970-01-01 00:00:00 UTC.

@@ -10,7 +10,7 @@
 
 #include "src/platform/platform.h"
 #include "src/platform/platform_simulation.h"
-#include "src/text_builder.h"
+#include "src/base/text_builder.h"
 
 static const PlatformSimulation* simulation = nullptr;
 static const PlatformFileFaults* faults = nullptr;

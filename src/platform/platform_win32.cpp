@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "src/platform/platform.h"
-#include "src/text_builder.h"
+#include "src/base/text_builder.h"
 
 // Paths are short and ASCII in practice; the buffer bounds them all the same.
 static bool to_wide(const char* utf8, wchar_t* out, int capacity) {

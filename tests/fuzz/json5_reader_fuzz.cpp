@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "src/json5_reader.h"
+#include "src/json5/json5_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Prints the code point tables of src/json5_reader.cpp (identifier letters and
+// Prints the code point tables of src/json5/json5_reader.cpp (identifier letters and
 // marks, space separators) from this Node's Unicode data, between the marker
 // lines used in that file. `--check` compares them with the file instead and
 // exits 1 when they differ (e.g. after a Node update that brings a newer
@@ -11,7 +11,7 @@
 const fs = require('fs')
 const path = require('path')
 
-const source = path.join(__dirname, '..', '..', 'src', 'json5_reader.cpp')
+const source = path.join(__dirname, '..', '..', 'src', 'json5', 'json5_reader.cpp')
 const begin = '// ---- begin generated tables'
 const end = '// ---- end generated tables'
 
@@ -69,7 +69,7 @@ if (mode === '--write') {
 } else if (mode === '--check') {
   const text = fs.readFileSync(source, 'utf8')
   if (replaceIn(text, generated) !== text) {
-    console.error('the tables in src/json5_reader.cpp differ from this Node\'s Unicode data')
+    console.error('the tables in src/json5/json5_reader.cpp differ from this Node\'s Unicode data')
     process.exit(1)
   }
   console.log('tables match')

@@ -1,8 +1,8 @@
-#include "src/log.h"
+#include "src/base/log.h"
 
-#include "src/calendar.h"
+#include "src/base/calendar.h"
 #include "src/platform/platform.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 
 // Longest line written; longer messages are cut (a log line is never worth a
 // heap allocation inside a game frame).
@@ -24,7 +24,7 @@ static void file_logger_write(void* data, std::int32_t level, std::string_view m
 Logger file_logger_create(PlatformFile file, const Allocator& allocator) {
     auto* data = static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
     if (!data) return Logger{};
-    *data = FileLoggerData{file, ""};
+    *data = FileLoggerData{file};
     return Logger{file_logger_write, data, static_cast<std::int32_t>(LogLevel::Debug),
                   LOG_OPTION_LEVEL | LOG_OPTION_DATE | LOG_OPTION_TIME};
 }
@@ -65,15 +65,6 @@ void render_log_value(TextBuilder& out, const LogArg& a) {
         case LogArg::Kind::Float64: text_append_f64_shortest(out, a.f64); break;
         case LogArg::Kind::Text: text_append(out, a.text); break;
         case LogArg::Kind::Boolean: text_append(out, a.boolean ? "true" : "false"); break;
-        case LogArg::Kind::Vector3:
-            text_append(out, "Vector3{_x = {x = ");
-            text_append_f32_shortest(out, a.v._x.x);
-            text_append(out, "}, _y = {y = ");
-            text_append_f32_shortest(out, a.v._y.y);
-            text_append(out, "}, _z = {z = ");
-            text_append_f32_shortest(out, a.v._z.z);
-            text_append(out, "}}");
-            break;
         case LogArg::Kind::Location:
             text_append(out, a.loc.file_name());
             text_append_char(out, '(');
@@ -84,6 +75,7 @@ void render_log_value(TextBuilder& out, const LogArg& a) {
             }
             text_append_char(out, ')');
             break;
+        case LogArg::Kind::Custom: a.custom.render(out, a.custom.bytes); break;
         case LogArg::Kind::Error: {
             char name[64];
             platform_error_name(a.error, name, sizeof name);

@@ -1,4 +1,4 @@
-#include "src/json5_reader.h"
+#include "src/json5/json5_reader.h"
 
 #include <bit>
 #include <cfloat>

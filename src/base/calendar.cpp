@@ -1,4 +1,4 @@
-#include "src/calendar.h"
+#include "src/base/calendar.h"
 
 // The day/civil conversions are Howard Hinnant's well-known algorithms.
 

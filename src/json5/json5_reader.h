@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
 enum class Json5Kind : std::uint8_t { null_value, boolean, number, string, array, object };
 

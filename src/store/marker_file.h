@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "src/allocators.h"
-#include "src/marker.h"
+#include "src/base/allocators.h"
+#include "src/store/marker_record.h"
 
 // ---- writing ----------------------------------------------------------------------
 

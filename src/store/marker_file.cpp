@@ -1,11 +1,11 @@
-#include "src/marker_file.h"
+#include "src/store/marker_file.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "src/json5_reader.h"
+#include "src/json5/json5_reader.h"
 
 // Sections: text output · the writer · the reader.
 

@@ -8,7 +8,7 @@
 #include <source_location>
 #include <type_traits>
 
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
 template <class T>
 struct GrowableArray {

@@ -1,4 +1,4 @@
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
 #include <cstdlib>
 #include <cstring>
