@@ -12,6 +12,3 @@ void update_gui(RunContext& ctx, PluginState& state);
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state);
 void open_menu(RunContext& ctx, PluginState& state);
 void close_menu(RunContext& ctx, PluginState& state);
-
-// `text` without leading and trailing Unicode white space.
-std::string_view trim_unicode_space(std::string_view text);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "src/base/utf8.h"
 #include "src/category_page.h"
 #include "src/drawing.h"
 #include "src/menu.h"
@@ -119,6 +120,7 @@ TEST(TypedNames, LoseUnicodeWhiteSpaceAtBothEnds) {
         {"\xC2\x85x\xE2\x81\x9F", "x"},
         {"Bah\xC3\xAD" "a", "Bah\xC3\xAD" "a"},
         {" \xFF ", "\xFF"},  // a stray byte is no white space
+        {"\xC0\xA0" "Camp" "\xE0\x80\xA0", "Camp"},  // spaces written overlong are read by their bits
     };
     for (const Case& c : cases) EXPECT_EQ(trim_unicode_space(c.typed), c.kept) << c.typed;
 }

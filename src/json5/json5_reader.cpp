@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "src/base/utf8.h"
 #include "src/json5/json5_number.h"
 #include "src/json5/json5_scan.h"
 #include "src/json5/json5_unicode_tables.h"
@@ -51,56 +52,9 @@ bool is_identifier_part(std::uint32_t cp) {
     return json5_in_ranges(json5_identifier_start_ranges, cp) || json5_in_ranges(json5_identifier_part_ranges, cp);
 }
 
-// White space beyond ASCII: NBSP, BOM, the two separators and every Zs.
-bool is_unicode_space(std::uint32_t cp) {
-    return cp == 0xA0 || cp == 0xFEFF || cp == 0x2028 || cp == 0x2029 || json5_in_ranges(json5_space_separator_ranges, cp);
-}
-
-// ---- UTF-8 ---------------------------------------------------------------------------------
-
-constexpr std::uint32_t replacement_character = 0xFFFD;
-
-struct Decoded {
-    std::uint32_t cp;
-    std::size_t length;  // bytes consumed, at least 1
-};
-
-// One character at `p` (p < end). An ill-formed sequence gives U+FFFD and
-// consumes its maximal subpart, never the byte that broke it.
-Decoded decode_utf8(const Byte* p, const Byte* end) {
-    const std::uint32_t b0 = p[0];
-    if (b0 < 0x80) return {b0, 1};
-    std::uint32_t cp;
-    int need;
-    std::uint32_t lo = 0x80, hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        cp = b0 & 0x1F;
-        need = 1;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        cp = b0 & 0x0F;
-        need = 2;
-        if (b0 == 0xE0) lo = 0xA0;  // overlong
-        if (b0 == 0xED) hi = 0x9F;  // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        cp = b0 & 0x07;
-        need = 3;
-        if (b0 == 0xF0) lo = 0x90;  // overlong
-        if (b0 == 0xF4) hi = 0x8F;  // above U+10FFFF
-    } else {
-        return {replacement_character, 1};
-    }
-    std::size_t length = 1;
-    for (; need > 0; --need) {
-        if (p + length == end || p[length] < lo || p[length] > hi) return {replacement_character, length};
-        cp = (cp << 6) | (p[length] & 0x3F);
-        lo = 0x80;
-        hi = 0xBF;
-        ++length;
-    }
-    return {cp, length};
-}
-
-std::size_t utf8_length(std::uint32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+// ---- UTF-8 (src/base/utf8.h) ------------------------------------------------------------------
+// Ill-formed sequences read as one U+FFFD per maximal subpart, the default
+// rule: the reference sees a file decoded by TextDecoder, which does the same.
 
 // Decoded text is measured first (out == nullptr), then written into a block
 // of exactly that size.
@@ -108,27 +62,7 @@ struct Sink {
     char* out;
     std::size_t length;
 
-    void put(std::uint32_t cp) {
-        if (out) {
-            char* o = out + length;
-            if (cp < 0x80) {
-                o[0] = static_cast<char>(cp);
-            } else if (cp < 0x800) {
-                o[0] = static_cast<char>(0xC0 | (cp >> 6));
-                o[1] = static_cast<char>(0x80 | (cp & 0x3F));
-            } else if (cp < 0x10000) {
-                o[0] = static_cast<char>(0xE0 | (cp >> 12));
-                o[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                o[2] = static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                o[0] = static_cast<char>(0xF0 | (cp >> 18));
-                o[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                o[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                o[3] = static_cast<char>(0x80 | (cp & 0x3F));
-            }
-        }
-        length += utf8_length(cp);
-    }
+    void put(std::uint32_t cp) { length += out ? utf8_encode(cp, out + length) : utf8_length(cp); }
 
     // Bytes that stand for themselves.
     void put_run(const Byte* bytes, std::size_t count) {
@@ -313,8 +247,8 @@ bool skip_comment_or_unicode_space(Parser& ps, const Byte*& p, bool& skipped) {
         p += 2;
         skipped = true;
     } else if (*p >= 0x80) {
-        const Decoded d = decode_utf8(p, ps.end);
-        if (is_unicode_space(d.cp)) {
+        const Utf8Char d = utf8_decode(p, ps.end);
+        if (is_unicode_space(d.code_point, SpaceRule::json5)) {
             p += d.length;
             skipped = true;
         }
@@ -412,8 +346,8 @@ bool scan_string(Parser& ps, const Byte*& p, Sink& sink) {
                 sink.put_run(p, static_cast<std::size_t>(run_end - p));
                 p = run_end;
             } else {
-                const Decoded d = decode_utf8(p, ps.end);
-                sink.put(d.cp);
+                const Utf8Char d = utf8_decode(p, ps.end);
+                sink.put(d.code_point);
                 p += d.length;
             }
             continue;
@@ -453,10 +387,10 @@ bool scan_string(Parser& ps, const Byte*& p, Sink& sink) {
                 if (p < ps.end && *p == '\n') ++p;
                 continue;
             default: {
-                const Decoded d = decode_utf8(p, ps.end);
+                const Utf8Char d = utf8_decode(p, ps.end);
                 p += d.length;
-                if (d.cp == 0x2028 || d.cp == 0x2029) continue;
-                unit = d.cp;  // any other character stands for itself
+                if (d.code_point == 0x2028 || d.code_point == 0x2029) continue;
+                unit = d.code_point;  // any other character stands for itself
                 break;
             }
         }
@@ -487,8 +421,8 @@ bool scan_identifier(Parser& ps, const Byte*& p, Sink& sink) {
             }
             p += 6;
         } else {
-            const Decoded d = decode_utf8(p, ps.end);
-            cp = d.cp;
+            const Utf8Char d = utf8_decode(p, ps.end);
+            cp = d.code_point;
             if (first ? !is_identifier_start(cp) : !is_identifier_part(cp)) break;
             p += d.length;
         }
@@ -744,9 +678,9 @@ void locate(const Byte* begin, const Byte* end, const Byte* at, Json5Error& erro
             if (p < at && *p == '\n') ++p;
             new_line = true;
         } else {
-            const Decoded d = decode_utf8(p, end);
+            const Utf8Char d = utf8_decode(p, end);
             p += d.length;
-            new_line = d.cp == 0x2028 || d.cp == 0x2029;
+            new_line = d.code_point == 0x2028 || d.code_point == 0x2029;
         }
         if (new_line) {
             if (line < std::numeric_limits<std::int32_t>::max()) ++line;

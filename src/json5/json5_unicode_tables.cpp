@@ -204,13 +204,7 @@ constexpr Json5CodeRange identifier_part[] = {
     {0xE0100, 0xE01EF},
 };
 
-// Zs above ASCII
-constexpr Json5CodeRange space_separator[] = {
-    {0xA0, 0xA0}, {0x1680, 0x1680}, {0x2000, 0x200A}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000},
-};
-
 }  // namespace
 
 const Json5CodeRanges json5_identifier_start_ranges{identifier_start, std::size(identifier_start)};
 const Json5CodeRanges json5_identifier_part_ranges{identifier_part, std::size(identifier_part)};
-const Json5CodeRanges json5_space_separator_ranges{space_separator, std::size(space_separator)};

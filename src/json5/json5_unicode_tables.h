@@ -19,8 +19,6 @@ struct Json5CodeRanges {
 extern const Json5CodeRanges json5_identifier_start_ranges;
 // ... and marks, digits and connectors (Mn Mc Nd Pc) may follow it.
 extern const Json5CodeRanges json5_identifier_part_ranges;
-// Space separators (Zs).
-extern const Json5CodeRanges json5_space_separator_ranges;
 
 inline bool json5_in_ranges(const Json5CodeRanges& ranges, std::uint32_t cp) {
     std::size_t lo = 0, hi = ranges.count;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "src/base/utf8.h"
 #include "src/json5/json5_reader.h"
 
 // Sections: text output · the writer · the reader.
@@ -60,26 +61,6 @@ void put_i64(Output& o, std::int64_t v) {
     put(o, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
-// Length of the valid UTF-8 sequence at `s` (1..4), or 0 when it is not one.
-std::size_t utf8_sequence(const unsigned char* s, std::size_t left, std::uint32_t* code_point) {
-    const unsigned char c = s[0];
-    std::size_t n;
-    std::uint32_t cp, min;
-    if (c < 0x80) { *code_point = c; return 1; }
-    if ((c & 0xE0) == 0xC0) { n = 2; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { n = 3; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { n = 4; cp = c & 0x07; min = 0x10000; }
-    else return 0;
-    if (left < n) return 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        if ((s[i] & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (s[i] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    *code_point = cp;
-    return n;
-}
-
 void put_escaped_code_point(Output& o, std::uint32_t cp) {
     static const char hex[] = "0123456789abcdef";
     char buf[6] = {'\\', 'u', hex[(cp >> 12) & 15], hex[(cp >> 8) & 15], hex[(cp >> 4) & 15], hex[cp & 15]};
@@ -104,14 +85,17 @@ void put_string(Output& o, const char* text) {
             left -= run;
             continue;
         }
-        std::uint32_t cp = 0;
-        std::size_t n = utf8_sequence(s, left, &cp);
-        if (n == 0) {
+        // Each byte of an ill-formed sequence becomes a U+FFFD of its own: what
+        // the file has always held for such a name.
+        const Utf8Char c = utf8_decode(s, s + left, Utf8Form::well_formed, Utf8Errors::each_byte);
+        if (!c.valid) {
             put(o, "\xEF\xBF\xBD");
             ++s;
             --left;
             continue;
         }
+        const std::uint32_t cp = c.code_point;
+        const std::size_t n = c.length;
         switch (cp) {
             case '"': put(o, "\\\""); break;
             case '\\': put(o, "\\\\"); break;

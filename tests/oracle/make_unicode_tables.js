@@ -1,6 +1,7 @@
 // Generates src/json5/json5_unicode_tables.cpp, the code point tables of the
-// JSON5 reader (identifier letters and marks, space separators), from this
-// Node's Unicode data. `--check` compares them with the file instead and exits
+// JSON5 reader (identifier letters and marks), from this Node's Unicode data.
+// White space is not generated: src/base/utf8.h lists Unicode's White_Space
+// property, which has not changed since Unicode 6.3. `--check` compares them with the file instead and exits
 // 1 when they differ (e.g. after a Node update that brings a newer Unicode;
 // the tables then only need regenerating if that is wanted).
 //
@@ -17,7 +18,6 @@ const target = path.join(__dirname, '..', '..', 'src', 'json5', 'json5_unicode_t
 // and connector punctuation may follow (ZWNJ/ZWJ and ASCII are handled in code).
 const start = /[\p{Lu}\p{Ll}\p{Lt}\p{Lm}\p{Lo}\p{Nl}]/u
 const part = /[\p{Mn}\p{Mc}\p{Nd}\p{Pc}]/u
-const space = /\p{Zs}/u
 
 function ranges (re, from) {
   const out = []
@@ -55,12 +55,10 @@ function file () {
     '',
     table('identifier_start', 'Lu Ll Lt Lm Lo Nl above ASCII', ranges(start, 0x80)),
     table('identifier_part', 'Mn Mc Nd Pc above ASCII (letters are checked first)', ranges(part, 0x80)),
-    table('space_separator', 'Zs above ASCII', ranges(space, 0x80)),
     '}  // namespace',
     '',
     'const Json5CodeRanges json5_identifier_start_ranges{identifier_start, std::size(identifier_start)};',
     'const Json5CodeRanges json5_identifier_part_ranges{identifier_part, std::size(identifier_part)};',
-    'const Json5CodeRanges json5_space_separator_ranges{space_separator, std::size(space_separator)};',
     ''
   ].join('\n')
 }
