@@ -7,6 +7,9 @@
 
 #include "src/base/position.h"
 
+// The title of the game's top-level window, by which the plug-in finds it.
+inline constexpr const char* game_window_title = "Red Dead Redemption 2";
+
 using Hash = std::uint32_t;
 
 // Handles as the game returns them: the first 64-bit word of a native result,

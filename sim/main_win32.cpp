@@ -9,9 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "scripthook/types.h"
 #include "sim/dll_control.h"
+#include "src/base/calendar.h"
 
-static const char* const window_title = "Red Dead Redemption 2";
 static const char* const window_class = "QuillfenSimGameWindow";
 
 static HWND game_window = nullptr;
@@ -33,7 +34,7 @@ static void sync_window(const SimDllWorld& world) {
     AdjustWindowRect(&r, style, FALSE);
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (!game_window) {
-        game_window = CreateWindowExA(0, window_class, window_title, style, world.x + r.left, world.y + r.top, w, h,
+        game_window = CreateWindowExA(0, window_class, game_window_title, style, world.x + r.left, world.y + r.top, w, h,
                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     } else {
         SetWindowPos(game_window, nullptr, world.x + r.left, world.y + r.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -149,7 +150,7 @@ int main(int argc, char** argv) {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     const long long frames = frame_count();
-    const double frame_seconds = static_cast<double>(frame_ns()) * 1e-9;
+    const double frame_seconds = seconds_from_ns(frame_ns());
     bool ok = true;
     for (long long f = 0; f < frames && ok; ++f) {
         if (f > 0) {

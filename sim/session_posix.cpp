@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "scripthook/types.h"
 #include "sim/screenshot.h"
 #include "sim/session.h"
 #include "sim/trace.h"
@@ -21,7 +22,7 @@ static std::int64_t sim_now_ns(void* data) { return game_of(data).clock_ns; }
 static PlatformWindow sim_find_window(void* data, const char* title) {
     SimGame& g = game_of(data);
     ++g.window_lookups;
-    if (!g.window.present || std::string(title) != "Red Dead Redemption 2") return nullptr;
+    if (!g.window.present || std::string(title) != game_window_title) return nullptr;
     return reinterpret_cast<PlatformWindow>(g.window.handle);
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "scripthook/natives.h"
+#include "src/base/calendar.h"
 #include "src/drawing.h"
 #include "src/enums.h"
 #include "src/marker_editing.h"
@@ -52,7 +53,7 @@ static void quick_add(RunContext& ctx, PluginState& state) {
     if (added) play_sound("SELECT", menu_sound_set);
     else play_sound("UNAFFORDABLE", "Ledger_Sounds");
     // The tile shrinks at once and grows back through the blend.
-    if (state.current_category >= 0 && static_cast<std::size_t>(state.current_category) < state.category_tiles.length) {
+    if (index_in_range(state.current_category, state.category_tiles.length)) {
         ScreenRect& tile = state.category_tiles.data[state.current_category];
         tile.width *= press_scale;
         tile.height *= press_scale;
@@ -66,7 +67,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         blend = 1.0f;
         radius = ring_snap_factor * ring_radius;
     } else {
-        blend = tile_blend_rate * static_cast<float>(static_cast<double>(state.frame_delta) * 1e-9);
+        blend = tile_blend_rate * static_cast<float>(seconds_from_ns(state.frame_delta));
         blend = blend < 0.0f ? 0.0f : blend > 1.0f ? 1.0f : blend;
     }
 

@@ -10,6 +10,17 @@
 // Sections: the place-name table · lookups · Guarma.
 
 // ---- the place-name table -----------------------------------------------------------
+
+// Guarma's zones with a fixed hash: in the table below and in is_guarma_zone.
+constexpr Hash zone_guarma = 0x7356B8ED;                   // STATE
+constexpr Hash zone_guarma_district = 0xE1736CD7;          // DISTRICT
+constexpr Hash zone_aguasdulces_farm = 0x62A26859;         // TOWN
+constexpr Hash zone_aguasdulces_ruins = 0x0BFD6F0A;        // TOWN
+constexpr Hash zone_aguasdulces_villa = 0xB80C99B7;        // TOWN
+constexpr Hash zone_manicato = 0x4D704A4B;                 // TOWN
+constexpr Hash zone_arroyo_de_la_vibora = 0xFD09B97D;      // RIVER
+constexpr Hash zone_bahia_de_la_paz = 0xBA5AB8E6;          // OCEAN
+
 // Names for zones the game gives no text for, grouped by the kind of zone.
 
 struct PlaceName {
@@ -19,7 +30,7 @@ struct PlaceName {
 
 static const PlaceName place_names[] = {
     {0xF2D2E4A4, "Ambarino"},  // STATE
-    {0x7356B8ED, "Guarma"},  // STATE
+    {zone_guarma, "Guarma"},  // STATE
     {0x00A55D60, "Lemoyne"},  // STATE
     {0x8A606F74, "West Elizabeth"},  // STATE
     {0x79E6A26B, "New Austin"},  // STATE
@@ -27,9 +38,9 @@ static const PlaceName place_names[] = {
     {0x2496DFE4, "Nuevo Paraiso"},  // STATE
     {0xB5AA074D, "West Elizabeth"},  // STATE
     {0x4A4BFEE7, "West Elizabeth"},  // STATE
-    {0x62A26859, "Aguasdulces Farm, Guarma"},  // TOWN
-    {0x0BFD6F0A, "Aguasdulces Ruins, Guarma"},  // TOWN
-    {0xB80C99B7, "Aguasdulces Villa, Guarma"},  // TOWN
+    {zone_aguasdulces_farm, "Aguasdulces Farm, Guarma"},  // TOWN
+    {zone_aguasdulces_ruins, "Aguasdulces Ruins, Guarma"},  // TOWN
+    {zone_aguasdulces_villa, "Aguasdulces Villa, Guarma"},  // TOWN
     {0x00704B67, "Annesburg, New Hanover"},  // TOWN
     {0xD39FE932, "Armadillo, New Austin"},  // TOWN
     {0x9A2C155A, "Beecher's Hope, West Elizabeth"},  // TOWN
@@ -40,7 +51,7 @@ static const PlaceName place_names[] = {
     {0x91A7512E, "Cornwall Kerosene & Tar, New Hanover"},  // TOWN
     {0xE3CDCF62, "Emerald Ranch, New Hanover"},  // TOWN
     {0x183CA5FA, "Lagras, Lemoyne"},  // TOWN
-    {0x4D704A4B, "Manicato, Guarma"},  // TOWN
+    {zone_manicato, "Manicato, Guarma"},  // TOWN
     {0x57350B23, "Manzanita Post, West Elizabeth"},  // TOWN
     {0x79FF6291, "Rhodes, Lemoyne"},  // TOWN
     {0x7FFE0593, "Sisika Penitentiary"},  // TOWN
@@ -62,7 +73,7 @@ static const PlaceName place_names[] = {
     {0x93A4FA9D, "O'Creagh's Run, Ambarino"},  // LAKE
     {0xB27BFCD7, "Owanjila, West Elizabeth"},  // LAKE
     {0xF13A02FD, "Sea of Coronado, New Austin"},  // LAKE
-    {0xFD09B97D, "Arroyo de la Vibora, Guarma"},  // RIVER
+    {zone_arroyo_de_la_vibora, "Arroyo de la Vibora, Guarma"},  // RIVER
     {0x26C17D4B, "Beartooth Beck, Ambarino"},  // RIVER
     {0x160ED9C7, "Dakota River"},  // RIVER
     {0xB6B5E477, "Kamassa River"},  // RIVER
@@ -72,7 +83,7 @@ static const PlaceName place_names[] = {
     {0xA65449E9, "San Luis River"},  // RIVER
     {0x95D61B35, "Upper Montana River, West Elizabeth"},  // RIVER
     {0xDEC86BB3, "Bayou Nwa, Lemoyne"},  // SWAMP
-    {0xBA5AB8E6, "Bahía de la Paz, Guarma"},  // OCEAN
+    {zone_bahia_de_la_paz, "Bahía de la Paz, Guarma"},  // OCEAN
     {0x4A3C149D, "Deadboot Creek, Ambarino"},  // CREEK
     {0x1BF6CD08, "Dewberry Creek, Lemoyne"},  // CREEK
     {0xB3E8D688, "Hawks Eye Creek, West Elizabeth"},  // CREEK
@@ -94,7 +105,7 @@ static const PlaceName place_names[] = {
     {0x84D7AD0E, "Gaptooth Ridge, New Austin"},  // DISTRICT
     {0xF8D68DC1, "Grizzlies East, Ambarino"},  // DISTRICT
     {0x62162401, "Grizzlies West, Ambarino"},  // DISTRICT
-    {0xE1736CD7, "Guarma"},  // DISTRICT
+    {zone_guarma_district, "Guarma"},  // DISTRICT
     {0x07D4FF5F, "The Heartlands, New Hanover"},  // DISTRICT
     {0x0AA5F25D, "Roanoke Ridge, New Hanover"},  // DISTRICT
     {0xCC7C3314, "Scarlett Meadows, Lemoyne"},  // DISTRICT
@@ -118,8 +129,6 @@ const char* place_name_of_zone(Hash zone) {
 Hash zone_hash_at(const Vector3& position) {
     return zone_at_coords(position._x.x, position._y.y, position._z.z, -1);
 }
-
-static bool has_text(const char* text) { return text != nullptr && text[0] != '\0'; }
 
 // The error line for a place without a name is written once per position and
 // zone per run: the list page asks for every unnamed row in every frame.
@@ -160,8 +169,9 @@ const char* named_location_at_coords(RunContext& ctx, PluginState& state, const 
 // ---- Guarma ----------------------------------------------------------------------------
 
 bool is_guarma_zone(Hash zone) {
-    static const Hash fixed[] = {0x7356B8ED, 0xE1736CD7, 0x62A26859, 0x0BFD6F0A,
-                                 0xB80C99B7, 0x4D704A4B, 0xFD09B97D, 0xBA5AB8E6};
+    static const Hash fixed[] = {zone_guarma,           zone_guarma_district,   zone_aguasdulces_farm,
+                                 zone_aguasdulces_ruins, zone_aguasdulces_villa, zone_manicato,
+                                 zone_arroyo_de_la_vibora, zone_bahia_de_la_paz};
     for (Hash h : fixed) {
         if (zone == h) return true;
     }

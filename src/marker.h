@@ -1,11 +1,12 @@
 // The marker in memory (its stored record and its blip), the category table,
-// and the squared-distance measures shared by the marker code.
+// and what a marker is called on the map and in the list.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "scripthook/types.h"
+#include "src/base/growable_array.h"
 #include "src/store/marker_record.h"
 
 struct Rgba {
@@ -35,5 +36,12 @@ struct MarkerCategory {
 inline constexpr std::size_t category_table_size = 10;
 extern const MarkerCategory category_table[category_table_size];
 
-float marker_distance_squared(const Marker& marker, const Vector3& v);
-float vector3_distance_squared(const Vector3& a, const Vector3& b);
+// The category's row in `categories` (the run's copy of the table), or null
+// for a category outside it: a markers file may hold any number.
+const MarkerCategory* category_row(const GrowableArray<MarkerCategory>& categories, std::int64_t category);
+
+// What a marker is called where the player sees it, on its blip and in the
+// list: its name; else `place`; else its category's name; else `place` as it
+// is (null or empty). Only the list passes a place: each lookup of one is
+// native calls, made only for a marker without a name.
+const char* marker_label(const GrowableArray<MarkerCategory>& categories, const Marker& marker, const char* place);

@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-float distance_squared(const Position& p, const Position& q) {
-    const float dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
-    return dx * dx + dy * dy + dz * dz;
-}
-
 bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b) {
     return state.markers[static_cast<std::size_t>(a)].data.timestamp._nsec >
            state.markers[static_cast<std::size_t>(b)].data.timestamp._nsec;

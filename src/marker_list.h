@@ -10,6 +10,5 @@
 
 void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection);
 
-float distance_squared(const Position& p, const Position& q);
 bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b);
 bool less_by_proximity(const PluginState& state, std::int64_t a, std::int64_t b);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "scripthook/natives.h"
+#include "src/base/calendar.h"
 #include "src/drawing.h"
 #include "src/enums.h"
 #include "src/platform/local_time.h"
@@ -81,16 +82,11 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
 }
 
 static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row, std::int64_t rows) {
-    const char* label = nullptr;
-    if (m.data.name != nullptr && m.data.name[0] != '\0') {
-        label = m.data.name;
-    } else {
-        label = named_location_at_coords(ctx, state, position_to_vector3(m.data.position));
-        if (label[0] == '\0' && m.data.category >= 0 &&
-            static_cast<std::size_t>(m.data.category) < state.categories.length) {
-            label = state.categories[static_cast<std::size_t>(m.data.category)].name;
-        }
-    }
+    // The place (native calls) is looked up only for a marker without a name;
+    // it is never null, so neither is the label.
+    const char* place =
+        marker_has_name(m.data) ? nullptr : named_location_at_coords(ctx, state, position_to_vector3(m.data.position));
+    const char* label = marker_label(state.categories, m, place);
     TextBuilder b = scratch_text(ctx, std::char_traits<char>::length(label) + 48);
     text_append_i64(b, row + 1);
     text_append_char(b, '/');
@@ -103,8 +99,7 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
 // ---- the input step --------------------------------------------------------------------------
 
 static bool selection_names_a_row(const PluginState& state) {
-    return state.marker_list_selection >= 0 &&
-           static_cast<std::size_t>(state.marker_list_selection) < state.marker_list_cache.length;
+    return index_in_range(state.marker_list_selection, state.marker_list_cache.length);
 }
 
 static void take_input(RunContext& ctx, PluginState& state) {
@@ -190,7 +185,7 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
     const std::int64_t first = first_visible_row(selection, rows);
     const Position player = vector3_to_position(state.player_position);
     const float a = state.screen_aspect;
-    const bool even_second = (platform_now_ns() / 1000000000) % 2 == 0;
+    const bool even_second = (platform_now_ns() / ns_per_second) % 2 == 0;
     for (int slot = 0; slot < visible_rows && first + slot < rows; ++slot) {
         const std::int64_t r = first + slot;
         const Marker& m = state.markers[static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)])];

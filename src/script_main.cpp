@@ -2,6 +2,7 @@
 
 #include "scripthook/host_api.h"
 #include "scripthook/natives.h"
+#include "src/base/calendar.h"
 #include "src/blips.h"
 #include "src/entry.h"
 #include "src/marker_store.h"
@@ -10,10 +11,6 @@
 #include "src/waypoint_capture.h"
 
 #include <string>
-
-static constexpr double seconds_per_ns = 1e-9;
-
-static double to_seconds(std::int64_t ns) { return static_cast<double>(ns) * seconds_per_ns; }
 
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {
@@ -81,14 +78,14 @@ double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t fra
     const bool full = menu_state == MENU_FULL;
     const double target = full ? 1.0 : 0.0;
     const double rate = full ? 30.0 : 15.0;
-    double t = rate * to_seconds(frame_delta_ns);
+    double t = rate * seconds_from_ns(frame_delta_ns);
     if (t < 0.0) t = 0.0;
     if (t > 1.0) t = 1.0;
     return strength * (1.0 - t) + target * t;
 }
 
 bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns) {
-    timer += static_cast<float>(to_seconds(frame_delta_ns));
+    timer += static_cast<float>(seconds_from_ns(frame_delta_ns));
     if (timer < 1.0f) return false;
     timer = 0.0f;
     return true;

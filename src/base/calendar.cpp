@@ -19,7 +19,7 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
 }
 
 CivilTime civil_from_unix_ns(std::int64_t ns) {
-    const std::int64_t seconds = floor_div(ns, 1000000000);
+    const std::int64_t seconds = floor_div(ns, ns_per_second);
     const std::int64_t days = floor_div(seconds, 86400);
     const std::int64_t of_day = seconds - days * 86400;
 

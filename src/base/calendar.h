@@ -1,8 +1,14 @@
-// Proleptic Gregorian calendar arithmetic on Unix time, valid for every signed
-// 64-bit nanosecond count.
+// Time as the plug-in counts it, signed 64-bit nanoseconds (since 1970 UTC
+// for an instant): seconds of a duration, and proleptic Gregorian calendar
+// arithmetic valid for every count.
 #pragma once
 
 #include <cstdint>
+
+inline constexpr std::int64_t ns_per_second = 1000000000;
+
+// A duration in seconds as the frame timers count them: times 1e-9, in double.
+inline double seconds_from_ns(std::int64_t ns) { return static_cast<double>(ns) * 1e-9; }
 
 struct CivilTime {
     std::int64_t year;

@@ -4,11 +4,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <source_location>
 #include <type_traits>
 
 #include "src/base/allocators.h"
+
+// Whether a signed index (as the state record keeps them) names one of
+// `length` elements.
+inline bool index_in_range(std::int64_t index, std::size_t length) {
+    return index >= 0 && static_cast<std::uint64_t>(index) < length;
+}
 
 template <class T>
 struct GrowableArray {

@@ -7,3 +7,11 @@ struct Position {
 };
 static_assert(sizeof(Position) == 12);
 
+// The one squared distance of the plug-in (distances are compared squared
+// wherever none is shown): in 32-bit floats, x, y and z summed in that order.
+// Which way each difference is taken changes nothing: a - b is exactly -(b - a).
+inline float distance_squared(const Position& a, const Position& b) {
+    const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    return dx * dx + dy * dy + dz * dz;
+}
+

@@ -21,8 +21,8 @@ void free_local_time_zone(LocalTimeZone* zone, const Allocator& allocator) {
 
 bool utc_to_local(const LocalTimeZone* zone, std::int64_t utc_ns, CivilTime* local) {
     if (!zone) return false;
-    std::int64_t seconds = utc_ns / 1000000000;
-    if (utc_ns % 1000000000 < 0) --seconds;
+    std::int64_t seconds = utc_ns / ns_per_second;
+    if (utc_ns % ns_per_second < 0) --seconds;
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return false;  // beyond what the C library can represent

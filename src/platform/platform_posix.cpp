@@ -10,6 +10,7 @@
 
 #include "src/platform/platform.h"
 #include "src/platform/platform_simulation.h"
+#include "src/base/calendar.h"
 #include "src/base/text_builder.h"
 
 static const PlatformSimulation* simulation = nullptr;
@@ -22,7 +23,7 @@ std::int64_t platform_now_ns() {
     if (simulation && simulation->now_ns) return simulation->now_ns(simulation->data);
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    return static_cast<std::int64_t>(ts.tv_sec) * ns_per_second + ts.tv_nsec;
 }
 
 PlatformError platform_create_directory(const char* path) {

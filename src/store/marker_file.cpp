@@ -204,7 +204,7 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
         put(o, std::string_view(number, format_coordinate(m.position.z, number)));
         put(o, category_key);
         put_i64(o, m.category);
-        if (m.name && m.name[0] != '\0') {
+        if (marker_has_name(m)) {
             put(o, name_key);
             put_string(o, m.name);
         }

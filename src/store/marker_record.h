@@ -5,6 +5,7 @@
 
 #include "src/base/allocators.h"
 #include "src/base/position.h"
+#include "src/base/text_builder.h"
 
 // A time value as stored: nanoseconds since 1970-01-01 00:00:00 UTC.
 struct TimestampV1 {
@@ -22,3 +23,6 @@ struct MarkerDataV1 {
 // Gives a marker's name text back (its block is the text and its terminator)
 // and leaves the name null.
 void free_marker_name(const Allocator& allocator, char*& name);
+
+// An empty name is no name: it is neither written nor shown.
+inline bool marker_has_name(const MarkerDataV1& marker) { return has_text(marker.name); }
