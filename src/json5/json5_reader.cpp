@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "src/base/growable_array.h"
 #include "src/base/utf8.h"
 #include "src/json5/json5_number.h"
 #include "src/json5/json5_scan.h"
@@ -162,27 +163,14 @@ void free_chunks(Json5Chunk* chunk, const Allocator& allocator) {
 // Values waiting for their container to close: an object's members, which
 // become its members as they are, and an array's items, each on its own stack
 // so that items take no room for keys. Scratch from the allocator, freed after
-// the parse.
+// the parse; they double as they grow.
 template <class T>
-struct Stack {
-    T* data;
-    std::size_t count;
-    std::size_t capacity;
-};
+using Stack = GrowableArray<T>;
 
 // A new entry on top, uninitialised; nullptr when the allocator fails.
 template <class T>
 inline T* push(const Allocator& allocator, Stack<T>& s) {
-    if (s.count == s.capacity) {
-        const std::size_t capacity = s.capacity ? s.capacity * 2 : 64;
-        T* grown = allocate_array<T>(allocator, capacity);
-        if (!grown) return nullptr;
-        if (s.count) std::memcpy(static_cast<void*>(grown), s.data, s.count * sizeof(T));
-        free_array(allocator, s.data, s.capacity);
-        s.data = grown;
-        s.capacity = capacity;
-    }
-    return &s.data[s.count++];
+    return array_push(s, allocator, ArrayGrowth::doubling);
 }
 
 struct Frame {
@@ -574,7 +562,7 @@ bool read_key(Parser& ps, const Byte*& p) {
 // the processor on every value.
 inline Json5Value* value_place(Parser& ps, Json5Value& root) {
     if (ps.depth == 0) return &root;
-    if (ps.frames[ps.depth - 1].is_object) return &ps.members.data[ps.members.count - 1].value;
+    if (ps.frames[ps.depth - 1].is_object) return &ps.members.data[ps.members.length - 1].value;
     return push(*ps.allocator, ps.items);
 }
 
@@ -582,7 +570,7 @@ inline Json5Value* value_place(Parser& ps, Json5Value& root) {
 // `at`, into its value.
 bool close_container(Parser& ps, const Byte* at, Json5Value& root) {
     const Frame frame = ps.frames[--ps.depth];
-    std::size_t& top = frame.is_object ? ps.members.count : ps.items.count;
+    std::size_t& top = frame.is_object ? ps.members.length : ps.items.length;
     const std::size_t count = top - frame.first;
     const std::size_t size = frame.is_object ? sizeof(Json5Member) : sizeof(Json5Value);
     if (count > SIZE_MAX / size) return fail(ps, at, out_of_memory);
@@ -618,7 +606,7 @@ bool parse_text(Parser& ps, Json5Value& root) {
         if (*p == '[' || *p == '{') {
             if (ps.depth == json5_max_depth) return fail(ps, p, "nested too deeply (more than 512 arrays and objects)");
             const bool is_object = *p == '{';
-            ps.frames[ps.depth++] = Frame{is_object ? ps.members.count : ps.items.count, is_object};
+            ps.frames[ps.depth++] = Frame{is_object ? ps.members.length : ps.items.length, is_object};
             ++p;
             if (!skip_space(ps, p)) return false;
             if (p == ps.end) return fail(ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
@@ -706,8 +694,8 @@ bool json5_parse(std::string_view text, const Allocator& alloc, Json5Document& o
     ps.end = ps.begin + text.size();
     ps.allocator = &alloc;
     ps.arena = Arena{&alloc, nullptr, nullptr, 0, first_chunk_size};
-    ps.members = Stack<Json5Member>{nullptr, 0, 0};
-    ps.items = Stack<Json5Value>{nullptr, 0, 0};
+    ps.members = Stack<Json5Member>{};
+    ps.items = Stack<Json5Value>{};
     ps.depth = 0;
     ps.error_at = nullptr;
     ps.error_message = nullptr;
@@ -715,8 +703,8 @@ bool json5_parse(std::string_view text, const Allocator& alloc, Json5Document& o
 
     Json5Value root{};
     const bool ok = parse_text(ps, root);
-    free_array(alloc, ps.members.data, ps.members.capacity);
-    free_array(alloc, ps.items.data, ps.items.capacity);
+    array_free(ps.members);
+    array_free(ps.items);
     if (!ok) {
         free_chunks(ps.arena.chunks, alloc);
         locate(ps.begin, ps.end, ps.error_at, error);

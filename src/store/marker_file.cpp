@@ -5,50 +5,49 @@
 #include <cstdint>
 #include <cstring>
 
+#include "src/base/growable_array.h"
 #include "src/base/utf8.h"
 #include "src/json5/json5_reader.h"
 
 // Sections: text output · the writer · the reader.
 
 // ---- text output --------------------------------------------------------------------
-// A growing buffer from the run's allocator; the final text is handed over as is.
+// A growing text from the run's allocator, always with room for its
+// terminator; the final text is handed over as is. Once it could not grow,
+// nothing more is written and the writer reports the failure.
 
 namespace {
 
 struct Output {
     const Allocator* allocator;
-    char* data;
-    std::size_t length;
-    std::size_t capacity;
+    GrowableArray<char> text;
     bool failed;
 };
 
+// Room for `extra` more bytes and the terminator: from 256 bytes, doubled as
+// often as needed.
 bool reserve(Output& o, std::size_t extra) {
     if (o.failed) return false;
-    if (o.length + extra + 1 <= o.capacity) return true;
-    std::size_t capacity = o.capacity ? o.capacity : 256;
-    while (capacity < o.length + extra + 1) capacity *= 2;
-    char* grown = static_cast<char*>(allocate_bytes(*o.allocator, capacity, 1));
-    if (!grown) {
+    const std::size_t need = o.text.length + extra + 1;
+    if (need <= o.text.capacity) return true;
+    std::size_t capacity = o.text.capacity ? o.text.capacity : 256;
+    while (capacity < need) capacity *= 2;
+    if (!array_reserve(o.text, *o.allocator, capacity)) {
         o.failed = true;
         return false;
     }
-    if (o.length) std::memcpy(grown, o.data, o.length);
-    free_bytes(*o.allocator, o.data, o.capacity);
-    o.data = grown;
-    o.capacity = capacity;
     return true;
 }
 
 void put(Output& o, std::string_view s) {
     if (!reserve(o, s.size())) return;
-    std::memcpy(o.data + o.length, s.data(), s.size());
-    o.length += s.size();
+    std::memcpy(o.text.data + o.text.length, s.data(), s.size());
+    o.text.length += s.size();
 }
 
 void put_char(Output& o, char c) {
     if (!reserve(o, 1)) return;
-    o.data[o.length++] = c;
+    o.text.data[o.text.length++] = c;
 }
 
 void put_indent(Output& o, int level) {
@@ -179,7 +178,7 @@ std::size_t format_coordinate(float value, char* buffer) {
 
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
                                  MarkersText& out) {
-    Output o{&allocator, nullptr, 0, 0, false};
+    Output o{&allocator, {}, false};
     // About 220 bytes per marker without its name; one allocation in the common case.
     reserve(o, 64 + count * 240);
     put(o, "{\n");
@@ -216,12 +215,12 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
     put_indent(o, 1);
     put(o, "]\n}");
     if (o.failed) {
-        free_bytes(allocator, o.data, o.capacity);
+        array_free(o.text);
         out = MarkersText{};
         return SerializeError::OutOfMemory;
     }
-    o.data[o.length] = '\0';
-    out = MarkersText{o.data, o.length, o.capacity};
+    o.text.data[o.text.length] = '\0';
+    out = MarkersText{o.text.data, o.text.length, o.text.capacity};
     return SerializeError::None;
 }
 
