@@ -42,7 +42,7 @@ target_compile_definitions(ScriptHookRDR2 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(ScriptHookRDR2 PRIVATE quillfen_base ${static_runtime})
 quillfen_warnings(ScriptHookRDR2)
 
-add_executable(quillfen-sim sim/main_win32.cpp)
+add_executable(quillfen-sim sim/main_win32.cpp sim/driver.cpp)
 target_include_directories(quillfen-sim PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(quillfen-sim PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(quillfen-sim PRIVATE ${static_runtime})

@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "scripthook/types.h"
 #include "sim/dll_control.h"
+#include "sim/driver.h"
 #include "src/base/calendar.h"
 
 static const char* const window_class = "QuillfenSimGameWindow";
@@ -73,23 +73,12 @@ static F proc(HMODULE m, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(p));
 }
 
-static int usage() {
-    std::fprintf(stderr, "usage: quillfen-sim.exe run SCENARIO --out DIR [--asi PATH]\n");
-    return 2;
-}
-
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "run") != 0) return usage();
-    std::string scenario_path, out_dir, asi_path = directory_of_exe() + "\\Quillfen.asi";
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) out_dir = argv[++i];
-        else if (std::strcmp(argv[i], "--asi") == 0 && i + 1 < argc) asi_path = argv[++i];
-        else if (scenario_path.empty()) scenario_path = argv[i];
-        else return usage();
-    }
-    if (scenario_path.empty() || out_dir.empty()) return usage();
-    scenario_path = absolute(scenario_path);
-    asi_path = absolute(asi_path);
+    SimCommandLine line;
+    if (!sim_parse_command_line(argc, argv, "quillfen-sim.exe", true, line)) return 2;
+    const std::string scenario_path = absolute(line.scenario_path);
+    const std::string asi_path = absolute(line.asi_path.empty() ? directory_of_exe() + "\\Quillfen.asi" : line.asi_path);
+    const std::string& out_dir = line.out_dir;
 
     HMODULE host = LoadLibraryA((directory_of_exe() + "\\ScriptHookRDR2.dll").c_str());
     if (!host) {
@@ -178,7 +167,5 @@ int main(int argc, char** argv) {
     if (game_window) DestroyWindow(game_window);
     const int sound = end("trace.jsonl");
     const char* why = failure();
-    std::printf("quillfen-sim: %lld frames, %lld native calls%s%s\n", frames, native_calls(),
-                sound ? "" : ", FAILED: ", sound ? "" : (why && *why ? why : "trace not written"));
-    return sound ? 0 : 1;
+    return sim_report_outcome(frames, native_calls(), sound != 0, why && *why ? why : "trace not written");
 }

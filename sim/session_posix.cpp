@@ -90,10 +90,7 @@ bool sim_session_begin(SimSession& s, const SimScenario& scenario, const std::st
         if (error) *error = "cannot use " + out_dir + " as the game directory";
         return false;
     }
-    sim_host_init(s.host);
-    s.host.game.frame_ns = scenario.frame_ns;
-    s.host.game.clock_ns = scenario.start_time_ns;
-    s.host.game.texture_load_frames = scenario.texture_load_frames;
+    sim_host_start(s.host, scenario);
     s.platform = PlatformSimulation{&s,
                                     sim_now_ns,
                                     sim_find_window,
@@ -103,7 +100,6 @@ bool sim_session_begin(SimSession& s, const SimScenario& scenario, const std::st
                                     sim_client_to_screen,
                                     sim_set_cursor_position};
     platform_install_simulation(&s.platform);
-    sim_host_activate(&s.host);
     plugin_process_attach(plugin_module, sim_host_api());
     s.attached = true;
     return true;
@@ -148,8 +144,7 @@ bool sim_session_end(SimSession& s, std::string* error) {
     }
     sim_host_shutdown(s.host);
     std::string trace_error;
-    if (!sim_write_trace(s.host.trace, "trace.jsonl", &trace_error) ||
-        !sim_write_summary(s.host, "sim-summary.json", &trace_error)) {
+    if (!sim_write_run_records(s.host, "trace.jsonl", &trace_error)) {
         ok = false;
         if (error) *error = trace_error;
     }

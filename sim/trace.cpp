@@ -119,6 +119,10 @@ bool sim_write_trace(const std::vector<SimTraceEntry>& trace, const std::string&
     return ok;
 }
 
+bool sim_write_run_records(const SimHost& host, const std::string& trace_path, std::string* error) {
+    return sim_write_trace(host.trace, trace_path, error) && sim_write_summary(host, "sim-summary.json", error);
+}
+
 bool sim_write_summary(const SimHost& host, const std::string& path, std::string* error) {
     std::string out = "{\"frames\":" + std::to_string(host.game.frame) +
                       ",\"native_calls\":" + std::to_string(host.native_calls) +
