@@ -4,7 +4,7 @@
 #include "src/marker_editing.h"
 #include "src/store/marker_file.h"
 #include "src/marker_store.h"
-#include "src/platform/platform_simulation.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ protected:
         });
     }
     void TearDown() override {
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         SimTest::TearDown();
     }
 };
@@ -131,7 +131,7 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     frames(1);
     struct Case {
         const char* what;
-        PlatformFileFaults faults;
+        FileFaults faults;
         const char* line;  // the error line; {n} stands for the text's length
     } cases[] = {
         {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/{n} ENOSPC"},
@@ -142,9 +142,9 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     for (const Case& c : cases) {
         const std::string before = markers_text();
         const std::size_t markers_before = plugin_state.markers.length;
-        platform_inject_file_faults(&c.faults);
+        inject_file_faults(&c.faults);
         add_marker(x += 10);
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         EXPECT_EQ(markers_text(), before) << c.what;
         EXPECT_EQ(plugin_state.markers.length, markers_before + 1) << "the change stands in memory: " << c.what;
         EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving")) << c.what;
@@ -183,8 +183,8 @@ TEST_F(MarkerStoreTest, AMissingDirectoryFailsTheSaveWithoutLosingTheList) {
 
 TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
     write_markers(two_markers);
-    const PlatformFileFaults locked{0, 0, 0, EACCES, EACCES};  // another program holds it
-    platform_inject_file_faults(&locked);
+    const FileFaults locked{0, 0, 0, EACCES, EACCES};  // another program holds it
+    inject_file_faults(&locked);
     begin("{frames: 20}");
     frames(1);
     EXPECT_TRUE(logged("Failed to read markers data file: EACCES"));
@@ -195,7 +195,7 @@ TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
     EXPECT_EQ(markers_text(), two_markers);
     EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos) << messages().back();
 
-    platform_inject_file_faults(nullptr);  // released
+    inject_file_faults(nullptr);  // released
     add_marker(2);
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), two_markers);

@@ -14,10 +14,8 @@
 #include "src/base/text_builder.h"
 
 static const PlatformSimulation* simulation = nullptr;
-static const PlatformFileFaults* faults = nullptr;
 
 void platform_install_simulation(const PlatformSimulation* s) { simulation = s; }
-void platform_inject_file_faults(const PlatformFileFaults* f) { faults = f; }
 
 std::int64_t platform_now_ns() {
     if (simulation && simulation->now_ns) return simulation->now_ns(simulation->data);
@@ -64,7 +62,6 @@ void platform_close_file(PlatformFile file) {
 PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size) {
     *data = nullptr;
     *size = 0;
-    if (faults && faults->read_errno) return PlatformError{static_cast<std::uint32_t>(faults->read_errno)};
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     struct stat st{};
@@ -104,7 +101,6 @@ bool platform_file_exists(const char* path) {
 }
 
 PlatformError platform_copy_file(const char* from, const char* to, bool fail_if_exists) {
-    if (faults && faults->copy_errno) return PlatformError{static_cast<std::uint32_t>(faults->copy_errno)};
     int in = open(from, O_RDONLY | O_CLOEXEC);
     if (in < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : O_TRUNC);
@@ -142,15 +138,7 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     if (written) *written = 0;
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    PlatformError e{0};
-    if (faults && faults->write_errno) {
-        // A disk that fills up part-way: some bytes land, then the error.
-        const std::size_t part = faults->write_fail_after < size ? faults->write_fail_after : size;
-        e = platform_write_file(fd, data, part, written);
-        if (e.code == 0) e = PlatformError{static_cast<std::uint32_t>(faults->write_errno)};
-    } else {
-        e = platform_write_file(fd, data, size, written);
-    }
+    PlatformError e = platform_write_file(fd, data, size, written);
     if (e.code == 0 && fsync(fd) != 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (close(fd) != 0 && e.code == 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (e.code) unlink(path);
@@ -158,7 +146,6 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
 }
 
 PlatformError platform_replace_file(const char* from, const char* to) {
-    if (faults && faults->replace_errno) return PlatformError{static_cast<std::uint32_t>(faults->replace_errno)};
     if (rename(from, to) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
