@@ -15,6 +15,7 @@
 #include "scripthook/host_api.h"
 #include "scripthook/native_hashes.h"
 #include "src/entry.h"
+#include "src/plugin_context.h"
 #include "src/marker_list.h"
 #include "src/menu.h"
 #include "src/script_main.h"

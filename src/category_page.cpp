@@ -7,6 +7,7 @@
 #include "src/drawing.h"
 #include "src/enums.h"
 #include "src/marker_editing.h"
+#include "src/marker_list.h"
 #include "src/menu_input.h"
 
 bool point_in_rect(float px, float py, const ScreenRect& r) {
@@ -36,6 +37,20 @@ ScreenRect tile_target(const PluginState& state, std::size_t index, float radius
         r.y = 0.5f + std::cos(angle) * radius;
     }
     return r;
+}
+
+bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested) {
+    if (requested == state.current_category) return false;
+    const auto count = static_cast<std::int64_t>(state.categories.length);
+    if (count <= 0) return false;
+    std::int64_t wrapped = requested % count;  // the divisor's sign: -1 becomes count - 1
+    if (wrapped < 0) wrapped += count;
+    state.current_category = wrapped;
+    state.marker_list_selection = 0;
+    update_marker_list_cache(ctx, state, true);
+    // Compared with the wrapped value: only a wrap below 0 sounds like a step left.
+    play_sound(requested < state.current_category ? "NAV_LEFT" : "NAV_RIGHT", menu_sound_set);
+    return true;
 }
 
 static void quick_add(RunContext& ctx, PluginState& state) {

@@ -20,6 +20,9 @@ inline constexpr float selected_icon_scale = 1.1f;
 inline constexpr float background_scale = 1.15f;
 
 void update_category_page(RunContext& ctx, PluginState& state);
+// Makes `requested` (wrapped into the table) the current category, with the
+// list's rows and a sound; false when it already was.
+bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested);
 
 // Strictly inside: a point on an edge is outside.
 bool point_in_rect(float px, float py, const ScreenRect& r);

@@ -4,29 +4,11 @@
 
 #include "src/platform/local_time.h"
 #include "src/marker_store.h"
+#include "src/plugin_context.h"
 #include "src/script_main.h"
 #include "src/state.h"
 
 static constexpr std::int32_t script_slot_count = 64;
-
-RunContext plugin_context() {
-    RunContext ctx{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}};
-    if (logger_is_empty(runtime_globals.file_logger)) {
-        // "Exists already" and every other failure are ignored: the open decides.
-        (void)platform_create_directory("Quillfen");
-        PlatformError error{};
-        PlatformFile file = platform_open_log_file("Quillfen/last.log", &error);
-        if (file != platform_invalid_file) {
-            runtime_globals.file_logger = file_logger_create(file, ctx.general);
-            if (logger_is_empty(runtime_globals.file_logger)) platform_close_file(file);
-        }
-    }
-    ctx.logger = runtime_globals.file_logger;
-    if (!allocator_is_set(runtime_globals.allocation_tracker.backing)) {
-        tracker_init(runtime_globals.allocation_tracker, ctx.general, ctx.general);
-    }
-    return ctx;
-}
 
 extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap) {
     clear_runtime_globals(runtime_globals);

@@ -7,15 +7,8 @@
 
 #include "scripthook/types.h"
 #include "src/base/growable_array.h"
+#include "src/screen.h"
 #include "src/store/marker_record.h"
-
-struct Rgba {
-    std::int32_t red, green, blue, alpha;
-};
-
-struct ScreenRect {
-    float x, y, width, height;  // centre and size, fractions of the screen
-};
 
 struct Marker {
     MarkerDataV1 data;

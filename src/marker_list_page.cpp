@@ -5,6 +5,7 @@
 
 #include "scripthook/natives.h"
 #include "src/base/calendar.h"
+#include "src/category_page.h"
 #include "src/drawing.h"
 #include "src/enums.h"
 #include "src/platform/local_time.h"
@@ -209,10 +210,10 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
 
         const std::string_view centre = selected && even_second ? coordinates_text(ctx, m.data.position)
                                                                 : distance_text(ctx, m.data.position, player);
-        draw_text_cstring(ctx, state, centre.data(), font, size, left, top, w, 0.0f, "Center", text);
-        draw_text_string(ctx, state, date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size,
+        draw_text_cstring(ctx, screen_size(state), centre.data(), font, size, left, top, w, 0.0f, "Center", text);
+        draw_text_string(ctx, screen_size(state), date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size,
                          left, top, w, 0.0f, "Right", text);
-        draw_text_cstring(ctx, state, label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f, "Left", text);
+        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f, "Left", text);
         if (selected) draw_highlight(state, rect);
     }
 }

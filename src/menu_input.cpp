@@ -4,7 +4,6 @@
 
 #include "scripthook/natives.h"
 #include "src/enums.h"
-#include "src/marker_list.h"
 #include "src/platform/platform.h"
 
 void play_sound(const char* sound, const char* sound_set) {
@@ -84,17 +83,3 @@ MenuNavigation read_menu_navigation() {
 bool add_at_player_pressed() { return disabled_control_just_pressed(PLAYER_CONTROL, control_add_at_player); }
 
 bool add_at_waypoint_pressed() { return disabled_control_just_pressed(PLAYER_CONTROL, control_add_at_waypoint); }
-
-bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested) {
-    if (requested == state.current_category) return false;
-    const auto count = static_cast<std::int64_t>(state.categories.length);
-    if (count <= 0) return false;
-    std::int64_t wrapped = requested % count;  // the divisor's sign: -1 becomes count - 1
-    if (wrapped < 0) wrapped += count;
-    state.current_category = wrapped;
-    state.marker_list_selection = 0;
-    update_marker_list_cache(ctx, state, true);
-    // Compared with the wrapped value: only a wrap below 0 sounds like a step left.
-    play_sound(requested < state.current_category ? "NAV_LEFT" : "NAV_RIGHT", menu_sound_set);
-    return true;
-}

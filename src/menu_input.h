@@ -29,7 +29,6 @@ float stick_fraction(std::int32_t horizontal, std::int32_t vertical);
 MenuNavigation read_menu_navigation();
 bool add_at_player_pressed();
 bool add_at_waypoint_pressed();
-bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested);
 
 // A menu sound: always stopped, then played.
 void play_sound(const char* sound, const char* sound_set);

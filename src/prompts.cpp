@@ -1,9 +1,8 @@
 #include "src/prompts.h"
 
 #include "scripthook/natives.h"
+#include "src/drawing.h"
 #include "src/enums.h"
-
-const char* literal_label(const char* text) { return make_text_label(10, {"LITERAL_STRING", text}); }
 
 const char* sort_prompt_text(std::int64_t sort_mode) { return sort_mode == 1 ? "Sort: Proximity" : "Sort: Time"; }
 

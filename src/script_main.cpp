@@ -4,9 +4,9 @@
 #include "scripthook/natives.h"
 #include "src/base/calendar.h"
 #include "src/blips.h"
-#include "src/entry.h"
 #include "src/marker_store.h"
 #include "src/menu.h"
+#include "src/plugin_context.h"
 #include "src/prompts.h"
 #include "src/waypoint_capture.h"
 

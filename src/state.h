@@ -86,5 +86,7 @@ extern float waypoint_check_timer;
 extern Vector3 last_waypoint;
 extern float waypoint_cooldown;
 
+inline ScreenSize screen_size(const PluginState& state) { return {state.screen_width, state.screen_height}; }
+
 void clear_plugin_state(PluginState& state);
 void clear_runtime_globals(RuntimeGlobals& globals);

@@ -4,6 +4,7 @@
 
 #include "sim_fixture.h"
 #include "src/entry.h"
+#include "src/plugin_context.h"
 #include "src/script_main.h"
 #include "src/state.h"
 

@@ -88,11 +88,11 @@ TEST_F(GeometryFixture, TextMarkupForA1920By1080Screen) {
          "<TEXTFORMAT RIGHTMARGIN='1152'><P ALIGN='Left'><FONT FACE='$catalog4' LETTERSPACING='0' SIZE='27'>~s~a < b 'quoted'</FONT></P><TEXTFORMAT>"},
     };
     for (const Case& c : cases) {
-        EXPECT_STREQ(text_markup(ctx, state, c.text, "catalog4", c.size, c.x, c.width, c.spacing, c.alignment), c.markup);
+        EXPECT_STREQ(text_markup(ctx, screen_size(state), c.text, "catalog4", c.size, c.x, c.width, c.spacing, c.alignment), c.markup);
     }
-    EXPECT_EQ(width_to_pixels(state, 0.9999f), 1919);
-    EXPECT_EQ(height_to_pixels(state, 0.9999f), 1079);
-    EXPECT_EQ(width_to_pixels(state, -0.1f), -192);
+    EXPECT_EQ(width_to_pixels(screen_size(state), 0.9999f), 1919);
+    EXPECT_EQ(height_to_pixels(screen_size(state), 0.9999f), 1079);
+    EXPECT_EQ(width_to_pixels(screen_size(state), -0.1f), -192);
 }
 
 TEST(TileShapes, PointsOnTheEdgeAreOutsideAndTheBlendMovesAShare) {

@@ -18,6 +18,7 @@
 #include "sim/session.h"
 #include "sim/trace.h"
 #include "src/entry.h"
+#include "src/plugin_context.h"
 #include "src/state.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
