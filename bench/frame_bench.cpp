@@ -45,14 +45,14 @@ std::uint64_t* bench_call() {
     ++native_calls;
     answer[0] = answer[1] = answer[2] = 0;
     switch (call_hash) {
-        case NATIVE_TEXTURE_DICTIONARY_LOADED:
-        case NATIVE_BLIP_EXISTS:
-        case NATIVE_PAD_USES_MOUSE: answer[0] = 1; break;
-        case NATIVE_CREATE_BLIP_AT_COORDS:
-        case NATIVE_PROMPT_BEGIN: answer[0] = next_handle++; break;
-        case NATIVE_MAKE_TEXT_LABEL: answer[0] = reinterpret_cast<std::uintptr_t>(label); break;
-        case NATIVE_ZONE_DISPLAY_NAME: answer[0] = reinterpret_cast<std::uintptr_t>(place); break;
-        case NATIVE_KEYBOARD_STATUS: answer[0] = 3; break;
+        case native_texture_dictionary_loaded:
+        case native_blip_exists:
+        case native_pad_uses_mouse: answer[0] = 1; break;
+        case native_create_blip_at_coords:
+        case native_prompt_begin: answer[0] = next_handle++; break;
+        case native_make_text_label: answer[0] = reinterpret_cast<std::uintptr_t>(label); break;
+        case native_zone_display_name: answer[0] = reinterpret_cast<std::uintptr_t>(place); break;
+        case native_keyboard_status: answer[0] = 3; break;
         default: break;  // prompt group page 0 (shown), no presses, the player at the origin
     }
     return answer;
@@ -101,7 +101,7 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     script_start(ctx, plugin_state);
     // The full menu, nearest first, half of the markers in the list.
     set_menu_state(ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = 1;
+    plugin_state.sort_mode = sort_mode_proximity;
     update_marker_list_cache(ctx, plugin_state, true);
     for (int i = 0; i < 3; ++i) script_frame(ctx, plugin_state);  // blips made, textures in
 

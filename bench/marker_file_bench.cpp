@@ -80,7 +80,7 @@ void BM_QuillfenLoad(benchmark::State& state) {
     const Allocator a = counting_allocator(counting);
     for (auto _ : state) {
         MarkersData d{};
-        if (deserialize_markers(c.text, a, d) != DeserializeError::None) state.SkipWithError("load failed");
+        if (deserialize_markers(c.text, a, d) != DeserializeError::none) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(d.records);
         free_markers_data(d, a);
     }

@@ -91,7 +91,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
     const std::size_t count = state.categories.length < state.category_tiles.length ? state.categories.length
                                                                                      : state.category_tiles.length;
     for (std::size_t i = 0; i < count; ++i) {
-        if (pad_uses_mouse(PLAYER_CONTROL)) {
+        if (pad_uses_mouse(ePadIndex::PLAYER_CONTROL)) {
             if (cursor_hover_active()) {
                 const CursorFraction c = cursor_position(state);
                 if (point_in_rect(c.x, c.y, state.category_tiles.data[i])) {

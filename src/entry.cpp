@@ -14,7 +14,7 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
     clear_runtime_globals(runtime_globals);
     clear_plugin_state(plugin_state);
     RunContext ctx = plugin_context();
-    log_message(ctx, LogLevel::Info, "Setup");
+    log_message(ctx, LogLevel::info, "Setup");
     // Whether this worked is not looked at: without a zone, dates show in UTC.
     runtime_globals.local_time_zone = load_local_time_zone(ctx.general);
     const std::int32_t script_count = 1;
@@ -27,7 +27,7 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
 
 extern "C" void cleanup() {
     RunContext ctx = plugin_context();
-    log_message(ctx, LogLevel::Info, "Shutdown");
+    log_message(ctx, LogLevel::info, "Shutdown");
     if (runtime_globals.file_logger.data) file_logger_destroy(runtime_globals.file_logger, ctx.general);
     if (allocator_is_set(runtime_globals.allocation_tracker.backing)) tracker_destroy(runtime_globals.allocation_tracker);
     scratch_release_all(thread_scratch_arena());

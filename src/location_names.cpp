@@ -127,7 +127,8 @@ const char* place_name_of_zone(Hash zone) {
 // ---- lookups ----------------------------------------------------------------------------
 
 Hash zone_hash_at(const Vector3& position) {
-    return zone_at_coords(position._x.x, position._y.y, position._z.z, -1);
+    constexpr std::int32_t any_zone_type = -1;  // no ZoneType of the game's: a zone of any type
+    return zone_at_coords(position._x.x, position._y.y, position._z.z, any_zone_type);
 }
 
 // The error line for a place without a name is written once per position and
@@ -151,18 +152,18 @@ const char* named_location_at_coords(RunContext& ctx, PluginState& state, const 
     if (!(at._z.z >= 40.0f)) at._z.z = 40.0f;
     const float x = at._x.x, y = at._y.y, z = at._z.z;
 
-    const char* name = zone_display_name(zone_at_coords(x, y, z, TEXT_WRITTEN));
+    const char* name = zone_display_name(zone_at_coords(x, y, z, ZoneType::TEXT_WRITTEN));
     if (has_text(name)) return name;
-    name = zone_display_name(zone_at_coords(x, y, z, TEXT_PRINTED));
+    name = zone_display_name(zone_at_coords(x, y, z, ZoneType::TEXT_PRINTED));
     if (has_text(name)) return name;
-    name = zone_display_name(zone_at_coords(x, y, z, DISTRICT));
+    name = zone_display_name(zone_at_coords(x, y, z, ZoneType::DISTRICT));
     if (has_text(name)) return name;
     const Hash untyped = untyped_zone_at_coords(x, y, z);
     name = zone_display_name(untyped);
     if (has_text(name)) return name;
 
     name = place_name_of_zone(zone_hash_at(at));
-    if (!has_text(name) && first_time_nameless(state, at, untyped)) log_values(ctx, LogLevel::Error, at, untyped);
+    if (!has_text(name) && first_time_nameless(state, at, untyped)) log_values(ctx, LogLevel::error, at, untyped);
     return name ? name : "";
 }
 

@@ -105,7 +105,7 @@ static bool selection_names_a_row(const PluginState& state) {
 
 static void take_input(RunContext& ctx, PluginState& state) {
     if (prompt_press_completed(state.sort_prompt, 0)) {
-        state.sort_mode = state.sort_mode == 0 ? 1 : 0;
+        state.sort_mode = state.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
         prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.sort_mode)));
         update_marker_list_cache(ctx, state, true);
     }
@@ -117,7 +117,7 @@ static void take_input(RunContext& ctx, PluginState& state) {
     if (prompt_press_completed(state.rename_prompt, 0) && selection_names_a_row(state)) {
         state.rename_marker_index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
         const Marker& m = state.markers[static_cast<std::size_t>(state.rename_marker_index)];
-        show_onscreen_keyboard(KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "", m.data.name, "", "", "", 50);
+        show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "", m.data.name, "", "", "", 50);
     }
 
     prompt_set_enabled(state.delete_prompt, state.marker_list_cache.length > 0);
@@ -130,20 +130,20 @@ static void take_input(RunContext& ctx, PluginState& state) {
 
     const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
     switch (read_menu_navigation()) {
-        case NAV_UP:
+        case MenuNavigation::up:
             if (rows > 1) {
                 state.marker_list_selection = ((state.marker_list_selection - 1) % rows + rows) % rows;
                 play_sound("NAV_UP", menu_sound_set);
             }
             break;
-        case NAV_DOWN:
+        case MenuNavigation::down:
             if (rows > 1) {
                 state.marker_list_selection = ((state.marker_list_selection + 1) % rows + rows) % rows;
                 play_sound("NAV_DOWN", menu_sound_set);
             }
             break;
-        case NAV_LEFT: select_category(ctx, state, state.current_category - 1); break;
-        case NAV_RIGHT: select_category(ctx, state, state.current_category + 1); break;
+        case MenuNavigation::left: select_category(ctx, state, state.current_category - 1); break;
+        case MenuNavigation::right: select_category(ctx, state, state.current_category + 1); break;
         default: break;
     }
 }

@@ -14,7 +14,7 @@
 
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {
-        log_format(ctx, LogLevel::Error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
+        log_format(ctx, LogLevel::error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
     });
     tracker_clear(tracker);
 }
@@ -36,7 +36,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
 
 void script_start(RunContext& ctx, PluginState& state) {
     scratch_release(thread_scratch_arena());
-    log_message(ctx, LogLevel::Info, "Script starting");
+    log_message(ctx, LogLevel::info, "Script starting");
     release_previous_run(ctx, state);
     clear_plugin_state(state);
     state.rename_marker_index = -1;

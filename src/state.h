@@ -14,9 +14,14 @@
 #include "src/platform/local_time.h"
 #include "src/platform/platform.h"
 
+// The values of `menu_state`.
 inline constexpr std::int64_t MENU_CLOSED = 0;
 inline constexpr std::int64_t MENU_RING = 1;
 inline constexpr std::int64_t MENU_FULL = 2;
+
+// The values of `sort_mode`: the list's newest first, or nearest first.
+inline constexpr std::int64_t sort_mode_time = 0;
+inline constexpr std::int64_t sort_mode_proximity = 1;
 
 struct TileSlice {
     ScreenRect* data;

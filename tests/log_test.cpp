@@ -27,7 +27,7 @@ std::string render_value(const LogArg& a) {
 }
 
 std::string line_at(std::int32_t level, std::int64_t ns, std::string_view message,
-                    std::uint32_t options = LOG_OPTION_LEVEL | LOG_OPTION_DATE | LOG_OPTION_TIME) {
+                    std::uint32_t options = log_option_level | log_option_date | log_option_time) {
     char buffer[256];
     TextBuilder b = text_builder(buffer, sizeof buffer);
     render_log_line(b, level, options, ns, message);
@@ -83,7 +83,7 @@ TEST(LogLine, TimesBefore1970AndFarAheadKeepTheirCalendarDate) {
 TEST(LogLine, AnOverlongMessageIsCutButTheLineStillEnds) {
     char buffer[64];
     TextBuilder b = text_builder(buffer, sizeof buffer);
-    render_log_line(b, 10, LOG_OPTION_LEVEL | LOG_OPTION_DATE | LOG_OPTION_TIME, 0, std::string(200, 'a'));
+    render_log_line(b, 10, log_option_level | log_option_date | log_option_time, 0, std::string(200, 'a'));
     std::string line(text_view(b));
     EXPECT_EQ(line.size(), 63u);
     EXPECT_EQ(line.back(), '\n');
@@ -145,14 +145,14 @@ TEST(LogFormat, PlaceholdersTakeTheValuesInOrder) {
 TEST(Logging, ValuesJoinedBySpacesAndLevelFilter) {
     MemoryLog memory;
     RunContext ctx{heap_allocator(), heap_allocator(),
-                   Logger{memory_write, &memory, static_cast<std::int32_t>(LogLevel::Info), LOG_OPTION_LEVEL}};
-    log_values(ctx, LogLevel::Error, position_to_vector3(1.5f, -20.0f, 3.25f), std::uint32_t{0xDEADBEEF});
-    log_values(ctx, LogLevel::Debug, "below the lowest level");
-    log_format(ctx, LogLevel::Info, "Saved %d markers to JSON", 2);
+                   Logger{memory_write, &memory, static_cast<std::int32_t>(LogLevel::info), log_option_level}};
+    log_values(ctx, LogLevel::error, position_to_vector3(1.5f, -20.0f, 3.25f), std::uint32_t{0xDEADBEEF});
+    log_values(ctx, LogLevel::debug, "below the lowest level");
+    log_format(ctx, LogLevel::info, "Saved %d markers to JSON", 2);
     EXPECT_EQ(memory.text,
               "[ERROR] --- Vector3{_x = {x = 1.5}, _y = {y = -20}, _z = {z = 3.25}} 3735928559\n"
               "[INFO ] --- Saved 2 markers to JSON\n");
 
     RunContext silent{heap_allocator(), heap_allocator(), Logger{}};
-    log_values(silent, LogLevel::Fatal, "nothing happens");  // and does not crash
+    log_values(silent, LogLevel::fatal, "nothing happens");  // and does not crash
 }

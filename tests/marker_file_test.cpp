@@ -21,7 +21,7 @@ const Allocator heap = heap_allocator();
 
 std::string serialize(const std::vector<MarkerDataV1>& records) {
     MarkersText text{};
-    EXPECT_EQ(serialize_markers(records.data(), records.size(), heap, text), SerializeError::None);
+    EXPECT_EQ(serialize_markers(records.data(), records.size(), heap, text), SerializeError::none);
     std::string out(text.data, text.length);
     EXPECT_EQ(std::strlen(text.data), text.length);
     free_markers_text(text, heap);
@@ -203,42 +203,42 @@ TEST(MarkerFileReader, MapsKeysToFieldsAndRejectsWrongKinds) {
         DeserializeError error;
         std::size_t count;
     } cases[] = {
-        {"only braces", "{}", DeserializeError::None, 0},
+        {"only braces", "{}", DeserializeError::none, 0},
         {"extra keys everywhere", R"({"v": 2, "markers": [{"extra": {"a": [1, 2]}, "category": 3}], "more": null})",
-         DeserializeError::None, 1},
+         DeserializeError::none, 1},
         {"a comment between markers", "{\"markers\": [{\"category\": 1},\n// second\n{\"category\": 2}]}",
-         DeserializeError::None, 2},
+         DeserializeError::none, 2},
         {"JSON5 spellings", "{markers: [{'category': 0x10, position: [+1, .5, 2.], name: 'it\\'s',},],}",
-         DeserializeError::None, 1},
-        {"timestamp as a number", R"({"markers": [{"timestamp": 5}]})", DeserializeError::WrongKind, 0},
-        {"timestamp as a date text", R"({"markers": [{"timestamp": "2025-12-09"}]})", DeserializeError::WrongKind, 0},
-        {"category as an object", R"({"markers": [{"category": {}}]})", DeserializeError::WrongKind, 0},
-        {"category with a fraction", R"({"markers": [{"category": 1.5}]})", DeserializeError::WrongKind, 0},
-        {"category beyond 64 bits", R"({"markers": [{"category": 9223372036854775808}]})", DeserializeError::WrongKind, 0},
-        {"position of two numbers", R"({"markers": [{"position": [1, 2]}]})", DeserializeError::WrongKind, 0},
-        {"position of four numbers", R"({"markers": [{"position": [1, 2, 3, 4]}]})", DeserializeError::WrongKind, 0},
-        {"position with a text", R"({"markers": [{"position": [1, "2", 3]}]})", DeserializeError::WrongKind, 0},
-        {"name as a number", R"({"markers": [{"name": 5}]})", DeserializeError::WrongKind, 0},
-        {"_nsec with a fraction", R"({"markers": [{"timestamp": {"_nsec": 0.5}}]})", DeserializeError::WrongKind, 0},
-        {"markers as an object", R"({"markers": {}})", DeserializeError::WrongKind, 0},
-        {"markers as null", R"({"markers": null})", DeserializeError::WrongKind, 0},
-        {"a marker that is no object", R"({"markers": [1]})", DeserializeError::WrongKind, 0},
-        {"the root as an array", "[]", DeserializeError::WrongKind, 0},
-        {"not JSON5 at all", "markers: []", DeserializeError::Syntax, 0},
-        {"cut short", R"({"markers": [{"category": 1})", DeserializeError::Syntax, 0},
+         DeserializeError::none, 1},
+        {"timestamp as a number", R"({"markers": [{"timestamp": 5}]})", DeserializeError::wrong_kind, 0},
+        {"timestamp as a date text", R"({"markers": [{"timestamp": "2025-12-09"}]})", DeserializeError::wrong_kind, 0},
+        {"category as an object", R"({"markers": [{"category": {}}]})", DeserializeError::wrong_kind, 0},
+        {"category with a fraction", R"({"markers": [{"category": 1.5}]})", DeserializeError::wrong_kind, 0},
+        {"category beyond 64 bits", R"({"markers": [{"category": 9223372036854775808}]})", DeserializeError::wrong_kind, 0},
+        {"position of two numbers", R"({"markers": [{"position": [1, 2]}]})", DeserializeError::wrong_kind, 0},
+        {"position of four numbers", R"({"markers": [{"position": [1, 2, 3, 4]}]})", DeserializeError::wrong_kind, 0},
+        {"position with a text", R"({"markers": [{"position": [1, "2", 3]}]})", DeserializeError::wrong_kind, 0},
+        {"name as a number", R"({"markers": [{"name": 5}]})", DeserializeError::wrong_kind, 0},
+        {"_nsec with a fraction", R"({"markers": [{"timestamp": {"_nsec": 0.5}}]})", DeserializeError::wrong_kind, 0},
+        {"markers as an object", R"({"markers": {}})", DeserializeError::wrong_kind, 0},
+        {"markers as null", R"({"markers": null})", DeserializeError::wrong_kind, 0},
+        {"a marker that is no object", R"({"markers": [1]})", DeserializeError::wrong_kind, 0},
+        {"the root as an array", "[]", DeserializeError::wrong_kind, 0},
+        {"not JSON5 at all", "markers: []", DeserializeError::syntax, 0},
+        {"cut short", R"({"markers": [{"category": 1})", DeserializeError::syntax, 0},
         {"a wrong value late in the file", std::string(R"({"markers": [{"category": 1, )") + timestamp + R"(}, {"category": []}]})",
-         DeserializeError::WrongKind, 0},
+         DeserializeError::wrong_kind, 0},
         {"wrong values given again rightly",
          R"({"markers": [{"category": [], "category": 1, "name": 5, "name": "n", "position": null, "position": [1, 2, 3],
                           "timestamp": 1, "timestamp": {"_nsec": "x", "_nsec": 5}}]})",
-         DeserializeError::None, 1},
-        {"a right value given again wrongly", R"({"markers": [{"category": 1, "category": []}]})", DeserializeError::WrongKind, 0},
+         DeserializeError::none, 1},
+        {"a right value given again wrongly", R"({"markers": [{"category": 1, "category": []}]})", DeserializeError::wrong_kind, 0},
         {"a right _nsec given again wrongly", R"({"markers": [{"timestamp": {"_nsec": 1, "_nsec": 1.5}}]})",
-         DeserializeError::WrongKind, 0},
+         DeserializeError::wrong_kind, 0},
         {"keys that only look like known ones",
          R"({"markers": [{"Category": [], "positions": 1, "nam": 2, "names": 3, "timestamp_": 4, "_nsec": [],
                           "timestamp": {"nsec": [], "_nsec ": [], "_nsec": 1}}]})",
-         DeserializeError::None, 1},
+         DeserializeError::none, 1},
     };
     for (const Case& c : cases) {
         Loaded l = deserialize(c.text);
@@ -255,7 +255,7 @@ TEST(MarkerFileReader, SettledCornersOfTheMapping) {
         {"category": -9223372036854775808, "timestamp": {"_nsec": 9223372036854775807, "other": 1}},
         {}
     ]})");
-    ASSERT_EQ(l.error, DeserializeError::None);
+    ASSERT_EQ(l.error, DeserializeError::none);
     ASSERT_EQ(l.records.size(), 5u);
     EXPECT_EQ(l.records[0].category, 1);
     EXPECT_EQ(l.names[0], "<null>");
@@ -299,7 +299,7 @@ TEST(MarkerFileRoundTrip, RandomListsSurviveSaveThenLoad) {
         }
         const std::string text = serialize(list);
         Loaded l = deserialize(text);
-        ASSERT_EQ(l.error, DeserializeError::None) << text;
+        ASSERT_EQ(l.error, DeserializeError::none) << text;
         ASSERT_EQ(l.records.size(), list.size());
         for (std::size_t i = 0; i < list.size(); ++i) {
             const float* in = &list[i].position.x;
@@ -329,7 +329,7 @@ TEST(MarkerFileRoundTrip, SmallCoordinatesSettleAfterOneSave) {
     // text, and from then on every save writes the same bytes.
     const std::string first = serialize({record(0.001953125f, 1e-9f, -0.0999999f, 0, nullptr, 0)});
     Loaded l = deserialize(first);
-    ASSERT_EQ(l.error, DeserializeError::None);
+    ASSERT_EQ(l.error, DeserializeError::none);
     EXPECT_EQ(l.records[0].position.x, 0.00195312f);
     EXPECT_EQ(serialize(l.records), first);
 }

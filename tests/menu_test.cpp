@@ -6,6 +6,8 @@
 #include "src/category_page.h"
 #include "src/marker_editing.h"
 #include "src/menu.h"
+#include "src/menu_input.h"
+#include "src/prompts.h"
 
 namespace {
 
@@ -292,4 +294,40 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
     EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"category\": 5"), std::string::npos);
     // In the full menu the tiles moved into the row at the top.
     EXPECT_NEAR(plugin_state.category_tiles.data[0].y, 0.21f, 1e-3f);
+}
+
+TEST(MenuControls, EveryNamedControlIsTheGamesHashOfItsName) {
+    struct Case {
+        Hash control;
+        const char* name;
+    } cases[] = {
+        {control_edit_markers, "INPUT_PLAYER_MENU"},
+        {control_rename, "INPUT_GAME_MENU_ACCEPT"},
+        {control_sort, "INPUT_GAME_MENU_EXTRA_OPTION"},
+        {control_delete, "INPUT_GAME_MENU_OPTION"},
+        {control_back, "INPUT_GAME_MENU_CANCEL"},
+        {control_stick_x, "INPUT_RADIAL_MENU_NAV_LR"},
+        {control_stick_y, "INPUT_RADIAL_MENU_NAV_UD"},
+        {control_add_at_player, "INPUT_ATTACK"},
+        {control_add_at_waypoint, "INPUT_AIM"},
+        {control_menu_up, "INPUT_GAME_MENU_UP"},
+        {control_menu_down, "INPUT_GAME_MENU_DOWN"},
+        {control_menu_left, "INPUT_GAME_MENU_LEFT"},
+        {control_menu_right, "INPUT_GAME_MENU_RIGHT"},
+        {control_menu_scroll_forward, "INPUT_GAME_MENU_SCROLL_FORWARD"},
+        {control_menu_scroll_backward, "INPUT_GAME_MENU_SCROLL_BACKWARD"},
+        {control_menu_tab_left, "INPUT_GAME_MENU_TAB_LEFT"},
+        {control_menu_tab_right, "INPUT_GAME_MENU_TAB_RIGHT"},
+        {control_menu_tab_left_secondary, "INPUT_GAME_MENU_TAB_LEFT_SECONDARY"},
+        {control_menu_tab_right_secondary, "INPUT_GAME_MENU_TAB_RIGHT_SECONDARY"},
+        {control_reveal_hud, "INPUT_REVEAL_HUD"},
+        {control_select_radar_mode, "INPUT_SELECT_RADAR_MODE"},
+        {control_simple_radar, "INPUT_SIMPLE_RADAR"},
+        {control_expand_radar, "INPUT_EXPAND_RADAR"},
+        {control_regular_radar, "INPUT_REGULAR_RADAR"},
+        {control_disable_radar, "INPUT_DISABLE_RADAR"},
+        {control_interact_animal, "INPUT_INTERACT_ANIMAL"},
+        {control_special_ability, "INPUT_SPECIAL_ABILITY"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.control, sim_joaat(c.name)) << c.name;
 }

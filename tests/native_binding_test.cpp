@@ -135,7 +135,7 @@ TEST(Vector3Layout, PositionToVector3ZeroesEveryPaddingByte) {
 
 TEST_F(BindingTest, WrapperPushesArgumentsInTableOrder) {
     draw_sprite("generic_textures", "medal_bronze", 0.5f, 0.25f, 0.1f, 0.2f, 0.0f, 1, 2, 3, 4, false);
-    EXPECT_EQ(recorder.hash, NATIVE_DRAW_SPRITE);
+    EXPECT_EQ(recorder.hash, native_draw_sprite);
     ASSERT_EQ(recorder.pushed.size(), 12u);
     EXPECT_STREQ(reinterpret_cast<const char*>(recorder.pushed[1]), "medal_bronze");
     EXPECT_EQ(recorder.pushed[3], pack_native_u32(std::bit_cast<std::uint32_t>(0.25f)));
@@ -143,7 +143,7 @@ TEST_F(BindingTest, WrapperPushesArgumentsInTableOrder) {
     EXPECT_EQ(recorder.pushed[11], 0u);
 
     make_text_label(10, {"LITERAL_STRING", "Back"});
-    EXPECT_EQ(recorder.hash, NATIVE_MAKE_TEXT_LABEL);
+    EXPECT_EQ(recorder.hash, native_make_text_label);
     ASSERT_EQ(recorder.pushed.size(), 3u);
     EXPECT_EQ(recorder.pushed[0], pack_native_u32(10));
     EXPECT_STREQ(reinterpret_cast<const char*>(recorder.pushed[2]), "Back");

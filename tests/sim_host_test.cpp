@@ -45,16 +45,16 @@ TEST(StrictHost, RefusesWhatTheRealHostWouldPunish) {
     } cases[] = {
         {"an unknown hash", [] { begin_native_call(0x1234567812345678ULL); finish_native_call_none(); },
          "unknown native hash 0x1234567812345678"},
-        {"too many arguments", [] { begin_native_call(NATIVE_PLAYER_CHARACTER); push_native_arg_i32(1); finish_native_call_u64(); },
+        {"too many arguments", [] { begin_native_call(native_player_character); push_native_arg_i32(1); finish_native_call_u64(); },
          "player_character (PLAYER::PLAYER_PED_ID) takes 0 arguments, got 1"},
-        {"too few arguments", [] { begin_native_call(NATIVE_SET_TEXT_COLOUR); push_native_arg_i32(1); finish_native_call_none(); },
+        {"too few arguments", [] { begin_native_call(native_set_text_colour); push_native_arg_i32(1); finish_native_call_none(); },
          "takes 4 arguments, got 1"},
         {"a 32-bit argument with different halves",
-         [] { begin_native_call(NATIVE_DISABLE_ALL_CONTROLS); push_native_arg_u64(0x0000000100000000ULL); finish_native_call_none(); },
+         [] { begin_native_call(native_disable_all_controls); push_native_arg_u64(0x0000000100000000ULL); finish_native_call_none(); },
          "argument 0 is 32-bit but was pushed as 0x0000000100000000"},
-        {"a label without its extra texts", [] { begin_native_call(NATIVE_MAKE_TEXT_LABEL); push_native_arg_i32(10); finish_native_call_cstring(); },
+        {"a label without its extra texts", [] { begin_native_call(native_make_text_label); push_native_arg_i32(10); finish_native_call_cstring(); },
          "at least 2 arguments"},
-        {"a call inside a call", [] { begin_native_call(NATIVE_KEYBOARD_CLOSE); begin_native_call(NATIVE_KEYBOARD_CLOSE); },
+        {"a call inside a call", [] { begin_native_call(native_keyboard_close); begin_native_call(native_keyboard_close); },
          "while native 0x58A39BE597CE99CD was still open"},
         {"a push without a call", [] { push_native_arg_u64(1); }, "nativePush64 without nativeInit"},
         {"a bound function that is never called", [] { host_api.getGameVersion(); }, "getGameVersion is bound but must never be called"},
@@ -94,19 +94,19 @@ TEST(Trace, OneJsonObjectPerCallWithTypedArgumentsAndResult) {
     std::vector<SimTraceEntry> trace;
     const std::string failure = run_as_script(
         [] {
-            begin_native_call(NATIVE_SCREEN_EFFECT_SET_PARAMS);
+            begin_native_call(native_screen_effect_set_params);
             push_native_arg_cstring("Mission_EndCredits");
             for (int v : {0, 255, 255, 0, 255}) push_native_arg_i32(v);
             finish_native_call_none();
-            begin_native_call(NATIVE_HASH_OF_NAME);
+            begin_native_call(native_hash_of_name);
             push_native_arg_cstring("BLIP_STYLE_CREATOR_DEFAULT");
             finish_native_call_hash();
-            begin_native_call(NATIVE_MAKE_TEXT_LABEL);
+            begin_native_call(native_make_text_label);
             push_native_arg_i32(10);
             push_native_arg_cstring("LITERAL_STRING");
             push_native_arg_cstring("Say \"hi\"");
             finish_native_call_cstring();
-            begin_native_call(NATIVE_ENTITY_POSITION);
+            begin_native_call(native_entity_position);
             push_native_arg_u64(0x2A01);
             push_native_arg_bool(true);
             push_native_arg_bool(true);

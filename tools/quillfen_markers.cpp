@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
     MarkersData data{};
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(text, heap, data, &detail);
-    if (e != DeserializeError::None) {
-        if (e == DeserializeError::Syntax) {
+    if (e != DeserializeError::none) {
+        if (e == DeserializeError::syntax) {
             std::printf("%zu:%zu: %s\n", detail.line, detail.column, detail.reason ? detail.reason : "invalid JSON5");
-        } else if (e == DeserializeError::OutOfMemory) {
+        } else if (e == DeserializeError::out_of_memory) {
             std::printf("out of memory\n");
         } else {
             std::printf("%s\n", detail.reason ? detail.reason : "a value of the wrong kind");
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         std::printf("%zu\n", data.count);
     } else {
         MarkersText out{};
-        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::None) {
+        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::none) {
             std::fprintf(stderr, "quillfen-markers: out of memory\n");
             status = 1;
         } else {

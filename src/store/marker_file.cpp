@@ -217,11 +217,11 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
     if (o.failed) {
         array_free(o.text);
         out = MarkersText{};
-        return SerializeError::OutOfMemory;
+        return SerializeError::out_of_memory;
     }
     o.text.data[o.text.length] = '\0';
     out = MarkersText{o.text.data, o.text.length, o.text.capacity};
-    return SerializeError::None;
+    return SerializeError::none;
 }
 
 void free_markers_text(MarkersText& text, const Allocator& allocator) {
@@ -248,7 +248,7 @@ bool key_is(const Json5Member& m, std::string_view key) {
 
 DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m) {
     m = MarkerDataV1{};
-    if (object.kind != Json5Kind::object) return DeserializeError::WrongKind;
+    if (object.kind != Json5Kind::object) return DeserializeError::wrong_kind;
     // One pass over the members; a later one with the same key replaces an earlier one.
     const Json5Value* position = nullptr;
     const Json5Value* category = nullptr;
@@ -263,35 +263,35 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
         else if (key_is(member, "name")) name = &member.value;
     }
     if (position) {
-        if (position->item_count() != 3) return DeserializeError::WrongKind;
+        if (position->item_count() != 3) return DeserializeError::wrong_kind;
         const Json5Value* xyz = position->items();
         for (std::size_t i = 0; i < 3; ++i) {
-            if (xyz[i].kind != Json5Kind::number) return DeserializeError::WrongKind;
+            if (xyz[i].kind != Json5Kind::number) return DeserializeError::wrong_kind;
         }
         m.position = Position{xyz[0].number_f32(), xyz[1].number_f32(), xyz[2].number_f32()};
     }
-    if (category && !read_integer(*category, m.category)) return DeserializeError::WrongKind;
+    if (category && !read_integer(*category, m.category)) return DeserializeError::wrong_kind;
     if (timestamp) {
-        if (timestamp->kind != Json5Kind::object) return DeserializeError::WrongKind;
+        if (timestamp->kind != Json5Kind::object) return DeserializeError::wrong_kind;
         const Json5Value* nsec = nullptr;
         const Json5Member* t = timestamp->members();
         for (std::size_t i = 0, count = timestamp->member_count(); i < count; ++i) {
             if (key_is(t[i], "_nsec")) nsec = &t[i].value;
         }
-        if (nsec && !read_integer(*nsec, m.timestamp._nsec)) return DeserializeError::WrongKind;
+        if (nsec && !read_integer(*nsec, m.timestamp._nsec)) return DeserializeError::wrong_kind;
     }
     if (name) {
-        if (name->kind == Json5Kind::null_value) return DeserializeError::None;
-        if (name->kind != Json5Kind::string) return DeserializeError::WrongKind;
+        if (name->kind == Json5Kind::null_value) return DeserializeError::none;
+        if (name->kind != Json5Kind::string) return DeserializeError::wrong_kind;
         // The name is a zero-terminated text: it ends at an escaped NUL, if any.
         const std::size_t length = std::strlen(name->string());
-        if (length == 0) return DeserializeError::None;  // an empty name is no name
+        if (length == 0) return DeserializeError::none;  // an empty name is no name
         char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
-        if (!copy) return DeserializeError::OutOfMemory;
+        if (!copy) return DeserializeError::out_of_memory;
         std::memcpy(copy, name->string(), length + 1);
         m.name = copy;
     }
-    return DeserializeError::None;
+    return DeserializeError::none;
 }
 
 }  // namespace
@@ -307,33 +307,33 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
             *detail = DeserializeDetail{static_cast<std::size_t>(error.line), static_cast<std::size_t>(error.column),
                                         error.message};
         }
-        return DeserializeError::Syntax;
+        return DeserializeError::syntax;
     }
-    DeserializeError result = DeserializeError::None;
+    DeserializeError result = DeserializeError::none;
     const Json5Value& root = doc.root;
     const Json5Value* list = root.kind == Json5Kind::object ? json5_find_member(root, "markers") : nullptr;
     if (root.kind != Json5Kind::object) {
-        result = DeserializeError::WrongKind;
+        result = DeserializeError::wrong_kind;
         if (detail) detail->reason = "the file is not an object";
     } else if (list && list->kind != Json5Kind::array) {
-        result = DeserializeError::WrongKind;
+        result = DeserializeError::wrong_kind;
         if (detail) detail->reason = "\"markers\" is not an array";
     } else if (list && list->item_count() > 0) {
         const std::size_t count = list->item_count();
         out.records = allocate_array<MarkerDataV1>(allocator, count);
         if (!out.records) {
-            result = DeserializeError::OutOfMemory;
+            result = DeserializeError::out_of_memory;
         } else {
             out.capacity = count;
-            for (std::size_t i = 0; i < count && result == DeserializeError::None; ++i) {
+            for (std::size_t i = 0; i < count && result == DeserializeError::none; ++i) {
                 result = read_marker(list->items()[i], allocator, out.records[out.count]);
-                if (result == DeserializeError::None) ++out.count;
+                if (result == DeserializeError::none) ++out.count;
                 else if (detail) detail->reason = "a marker holds a value of the wrong kind";
             }
         }
     }
     json5_free(doc, allocator);
-    if (result != DeserializeError::None) free_markers_data(out, allocator);
+    if (result != DeserializeError::none) free_markers_data(out, allocator);
     return result;
 }
 
