@@ -1,7 +1,5 @@
 #include "sim/native_signatures.h"
 
-#include <cstring>
-
 // From the game's native database; argument kinds follow the game's types
 // (Blip, Ped, Entity and Prompt travel as handles; int, BOOL, Hash and float
 // as 32-bit values).
@@ -78,13 +76,4 @@ const SimNativeSignature* sim_find_native(std::uint64_t hash) {
     return nullptr;
 }
 
-const SimNativeSignature* sim_find_native_by_name(const char* name) {
-    for (const SimNativeSignature& s : signatures) {
-        if (std::strcmp(s.name, name) == 0) return &s;
-    }
-    return nullptr;
-}
-
 std::size_t sim_native_count() { return sizeof signatures / sizeof signatures[0]; }
-
-const SimNativeSignature& sim_native_at(std::size_t index) { return signatures[index]; }

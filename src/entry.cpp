@@ -8,7 +8,7 @@
 #include "src/script_main.h"
 #include "src/state.h"
 
-static constexpr std::int32_t script_slot_count = 64;
+constexpr std::int32_t script_slot_count = 64;
 
 extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap) {
     clear_runtime_globals(runtime_globals);

@@ -1,6 +1,5 @@
 #include "src/location_names.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "scripthook/natives.h"
@@ -152,6 +151,9 @@ const char* named_location_at_coords(RunContext& ctx, PluginState& state, const 
     if (!(at._z.z >= 40.0f)) at._z.z = 40.0f;
     const float x = at._x.x, y = at._y.y, z = at._z.z;
 
+    // Intended order, stopping at the first text: written, printed, district,
+    // then the untyped (water) zone. Each lookup is native calls, so the
+    // order is what the game sees.
     const char* name = zone_display_name(zone_at_coords(x, y, z, ZoneType::TEXT_WRITTEN));
     if (has_text(name)) return name;
     name = zone_display_name(zone_at_coords(x, y, z, ZoneType::TEXT_PRINTED));

@@ -1,7 +1,7 @@
 #include "src/marker.h"
 
 // Every category shares the one common blip modifier.
-static constexpr Hash common_modifiers[] = {0xF366785F};
+constexpr Hash common_modifiers[] = {0xF366785F};
 
 #define QF_MODIFIERS common_modifiers, sizeof common_modifiers / sizeof common_modifiers[0]
 

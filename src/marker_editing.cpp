@@ -7,7 +7,7 @@
 #include "src/marker_list.h"
 #include "src/marker_store.h"
 
-static constexpr float minimum_spacing_squared = 1.0f;
+constexpr float minimum_spacing_squared = 1.0f;
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 

@@ -157,8 +157,13 @@ std::int64_t first_visible_row(std::int64_t selection, std::int64_t rows) {
 }
 
 float list_row_centre_y(int slot) {
-    // Added in 32-bit floats in this order: 0.31, 0.38, ... 0.80.
-    return (0.01f + 0.01f) + 0.26f + 0.03f + static_cast<float>(slot) * (0.01f + 0.06f);
+    // The first row's centre lies two gaps below the category tiles' bottom
+    // edge (0.21 + 0.1 / 2), half a row down; each next row a gap and a row
+    // further. Added in 32-bit floats in this order: 0.31, 0.38, ... 0.80.
+    constexpr float gap = 0.01f;
+    constexpr float tiles_bottom = 0.26f;
+    constexpr float half_row = 0.03f;
+    return (gap + gap) + tiles_bottom + half_row + static_cast<float>(slot) * (gap + row_height);
 }
 
 static void draw_highlight(const PluginState& state, const ScreenRect& row) {

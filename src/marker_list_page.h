@@ -10,6 +10,8 @@
 
 inline constexpr int visible_rows = 8;
 
+// The full menu's list page, each frame: its input step (sort, rename, delete,
+// navigation), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
 
 // The first visible row for `rows` rows with row `selection` selected.

@@ -1,6 +1,5 @@
 #include "src/marker_store.h"
 
-#include <cstring>
 
 #include "src/base/calendar.h"
 #include "src/store/marker_file.h"

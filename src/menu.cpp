@@ -52,7 +52,7 @@ void open_menu(RunContext& ctx, PluginState& state) {
     update_marker_list_cache(ctx, state, true);
 }
 
-void close_menu(RunContext&, PluginState& state) {
+void close_menu(PluginState& state) {
     state.marker_list_selection = 0;
     menu_open_toggle_a(true);
     menu_open_toggle_b(true);
@@ -62,7 +62,7 @@ void close_menu(RunContext&, PluginState& state) {
 }
 
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state) {
-    if (state.menu_state == MENU_FULL) close_menu(ctx, state);
+    if (state.menu_state == MENU_FULL) close_menu(state);
     state.menu_state = menu_state;
     state.menu_state_changed = true;
     if (state.menu_state == MENU_FULL) open_menu(ctx, state);

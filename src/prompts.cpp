@@ -12,7 +12,7 @@ static void finish_prompt(Prompt prompt, bool on) {
     prompt_set_visible(prompt, on);
 }
 
-void create_prompts(RunContext&, PluginState& state) {
+void create_prompts(PluginState& state) {
     Prompt p = state.edit_markers_prompt = prompt_begin();
     prompt_set_control(p, control_edit_markers);
     prompt_set_text(p, literal_label("Edit Markers"));

