@@ -52,3 +52,27 @@ quillfen_warnings(quillfen-sim)
 add_executable(quillfen-hold-file sim/hold_file_win32.cpp)
 target_link_libraries(quillfen-hold-file PRIVATE ${static_runtime})
 quillfen_warnings(quillfen-hold-file)
+
+# The Wine end-to-end tests: every test of tests/wine/*_test.py is a CTest test
+# labelled "wine" (ctest --preset wine). Each runs through scripts/wine-env, one
+# at a time: they share a Wine prefix and its server.
+enable_testing()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+file(GLOB wine_test_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*_test.py)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${wine_test_files})
+execute_process(
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_test.py --list
+  OUTPUT_VARIABLE wine_tests
+  RESULT_VARIABLE wine_tests_listed
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT wine_tests_listed EQUAL 0 OR wine_tests STREQUAL "")
+  message(FATAL_ERROR "cannot list the Wine tests (tests/wine/run_wine_test.py --list)")
+endif()
+string(REPLACE "\n" ";" wine_tests "${wine_tests}")
+foreach(id IN LISTS wine_tests)
+  string(REGEX REPLACE "^.*\\." "" name "${id}")
+  add_test(NAME wine.${name}
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-env ${Python3_EXECUTABLE}
+                   ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_test.py ${id})
+  set_tests_properties(wine.${name} PROPERTIES LABELS wine SKIP_RETURN_CODE 77 RESOURCE_LOCK wine TIMEOUT 900)
+endforeach()

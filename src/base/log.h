@@ -3,6 +3,7 @@
 // texts understand %d %i %s %v %m %.Nf %% and {}.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -90,8 +91,7 @@ LogArg log_arg_custom(const T& value, void (*render)(TextBuilder& out, const voi
     a.custom.render = render;
     return a;
 }
-template <class T>
-    requires std::is_integral_v<T>
+template <std::integral T>
 LogArg log_arg(T value) {
     LogArg a{std::is_signed_v<T> ? LogArg::Kind::signed_integer : LogArg::Kind::unsigned_integer, {}, {}};
     if constexpr (std::is_signed_v<T>) a.i = value; else a.u = value;
