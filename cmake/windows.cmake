@@ -12,7 +12,10 @@ find_program(DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
 set(host_import_lib ${CMAKE_CURRENT_BINARY_DIR}/libScriptHookRDR2.a)
 add_custom_command(
   OUTPUT ${host_import_lib}
-  COMMAND ${DLLTOOL} -d ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def -l ${host_import_lib}
+  # A relative output name: dlltool builds symbol names from it, and they must
+  # not carry the build folder into the DLL.
+  COMMAND ${DLLTOOL} -d ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def -l libScriptHookRDR2.a
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
   DEPENDS ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def
   COMMENT "Import library for ScriptHookRDR2.dll")
 add_custom_target(host_import_library DEPENDS ${host_import_lib})
@@ -25,8 +28,7 @@ add_library(Quillfen MODULE
 set_target_properties(Quillfen PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME Quillfen)
 target_include_directories(Quillfen PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-configure_file(src/quillfen_version.h.in ${CMAKE_CURRENT_BINARY_DIR}/quillfen_version.h @ONLY)
-target_include_directories(Quillfen PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
+target_include_directories(Quillfen PRIVATE ${quillfen_generated_dir})
 add_dependencies(Quillfen host_import_library)
 target_link_libraries(Quillfen PRIVATE quillfen_store ${host_import_lib} ${static_runtime})
 target_link_options(Quillfen PRIVATE -Wl,--no-undefined -Wl,--subsystem,windows)
@@ -53,6 +55,16 @@ add_executable(quillfen-hold-file sim/hold_file_win32.cpp)
 target_link_libraries(quillfen-hold-file PRIVATE ${static_runtime})
 quillfen_warnings(quillfen-hold-file)
 
+# The markers tool for players: the same reader and writer as the plug-in, with
+# paths and arguments in any language (wide-character entry point and APIs).
+# It links the store format only (and the lower layer under it).
+add_executable(quillfen-markers tools/quillfen_markers.cpp tools/tool_platform_win32.cpp tools/quillfen_markers.rc)
+target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
+target_compile_definitions(quillfen-markers PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_libraries(quillfen-markers PRIVATE quillfen_store ${static_runtime})
+target_link_options(quillfen-markers PRIVATE -municode)
+quillfen_warnings(quillfen-markers)
+
 # The Wine end-to-end tests: every test of tests/wine/*_test.py is a CTest test
 # labelled "wine" (ctest --preset wine). Each runs through scripts/wine-env, one
 # at a time: they share a Wine prefix and its server.
@@ -70,7 +82,7 @@ if(NOT wine_tests_listed EQUAL 0 OR wine_tests STREQUAL "")
 endif()
 string(REPLACE "\n" ";" wine_tests "${wine_tests}")
 foreach(id IN LISTS wine_tests)
-  string(REGEX REPLACE "^.*\\." "" name "${id}")
+  string(REGEX MATCH "[^.]+\\.[^.]+$" name "${id}")  # Class.test_name
   add_test(NAME wine.${name}
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-env ${Python3_EXECUTABLE}
                    ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_test.py ${id})

@@ -5,11 +5,14 @@
 #include <cstring>
 #include <string>
 
+#include "quillfen_version.h"
 #include "src/json5/json5_reader.h"
 #include "src/store/marker_file.h"
+#include "tools/tool_platform.h"
 
 static const char* const help_text =
     "usage: quillfen-markers COMMAND FILE\n"
+    "       quillfen-markers --version\n"
     "\n"
     "Reads FILE with the same code as the Quillfen plug-in reads Quillfen/markers.json.\n"
     "\n"
@@ -28,8 +31,8 @@ static int usage_error(const char* message) {
     return 2;
 }
 
-static bool read_all(const char* path, std::string& out) {
-    std::FILE* f = std::fopen(path, "rb");
+static bool read_all(const std::string& path, std::string& out) {
+    std::FILE* f = open_utf8(path, "rb");
     if (!f) return false;
     char buffer[65536];
     std::size_t n;
@@ -39,17 +42,21 @@ static bool read_all(const char* path, std::string& out) {
     return ok;
 }
 
-int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+int run_tool(const std::vector<std::string>& arguments) {
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         std::fputs(help_text, stdout);
         return 0;
     }
-    if (argc != 3) return usage_error("expected a command and a file");
-    const std::string command = argv[1];
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        std::printf("quillfen-markers %s\n", QF_VERSION_TEXT);
+        return 0;
+    }
+    if (arguments.size() != 2) return usage_error("expected a command and a file");
+    const std::string& command = arguments[0];
     if (command != "parse" && command != "check" && command != "format") return usage_error("unknown command");
     std::string text;
-    if (!read_all(argv[2], text)) {
-        std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\n", argv[2], std::strerror(errno));
+    if (!read_all(arguments[1], text)) {
+        std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\n", arguments[1].c_str(), std::strerror(errno));
         return 2;
     }
     const Allocator heap = heap_allocator();

@@ -32,14 +32,6 @@ def wine_quietly(command):
         pass
 
 
-def start_wine():
-    """The Wine server and its services, started here with no output to hold.
-    Started by a test's first `wine`, they would inherit the output the test
-    captures and keep it open, and the test would wait on it for good."""
-    wine_quietly(["wineserver", "-p"])
-    wine_quietly(["wine", "cmd", "/c", "exit"])
-
-
 def main():
     sys.path.insert(0, HERE)
     if sys.argv[1:] == ["--list"]:
@@ -50,7 +42,6 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     suite = unittest.defaultTestLoader.loadTestsFromName(sys.argv[1])
-    start_wine()
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     # The test class stops the Wine server at its end; the next test must not
     # meet it on its way out.

@@ -26,6 +26,7 @@ BUILD = os.path.join(TOP, "build", "windows")
 SIM = os.path.join(BUILD, "quillfen-sim.exe")
 HOLD = os.path.join(BUILD, "quillfen-hold-file.exe")
 ASI = os.path.join(BUILD, "Quillfen.asi")
+MARKERS_TOOL = os.path.join(BUILD, "quillfen-markers.exe")
 OBJDUMP = "x86_64-w64-mingw32-objdump"
 
 LINE = re.compile(r"^\[(DEBUG|INFO |WARN |ERROR|FATAL)\] --- \[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] (.*)$")
@@ -56,6 +57,18 @@ def log_messages(game_dir):
         assert m, "malformed log line: %r" % line
         out.append(m.group(2))
     return out, text
+
+
+def start_wine():
+    """One wineserver for the whole run keeps each start to about a second.
+
+    Wine's own services (services.exe, winedevice.exe, ...) start with the first
+    program and keep its standard output and error open for as long as they
+    run; started here with neither, they cannot keep a test's captured output
+    open, which would stall subprocess.run until its timeout."""
+    subprocess.run(["wineserver", "-p"], check=False)
+    subprocess.run(["wine", "wineboot"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False, timeout=300)
 
 
 class HeldOpen:
@@ -98,8 +111,7 @@ class QuillfenUnderWine(unittest.TestCase):
             if not os.path.exists(p):
                 raise unittest.SkipTest("missing %s: build the windows preset first" % p)
         cls.root = tempfile.mkdtemp(prefix="quillfen-wine-")
-        # One wineserver for the whole run keeps each start to about a second.
-        subprocess.run(["wineserver", "-p"], check=False)
+        start_wine()
 
     @classmethod
     def tearDownClass(cls):
@@ -279,6 +291,31 @@ CAPTURE_SCENARIO = """{
     },
     events: [{frame: 5, waypoint: [-310.46, 802.27]}],
 }"""
+
+
+class MarkersToolUnderWine(unittest.TestCase):
+    """quillfen-markers.exe: the same cases as the Linux build, non-ASCII paths included."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.exists(MARKERS_TOOL):
+            raise unittest.SkipTest("missing %s: build the windows preset first" % MARKERS_TOOL)
+        start_wine()
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["wineserver", "-k"], check=False)
+
+    def test_the_linux_cases_pass_as_they_are(self):
+        r = subprocess.run(["bash", os.path.join(TOP, "tests", "tools", "quillfen_markers_test.sh"), MARKERS_TOOL,
+                            os.path.join(TOP, "tests", "data")], capture_output=True, text=True, timeout=300)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertRegex(r.stdout, r"(?m)^[1-9][0-9]* passed, 0 failed$")
+
+    def test_it_needs_only_windows_system_dlls(self):
+        out = subprocess.run([OBJDUMP, "-p", MARKERS_TOOL], capture_output=True, text=True, check=True).stdout
+        dlls = sorted(set(d.lower() for d in re.findall(r"DLL Name: (\S+)", out)))
+        self.assertEqual(dlls, ["kernel32.dll", "msvcrt.dll"])
 
 
 if __name__ == "__main__":

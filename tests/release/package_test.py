@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""The release zip that scripts/package wrote: what it holds and that it is the build.
+
+Run after scripts/package: python3 tests/release/package_test.py
+"""
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+BUILD = os.path.join(TOP, "build", "windows")
+
+with open(os.path.join(TOP, "CMakeLists.txt"), encoding="utf-8") as f:
+    VERSION = re.search(r"^project\(Quillfen VERSION ([0-9.]+)", f.read(), re.M).group(1)
+ZIP = os.path.join(TOP, "out", "release", "Quillfen-%s.zip" % VERSION)
+EXPECTED = ["Quillfen.asi", "Quillfen/README.txt", "Quillfen/CHANGELOG.txt", "Quillfen/quillfen-markers.exe"]
+
+
+def pe_timestamp(image):
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    assert image[pe:pe + 4] == b"PE\0\0"
+    return struct.unpack_from("<I", image, pe + 8)[0]
+
+
+def fixed_file_version(image):
+    """dwFileVersion of the VS_FIXEDFILEINFO in the version resource, as "a.b.c"."""
+    at = image.find(struct.pack("<I", 0xFEEF04BD))
+    assert at >= 0, "no VS_FIXEDFILEINFO"
+    ms, ls = struct.unpack_from("<II", image, at + 8)
+    assert ls & 0xFFFF == 0
+    return "%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16)
+
+
+def string_file_info(image, key):
+    """A value of the version resource's StringFileInfo (UTF-16, padded to 32 bits)."""
+    at = image.find((key + "\0").encode("utf-16-le"))
+    assert at >= 0, "no %s in the version resource" % key
+    at += len(key) * 2 + 2
+    at += (-at) % 4
+    end = at
+    while image[end:end + 2] != b"\0\0":
+        end += 2
+    return image[at:end].decode("utf-16-le")
+
+
+class ReleaseZip(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.zip = zipfile.ZipFile(ZIP)
+        cls.files = {name: cls.zip.read(name) for name in cls.zip.namelist()}
+
+    def test_it_mirrors_the_game_folder_with_the_four_files(self):
+        self.assertEqual(self.zip.namelist(), EXPECTED)
+
+    def test_nothing_in_it_can_overwrite_a_players_data(self):
+        for name in self.zip.namelist():
+            base = os.path.basename(name).lower()
+            self.assertFalse(base.startswith("markers") or base == "last.log" or "/backups/" in name.lower(), name)
+
+    def test_the_binaries_are_the_ones_built(self):
+        for name, built in (("Quillfen.asi", "Quillfen.asi"), ("Quillfen/quillfen-markers.exe", "quillfen-markers.exe")):
+            with open(os.path.join(BUILD, built), "rb") as f:
+                self.assertEqual(self.files[name], f.read(), name)
+
+    def test_the_version_resource_and_the_changelog_say_the_version_of_project(self):
+        for name in ("Quillfen.asi", "Quillfen/quillfen-markers.exe"):
+            image = self.files[name]
+            self.assertEqual(fixed_file_version(image), VERSION, name)
+            self.assertEqual(string_file_info(image, "FileVersion"), VERSION, name)
+            self.assertEqual(string_file_info(image, "ProductVersion"), VERSION, name)
+        self.assertEqual(string_file_info(self.files["Quillfen.asi"], "OriginalFilename"), "Quillfen.asi")
+        self.assertIn(("\r\n%s (" % VERSION).encode(), self.files["Quillfen/CHANGELOG.txt"])
+
+    def test_binaries_carry_no_link_time(self):
+        for name in ("Quillfen.asi", "Quillfen/quillfen-markers.exe"):
+            self.assertEqual(pe_timestamp(self.files[name]), 0, name)
+
+    def test_texts_for_players_have_windows_line_ends(self):
+        for name in ("Quillfen/README.txt", "Quillfen/CHANGELOG.txt"):
+            text = self.files[name]
+            self.assertGreater(text.count(b"\r\n"), 10, name)
+            self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
+            self.assertEqual(text.count(b"\r"), text.count(b"\r\n"), name)
+            text.decode("utf-8")
+
+    def test_the_same_build_gives_the_same_zip_bytes(self):
+        with tempfile.TemporaryDirectory() as out:
+            subprocess.run([sys.executable, os.path.join(TOP, "scripts", "release_zip.py"), BUILD, out],
+                           check=True, capture_output=True)
+            with open(os.path.join(out, os.path.basename(ZIP)), "rb") as a, open(ZIP, "rb") as b:
+                self.assertEqual(a.read(), b.read())
+        for info in self.zip.infolist():
+            self.assertEqual(info.extra, b"", info.filename)
+
+
+if __name__ == "__main__":
+    result = unittest.main(exit=False, verbosity=2).result
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    sys.exit(1 if failed else 0)

@@ -1,0 +1,40 @@
+// Windows: the wide command line and wide file APIs, converted to and from
+// UTF-8 at this edge only, and a console that shows UTF-8.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "tools/tool_platform.h"
+
+static std::wstring widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+static std::string narrow(const wchar_t* wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string text(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), n, nullptr, nullptr);
+    text.pop_back();  // the terminator counted by n
+    return text;
+}
+
+std::FILE* open_utf8(const std::string& path, const char* mode) {
+    return _wfopen(widen(path).c_str(), widen(mode).c_str());
+}
+
+int wmain(int argc, wchar_t** argv) {
+    // What the tool prints is the same bytes as on Linux: no CR inserted before
+    // LF (format must reproduce the file exactly), and UTF-8 names shown as
+    // such by the console instead of through its OEM code page.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(narrow(argv[i]));
+    return run_tool(arguments);
+}
