@@ -15,9 +15,9 @@
 #include "scripthook/host_api.h"
 #include "scripthook/native_hashes.h"
 #include "src/entry.h"
-#include "src/plugin_context.h"
 #include "src/marker_list.h"
 #include "src/menu.h"
+#include "src/plugin_context.h"
 #include "src/script_main.h"
 #include "src/state.h"
 
@@ -79,16 +79,19 @@ void write_markers(std::size_t count, const std::filesystem::path& path) {
     std::ofstream out(path);
     out << "{\"markers\": [";
     for (std::size_t i = 0; i < count; ++i) {
-        out << "{\"position\": [" << c(rng) << ", " << c(rng) << ", 40], \"category\": " << (i % 2 == 0 ? 0 : 1 + rng() % 9);
+        out << "{\"position\": [" << c(rng) << ", " << c(rng)
+            << ", 40], \"category\": " << (i % 2 == 0 ? 0 : 1 + rng() % 9);
         if (i % 3) out << ", \"name\": \"Marker " << i << "\"";
-        out << ", \"timestamp\": {\"_nsec\": " << 1765267200000000000LL + static_cast<long long>(i) * 1000000007LL << "}},";
+        out << ", \"timestamp\": {\"_nsec\": " << 1765267200000000000LL + static_cast<long long>(i) * 1000000007LL
+            << "}},";
     }
     out << "]}";
 }
 
 void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     const auto count = static_cast<std::size_t>(bench.range(0));
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("quillfen-frame-bench-" + std::to_string(count));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("quillfen-frame-bench-" + std::to_string(count));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Quillfen");
     write_markers(count, dir / "Quillfen" / "markers.json");

@@ -85,7 +85,8 @@ void BM_QuillfenLoad(benchmark::State& state) {
         free_markers_data(d, a);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.text.size()));
-    state.counters["peak_memory_per_file_byte"] = static_cast<double>(counting.peak) / static_cast<double>(c.text.size());
+    state.counters["peak_memory_per_file_byte"] =
+        static_cast<double>(counting.peak) / static_cast<double>(c.text.size());
 }
 
 void BM_RapidJsonWritePretty(benchmark::State& state) {

@@ -63,7 +63,8 @@ bool disabled_control_just_pressed(std::int32_t pad, Hash control) {
     return finish_native_call_bool();
 }
 
-void draw_sprite(const char* dictionary, const char* texture, float x, float y, float width, float height, float heading, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha, bool p11) {
+void draw_sprite(const char* dictionary, const char* texture, float x, float y, float width, float height,
+                 float heading, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha, bool p11) {
     begin_native_call(native_draw_sprite);
     push_native_arg_cstring(dictionary);
     push_native_arg_cstring(texture);
@@ -320,7 +321,8 @@ void request_texture_dictionary(const char* dictionary, bool p1) {
     finish_native_call_none();
 }
 
-void screen_effect_set_params(const char* effect, std::int32_t p1, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha) {
+void screen_effect_set_params(const char* effect, std::int32_t p1, std::int32_t red, std::int32_t green,
+                              std::int32_t blue, std::int32_t alpha) {
     begin_native_call(native_screen_effect_set_params);
     push_native_arg_cstring(effect);
     push_native_arg_i32(p1);
@@ -383,7 +385,9 @@ void set_text_colour(std::int32_t red, std::int32_t green, std::int32_t blue, st
     finish_native_call_none();
 }
 
-void show_onscreen_keyboard(std::int32_t text_type, const char* title_label, const char* description, const char* initial_text, const char* concat1, const char* concat2, const char* concat3, std::int32_t maximum_length) {
+void show_onscreen_keyboard(std::int32_t text_type, const char* title_label, const char* description,
+                            const char* initial_text, const char* concat1, const char* concat2, const char* concat3,
+                            std::int32_t maximum_length) {
     begin_native_call(native_show_onscreen_keyboard);
     push_native_arg_i32(text_type);
     push_native_arg_cstring(title_label);

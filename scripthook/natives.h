@@ -21,7 +21,8 @@ Blip create_blip_at_coords(Hash style, float x, float y, float z);
 bool cursor_hover_active();
 void disable_all_controls(std::int32_t pad);
 bool disabled_control_just_pressed(std::int32_t pad, Hash control);
-void draw_sprite(const char* dictionary, const char* texture, float x, float y, float width, float height, float heading, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha, bool p11);
+void draw_sprite(const char* dictionary, const char* texture, float x, float y, float width, float height,
+                 float heading, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha, bool p11);
 // UIDEBUG::_BG_DISPLAY_TEXT: draws a text label (with mark-up) at x, y.
 void draw_text_at(const char* label, float x, float y);
 void enable_control(std::int32_t pad, Hash control, bool enable_related);
@@ -74,7 +75,8 @@ void prompt_set_visible(Prompt prompt, bool toggle);
 void remove_blip(Blip* blip);
 void request_texture_dictionary(const char* dictionary, bool p1);
 // The screen effects are the game's post effects (GRAPHICS::ANIMPOSTFX_*).
-void screen_effect_set_params(const char* effect, std::int32_t p1, std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha);
+void screen_effect_set_params(const char* effect, std::int32_t p1, std::int32_t red, std::int32_t green,
+                              std::int32_t blue, std::int32_t alpha);
 void screen_effect_set_strength(const char* effect, float strength);
 void screen_effect_start(const char* effect);
 void screen_effect_stop(const char* effect);
@@ -82,7 +84,9 @@ void set_blip_coords(Blip blip, float x, float y, float z);
 void set_blip_name(Blip blip, const char* name);
 void set_blip_sprite(Blip blip, Hash sprite, bool p2);
 void set_text_colour(std::int32_t red, std::int32_t green, std::int32_t blue, std::int32_t alpha);
-void show_onscreen_keyboard(std::int32_t text_type, const char* title_label, const char* description, const char* initial_text, const char* concat1, const char* concat2, const char* concat3, std::int32_t maximum_length);
+void show_onscreen_keyboard(std::int32_t text_type, const char* title_label, const char* description,
+                            const char* initial_text, const char* concat1, const char* concat2, const char* concat3,
+                            std::int32_t maximum_length);
 void stop_menu_sound(const char* sound, const char* sound_set);
 bool texture_dictionary_loaded(const char* dictionary);
 // ZONE::_GET_WATER_MAP_ZONE_AT_COORDS: in fact only water zones (lake, river, ...).

@@ -20,18 +20,25 @@ using Prompt = std::uint64_t;
 
 // A world position as the game passes it: each float in its own 8-byte slot.
 struct Vector3 {
-    struct X { float x; std::uint32_t pad; } _x;
-    struct Y { float y; std::uint32_t pad; } _y;
-    struct Z { float z; std::uint32_t pad; } _z;
+    struct X {
+        float x;
+        std::uint32_t pad;
+    } _x;
+    struct Y {
+        float y;
+        std::uint32_t pad;
+    } _y;
+    struct Z {
+        float z;
+        std::uint32_t pad;
+    } _z;
 };
 static_assert(sizeof(Vector3) == 24);
 static_assert(offsetof(Vector3, _x) == 0);
 static_assert(offsetof(Vector3, _y) == 8);
 static_assert(offsetof(Vector3, _z) == 16);
 
-inline Vector3 position_to_vector3(float x, float y, float z) {
-    return Vector3{{x, 0}, {y, 0}, {z, 0}};
-}
+inline Vector3 position_to_vector3(float x, float y, float z) { return Vector3{{x, 0}, {y, 0}, {z, 0}}; }
 inline Vector3 position_to_vector3(const Position& p) { return position_to_vector3(p.x, p.y, p.z); }
 
 // Reads only the floats: whatever padding the game wrote is ignored.

@@ -22,7 +22,7 @@ bool sim_parse_command_line(int argc, char** argv, const char* program, bool acc
 }
 
 int sim_report_outcome(long long frames, long long native_calls, bool ok, const std::string& why) {
-    std::printf("quillfen-sim: %lld frames, %lld native calls%s%s\n", frames, native_calls, ok ? "" : ", FAILED: ",
-                ok ? "" : why.c_str());
+    std::printf("quillfen-sim: %lld frames, %lld native calls%s%s\n", frames, native_calls,
+                ok ? "" : ", FAILED: ", ok ? "" : why.c_str());
     return ok ? 0 : 1;
 }

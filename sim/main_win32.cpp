@@ -34,8 +34,8 @@ static void sync_window(const SimDllWorld& world) {
     AdjustWindowRect(&r, style, FALSE);
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (!game_window) {
-        game_window = CreateWindowExA(0, window_class, game_window_title, style, world.x + r.left, world.y + r.top, w, h,
-                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        game_window = CreateWindowExA(0, window_class, game_window_title, style, world.x + r.left, world.y + r.top, w,
+                                      h, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     } else {
         SetWindowPos(game_window, nullptr, world.x + r.left, world.y + r.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     SimCommandLine line;
     if (!sim_parse_command_line(argc, argv, "quillfen-sim.exe", true, line)) return 2;
     const std::string scenario_path = absolute(line.scenario_path);
-    const std::string asi_path = absolute(line.asi_path.empty() ? directory_of_exe() + "\\Quillfen.asi" : line.asi_path);
+    const std::string asi_path =
+        absolute(line.asi_path.empty() ? directory_of_exe() + "\\Quillfen.asi" : line.asi_path);
     const std::string& out_dir = line.out_dir;
 
     HMODULE host = LoadLibraryA((directory_of_exe() + "\\ScriptHookRDR2.dll").c_str());
@@ -129,7 +130,8 @@ int main(int argc, char** argv) {
 
     // A thread of the game's coming and going sends the plug-in thread attach
     // and detach notifications, which must change nothing.
-    HANDLE worker = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    HANDLE worker = CreateThread(
+        nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
     if (worker) {
         WaitForSingleObject(worker, INFINITE);
         CloseHandle(worker);
@@ -153,7 +155,8 @@ int main(int argc, char** argv) {
         // Real time: wait for the next frame's moment.
         for (;;) {
             QueryPerformanceCounter(&now);
-            const double elapsed = static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+            const double elapsed =
+                static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
             const double due = static_cast<double>(f + 1) * frame_seconds;
             if (elapsed >= due) break;
             const double wait_ms = (due - elapsed) * 1000.0;

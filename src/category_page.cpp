@@ -88,8 +88,8 @@ void update_category_page(RunContext& ctx, PluginState& state) {
 
     if (state.menu_state == MENU_RING) quick_add(ctx, state);
 
-    const std::size_t count = state.categories.length < state.category_tiles.length ? state.categories.length
-                                                                                     : state.category_tiles.length;
+    const std::size_t count =
+        state.categories.length < state.category_tiles.length ? state.categories.length : state.category_tiles.length;
     for (std::size_t i = 0; i < count; ++i) {
         if (pad_uses_mouse(ePadIndex::PLAYER_CONTROL)) {
             if (cursor_hover_active()) {
@@ -124,7 +124,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
             icon_rect.width *= selected_icon_scale;
             icon_rect.height *= selected_icon_scale;
         }
-        draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f, selected ? row.colour : Rgba{255, 255, 255, 128},
-                     false);
+        draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f,
+                     selected ? row.colour : Rgba{255, 255, 255, 128}, false);
     }
 }

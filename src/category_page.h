@@ -3,8 +3,8 @@
 // ring two controls add a marker at the player or at the waypoint.
 #pragma once
 
-#include "src/marker.h"
 #include "src/base/run_context.h"
+#include "src/marker.h"
 #include "src/state.h"
 
 inline constexpr float ring_radius = 0.225f;

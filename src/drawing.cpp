@@ -23,8 +23,8 @@ void draw_texture(const char* dictionary, const char* texture, const ScreenRect&
                 colour.blue, colour.alpha, flag);
 }
 
-const char* text_markup(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font,
-                        float size, float x, float width, float letter_spacing, std::string_view alignment) {
+const char* text_markup(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font, float size,
+                        float x, float width, float letter_spacing, std::string_view alignment) {
     const float right_edge = 1.0f - (x + width);
     const std::int32_t right_margin = width_to_pixels(screen, right_edge);
     const std::int32_t spacing = width_to_pixels(screen, letter_spacing);
@@ -50,17 +50,16 @@ const char* text_markup(RunContext& ctx, ScreenSize screen, std::string_view tex
     return buffer;
 }
 
-void draw_text_string(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font,
-                      float size, float x, float y, float width, float letter_spacing, std::string_view alignment,
+void draw_text_string(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font, float size,
+                      float x, float y, float width, float letter_spacing, std::string_view alignment,
                       const Rgba& colour) {
     const char* markup = text_markup(ctx, screen, text, font, size, x, width, letter_spacing, alignment);
     set_text_colour(colour.red, colour.green, colour.blue, colour.alpha);
     draw_text_at(literal_label(markup), x, y);
 }
 
-void draw_text_cstring(RunContext& ctx, ScreenSize screen, const char* text, const char* font, float size,
-                       float x, float y, float width, float letter_spacing, std::string_view alignment,
-                       const Rgba& colour) {
+void draw_text_cstring(RunContext& ctx, ScreenSize screen, const char* text, const char* font, float size, float x,
+                       float y, float width, float letter_spacing, std::string_view alignment, const Rgba& colour) {
     draw_text_string(ctx, screen, text ? std::string_view(text) : std::string_view(),
                      font ? std::string_view(font) : std::string_view(), size, x, y, width, letter_spacing, alignment,
                      colour);

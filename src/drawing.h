@@ -19,13 +19,12 @@ void draw_texture(const char* dictionary, const char* texture, const ScreenRect&
 
 // The text box's left edge x, top edge y and width; size and letter spacing
 // are fractions of the screen's height and width.
-void draw_text_cstring(RunContext& ctx, ScreenSize screen, const char* text, const char* font, float size,
-                       float x, float y, float width, float letter_spacing, std::string_view alignment,
-                       const Rgba& colour);
-void draw_text_string(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font,
-                      float size, float x, float y, float width, float letter_spacing, std::string_view alignment,
+void draw_text_cstring(RunContext& ctx, ScreenSize screen, const char* text, const char* font, float size, float x,
+                       float y, float width, float letter_spacing, std::string_view alignment, const Rgba& colour);
+void draw_text_string(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font, float size,
+                      float x, float y, float width, float letter_spacing, std::string_view alignment,
                       const Rgba& colour);
 
 // The mark-up of a text box, zero-terminated, in the frame's scratch memory.
-const char* text_markup(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font,
-                        float size, float x, float width, float letter_spacing, std::string_view alignment);
+const char* text_markup(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font, float size,
+                        float x, float width, float letter_spacing, std::string_view alignment);

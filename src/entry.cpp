@@ -2,8 +2,8 @@
 
 #include <cassert>
 
-#include "src/platform/local_time.h"
 #include "src/marker_store.h"
+#include "src/platform/local_time.h"
 #include "src/plugin_context.h"
 #include "src/script_main.h"
 #include "src/state.h"
@@ -29,7 +29,8 @@ extern "C" void cleanup() {
     RunContext ctx = plugin_context();
     log_message(ctx, LogLevel::info, "Shutdown");
     if (runtime_globals.file_logger.data) file_logger_destroy(runtime_globals.file_logger, ctx.general);
-    if (allocator_is_set(runtime_globals.allocation_tracker.backing)) tracker_destroy(runtime_globals.allocation_tracker);
+    if (allocator_is_set(runtime_globals.allocation_tracker.backing))
+        tracker_destroy(runtime_globals.allocation_tracker);
     scratch_release_all(thread_scratch_arena());
     // Made from the process heap at set-up; given back rather than forgotten.
     if (runtime_globals.local_time_zone) free_local_time_zone(runtime_globals.local_time_zone, ctx.general);

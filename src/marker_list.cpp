@@ -40,7 +40,8 @@ void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_se
         }
     }
     if (state.sort_mode == sort_mode_time) {
-        std::sort(cache.begin(), cache.end(), [&](std::int64_t a, std::int64_t b) { return less_by_time(state, a, b); });
+        std::sort(cache.begin(), cache.end(),
+                  [&](std::int64_t a, std::int64_t b) { return less_by_time(state, a, b); });
     } else if (state.sort_mode == sort_mode_proximity) {
         sort_by_proximity(state);
     }

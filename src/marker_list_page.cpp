@@ -5,16 +5,16 @@
 
 #include "scripthook/natives.h"
 #include "src/base/calendar.h"
+#include "src/base/text_builder.h"
 #include "src/category_page.h"
 #include "src/drawing.h"
 #include "src/enums.h"
-#include "src/platform/local_time.h"
 #include "src/location_names.h"
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
 #include "src/menu_input.h"
+#include "src/platform/local_time.h"
 #include "src/prompts.h"
-#include "src/base/text_builder.h"
 
 // Sections: row texts · the input step · the drawing step.
 
@@ -82,7 +82,8 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
     return text_view(b);
 }
 
-static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row, std::int64_t rows) {
+static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row,
+                              std::int64_t rows) {
     // The place (native calls) is looked up only for a marker without a name;
     // it is never null, so neither is the label.
     const char* place =
@@ -117,7 +118,8 @@ static void take_input(RunContext& ctx, PluginState& state) {
     if (prompt_press_completed(state.rename_prompt, 0) && selection_names_a_row(state)) {
         state.rename_marker_index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
         const Marker& m = state.markers[static_cast<std::size_t>(state.rename_marker_index)];
-        show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "", m.data.name, "", "", "", 50);
+        show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
+                               m.data.name, "", "", "", 50);
     }
 
     prompt_set_enabled(state.delete_prompt, state.marker_list_cache.length > 0);
@@ -216,9 +218,11 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
         const std::string_view centre = selected && even_second ? coordinates_text(ctx, m.data.position)
                                                                 : distance_text(ctx, m.data.position, player);
         draw_text_cstring(ctx, screen_size(state), centre.data(), font, size, left, top, w, 0.0f, "Center", text);
-        draw_text_string(ctx, screen_size(state), date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size,
-                         left, top, w, 0.0f, "Right", text);
-        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f, "Left", text);
+        draw_text_string(ctx, screen_size(state),
+                         date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
+                         w, 0.0f, "Right", text);
+        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f,
+                          "Left", text);
         if (selected) draw_highlight(state, rect);
     }
 }

@@ -1,9 +1,8 @@
 #include "src/marker_store.h"
 
-
 #include "src/base/calendar.h"
-#include "src/store/marker_file.h"
 #include "src/base/text_builder.h"
+#include "src/store/marker_file.h"
 
 void make_backup(RunContext& ctx) {
     log_message(ctx, LogLevel::info, "Backing up any existing data");

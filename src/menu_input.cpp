@@ -20,18 +20,29 @@ constexpr struct {
     Hash control;
     bool enable_related;
 } ring_controls[] = {
-    {control_reveal_hud, true},     {control_select_radar_mode, true}, {control_simple_radar, true},
-    {control_expand_radar, true},   {control_regular_radar, true},     {control_disable_radar, true},
-    {control_edit_markers, false},  {control_interact_animal, false},  {control_special_ability, false},
+    {control_reveal_hud, true},    {control_select_radar_mode, true}, {control_simple_radar, true},
+    {control_expand_radar, true},  {control_regular_radar, true},     {control_disable_radar, true},
+    {control_edit_markers, false}, {control_interact_animal, false},  {control_special_ability, false},
 };
 
 // Both states: the stick, the four full-menu prompts, navigation, the four
 // menu tab controls (not read) and the two scroll controls.
 constexpr Hash menu_controls[] = {
-    control_stick_x,      control_stick_y,        control_rename,          control_back,
-    control_delete,       control_sort,           control_menu_up,         control_menu_down,
-    control_menu_left,    control_menu_right,     control_menu_tab_left,   control_menu_tab_right,
-    control_menu_tab_left_secondary, control_menu_tab_right_secondary, control_menu_scroll_forward,
+    control_stick_x,
+    control_stick_y,
+    control_rename,
+    control_back,
+    control_delete,
+    control_sort,
+    control_menu_up,
+    control_menu_down,
+    control_menu_left,
+    control_menu_right,
+    control_menu_tab_left,
+    control_menu_tab_right,
+    control_menu_tab_left_secondary,
+    control_menu_tab_right_secondary,
+    control_menu_scroll_forward,
     control_menu_scroll_backward,
 };
 
@@ -96,4 +107,6 @@ MenuNavigation read_menu_navigation() {
 
 bool add_at_player_pressed() { return disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_player); }
 
-bool add_at_waypoint_pressed() { return disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_waypoint); }
+bool add_at_waypoint_pressed() {
+    return disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_waypoint);
+}

@@ -14,16 +14,16 @@ enum class MenuNavigation : std::int32_t { none = 0, up = 1, down = 2, left = 3,
 // The game's controls the menu reads or takes over, beside the prompts' own
 // (prompts.h). Each hash is the game's hash of the name beside it
 // (tests/menu_test.cpp checks them all).
-inline constexpr Hash control_stick_x = 0x390948DC;                   // INPUT_RADIAL_MENU_NAV_LR
-inline constexpr Hash control_stick_y = 0xBA60039F;                   // INPUT_RADIAL_MENU_NAV_UD
-inline constexpr Hash control_add_at_player = 0x07CE1E61;             // INPUT_ATTACK
-inline constexpr Hash control_add_at_waypoint = 0xF84FA74F;           // INPUT_AIM
-inline constexpr Hash control_menu_up = 0x911CB09E;                   // INPUT_GAME_MENU_UP
-inline constexpr Hash control_menu_down = 0x4403F97F;                 // INPUT_GAME_MENU_DOWN
-inline constexpr Hash control_menu_left = 0xAD7FCC5B;                 // INPUT_GAME_MENU_LEFT
-inline constexpr Hash control_menu_right = 0x65F9EC5B;                // INPUT_GAME_MENU_RIGHT
-inline constexpr Hash control_menu_scroll_forward = 0x81457A1A;       // INPUT_GAME_MENU_SCROLL_FORWARD
-inline constexpr Hash control_menu_scroll_backward = 0x9DA42644;      // INPUT_GAME_MENU_SCROLL_BACKWARD
+inline constexpr Hash control_stick_x = 0x390948DC;               // INPUT_RADIAL_MENU_NAV_LR
+inline constexpr Hash control_stick_y = 0xBA60039F;               // INPUT_RADIAL_MENU_NAV_UD
+inline constexpr Hash control_add_at_player = 0x07CE1E61;         // INPUT_ATTACK
+inline constexpr Hash control_add_at_waypoint = 0xF84FA74F;       // INPUT_AIM
+inline constexpr Hash control_menu_up = 0x911CB09E;               // INPUT_GAME_MENU_UP
+inline constexpr Hash control_menu_down = 0x4403F97F;             // INPUT_GAME_MENU_DOWN
+inline constexpr Hash control_menu_left = 0xAD7FCC5B;             // INPUT_GAME_MENU_LEFT
+inline constexpr Hash control_menu_right = 0x65F9EC5B;            // INPUT_GAME_MENU_RIGHT
+inline constexpr Hash control_menu_scroll_forward = 0x81457A1A;   // INPUT_GAME_MENU_SCROLL_FORWARD
+inline constexpr Hash control_menu_scroll_backward = 0x9DA42644;  // INPUT_GAME_MENU_SCROLL_BACKWARD
 // Taken over but not read:
 inline constexpr Hash control_menu_tab_left = 0xCBD5B26E;             // INPUT_GAME_MENU_TAB_LEFT
 inline constexpr Hash control_menu_tab_right = 0x110AD1D2;            // INPUT_GAME_MENU_TAB_RIGHT

@@ -4,7 +4,9 @@
 #include "src/drawing.h"
 #include "src/enums.h"
 
-const char* sort_prompt_text(std::int64_t sort_mode) { return sort_mode == sort_mode_proximity ? "Sort: Proximity" : "Sort: Time"; }
+const char* sort_prompt_text(std::int64_t sort_mode) {
+    return sort_mode == sort_mode_proximity ? "Sort: Proximity" : "Sort: Time";
+}
 
 static void finish_prompt(Prompt prompt, bool on) {
     prompt_end(prompt);

@@ -36,8 +36,8 @@ void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state) {
     if (!grounded && waypoint._z.z < 10.0f) waypoint._z.z = 10.0f;
 
     if (try_add_marker(ctx, state, waypoint)) {
-        log_format(ctx, LogLevel::info, "Auto-created marker at waypoint: %.2f, %.2f, %.2f", waypoint._x.x, waypoint._y.y,
-                   waypoint._z.z);
+        log_format(ctx, LogLevel::info, "Auto-created marker at waypoint: %.2f, %.2f, %.2f", waypoint._x.x,
+                   waypoint._y.y, waypoint._z.z);
         Marker& marker = state.markers[state.markers.length - 1];
         const char* place = named_location_at_coords(ctx, state, waypoint);
         if (has_text(place)) {

@@ -125,7 +125,8 @@ TEST_F(SimTest, AScriptRestartReportsWhatTheLastRunLeaked) {
     EXPECT_NE(text.find("[ERROR] --- [2025-12-09 08:00:00] " + expected), std::string::npos) << text;
     // Reported once: the tracker forgets it afterwards.
     bool still_recorded = false;
-    tracker_for_each(runtime_globals.allocation_tracker, [&](const TrackedAllocation& r) { still_recorded |= r.block == leaked; });
+    tracker_for_each(runtime_globals.allocation_tracker,
+                     [&](const TrackedAllocation& r) { still_recorded |= r.block == leaked; });
     EXPECT_FALSE(still_recorded);
     ::operator delete(leaked);
     ASSERT_TRUE(end());

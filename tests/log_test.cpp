@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "src/base/calendar.h"
 #include "scripthook/vector3_log.h"
+#include "src/base/calendar.h"
 #include "src/base/log.h"
 #include "src/base/run_context.h"
 
@@ -64,7 +64,7 @@ TEST(LogLine, LevelHeadersFollowTheLevelBands) {
     struct Case {
         std::int32_t level;
         const char* header;
-    } cases[] = {{0, "[DEBUG] --- "}, {9, "[DEBUG] --- "}, {10, "[INFO ] --- "}, {19, "[INFO ] --- "},
+    } cases[] = {{0, "[DEBUG] --- "},  {9, "[DEBUG] --- "},  {10, "[INFO ] --- "}, {19, "[INFO ] --- "},
                  {20, "[WARN ] --- "}, {29, "[WARN ] --- "}, {30, "[ERROR] --- "}, {39, "[ERROR] --- "},
                  {40, "[FATAL] --- "}, {49, "[FATAL] --- "}};
     for (const Case& c : cases) {
@@ -115,16 +115,25 @@ TEST(LogValues, SourceLocationLeavesOutAZeroColumn) {
     };
     std::source_location l = FakeLocation::here();
     std::string rendered = render_value(log_arg(l));
-    EXPECT_EQ(rendered, std::string(l.file_name()) + "(" + std::to_string(l.line()) + ":" + std::to_string(l.column()) + ")");
+    EXPECT_EQ(rendered,
+              std::string(l.file_name()) + "(" + std::to_string(l.line()) + ":" + std::to_string(l.column()) + ")");
 }
 
 TEST(LogValues, ByteSizesInUnitsOf1024) {
     struct Case {
         std::uint64_t bytes;
         const char* expected;
-    } cases[] = {{0, "0b"},          {24, "24b"},           {1023, "1023b"},           {1024, "1.00kib"},
-                 {1536, "1.50kib"},  {1048575, "1024.00kib"}, {1048576, "1.00mib"}, {3ULL << 30, "3.00gib"},
-                 {1ULL << 40, "1.00tib"}, {1ULL << 50, "1.00pib"}, {1ULL << 60, "1.00eib"},
+    } cases[] = {{0, "0b"},
+                 {24, "24b"},
+                 {1023, "1023b"},
+                 {1024, "1.00kib"},
+                 {1536, "1.50kib"},
+                 {1048575, "1024.00kib"},
+                 {1048576, "1.00mib"},
+                 {3ULL << 30, "3.00gib"},
+                 {1ULL << 40, "1.00tib"},
+                 {1ULL << 50, "1.00pib"},
+                 {1ULL << 60, "1.00eib"},
                  {std::numeric_limits<std::uint64_t>::max(), "16.00eib"}};
     for (const Case& c : cases) EXPECT_EQ(render_format("%m", {log_arg(c.bytes)}), c.expected) << c.bytes;
 }
@@ -134,8 +143,9 @@ TEST(LogFormat, PlaceholdersTakeTheValuesInOrder) {
     EXPECT_EQ(render_format("Auto-created marker at waypoint: %.2f, %.2f, %.2f",
                             {log_arg(-1234.5f), log_arg(0.125f), log_arg(41.0f)}),
               "Auto-created marker at waypoint: -1234.50, 0.12, 41.00");
-    EXPECT_EQ(render_format("Failed to write to markers data file: {}/{} {}", {log_arg(0), log_arg(120), log_arg("ENOSPC")}),
-              "Failed to write to markers data file: 0/120 ENOSPC");
+    EXPECT_EQ(
+        render_format("Failed to write to markers data file: {}/{} {}", {log_arg(0), log_arg(120), log_arg("ENOSPC")}),
+        "Failed to write to markers data file: 0/120 ENOSPC");
     EXPECT_EQ(render_format("%v leaked %m\n", {log_arg("a.cpp"), log_arg(std::size_t{24})}), "a.cpp leaked 24b\n");
     EXPECT_EQ(render_format("100%% {}", {log_arg("done")}), "100% done");
     // Missing values leave their placeholder empty rather than reading past the list.

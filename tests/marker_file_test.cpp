@@ -164,8 +164,10 @@ TEST(MarkerFileWriter, EightDecimalsAgreeWithExactArithmeticOverManyFloats) {
         float f = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
         if (std::isfinite(f)) values.push_back(f);
     }
-    for (int i = 0; i < 100000; ++i) values.push_back(static_cast<float>(static_cast<int>(rng() % 4000001) - 2000000) / 512.0f);  // ties
-    for (int i = 0; i < 50000; ++i) values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(rng() % 0x800000)));  // subnormals
+    for (int i = 0; i < 100000; ++i)
+        values.push_back(static_cast<float>(static_cast<int>(rng() % 4000001) - 2000000) / 512.0f);  // ties
+    for (int i = 0; i < 50000; ++i)
+        values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(rng() % 0x800000)));  // subnormals
     for (int i = 0; i < 100000; ++i) values.push_back(std::uniform_real_distribution<float>(-8000, 8000)(rng));
     int mismatches = 0;
     for (float f : values) {
@@ -177,6 +179,7 @@ TEST(MarkerFileWriter, EightDecimalsAgreeWithExactArithmeticOverManyFloats) {
 }
 
 TEST(MarkerFileWriter, NamesAreEscapedWhereTheyMustBeAndOtherwiseKeptAsUtf8) {
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     struct Case {
         const char* name;
         const char* written;
@@ -185,13 +188,18 @@ TEST(MarkerFileWriter, NamesAreEscapedWhereTheyMustBeAndOtherwiseKeptAsUtf8) {
         {"C:\\path", R"("C:\\path")"},
         {"tab\there\nline", R"("tab\there\nline")"},
         {"\x01\x1f\x7f", R"("\u0001\u001f\u007f")"},
-        {"Bah\xC3\xAD" "a de la Paz", "\"Bah\xC3\xAD" "a de la Paz\""},
+        {"Bah\xC3\xAD"
+         "a de la Paz",
+         "\"Bah\xC3\xAD"
+         "a de la Paz\""},
         {"\xC2\x85 \xE2\x80\xA8", R"("\u0085 \u2028")"},
         {"bad \xFF byte", "\"bad \xEF\xBF\xBD byte\""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const std::string text = serialize({record(1, 2, 3, 0, c.name, 0)});
-        EXPECT_NE(text.find(std::string("\"name\": ") + c.written + ",\n"), std::string::npos) << c.name << "\n" << text;
+        EXPECT_NE(text.find(std::string("\"name\": ") + c.written + ",\n"), std::string::npos) << c.name << "\n"
+                                                                                               << text;
     }
 }
 
@@ -214,7 +222,8 @@ TEST(MarkerFileReader, MapsKeysToFieldsAndRejectsWrongKinds) {
         {"timestamp as a date text", R"({"markers": [{"timestamp": "2025-12-09"}]})", DeserializeError::wrong_kind, 0},
         {"category as an object", R"({"markers": [{"category": {}}]})", DeserializeError::wrong_kind, 0},
         {"category with a fraction", R"({"markers": [{"category": 1.5}]})", DeserializeError::wrong_kind, 0},
-        {"category beyond 64 bits", R"({"markers": [{"category": 9223372036854775808}]})", DeserializeError::wrong_kind, 0},
+        {"category beyond 64 bits", R"({"markers": [{"category": 9223372036854775808}]})", DeserializeError::wrong_kind,
+         0},
         {"position of two numbers", R"({"markers": [{"position": [1, 2]}]})", DeserializeError::wrong_kind, 0},
         {"position of four numbers", R"({"markers": [{"position": [1, 2, 3, 4]}]})", DeserializeError::wrong_kind, 0},
         {"position with a text", R"({"markers": [{"position": [1, "2", 3]}]})", DeserializeError::wrong_kind, 0},
@@ -226,13 +235,15 @@ TEST(MarkerFileReader, MapsKeysToFieldsAndRejectsWrongKinds) {
         {"the root as an array", "[]", DeserializeError::wrong_kind, 0},
         {"not JSON5 at all", "markers: []", DeserializeError::syntax, 0},
         {"cut short", R"({"markers": [{"category": 1})", DeserializeError::syntax, 0},
-        {"a wrong value late in the file", std::string(R"({"markers": [{"category": 1, )") + timestamp + R"(}, {"category": []}]})",
+        {"a wrong value late in the file",
+         std::string(R"({"markers": [{"category": 1, )") + timestamp + R"(}, {"category": []}]})",
          DeserializeError::wrong_kind, 0},
         {"wrong values given again rightly",
          R"({"markers": [{"category": [], "category": 1, "name": 5, "name": "n", "position": null, "position": [1, 2, 3],
                           "timestamp": 1, "timestamp": {"_nsec": "x", "_nsec": 5}}]})",
          DeserializeError::none, 1},
-        {"a right value given again wrongly", R"({"markers": [{"category": 1, "category": []}]})", DeserializeError::wrong_kind, 0},
+        {"a right value given again wrongly", R"({"markers": [{"category": 1, "category": []}]})",
+         DeserializeError::wrong_kind, 0},
         {"a right _nsec given again wrongly", R"({"markers": [{"timestamp": {"_nsec": 1, "_nsec": 1.5}}]})",
          DeserializeError::wrong_kind, 0},
         {"keys that only look like known ones",
@@ -276,11 +287,24 @@ TEST(MarkerFileReader, SettledCornersOfTheMapping) {
 
 TEST(MarkerFileRoundTrip, RandomListsSurviveSaveThenLoad) {
     std::mt19937_64 rng(77);
-    const std::vector<std::string> names = {
-        "", "Valentine, New Hanover (Waypoint)", "quote \" and backslash \\", "ctl \x01\x02\x1f\x7f\t\n\r\b\f",
-        "Bah\xC3\xAD" "a de la Paz", "\xE2\x80\xA8\xE2\x80\xA9\xC2\x85", "emoji \xF0\x9F\x90\x8E", "'single'", "/* not a comment */"};
-    const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                              -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max(), -0.125f, 1e20f};
+    const std::vector<std::string> names = {"",
+                                            "Valentine, New Hanover (Waypoint)",
+                                            "quote \" and backslash \\",
+                                            "ctl \x01\x02\x1f\x7f\t\n\r\b\f",
+                                            "Bah\xC3\xAD"
+                                            "a de la Paz",
+                                            "\xE2\x80\xA8\xE2\x80\xA9\xC2\x85",
+                                            "emoji \xF0\x9F\x90\x8E",
+                                            "'single'",
+                                            "/* not a comment */"};
+    const float specials[] = {0.0f,
+                              -0.0f,
+                              std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::max(),
+                              -0.125f,
+                              1e20f};
     for (int round = 0; round < 50; ++round) {
         std::vector<MarkerDataV1> list;
         std::vector<std::string> keep;
@@ -293,8 +317,10 @@ TEST(MarkerFileRoundTrip, RandomListsSurviveSaveThenLoad) {
                 if (v != 0 && std::fabs(v) < 0.125f) v = 0.125f;  // smaller values are the exception below
             }
             keep.push_back(names[rng() % names.size()]);
-            const std::int64_t category = rng() % 5 == 0 ? static_cast<std::int64_t>(rng()) : static_cast<std::int64_t>(rng() % 12);
-            const std::int64_t ns = rng() % 5 == 0 ? static_cast<std::int64_t>(rng()) : 1765267200000000000 + static_cast<std::int64_t>(rng() % 1000000);
+            const std::int64_t category =
+                rng() % 5 == 0 ? static_cast<std::int64_t>(rng()) : static_cast<std::int64_t>(rng() % 12);
+            const std::int64_t ns = rng() % 5 == 0 ? static_cast<std::int64_t>(rng())
+                                                   : 1765267200000000000 + static_cast<std::int64_t>(rng() % 1000000);
             list.push_back(record(xyz[0], xyz[1], xyz[2], category, keep.back().c_str(), ns));
         }
         const std::string text = serialize(list);

@@ -1,9 +1,9 @@
 // The markers file on disk: backup, load, save, and the ways a player's
 // markers could be lost that must not happen.
+#include "src/marker_store.h"
 #include "sim_fixture.h"
 #include "src/marker_editing.h"
 #include "src/store/marker_file.h"
-#include "src/marker_store.h"
 #include "tests/support/file_faults.h"
 
 namespace {
@@ -59,8 +59,9 @@ protected:
 TEST_F(MarkerStoreTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {
     begin("{frames: 10}");
     frames(1);
-    EXPECT_EQ(messages(), (std::vector<std::string>{"Setup", "Backing up any existing data", "Script starting",
-                                                    "Loading data from disk", "Failed to read markers data file: ENOENT"}));
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"Setup", "Backing up any existing data", "Script starting",
+                                        "Loading data from disk", "Failed to read markers data file: ENOENT"}));
     EXPECT_EQ(plugin_state.markers.length, 0u);
     EXPECT_TRUE(kept_copies().empty()) << "nothing to keep when there is no file";
     add_marker(10);
@@ -96,7 +97,8 @@ TEST_F(MarkerStoreTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwr
     auto at = std::find(m.begin(), m.end(), "Failed to deserialize markers data file as JSON");
     ASSERT_NE(at, m.end());
     ASSERT_NE(at + 1, m.end());
-    EXPECT_EQ(*(at + 1), "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000");
+    EXPECT_EQ(*(at + 1),
+              "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000");
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), broken);
 
@@ -159,7 +161,8 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
             free_markers_text(t, heap_allocator());
             return n;
         }();
-        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;) expected.replace(p, 3, std::to_string(length));
+        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;)
+            expected.replace(p, 3, std::to_string(length));
         EXPECT_EQ(last, expected) << c.what;
     }
     add_marker(x += 10);
@@ -193,7 +196,8 @@ TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
 
     add_marker(1);  // still locked: the save refuses to replace the file
     EXPECT_EQ(markers_text(), two_markers);
-    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos) << messages().back();
+    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos)
+        << messages().back();
 
     inject_file_faults(nullptr);  // released
     add_marker(2);

@@ -22,14 +22,10 @@ TEST(MarkerLabel, NameElsePlaceElseCategoryElseThePlaceAsGiven) {
         const char* place;
         const char* label;  // null: no label
     } cases[] = {
-        {name, 3, "Valentine", "Camp"},
-        {name, 99, nullptr, "Camp"},
-        {empty, 3, "Valentine", "Valentine"},
-        {nullptr, 3, "Valentine", "Valentine"},
-        {nullptr, 3, "", "Marker (Friend)"},
-        {nullptr, 3, nullptr, "Marker (Friend)"},
-        {empty, 0, nullptr, "Marker (Flag)"},
-        {nullptr, 10, "", ""},
+        {name, 3, "Valentine", "Camp"},       {name, 99, nullptr, "Camp"},
+        {empty, 3, "Valentine", "Valentine"}, {nullptr, 3, "Valentine", "Valentine"},
+        {nullptr, 3, "", "Marker (Friend)"},  {nullptr, 3, nullptr, "Marker (Friend)"},
+        {empty, 0, nullptr, "Marker (Flag)"}, {nullptr, 10, "", ""},
         {nullptr, -1, nullptr, none},
     };
     for (const Case& c : cases) {
@@ -52,7 +48,8 @@ TEST(CategoryRow, OnlyForIndicesInsideTheTable) {
                            std::numeric_limits<std::int64_t>::max()}) {
         EXPECT_EQ(category_row(categories, i), nullptr) << i;
     }
-    for (std::int64_t i = 0; i < 10; ++i) EXPECT_EQ(category_row(categories, i), &categories[static_cast<std::size_t>(i)]);
+    for (std::int64_t i = 0; i < 10; ++i)
+        EXPECT_EQ(category_row(categories, i), &categories[static_cast<std::size_t>(i)]);
     array_free(categories);
 }
 

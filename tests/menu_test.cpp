@@ -1,11 +1,11 @@
 // The menu in the simulated game: its states with their sounds and prompts,
 // the pending rename, the category ring, and a whole visit to the menu.
+#include "src/menu.h"
 #include "scripthook/native_call.h"
 #include "scripthook/natives.h"
 #include "sim_fixture.h"
 #include "src/category_page.h"
 #include "src/marker_editing.h"
-#include "src/menu.h"
 #include "src/menu_input.h"
 #include "src/prompts.h"
 
@@ -17,7 +17,8 @@ class MenuTest : public SimTest, public ::testing::WithParamInterface<const char
 protected:
     // A game where the map can be opened; the repeated-query behaviour of this run.
     void start(const std::string& extra = "") {
-        begin(std::string("{frames: 10000, world: {window: {width: 1920, height: 1080, x: 100, y: 50}}, repeat_answers: \"") +
+        begin(std::string(
+                  "{frames: 10000, world: {window: {width: 1920, height: 1080, x: 100, y: 50}}, repeat_answers: \"") +
               GetParam() + "\"" + extra + "}");
         frames(1);
     }
@@ -71,8 +72,9 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
         if (n == "prompt_set_control" && e.args[1] == pack_native_u32(0xD596CFB0)) in_sort = true;
         if (in_sort && n.rfind("prompt_", 0) == 0) sort_calls.push_back(n);
     }
-    EXPECT_EQ(sort_calls, (std::vector<std::string>{"prompt_set_control", "prompt_set_press_mode", "prompt_set_priority",
-                                                    "prompt_set_text", "prompt_end", "prompt_set_enabled", "prompt_set_visible"}));
+    EXPECT_EQ(sort_calls,
+              (std::vector<std::string>{"prompt_set_control", "prompt_set_press_mode", "prompt_set_priority",
+                                        "prompt_set_text", "prompt_end", "prompt_set_enabled", "prompt_set_visible"}));
 }
 
 TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
@@ -85,7 +87,8 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(edit_markers);
     EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt}) EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt})
+        EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
     // The list is empty: "Rename" and "Delete" are shown, but the page keeps them off.
     for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt}) {
         EXPECT_TRUE(prompt(p).visible);
@@ -103,7 +106,8 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(back);  // closed in the first tick, the ring again in the second
     EXPECT_EQ(plugin_state.menu_state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+    for (Prompt p :
+         {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
         EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
     }
     EXPECT_TRUE(game().radar_shown);

@@ -3,8 +3,8 @@
 // signatures (through the strict substitute host).
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -242,7 +242,69 @@ TEST(EveryWrapper, IsAcceptedByTheStrictHostWithTheGamesSignature) {
 
     // All 63 natives were called, in order, each by the hash of its own name
     // in the game's table.
-    const std::vector<std::string> expected = {"blip_add_modifier", "blip_exists", "blip_pre_remove", "control_just_pressed", "control_value", "create_blip_at_coords", "cursor_hover_active", "disable_all_controls", "disabled_control_just_pressed", "draw_sprite", "draw_text_at", "enable_control", "player_character", "entity_position", "ground_z_at", "hash_of_name", "keyboard_close", "keyboard_result", "keyboard_status", "make_text_label", "menu_frame_check", "menu_frame_clear", "menu_frame_finish", "menu_frame_flag", "menu_frame_prepare", "menu_open_scale", "menu_open_toggle_a", "menu_open_toggle_b", "pad_uses_mouse", "play_menu_sound", "prompt_begin", "prompt_end", "prompt_group_page", "prompt_hold_completed", "prompt_press_completed", "prompt_reset_hold", "prompt_reset_hold_data", "prompt_set_control", "prompt_set_enabled", "prompt_set_group", "prompt_set_hold_mode", "prompt_set_press_mode", "prompt_set_priority", "prompt_set_text", "prompt_set_visible", "remove_blip", "request_texture_dictionary", "screen_effect_set_params", "screen_effect_set_strength", "screen_effect_start", "screen_effect_stop", "set_blip_coords", "set_blip_name", "set_blip_sprite", "set_text_colour", "show_onscreen_keyboard", "stop_menu_sound", "texture_dictionary_loaded", "untyped_zone_at_coords", "waypoint_active", "waypoint_coords", "zone_at_coords", "zone_display_name"};
+    const std::vector<std::string> expected = {"blip_add_modifier",
+                                               "blip_exists",
+                                               "blip_pre_remove",
+                                               "control_just_pressed",
+                                               "control_value",
+                                               "create_blip_at_coords",
+                                               "cursor_hover_active",
+                                               "disable_all_controls",
+                                               "disabled_control_just_pressed",
+                                               "draw_sprite",
+                                               "draw_text_at",
+                                               "enable_control",
+                                               "player_character",
+                                               "entity_position",
+                                               "ground_z_at",
+                                               "hash_of_name",
+                                               "keyboard_close",
+                                               "keyboard_result",
+                                               "keyboard_status",
+                                               "make_text_label",
+                                               "menu_frame_check",
+                                               "menu_frame_clear",
+                                               "menu_frame_finish",
+                                               "menu_frame_flag",
+                                               "menu_frame_prepare",
+                                               "menu_open_scale",
+                                               "menu_open_toggle_a",
+                                               "menu_open_toggle_b",
+                                               "pad_uses_mouse",
+                                               "play_menu_sound",
+                                               "prompt_begin",
+                                               "prompt_end",
+                                               "prompt_group_page",
+                                               "prompt_hold_completed",
+                                               "prompt_press_completed",
+                                               "prompt_reset_hold",
+                                               "prompt_reset_hold_data",
+                                               "prompt_set_control",
+                                               "prompt_set_enabled",
+                                               "prompt_set_group",
+                                               "prompt_set_hold_mode",
+                                               "prompt_set_press_mode",
+                                               "prompt_set_priority",
+                                               "prompt_set_text",
+                                               "prompt_set_visible",
+                                               "remove_blip",
+                                               "request_texture_dictionary",
+                                               "screen_effect_set_params",
+                                               "screen_effect_set_strength",
+                                               "screen_effect_start",
+                                               "screen_effect_stop",
+                                               "set_blip_coords",
+                                               "set_blip_name",
+                                               "set_blip_sprite",
+                                               "set_text_colour",
+                                               "show_onscreen_keyboard",
+                                               "stop_menu_sound",
+                                               "texture_dictionary_loaded",
+                                               "untyped_zone_at_coords",
+                                               "waypoint_active",
+                                               "waypoint_coords",
+                                               "zone_at_coords",
+                                               "zone_display_name"};
     std::vector<std::string> names;
     for (const SimTraceEntry& e : host.trace) names.push_back(e.signature->name);
     EXPECT_EQ(names, expected);

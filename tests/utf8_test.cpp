@@ -19,6 +19,7 @@ TEST(Utf8Decode, EachFormAndErrorRuleReadsTheFirstCharacter) {
         std::uint32_t code_point;
         std::uint32_t length;
         bool valid;
+        // clang-format off: the adjacent texts stand apart only to end a \x escape
     } cases[] = {
         {"A", well, subpart, 0x41, 1, true},
         {"\xC3\xA9", well, subpart, 0xE9, 2, true},
@@ -38,9 +39,15 @@ TEST(Utf8Decode, EachFormAndErrorRuleReadsTheFirstCharacter) {
         {"\xF5\x80\x80\x80", well, subpart, 0xFFFD, 1, false},
         {"\xF5\x80\x80\x80", bits, subpart, 0x140000, 4, true},
         // A sequence cut short: its maximal subpart, or its first byte.
-        {"\xE2\x82" "A", well, subpart, 0xFFFD, 2, false},
-        {"\xE2\x82" "A", well, each, 0xFFFD, 1, false},
-        {"\xE2\x82" "A", bits, subpart, 0xFFFD, 2, false},
+        {"\xE2\x82"
+         "A",
+         well, subpart, 0xFFFD, 2, false},
+        {"\xE2\x82"
+         "A",
+         well, each, 0xFFFD, 1, false},
+        {"\xE2\x82"
+         "A",
+         bits, subpart, 0xFFFD, 2, false},
         {"\xF0\x9F\x98", well, subpart, 0xFFFD, 3, false},
         {"\xF0\x9F\x98", bits, each, 0xFFFD, 1, false},
         // Bytes that start nothing.
@@ -48,6 +55,7 @@ TEST(Utf8Decode, EachFormAndErrorRuleReadsTheFirstCharacter) {
         {"\x80", bits, subpart, 0xFFFD, 1, false},
         {"\xFF", bits, subpart, 0xFFFD, 1, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const auto* p = reinterpret_cast<const unsigned char*>(c.bytes);
         const Utf8Char got = utf8_decode(p, p + std::strlen(c.bytes), c.form, c.errors);
@@ -58,8 +66,8 @@ TEST(Utf8Decode, EachFormAndErrorRuleReadsTheFirstCharacter) {
 }
 
 TEST(Utf8Encode, WritesWhatTheDecoderReadsBack) {
-    for (std::uint32_t cp : {0x0u, 0x41u, 0x7Fu, 0x80u, 0xE9u, 0x7FFu, 0x800u, 0x20ACu, 0xFFFDu, 0xFFFFu, 0x10000u,
-                             0x1F600u, 0x10FFFFu}) {
+    for (std::uint32_t cp :
+         {0x0u, 0x41u, 0x7Fu, 0x80u, 0xE9u, 0x7FFu, 0x800u, 0x20ACu, 0xFFFDu, 0xFFFFu, 0x10000u, 0x1F600u, 0x10FFFFu}) {
         char out[4];
         const std::size_t n = utf8_encode(cp, out);
         EXPECT_EQ(n, utf8_length(cp)) << cp;
@@ -76,11 +84,11 @@ TEST(UnicodeSpace, UnicodeAndJson5DifferOnlyInNelAndTheByteOrderMark) {
         std::uint32_t cp;
         bool unicode, json5;
     } cases[] = {
-        {0x09, true, true},   {0x0A, true, true},   {0x0D, true, true},    {0x20, true, true},
-        {0x85, true, false},  {0xFEFF, false, true}, {0xA0, true, true},    {0x1680, true, true},
-        {0x2000, true, true}, {0x200A, true, true}, {0x200B, false, false}, {0x2028, true, true},
-        {0x2029, true, true}, {0x202F, true, true}, {0x205F, true, true},  {0x3000, true, true},
-        {0x180E, false, false}, {0x1F, false, false}, {'a', false, false},  {0xFFFD, false, false},
+        {0x09, true, true},     {0x0A, true, true},    {0x0D, true, true},     {0x20, true, true},
+        {0x85, true, false},    {0xFEFF, false, true}, {0xA0, true, true},     {0x1680, true, true},
+        {0x2000, true, true},   {0x200A, true, true},  {0x200B, false, false}, {0x2028, true, true},
+        {0x2029, true, true},   {0x202F, true, true},  {0x205F, true, true},   {0x3000, true, true},
+        {0x180E, false, false}, {0x1F, false, false},  {'a', false, false},    {0xFFFD, false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(is_unicode_space(c.cp, SpaceRule::unicode), c.unicode) << std::hex << c.cp;

@@ -33,6 +33,6 @@ CivilTime civil_from_unix_ns(std::int64_t ns) {
     const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     const std::int64_t y = yoe + era * 400 + (m <= 2);
 
-    return CivilTime{y, m, d, static_cast<int>(of_day / 3600), static_cast<int>(of_day / 60 % 60),
-                     static_cast<int>(of_day % 60)};
+    return CivilTime{
+        y, m, d, static_cast<int>(of_day / 3600), static_cast<int>(of_day / 60 % 60), static_cast<int>(of_day % 60)};
 }

@@ -1,8 +1,8 @@
 #include "src/base/log.h"
 
 #include "src/base/calendar.h"
-#include "src/platform/platform.h"
 #include "src/base/run_context.h"
+#include "src/platform/platform.h"
 
 // Longest line written; longer messages are cut (a log line is never worth a
 // heap allocation inside a game frame).
@@ -22,7 +22,8 @@ static void file_logger_write(void* data, std::int32_t level, std::string_view m
 }
 
 Logger file_logger_create(PlatformFile file, const Allocator& allocator) {
-    auto* data = static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
+    auto* data =
+        static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
     if (!data) return Logger{};
     *data = FileLoggerData{file};
     return Logger{file_logger_write, data, static_cast<std::int32_t>(LogLevel::debug),

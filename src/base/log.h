@@ -12,8 +12,8 @@
 #include <type_traits>
 
 #include "src/base/allocators.h"
-#include "src/platform/platform.h"
 #include "src/base/text_builder.h"
+#include "src/platform/platform.h"
 
 enum class LogLevel : std::int32_t { debug = 0, info = 10, warning = 20, error = 30, fatal = 40 };
 
@@ -74,13 +74,36 @@ struct LogArg {
     std::string_view text;
 };
 
-inline LogArg log_arg(std::string_view t) { LogArg a{LogArg::Kind::text, {}, t}; return a; }
+inline LogArg log_arg(std::string_view t) {
+    LogArg a{LogArg::Kind::text, {}, t};
+    return a;
+}
 inline LogArg log_arg(const char* t) { return log_arg(std::string_view(t ? t : "")); }
-inline LogArg log_arg(float f) { LogArg a{LogArg::Kind::float32, {}, {}}; a.f32 = f; return a; }
-inline LogArg log_arg(double f) { LogArg a{LogArg::Kind::float64, {}, {}}; a.f64 = f; return a; }
-inline LogArg log_arg(bool b) { LogArg a{LogArg::Kind::boolean, {}, {}}; a.boolean = b; return a; }
-inline LogArg log_arg(const std::source_location& l) { LogArg a{LogArg::Kind::location, {}, {}}; a.loc = l; return a; }
-inline LogArg log_arg(PlatformError e) { LogArg a{LogArg::Kind::error, {}, {}}; a.error = e; return a; }
+inline LogArg log_arg(float f) {
+    LogArg a{LogArg::Kind::float32, {}, {}};
+    a.f32 = f;
+    return a;
+}
+inline LogArg log_arg(double f) {
+    LogArg a{LogArg::Kind::float64, {}, {}};
+    a.f64 = f;
+    return a;
+}
+inline LogArg log_arg(bool b) {
+    LogArg a{LogArg::Kind::boolean, {}, {}};
+    a.boolean = b;
+    return a;
+}
+inline LogArg log_arg(const std::source_location& l) {
+    LogArg a{LogArg::Kind::location, {}, {}};
+    a.loc = l;
+    return a;
+}
+inline LogArg log_arg(PlatformError e) {
+    LogArg a{LogArg::Kind::error, {}, {}};
+    a.error = e;
+    return a;
+}
 // For a type of a higher layer: that layer's log_arg overload calls this.
 template <class T>
 LogArg log_arg_custom(const T& value, void (*render)(TextBuilder& out, const void* value)) {
@@ -94,7 +117,8 @@ LogArg log_arg_custom(const T& value, void (*render)(TextBuilder& out, const voi
 template <std::integral T>
 LogArg log_arg(T value) {
     LogArg a{std::is_signed_v<T> ? LogArg::Kind::signed_integer : LogArg::Kind::unsigned_integer, {}, {}};
-    if constexpr (std::is_signed_v<T>) a.i = value; else a.u = value;
+    if constexpr (std::is_signed_v<T>) a.i = value;
+    else a.u = value;
     return a;
 }
 

@@ -14,4 +14,3 @@ inline float distance_squared(const Position& a, const Position& b) {
     const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
     return dx * dx + dy * dy + dz * dz;
 }
-

@@ -125,9 +125,19 @@ enum class SpaceRule : bool {
 
 inline bool is_unicode_space(std::uint32_t cp, SpaceRule rule = SpaceRule::unicode) {
     switch (cp) {
-        case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
-        case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
-            return true;
+        case 0x09:
+        case 0x0A:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x20:
+        case 0xA0:
+        case 0x1680:
+        case 0x2028:
+        case 0x2029:
+        case 0x202F:
+        case 0x205F:
+        case 0x3000: return true;
         case 0x85: return rule == SpaceRule::unicode;
         case 0xFEFF: return rule == SpaceRule::json5;
         default: return cp >= 0x2000 && cp <= 0x200A;  // the spaces of the General Punctuation block

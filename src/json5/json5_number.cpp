@@ -155,8 +155,8 @@ void set_decimal_value(Json5Value& v, bool negative, const DecimalParts& n) {
     while (digit_at(last) == '0') --last;
     // value = S × 10^e where S is the digits first..last.
     const std::size_t significant = last - first + 1;
-    const std::int64_t e = n.exponent - static_cast<std::int64_t>(n.fraction_count) +
-                           static_cast<std::int64_t>(total - 1 - last);
+    const std::int64_t e =
+        n.exponent - static_cast<std::int64_t>(n.fraction_count) + static_cast<std::int64_t>(total - 1 - last);
     const std::int64_t magnitude = e + static_cast<std::int64_t>(significant);
 
     char digits[kept_digits + 1];
@@ -274,9 +274,9 @@ bool set_short_decimal_value(Json5Value& v, bool negative, std::uint64_t m, std:
     }
 
     if (m > two_to_53 || e < -22 || e > 22) return false;
-    return set_fraction_value(v, negative,
-                              e < 0 ? static_cast<double>(m) / exact_powers_of_ten[-e]
-                                    : static_cast<double>(m) * exact_powers_of_ten[e]);
+    return set_fraction_value(
+        v, negative,
+        e < 0 ? static_cast<double>(m) / exact_powers_of_ten[-e] : static_cast<double>(m) * exact_powers_of_ten[e]);
 }
 
 }  // namespace
@@ -360,4 +360,3 @@ bool json5_scan_number(const Byte*& p, const Byte* end, Json5Value& v, Json5Numb
     }
     return true;
 }
-

@@ -13,5 +13,4 @@ struct Json5NumberError {
 // 0x and hex digits, Infinity or NaN. Sets `v` (kind, double, float and the
 // integer when it is one) and leaves `p` after the literal; false, with
 // `error` set, when it is no number.
-bool json5_scan_number(const json5_scan::Byte*& p, const json5_scan::Byte* end, Json5Value& v,
-                       Json5NumberError& error);
+bool json5_scan_number(const json5_scan::Byte*& p, const json5_scan::Byte* end, Json5Value& v, Json5NumberError& error);

@@ -345,25 +345,53 @@ bool scan_string(Parser& ps, const Byte*& p, Sink& sink) {
         std::uint32_t unit;
         bool from_u = false;
         switch (*p) {
-            case 'b': unit = '\b'; ++p; break;
-            case 'f': unit = '\f'; ++p; break;
-            case 'n': unit = '\n'; ++p; break;
-            case 'r': unit = '\r'; ++p; break;
-            case 't': unit = '\t'; ++p; break;
-            case 'v': unit = '\v'; ++p; break;
+            case 'b':
+                unit = '\b';
+                ++p;
+                break;
+            case 'f':
+                unit = '\f';
+                ++p;
+                break;
+            case 'n':
+                unit = '\n';
+                ++p;
+                break;
+            case 'r':
+                unit = '\r';
+                ++p;
+                break;
+            case 't':
+                unit = '\t';
+                ++p;
+                break;
+            case 'v':
+                unit = '\v';
+                ++p;
+                break;
             case '0':
-                if (p + 1 < ps.end && is_digit(p[1])) return fail(ps, escape, "invalid escape: \\0 followed by a digit");
+                if (p + 1 < ps.end && is_digit(p[1]))
+                    return fail(ps, escape, "invalid escape: \\0 followed by a digit");
                 unit = 0;
                 ++p;
                 break;
-            case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
-                return fail(ps, escape, "invalid escape: a digit (octal escapes are not JSON5)");
+            case '1':
+            case '2':
+            case '3':
+            case '4':
+            case '5':
+            case '6':
+            case '7':
+            case '8':
+            case '9': return fail(ps, escape, "invalid escape: a digit (octal escapes are not JSON5)");
             case 'x':
-                if (!read_hex(p + 1, ps.end, 2, unit)) return fail(ps, escape, "invalid escape: \\x needs two hex digits");
+                if (!read_hex(p + 1, ps.end, 2, unit))
+                    return fail(ps, escape, "invalid escape: \\x needs two hex digits");
                 p += 3;
                 break;
             case 'u':
-                if (!read_hex(p + 1, ps.end, 4, unit)) return fail(ps, escape, "invalid escape: \\u needs four hex digits");
+                if (!read_hex(p + 1, ps.end, 4, unit))
+                    return fail(ps, escape, "invalid escape: \\u needs four hex digits");
                 p += 5;
                 from_u = true;
                 break;
@@ -609,7 +637,9 @@ bool parse_text(Parser& ps, Json5Value& root) {
             ps.frames[ps.depth++] = Frame{is_object ? ps.members.length : ps.items.length, is_object};
             ++p;
             if (!skip_space(ps, p)) return false;
-            if (p == ps.end) return fail(ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
+            if (p == ps.end)
+                return fail(ps, p,
+                            is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
             if (*p != (is_object ? '}' : ']')) {
                 if (is_object && (!read_key(ps, p) || !skip_space(ps, p))) return false;
                 continue;
@@ -634,11 +664,15 @@ bool parse_text(Parser& ps, Json5Value& root) {
             const bool is_object = ps.frames[ps.depth - 1].is_object;
             const Byte closing = is_object ? '}' : ']';
             if (!skip_space(ps, p)) return false;
-            if (p == ps.end) return fail(ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
+            if (p == ps.end)
+                return fail(ps, p,
+                            is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
             if (*p == ',') {
                 ++p;
                 if (!skip_space(ps, p)) return false;
-                if (p == ps.end) return fail(ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
+                if (p == ps.end)
+                    return fail(
+                        ps, p, is_object ? "unexpected end of input: missing }" : "unexpected end of input: missing ]");
                 if (*p != closing) {
                     if (is_object && (!read_key(ps, p) || !skip_space(ps, p))) return false;
                     break;

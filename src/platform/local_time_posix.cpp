@@ -26,7 +26,7 @@ bool utc_to_local(const LocalTimeZone* zone, std::int64_t utc_ns, CivilTime* loc
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return false;  // beyond what the C library can represent
-    *local = CivilTime{static_cast<std::int64_t>(tm.tm_year) + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                       tm.tm_sec};
+    *local = CivilTime{
+        static_cast<std::int64_t>(tm.tm_year) + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
     return true;
 }

@@ -33,7 +33,8 @@ bool utc_to_local(const LocalTimeZone* zone, std::int64_t utc_ns, CivilTime* loc
     st.wMinute = static_cast<WORD>(utc.minute);
     st.wSecond = static_cast<WORD>(utc.second);
     TIME_ZONE_INFORMATION year_rules{};
-    if (!GetTimeZoneInformationForYear(st.wYear, const_cast<DYNAMIC_TIME_ZONE_INFORMATION*>(&zone->info), &year_rules)) {
+    if (!GetTimeZoneInformationForYear(st.wYear, const_cast<DYNAMIC_TIME_ZONE_INFORMATION*>(&zone->info),
+                                       &year_rules)) {
         return false;
     }
     SYSTEMTIME out{};

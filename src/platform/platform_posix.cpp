@@ -8,10 +8,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "src/platform/platform.h"
-#include "src/platform/platform_simulation.h"
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
+#include "src/platform/platform.h"
+#include "src/platform/platform_simulation.h"
 
 static const PlatformSimulation* simulation = nullptr;
 
@@ -64,7 +64,7 @@ PlatformError platform_read_file(const char* path, const Allocator& allocator, c
     *size = 0;
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
         close(fd);
@@ -96,7 +96,7 @@ PlatformError platform_read_file(const char* path, const Allocator& allocator, c
 }
 
 bool platform_file_exists(const char* path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path, &st) == 0;
 }
 
@@ -171,9 +171,7 @@ void platform_error_name(PlatformError error, char* buffer, std::size_t capacity
         case EBUSY: text_append(b, "EBUSY"); return;
         case ENOMEM: text_append(b, "ENOMEM"); return;
         case EROFS: text_append(b, "EROFS"); return;
-        default:
-            text_append(b, "errno ");
-            text_append_u64(b, error.code);
+        default: text_append(b, "errno "); text_append_u64(b, error.code);
     }
 }
 

@@ -35,7 +35,7 @@ enum class DeserializeError { none, syntax, wrong_kind, out_of_memory };
 struct MarkersData {
     MarkerDataV1* records;  // from the allocator given; each name too
     std::size_t count;
-    std::size_t capacity;   // records allocated
+    std::size_t capacity;  // records allocated
 };
 
 struct DeserializeDetail {

@@ -8,7 +8,8 @@ void inject_file_faults(const FileFaults* f) { faults = f; }
 
 // The real operations (the linker's name for them under --wrap) and their stand-ins.
 extern "C" {
-PlatformError __real_platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written);
+PlatformError __real_platform_write_new_file(const char* path, const void* data, std::size_t size,
+                                             std::size_t* written);
 PlatformError __real_platform_replace_file(const char* from, const char* to);
 PlatformError __real_platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size);
 PlatformError __real_platform_copy_file(const char* from, const char* to, bool fail_if_exists);
