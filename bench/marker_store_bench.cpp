@@ -11,9 +11,9 @@
 #include <string>
 
 #include "bench/markers_corpus.h"
-#include "src/marker_copies.h"
 #include "src/marker_store.h"
 #include "src/platform/platform.h"
+#include "src/store/marker_copies.h"
 
 namespace {
 
@@ -38,7 +38,9 @@ struct GameFolder {
         fs::current_path(previous);
         fs::remove_all(dir);
     }
-    static RunContext context() { return RunContext{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}}; }
+    static RunContext context() {
+        return RunContext{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}};
+    }
     static std::string todays_copy() {
         char name[128];
         TextBuilder b = text_builder(name, sizeof name);

@@ -6,7 +6,7 @@
 // not a file where markers.json belongs is left alone.
 #pragma once
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr const char* markers_path = "Quillfen/markers.json";

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "quillfen_version.h"
-#include "src/json5_reader.h"
-#include "src/local_time.h"
-#include "src/marker_copies.h"
-#include "src/marker_file.h"
+#include "src/json5/json5_reader.h"
+#include "src/platform/local_time.h"
+#include "src/store/marker_copies.h"
+#include "src/store/marker_file.h"
 #include "tools/tool_platform.h"
 
 static const char* const help_text =
@@ -87,7 +87,7 @@ static Loaded load_markers_file(const std::string& path) {
     MarkersData data{};
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(l.text, heap_allocator(), data, &detail);
-    if (e != DeserializeError::None) {
+    if (e != DeserializeError::none) {
         char why[256];
         TextBuilder b = text_builder(why, sizeof why);
         describe_load_failure(b, e, detail);
@@ -106,14 +106,15 @@ static std::string local_time_text(std::int64_t unix_ns) {
     const bool local = utc_to_local(zone, unix_ns, &t);
     if (!local) t = civil_from_unix_ns(unix_ns);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month, t.day,
-                  t.hour, t.minute, t.second, local ? "" : " UTC");
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month,
+                  t.day, t.hour, t.minute, t.second, local ? "" : " UTC");
     return text;
 }
 
 static bool holds_markers(const char* name) {
     return std::strcmp(name, "markers.json") == 0 || std::strcmp(name, "markers.json.bak") == 0 ||
-           std::strncmp(name, "markers.json.unreadable-", 24) == 0 || std::strncmp(name, "markers.json.replaced-", 22) == 0;
+           std::strncmp(name, "markers.json.unreadable-", 24) == 0 ||
+           std::strncmp(name, "markers.json.replaced-", 22) == 0;
 }
 
 static std::vector<std::string> names_in(const std::string& folder, bool (*wanted)(const char*)) {
@@ -132,7 +133,9 @@ static std::vector<std::string> names_in(const std::string& folder, bool (*wante
     return found.names;
 }
 
-static bool is_folder(const std::string& path) { return platform_file_info(path.c_str()).kind == PlatformFileKind::directory; }
+static bool is_folder(const std::string& path) {
+    return platform_file_info(path.c_str()).kind == PlatformFileKind::directory;
+}
 
 static int run_status(const std::string& folder) {
     if (!is_folder(folder)) {
@@ -188,8 +191,8 @@ static int run_restore(const std::string& folder, std::string from) {
     }
     MarkersData data{};
     MarkersText text{};
-    const bool made = deserialize_markers(source.text, heap_allocator(), data) == DeserializeError::None &&
-                      serialize_markers(data.records, data.count, heap_allocator(), text) == SerializeError::None;
+    const bool made = deserialize_markers(source.text, heap_allocator(), data) == DeserializeError::none &&
+                      serialize_markers(data.records, data.count, heap_allocator(), text) == SerializeError::none;
     free_markers_data(data, heap_allocator());
     if (!made) {
         std::fprintf(stderr, "quillfen-markers: out of memory\n");
@@ -199,9 +202,10 @@ static int run_restore(const std::string& folder, std::string from) {
     const std::string target = in_folder(folder, "markers.json");
     const PlatformFileKind kind = platform_file_info(target.c_str()).kind;
     int status = 0;
-    if (kind == PlatformFileKind::directory || kind == PlatformFileKind::special || kind == PlatformFileKind::broken_link) {
-        std::printf("%s is not a markers file (%s): move it out of the way first.\nNothing was changed.\n", target.c_str(),
-                    load_markers_file(target).why.c_str());
+    if (kind == PlatformFileKind::directory || kind == PlatformFileKind::special ||
+        kind == PlatformFileKind::broken_link) {
+        std::printf("%s is not a markers file (%s): move it out of the way first.\nNothing was changed.\n",
+                    target.c_str(), load_markers_file(target).why.c_str());
         status = 1;
     }
     if (status == 0 && kind != PlatformFileKind::missing) {
@@ -244,8 +248,9 @@ static int run_restore(const std::string& folder, std::string from) {
         }
     }
     free_markers_text(text, heap_allocator());
-    std::printf("The game must be closed while restoring: a running game writes its own markers over\n"
-                "markers.json at its next change. Start it again to see the restored markers.\n");
+    std::printf(
+        "The game must be closed while restoring: a running game writes its own markers over\n"
+        "markers.json at its next change. Start it again to see the restored markers.\n");
     return status;
 }
 
@@ -286,10 +291,10 @@ int run_tool(const std::vector<std::string>& arguments) {
     MarkersData data{};
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(text, heap, data, &detail);
-    if (e != DeserializeError::None) {
-        if (e == DeserializeError::Syntax) {
+    if (e != DeserializeError::none) {
+        if (e == DeserializeError::syntax) {
             std::printf("%zu:%zu: %s\n", detail.line, detail.column, detail.reason ? detail.reason : "invalid JSON5");
-        } else if (e == DeserializeError::OutOfMemory) {
+        } else if (e == DeserializeError::out_of_memory) {
             std::printf("out of memory\n");
         } else {
             std::printf("%s\n", detail.reason ? detail.reason : "a value of the wrong kind");
@@ -301,7 +306,7 @@ int run_tool(const std::vector<std::string>& arguments) {
         std::printf("%zu\n", data.count);
     } else {
         MarkersText out{};
-        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::None) {
+        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::none) {
             std::fprintf(stderr, "quillfen-markers: out of memory\n");
             status = 1;
         } else {
