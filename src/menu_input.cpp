@@ -1,6 +1,7 @@
 #include "src/menu_input.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "scripthook/natives.h"
 #include "src/enums.h"
@@ -69,21 +70,35 @@ float stick_direction() {
     return stick_fraction(h, v);
 }
 
-MenuNavigation read_menu_navigation() {
+bool new_press(bool& answered_true_before, bool answer) {
+    const bool fresh = answer && !answered_true_before;
+    answered_true_before = answer;
+    return fresh;
+}
+
+MenuNavigation read_menu_navigation(PressMemory& presses) {
     static constexpr struct {
         Hash control;
         MenuNavigation code;
     } order[] = {{0x911CB09E, NAV_UP},   {0x4403F97F, NAV_DOWN}, {0xAD7FCC5B, NAV_LEFT},
                  {0x65F9EC5B, NAV_RIGHT}, {0x81457A1A, NAV_UP},   {0x9DA42644, NAV_DOWN}};
-    for (const auto& o : order) {
-        if (control_just_pressed(PLAYER_CONTROL, o.control)) return o.code;
+    static_assert(std::size(order) == std::size(PressMemory{}.navigation));
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+        if (control_just_pressed(PLAYER_CONTROL, order[i].control)) {
+            return new_press(presses.navigation[i], true) ? order[i].code : NAV_NONE;
+        }
+        presses.navigation[i] = false;
     }
     return NAV_NONE;
 }
 
-bool add_at_player_pressed() { return disabled_control_just_pressed(PLAYER_CONTROL, control_add_at_player); }
+bool add_at_player_pressed(PressMemory& presses) {
+    return new_press(presses.add_at_player, disabled_control_just_pressed(PLAYER_CONTROL, control_add_at_player));
+}
 
-bool add_at_waypoint_pressed() { return disabled_control_just_pressed(PLAYER_CONTROL, control_add_at_waypoint); }
+bool add_at_waypoint_pressed(PressMemory& presses) {
+    return new_press(presses.add_at_waypoint, disabled_control_just_pressed(PLAYER_CONTROL, control_add_at_waypoint));
+}
 
 bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested) {
     if (requested == state.current_category) return false;
