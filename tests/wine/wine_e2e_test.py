@@ -59,6 +59,18 @@ def log_messages(game_dir):
     return out, text
 
 
+def start_wine():
+    """One wineserver for the whole run keeps each start to about a second.
+
+    Wine's own services (services.exe, winedevice.exe, ...) start with the first
+    program and keep its standard output and error open for as long as they
+    run; started here with neither, they cannot keep a test's captured output
+    open, which would stall subprocess.run until its timeout."""
+    subprocess.run(["wineserver", "-p"], check=False)
+    subprocess.run(["wine", "wineboot"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False, timeout=300)
+
+
 class HeldOpen:
     """Another program holding `path` open without sharing, for as long as the block runs."""
 
@@ -99,8 +111,7 @@ class QuillfenUnderWine(unittest.TestCase):
             if not os.path.exists(p):
                 raise unittest.SkipTest("missing %s: build the windows preset first" % p)
         cls.root = tempfile.mkdtemp(prefix="quillfen-wine-")
-        # One wineserver for the whole run keeps each start to about a second.
-        subprocess.run(["wineserver", "-p"], check=False)
+        start_wine()
 
     @classmethod
     def tearDownClass(cls):
@@ -296,6 +307,11 @@ class MarkersToolUnderWine(unittest.TestCase):
     def setUpClass(cls):
         if not os.path.exists(MARKERS_TOOL):
             raise unittest.SkipTest("missing %s: build the windows preset first" % MARKERS_TOOL)
+        start_wine()
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["wineserver", "-k"], check=False)
 
     def test_the_linux_cases_pass_as_they_are(self):
         r = subprocess.run(["bash", os.path.join(TOP, "tests", "tools", "quillfen_markers_test.sh"), MARKERS_TOOL,
