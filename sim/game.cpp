@@ -194,7 +194,8 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
     } else if (name == "set_blip_sprite") {
         if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) it->second.sprite = call.hash(1);
     } else if (name == "set_blip_name") {
-        if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) it->second.name = text_or_empty(call.text(1));
+        if (auto it = game.blips.find(call.u64(0)); it != game.blips.end())
+            it->second.name = text_or_empty(call.text(1));
     } else if (name == "set_blip_coords") {
         if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) {
             it->second.x = call.f32(1);
@@ -206,15 +207,35 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
         if (it != game.blips.end()) it->second.modifiers.push_back(call.hash(1));
         call.set_bool(it != game.blips.end());
     } else if (name == "draw_sprite") {
-        SimDrawItem d{SimDrawItem::Kind::sprite, text_or_empty(call.text(0)), text_or_empty(call.text(1)),
-                      call.f32(2), call.f32(3), call.f32(4), call.f32(5), call.f32(6),
-                      call.i32(7), call.i32(8), call.i32(9), call.i32(10), {}};
+        SimDrawItem d{SimDrawItem::Kind::sprite,
+                      text_or_empty(call.text(0)),
+                      text_or_empty(call.text(1)),
+                      call.f32(2),
+                      call.f32(3),
+                      call.f32(4),
+                      call.f32(5),
+                      call.f32(6),
+                      call.i32(7),
+                      call.i32(8),
+                      call.i32(9),
+                      call.i32(10),
+                      {}};
         game.draw_list.push_back(std::move(d));
     } else if (name == "set_text_colour") {
         for (int i = 0; i < 4; ++i) game.text_colour[i] = call.i32(static_cast<std::size_t>(i));
     } else if (name == "draw_text_at") {
-        SimDrawItem d{SimDrawItem::Kind::text, {}, {}, call.f32(1), call.f32(2), 0, 0, 0,
-                      game.text_colour[0], game.text_colour[1], game.text_colour[2], game.text_colour[3],
+        SimDrawItem d{SimDrawItem::Kind::text,
+                      {},
+                      {},
+                      call.f32(1),
+                      call.f32(2),
+                      0,
+                      0,
+                      0,
+                      game.text_colour[0],
+                      game.text_colour[1],
+                      game.text_colour[2],
+                      game.text_colour[3],
                       text_or_empty(call.text(0))};
         game.draw_list.push_back(std::move(d));
     } else if (name == "play_menu_sound") {
@@ -230,10 +251,15 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
             if (name == "prompt_set_control") p.control = call.hash(1);
             else if (name == "prompt_set_text") p.text = text_or_empty(call.text(1));
             else if (name == "prompt_set_press_mode") p.hold_mode = false;
-            else if (name == "prompt_set_hold_mode") { p.hold_mode = true; p.hold_time = call.i32(1); }
-            else if (name == "prompt_set_priority") p.priority = call.i32(1);
-            else if (name == "prompt_set_group") { p.in_group = true; p.group = call.hash(1); p.page = call.i32(2); }
-            else if (name == "prompt_end") p.ended = true;
+            else if (name == "prompt_set_hold_mode") {
+                p.hold_mode = true;
+                p.hold_time = call.i32(1);
+            } else if (name == "prompt_set_priority") p.priority = call.i32(1);
+            else if (name == "prompt_set_group") {
+                p.in_group = true;
+                p.group = call.hash(1);
+                p.page = call.i32(2);
+            } else if (name == "prompt_end") p.ended = true;
             else if (name == "prompt_set_enabled") p.enabled = call.boolean(1);
             else if (name == "prompt_set_visible") p.visible = call.boolean(1);
             else if (name == "prompt_reset_hold") {
@@ -244,7 +270,8 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
             // A prompt completes only while the game shows it: enabled, visible, its group up.
             const bool shown = p.ended && p.enabled && p.visible && (!p.in_group || game.map_open);
             if (name == "prompt_press_completed") {
-                call.set_bool(shown && !p.hold_mode && game.pressed.count(p.control) && first_or_every(game, "press", p.control));
+                call.set_bool(shown && !p.hold_mode && game.pressed.count(p.control) &&
+                              first_or_every(game, "press", p.control));
             } else if (name == "prompt_hold_completed") {
                 if (shown && p.hold_mode && game.held.count(p.control)) p.hold_done = true;
                 call.set_bool(p.hold_done);

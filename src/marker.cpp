@@ -1,9 +1,7 @@
 #include "src/marker.h"
 
-#include <cstring>
-
 // Every category shares the one common blip modifier.
-static constexpr Hash common_modifiers[] = {0xF366785F};
+constexpr Hash common_modifiers[] = {0xF366785F};
 
 #define QF_MODIFIERS common_modifiers, sizeof common_modifiers / sizeof common_modifiers[0]
 
@@ -22,18 +20,13 @@ const MarkerCategory category_table[category_table_size] = {
 
 #undef QF_MODIFIERS
 
-void free_marker_name(const Allocator& allocator, char*& name) {
-    if (name) free_bytes(allocator, name, std::strlen(name) + 1);
-    name = nullptr;
+const MarkerCategory* category_row(const GrowableArray<MarkerCategory>& categories, std::int64_t category) {
+    return index_in_range(category, categories.length) ? &categories[static_cast<std::size_t>(category)] : nullptr;
 }
 
-float marker_distance_squared(const Marker& marker, const Vector3& v) {
-    const Position& p = marker.data.position;
-    const float dx = v._x.x - p.x, dy = v._y.y - p.y, dz = v._z.z - p.z;
-    return dx * dx + dy * dy + dz * dz;
-}
-
-float vector3_distance_squared(const Vector3& a, const Vector3& b) {
-    const float dx = a._x.x - b._x.x, dy = a._y.y - b._y.y, dz = a._z.z - b._z.z;
-    return dx * dx + dy * dy + dz * dz;
+const char* marker_label(const GrowableArray<MarkerCategory>& categories, const Marker& marker, const char* place) {
+    if (marker_has_name(marker.data)) return marker.data.name;
+    if (has_text(place)) return place;
+    if (const MarkerCategory* row = category_row(categories, marker.data.category)) return row->name;
+    return place;
 }

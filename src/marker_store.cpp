@@ -1,13 +1,11 @@
 #include "src/marker_store.h"
 
-#include <cstring>
-
-#include "src/calendar.h"
-#include "src/marker_file.h"
-#include "src/text_builder.h"
+#include "src/base/calendar.h"
+#include "src/base/text_builder.h"
+#include "src/store/marker_file.h"
 
 void make_backup(RunContext& ctx) {
-    log_message(ctx, LogLevel::Info, "Backing up any existing data");
+    log_message(ctx, LogLevel::info, "Backing up any existing data");
     // No markers file yet (first use) is not worth a line.
     (void)platform_copy_file(markers_path, markers_backup_path, false);
 }
@@ -38,11 +36,11 @@ static bool keep_unreadable_copy(RunContext& ctx) {
         if (platform_file_exists(name)) continue;
         PlatformError e = platform_copy_file(markers_path, name, true);
         if (e.code == 0) {
-            log_format(ctx, LogLevel::Error, "Kept the markers file that could not be loaded as {}", name);
+            log_format(ctx, LogLevel::error, "Kept the markers file that could not be loaded as {}", name);
             return true;
         }
         if (platform_file_exists(name)) continue;  // somebody was quicker; try the next name
-        log_format(ctx, LogLevel::Error, "Could not keep a copy of the markers file that could not be loaded: {}", e);
+        log_format(ctx, LogLevel::error, "Could not keep a copy of the markers file that could not be loaded: {}", e);
         return false;
     }
     return false;
@@ -53,20 +51,20 @@ static void keep_copy_or_remember(RunContext& ctx, PluginState& state) {
 }
 
 void load_data_from_disk(RunContext& ctx, PluginState& state) {
-    log_message(ctx, LogLevel::Info, "Loading data from disk");
+    log_message(ctx, LogLevel::info, "Loading data from disk");
     char* text = nullptr;
     std::size_t size = 0;
     PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
     if (read.code != 0) {
-        log_format(ctx, LogLevel::Error, "Failed to read markers data file: {}", read);
+        log_format(ctx, LogLevel::error, "Failed to read markers data file: {}", read);
         // A file that is there but cannot be read (held by another program)
         // must not be replaced by the next save before it is copied.
         if (!platform_error_is_not_found(read)) keep_copy_or_remember(ctx, state);
         return;
     }
     MarkersData data{};
-    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::None) {
-        log_message(ctx, LogLevel::Error, "Failed to deserialize markers data file as JSON");
+    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::none) {
+        log_message(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON");
         keep_copy_or_remember(ctx, state);
         free_bytes(ctx.general, text, size + 1);
         return;
@@ -79,23 +77,23 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         }
     }
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
-    log_format(ctx, LogLevel::Info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
+    log_format(ctx, LogLevel::info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
     free_bytes(ctx.general, text, size + 1);
 }
 
 void save_data_to_disk(RunContext& ctx, PluginState& state) {
-    log_message(ctx, LogLevel::Info, "Saving data to disk");
+    log_message(ctx, LogLevel::info, "Saving data to disk");
     const std::size_t count = state.markers.length;
     MarkerDataV1* records = allocate_array<MarkerDataV1>(ctx.scratch, count);
     if (count > 0 && !records) {
-        log_format(ctx, LogLevel::Error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
+        log_format(ctx, LogLevel::error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
         return;
     }
     for (std::size_t i = 0; i < count; ++i) records[i] = state.markers[i].data;
 
     MarkersText text{};
-    if (serialize_markers(records, count, ctx.general, text) != SerializeError::None) {
-        log_format(ctx, LogLevel::Error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
+    if (serialize_markers(records, count, ctx.general, text) != SerializeError::none) {
+        log_format(ctx, LogLevel::error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
         return;
     }
 
@@ -107,7 +105,7 @@ void save_data_to_disk(RunContext& ctx, PluginState& state) {
         } else {
             // The file that could not be loaded stays until a copy of it exists;
             // the markers stay in memory for the next save.
-            log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", std::size_t{0},
+            log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", std::size_t{0},
                        text.length, "the old file could not be kept yet");
             free_markers_text(text, ctx.general);
             return;
@@ -123,9 +121,9 @@ void save_data_to_disk(RunContext& ctx, PluginState& state) {
         if (e.code != 0) (void)platform_delete_file(markers_saving_path);
     }
     if (e.code != 0) {
-        log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
+        log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
     } else {
-        log_format(ctx, LogLevel::Info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
+        log_format(ctx, LogLevel::info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
     }
     free_markers_text(text, ctx.general);
 }

@@ -5,10 +5,10 @@
 #include <set>
 
 #include "sim_fixture.h"
-#include "src/local_time.h"
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
 #include "src/marker_list_page.h"
+#include "src/platform/local_time.h"
 
 namespace {
 
@@ -41,8 +41,10 @@ std::int64_t utc(int y, int mo, int d, int h, int mi, int s) {
 TEST(ListWindow, TheSelectionStandsInTheFifthSlotWhenTheListAllows) {
     struct Case {
         std::int64_t selection, rows, first;
-    } cases[] = {{0, 20, 0}, {10, 20, 6}, {19, 20, 12}, {4, 20, 0}, {5, 20, 1}, {3, 5, 0}, {0, 1, 0}, {0, 0, 0}, {-1, 0, 0}};
-    for (const Case& c : cases) EXPECT_EQ(first_visible_row(c.selection, c.rows), c.first) << c.selection << "/" << c.rows;
+    } cases[] = {{0, 20, 0}, {10, 20, 6}, {19, 20, 12}, {4, 20, 0}, {5, 20, 1},
+                 {3, 5, 0},  {0, 1, 0},   {0, 0, 0},    {-1, 0, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(first_visible_row(c.selection, c.rows), c.first) << c.selection << "/" << c.rows;
     const float centres[] = {0.31f, 0.38f, 0.45f, 0.52f, 0.59f, 0.66f, 0.73f, 0.80f};
     for (int i = 0; i < 8; ++i) EXPECT_NEAR(list_row_centre_y(i), centres[i], 1e-6f) << i;
 }
@@ -55,7 +57,12 @@ TEST(RowTexts, DistanceAndCoordinatesForAnyStoredPosition) {
     struct Case {
         float distance;
         std::int32_t metres;
-    } cases[] = {{152.9f, 152}, {0.0f, 0}, {-0.0f, 0}, {nan, 0}, {inf, 2147483647}, {3e9f, 2147483647},
+    } cases[] = {{152.9f, 152},
+                 {0.0f, 0},
+                 {-0.0f, 0},
+                 {nan, 0},
+                 {inf, 2147483647},
+                 {3e9f, 2147483647},
                  {2147483520.0f, 2147483520}};
     for (const Case& c : cases) EXPECT_EQ(whole_metres(c.distance), c.metres) << c.distance;
     EXPECT_EQ(distance_text(ctx, Position{nan, 0, 0}, Position{0, 0, 0}), "0m away");
@@ -117,7 +124,8 @@ protected:
             char name[16];
             std::snprintf(name, sizeof name, "M%02d", i);
             file += "{\"position\": [" + std::to_string(i * 10) + ", 0, 0], \"category\": 0, \"name\": \"" + name +
-                    "\", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000LL + i * 3600000000000LL) + "}},";
+                    "\", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000LL + i * 3600000000000LL) +
+                    "}},";
         }
         file += "]}";
         std::filesystem::create_directories(dir / "Quillfen");
@@ -137,7 +145,8 @@ protected:
             if (d.kind != SimDrawItem::Kind::text) continue;
             const std::size_t a = d.label.find("ALIGN='"), s = d.label.find("SIZE='"), t = d.label.find("~s~"),
                               e = d.label.rfind("</FONT>");
-            if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos) continue;
+            if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos)
+                continue;
             out.push_back({d.label.substr(a + 7, d.label.find('\'', a + 7) - a - 7), d.label.substr(t + 3, e - t - 3),
                            std::atoi(d.label.c_str() + s + 6), d.alpha});
         }
@@ -182,7 +191,8 @@ TEST_P(ListPageTest, EightRowsWithTheSelectionInTheFifthSlot) {
         const char* first;
         const char* last;
         const char* selected;
-    } cases[] = {{0, "1/20 M20", "8/20 M13", "1/20 M20"}, {10, "7/20 M14", "14/20 M07", "11/20 M10"},
+    } cases[] = {{0, "1/20 M20", "8/20 M13", "1/20 M20"},
+                 {10, "7/20 M14", "14/20 M07", "11/20 M10"},
                  {19, "13/20 M08", "20/20 M01", "20/20 M01"}};
     for (const Case& c : cases) {
         plugin_state.marker_list_selection = c.selection;
@@ -250,8 +260,8 @@ TEST_P(ListPageTest, HoldingDeleteOnTheLastRowDeletesItAndResetsTheHold) {
     std::vector<std::string> seq;
     for (const SimTraceEntry& e : session->host.trace) {
         const std::string n = e.signature->name;
-        if (e.frame == game().frame - 1 && (n == "prompt_reset_hold" || n == "prompt_reset_hold_data" ||
-                                            (n == "play_menu_sound"))) {
+        if (e.frame == game().frame - 1 &&
+            (n == "prompt_reset_hold" || n == "prompt_reset_hold_data" || (n == "play_menu_sound"))) {
             seq.push_back(n == "play_menu_sound" ? e.texts[0] : n);
             if (n == "prompt_reset_hold_data") {
                 EXPECT_EQ(e.args[1], 0u);

@@ -1,10 +1,10 @@
 // The markers file on disk: backup, load, save, and the ways a player's
 // markers could be lost that must not happen.
+#include "src/marker_store.h"
 #include "sim_fixture.h"
 #include "src/marker_editing.h"
-#include "src/marker_file.h"
-#include "src/marker_store.h"
-#include "src/platform/platform_simulation.h"
+#include "src/store/marker_file.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ protected:
         });
     }
     void TearDown() override {
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         SimTest::TearDown();
     }
 };
@@ -59,8 +59,9 @@ protected:
 TEST_F(MarkerStoreTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {
     begin("{frames: 10}");
     frames(1);
-    EXPECT_EQ(messages(), (std::vector<std::string>{"Setup", "Backing up any existing data", "Script starting",
-                                                    "Loading data from disk", "Failed to read markers data file: ENOENT"}));
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"Setup", "Backing up any existing data", "Script starting",
+                                        "Loading data from disk", "Failed to read markers data file: ENOENT"}));
     EXPECT_EQ(plugin_state.markers.length, 0u);
     EXPECT_TRUE(kept_copies().empty()) << "nothing to keep when there is no file";
     add_marker(10);
@@ -96,7 +97,8 @@ TEST_F(MarkerStoreTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwr
     auto at = std::find(m.begin(), m.end(), "Failed to deserialize markers data file as JSON");
     ASSERT_NE(at, m.end());
     ASSERT_NE(at + 1, m.end());
-    EXPECT_EQ(*(at + 1), "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000");
+    EXPECT_EQ(*(at + 1),
+              "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000");
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), broken);
 
@@ -131,7 +133,7 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     frames(1);
     struct Case {
         const char* what;
-        PlatformFileFaults faults;
+        FileFaults faults;
         const char* line;  // the error line; {n} stands for the text's length
     } cases[] = {
         {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/{n} ENOSPC"},
@@ -142,9 +144,9 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     for (const Case& c : cases) {
         const std::string before = markers_text();
         const std::size_t markers_before = plugin_state.markers.length;
-        platform_inject_file_faults(&c.faults);
+        inject_file_faults(&c.faults);
         add_marker(x += 10);
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         EXPECT_EQ(markers_text(), before) << c.what;
         EXPECT_EQ(plugin_state.markers.length, markers_before + 1) << "the change stands in memory: " << c.what;
         EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving")) << c.what;
@@ -159,7 +161,8 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
             free_markers_text(t, heap_allocator());
             return n;
         }();
-        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;) expected.replace(p, 3, std::to_string(length));
+        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;)
+            expected.replace(p, 3, std::to_string(length));
         EXPECT_EQ(last, expected) << c.what;
     }
     add_marker(x += 10);
@@ -183,8 +186,8 @@ TEST_F(MarkerStoreTest, AMissingDirectoryFailsTheSaveWithoutLosingTheList) {
 
 TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
     write_markers(two_markers);
-    const PlatformFileFaults locked{0, 0, 0, EACCES, EACCES};  // another program holds it
-    platform_inject_file_faults(&locked);
+    const FileFaults locked{0, 0, 0, EACCES, EACCES};  // another program holds it
+    inject_file_faults(&locked);
     begin("{frames: 20}");
     frames(1);
     EXPECT_TRUE(logged("Failed to read markers data file: EACCES"));
@@ -193,9 +196,10 @@ TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
 
     add_marker(1);  // still locked: the save refuses to replace the file
     EXPECT_EQ(markers_text(), two_markers);
-    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos) << messages().back();
+    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos)
+        << messages().back();
 
-    platform_inject_file_faults(nullptr);  // released
+    inject_file_faults(nullptr);  // released
     add_marker(2);
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), two_markers);

@@ -1,11 +1,13 @@
 // The menu in the simulated game: its states with their sounds and prompts,
 // the pending rename, the category ring, and a whole visit to the menu.
+#include "src/menu.h"
 #include "scripthook/native_call.h"
 #include "scripthook/natives.h"
 #include "sim_fixture.h"
 #include "src/category_page.h"
 #include "src/marker_editing.h"
-#include "src/menu.h"
+#include "src/menu_input.h"
+#include "src/prompts.h"
 
 namespace {
 
@@ -13,7 +15,8 @@ class MenuTest : public SimTest, public ::testing::WithParamInterface<const char
 protected:
     // A game where the map can be opened; the repeated-query behaviour of this run.
     void start(const std::string& extra = "") {
-        begin(std::string("{frames: 10000, world: {window: {width: 1920, height: 1080, x: 100, y: 50}}, repeat_answers: \"") +
+        begin(std::string(
+                  "{frames: 10000, world: {window: {width: 1920, height: 1080, x: 100, y: 50}}, repeat_answers: \"") +
               GetParam() + "\"" + extra + "}");
         frames(1);
     }
@@ -66,8 +69,9 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
         if (n == "prompt_set_control" && e.args[1] == pack_native_u32(0xD596CFB0)) in_sort = true;
         if (in_sort && n.rfind("prompt_", 0) == 0) sort_calls.push_back(n);
     }
-    EXPECT_EQ(sort_calls, (std::vector<std::string>{"prompt_set_control", "prompt_set_press_mode", "prompt_set_priority",
-                                                    "prompt_set_text", "prompt_end", "prompt_set_enabled", "prompt_set_visible"}));
+    EXPECT_EQ(sort_calls,
+              (std::vector<std::string>{"prompt_set_control", "prompt_set_press_mode", "prompt_set_priority",
+                                        "prompt_set_text", "prompt_end", "prompt_set_enabled", "prompt_set_visible"}));
 }
 
 TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
@@ -80,7 +84,8 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(edit_markers);
     EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt}) EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt})
+        EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
     // The list is empty: "Rename" and "Delete" are shown, but the page keeps them off.
     for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt}) {
         EXPECT_TRUE(prompt(p).visible);
@@ -98,7 +103,8 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(back);  // closed in the first tick, the ring again in the second
     EXPECT_EQ(plugin_state.menu_state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+    for (Prompt p :
+         {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
         EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
     }
     EXPECT_TRUE(game().radar_shown);
@@ -285,4 +291,40 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
     EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"category\": 5"), std::string::npos);
     // In the full menu the tiles moved into the row at the top.
     EXPECT_NEAR(plugin_state.category_tiles.data[0].y, 0.21f, 1e-3f);
+}
+
+TEST(MenuControls, EveryNamedControlIsTheGamesHashOfItsName) {
+    struct Case {
+        Hash control;
+        const char* name;
+    } cases[] = {
+        {control_edit_markers, "INPUT_PLAYER_MENU"},
+        {control_rename, "INPUT_GAME_MENU_ACCEPT"},
+        {control_sort, "INPUT_GAME_MENU_EXTRA_OPTION"},
+        {control_delete, "INPUT_GAME_MENU_OPTION"},
+        {control_back, "INPUT_GAME_MENU_CANCEL"},
+        {control_stick_x, "INPUT_RADIAL_MENU_NAV_LR"},
+        {control_stick_y, "INPUT_RADIAL_MENU_NAV_UD"},
+        {control_add_at_player, "INPUT_ATTACK"},
+        {control_add_at_waypoint, "INPUT_AIM"},
+        {control_menu_up, "INPUT_GAME_MENU_UP"},
+        {control_menu_down, "INPUT_GAME_MENU_DOWN"},
+        {control_menu_left, "INPUT_GAME_MENU_LEFT"},
+        {control_menu_right, "INPUT_GAME_MENU_RIGHT"},
+        {control_menu_scroll_forward, "INPUT_GAME_MENU_SCROLL_FORWARD"},
+        {control_menu_scroll_backward, "INPUT_GAME_MENU_SCROLL_BACKWARD"},
+        {control_menu_tab_left, "INPUT_GAME_MENU_TAB_LEFT"},
+        {control_menu_tab_right, "INPUT_GAME_MENU_TAB_RIGHT"},
+        {control_menu_tab_left_secondary, "INPUT_GAME_MENU_TAB_LEFT_SECONDARY"},
+        {control_menu_tab_right_secondary, "INPUT_GAME_MENU_TAB_RIGHT_SECONDARY"},
+        {control_reveal_hud, "INPUT_REVEAL_HUD"},
+        {control_select_radar_mode, "INPUT_SELECT_RADAR_MODE"},
+        {control_simple_radar, "INPUT_SIMPLE_RADAR"},
+        {control_expand_radar, "INPUT_EXPAND_RADAR"},
+        {control_regular_radar, "INPUT_REGULAR_RADAR"},
+        {control_disable_radar, "INPUT_DISABLE_RADAR"},
+        {control_interact_animal, "INPUT_INTERACT_ANIMAL"},
+        {control_special_ability, "INPUT_SPECIAL_ABILITY"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.control, sim_joaat(c.name)) << c.name;
 }

@@ -7,9 +7,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +18,7 @@
 #include "sim/session.h"
 #include "sim/trace.h"
 #include "src/entry.h"
+#include "src/plugin_context.h"
 #include "src/state.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
@@ -117,7 +118,8 @@ protected:
     // Runs `action` on the script fiber in the next frame, after the plug-in's iteration.
     void in_script(std::function<void()> action) {
         if (!test_script_registered) {
-            sim_script_register(reinterpret_cast<HostModule>(static_cast<std::uintptr_t>(0x7E570000)), test_script_main);
+            sim_script_register(reinterpret_cast<HostModule>(static_cast<std::uintptr_t>(0x7E570000)),
+                                test_script_main);
             test_script_registered = true;
         }
         test_script_actions().push_back([this, action = std::move(action)] {

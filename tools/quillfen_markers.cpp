@@ -6,8 +6,8 @@
 #include <string>
 
 #include "quillfen_version.h"
-#include "src/json5_reader.h"
-#include "src/marker_file.h"
+#include "src/json5/json5_reader.h"
+#include "src/store/marker_file.h"
 #include "tools/tool_platform.h"
 
 static const char* const help_text =
@@ -75,10 +75,10 @@ int run_tool(const std::vector<std::string>& arguments) {
     MarkersData data{};
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(text, heap, data, &detail);
-    if (e != DeserializeError::None) {
-        if (e == DeserializeError::Syntax) {
+    if (e != DeserializeError::none) {
+        if (e == DeserializeError::syntax) {
             std::printf("%zu:%zu: %s\n", detail.line, detail.column, detail.reason ? detail.reason : "invalid JSON5");
-        } else if (e == DeserializeError::OutOfMemory) {
+        } else if (e == DeserializeError::out_of_memory) {
             std::printf("out of memory\n");
         } else {
             std::printf("%s\n", detail.reason ? detail.reason : "a value of the wrong kind");
@@ -90,7 +90,7 @@ int run_tool(const std::vector<std::string>& arguments) {
         std::printf("%zu\n", data.count);
     } else {
         MarkersText out{};
-        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::None) {
+        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::none) {
             std::fprintf(stderr, "quillfen-markers: out of memory\n");
             status = 1;
         } else {

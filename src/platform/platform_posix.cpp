@@ -8,21 +8,20 @@
 #include <cstring>
 #include <ctime>
 
+#include "src/base/calendar.h"
+#include "src/base/text_builder.h"
 #include "src/platform/platform.h"
 #include "src/platform/platform_simulation.h"
-#include "src/text_builder.h"
 
 static const PlatformSimulation* simulation = nullptr;
-static const PlatformFileFaults* faults = nullptr;
 
 void platform_install_simulation(const PlatformSimulation* s) { simulation = s; }
-void platform_inject_file_faults(const PlatformFileFaults* f) { faults = f; }
 
 std::int64_t platform_now_ns() {
     if (simulation && simulation->now_ns) return simulation->now_ns(simulation->data);
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    return static_cast<std::int64_t>(ts.tv_sec) * ns_per_second + ts.tv_nsec;
 }
 
 PlatformError platform_create_directory(const char* path) {
@@ -63,10 +62,9 @@ void platform_close_file(PlatformFile file) {
 PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size) {
     *data = nullptr;
     *size = 0;
-    if (faults && faults->read_errno) return PlatformError{static_cast<std::uint32_t>(faults->read_errno)};
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
         close(fd);
@@ -98,12 +96,11 @@ PlatformError platform_read_file(const char* path, const Allocator& allocator, c
 }
 
 bool platform_file_exists(const char* path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path, &st) == 0;
 }
 
 PlatformError platform_copy_file(const char* from, const char* to, bool fail_if_exists) {
-    if (faults && faults->copy_errno) return PlatformError{static_cast<std::uint32_t>(faults->copy_errno)};
     int in = open(from, O_RDONLY | O_CLOEXEC);
     if (in < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : O_TRUNC);
@@ -141,15 +138,7 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     if (written) *written = 0;
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    PlatformError e{0};
-    if (faults && faults->write_errno) {
-        // A disk that fills up part-way: some bytes land, then the error.
-        const std::size_t part = faults->write_fail_after < size ? faults->write_fail_after : size;
-        e = platform_write_file(fd, data, part, written);
-        if (e.code == 0) e = PlatformError{static_cast<std::uint32_t>(faults->write_errno)};
-    } else {
-        e = platform_write_file(fd, data, size, written);
-    }
+    PlatformError e = platform_write_file(fd, data, size, written);
     if (e.code == 0 && fsync(fd) != 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (close(fd) != 0 && e.code == 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (e.code) unlink(path);
@@ -157,7 +146,6 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
 }
 
 PlatformError platform_replace_file(const char* from, const char* to) {
-    if (faults && faults->replace_errno) return PlatformError{static_cast<std::uint32_t>(faults->replace_errno)};
     if (rename(from, to) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
@@ -183,9 +171,7 @@ void platform_error_name(PlatformError error, char* buffer, std::size_t capacity
         case EBUSY: text_append(b, "EBUSY"); return;
         case ENOMEM: text_append(b, "ENOMEM"); return;
         case EROFS: text_append(b, "EROFS"); return;
-        default:
-            text_append(b, "errno ");
-            text_append_u64(b, error.code);
+        default: text_append(b, "errno "); text_append_u64(b, error.code);
     }
 }
 

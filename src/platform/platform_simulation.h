@@ -20,14 +20,3 @@ struct PlatformSimulation {
 
 // nullptr removes the simulation.
 void platform_install_simulation(const PlatformSimulation* simulation);
-
-// Tests only: make file operations fail as a full disk or a locked file would.
-// An errno of 0 leaves that operation alone.
-struct PlatformFileFaults {
-    int write_errno;              // platform_write_new_file (the log is left alone)
-    std::size_t write_fail_after; // bytes written before the failure
-    int replace_errno;            // platform_replace_file
-    int read_errno;               // platform_read_file
-    int copy_errno;               // platform_copy_file
-};
-void platform_inject_file_faults(const PlatformFileFaults* faults);

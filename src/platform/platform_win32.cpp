@@ -1,8 +1,8 @@
 // The Windows side of the platform seam.
 #include <windows.h>
 
+#include "src/base/text_builder.h"
 #include "src/platform/platform.h"
-#include "src/text_builder.h"
 
 // Paths are short and ASCII in practice; the buffer bounds them all the same.
 static bool to_wide(const char* utf8, wchar_t* out, int capacity) {
@@ -131,7 +131,8 @@ PlatformError platform_replace_file(const char* from, const char* to) {
     // backup tool): a few short tries, well inside a frame's patience.
     DWORD error = 0;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return PlatformError{0};
+        if (MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return PlatformError{0};
         error = GetLastError();
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) break;
         Sleep(attempt < 2 ? 2 : 8);
@@ -166,9 +167,7 @@ void platform_error_name(PlatformError error, char* buffer, std::size_t capacity
         case ERROR_FILE_EXISTS: text_append(b, "ERROR_FILE_EXISTS"); return;
         case ERROR_NOT_ENOUGH_MEMORY: text_append(b, "ERROR_NOT_ENOUGH_MEMORY"); return;
         case ERROR_FILE_TOO_LARGE: text_append(b, "ERROR_FILE_TOO_LARGE"); return;
-        default:
-            text_append(b, "Win32 error ");
-            text_append_u64(b, error.code);
+        default: text_append(b, "Win32 error "); text_append_u64(b, error.code);
     }
 }
 

@@ -1,0 +1,28 @@
+// A marker as the markers file stores it: the record the file's keys map to.
+#pragma once
+
+#include <cstdint>
+
+#include "src/base/allocators.h"
+#include "src/base/position.h"
+#include "src/base/text_builder.h"
+
+// A time value as stored: nanoseconds since 1970-01-01 00:00:00 UTC.
+struct TimestampV1 {
+    std::int64_t _nsec;
+};
+
+// Stored form of one marker; fields, order and keys are those of the file.
+struct MarkerDataV1 {
+    Position position;
+    std::int64_t category;
+    char* name;  // owned, zero-terminated UTF-8, or null
+    TimestampV1 timestamp;
+};
+
+// Gives a marker's name text back (its block is the text and its terminator)
+// and leaves the name null.
+void free_marker_name(const Allocator& allocator, char*& name);
+
+// An empty name is no name: it is neither written nor shown.
+inline bool marker_has_name(const MarkerDataV1& marker) { return has_text(marker.name); }
