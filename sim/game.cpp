@@ -18,7 +18,8 @@ void sim_game_init(SimGame& game) {
     game.control_values[0xBA60039F] = 128;
     game.uses_mouse = true;
     game.hover_active = true;
-    game.repeat_answers = true;
+    game.repeat_answers = SimRepeat::every;
+    game.repeat_frames = 1;
     game.radar_shown = game.hud_shown = true;
     game.time_scale = 1.0f;
 }
@@ -32,11 +33,27 @@ void sim_game_begin_frame(SimGame& game) {
     game.controls_enabled.clear();
 }
 
+// Ends the frame of the inputs that have lasted `lifetime` frames.
+static void age_inputs(std::set<std::uint32_t>& inputs, std::map<std::uint32_t, std::int32_t>& ages,
+                       std::int32_t lifetime) {
+    std::erase_if(ages, [&](const auto& a) { return inputs.count(a.first) == 0; });  // a reset hold
+    for (auto it = inputs.begin(); it != inputs.end();) {
+        if (++ages[*it] >= lifetime) {
+            ages.erase(*it);
+            it = inputs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void sim_game_end_frame(SimGame& game) {
-    // Presses last one frame; the keyboard counts down the frames of typing.
-    game.pressed.clear();
-    game.held.clear();
-    game.just_pressed.clear();
+    // Presses last one frame, or `repeat_frames` when they persist; the
+    // keyboard counts down the frames of typing.
+    const std::int32_t lifetime = game.repeat_answers == SimRepeat::frames ? game.repeat_frames : 1;
+    age_inputs(game.pressed, game.pressed_age, lifetime);
+    age_inputs(game.held, game.held_age, lifetime);
+    age_inputs(game.just_pressed, game.just_pressed_age, lifetime);
     game.keyboard.confirmed_this_frame = false;
     if (game.keyboard.open && game.keyboard.typing_frames > 0) --game.keyboard.typing_frames;
 }
@@ -44,7 +61,7 @@ void sim_game_end_frame(SimGame& game) {
 // True when this query may see the input: always, or only the first time in
 // the frame, as the scenario chooses.
 static bool first_or_every(SimGame& game, const char* kind, std::uint32_t key) {
-    if (game.repeat_answers) return true;
+    if (game.repeat_answers != SimRepeat::first) return true;
     return game.answered.insert(std::string(kind) + ":" + std::to_string(key)).second;
 }
 

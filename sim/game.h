@@ -97,6 +97,8 @@ struct SimSound {
     std::string name, set;
 };
 
+enum class SimRepeat { every, first, frames };
+
 struct SimGame {
     std::int64_t frame;     // counts the host's resumes of the scripts, from 0
     std::int64_t clock_ns;  // the Linux build's clock; Windows runs in real time
@@ -137,12 +139,17 @@ struct SimGame {
 
     // Input of this frame: prompt presses and holds, controls just pressed (all by control hash).
     std::set<std::uint32_t> pressed, held, just_pressed;
+    // Frames each input above has lasted so far (kept only under SimRepeat::frames).
+    std::map<std::uint32_t, std::int32_t> pressed_age, held_age, just_pressed_age;
     std::map<std::uint32_t, std::int32_t> control_values;  // analogue 0..255
     bool controls_disabled;                                // DISABLE_ALL_CONTROL_ACTIONS this frame
     std::set<std::uint32_t> controls_enabled;              // enabled again this frame
     bool uses_mouse, hover_active;
-    // The same test twice in one frame: true = every query sees a press, false = only the first.
-    bool repeat_answers;
+    // What a repeated test of a press answers: true to every query of its frame,
+    // to the first query of its frame only, or to every query for
+    // `repeat_frames` frames (a press that stays "completed" for a while).
+    SimRepeat repeat_answers;
+    std::int32_t repeat_frames;
     std::set<std::string> answered;  // "kind:hash" already answered this frame
 
     SimKeyboard keyboard;

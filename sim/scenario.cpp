@@ -330,10 +330,27 @@ SimWorldChange parse_keyboard(const Json5Value& v) {
     return [k](SimGame& g) { g.next_keyboard = k; };
 }
 
+// "every", "first" or "frames:N" (N from 1 to 1000).
 SimWorldChange parse_repeat_answers(const Json5Value& v) {
     const std::string mode = v.kind == Json5Kind::string ? std::string(v.string(), v.string_length()) : "";
-    if (mode != "every" && mode != "first") throw ParseError{"repeat_answers is \"every\" or \"first\""};
-    return [mode](SimGame& g) { g.repeat_answers = mode == "every"; };
+    SimRepeat repeat = SimRepeat::every;
+    std::int32_t frames = 1;
+    if (mode == "first") {
+        repeat = SimRepeat::first;
+    } else if (mode.rfind("frames:", 0) == 0) {
+        const std::string digits = mode.substr(7);
+        const bool number =
+            !digits.empty() && digits.size() <= 4 && digits.find_first_not_of("0123456789") == std::string::npos;
+        frames = number ? std::stoi(digits) : 0;
+        if (frames < 1 || frames > 1000) throw ParseError{"repeat_answers \"frames:N\" needs N from 1 to 1000"};
+        repeat = SimRepeat::frames;
+    } else if (mode != "every") {
+        throw ParseError{"repeat_answers is \"every\", \"first\" or \"frames:N\""};
+    }
+    return [repeat, frames](SimGame& g) {
+        g.repeat_answers = repeat;
+        g.repeat_frames = frames;
+    };
 }
 
 struct WorldKey {

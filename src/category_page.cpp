@@ -54,8 +54,8 @@ bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested
 }
 
 static void quick_add(RunContext& ctx, PluginState& state) {
-    const bool at_player = add_at_player_pressed();
-    const bool at_waypoint = add_at_waypoint_pressed();
+    const bool at_player = add_at_player_pressed(state.presses);
+    const bool at_waypoint = add_at_waypoint_pressed(state.presses);
     if (!at_player && !at_waypoint) return;
     bool added = false;
     if (at_player) {

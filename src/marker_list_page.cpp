@@ -105,7 +105,7 @@ static bool selection_names_a_row(const PluginState& state) {
 }
 
 static void take_input(RunContext& ctx, PluginState& state) {
-    if (prompt_press_completed(state.sort_prompt, 0)) {
+    if (new_press(state.presses.sort, prompt_press_completed(state.sort_prompt, 0))) {
         state.sort_mode = state.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
         prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.sort_mode)));
         update_marker_list_cache(ctx, state, true);
@@ -115,7 +115,8 @@ static void take_input(RunContext& ctx, PluginState& state) {
     prompt_set_enabled(state.rename_prompt, has_rows);
     // The prompts are off while the list is empty, so the selection names a row;
     // it is checked all the same rather than read past the list.
-    if (prompt_press_completed(state.rename_prompt, 0) && selection_names_a_row(state)) {
+    if (new_press(state.presses.rename, prompt_press_completed(state.rename_prompt, 0)) &&
+        selection_names_a_row(state)) {
         state.rename_marker_index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
         const Marker& m = state.markers[static_cast<std::size_t>(state.rename_marker_index)];
         show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
@@ -123,7 +124,8 @@ static void take_input(RunContext& ctx, PluginState& state) {
     }
 
     prompt_set_enabled(state.delete_prompt, state.marker_list_cache.length > 0);
-    if (prompt_hold_completed(state.delete_prompt) && selection_names_a_row(state)) {
+    if (new_press(state.presses.delete_hold, prompt_hold_completed(state.delete_prompt)) &&
+        selection_names_a_row(state)) {
         delete_marker_at(ctx, state, state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
         prompt_reset_hold(state.delete_prompt);
         prompt_reset_hold_data(state.delete_prompt, 0);
@@ -131,7 +133,7 @@ static void take_input(RunContext& ctx, PluginState& state) {
     }
 
     const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
-    switch (read_menu_navigation()) {
+    switch (read_menu_navigation(state.presses)) {
         case MenuNavigation::up:
             if (rows > 1) {
                 state.marker_list_selection = ((state.marker_list_selection - 1) % rows + rows) % rows;

@@ -86,12 +86,14 @@ void update_gui(RunContext& ctx, PluginState& state) {
             if (group_shown) set_menu_state(ctx, state, MENU_RING);
             break;
         case MENU_RING:
-            if (prompt_press_completed(state.edit_markers_prompt, 0)) set_menu_state(ctx, state, MENU_FULL);
+            if (new_press(state.presses.edit_markers, prompt_press_completed(state.edit_markers_prompt, 0))) {
+                set_menu_state(ctx, state, MENU_FULL);
+            }
             if (!group_shown) set_menu_state(ctx, state, MENU_CLOSED);
             break;
         case MENU_FULL:
             // Only "Back" leaves the full menu; the group is not asked about here.
-            if (prompt_press_completed(state.back_prompt, 0)) {
+            if (new_press(state.presses.back, prompt_press_completed(state.back_prompt, 0))) {
                 set_menu_state(ctx, state, MENU_CLOSED);
                 play_sound("BACK", menu_sound_set);
             }

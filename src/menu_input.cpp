@@ -1,6 +1,7 @@
 #include "src/menu_input.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "scripthook/natives.h"
 #include "src/enums.h"
@@ -87,7 +88,13 @@ float stick_direction() {
     return stick_fraction(h, v);
 }
 
-MenuNavigation read_menu_navigation() {
+bool new_press(bool& answered_true_before, bool answer) {
+    const bool fresh = answer && !answered_true_before;
+    answered_true_before = answer;
+    return fresh;
+}
+
+MenuNavigation read_menu_navigation(PressMemory& presses) {
     static constexpr struct {
         Hash control;
         MenuNavigation code;
@@ -99,14 +106,22 @@ MenuNavigation read_menu_navigation() {
         {control_menu_scroll_forward, MenuNavigation::up},
         {control_menu_scroll_backward, MenuNavigation::down},
     };
-    for (const auto& o : order) {
-        if (control_just_pressed(ePadIndex::PLAYER_CONTROL, o.control)) return o.code;
+    static_assert(std::size(order) == std::size(PressMemory{}.navigation));
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+        if (control_just_pressed(ePadIndex::PLAYER_CONTROL, order[i].control)) {
+            return new_press(presses.navigation[i], true) ? order[i].code : MenuNavigation::none;
+        }
+        presses.navigation[i] = false;
     }
     return MenuNavigation::none;
 }
 
-bool add_at_player_pressed() { return disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_player); }
+bool add_at_player_pressed(PressMemory& presses) {
+    return new_press(presses.add_at_player,
+                     disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_player));
+}
 
-bool add_at_waypoint_pressed() {
-    return disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_waypoint);
+bool add_at_waypoint_pressed(PressMemory& presses) {
+    return new_press(presses.add_at_waypoint,
+                     disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_waypoint));
 }

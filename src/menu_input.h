@@ -49,9 +49,18 @@ void center_cursor(const PluginState& state);
 float stick_direction();
 // The pure part of stick_direction, for readings 0..255.
 float stick_fraction(std::int32_t horizontal, std::int32_t vertical);
-MenuNavigation read_menu_navigation();
-bool add_at_player_pressed();
-bool add_at_waypoint_pressed();
+// True when a test that triggers an action answers true after answering false
+// at its previous query: one action per press, whether the game answers a
+// repeated test alike, only the first time, or for a few frames. Every answer
+// is remembered, so the natives are called exactly as without this.
+bool new_press(bool& answered_true_before, bool answer);
+
+// The first navigation control pressed, in a fixed order; MenuNavigation::none
+// when that press is not new (the controls after it are not tested, as
+// without the memory).
+MenuNavigation read_menu_navigation(PressMemory& presses);
+bool add_at_player_pressed(PressMemory& presses);
+bool add_at_waypoint_pressed(PressMemory& presses);
 
 // A menu sound: always stopped, then played.
 void play_sound(const char* sound, const char* sound_set);

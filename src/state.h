@@ -41,6 +41,16 @@ struct NamelessPlaces {
     std::size_t next;
 };
 
+// What each test that triggers a menu action answered at its previous query.
+// The menu tick runs twice a frame and repeats every test; the game may answer
+// the repeat with true again, or keep a press true for a few frames, so an
+// action runs only when its test turns from false to true.
+struct PressMemory {
+    bool edit_markers, back, sort, rename, delete_hold;
+    bool navigation[6];  // in the order read_menu_navigation tests them
+    bool add_at_player, add_at_waypoint;
+};
+
 struct PluginState {
     GrowableArray<MarkerCategory> categories;
     GrowableArray<Marker> markers;
@@ -74,6 +84,7 @@ struct PluginState {
     // How many markers hold a non-zero blip handle (live or stale); kept by
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
+    PressMemory presses;
 };
 
 // Cleared as one block by `setup` and `cleanup`.

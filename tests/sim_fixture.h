@@ -61,6 +61,11 @@ inline void test_script_main() {
     }
 }
 
+// What the game may answer when the menu's second tick of a frame repeats a
+// test: the same as the first, false (only the first query sees a press), or
+// true for a few frames. Menu tests run under each; the plug-in must act alike.
+inline const char* const repeat_answer_modes[] = {"first", "every", "frames:3"};
+
 // An empty directory of the test's own, named after it.
 inline std::filesystem::path fresh_test_dir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();

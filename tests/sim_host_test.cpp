@@ -5,7 +5,10 @@
 #include "scripthook/host_api.h"
 #include "scripthook/native_call.h"
 #include "scripthook/native_hashes.h"
+#include "sim/game.h"
 #include "sim/host.h"
+#include "sim/native_signatures.h"
+#include "sim/scenario.h"
 #include "sim/trace.h"
 
 namespace {
@@ -171,4 +174,50 @@ TEST(Joaat, IsTheGamesHashOfNames) {
                  {"INPUT_GAME_MENU_CANCEL", 0x308588E6}, {"input_game_menu_up", 0x911CB09E},
                  {"INPUT_ATTACK", 0x07CE1E61},           {"INPUT_AIM", 0xF84FA74F}};
     for (const Case& c : cases) EXPECT_EQ(sim_joaat(c.name), c.hash) << c.name;
+}
+
+// How the simulated game answers a press tested again: in the same frame and in
+// the frames after, under each form of `repeat_answers`.
+TEST(RepeatAnswers, APressAnswersTheRepeatedTestAsTheScenarioSays) {
+    struct Case {
+        const char* mode;
+        // Answers to two queries in the frame of the press, then one in each of the next three frames.
+        std::vector<bool> answers;
+    } cases[] = {
+        {"every", {true, true, false, false, false}},
+        {"first", {true, false, false, false, false}},
+        {"frames:1", {true, true, false, false, false}},
+        {"frames:3", {true, true, true, true, false}},
+    };
+    constexpr std::uint32_t down = 0x4403F97F;
+    for (const Case& c : cases) {
+        SimScenario scenario;
+        std::string error;
+        ASSERT_TRUE(sim_parse_scenario(std::string("{frames: 5, repeat_answers: \"") + c.mode +
+                                           "\", events: [{frame: 0, just_pressed: \"INPUT_GAME_MENU_DOWN\"}]}",
+                                       scenario, &error))
+            << error;
+        SimGame game;
+        sim_game_init(game);
+        std::vector<bool> seen;
+        for (std::int64_t frame = 0; frame < 4; ++frame) {
+            sim_game_begin_frame(game);
+            sim_apply_events(scenario, game, frame);
+            for (int query = 0; query < (frame == 0 ? 2 : 1); ++query) {
+                const std::uint64_t args[] = {0, down};
+                SimNativeCall call{sim_find_native(native_disabled_control_just_pressed), args, 2, {}, false, 0};
+                sim_game_answer(game, call);
+                seen.push_back(call.result[0] != 0);
+            }
+            sim_game_end_frame(game);
+        }
+        EXPECT_EQ(seen, c.answers) << c.mode;
+    }
+    for (const char* bad : {"frames:0", "frames:", "frames:x", "frames:1001", "sometimes"}) {
+        SimScenario scenario;
+        std::string error;
+        EXPECT_FALSE(sim_parse_scenario(std::string("{frames: 1, repeat_answers: \"") + bad + "\"}", scenario, &error))
+            << bad;
+        EXPECT_NE(error.find("repeat_answers"), std::string::npos) << error;
+    }
 }
