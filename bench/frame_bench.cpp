@@ -17,6 +17,7 @@
 #include "src/entry.h"
 #include "src/marker_list.h"
 #include "src/menu.h"
+#include "src/plugin_context.h"
 #include "src/script_main.h"
 #include "src/state.h"
 
@@ -44,14 +45,14 @@ std::uint64_t* bench_call() {
     ++native_calls;
     answer[0] = answer[1] = answer[2] = 0;
     switch (call_hash) {
-        case NATIVE_TEXTURE_DICTIONARY_LOADED:
-        case NATIVE_BLIP_EXISTS:
-        case NATIVE_PAD_USES_MOUSE: answer[0] = 1; break;
-        case NATIVE_CREATE_BLIP_AT_COORDS:
-        case NATIVE_PROMPT_BEGIN: answer[0] = next_handle++; break;
-        case NATIVE_MAKE_TEXT_LABEL: answer[0] = reinterpret_cast<std::uintptr_t>(label); break;
-        case NATIVE_ZONE_DISPLAY_NAME: answer[0] = reinterpret_cast<std::uintptr_t>(place); break;
-        case NATIVE_KEYBOARD_STATUS: answer[0] = 3; break;
+        case native_texture_dictionary_loaded:
+        case native_blip_exists:
+        case native_pad_uses_mouse: answer[0] = 1; break;
+        case native_create_blip_at_coords:
+        case native_prompt_begin: answer[0] = next_handle++; break;
+        case native_make_text_label: answer[0] = reinterpret_cast<std::uintptr_t>(label); break;
+        case native_zone_display_name: answer[0] = reinterpret_cast<std::uintptr_t>(place); break;
+        case native_keyboard_status: answer[0] = 3; break;
         default: break;  // prompt group page 0 (shown), no presses, the player at the origin
     }
     return answer;
@@ -78,16 +79,19 @@ void write_markers(std::size_t count, const std::filesystem::path& path) {
     std::ofstream out(path);
     out << "{\"markers\": [";
     for (std::size_t i = 0; i < count; ++i) {
-        out << "{\"position\": [" << c(rng) << ", " << c(rng) << ", 40], \"category\": " << (i % 2 == 0 ? 0 : 1 + rng() % 9);
+        out << "{\"position\": [" << c(rng) << ", " << c(rng)
+            << ", 40], \"category\": " << (i % 2 == 0 ? 0 : 1 + rng() % 9);
         if (i % 3) out << ", \"name\": \"Marker " << i << "\"";
-        out << ", \"timestamp\": {\"_nsec\": " << 1765267200000000000LL + static_cast<long long>(i) * 1000000007LL << "}},";
+        out << ", \"timestamp\": {\"_nsec\": " << 1765267200000000000LL + static_cast<long long>(i) * 1000000007LL
+            << "}},";
     }
     out << "]}";
 }
 
 void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     const auto count = static_cast<std::size_t>(bench.range(0));
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("quillfen-frame-bench-" + std::to_string(count));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("quillfen-frame-bench-" + std::to_string(count));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "Quillfen");
     write_markers(count, dir / "Quillfen" / "markers.json");
@@ -100,7 +104,7 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     script_start(ctx, plugin_state);
     // The full menu, nearest first, half of the markers in the list.
     set_menu_state(ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = 1;
+    plugin_state.sort_mode = sort_mode_proximity;
     update_marker_list_cache(ctx, plugin_state, true);
     for (int i = 0; i < 3; ++i) script_frame(ctx, plugin_state);  // blips made, textures in
 

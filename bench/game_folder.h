@@ -28,7 +28,9 @@ struct GameFolder {
         std::filesystem::remove_all(dir);
     }
     // The plug-in's allocators; no log.
-    static RunContext context() { return RunContext{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}}; }
+    static RunContext context() {
+        return RunContext{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}};
+    }
 };
 
 }  // namespace bench

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bench/markers_corpus.h"
-#include "src/marker_file.h"
+#include "src/store/marker_file.h"
 
 namespace {
 
@@ -52,12 +52,13 @@ void BM_QuillfenLoad(benchmark::State& state) {
     const Allocator a = counting_allocator(counting);
     for (auto _ : state) {
         MarkersData d{};
-        if (deserialize_markers(c.text, a, d) != DeserializeError::None) state.SkipWithError("load failed");
+        if (deserialize_markers(c.text, a, d) != DeserializeError::none) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(d.records);
         free_markers_data(d, a);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.text.size()));
-    state.counters["peak_memory_per_file_byte"] = static_cast<double>(counting.peak) / static_cast<double>(c.text.size());
+    state.counters["peak_memory_per_file_byte"] =
+        static_cast<double>(counting.peak) / static_cast<double>(c.text.size());
 }
 
 void BM_RapidJsonWritePretty(benchmark::State& state) {

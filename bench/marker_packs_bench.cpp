@@ -17,8 +17,8 @@
 #include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
 #include "src/marker_packs.h"
-#include "src/marker_spacing.h"
 #include "src/marker_store.h"
+#include "src/store/marker_spacing.h"
 
 namespace {
 
@@ -51,7 +51,8 @@ const Pack& pack(int near) {
             at.x += 0.3f;
         }
         p->names.push_back(i % 2 ? "A friend's camp " + std::to_string(i) : std::string());
-        p->records.push_back(MarkerDataV1{at, static_cast<std::int64_t>(i % 10),
+        p->records.push_back(MarkerDataV1{at,
+                                          static_cast<std::int64_t>(i % 10),
                                           p->names.back().empty() ? nullptr : p->names.back().data(),
                                           {1700000000000000000 + static_cast<std::int64_t>(i)}});
     }
@@ -146,7 +147,8 @@ void BM_RuleWithGrid(benchmark::State& state) {
         spacing_grid_reserve(grid, heap_allocator(), list_size + pack_size);
         for (const MarkerDataV1& m : list.records) spacing_grid_add(grid, heap_allocator(), m.position);
         added = 0;
-        for (const MarkerDataV1& m : p.records) added += admit_pack_marker(grid, heap_allocator(), m.position) == PackMarkerVerdict::added;
+        for (const MarkerDataV1& m : p.records)
+            added += admit_pack_marker(grid, heap_allocator(), m.position) == PackMarkerVerdict::added;
         spacing_grid_free(grid);
     }
     state.counters["added"] = static_cast<double>(added);

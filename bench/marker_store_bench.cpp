@@ -10,9 +10,9 @@
 
 #include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
-#include "src/marker_copies.h"
 #include "src/marker_store.h"
 #include "src/platform/platform.h"
+#include "src/store/marker_copies.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
 # Linux: the plug-in as a static library, linked into the simulator, tools,
 # tests and benchmarks.
-add_library(quillfen_plugin STATIC ${plugin_portable_sources} src/platform/platform_posix.cpp
-            src/platform/local_time_posix.cpp)
-target_include_directories(quillfen_plugin PUBLIC ${PROJECT_SOURCE_DIR})
+add_library(quillfen_plugin STATIC ${plugin_portable_sources})
+target_link_libraries(quillfen_plugin PUBLIC quillfen_store)
 quillfen_warnings(quillfen_plugin)
 
 add_subdirectory(sim)
@@ -13,6 +12,6 @@ add_subdirectory(bench)
 
 add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.cpp tools/tool_platform_posix.cpp)
 target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
-target_link_libraries(quillfen-markers PRIVATE quillfen_plugin)
+target_link_libraries(quillfen-markers PRIVATE quillfen_store)
 set_target_properties(quillfen-markers PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 quillfen_warnings(quillfen-markers)

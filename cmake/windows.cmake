@@ -6,13 +6,6 @@ enable_language(RC)
 # Windows system DLLs and ScriptHookRDR2.dll.
 set(static_runtime -static -static-libgcc -static-libstdc++)
 
-# Reproducible binaries: the same commit builds the same bytes, wherever it is
-# checked out and whenever it is built. No link time in the PE headers, and
-# source paths (kept by std::source_location for leak reports) relative to
-# the source tree.
-add_link_options(-Wl,--no-insert-timestamp)
-add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
-
 # Import library for the host, generated from the .def file that binds our
 # plain names to the host's decorated exports.
 find_program(DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
@@ -29,9 +22,6 @@ add_custom_target(host_import_library DEPENDS ${host_import_lib})
 
 add_library(Quillfen MODULE
   ${plugin_portable_sources}
-  src/platform/platform_win32.cpp
-  src/platform/window_win32.cpp
-  src/platform/local_time_win32.cpp
   src/entry_win32.cpp
   scripthook/host_imports_win32.cpp
   src/version.rc)
@@ -40,22 +30,21 @@ target_include_directories(Quillfen PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_include_directories(Quillfen PRIVATE ${quillfen_generated_dir})
 add_dependencies(Quillfen host_import_library)
-target_link_libraries(Quillfen PRIVATE ${host_import_lib} ${static_runtime})
+target_link_libraries(Quillfen PRIVATE quillfen_store ${host_import_lib} ${static_runtime})
 target_link_options(Quillfen PRIVATE -Wl,--no-undefined -Wl,--subsystem,windows)
 quillfen_warnings(Quillfen)
 
 # The substitute host: the real host's exports (by .def) over the simulated game.
 add_library(ScriptHookRDR2 SHARED
   sim/native_signatures.cpp sim/game.cpp sim/host.cpp sim/trace.cpp sim/scenario.cpp sim/fiber_win32.cpp
-  sim/host_dll_win32.cpp src/json5_reader.cpp src/allocators.cpp
-  sim/ScriptHookRDR2.def)
+  sim/host_dll_win32.cpp sim/ScriptHookRDR2.def)
 set_target_properties(ScriptHookRDR2 PROPERTIES PREFIX "" OUTPUT_NAME ScriptHookRDR2)
 target_include_directories(ScriptHookRDR2 PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(ScriptHookRDR2 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(ScriptHookRDR2 PRIVATE ${static_runtime})
+target_link_libraries(ScriptHookRDR2 PRIVATE quillfen_base ${static_runtime})
 quillfen_warnings(ScriptHookRDR2)
 
-add_executable(quillfen-sim sim/main_win32.cpp)
+add_executable(quillfen-sim sim/main_win32.cpp sim/driver.cpp)
 target_include_directories(quillfen-sim PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(quillfen-sim PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(quillfen-sim PRIVATE ${static_runtime})
@@ -68,12 +57,35 @@ quillfen_warnings(quillfen-hold-file)
 
 # The markers tool for players: the same reader and writer as the plug-in, with
 # paths and arguments in any language (wide-character entry point and APIs).
+# It links the store format only (and the lower layer under it).
 add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.cpp tools/tool_platform_win32.cpp
-               tools/quillfen_markers.rc src/json5_reader.cpp src/marker_file.cpp src/marker.cpp src/allocators.cpp
-               src/marker_copies.cpp src/marker_spacing.cpp
-               src/calendar.cpp src/text_builder.cpp src/platform/platform_win32.cpp src/platform/local_time_win32.cpp)
-target_include_directories(quillfen-markers PRIVATE ${PROJECT_SOURCE_DIR} ${quillfen_generated_dir})
+               tools/quillfen_markers.rc)
+target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
 target_compile_definitions(quillfen-markers PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(quillfen-markers PRIVATE ${static_runtime})
+target_link_libraries(quillfen-markers PRIVATE quillfen_store ${static_runtime})
 target_link_options(quillfen-markers PRIVATE -municode)
 quillfen_warnings(quillfen-markers)
+
+# The Wine end-to-end tests: every test of tests/wine/*_test.py is a CTest test
+# labelled "wine" (ctest --preset wine). Each runs through scripts/wine-env, one
+# at a time: they share a Wine prefix and its server.
+enable_testing()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+file(GLOB wine_test_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*_test.py)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${wine_test_files})
+execute_process(
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_test.py --list
+  OUTPUT_VARIABLE wine_tests
+  RESULT_VARIABLE wine_tests_listed
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT wine_tests_listed EQUAL 0 OR wine_tests STREQUAL "")
+  message(FATAL_ERROR "cannot list the Wine tests (tests/wine/run_wine_test.py --list)")
+endif()
+string(REPLACE "\n" ";" wine_tests "${wine_tests}")
+foreach(id IN LISTS wine_tests)
+  string(REGEX MATCH "[^.]+\\.[^.]+$" name "${id}")  # Class.test_name
+  add_test(NAME wine.${name}
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-env ${Python3_EXECUTABLE}
+                   ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_test.py ${id})
+  set_tests_properties(wine.${name} PROPERTIES LABELS wine SKIP_RETURN_CODE 77 RESOURCE_LOCK wine TIMEOUT 900)
+endforeach()

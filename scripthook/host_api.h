@@ -15,10 +15,10 @@ using HostDword = unsigned long;  // DWORD
 #else
 using HostDword = std::uint32_t;
 #endif
-using HostWord = std::uint16_t;   // WORD
-using HostByte = std::uint8_t;    // BYTE
-using HostBool = int;             // BOOL
-enum HostGameVersion : int {};    // eGameVersion
+using HostWord = std::uint16_t;  // WORD
+using HostByte = std::uint8_t;   // BYTE
+using HostBool = int;            // BOOL
+enum HostGameVersion : int {};   // eGameVersion
 
 using ScriptProcedure = void (*)();
 using KeyboardHandler = void (*)(HostDword, HostWord, HostByte, HostBool, HostBool, HostBool, HostBool);

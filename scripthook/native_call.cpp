@@ -10,7 +10,9 @@ void begin_native_call(std::uint64_t hash) { host_api.nativeInit(hash); }
 
 void push_native_arg_u64(std::uint64_t value) { host_api.nativePush64(value); }
 
-void push_native_arg_i32(std::int32_t value) { host_api.nativePush64(pack_native_u32(static_cast<std::uint32_t>(value))); }
+void push_native_arg_i32(std::int32_t value) {
+    host_api.nativePush64(pack_native_u32(static_cast<std::uint32_t>(value)));
+}
 
 void push_native_arg_hash(Hash value) { host_api.nativePush64(pack_native_u32(value)); }
 

@@ -5,6 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "src/base/position.h"
+
+// The title of the game's top-level window, by which the plug-in finds it.
+inline constexpr const char* game_window_title = "Red Dead Redemption 2";
+
 using Hash = std::uint32_t;
 
 // Handles as the game returns them: the first 64-bit word of a native result,
@@ -15,24 +20,25 @@ using Prompt = std::uint64_t;
 
 // A world position as the game passes it: each float in its own 8-byte slot.
 struct Vector3 {
-    struct X { float x; std::uint32_t pad; } _x;
-    struct Y { float y; std::uint32_t pad; } _y;
-    struct Z { float z; std::uint32_t pad; } _z;
+    struct X {
+        float x;
+        std::uint32_t pad;
+    } _x;
+    struct Y {
+        float y;
+        std::uint32_t pad;
+    } _y;
+    struct Z {
+        float z;
+        std::uint32_t pad;
+    } _z;
 };
 static_assert(sizeof(Vector3) == 24);
 static_assert(offsetof(Vector3, _x) == 0);
 static_assert(offsetof(Vector3, _y) == 8);
 static_assert(offsetof(Vector3, _z) == 16);
 
-// A marker's stored position: three packed floats.
-struct Position {
-    float x, y, z;
-};
-static_assert(sizeof(Position) == 12);
-
-inline Vector3 position_to_vector3(float x, float y, float z) {
-    return Vector3{{x, 0}, {y, 0}, {z, 0}};
-}
+inline Vector3 position_to_vector3(float x, float y, float z) { return Vector3{{x, 0}, {y, 0}, {z, 0}}; }
 inline Vector3 position_to_vector3(const Position& p) { return position_to_vector3(p.x, p.y, p.z); }
 
 // Reads only the floats: whatever padding the game wrote is ignored.

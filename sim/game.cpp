@@ -18,7 +18,8 @@ void sim_game_init(SimGame& game) {
     game.control_values[0xBA60039F] = 128;
     game.uses_mouse = true;
     game.hover_active = true;
-    game.repeat_answers = true;
+    game.repeat_answers = SimRepeat::every;
+    game.repeat_frames = 1;
     game.radar_shown = game.hud_shown = true;
     game.time_scale = 1.0f;
 }
@@ -32,11 +33,27 @@ void sim_game_begin_frame(SimGame& game) {
     game.controls_enabled.clear();
 }
 
+// Ends the frame of the inputs that have lasted `lifetime` frames.
+static void age_inputs(std::set<std::uint32_t>& inputs, std::map<std::uint32_t, std::int32_t>& ages,
+                       std::int32_t lifetime) {
+    std::erase_if(ages, [&](const auto& a) { return inputs.count(a.first) == 0; });  // a reset hold
+    for (auto it = inputs.begin(); it != inputs.end();) {
+        if (++ages[*it] >= lifetime) {
+            ages.erase(*it);
+            it = inputs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 void sim_game_end_frame(SimGame& game) {
-    // Presses last one frame; the keyboard counts down the frames of typing.
-    game.pressed.clear();
-    game.held.clear();
-    game.just_pressed.clear();
+    // Presses last one frame, or `repeat_frames` when they persist; the
+    // keyboard counts down the frames of typing.
+    const std::int32_t lifetime = game.repeat_answers == SimRepeat::frames ? game.repeat_frames : 1;
+    age_inputs(game.pressed, game.pressed_age, lifetime);
+    age_inputs(game.held, game.held_age, lifetime);
+    age_inputs(game.just_pressed, game.just_pressed_age, lifetime);
     game.keyboard.confirmed_this_frame = false;
     if (game.keyboard.open && game.keyboard.typing_frames > 0) --game.keyboard.typing_frames;
 }
@@ -44,7 +61,7 @@ void sim_game_end_frame(SimGame& game) {
 // True when this query may see the input: always, or only the first time in
 // the frame, as the scenario chooses.
 static bool first_or_every(SimGame& game, const char* kind, std::uint32_t key) {
-    if (game.repeat_answers) return true;
+    if (game.repeat_answers != SimRepeat::first) return true;
     return game.answered.insert(std::string(kind) + ":" + std::to_string(key)).second;
 }
 
@@ -177,7 +194,8 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
     } else if (name == "set_blip_sprite") {
         if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) it->second.sprite = call.hash(1);
     } else if (name == "set_blip_name") {
-        if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) it->second.name = text_or_empty(call.text(1));
+        if (auto it = game.blips.find(call.u64(0)); it != game.blips.end())
+            it->second.name = text_or_empty(call.text(1));
     } else if (name == "set_blip_coords") {
         if (auto it = game.blips.find(call.u64(0)); it != game.blips.end()) {
             it->second.x = call.f32(1);
@@ -189,15 +207,35 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
         if (it != game.blips.end()) it->second.modifiers.push_back(call.hash(1));
         call.set_bool(it != game.blips.end());
     } else if (name == "draw_sprite") {
-        SimDrawItem d{SimDrawItem::Kind::sprite, text_or_empty(call.text(0)), text_or_empty(call.text(1)),
-                      call.f32(2), call.f32(3), call.f32(4), call.f32(5), call.f32(6),
-                      call.i32(7), call.i32(8), call.i32(9), call.i32(10), {}};
+        SimDrawItem d{SimDrawItem::Kind::sprite,
+                      text_or_empty(call.text(0)),
+                      text_or_empty(call.text(1)),
+                      call.f32(2),
+                      call.f32(3),
+                      call.f32(4),
+                      call.f32(5),
+                      call.f32(6),
+                      call.i32(7),
+                      call.i32(8),
+                      call.i32(9),
+                      call.i32(10),
+                      {}};
         game.draw_list.push_back(std::move(d));
     } else if (name == "set_text_colour") {
         for (int i = 0; i < 4; ++i) game.text_colour[i] = call.i32(static_cast<std::size_t>(i));
     } else if (name == "draw_text_at") {
-        SimDrawItem d{SimDrawItem::Kind::text, {}, {}, call.f32(1), call.f32(2), 0, 0, 0,
-                      game.text_colour[0], game.text_colour[1], game.text_colour[2], game.text_colour[3],
+        SimDrawItem d{SimDrawItem::Kind::text,
+                      {},
+                      {},
+                      call.f32(1),
+                      call.f32(2),
+                      0,
+                      0,
+                      0,
+                      game.text_colour[0],
+                      game.text_colour[1],
+                      game.text_colour[2],
+                      game.text_colour[3],
                       text_or_empty(call.text(0))};
         game.draw_list.push_back(std::move(d));
     } else if (name == "play_menu_sound") {
@@ -213,10 +251,15 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
             if (name == "prompt_set_control") p.control = call.hash(1);
             else if (name == "prompt_set_text") p.text = text_or_empty(call.text(1));
             else if (name == "prompt_set_press_mode") p.hold_mode = false;
-            else if (name == "prompt_set_hold_mode") { p.hold_mode = true; p.hold_time = call.i32(1); }
-            else if (name == "prompt_set_priority") p.priority = call.i32(1);
-            else if (name == "prompt_set_group") { p.in_group = true; p.group = call.hash(1); p.page = call.i32(2); }
-            else if (name == "prompt_end") p.ended = true;
+            else if (name == "prompt_set_hold_mode") {
+                p.hold_mode = true;
+                p.hold_time = call.i32(1);
+            } else if (name == "prompt_set_priority") p.priority = call.i32(1);
+            else if (name == "prompt_set_group") {
+                p.in_group = true;
+                p.group = call.hash(1);
+                p.page = call.i32(2);
+            } else if (name == "prompt_end") p.ended = true;
             else if (name == "prompt_set_enabled") p.enabled = call.boolean(1);
             else if (name == "prompt_set_visible") p.visible = call.boolean(1);
             else if (name == "prompt_reset_hold") {
@@ -227,7 +270,8 @@ void sim_game_answer(SimGame& game, SimNativeCall& call) {
             // A prompt completes only while the game shows it: enabled, visible, its group up.
             const bool shown = p.ended && p.enabled && p.visible && (!p.in_group || game.map_open);
             if (name == "prompt_press_completed") {
-                call.set_bool(shown && !p.hold_mode && game.pressed.count(p.control) && first_or_every(game, "press", p.control));
+                call.set_bool(shown && !p.hold_mode && game.pressed.count(p.control) &&
+                              first_or_every(game, "press", p.control));
             } else if (name == "prompt_hold_completed") {
                 if (shown && p.hold_mode && game.held.count(p.control)) p.hold_done = true;
                 call.set_bool(p.hold_done);

@@ -32,7 +32,7 @@ struct SimScreenEffect {
 
 // A map zone of one kind over an x/y rectangle (all heights).
 struct SimZone {
-    std::int32_t type;                // the game's ZoneType number
+    std::int32_t type;  // the game's ZoneType number
     std::uint32_t hash;
     std::optional<std::string> text;  // the display text, or none
     float x0, y0, x1, y1;
@@ -54,7 +54,7 @@ struct SimBlip {
 // What the scripts drew in a frame, in order: the renderer of screenshots reads it.
 struct SimDrawItem {
     enum class Kind : std::uint8_t { sprite, text } kind;
-    std::string dictionary, texture;  // a sprite's
+    std::string dictionary, texture;     // a sprite's
     float x, y, width, height, heading;  // a sprite's centre and size; a text's x, y
     std::int32_t red, green, blue, alpha;
     std::string label;  // a text's label, as the game shows it (the plug-in's mark-up)
@@ -97,6 +97,8 @@ struct SimSound {
     std::string name, set;
 };
 
+enum class SimRepeat { every, first, frames };
+
 struct SimGame {
     std::int64_t frame;     // counts the host's resumes of the scripts, from 0
     std::int64_t clock_ns;  // the Linux build's clock; Windows runs in real time
@@ -112,7 +114,7 @@ struct SimGame {
 
     SimWindow window;
     std::uintptr_t next_window_handle;
-    std::int64_t window_lookups;  // searches by title, all frames
+    std::int64_t window_lookups;      // searches by title, all frames
     std::int32_t cursor_x, cursor_y;  // screen pixels
 
     // Zones, first match wins; water kinds also answer the untyped query.
@@ -137,12 +139,17 @@ struct SimGame {
 
     // Input of this frame: prompt presses and holds, controls just pressed (all by control hash).
     std::set<std::uint32_t> pressed, held, just_pressed;
+    // Frames each input above has lasted so far (kept only under SimRepeat::frames).
+    std::map<std::uint32_t, std::int32_t> pressed_age, held_age, just_pressed_age;
     std::map<std::uint32_t, std::int32_t> control_values;  // analogue 0..255
     bool controls_disabled;                                // DISABLE_ALL_CONTROL_ACTIONS this frame
     std::set<std::uint32_t> controls_enabled;              // enabled again this frame
     bool uses_mouse, hover_active;
-    // The same test twice in one frame: true = every query sees a press, false = only the first.
-    bool repeat_answers;
+    // What a repeated test of a press answers: true to every query of its frame,
+    // to the first query of its frame only, or to every query for
+    // `repeat_frames` frames (a press that stays "completed" for a while).
+    SimRepeat repeat_answers;
+    std::int32_t repeat_frames;
     std::set<std::string> answered;  // "kind:hash" already answered this frame
 
     SimKeyboard keyboard;
@@ -186,7 +193,9 @@ struct SimNativeCall {
     std::uint32_t hash(std::size_t i) const { return static_cast<std::uint32_t>(args[i]); }
     float f32(std::size_t i) const;
     std::uint64_t u64(std::size_t i) const { return args[i]; }
-    const char* text(std::size_t i) const { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(args[i])); }
+    const char* text(std::size_t i) const {
+        return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(args[i]));
+    }
 
     void set_i32(std::int32_t v) { result[0] = static_cast<std::uint32_t>(v); }
     void set_bool(bool v) { result[0] = v ? 1 : 0; }

@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: quillfen-hold-file PATH SECONDS READY_FILE\n");
         return 2;
     }
-    HANDLE h = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         std::fprintf(stderr, "cannot open %s (error %lu)\n", argv[1], GetLastError());
         return 1;

@@ -1,5 +1,7 @@
 #include "sim/host.h"
 
+#include "sim/scenario.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +17,14 @@ SimHost* sim_active_host() { return active; }
 void sim_host_init(SimHost& host) {
     sim_fibers_init();
     sim_game_init(host.game);
+}
+
+void sim_host_start(SimHost& host, const SimScenario& scenario) {
+    sim_host_init(host);
+    host.game.frame_ns = scenario.frame_ns;
+    host.game.clock_ns = scenario.start_time_ns;
+    host.game.texture_load_frames = scenario.texture_load_frames;
+    sim_host_activate(&host);
 }
 
 void sim_host_shutdown(SimHost& host) {

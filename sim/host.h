@@ -56,6 +56,11 @@ struct SimHost {
 void sim_host_activate(SimHost* host);
 SimHost* sim_active_host();
 void sim_host_init(SimHost& host);
+struct SimScenario;
+// What both simulators do before the plug-in loads: a fresh host and game for
+// the scenario (frame length, texture delay, the Linux build's clock), made
+// the host the sixteen functions serve.
+void sim_host_start(SimHost& host, const SimScenario& scenario);
 // Unregisters and frees every script (without running them again).
 void sim_host_shutdown(SimHost& host);
 HostApi sim_host_api();

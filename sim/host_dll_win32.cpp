@@ -36,11 +36,8 @@ extern "C" int sim_dll_begin(const char* scenario_path, char* error, int error_c
         }
         return 0;
     }
-    sim_host_init(host);  // converts this thread to a fiber for the scripts
-    host.game.frame_ns = scenario.frame_ns;
-    host.game.texture_load_frames = scenario.texture_load_frames;
+    sim_host_start(host, scenario);  // converts this thread to a fiber for the scripts
     host.game.cursor_x = INT32_MIN;  // so the first placement counts as a move
-    sim_host_activate(&host);
     return 1;
 }
 
@@ -58,8 +55,7 @@ extern "C" int sim_dll_run_frame() { return sim_host_run_frame(host) ? 1 : 0; }
 extern "C" int sim_dll_end(const char* trace_path) {
     sim_host_shutdown(host);
     std::string error;
-    const bool written = sim_write_trace(host.trace, trace_path, &error) &&
-                         sim_write_summary(host, "sim-summary.json", &error);
+    const bool written = sim_write_run_records(host, trace_path, &error);
     sim_host_activate(nullptr);
     return written && host.failure.empty() ? 1 : 0;
 }

@@ -6,12 +6,13 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
+#include "scripthook/types.h"
 #include "sim/dll_control.h"
+#include "sim/driver.h"
+#include "src/base/calendar.h"
 
-static const char* const window_title = "Red Dead Redemption 2";
 static const char* const window_class = "QuillfenSimGameWindow";
 
 static HWND game_window = nullptr;
@@ -33,8 +34,8 @@ static void sync_window(const SimDllWorld& world) {
     AdjustWindowRect(&r, style, FALSE);
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (!game_window) {
-        game_window = CreateWindowExA(0, window_class, window_title, style, world.x + r.left, world.y + r.top, w, h,
-                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        game_window = CreateWindowExA(0, window_class, game_window_title, style, world.x + r.left, world.y + r.top, w,
+                                      h, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     } else {
         SetWindowPos(game_window, nullptr, world.x + r.left, world.y + r.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -72,23 +73,13 @@ static F proc(HMODULE m, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(p));
 }
 
-static int usage() {
-    std::fprintf(stderr, "usage: quillfen-sim.exe run SCENARIO --out DIR [--asi PATH]\n");
-    return 2;
-}
-
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "run") != 0) return usage();
-    std::string scenario_path, out_dir, asi_path = directory_of_exe() + "\\Quillfen.asi";
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) out_dir = argv[++i];
-        else if (std::strcmp(argv[i], "--asi") == 0 && i + 1 < argc) asi_path = argv[++i];
-        else if (scenario_path.empty()) scenario_path = argv[i];
-        else return usage();
-    }
-    if (scenario_path.empty() || out_dir.empty()) return usage();
-    scenario_path = absolute(scenario_path);
-    asi_path = absolute(asi_path);
+    SimCommandLine line;
+    if (!sim_parse_command_line(argc, argv, "quillfen-sim.exe", true, line)) return 2;
+    const std::string scenario_path = absolute(line.scenario_path);
+    const std::string asi_path =
+        absolute(line.asi_path.empty() ? directory_of_exe() + "\\Quillfen.asi" : line.asi_path);
+    const std::string& out_dir = line.out_dir;
 
     HMODULE host = LoadLibraryA((directory_of_exe() + "\\ScriptHookRDR2.dll").c_str());
     if (!host) {
@@ -139,7 +130,8 @@ int main(int argc, char** argv) {
 
     // A thread of the game's coming and going sends the plug-in thread attach
     // and detach notifications, which must change nothing.
-    HANDLE worker = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    HANDLE worker = CreateThread(
+        nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
     if (worker) {
         WaitForSingleObject(worker, INFINITE);
         CloseHandle(worker);
@@ -149,7 +141,7 @@ int main(int argc, char** argv) {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     const long long frames = frame_count();
-    const double frame_seconds = static_cast<double>(frame_ns()) * 1e-9;
+    const double frame_seconds = seconds_from_ns(frame_ns());
     bool ok = true;
     for (long long f = 0; f < frames && ok; ++f) {
         if (f > 0) {
@@ -163,7 +155,8 @@ int main(int argc, char** argv) {
         // Real time: wait for the next frame's moment.
         for (;;) {
             QueryPerformanceCounter(&now);
-            const double elapsed = static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+            const double elapsed =
+                static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
             const double due = static_cast<double>(f + 1) * frame_seconds;
             if (elapsed >= due) break;
             const double wait_ms = (due - elapsed) * 1000.0;
@@ -177,7 +170,5 @@ int main(int argc, char** argv) {
     if (game_window) DestroyWindow(game_window);
     const int sound = end("trace.jsonl");
     const char* why = failure();
-    std::printf("quillfen-sim: %lld frames, %lld native calls%s%s\n", frames, native_calls(),
-                sound ? "" : ", FAILED: ", sound ? "" : (why && *why ? why : "trace not written"));
-    return sound ? 0 : 1;
+    return sim_report_outcome(frames, native_calls(), sound != 0, why && *why ? why : "trace not written");
 }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 
 enum class SimArgKind : std::uint8_t {
     i32,             // 32-bit: both halves of the pushed word must agree
@@ -32,9 +31,7 @@ struct SimNativeSignature {
 
 // nullptr for a hash the game does not know.
 const SimNativeSignature* sim_find_native(std::uint64_t hash);
-const SimNativeSignature* sim_find_native_by_name(const char* name);
 std::size_t sim_native_count();
-const SimNativeSignature& sim_native_at(std::size_t index);
 
 inline bool sim_arg_is_32bit(SimArgKind k) {
     return k == SimArgKind::i32 || k == SimArgKind::boolean || k == SimArgKind::hash32 || k == SimArgKind::f32;

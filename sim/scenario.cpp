@@ -6,8 +6,8 @@
 #include <optional>
 #include <sstream>
 
-#include "src/allocators.h"
-#include "src/json5_reader.h"
+#include "src/base/allocators.h"
+#include "src/json5/json5_reader.h"
 
 // Sections: value readers · world keys · the scenario document.
 
@@ -131,8 +131,8 @@ std::uint32_t read_hash(const Json5Value& v, const std::string& what) {
 }
 
 std::int32_t read_zone_type(const Json5Value& v) {
-    static const char* const names[] = {"STATE", "TOWN",  "LAKE",    "RIVER",    "OIL_SPILL",    "SWAMP",       "OCEAN",
-                                        "CREEK", "POND",  "GLACIER", "DISTRICT", "TEXT_PRINTED", "TEXT_WRITTEN"};
+    static const char* const names[] = {"STATE", "TOWN", "LAKE",    "RIVER",    "OIL_SPILL",    "SWAMP",       "OCEAN",
+                                        "CREEK", "POND", "GLACIER", "DISTRICT", "TEXT_PRINTED", "TEXT_WRITTEN"};
     if (v.kind == Json5Kind::string) {
         const std::string t(v.string(), v.string_length());
         for (std::int32_t i = 0; i < 13; ++i) {
@@ -164,13 +164,19 @@ SimWorldChange parse_zones(const Json5Value& v) {
         for (std::size_t j = 0; j < z.member_count(); ++j) {
             const std::string k = key_text(z.members()[j]);
             const Json5Value& value = z.members()[j].value;
-            if (k == "type") { zone.type = read_zone_type(value); have_type = true; }
-            else if (k == "hash") { zone.hash = read_hash(value, "zone.hash"); have_hash = true; }
-            else if (k == "text") {
+            if (k == "type") {
+                zone.type = read_zone_type(value);
+                have_type = true;
+            } else if (k == "hash") {
+                zone.hash = read_hash(value, "zone.hash");
+                have_hash = true;
+            } else if (k == "text") {
                 if (value.kind == Json5Kind::string) zone.text = std::string(value.string(), value.string_length());
                 else if (value.kind != Json5Kind::null_value) throw ParseError{"zone.text must be a text or null"};
-            } else if (k == "rect") { read_rect(value, zone.x0, zone.y0, zone.x1, zone.y1, "zone"); have_rect = true; }
-            else throw ParseError{"unknown key zone." + k};
+            } else if (k == "rect") {
+                read_rect(value, zone.x0, zone.y0, zone.x1, zone.y1, "zone");
+                have_rect = true;
+            } else throw ParseError{"unknown key zone." + k};
         }
         if (!have_rect || !have_hash || !have_type) throw ParseError{"a zone needs type, hash and rect"};
         zones.push_back(zone);
@@ -189,7 +195,8 @@ SimWorldChange parse_ground(const Json5Value& v) {
         const Json5Value& value = v.members()[i].value;
         if (k == "default") {
             set_default = true;
-            if (value.kind != Json5Kind::null_value) fallback = static_cast<float>(read_number(value, "ground.default"));
+            if (value.kind != Json5Kind::null_value)
+                fallback = static_cast<float>(read_number(value, "ground.default"));
         } else if (k == "areas") {
             set_areas = true;
             if (value.kind != Json5Kind::array) throw ParseError{"ground.areas must be an array"};
@@ -199,9 +206,11 @@ SimWorldChange parse_ground(const Json5Value& v) {
                 SimGroundArea area{};
                 const Json5Value* rect = json5_find_member(a, "rect");
                 const Json5Value* height = json5_find_member(a, "height");
-                if (!rect || !height || a.member_count() != 2) throw ParseError{"a ground area has rect and height (null: no ground)"};
+                if (!rect || !height || a.member_count() != 2)
+                    throw ParseError{"a ground area has rect and height (null: no ground)"};
                 read_rect(*rect, area.x0, area.y0, area.x1, area.y1, "ground area");
-                if (height->kind != Json5Kind::null_value) area.height = static_cast<float>(read_number(*height, "ground height"));
+                if (height->kind != Json5Kind::null_value)
+                    area.height = static_cast<float>(read_number(*height, "ground height"));
                 areas.push_back(area);
             }
         } else {
@@ -234,7 +243,8 @@ SimWorldChange parse_blips(const Json5Value& v) {
         if (k == "capacity") {
             capacity = value.kind == Json5Kind::null_value ? -1 : read_integer(value, "blips.capacity");
         } else if (k == "drop") {
-            if (value.kind == Json5Kind::string && std::string(value.string(), value.string_length()) == "all") drop = -1;
+            if (value.kind == Json5Kind::string && std::string(value.string(), value.string_length()) == "all")
+                drop = -1;
             else drop = read_integer(value, "blips.drop");
         } else {
             throw ParseError{"unknown key blips." + k};
@@ -320,10 +330,27 @@ SimWorldChange parse_keyboard(const Json5Value& v) {
     return [k](SimGame& g) { g.next_keyboard = k; };
 }
 
+// "every", "first" or "frames:N" (N from 1 to 1000).
 SimWorldChange parse_repeat_answers(const Json5Value& v) {
     const std::string mode = v.kind == Json5Kind::string ? std::string(v.string(), v.string_length()) : "";
-    if (mode != "every" && mode != "first") throw ParseError{"repeat_answers is \"every\" or \"first\""};
-    return [mode](SimGame& g) { g.repeat_answers = mode == "every"; };
+    SimRepeat repeat = SimRepeat::every;
+    std::int32_t frames = 1;
+    if (mode == "first") {
+        repeat = SimRepeat::first;
+    } else if (mode.rfind("frames:", 0) == 0) {
+        const std::string digits = mode.substr(7);
+        const bool number =
+            !digits.empty() && digits.size() <= 4 && digits.find_first_not_of("0123456789") == std::string::npos;
+        frames = number ? std::stoi(digits) : 0;
+        if (frames < 1 || frames > 1000) throw ParseError{"repeat_answers \"frames:N\" needs N from 1 to 1000"};
+        repeat = SimRepeat::frames;
+    } else if (mode != "every") {
+        throw ParseError{"repeat_answers is \"every\", \"first\" or \"frames:N\""};
+    }
+    return [repeat, frames](SimGame& g) {
+        g.repeat_answers = repeat;
+        g.repeat_frames = frames;
+    };
 }
 
 struct WorldKey {
@@ -418,7 +445,8 @@ void parse_document(const Json5Value& root, SimScenario& s) {
                 require_object(shot, "a screenshot");
                 const Json5Value* frame = json5_find_member(shot, "frame");
                 const Json5Value* name = json5_find_member(shot, "name");
-                if (!frame || shot.member_count() > 2) throw ParseError{"a screenshot has a frame and an optional name"};
+                if (!frame || shot.member_count() > 2)
+                    throw ParseError{"a screenshot has a frame and an optional name"};
                 SimScreenshot s_{read_integer(*frame, "screenshot frame"), {}};
                 if (name) {
                     if (name->kind != Json5Kind::string) throw ParseError{"a screenshot's name is a text"};

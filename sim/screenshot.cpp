@@ -64,8 +64,7 @@ bool sim_parse_text_markup(std::string_view label, SimTextMarkup* out) {
     out->face = s.substr(0, face_end);
     s.remove_prefix(face_end + after_face.size());
 
-    if (!take_int(s, &out->letter_spacing) || !take(s, "' SIZE='") || !take_int(s, &out->size) ||
-        !take(s, "'>~s~")) {
+    if (!take_int(s, &out->letter_spacing) || !take(s, "' SIZE='") || !take_int(s, &out->size) || !take(s, "'>~s~")) {
         return false;
     }
     out->text = s;
@@ -187,8 +186,8 @@ static void draw_sprite_placeholder(cairo_t* cr, const SimDrawItem& d, double im
         // Small, in the top-left corner (the middle stays the sprite's colour),
         // with an edge of the opposite shade so that it reads on any fill.
         const double a = channel(d.alpha);
-        const double light = a * (0.3 * channel(d.red) + 0.59 * channel(d.green) + 0.11 * channel(d.blue)) +
-                             (1 - a) * background_shade;
+        const double light =
+            a * (0.3 * channel(d.red) + 0.59 * channel(d.green) + 0.11 * channel(d.blue)) + (1 - a) * background_shade;
         const double ink = light > 0.55 ? 0 : 1;
         cairo_set_font_size(cr, 10);
         cairo_font_extents_t fe;

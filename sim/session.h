@@ -12,8 +12,8 @@
 struct SimSession {
     SimHost host;
     SimScenario scenario;
-    std::string out_dir;        // the game's working directory
-    std::string previous_dir;   // restored at the end
+    std::string out_dir;       // the game's working directory
+    std::string previous_dir;  // restored at the end
     PlatformSimulation platform{};
     bool attached = false;
 };

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "scripthook/types.h"
 #include "sim/screenshot.h"
 #include "sim/session.h"
 #include "sim/trace.h"
@@ -21,7 +22,7 @@ static std::int64_t sim_now_ns(void* data) { return game_of(data).clock_ns; }
 static PlatformWindow sim_find_window(void* data, const char* title) {
     SimGame& g = game_of(data);
     ++g.window_lookups;
-    if (!g.window.present || std::string(title) != "Red Dead Redemption 2") return nullptr;
+    if (!g.window.present || std::string(title) != game_window_title) return nullptr;
     return reinterpret_cast<PlatformWindow>(g.window.handle);
 }
 
@@ -89,10 +90,7 @@ bool sim_session_begin(SimSession& s, const SimScenario& scenario, const std::st
         if (error) *error = "cannot use " + out_dir + " as the game directory";
         return false;
     }
-    sim_host_init(s.host);
-    s.host.game.frame_ns = scenario.frame_ns;
-    s.host.game.clock_ns = scenario.start_time_ns;
-    s.host.game.texture_load_frames = scenario.texture_load_frames;
+    sim_host_start(s.host, scenario);
     s.platform = PlatformSimulation{&s,
                                     sim_now_ns,
                                     sim_find_window,
@@ -102,7 +100,6 @@ bool sim_session_begin(SimSession& s, const SimScenario& scenario, const std::st
                                     sim_client_to_screen,
                                     sim_set_cursor_position};
     platform_install_simulation(&s.platform);
-    sim_host_activate(&s.host);
     plugin_process_attach(plugin_module, sim_host_api());
     s.attached = true;
     return true;
@@ -147,8 +144,7 @@ bool sim_session_end(SimSession& s, std::string* error) {
     }
     sim_host_shutdown(s.host);
     std::string trace_error;
-    if (!sim_write_trace(s.host.trace, "trace.jsonl", &trace_error) ||
-        !sim_write_summary(s.host, "sim-summary.json", &trace_error)) {
+    if (!sim_write_run_records(s.host, "trace.jsonl", &trace_error)) {
         ok = false;
         if (error) *error = trace_error;
     }

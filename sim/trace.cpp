@@ -28,8 +28,14 @@ void sim_json_string(std::string& out, const std::string& text) {
 }
 
 static void json_float(std::string& out, float f) {
-    if (std::isnan(f)) { out += "NaN"; return; }
-    if (std::isinf(f)) { out += f < 0 ? "-Infinity" : "Infinity"; return; }
+    if (std::isnan(f)) {
+        out += "NaN";
+        return;
+    }
+    if (std::isinf(f)) {
+        out += f < 0 ? "-Infinity" : "Infinity";
+        return;
+    }
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, f);
     out.append(buf, r.ptr);
@@ -63,9 +69,7 @@ std::string sim_trace_line(const SimTraceEntry& e) {
         const auto low = static_cast<std::uint32_t>(e.args[i]);
         switch (kind) {
             case SimArgKind::i32: out += std::to_string(static_cast<std::int32_t>(low)); break;
-            case SimArgKind::boolean:
-                out += low == 0 ? "false" : low == 1 ? "true" : std::to_string(low);
-                break;
+            case SimArgKind::boolean: out += low == 0 ? "false" : low == 1 ? "true" : std::to_string(low); break;
             case SimArgKind::hash32: json_hash(out, low); break;
             case SimArgKind::f32: json_float(out, bits_to_float(e.args[i])); break;
             case SimArgKind::handle:
@@ -83,7 +87,9 @@ std::string sim_trace_line(const SimTraceEntry& e) {
     out += "],\"result\":";
     switch (sig.result) {
         case SimResultKind::none: out += "null"; break;
-        case SimResultKind::i32: out += std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(e.result[0]))); break;
+        case SimResultKind::i32:
+            out += std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(e.result[0])));
+            break;
         case SimResultKind::boolean: out += static_cast<std::uint32_t>(e.result[0]) ? "true" : "false"; break;
         case SimResultKind::hash32: json_hash(out, static_cast<std::uint32_t>(e.result[0])); break;
         case SimResultKind::handle:
@@ -119,14 +125,17 @@ bool sim_write_trace(const std::vector<SimTraceEntry>& trace, const std::string&
     return ok;
 }
 
+bool sim_write_run_records(const SimHost& host, const std::string& trace_path, std::string* error) {
+    return sim_write_trace(host.trace, trace_path, error) && sim_write_summary(host, "sim-summary.json", error);
+}
+
 bool sim_write_summary(const SimHost& host, const std::string& path, std::string* error) {
     std::string out = "{\"frames\":" + std::to_string(host.game.frame) +
                       ",\"native_calls\":" + std::to_string(host.native_calls) +
                       ",\"script_registrations\":" + std::to_string(host.script_registrations) +
                       ",\"script_unregistrations\":" + std::to_string(host.script_unregistrations) +
-                      ",\"waits\":" + std::to_string(host.waits) +
-                      ",\"cursor\":[" + std::to_string(host.game.cursor_x) + "," + std::to_string(host.game.cursor_y) +
-                      "],\"failure\":";
+                      ",\"waits\":" + std::to_string(host.waits) + ",\"cursor\":[" +
+                      std::to_string(host.game.cursor_x) + "," + std::to_string(host.game.cursor_y) + "],\"failure\":";
     if (host.failure.empty()) out += "null";
     else sim_json_string(out, host.failure);
     out += "}\n";

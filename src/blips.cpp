@@ -16,10 +16,6 @@ void remove_marker_blip(PluginState& state, Marker& marker) {
     if (held) --state.markers_with_blip;
 }
 
-static bool valid_category(const PluginState& state, std::int64_t category) {
-    return category >= 0 && static_cast<std::size_t>(category) < state.categories.length;
-}
-
 bool create_marker_blip(PluginState& state, Marker& marker) {
     // The markers holding a handle, live or stale (this one holds none yet).
     const std::int64_t count = state.markers_with_blip;
@@ -40,8 +36,7 @@ bool create_marker_blip(PluginState& state, Marker& marker) {
 
     const MarkerCategory& row = state.categories[static_cast<std::size_t>(marker.data.category)];
     set_blip_sprite(marker.blip, hash_of_name(row.sprite), true);
-    const bool named = marker.data.name != nullptr && marker.data.name[0] != '\0';
-    set_blip_name(marker.blip, named ? marker.data.name : row.name);
+    set_blip_name(marker.blip, marker_label(state.categories, marker, nullptr));
     set_blip_coords(marker.blip, p.x, p.y, p.z);
     for (std::size_t i = 0; i < row.modifier_count; ++i) blip_add_modifier(marker.blip, row.modifiers[i]);
     if (row.colour_modifier != 0) blip_add_modifier(marker.blip, row.colour_modifier);
@@ -57,7 +52,7 @@ void refresh_marker_blips(PluginState& state) {
     const bool player_in_guarma = is_guarma_zone(zone_hash_at(state.player_position));
     for (std::size_t i = 0; i < state.markers.length; ++i) {
         Marker& m = state.markers[i];
-        if (!valid_category(state, m.data.category)) continue;
+        if (!category_row(state.categories, m.data.category)) continue;
         if (m.blip != 0 && blip_exists(m.blip)) continue;
         if (is_guarma_zone(zone_hash_at(position_to_vector3(m.data.position))) != player_in_guarma) continue;
         if (m.blip != 0) remove_marker_blip(state, m);  // stale: the game dropped it

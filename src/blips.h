@@ -4,7 +4,6 @@
 #pragma once
 
 #include "src/marker.h"
-#include "src/run_context.h"
 #include "src/state.h"
 
 inline constexpr std::int64_t default_blip_limit = 500;

@@ -3,9 +3,11 @@
 #include <cmath>
 
 #include "scripthook/natives.h"
+#include "src/base/calendar.h"
 #include "src/drawing.h"
 #include "src/enums.h"
 #include "src/marker_editing.h"
+#include "src/marker_list.h"
 #include "src/menu_input.h"
 
 bool point_in_rect(float px, float py, const ScreenRect& r) {
@@ -37,9 +39,23 @@ ScreenRect tile_target(const PluginState& state, std::size_t index, float radius
     return r;
 }
 
+bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested) {
+    if (requested == state.current_category) return false;
+    const auto count = static_cast<std::int64_t>(state.categories.length);
+    if (count <= 0) return false;
+    std::int64_t wrapped = requested % count;  // the divisor's sign: -1 becomes count - 1
+    if (wrapped < 0) wrapped += count;
+    state.current_category = wrapped;
+    state.marker_list_selection = 0;
+    update_marker_list_cache(ctx, state, true);
+    // Compared with the wrapped value: only a wrap below 0 sounds like a step left.
+    play_sound(requested < state.current_category ? "NAV_LEFT" : "NAV_RIGHT", menu_sound_set);
+    return true;
+}
+
 static void quick_add(RunContext& ctx, PluginState& state) {
-    const bool at_player = add_at_player_pressed();
-    const bool at_waypoint = add_at_waypoint_pressed();
+    const bool at_player = add_at_player_pressed(state.presses);
+    const bool at_waypoint = add_at_waypoint_pressed(state.presses);
     if (!at_player && !at_waypoint) return;
     bool added = false;
     if (at_player) {
@@ -52,7 +68,7 @@ static void quick_add(RunContext& ctx, PluginState& state) {
     if (added) play_sound("SELECT", menu_sound_set);
     else play_sound("UNAFFORDABLE", "Ledger_Sounds");
     // The tile shrinks at once and grows back through the blend.
-    if (state.current_category >= 0 && static_cast<std::size_t>(state.current_category) < state.category_tiles.length) {
+    if (index_in_range(state.current_category, state.category_tiles.length)) {
         ScreenRect& tile = state.category_tiles.data[state.current_category];
         tile.width *= press_scale;
         tile.height *= press_scale;
@@ -66,16 +82,16 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         blend = 1.0f;
         radius = ring_snap_factor * ring_radius;
     } else {
-        blend = tile_blend_rate * static_cast<float>(static_cast<double>(state.frame_delta) * 1e-9);
+        blend = tile_blend_rate * static_cast<float>(seconds_from_ns(state.frame_delta));
         blend = blend < 0.0f ? 0.0f : blend > 1.0f ? 1.0f : blend;
     }
 
     if (state.menu_state == MENU_RING) quick_add(ctx, state);
 
-    const std::size_t count = state.categories.length < state.category_tiles.length ? state.categories.length
-                                                                                     : state.category_tiles.length;
+    const std::size_t count =
+        state.categories.length < state.category_tiles.length ? state.categories.length : state.category_tiles.length;
     for (std::size_t i = 0; i < count; ++i) {
-        if (pad_uses_mouse(PLAYER_CONTROL)) {
+        if (pad_uses_mouse(ePadIndex::PLAYER_CONTROL)) {
             if (cursor_hover_active()) {
                 const CursorFraction c = cursor_position(state);
                 if (point_in_rect(c.x, c.y, state.category_tiles.data[i])) {
@@ -108,7 +124,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
             icon_rect.width *= selected_icon_scale;
             icon_rect.height *= selected_icon_scale;
         }
-        draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f, selected ? row.colour : Rgba{255, 255, 255, 128},
-                     false);
+        draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f,
+                     selected ? row.colour : Rgba{255, 255, 255, 128}, false);
     }
 }

@@ -3,8 +3,8 @@
 // ring two controls add a marker at the player or at the waypoint.
 #pragma once
 
+#include "src/base/run_context.h"
 #include "src/marker.h"
-#include "src/run_context.h"
 #include "src/state.h"
 
 inline constexpr float ring_radius = 0.225f;
@@ -20,6 +20,9 @@ inline constexpr float selected_icon_scale = 1.1f;
 inline constexpr float background_scale = 1.15f;
 
 void update_category_page(RunContext& ctx, PluginState& state);
+// Makes `requested` (wrapped into the table) the current category, with the
+// list's rows and a sound; false when it already was.
+bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested);
 
 // Strictly inside: a point on an edge is outside.
 bool point_in_rect(float px, float py, const ScreenRect& r);

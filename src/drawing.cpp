@@ -1,16 +1,17 @@
 #include "src/drawing.h"
 
 #include "scripthook/natives.h"
-#include "src/prompts.h"
-#include "src/text_builder.h"
+#include "src/base/text_builder.h"
+
+const char* literal_label(const char* text) { return make_text_label(10, {"LITERAL_STRING", text}); }
 
 // Computed in 32-bit floats and truncated toward zero, as the game's own menus do.
-std::int32_t width_to_pixels(const PluginState& state, float fraction) {
-    return static_cast<std::int32_t>(fraction * static_cast<float>(state.screen_width));
+std::int32_t width_to_pixels(ScreenSize screen, float fraction) {
+    return static_cast<std::int32_t>(fraction * static_cast<float>(screen.width));
 }
 
-std::int32_t height_to_pixels(const PluginState& state, float fraction) {
-    return static_cast<std::int32_t>(fraction * static_cast<float>(state.screen_height));
+std::int32_t height_to_pixels(ScreenSize screen, float fraction) {
+    return static_cast<std::int32_t>(fraction * static_cast<float>(screen.height));
 }
 
 void draw_texture(const char* dictionary, const char* texture, const ScreenRect& rect, float rotation,
@@ -22,12 +23,12 @@ void draw_texture(const char* dictionary, const char* texture, const ScreenRect&
                 colour.blue, colour.alpha, flag);
 }
 
-const char* text_markup(RunContext& ctx, const PluginState& state, std::string_view text, std::string_view font,
-                        float size, float x, float width, float letter_spacing, std::string_view alignment) {
+const char* text_markup(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font, float size,
+                        float x, float width, float letter_spacing, std::string_view alignment) {
     const float right_edge = 1.0f - (x + width);
-    const std::int32_t right_margin = width_to_pixels(state, right_edge);
-    const std::int32_t spacing = width_to_pixels(state, letter_spacing);
-    const std::int32_t pixels = height_to_pixels(state, size);
+    const std::int32_t right_margin = width_to_pixels(screen, right_edge);
+    const std::int32_t spacing = width_to_pixels(screen, letter_spacing);
+    const std::int32_t pixels = height_to_pixels(screen, size);
     // The fixed parts come to 104 bytes; the rest are the texts and numbers.
     const std::size_t capacity = 128 + 3 * 12 + text.size() + font.size() + alignment.size();
     char* buffer = static_cast<char*>(allocate_bytes(ctx.scratch, capacity, 1));
@@ -49,18 +50,17 @@ const char* text_markup(RunContext& ctx, const PluginState& state, std::string_v
     return buffer;
 }
 
-void draw_text_string(RunContext& ctx, const PluginState& state, std::string_view text, std::string_view font,
-                      float size, float x, float y, float width, float letter_spacing, std::string_view alignment,
+void draw_text_string(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font, float size,
+                      float x, float y, float width, float letter_spacing, std::string_view alignment,
                       const Rgba& colour) {
-    const char* markup = text_markup(ctx, state, text, font, size, x, width, letter_spacing, alignment);
+    const char* markup = text_markup(ctx, screen, text, font, size, x, width, letter_spacing, alignment);
     set_text_colour(colour.red, colour.green, colour.blue, colour.alpha);
     draw_text_at(literal_label(markup), x, y);
 }
 
-void draw_text_cstring(RunContext& ctx, const PluginState& state, const char* text, const char* font, float size,
-                       float x, float y, float width, float letter_spacing, std::string_view alignment,
-                       const Rgba& colour) {
-    draw_text_string(ctx, state, text ? std::string_view(text) : std::string_view(),
+void draw_text_cstring(RunContext& ctx, ScreenSize screen, const char* text, const char* font, float size, float x,
+                       float y, float width, float letter_spacing, std::string_view alignment, const Rgba& colour) {
+    draw_text_string(ctx, screen, text ? std::string_view(text) : std::string_view(),
                      font ? std::string_view(font) : std::string_view(), size, x, y, width, letter_spacing, alignment,
                      colour);
 }

@@ -2,38 +2,20 @@
 
 #include <cassert>
 
-#include "src/local_time.h"
 #include "src/marker_packs.h"
 #include "src/marker_store.h"
+#include "src/platform/local_time.h"
+#include "src/plugin_context.h"
 #include "src/script_main.h"
 #include "src/state.h"
 
-static constexpr std::int32_t script_slot_count = 64;
-
-RunContext plugin_context() {
-    RunContext ctx{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}};
-    if (logger_is_empty(runtime_globals.file_logger)) {
-        // "Exists already" and every other failure are ignored: the open decides.
-        (void)platform_create_directory("Quillfen");
-        PlatformError error{};
-        PlatformFile file = platform_open_log_file("Quillfen/last.log", &error);
-        if (file != platform_invalid_file) {
-            runtime_globals.file_logger = file_logger_create(file, ctx.general);
-            if (logger_is_empty(runtime_globals.file_logger)) platform_close_file(file);
-        }
-    }
-    ctx.logger = runtime_globals.file_logger;
-    if (!allocator_is_set(runtime_globals.allocation_tracker.backing)) {
-        tracker_init(runtime_globals.allocation_tracker, ctx.general, ctx.general);
-    }
-    return ctx;
-}
+constexpr std::int32_t script_slot_count = 64;
 
 extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap) {
     clear_runtime_globals(runtime_globals);
     clear_plugin_state(plugin_state);
     RunContext ctx = plugin_context();
-    log_message(ctx, LogLevel::Info, "Setup");
+    log_message(ctx, LogLevel::info, "Setup");
     // Whether this worked is not looked at: without a zone, dates show in UTC.
     runtime_globals.local_time_zone = load_local_time_zone(ctx.general);
     const std::int32_t script_count = 1;
@@ -47,9 +29,10 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
 
 extern "C" void cleanup() {
     RunContext ctx = plugin_context();
-    log_message(ctx, LogLevel::Info, "Shutdown");
+    log_message(ctx, LogLevel::info, "Shutdown");
     if (runtime_globals.file_logger.data) file_logger_destroy(runtime_globals.file_logger, ctx.general);
-    if (allocator_is_set(runtime_globals.allocation_tracker.backing)) tracker_destroy(runtime_globals.allocation_tracker);
+    if (allocator_is_set(runtime_globals.allocation_tracker.backing))
+        tracker_destroy(runtime_globals.allocation_tracker);
     scratch_release_all(thread_scratch_arena());
     // Made from the process heap at set-up; given back rather than forgotten.
     if (runtime_globals.local_time_zone) free_local_time_zone(runtime_globals.local_time_zone, ctx.general);

@@ -1,11 +1,11 @@
-// The library's entry points: what the loader calls at attach and detach, the
-// two exports, and the run context every entry point starts from.
+// The library's entry points: what the loader calls at attach and detach, and
+// the two exports.
 #pragma once
 
 #include <cstdint>
 
 #include "scripthook/host_api.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 
 #ifdef _WIN32
 #define QUILLFEN_EXPORT __declspec(dllexport)
@@ -18,10 +18,6 @@ extern "C" {
 QUILLFEN_EXPORT std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap);
 QUILLFEN_EXPORT void cleanup();
 }
-
-// Default allocators plus the file logger, opened on first use (and retried on
-// every call while it could not be opened).
-RunContext plugin_context();
 
 // Process attach: bind the host table, run `setup`, register the scripts it
 // filled. DllMain calls this with the imported host functions; the Linux

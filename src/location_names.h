@@ -2,7 +2,7 @@
 #pragma once
 
 #include "scripthook/types.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 // The place name at a position: the game's zone texts first, then the built-in

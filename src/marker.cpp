@@ -1,42 +1,32 @@
 #include "src/marker.h"
 
-#include <cstring>
-
 // Every category shares the one common blip modifier.
-static constexpr Hash common_modifiers[] = {0xF366785F};
+constexpr Hash common_modifiers[] = {0xF366785F};
 
 #define QF_MODIFIERS common_modifiers, sizeof common_modifiers / sizeof common_modifiers[0]
 
 const MarkerCategory category_table[category_table_size] = {
-    {"Marker (Flag)", "BLIPS_MP", "blip_mp_flag", 0, {255, 255, 255, 255}, QF_MODIFIERS},
-    {"Marker (Pin)", "BLIPS", "blip_poi", 0x3A585978, {119, 216, 213, 255}, QF_MODIFIERS},
-    {"Marker (?)", "BLIPS", "blip_ambient_secret", 0x8D2FFF22, {130, 78, 151, 255}, QF_MODIFIERS},
-    {"Marker (Friend)", "BLIPS_MP", "blip_ambient_vip", 0x8A3D88E7, {0, 89, 178, 255}, QF_MODIFIERS},
-    {"Marker (Foe)", "BLIPS_MP", "blip_ambient_hunter", 0x6F85C3CE, {225, 25, 25, 255}, QF_MODIFIERS},
-    {"Marker (Chest)", "BLIPS", "blip_chest", 0xECA93E13, {228, 128, 60, 255}, QF_MODIFIERS},
-    {"Marker (Cash)", "BLIPS", "blip_cash_bag", 0xDB4D2BED, {240, 240, 150, 255}, QF_MODIFIERS},
-    {"Marker (Animal)", "BLIPS", "blip_animal", 0x15BD9043, {231, 153, 187, 255}, QF_MODIFIERS},
-    {"Marker (Plant)", "BLIPS", "blip_plant", 0xA1B5A82D, {62, 178, 92, 255}, QF_MODIFIERS},
-    {"Marker (Cross)", "BLIPS", "blip_ambient_death", 0xF85BE60A, {185, 156, 124, 255}, QF_MODIFIERS},
+    {category_names[0], "BLIPS_MP", "blip_mp_flag", 0, {255, 255, 255, 255}, QF_MODIFIERS},
+    {category_names[1], "BLIPS", "blip_poi", 0x3A585978, {119, 216, 213, 255}, QF_MODIFIERS},
+    {category_names[2], "BLIPS", "blip_ambient_secret", 0x8D2FFF22, {130, 78, 151, 255}, QF_MODIFIERS},
+    {category_names[3], "BLIPS_MP", "blip_ambient_vip", 0x8A3D88E7, {0, 89, 178, 255}, QF_MODIFIERS},
+    {category_names[4], "BLIPS_MP", "blip_ambient_hunter", 0x6F85C3CE, {225, 25, 25, 255}, QF_MODIFIERS},
+    {category_names[5], "BLIPS", "blip_chest", 0xECA93E13, {228, 128, 60, 255}, QF_MODIFIERS},
+    {category_names[6], "BLIPS", "blip_cash_bag", 0xDB4D2BED, {240, 240, 150, 255}, QF_MODIFIERS},
+    {category_names[7], "BLIPS", "blip_animal", 0x15BD9043, {231, 153, 187, 255}, QF_MODIFIERS},
+    {category_names[8], "BLIPS", "blip_plant", 0xA1B5A82D, {62, 178, 92, 255}, QF_MODIFIERS},
+    {category_names[9], "BLIPS", "blip_ambient_death", 0xF85BE60A, {185, 156, 124, 255}, QF_MODIFIERS},
 };
 
 #undef QF_MODIFIERS
 
-void free_marker_name(const Allocator& allocator, char*& name) {
-    if (name) free_bytes(allocator, name, std::strlen(name) + 1);
-    name = nullptr;
+const MarkerCategory* category_row(const GrowableArray<MarkerCategory>& categories, std::int64_t category) {
+    return index_in_range(category, categories.length) ? &categories[static_cast<std::size_t>(category)] : nullptr;
 }
 
-float distance_squared(const Position& p, const Position& q) {
-    const float dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
-    return dx * dx + dy * dy + dz * dz;
-}
-
-float marker_distance_squared(const Marker& marker, const Vector3& v) {
-    return distance_squared(marker.data.position, vector3_to_position(v));
-}
-
-float vector3_distance_squared(const Vector3& a, const Vector3& b) {
-    const float dx = a._x.x - b._x.x, dy = a._y.y - b._y.y, dz = a._z.z - b._z.z;
-    return dx * dx + dy * dy + dz * dz;
+const char* marker_label(const GrowableArray<MarkerCategory>& categories, const Marker& marker, const char* place) {
+    if (marker_has_name(marker.data)) return marker.data.name;
+    if (has_text(place)) return place;
+    if (const MarkerCategory* row = category_row(categories, marker.data.category)) return row->name;
+    return place;
 }

@@ -1,33 +1,14 @@
-// The marker in its stored and in-memory forms, the category table, and the
-// squared-distance measures shared by the marker code.
+// The marker in memory (its stored record and its blip), the category table,
+// and what a marker is called on the map and in the list.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "scripthook/types.h"
-#include "src/allocators.h"
-
-struct Rgba {
-    std::int32_t red, green, blue, alpha;
-};
-
-struct ScreenRect {
-    float x, y, width, height;  // centre and size, fractions of the screen
-};
-
-// A time value as stored: nanoseconds since 1970-01-01 00:00:00 UTC.
-struct TimestampV1 {
-    std::int64_t _nsec;
-};
-
-// Stored form of one marker; fields, order and keys are those of the file.
-struct MarkerDataV1 {
-    Position position;
-    std::int64_t category;
-    char* name;  // owned, zero-terminated UTF-8, or null
-    TimestampV1 timestamp;
-};
+#include "src/base/growable_array.h"
+#include "src/screen.h"
+#include "src/store/marker_record.h"
 
 struct Marker {
     MarkerDataV1 data;
@@ -45,19 +26,15 @@ struct MarkerCategory {
     std::size_t modifier_count;
 };
 
-inline constexpr std::size_t category_table_size = 10;
+inline constexpr std::size_t category_table_size = category_count;
 extern const MarkerCategory category_table[category_table_size];
 
-// Gives a marker's name text back (its block is the text and its terminator)
-// and leaves the name null.
-void free_marker_name(const Allocator& allocator, char*& name);
+// The category's row in `categories` (the run's copy of the table), or null
+// for a category outside it: a markers file may hold any number.
+const MarkerCategory* category_row(const GrowableArray<MarkerCategory>& categories, std::int64_t category);
 
-// A new marker is refused when an existing one lies less than 1 unit away
-// (squared distance below this; exactly 1 unit is allowed).
-inline constexpr float minimum_spacing_squared = 1.0f;
-
-// (q - p) squared in 32-bit floats, x, y and z summed in that order: the one
-// measure behind the 1-unit rule, for one marker or for many at once.
-float distance_squared(const Position& p, const Position& q);
-float marker_distance_squared(const Marker& marker, const Vector3& v);
-float vector3_distance_squared(const Vector3& a, const Vector3& b);
+// What a marker is called where the player sees it, on its blip and in the
+// list: its name; else `place`; else its category's name; else `place` as it
+// is (null or empty). Only the list passes a place: each lookup of one is
+// native calls, made only for a marker without a name.
+const char* marker_label(const GrowableArray<MarkerCategory>& categories, const Marker& marker, const char* place);

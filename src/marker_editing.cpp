@@ -6,12 +6,13 @@
 #include "src/blips.h"
 #include "src/marker_list.h"
 #include "src/marker_store.h"
+#include "src/store/marker_spacing.h"
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 
 bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
     for (const Marker& m : state.markers) {
-        if (marker_distance_squared(m, position) < minimum_spacing_squared) return false;
+        if (distance_squared(m.data.position, vector3_to_position(position)) < minimum_spacing_squared) return false;
     }
     Marker m{};
     m.data.position = vector3_to_position(position);
@@ -27,7 +28,7 @@ bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position
 }
 
 void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= state.markers.length) return;
+    if (!index_in_range(index, state.markers.length)) return;
     Marker& m = state.markers[static_cast<std::size_t>(index)];
     free_name(ctx, m);
     remove_marker_blip(state, m);
@@ -49,12 +50,7 @@ void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::str
         free_name(ctx, marker);
     }
     if (marker.blip != 0) {
-        const bool named = marker.data.name && marker.data.name[0] != '\0';
-        const char* label = named ? marker.data.name : nullptr;
-        if (!label && marker.data.category >= 0 && static_cast<std::size_t>(marker.data.category) < state.categories.length) {
-            label = state.categories[static_cast<std::size_t>(marker.data.category)].name;
-        }
-        if (label) set_blip_name(marker.blip, label);
+        if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
     }
     save_data_to_disk(ctx, state);
 }

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "scripthook/types.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 // False (and nothing changed) when a marker lies less than 1 unit away.

@@ -39,9 +39,10 @@ void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_se
             (void)array_append(cache, ctx.general, static_cast<std::int64_t>(i));
         }
     }
-    if (state.sort_mode == 0) {
-        std::sort(cache.begin(), cache.end(), [&](std::int64_t a, std::int64_t b) { return less_by_time(state, a, b); });
-    } else if (state.sort_mode == 1) {
+    if (state.sort_mode == sort_mode_time) {
+        std::sort(cache.begin(), cache.end(),
+                  [&](std::int64_t a, std::int64_t b) { return less_by_time(state, a, b); });
+    } else if (state.sort_mode == sort_mode_proximity) {
         sort_by_proximity(state);
     }
     if (reset_selection) {

@@ -4,15 +4,17 @@
 #include <limits>
 
 #include "scripthook/natives.h"
+#include "src/base/calendar.h"
+#include "src/base/text_builder.h"
+#include "src/category_page.h"
 #include "src/drawing.h"
 #include "src/enums.h"
-#include "src/local_time.h"
 #include "src/location_names.h"
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
 #include "src/menu_input.h"
+#include "src/platform/local_time.h"
 #include "src/prompts.h"
-#include "src/text_builder.h"
 
 // Sections: row texts · the input step · the drawing step.
 
@@ -80,17 +82,13 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
     return text_view(b);
 }
 
-static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row, std::int64_t rows) {
-    const char* label = nullptr;
-    if (m.data.name != nullptr && m.data.name[0] != '\0') {
-        label = m.data.name;
-    } else {
-        label = named_location_at_coords(ctx, state, position_to_vector3(m.data.position));
-        if (label[0] == '\0' && m.data.category >= 0 &&
-            static_cast<std::size_t>(m.data.category) < state.categories.length) {
-            label = state.categories[static_cast<std::size_t>(m.data.category)].name;
-        }
-    }
+static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row,
+                              std::int64_t rows) {
+    // The place (native calls) is looked up only for a marker without a name;
+    // it is never null, so neither is the label.
+    const char* place =
+        marker_has_name(m.data) ? nullptr : named_location_at_coords(ctx, state, position_to_vector3(m.data.position));
+    const char* label = marker_label(state.categories, m, place);
     TextBuilder b = scratch_text(ctx, std::char_traits<char>::length(label) + 48);
     text_append_i64(b, row + 1);
     text_append_char(b, '/');
@@ -103,13 +101,12 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
 // ---- the input step --------------------------------------------------------------------------
 
 static bool selection_names_a_row(const PluginState& state) {
-    return state.marker_list_selection >= 0 &&
-           static_cast<std::size_t>(state.marker_list_selection) < state.marker_list_cache.length;
+    return index_in_range(state.marker_list_selection, state.marker_list_cache.length);
 }
 
 static void take_input(RunContext& ctx, PluginState& state) {
-    if (prompt_press_completed(state.sort_prompt, 0)) {
-        state.sort_mode = state.sort_mode == 0 ? 1 : 0;
+    if (new_press(state.presses.sort, prompt_press_completed(state.sort_prompt, 0))) {
+        state.sort_mode = state.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
         prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.sort_mode)));
         update_marker_list_cache(ctx, state, true);
     }
@@ -118,14 +115,17 @@ static void take_input(RunContext& ctx, PluginState& state) {
     prompt_set_enabled(state.rename_prompt, has_rows);
     // The prompts are off while the list is empty, so the selection names a row;
     // it is checked all the same rather than read past the list.
-    if (prompt_press_completed(state.rename_prompt, 0) && selection_names_a_row(state)) {
+    if (new_press(state.presses.rename, prompt_press_completed(state.rename_prompt, 0)) &&
+        selection_names_a_row(state)) {
         state.rename_marker_index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
         const Marker& m = state.markers[static_cast<std::size_t>(state.rename_marker_index)];
-        show_onscreen_keyboard(KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "", m.data.name, "", "", "", 50);
+        show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
+                               m.data.name, "", "", "", 50);
     }
 
     prompt_set_enabled(state.delete_prompt, state.marker_list_cache.length > 0);
-    if (prompt_hold_completed(state.delete_prompt) && selection_names_a_row(state)) {
+    if (new_press(state.presses.delete_hold, prompt_hold_completed(state.delete_prompt)) &&
+        selection_names_a_row(state)) {
         delete_marker_at(ctx, state, state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
         prompt_reset_hold(state.delete_prompt);
         prompt_reset_hold_data(state.delete_prompt, 0);
@@ -133,21 +133,21 @@ static void take_input(RunContext& ctx, PluginState& state) {
     }
 
     const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
-    switch (read_menu_navigation()) {
-        case NAV_UP:
+    switch (read_menu_navigation(state.presses)) {
+        case MenuNavigation::up:
             if (rows > 1) {
                 state.marker_list_selection = ((state.marker_list_selection - 1) % rows + rows) % rows;
                 play_sound("NAV_UP", menu_sound_set);
             }
             break;
-        case NAV_DOWN:
+        case MenuNavigation::down:
             if (rows > 1) {
                 state.marker_list_selection = ((state.marker_list_selection + 1) % rows + rows) % rows;
                 play_sound("NAV_DOWN", menu_sound_set);
             }
             break;
-        case NAV_LEFT: select_category(ctx, state, state.current_category - 1); break;
-        case NAV_RIGHT: select_category(ctx, state, state.current_category + 1); break;
+        case MenuNavigation::left: select_category(ctx, state, state.current_category - 1); break;
+        case MenuNavigation::right: select_category(ctx, state, state.current_category + 1); break;
         default: break;
     }
 }
@@ -161,8 +161,13 @@ std::int64_t first_visible_row(std::int64_t selection, std::int64_t rows) {
 }
 
 float list_row_centre_y(int slot) {
-    // Added in 32-bit floats in this order: 0.31, 0.38, ... 0.80.
-    return (0.01f + 0.01f) + 0.26f + 0.03f + static_cast<float>(slot) * (0.01f + 0.06f);
+    // The first row's centre lies two gaps below the category tiles' bottom
+    // edge (0.21 + 0.1 / 2), half a row down; each next row a gap and a row
+    // further. Added in 32-bit floats in this order: 0.31, 0.38, ... 0.80.
+    constexpr float gap = 0.01f;
+    constexpr float tiles_bottom = 0.26f;
+    constexpr float half_row = 0.03f;
+    return (gap + gap) + tiles_bottom + half_row + static_cast<float>(slot) * (gap + row_height);
 }
 
 static void draw_highlight(const PluginState& state, const ScreenRect& row) {
@@ -190,7 +195,7 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
     const std::int64_t first = first_visible_row(selection, rows);
     const Position player = vector3_to_position(state.player_position);
     const float a = state.screen_aspect;
-    const bool even_second = (platform_now_ns() / 1000000000) % 2 == 0;
+    const bool even_second = (platform_now_ns() / ns_per_second) % 2 == 0;
     for (int slot = 0; slot < visible_rows && first + slot < rows; ++slot) {
         const std::int64_t r = first + slot;
         const Marker& m = state.markers[static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)])];
@@ -214,10 +219,12 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
 
         const std::string_view centre = selected && even_second ? coordinates_text(ctx, m.data.position)
                                                                 : distance_text(ctx, m.data.position, player);
-        draw_text_cstring(ctx, state, centre.data(), font, size, left, top, w, 0.0f, "Center", text);
-        draw_text_string(ctx, state, date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size,
-                         left, top, w, 0.0f, "Right", text);
-        draw_text_cstring(ctx, state, label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f, "Left", text);
+        draw_text_cstring(ctx, screen_size(state), centre.data(), font, size, left, top, w, 0.0f, "Center", text);
+        draw_text_string(ctx, screen_size(state),
+                         date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
+                         w, 0.0f, "Right", text);
+        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f,
+                          "Left", text);
         if (selected) draw_highlight(state, rect);
     }
 }

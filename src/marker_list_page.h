@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr int visible_rows = 8;
 
+// The full menu's list page, each frame: its input step (sort, rename, delete,
+// navigation), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
 
 // The first visible row for `rows` rows with row `selection` selected.

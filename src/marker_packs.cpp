@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "src/marker_copies.h"
-#include "src/marker_file.h"
+#include "src/base/text_builder.h"
 #include "src/marker_list.h"
-#include "src/marker_spacing.h"
 #include "src/marker_store.h"
-#include "src/text_builder.h"
+#include "src/store/marker_copies.h"
+#include "src/store/marker_file.h"
+#include "src/store/marker_spacing.h"
 
 // Sections: the folder · finding the packs · merging one pack · moving a pack ·
 // the import.
@@ -18,7 +18,7 @@
 void make_import_folder(RunContext& ctx) {
     const PlatformError e = platform_create_directory(import_directory);
     if (e.code != 0 && !platform_error_is_exists(e)) {
-        log_format(ctx, LogLevel::Error, "Failed to create {}: {}", import_directory, e);
+        log_format(ctx, LogLevel::error, "Failed to create {}: {}", import_directory, e);
     }
 }
 
@@ -88,11 +88,11 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     MarkersData data{};
     const MarkersFileRead r = read_markers_file(ctx, pack.path, data);
     if (r.read.code != 0) {
-        log_format(ctx, LogLevel::Error, "Failed to read marker pack {}: {}", pack.path, r.read);
+        log_format(ctx, LogLevel::error, "Failed to read marker pack {}: {}", pack.path, r.read);
         return false;
     }
-    if (r.loaded != DeserializeError::None) {
-        log_format(ctx, LogLevel::Error, "Failed to load marker pack {}: {}", pack.path, r.why);
+    if (r.loaded != DeserializeError::none) {
+        log_format(ctx, LogLevel::error, "Failed to load marker pack {}: {}", pack.path, r.why);
         return false;
     }
 
@@ -105,7 +105,7 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
             case PackMarkerVerdict::added:
                 // Shown on the map as new, like a marker added during the run.
                 array_append(state.markers, ctx.general, Marker{record, 0, true});  // room reserved above
-                record.name = nullptr;  // the marker owns it now
+                record.name = nullptr;                                              // the marker owns it now
                 ++*added;
                 break;
             case PackMarkerVerdict::too_close: break;
@@ -116,13 +116,13 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     const auto count = static_cast<std::int64_t>(data.count);
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
     if (!whole) {
-        log_format(ctx, LogLevel::Error, "Failed to import marker pack {}: {}", pack.path, "out of memory");
+        log_format(ctx, LogLevel::error, "Failed to import marker pack {}: {}", pack.path, "out of memory");
         return false;
     }
-    log_format(ctx, LogLevel::Info, "Imported %d of %d markers from %v", static_cast<std::int64_t>(*added), count,
+    log_format(ctx, LogLevel::info, "Imported %d of %d markers from %v", static_cast<std::int64_t>(*added), count,
                pack.path);
     if (not_finite > 0) {
-        log_format(ctx, LogLevel::Error, "Left out %d markers of %v whose position is not a finite number",
+        log_format(ctx, LogLevel::error, "Left out %d markers of %v whose position is not a finite number",
                    static_cast<std::int64_t>(not_finite), pack.path);
     }
     return true;
@@ -151,17 +151,17 @@ void move_pack(RunContext& ctx, const Pack& pack) {
         if (b.truncated) break;  // no longer name to try; the last error stands
         e = platform_rename_new(pack.path, to);
         if (e.code == 0) {
-            log_format(ctx, LogLevel::Info, "Moved marker pack {} to {}", pack.path, to);
+            log_format(ctx, LogLevel::info, "Moved marker pack {} to {}", pack.path, to);
             return;
         }
         if (platform_error_is_exists(e)) e = PlatformError{0};
         else break;
     }
     if (e.code == 0) {
-        log_format(ctx, LogLevel::Error, "Failed to move marker pack {} into {}: {}", pack.path, imported_directory,
+        log_format(ctx, LogLevel::error, "Failed to move marker pack {} into {}: {}", pack.path, imported_directory,
                    "every name is taken");
     } else {
-        log_format(ctx, LogLevel::Error, "Failed to move marker pack {} into {}: {}", pack.path, imported_directory, e);
+        log_format(ctx, LogLevel::error, "Failed to move marker pack {} into {}: {}", pack.path, imported_directory, e);
     }
 }
 
@@ -174,10 +174,11 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
     Finding finding{&packs, ctx.general, false};
     const PlatformError listed = platform_list_directory(import_directory, collect_pack, &finding);
     if (listed.code != 0 && !platform_error_is_not_found(listed)) {
-        log_format(ctx, LogLevel::Error, "Failed to look for marker packs in {}: {}", import_directory, listed);
+        log_format(ctx, LogLevel::error, "Failed to look for marker packs in {}: {}", import_directory, listed);
     }
     if (finding.out_of_memory) {
-        log_format(ctx, LogLevel::Error, "Failed to look for marker packs in {}: {}", import_directory, "out of memory");
+        log_format(ctx, LogLevel::error, "Failed to look for marker packs in {}: {}", import_directory,
+                   "out of memory");
     }
     if (packs.length == 0) {
         free_packs(ctx, packs);
@@ -191,7 +192,8 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
     (void)spacing_grid_reserve(grid, ctx.general, state.markers.length);
     for (const Marker& m : state.markers) grid_made = grid_made && spacing_grid_add(grid, ctx.general, m.data.position);
     if (!grid_made) {
-        log_format(ctx, LogLevel::Error, "Failed to import marker packs from {}: {}", import_directory, "out of memory");
+        log_format(ctx, LogLevel::error, "Failed to import marker packs from {}: {}", import_directory,
+                   "out of memory");
     }
 
     std::size_t added = 0;
@@ -217,8 +219,10 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
         if (saved) {
             move_pack(ctx, pack);
         } else {
-            log_format(ctx, LogLevel::Error, "Left marker pack {} in place: its markers could not be saved, so it is "
-                       "imported again at the next start", pack.path);
+            log_format(ctx, LogLevel::error,
+                       "Left marker pack {} in place: its markers could not be saved, so it is "
+                       "imported again at the next start",
+                       pack.path);
         }
     }
     free_packs(ctx, packs);

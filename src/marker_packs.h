@@ -5,7 +5,7 @@
 // pack that does not load stays where it is and costs nothing.
 #pragma once
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr const char* import_directory = "Quillfen/import";

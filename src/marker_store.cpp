@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "src/marker_copies.h"
-#include "src/marker_file.h"
-#include "src/text_builder.h"
+#include "src/base/text_builder.h"
+#include "src/store/marker_copies.h"
+#include "src/store/marker_file.h"
 
 // Sections: what stands at markers.json · the backups at set-up · keeping an
 // unloadable file · recovery · load · save.
@@ -34,22 +34,22 @@ static void make_daily_copy(RunContext& ctx, const char* text, std::size_t size)
 
     const PlatformError made = platform_create_directory(daily_copies_directory);
     if (made.code != 0 && !platform_error_is_exists(made)) {
-        log_format(ctx, LogLevel::Error, "Failed to copy markers data file to {}: {}", name, made);
+        log_format(ctx, LogLevel::error, "Failed to copy markers data file to {}: {}", name, made);
         return;
     }
     if (platform_file_info(name).kind != PlatformFileKind::regular) {  // else today's copy is made
         const PlatformError e = write_whole_file(daily_copy_copying_path, name, text, size, false);
         if (e.code == 0) {
-            log_format(ctx, LogLevel::Info, "Copied markers data file to {}", name);
+            log_format(ctx, LogLevel::info, "Copied markers data file to {}", name);
         } else if (!platform_error_is_exists(e)) {  // else: made meanwhile, which is as good
-            log_format(ctx, LogLevel::Error, "Failed to copy markers data file to {}: {}", name, e);
+            log_format(ctx, LogLevel::error, "Failed to copy markers data file to {}: {}", name, e);
         }
     }
 
     // The seven latest dates stay; only names of exactly the daily form go.
     GrowableArray<std::uint32_t> dates{};
     const PlatformError listed = list_daily_copies(daily_copies_directory, ctx.general, dates);
-    if (listed.code != 0) log_format(ctx, LogLevel::Error, "Failed to list {}: {}", daily_copies_directory, listed);
+    if (listed.code != 0) log_format(ctx, LogLevel::error, "Failed to list {}: {}", daily_copies_directory, listed);
     for (std::size_t i = daily_copies_kept; i < dates.length; ++i) {
         char old[128];
         TextBuilder old_path = text_builder(old, sizeof old);
@@ -57,14 +57,14 @@ static void make_daily_copy(RunContext& ctx, const char* text, std::size_t size)
         text_append_char(old_path, '/');
         append_daily_copy_name(old_path, dates[i]);
         const PlatformError e = platform_delete_file(old);
-        if (e.code == 0) log_format(ctx, LogLevel::Info, "Deleted old backup {}", old);
-        else log_format(ctx, LogLevel::Error, "Failed to delete old backup {}: {}", old, e);
+        if (e.code == 0) log_format(ctx, LogLevel::info, "Deleted old backup {}", old);
+        else log_format(ctx, LogLevel::error, "Failed to delete old backup {}: {}", old, e);
     }
     array_free(dates);
 }
 
 void make_backup(RunContext& ctx) {
-    log_message(ctx, LogLevel::Info, "Backing up any existing data");
+    log_message(ctx, LogLevel::info, "Backing up any existing data");
     const PlatformFileInfo info = platform_file_info(markers_path);
     // No markers file yet (first use) is not worth a line; something in its
     // place is reported by the load.
@@ -75,7 +75,7 @@ void make_backup(RunContext& ctx) {
     const PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
     if (read.code != 0) {
         if (!platform_error_is_not_found(read)) {
-            log_format(ctx, LogLevel::Error, "Failed to back up markers data file: {}", read);
+            log_format(ctx, LogLevel::error, "Failed to back up markers data file: {}", read);
         }
         return;
     }
@@ -85,16 +85,16 @@ void make_backup(RunContext& ctx) {
     DeserializeDetail detail{};
     const DeserializeError loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
     free_markers_data(data, ctx.general);
-    if (loaded != DeserializeError::None) {
+    if (loaded != DeserializeError::none) {
         char why[160];
         TextBuilder b = text_builder(why, sizeof why);
         describe_load_failure(b, loaded, detail);
-        log_format(ctx, LogLevel::Error,
+        log_format(ctx, LogLevel::error,
                    "Did not back up markers data file, which cannot be loaded ({}): {} keeps the last one that could",
                    why, markers_backup_path);
     } else {
         const PlatformError e = write_whole_file(markers_copying_path, markers_backup_path, text, size, true);
-        if (e.code != 0) log_format(ctx, LogLevel::Error, "Failed to back up markers data file: {}", e);
+        if (e.code != 0) log_format(ctx, LogLevel::error, "Failed to back up markers data file: {}", e);
         make_daily_copy(ctx, text, size);
     }
     free_bytes(ctx.general, text, size + 1);
@@ -110,7 +110,7 @@ static bool keep_unreadable_copy(RunContext& ctx, const char* text, std::size_t 
     if (!text) {
         const PlatformError read = platform_read_file(markers_path, ctx.general, &own, &size);
         if (read.code != 0) {  // nothing read, nothing written: no empty copy
-            log_format(ctx, LogLevel::Error, "Could not keep a copy of the markers file that could not be loaded: {}",
+            log_format(ctx, LogLevel::error, "Could not keep a copy of the markers file that could not be loaded: {}",
                        read);
             return false;
         }
@@ -126,10 +126,10 @@ static bool keep_unreadable_copy(RunContext& ctx, const char* text, std::size_t 
     const PlatformError e = keep_under_new_name(markers_copying_path, base, text, size, chosen);
     if (own) free_bytes(ctx.general, own, size + 1);
     if (e.code != 0) {
-        log_format(ctx, LogLevel::Error, "Could not keep a copy of the markers file that could not be loaded: {}", e);
+        log_format(ctx, LogLevel::error, "Could not keep a copy of the markers file that could not be loaded: {}", e);
         return false;
     }
-    log_format(ctx, LogLevel::Error, "Kept the markers file that could not be loaded as {}", name);
+    log_format(ctx, LogLevel::error, "Kept the markers file that could not be loaded as {}", name);
     return true;
 }
 
@@ -157,7 +157,7 @@ MarkersFileRead read_markers_file(RunContext& ctx, const char* path, MarkersData
     DeserializeDetail detail{};
     r.loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
     free_bytes(ctx.general, text, size + 1);
-    if (r.loaded != DeserializeError::None) {
+    if (r.loaded != DeserializeError::none) {
         TextBuilder b = text_builder(r.why, sizeof r.why);
         describe_load_failure(b, r.loaded, detail);
     }
@@ -171,16 +171,16 @@ static bool load_copy(RunContext& ctx, PluginState& state, const char* path) {
     const MarkersFileRead r = read_markers_file(ctx, path, data);
     if (r.read.code != 0) {
         if (!platform_error_is_not_found(r.read)) {
-            log_format(ctx, LogLevel::Info, "Could not read the backup {} either: {}", path, r.read);
+            log_format(ctx, LogLevel::info, "Could not read the backup {} either: {}", path, r.read);
         }
         return false;
     }
-    if (r.loaded != DeserializeError::None) {
-        log_format(ctx, LogLevel::Info, "Could not load the backup {} either: {}", path, r.why);
+    if (r.loaded != DeserializeError::none) {
+        log_format(ctx, LogLevel::info, "Could not load the backup {} either: {}", path, r.why);
         return false;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::Error, "Recovered %d markers from %v, the newest backup that loads",
+    log_format(ctx, LogLevel::error, "Recovered %d markers from %v, the newest backup that loads",
                static_cast<std::int64_t>(state.markers.length), path);
     return true;
 }
@@ -202,16 +202,16 @@ static void recover_markers(RunContext& ctx, PluginState& state) {
         recovered = load_copy(ctx, state, name);
     }
     array_free(dates);
-    if (!recovered) log_message(ctx, LogLevel::Error, "Found no backup of the markers data file that loads");
+    if (!recovered) log_message(ctx, LogLevel::error, "Found no backup of the markers data file that loads");
 }
 
 // ---- load ---------------------------------------------------------------------------------
 
 void load_data_from_disk(RunContext& ctx, PluginState& state) {
-    log_message(ctx, LogLevel::Info, "Loading data from disk");
+    log_message(ctx, LogLevel::info, "Loading data from disk");
     const PlatformFileInfo info = platform_file_info(markers_path);
     if (const char* what = obstacle_description(info.kind)) {
-        log_format(ctx, LogLevel::Error, "{} is {}, not a markers data file: Quillfen will not touch it", markers_path,
+        log_format(ctx, LogLevel::error, "{} is {}, not a markers data file: Quillfen will not touch it", markers_path,
                    what);
         state.unreadable_copy_pending = false;  // nothing there to lose
         recover_markers(ctx, state);
@@ -221,7 +221,7 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
     std::size_t size = 0;
     PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
     if (read.code != 0) {
-        log_format(ctx, LogLevel::Error, "Failed to read markers data file: {}", read);
+        log_format(ctx, LogLevel::error, "Failed to read markers data file: {}", read);
         // A missing file is no damage (the player may have deleted it): no markers.
         if (platform_error_is_not_found(read)) return;
         // A file that is there but cannot be read (held by another program)
@@ -231,33 +231,33 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         return;
     }
     MarkersData data{};
-    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::None) {
-        log_message(ctx, LogLevel::Error, "Failed to deserialize markers data file as JSON");
+    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::none) {
+        log_message(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON");
         state.unreadable_copy_pending = !keep_unreadable_copy(ctx, text, size);
         free_bytes(ctx.general, text, size + 1);
         recover_markers(ctx, state);
         return;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::Info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
+    log_format(ctx, LogLevel::info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
     free_bytes(ctx.general, text, size + 1);
 }
 
 // ---- save ----------------------------------------------------------------------------------
 
 bool save_data_to_disk(RunContext& ctx, PluginState& state) {
-    log_message(ctx, LogLevel::Info, "Saving data to disk");
+    log_message(ctx, LogLevel::info, "Saving data to disk");
     const std::size_t count = state.markers.length;
     MarkerDataV1* records = allocate_array<MarkerDataV1>(ctx.scratch, count);
     if (count > 0 && !records) {
-        log_format(ctx, LogLevel::Error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
+        log_format(ctx, LogLevel::error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) records[i] = state.markers[i].data;
 
     MarkersText text{};
-    if (serialize_markers(records, count, ctx.general, text) != SerializeError::None) {
-        log_format(ctx, LogLevel::Error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
+    if (serialize_markers(records, count, ctx.general, text) != SerializeError::none) {
+        log_format(ctx, LogLevel::error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
         return false;
     }
 
@@ -267,7 +267,7 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) {
         text_append(b, markers_path);
         text_append(b, " is ");
         text_append(b, what);
-        log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", std::size_t{0}, text.length,
+        log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", std::size_t{0}, text.length,
                    why);
         free_markers_text(text, ctx.general);
         return false;
@@ -281,7 +281,7 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) {
         } else {
             // The file that could not be loaded stays until a copy of it exists;
             // the markers stay in memory for the next save.
-            log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", std::size_t{0},
+            log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", std::size_t{0},
                        text.length, "the old file could not be kept yet");
             free_markers_text(text, ctx.general);
             return false;
@@ -291,9 +291,9 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) {
     std::size_t written = 0;
     const PlatformError e = write_whole_file(markers_saving_path, markers_path, text.data, text.length, true, &written);
     if (e.code != 0) {
-        log_format(ctx, LogLevel::Error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
+        log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
     } else {
-        log_format(ctx, LogLevel::Info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
+        log_format(ctx, LogLevel::info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
     }
     free_markers_text(text, ctx.general);
     return e.code == 0;

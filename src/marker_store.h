@@ -6,9 +6,9 @@
 // not a file where markers.json belongs is left alone.
 #pragma once
 
-#include "src/marker_file.h"
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
+#include "src/store/marker_file.h"
 
 inline constexpr const char* markers_path = "Quillfen/markers.json";
 inline constexpr const char* markers_backup_path = "Quillfen/markers.json.bak";

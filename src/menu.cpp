@@ -1,6 +1,7 @@
 #include "src/menu.h"
 
 #include "scripthook/natives.h"
+#include "src/base/utf8.h"
 #include "src/category_page.h"
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
@@ -8,53 +9,7 @@
 #include "src/menu_input.h"
 #include "src/prompts.h"
 
-// Sections: white space · the pending rename · states · the tick.
-
-// ---- white space ------------------------------------------------------------------------
-
-static bool is_unicode_space(std::uint32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
-}
-
-// The code point that starts at `at` and its length; invalid bytes count as
-// one non-space byte each.
-static std::uint32_t decode_at(std::string_view s, std::size_t at, std::size_t* length) {
-    const auto b = static_cast<unsigned char>(s[at]);
-    std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || at + n > s.size()) {
-        *length = 1;
-        return 0xFFFD;
-    }
-    std::uint32_t c = n == 1 ? b : b & (0x7F >> n);
-    for (std::size_t i = 1; i < n; ++i) {
-        const auto cont = static_cast<unsigned char>(s[at + i]);
-        if ((cont & 0xC0) != 0x80) {
-            *length = 1;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (cont & 0x3F);
-    }
-    *length = n;
-    return c;
-}
-
-std::string_view trim_unicode_space(std::string_view text) {
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        std::size_t n = 0;
-        if (!is_unicode_space(decode_at(text, begin, &n))) break;
-        begin += n;
-    }
-    std::size_t end = begin;  // the end of the last non-space code point
-    for (std::size_t at = begin; at < text.size();) {
-        std::size_t n = 0;
-        const std::uint32_t c = decode_at(text, at, &n);
-        at += n;
-        if (!is_unicode_space(c)) end = at;
-    }
-    return text.substr(begin, end - begin);
-}
+// Sections: the pending rename · states · the tick.
 
 // ---- the pending rename --------------------------------------------------------------------
 
@@ -97,7 +52,7 @@ void open_menu(RunContext& ctx, PluginState& state) {
     update_marker_list_cache(ctx, state, true);
 }
 
-void close_menu(RunContext&, PluginState& state) {
+void close_menu(PluginState& state) {
     state.marker_list_selection = 0;
     menu_open_toggle_a(true);
     menu_open_toggle_b(true);
@@ -107,7 +62,7 @@ void close_menu(RunContext&, PluginState& state) {
 }
 
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state) {
-    if (state.menu_state == MENU_FULL) close_menu(ctx, state);
+    if (state.menu_state == MENU_FULL) close_menu(state);
     state.menu_state = menu_state;
     state.menu_state_changed = true;
     if (state.menu_state == MENU_FULL) open_menu(ctx, state);
@@ -131,12 +86,14 @@ void update_gui(RunContext& ctx, PluginState& state) {
             if (group_shown) set_menu_state(ctx, state, MENU_RING);
             break;
         case MENU_RING:
-            if (prompt_press_completed(state.edit_markers_prompt, 0)) set_menu_state(ctx, state, MENU_FULL);
+            if (new_press(state.presses.edit_markers, prompt_press_completed(state.edit_markers_prompt, 0))) {
+                set_menu_state(ctx, state, MENU_FULL);
+            }
             if (!group_shown) set_menu_state(ctx, state, MENU_CLOSED);
             break;
         case MENU_FULL:
             // Only "Back" leaves the full menu; the group is not asked about here.
-            if (prompt_press_completed(state.back_prompt, 0)) {
+            if (new_press(state.presses.back, prompt_press_completed(state.back_prompt, 0))) {
                 set_menu_state(ctx, state, MENU_CLOSED);
                 play_sound("BACK", menu_sound_set);
             }

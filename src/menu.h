@@ -3,15 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
+// The menu tick, run twice a frame by the script loop.
 void update_gui(RunContext& ctx, PluginState& state);
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state);
 void open_menu(RunContext& ctx, PluginState& state);
-void close_menu(RunContext& ctx, PluginState& state);
-
-// `text` without leading and trailing Unicode white space.
-std::string_view trim_unicode_space(std::string_view text);
+void close_menu(PluginState& state);

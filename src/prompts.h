@@ -3,7 +3,6 @@
 #pragma once
 
 #include "scripthook/types.h"
-#include "src/run_context.h"
 #include "src/state.h"
 
 inline constexpr Hash edit_markers_group = 0x29FEEDA9;
@@ -14,7 +13,5 @@ inline constexpr Hash control_delete = 0xFBD7B3E6;        // INPUT_GAME_MENU_OPT
 inline constexpr Hash control_back = 0x308588E6;          // INPUT_GAME_MENU_CANCEL
 inline constexpr std::int32_t delete_hold_time = 1000;
 
-// A label that shows `text` literally; it belongs to the game.
-const char* literal_label(const char* text);
 const char* sort_prompt_text(std::int64_t sort_mode);
-void create_prompts(RunContext& ctx, PluginState& state);
+void create_prompts(PluginState& state);

@@ -2,23 +2,20 @@
 
 #include "scripthook/host_api.h"
 #include "scripthook/natives.h"
+#include "src/base/calendar.h"
 #include "src/blips.h"
-#include "src/entry.h"
 #include "src/marker_packs.h"
 #include "src/marker_store.h"
 #include "src/menu.h"
+#include "src/plugin_context.h"
 #include "src/prompts.h"
 #include "src/waypoint_capture.h"
 
-#include <string>
-
-static constexpr double seconds_per_ns = 1e-9;
-
-static double to_seconds(std::int64_t ns) { return static_cast<double>(ns) * seconds_per_ns; }
-
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {
-        log_format(ctx, LogLevel::Error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
+        // Intended: the message ends in a line feed of its own, so a blank line
+        // follows each leak line in the log.
+        log_format(ctx, LogLevel::error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
     });
     tracker_clear(tracker);
 }
@@ -40,7 +37,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
 
 void script_start(RunContext& ctx, PluginState& state) {
     scratch_release(thread_scratch_arena());
-    log_message(ctx, LogLevel::Info, "Script starting");
+    log_message(ctx, LogLevel::info, "Script starting");
     release_previous_run(ctx, state);
     clear_plugin_state(state);
     state.rename_marker_index = -1;
@@ -56,7 +53,7 @@ void script_start(RunContext& ctx, PluginState& state) {
     }
     load_data_from_disk(ctx, state);
     import_marker_packs(ctx, state);
-    create_prompts(ctx, state);
+    create_prompts(state);
 
     state.last_frame_time = platform_now_ns();
 }
@@ -83,14 +80,14 @@ double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t fra
     const bool full = menu_state == MENU_FULL;
     const double target = full ? 1.0 : 0.0;
     const double rate = full ? 30.0 : 15.0;
-    double t = rate * to_seconds(frame_delta_ns);
+    double t = rate * seconds_from_ns(frame_delta_ns);
     if (t < 0.0) t = 0.0;
     if (t > 1.0) t = 1.0;
     return strength * (1.0 - t) + target * t;
 }
 
 bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns) {
-    timer += static_cast<float>(to_seconds(frame_delta_ns));
+    timer += static_cast<float>(seconds_from_ns(frame_delta_ns));
     if (timer < 1.0f) return false;
     timer = 0.0f;
     return true;
@@ -114,6 +111,9 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
     if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) check_waypoint_and_create_marker(ctx, state);
+    // Intended: the menu tick runs twice a frame. Presses the game answers
+    // within one frame may be seen by either run; the simulator tests both
+    // (docs/simulator.md, `repeat_answers`).
     update_gui(ctx, state);
     update_gui(ctx, state);
     update_backdrop(state);

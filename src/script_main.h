@@ -3,10 +3,9 @@
 
 #include <cstdint>
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
-inline constexpr const char* game_window_title = "Red Dead Redemption 2";
 inline constexpr const char* backdrop_effect = "Mission_EndCredits";
 
 // Registered with the host; never returns.

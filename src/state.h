@@ -7,15 +7,21 @@
 #include <cstdint>
 
 #include "scripthook/types.h"
-#include "src/allocators.h"
-#include "src/growable_array.h"
-#include "src/log.h"
+#include "src/base/allocators.h"
+#include "src/base/growable_array.h"
+#include "src/base/log.h"
 #include "src/marker.h"
+#include "src/platform/local_time.h"
 #include "src/platform/platform.h"
 
+// The values of `menu_state`.
 inline constexpr std::int64_t MENU_CLOSED = 0;
 inline constexpr std::int64_t MENU_RING = 1;
 inline constexpr std::int64_t MENU_FULL = 2;
+
+// The values of `sort_mode`: the list's newest first, or nearest first.
+inline constexpr std::int64_t sort_mode_time = 0;
+inline constexpr std::int64_t sort_mode_proximity = 1;
 
 struct TileSlice {
     ScreenRect* data;
@@ -33,6 +39,16 @@ struct NamelessPlaces {
     NamelessPlace places[nameless_places_capacity];
     std::size_t count;
     std::size_t next;
+};
+
+// What each test that triggers a menu action answered at its previous query.
+// The menu tick runs twice a frame and repeats every test; the game may answer
+// the repeat with true again, or keep a press true for a few frames, so an
+// action runs only when its test turns from false to true.
+struct PressMemory {
+    bool edit_markers, back, sort, rename, delete_hold;
+    bool navigation[6];  // in the order read_menu_navigation tests them
+    bool add_at_player, add_at_waypoint;
 };
 
 struct PluginState {
@@ -68,10 +84,8 @@ struct PluginState {
     // How many markers hold a non-zero blip handle (live or stale); kept by
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
+    PressMemory presses;
 };
-
-// The local time-zone rules; what they hold is the time-zone code's business.
-struct LocalTimeZone;
 
 // Cleared as one block by `setup` and `cleanup`.
 struct RuntimeGlobals {
@@ -87,6 +101,8 @@ extern RuntimeGlobals runtime_globals;
 extern float waypoint_check_timer;
 extern Vector3 last_waypoint;
 extern float waypoint_cooldown;
+
+inline ScreenSize screen_size(const PluginState& state) { return {state.screen_width, state.screen_height}; }
 
 void clear_plugin_state(PluginState& state);
 void clear_runtime_globals(RuntimeGlobals& globals);

@@ -3,21 +3,25 @@
 #include <cstring>
 
 #include "scripthook/natives.h"
+#include "src/base/calendar.h"
 #include "src/location_names.h"
 #include "src/marker_editing.h"
 
-static constexpr float probe_heights[] = {100.0f, 150.0f, 50.0f, 0.0f, 200.0f};
+constexpr float probe_heights[] = {100.0f, 150.0f, 50.0f, 0.0f, 200.0f};
 
 void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state) {
     if (waypoint_cooldown > 0.0f) {
-        // Counted down by one frame's length per check (not by the second
-        // between checks), so the pause lasts about two minutes at 60 fps.
-        waypoint_cooldown -= static_cast<float>(static_cast<double>(state.frame_delta) * 1e-9);
+        // Intended: counted down by one frame's length per check (not by the
+        // second between checks), so the pause lasts about two minutes at 60 fps.
+        waypoint_cooldown -= static_cast<float>(seconds_from_ns(state.frame_delta));
         return;
     }
     if (!waypoint_active()) return;
     Vector3 waypoint = waypoint_coords();
-    if (!(vector3_distance_squared(waypoint, last_waypoint) > waypoint_new_distance_squared)) return;
+    if (!(distance_squared(vector3_to_position(waypoint), vector3_to_position(last_waypoint)) >
+          waypoint_new_distance_squared)) {
+        return;
+    }
 
     // The game reports the waypoint at height 0: put it on the ground.
     bool grounded = false;
@@ -32,11 +36,11 @@ void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state) {
     if (!grounded && waypoint._z.z < 10.0f) waypoint._z.z = 10.0f;
 
     if (try_add_marker(ctx, state, waypoint)) {
-        log_format(ctx, LogLevel::Info, "Auto-created marker at waypoint: %.2f, %.2f, %.2f", waypoint._x.x, waypoint._y.y,
-                   waypoint._z.z);
+        log_format(ctx, LogLevel::info, "Auto-created marker at waypoint: %.2f, %.2f, %.2f", waypoint._x.x,
+                   waypoint._y.y, waypoint._z.z);
         Marker& marker = state.markers[state.markers.length - 1];
         const char* place = named_location_at_coords(ctx, state, waypoint);
-        if (place != nullptr && place[0] != '\0') {
+        if (has_text(place)) {
             static constexpr char suffix[] = " (Waypoint)";
             const std::size_t length = std::strlen(place);
             char* name = static_cast<char*>(allocate_bytes(ctx.scratch, length + sizeof suffix, 1));

@@ -1,7 +1,7 @@
 // Turning a newly set map waypoint into a named marker on the ground.
 #pragma once
 
-#include "src/run_context.h"
+#include "src/base/run_context.h"
 #include "src/state.h"
 
 inline constexpr float waypoint_new_distance_squared = 100.0f;  // more than 10 units

@@ -5,10 +5,10 @@
 #include <random>
 #include <string>
 
-#include "src/allocators.h"
-#include "src/growable_array.h"
-#include "src/log.h"
-#include "src/run_context.h"
+#include "src/base/allocators.h"
+#include "src/base/growable_array.h"
+#include "src/base/log.h"
+#include "src/base/run_context.h"
 #include "src/script_main.h"
 
 namespace {

@@ -13,8 +13,8 @@ namespace {
 std::string markers_file(int count, float x0 = 0, std::int64_t category = 1) {
     std::string s = "{\"markers\": [";
     for (int i = 0; i < count; ++i) {
-        s += "{\"position\": [" + std::to_string(x0 + static_cast<float>(i) * 10) + ", 0, 0], \"category\": " +
-             std::to_string(category) + "},";
+        s += "{\"position\": [" + std::to_string(x0 + static_cast<float>(i) * 10) +
+             ", 0, 0], \"category\": " + std::to_string(category) + "},";
     }
     return s + "]}";
 }
@@ -37,7 +37,9 @@ protected:
         for (const Marker& m : plugin_state.markers) n += m.blip != 0;
         return n;
     }
-    std::size_t count_in_frame(const std::string& native, std::int64_t frame) const { return calls(native, frame).size(); }
+    std::size_t count_in_frame(const std::string& native, std::int64_t frame) const {
+        return calls(native, frame).size();
+    }
 };
 
 }  // namespace
@@ -130,7 +132,10 @@ TEST_F(BlipTest, FiveHundredLiveBlipsStopThePassAtTheNextMarkerWithOnlyChecksAnd
     for (const SimTraceEntry& e : session->host.trace) {
         if (e.frame != f) continue;
         const std::string n = e.signature->name;
-        if (n == "request_texture_dictionary") { past_textures = true; continue; }
+        if (n == "request_texture_dictionary") {
+            past_textures = true;
+            continue;
+        }
         if (past_textures) ++per_native[n];
     }
     // The player's zone, then 500 existence checks, then the 501st marker's zone;
@@ -195,7 +200,8 @@ TEST_F(BlipTest, TheCountOfMarkersWithABlipAlwaysMatchesAWalk) {
         switch (rng() % 6) {
             case 0: frames(1); break;  // the pass: creation, refusal, trimming
             case 1: {                  // the game drops some blips
-                for (int k = static_cast<int>(rng() % 5); k > 0 && !game().blips.empty(); --k) game().blips.erase(game().blips.begin());
+                for (int k = static_cast<int>(rng() % 5); k > 0 && !game().blips.empty(); --k)
+                    game().blips.erase(game().blips.begin());
                 frames(1);
                 break;
             }

@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "src/json5_reader.h"
+#include "src/json5/json5_reader.h"
 
 #ifndef QUILLFEN_TEST_DATA
 #define QUILLFEN_TEST_DATA "tests/data"
@@ -36,9 +36,9 @@ namespace {
 struct TestHeap {
     std::size_t live_blocks = 0;
     std::size_t live_bytes = 0;
-    std::size_t allocations = 0;                 // successful ones
-    std::size_t fail_after = SIZE_MAX;           // allocations that succeed before every later one fails
-    std::size_t size_mismatches = 0;             // frees given another size than allocated
+    std::size_t allocations = 0;        // successful ones
+    std::size_t fail_after = SIZE_MAX;  // allocations that succeed before every later one fails
+    std::size_t size_mismatches = 0;    // frees given another size than allocated
 
     static constexpr std::size_t header = 16;
 
@@ -221,6 +221,7 @@ struct ValueCase {
 };
 
 TEST(Json5Reader, ReadsEveryKindOfValueAndSyntax) {
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     const ValueCase cases[] = {
         // literals and containers
         {"null", "n"},
@@ -237,7 +238,8 @@ TEST(Json5Reader, ReadsEveryKindOfValueAndSyntax) {
         // keys: identifiers, both quotes, reserved words, escapes
         {"{'b':1,\"a\":2}", "{s\"a\":d4000000000000000,s\"b\":d3ff0000000000000}"},
         {"{null:1,true:2,Infinity:3,NaN:4}",
-         "{s\"Infinity\":d4008000000000000,s\"NaN\":d4010000000000000,s\"null\":d3ff0000000000000,s\"true\":d4000000000000000}"},
+         "{s\"Infinity\":d4008000000000000,s\"NaN\":d4010000000000000,s\"null\":d3ff0000000000000,s\"true\":"
+         "d4000000000000000}"},
         {"{$_a1:null}", "{s\"$_a1\":n}"},
         {"{\\u0061b:null}", "{s\"ab\":n}"},
         {"{'':null}", "{s\"\":n}"},
@@ -246,14 +248,21 @@ TEST(Json5Reader, ReadsEveryKindOfValueAndSyntax) {
         {"[1]// to the end", "[d3ff0000000000000]"},
         {"/* block \n * / */[/**/1/***/]", "[d3ff0000000000000]"},
         {"//\r1", "d3ff0000000000000"},
-        {"// a\xE2\x80\xA8" "1", "d3ff0000000000000"},
+        {"// a\xE2\x80\xA8"
+         "1",
+         "d3ff0000000000000"},
         {"\t\n\v\f\r 1", "d3ff0000000000000"},
         {"\xC2\xA0\xEF\xBB\xBF\xE2\x80\xA8\xE2\x80\xA9 1", "d3ff0000000000000"},  // NBSP BOM LS PS
-        {"\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x8A\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80" "1",
-         "d3ff0000000000000"},                                                    // Zs
-        {"\xEF\xBB\xBF{}", "{}"},                                                  // leading BOM
-        {"{\xC2\xA0" "a\xE3\x80\x80:\xE2\x80\xA9" "1}", "{s\"a\":d3ff0000000000000}"},
+        {"\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x8A\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80"
+         "1",
+         "d3ff0000000000000"},     // Zs
+        {"\xEF\xBB\xBF{}", "{}"},  // leading BOM
+        {"{\xC2\xA0"
+         "a\xE3\x80\x80:\xE2\x80\xA9"
+         "1}",
+         "{s\"a\":d3ff0000000000000}"},
     };
+    // clang-format on
     for (const ValueCase& c : cases) {
         const Parsed p = parse(c.text);
         EXPECT_TRUE(p.ok) << escape_bytes(c.text) << ": " << (p.ok ? "" : p.error.message);
@@ -299,7 +308,8 @@ TEST(Json5Reader, LargeContainersKeepEveryElement) {
     ASSERT_TRUE(t.ok) << t.error.message;
     const Json5Value* list = json5_find_member(t.root(), "list");
     ASSERT_TRUE(list && list->item_count() == 20000);
-    for (std::size_t i = 0; i < list->item_count(); ++i) ASSERT_EQ(list->items()[i].integer(), static_cast<std::int64_t>(i));
+    for (std::size_t i = 0; i < list->item_count(); ++i)
+        ASSERT_EQ(list->items()[i].integer(), static_cast<std::int64_t>(i));
     EXPECT_EQ(json5_find_member(t.root(), "text")->string_length(), 100000u);
     ASSERT_EQ(t.root().member_count(), 3002u);
     EXPECT_EQ(json5_find_member(t.root(), "k2999")->items()[0].integer(), 2999);
@@ -400,8 +410,10 @@ TEST(Json5Reader, NumbersInEveryNotation) {
         // just above a tie, by a bit past the 64 first ones
         {"0x20000000000001000001", 0x1.0000000000001p77, 0x1p77f, false, 0},
         {"0x100000100000000001", 0x1.000001p68, 0x1.000002p68f, false, 0},
-        {"0x" "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
-         "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+        {"0x"
+         "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+         "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+         "FFFFFFF"
          "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF",
          inf, inff, false, 0},
         {"Infinity", inf, inff, false, 0},
@@ -494,7 +506,8 @@ TEST(Json5Reader, RoundsHalfwayCasesDirectlyToFloatAndDouble) {
             ASSERT_EQ(t.root().number_f32(), negative ? -c.expected : c.expected) << c.text;
         }
     }
-    if constexpr (std::numeric_limits<long double>::digits < 55) GTEST_SKIP() << "no wider type for doubles' halfway points";
+    if constexpr (std::numeric_limits<long double>::digits < 55)
+        GTEST_SKIP() << "no wider type for doubles' halfway points";
     for (int i = 0; i < 3000; ++i) {
         const std::uint64_t d_bits = i % 5 == 0 ? random() % 0x000FFFFFFFFFFFFF : random() % 0x7FEFFFFFFFFFFFFF;
         const double d = std::bit_cast<double>(d_bits);
@@ -555,7 +568,8 @@ bool exact_integer(const std::string& text, std::int64_t& out) {
     }
     const u128 limit = u128{1} << 63;
     if (value > limit || (value == limit && !negative)) return false;
-    out = negative ? static_cast<std::int64_t>(-static_cast<std::int64_t>(value - 1) - 1) : static_cast<std::int64_t>(value);
+    out = negative ? static_cast<std::int64_t>(-static_cast<std::int64_t>(value - 1) - 1)
+                   : static_cast<std::int64_t>(value);
     return true;
 }
 
@@ -567,19 +581,51 @@ bool exact_integer(const std::string& text, std::int64_t& out) {
 // not: rounding that double again would give the wrong float.
 TEST(Json5Reader, ShortDecimalLiteralsRoundCorrectlyAndKnowExactIntegers) {
     std::vector<std::string> literals = {
-        "-1234.50000000", "567.25000000", "42.00000000", "-0.00000000", "1765267200000000000", "0.1", "-0.3",
-        "8388608.5", "8388609.5", "-8388609.5", "8388608.500000000", "8388608.500000001", "16777217", "16777219",
-        "9007199254740993", "9007199254740993.0", "4503599627370496.5", "9223372036854775807", "-9223372036854775808",
-        "9223372036854775808", "-9223372036854775809", "18446744073709551615", "1e22", "1e23", "9007199254740992e22",
-        "1e-22", "1e-23", "123.456e-3", "1234500e-2", "12345e-2", "0.000000000000000000000001", "3.4028235e38",
-        "3.4028236e38", "1.17549435e-38", "1.4e-45", "7.998976885566008e+31", "3.871929118496694e+31",
+        "-1234.50000000",
+        "567.25000000",
+        "42.00000000",
+        "-0.00000000",
+        "1765267200000000000",
+        "0.1",
+        "-0.3",
+        "8388608.5",
+        "8388609.5",
+        "-8388609.5",
+        "8388608.500000000",
+        "8388608.500000001",
+        "16777217",
+        "16777219",
+        "9007199254740993",
+        "9007199254740993.0",
+        "4503599627370496.5",
+        "9223372036854775807",
+        "-9223372036854775808",
+        "9223372036854775808",
+        "-9223372036854775809",
+        "18446744073709551615",
+        "1e22",
+        "1e23",
+        "9007199254740992e22",
+        "1e-22",
+        "1e-23",
+        "123.456e-3",
+        "1234500e-2",
+        "12345e-2",
+        "0.000000000000000000000001",
+        "3.4028235e38",
+        "3.4028236e38",
+        "1.17549435e-38",
+        "1.4e-45",
+        "7.998976885566008e+31",
+        "3.871929118496694e+31",
     };
     std::mt19937_64 random(20261210);
     for (int i = 0; i < 20000; ++i) {
         const int count = 1 + static_cast<int>(random() % 19);
         std::string digits;
         for (int k = 0; k < count; ++k) digits += static_cast<char>('0' + random() % 10);
-        if (random() % 4 == 0) digits.replace(digits.size() - digits.size() / 2, digits.size() / 2, digits.size() / 2, '0');
+        if (random() % 4 == 0)
+            digits.replace(digits.size() - digits.size() / 2, digits.size() / 2, digits.size() / 2, '0');
         const std::size_t point = random() % (digits.size() + 1);
         if (point > 1 && digits[0] == '0') digits[0] = static_cast<char>('1' + random() % 9);  // no leading zeros
         std::string text = random() % 2 ? "-" : "";
@@ -604,7 +650,8 @@ TEST(Json5Reader, ShortDecimalLiteralsRoundCorrectlyAndKnowExactIntegers) {
         float f = 0;
         ASSERT_EQ(std::from_chars(text.data(), text.data() + text.size(), d).ec, std::errc{}) << text;
         const auto fr = std::from_chars(text.data(), text.data() + text.size(), f);
-        if (fr.ec == std::errc::result_out_of_range) f = std::abs(d) > 1 ? std::copysign(inff, d) : std::copysign(0.0f, d);
+        if (fr.ec == std::errc::result_out_of_range)
+            f = std::abs(d) > 1 ? std::copysign(inff, d) : std::copysign(0.0f, d);
         std::int64_t integer = 0;
         const bool is_integer = exact_integer(text, integer);
         Tree t(text);
@@ -624,6 +671,7 @@ struct StringCase {
 
 TEST(Json5Reader, StringsWithEveryEscape) {
     using namespace std::string_view_literals;
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     const StringCase cases[] = {
         {"\"abc\"", "abc"},
         {"'abc'", "abc"},
@@ -646,15 +694,23 @@ TEST(Json5Reader, StringsWithEveryEscape) {
         {"'a\\\nb'", "ab"},  // line continuations
         {"'a\\\r\nb'", "ab"},
         {"'a\\\rb'", "ab"},
-        {"'a\\\xE2\x80\xA8" "b'", "ab"},
-        {"'a\\\xE2\x80\xA9" "b'", "ab"},
+        {"'a\\\xE2\x80\xA8"
+         "b'",
+         "ab"},
+        {"'a\\\xE2\x80\xA9"
+         "b'",
+         "ab"},
         {"'a\\\n\\\nb'", "ab"},
-        {"'a\xE2\x80\xA8" "b\xE2\x80\xA9'", "a\xE2\x80\xA8" "b\xE2\x80\xA9"},  // allowed unescaped
-        {"'\ta\x01\x1F\x7F'", "\ta\x01\x1F\x7F"},                              // raw control characters
+        {"'a\xE2\x80\xA8"
+         "b\xE2\x80\xA9'",
+         "a\xE2\x80\xA8"
+         "b\xE2\x80\xA9"},                         // allowed unescaped
+        {"'\ta\x01\x1F\x7F'", "\ta\x01\x1F\x7F"},  // raw control characters
         {"'\0'"sv, "\0"sv},
         {"'\xF0\x9F\x98\x80\xE4\xB8\xAD'", "\xF0\x9F\x98\x80\xE4\xB8\xAD"},
         {"'/* not a comment */ // nor this'", "/* not a comment */ // nor this"},
     };
+    // clang-format on
     for (const StringCase& c : cases) {
         EXPECT_EQ(string_value(c.text), std::string(c.expected)) << escape_bytes(c.text);
     }
@@ -669,9 +725,18 @@ TEST(Json5Reader, TextIsReadTheSameWhereverItsSpecialBytesFall) {
         std::string written;
         std::string read;
     } specials[] = {
-        {"\\n", "\n"}, {"\\\\", "\\"}, {"\\'", "'"}, {"\"", "\""}, {"\x01", "\x01"}, {"\t", "\t"},
-        {"\x7F", "\x7F"}, {"\xC3\xA9", "\xC3\xA9"}, {"\xFF", "\xEF\xBF\xBD"}, {"\xE2\x80\xA8", "\xE2\x80\xA8"},
-        {"~", "~"}, {"", ""},
+        {"\\n", "\n"},
+        {"\\\\", "\\"},
+        {"\\'", "'"},
+        {"\"", "\""},
+        {"\x01", "\x01"},
+        {"\t", "\t"},
+        {"\x7F", "\x7F"},
+        {"\xC3\xA9", "\xC3\xA9"},
+        {"\xFF", "\xEF\xBF\xBD"},
+        {"\xE2\x80\xA8", "\xE2\x80\xA8"},
+        {"~", "~"},
+        {"", ""},
     };
     for (std::size_t length = 0; length <= base.size(); ++length) {
         for (std::size_t at = 0; at <= length; ++at) {
@@ -709,8 +774,10 @@ TEST(Json5Reader, TextIsReadTheSameWhereverItsSpecialBytesFall) {
 // White space is skipped in bulk too: runs of every length and mix, with
 // comments and Unicode spaces among them, end exactly where the next token starts.
 TEST(Json5Reader, WhiteSpaceRunsOfAnyLengthAndMixEndAtTheNextToken) {
-    const std::string pieces[] = {" ", " ", " ", " ", "\n", "\n", "\t", "\r", "\r\n", "\v", "\f", "\xC2\xA0",
-                                  "\xE2\x80\xA8", "\xEF\xBB\xBF", "// note\n", "/* note */", "        "};
+    const std::string pieces[] = {
+        " ",         " ",          " ",       " ",  "\n",       "\n",           "\t",
+        "\r",        "\r\n",       "\v",      "\f", "\xC2\xA0", "\xE2\x80\xA8", "\xEF\xBB\xBF",
+        "// note\n", "/* note */", "        "};
     std::mt19937 random(7);
     auto white = [&] {
         std::string out;
@@ -720,7 +787,8 @@ TEST(Json5Reader, WhiteSpaceRunsOfAnyLengthAndMixEndAtTheNextToken) {
     };
     for (int round = 0; round < 3000; ++round) {
         const std::string a = white(), b = white(), c = white(), d = white(), e = white();
-        const std::string text = a + "{" + b + "k" + c + ":" + d + "[" + e + "1" + a + "," + b + "22" + c + "]" + d + "}" + e;
+        const std::string text =
+            a + "{" + b + "k" + c + ":" + d + "[" + e + "1" + a + "," + b + "22" + c + "]" + d + "}" + e;
         Tree t(text);
         ASSERT_TRUE(t.ok) << escape_bytes(text) << ": " << t.error.message;
         const Json5Value* list = json5_find_member(t.root(), "k");
@@ -738,18 +806,24 @@ TEST(Json5Reader, WhiteSpaceRunsOfAnyLengthAndMixEndAtTheNextToken) {
 // An escaped surrogate without its other half cannot be UTF-8: it becomes
 // U+FFFD. A pair still forms across a line continuation, as in JS.
 TEST(Json5Reader, LoneSurrogateEscapesBecomeReplacementCharacters) {
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     const StringCase cases[] = {
         {"'\\uD800'", "\xEF\xBF\xBD"},
         {"'\\uDC00'", "\xEF\xBF\xBD"},
         {"'\\uD800x'", "\xEF\xBF\xBDx"},
-        {"'\\uD800\\u0041'", "\xEF\xBF\xBD" "A"},
-        {"'\\uD800\\x41'", "\xEF\xBF\xBD" "A"},
+        {"'\\uD800\\u0041'",
+         "\xEF\xBF\xBD"
+         "A"},
+        {"'\\uD800\\x41'",
+         "\xEF\xBF\xBD"
+         "A"},
         {"'\\uD800\\n'", "\xEF\xBF\xBD\n"},
         {"'\\uDC00\\uD800'", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"'\\uD800\\uD800\\uDC00'", "\xEF\xBF\xBD\xF0\x90\x80\x80"},
         {"'\\uD83D\\\n\\uDE00'", "\xF0\x9F\x98\x80"},
         {"'\\uD83D\\uDE00\\uDE00'", "\xF0\x9F\x98\x80\xEF\xBF\xBD"},
     };
+    // clang-format on
     for (const StringCase& c : cases) {
         EXPECT_EQ(string_value(c.text), std::string(c.expected)) << escape_bytes(c.text);
     }
@@ -759,25 +833,29 @@ TEST(Json5Reader, LoneSurrogateEscapesBecomeReplacementCharacters) {
 // TextDecoder gives the reference); only strings (and comments) can hold it.
 TEST(Json5Reader, InvalidUtf8BecomesReplacementCharactersInStrings) {
     const std::string r = "\xEF\xBF\xBD";
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     const struct {
         std::string text;
         std::string expected;
     } cases[] = {
         {"'\xFF'", r},
-        {"'a\x80" "b'", "a" + r + "b"},
-        {"'\xC3'", r},                                // cut short by the quote
-        {"'\xE2\x82'", r},                            // one subsequence
+        {"'a\x80"
+         "b'",
+         "a" + r + "b"},
+        {"'\xC3'", r},      // cut short by the quote
+        {"'\xE2\x82'", r},  // one subsequence
         {"'\xF0\x9F\x98'", r},
-        {"'\xC0\x80'", r + r},                        // overlong: no valid start
+        {"'\xC0\x80'", r + r},  // overlong: no valid start
         {"'\xE0\x80\xAF'", r + r + r},
-        {"'\xED\xA0\x80'", r + r + r},                // an encoded surrogate
-        {"'\xF4\x90\x80\x80'", r + r + r + r},        // above U+10FFFF
+        {"'\xED\xA0\x80'", r + r + r},          // an encoded surrogate
+        {"'\xF4\x90\x80\x80'", r + r + r + r},  // above U+10FFFF
         {"'\xF8\x88\x80\x80\x80'", r + r + r + r + r},
         {"'\xE2\x82\xAC\xE2\x82'", "\xE2\x82\xAC" + r},
         {"'\xE2\x82\xE2\x82\xAC'", r + "\xE2\x82\xAC"},  // the byte that breaks one sequence starts the next
-        {"'\\\xFF'", r},                              // escaped
-        {"'\xEF\xBF\xBD'", r},                        // a real U+FFFD
+        {"'\\\xFF'", r},                                 // escaped
+        {"'\xEF\xBF\xBD'", r},                           // a real U+FFFD
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(string_value(c.text), c.expected) << escape_bytes(c.text);
 
     for (const std::string text : {"\xFF", "[1]\xFF", "[\xC3]", "{\xC3\xA9\xFF:1}", "\xE2\x80", "'\xE2\x82"}) {
@@ -796,17 +874,17 @@ TEST(Json5Reader, IdentifierKeysFollowEcmaScriptIdentifierNames) {
         {"$", "$"},
         {"_", "_"},
         {"a1$_", "a1$_"},
-        {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},  // Ll
-        {"\xC7\x85", "\xC7\x85"},                  // U+01C5 Lt
-        {"\xCA\xB0", "\xCA\xB0"},                  // U+02B0 Lm
-        {"\xE4\xB8\xAD", "\xE4\xB8\xAD"},          // Lo
-        {"\xE2\x85\xAB", "\xE2\x85\xAB"},          // U+216B Nl
-        {"\xF0\x90\x90\x80", "\xF0\x90\x90\x80"},  // U+10400, beyond the BMP
-        {"\xD5\xA0", "\xD5\xA0"},                  // U+0560, newer than the reference's tables
-        {"a\xCC\x81", "a\xCC\x81"},                // Mn
-        {"a\xE0\xA4\x83", "a\xE0\xA4\x83"},        // Mc
-        {"a\xD9\xA3", "a\xD9\xA3"},                // Nd
-        {"a\xE2\x80\xBF", "a\xE2\x80\xBF"},        // Pc
+        {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},                  // Ll
+        {"\xC7\x85", "\xC7\x85"},                                    // U+01C5 Lt
+        {"\xCA\xB0", "\xCA\xB0"},                                    // U+02B0 Lm
+        {"\xE4\xB8\xAD", "\xE4\xB8\xAD"},                            // Lo
+        {"\xE2\x85\xAB", "\xE2\x85\xAB"},                            // U+216B Nl
+        {"\xF0\x90\x90\x80", "\xF0\x90\x90\x80"},                    // U+10400, beyond the BMP
+        {"\xD5\xA0", "\xD5\xA0"},                                    // U+0560, newer than the reference's tables
+        {"a\xCC\x81", "a\xCC\x81"},                                  // Mn
+        {"a\xE0\xA4\x83", "a\xE0\xA4\x83"},                          // Mc
+        {"a\xD9\xA3", "a\xD9\xA3"},                                  // Nd
+        {"a\xE2\x80\xBF", "a\xE2\x80\xBF"},                          // Pc
         {"a\xE2\x80\x8C\xE2\x80\x8D", "a\xE2\x80\x8C\xE2\x80\x8D"},  // ZWNJ ZWJ
         {"\\u0061b", "ab"},
         {"a\\u0301", "a\xCC\x81"},
@@ -821,22 +899,26 @@ TEST(Json5Reader, IdentifierKeysFollowEcmaScriptIdentifierNames) {
         EXPECT_EQ(std::string(t.root().members()[0].key, t.root().members()[0].key_length), std::string(c.expected))
             << escape_bytes(text);
     }
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     const char* const rejected[] = {
-        "1a",                    // digits only after the start
-        "\xCC\x81" "a",          // nor marks
-        "\xE2\x80\x8C" "a",      // nor ZWNJ
+        "1a",  // digits only after the start
+        "\xCC\x81"
+        "a",  // nor marks
+        "\xE2\x80\x8C"
+        "a",  // nor ZWNJ
         "a-b",
-        "\xE2\x84\x98",          // U+2118, a math symbol
-        "\xE2\x82\xAC",          // U+20AC, a currency sign
-        "\\u0031",               // an escape must stand for a valid character too
+        "\xE2\x84\x98",  // U+2118, a math symbol
+        "\xE2\x82\xAC",  // U+20AC, a currency sign
+        "\\u0031",       // an escape must stand for a valid character too
         "a\\u002D",
         "\\u200C",
-        "\\uD83D\\uDE00",        // surrogates are no characters
+        "\\uD83D\\uDE00",  // surrogates are no characters
         "\\x61",
         "\\u61",
         "a\\",
         "\\",
     };
+    // clang-format on
     for (const char* key : rejected) {
         const std::string text = "{" + std::string(key) + ":0}";
         EXPECT_FALSE(parse(text).ok) << escape_bytes(text);
@@ -853,6 +935,7 @@ struct RejectCase {
 
 TEST(Json5Reader, RejectsWhatJson5RejectsAndSaysWhere) {
     using namespace std::string_view_literals;
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     const RejectCase cases[] = {
         {std::string_view{}, 0, "empty"},
         {"", 0, "empty"},
@@ -910,12 +993,19 @@ TEST(Json5Reader, RejectsWhatJson5RejectsAndSaysWhere) {
         {"'\\xg0'", 1, "\\x"},
         {"'\\u12'", 1, "\\u"},
         {"'\\u{41}'", 1, "\\u"},
-        {"\xC2\x85" "1", 0, "expected a value"},          // NEL is no white space
-        {"\xE2\x80\x8B" "1", 0, "expected a value"},      // nor ZERO WIDTH SPACE
-        {"\xE1\xA0\x8E" "1", 0, "expected a value"},      // nor U+180E (no longer Zs)
+        {"\xC2\x85"
+         "1",
+         0, "expected a value"},  // NEL is no white space
+        {"\xE2\x80\x8B"
+         "1",
+         0, "expected a value"},  // nor ZERO WIDTH SPACE
+        {"\xE1\xA0\x8E"
+         "1",
+         0, "expected a value"},  // nor U+180E (no longer Zs)
         {"\x01", 0, "expected a value"},
         {"\x00"sv, 0, "expected a value"},
     };
+    // clang-format on
     for (const RejectCase& c : cases) {
         const Parsed p = parse(c.text);
         ASSERT_FALSE(p.ok) << escape_bytes(c.text);
@@ -1013,8 +1103,8 @@ TEST(Json5Reader, FreeingGivesBackEveryBlockAndEmptiesTheDocument) {
     TestHeap heap;
     Json5Document doc{};
     Json5Error error{};
-    ASSERT_TRUE(json5_parse("{a: ['x', {b: 'yz'}], c: 'long " + std::string(5000, 'z') + "'}", heap.allocator(), doc,
-                            error));
+    ASSERT_TRUE(
+        json5_parse("{a: ['x', {b: 'yz'}], c: 'long " + std::string(5000, 'z') + "'}", heap.allocator(), doc, error));
     EXPECT_GT(heap.live_blocks, 1u);
     json5_free(doc, heap.allocator());
     EXPECT_EQ(heap.live_blocks, 0u);
@@ -1070,7 +1160,8 @@ std::size_t count_disagreements(const std::vector<Expectation>& expectations) {
         if (p.ok == e.accept && (!p.ok || e.canonical == "*" || p.canonical == e.canonical)) continue;
         if (++disagreements <= 20) {
             ADD_FAILURE() << e.name << ": the reference " << (e.accept ? "accepts " + e.canonical : "rejects")
-                          << "; the reader " << (p.ok ? "accepts " + p.canonical : std::string("rejects: ") + p.error.message);
+                          << "; the reader "
+                          << (p.ok ? "accepts " + p.canonical : std::string("rejects: ") + p.error.message);
         }
     }
     return disagreements;
@@ -1093,7 +1184,8 @@ TEST(Json5Reader, AcceptsEveryValidJsonTestSuiteDocument) {
 TEST(Json5Reader, AgreesWithTheReferenceOnJsonTestSuite) {
     const std::vector<Expectation> expectations = read_expectations("suite.tsv", false);
     std::size_t on_disk = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(suite_dir)) on_disk += entry.path().extension() == ".json";
+    for (const auto& entry : std::filesystem::directory_iterator(suite_dir))
+        on_disk += entry.path().extension() == ".json";
     EXPECT_EQ(expectations.size(), on_disk) << "suite.tsv is out of date: run tests/oracle/make_expectations.js";
     EXPECT_EQ(count_disagreements(expectations), 0u);
 }
@@ -1101,7 +1193,8 @@ TEST(Json5Reader, AgreesWithTheReferenceOnJsonTestSuite) {
 TEST(Json5Reader, AgreesWithTheReferenceOnGeneratedDocuments) {
     const std::vector<Expectation> expectations = read_expectations("generated.tsv", true);
     EXPECT_GT(expectations.size(), 3000u);
-    const auto accepted = std::count_if(expectations.begin(), expectations.end(), [](const Expectation& e) { return e.accept; });
+    const auto accepted =
+        std::count_if(expectations.begin(), expectations.end(), [](const Expectation& e) { return e.accept; });
     EXPECT_GT(accepted, 1000);  // both verdicts well represented
     EXPECT_GT(static_cast<std::ptrdiff_t>(expectations.size()) - accepted, 1000);
     EXPECT_EQ(count_disagreements(expectations), 0u);

@@ -4,6 +4,7 @@
 
 #include "sim_fixture.h"
 #include "src/entry.h"
+#include "src/plugin_context.h"
 #include "src/script_main.h"
 #include "src/state.h"
 
@@ -124,7 +125,8 @@ TEST_F(SimTest, AScriptRestartReportsWhatTheLastRunLeaked) {
     EXPECT_NE(text.find("[ERROR] --- [2025-12-09 08:00:00] " + expected), std::string::npos) << text;
     // Reported once: the tracker forgets it afterwards.
     bool still_recorded = false;
-    tracker_for_each(runtime_globals.allocation_tracker, [&](const TrackedAllocation& r) { still_recorded |= r.block == leaked; });
+    tracker_for_each(runtime_globals.allocation_tracker,
+                     [&](const TrackedAllocation& r) { still_recorded |= r.block == leaked; });
     EXPECT_FALSE(still_recorded);
     ::operator delete(leaked);
     ASSERT_TRUE(end());

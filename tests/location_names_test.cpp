@@ -1,7 +1,7 @@
 // Place names for positions: the game's zone texts in their order, the
 // built-in table, the one-time error line, and Guarma.
-#include "sim_fixture.h"
 #include "src/location_names.h"
+#include "sim_fixture.h"
 
 namespace {
 
@@ -34,12 +34,15 @@ protected:
     std::vector<const SimTraceEntry*> lookups() const { return action_calls(); }
     int error_lines() const {
         int n = 0;
-        for (const std::string& l : log_lines()) n += l.rfind("[ERROR]", 0) == 0 && l.find("Vector3{") != std::string::npos;
+        for (const std::string& l : log_lines())
+            n += l.rfind("[ERROR]", 0) == 0 && l.find("Vector3{") != std::string::npos;
         return n;
     }
 };
 
-float f32_arg(const SimTraceEntry* e, std::size_t i) { return std::bit_cast<float>(static_cast<std::uint32_t>(e->args[i])); }
+float f32_arg(const SimTraceEntry* e, std::size_t i) {
+    return std::bit_cast<float>(static_cast<std::uint32_t>(e->args[i]));
+}
 
 }  // namespace
 
@@ -48,11 +51,11 @@ TEST_F(LocationTest, TheGamesTextsInOrderThenTheTable) {
         float x, y, z;
         const char* name;
     } cases[] = {
-        {5, 5, 0, "Written"},        // written text wins over the district's
-        {50, 50, 0, "District"},     // printed zone without a text: on to the district
-        {250, 250, 0, "Lake"},       // only the untyped (water) query knows it
+        {5, 5, 0, "Written"},                     // written text wins over the district's
+        {50, 50, 0, "District"},                  // printed zone without a text: on to the district
+        {250, 250, 0, "Lake"},                    // only the untyped (water) query knows it
         {450, 450, 0, "Valentine, New Hanover"},  // no text anywhere: the table by the zone of any kind
-        {650, 650, 0, "Guarma"},     // a state zone the game has no text for
+        {650, 650, 0, "Guarma"},                  // a state zone the game has no text for
     };
     for (const Case& c : cases) EXPECT_EQ(name_at(c.x, c.y, c.z), c.name) << c.x;
     EXPECT_EQ(error_lines(), 0);
@@ -63,9 +66,9 @@ TEST_F(LocationTest, NineQueriesAtTheRaisedHeightWhenNothingHasAName) {
     std::vector<const SimTraceEntry*> q = lookups();
     std::vector<std::string> names;
     for (auto* e : q) names.push_back(e->signature->name);
-    EXPECT_EQ(names, (std::vector<std::string>{"zone_at_coords", "zone_display_name", "zone_at_coords", "zone_display_name",
-                                               "zone_at_coords", "zone_display_name", "untyped_zone_at_coords",
-                                               "zone_display_name", "zone_at_coords"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"zone_at_coords", "zone_display_name", "zone_at_coords",
+                                               "zone_display_name", "zone_at_coords", "zone_display_name",
+                                               "untyped_zone_at_coords", "zone_display_name", "zone_at_coords"}));
     ASSERT_EQ(q.size(), 9u);
     EXPECT_EQ(static_cast<std::int32_t>(q[0]->args[3]), 12);
     EXPECT_EQ(static_cast<std::int32_t>(q[2]->args[3]), 11);
@@ -97,8 +100,11 @@ TEST_F(LocationTest, GuarmaByFixedHashesWithoutNativesOrByHashedKeys) {
         Hash zone;
         bool guarma;
         std::size_t hashes;  // hash_of_name calls made
-    } cases[] = {{0xBA5AB8E6, true, 0}, {0x7356B8ED, true, 0}, {0x1B6880B3, false, 6},
-                 {sim_joaat("P_4_AGUASDULCES"), true, 3}, {sim_joaat("W_4_EL_NIDO"), true, 6}};
+    } cases[] = {{0xBA5AB8E6, true, 0},
+                 {0x7356B8ED, true, 0},
+                 {0x1B6880B3, false, 6},
+                 {sim_joaat("P_4_AGUASDULCES"), true, 3},
+                 {sim_joaat("W_4_EL_NIDO"), true, 6}};
     for (const Case& c : cases) {
         bool answer = false;
         in_script([&] { answer = is_guarma_zone(c.zone); });
@@ -106,6 +112,8 @@ TEST_F(LocationTest, GuarmaByFixedHashesWithoutNativesOrByHashedKeys) {
         EXPECT_EQ(action_calls().size(), c.hashes) << std::hex << c.zone;
         EXPECT_EQ(action_calls("hash_of_name").size(), c.hashes) << std::hex << c.zone;
     }
-    EXPECT_STREQ(place_name_of_zone(0xBA5AB8E6), "Bah\xC3\xAD" "a de la Paz, Guarma");
+    EXPECT_STREQ(place_name_of_zone(0xBA5AB8E6),
+                 "Bah\xC3\xAD"
+                 "a de la Paz, Guarma");
     EXPECT_STREQ(place_name_of_zone(0x12345678), "");
 }

@@ -7,9 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "src/calendar.h"
-#include "src/log.h"
-#include "src/run_context.h"
+#include "scripthook/vector3_log.h"
+#include "src/base/calendar.h"
+#include "src/base/log.h"
+#include "src/base/run_context.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ std::string render_value(const LogArg& a) {
 }
 
 std::string line_at(std::int32_t level, std::int64_t ns, std::string_view message,
-                    std::uint32_t options = LOG_OPTION_LEVEL | LOG_OPTION_DATE | LOG_OPTION_TIME) {
+                    std::uint32_t options = log_option_level | log_option_date | log_option_time) {
     char buffer[256];
     TextBuilder b = text_builder(buffer, sizeof buffer);
     render_log_line(b, level, options, ns, message);
@@ -65,7 +66,7 @@ TEST(LogLine, LevelHeadersFollowTheLevelBands) {
     struct Case {
         std::int32_t level;
         const char* header;
-    } cases[] = {{0, "[DEBUG] --- "}, {9, "[DEBUG] --- "}, {10, "[INFO ] --- "}, {19, "[INFO ] --- "},
+    } cases[] = {{0, "[DEBUG] --- "},  {9, "[DEBUG] --- "},  {10, "[INFO ] --- "}, {19, "[INFO ] --- "},
                  {20, "[WARN ] --- "}, {29, "[WARN ] --- "}, {30, "[ERROR] --- "}, {39, "[ERROR] --- "},
                  {40, "[FATAL] --- "}, {49, "[FATAL] --- "}};
     for (const Case& c : cases) {
@@ -84,7 +85,7 @@ TEST(LogLine, TimesBefore1970AndFarAheadKeepTheirCalendarDate) {
 TEST(LogLine, AnOverlongMessageIsCutButTheLineStillEnds) {
     char buffer[64];
     TextBuilder b = text_builder(buffer, sizeof buffer);
-    render_log_line(b, 10, LOG_OPTION_LEVEL | LOG_OPTION_DATE | LOG_OPTION_TIME, 0, std::string(200, 'a'));
+    render_log_line(b, 10, log_option_level | log_option_date | log_option_time, 0, std::string(200, 'a'));
     std::string line(text_view(b));
     EXPECT_EQ(line.size(), 63u);
     EXPECT_EQ(line.back(), '\n');
@@ -116,16 +117,25 @@ TEST(LogValues, SourceLocationLeavesOutAZeroColumn) {
     };
     std::source_location l = FakeLocation::here();
     std::string rendered = render_value(log_arg(l));
-    EXPECT_EQ(rendered, std::string(l.file_name()) + "(" + std::to_string(l.line()) + ":" + std::to_string(l.column()) + ")");
+    EXPECT_EQ(rendered,
+              std::string(l.file_name()) + "(" + std::to_string(l.line()) + ":" + std::to_string(l.column()) + ")");
 }
 
 TEST(LogValues, ByteSizesInUnitsOf1024) {
     struct Case {
         std::uint64_t bytes;
         const char* expected;
-    } cases[] = {{0, "0b"},          {24, "24b"},           {1023, "1023b"},           {1024, "1.00kib"},
-                 {1536, "1.50kib"},  {1048575, "1024.00kib"}, {1048576, "1.00mib"}, {3ULL << 30, "3.00gib"},
-                 {1ULL << 40, "1.00tib"}, {1ULL << 50, "1.00pib"}, {1ULL << 60, "1.00eib"},
+    } cases[] = {{0, "0b"},
+                 {24, "24b"},
+                 {1023, "1023b"},
+                 {1024, "1.00kib"},
+                 {1536, "1.50kib"},
+                 {1048575, "1024.00kib"},
+                 {1048576, "1.00mib"},
+                 {3ULL << 30, "3.00gib"},
+                 {1ULL << 40, "1.00tib"},
+                 {1ULL << 50, "1.00pib"},
+                 {1ULL << 60, "1.00eib"},
                  {std::numeric_limits<std::uint64_t>::max(), "16.00eib"}};
     for (const Case& c : cases) EXPECT_EQ(render_format("%m", {log_arg(c.bytes)}), c.expected) << c.bytes;
 }
@@ -135,8 +145,9 @@ TEST(LogFormat, PlaceholdersTakeTheValuesInOrder) {
     EXPECT_EQ(render_format("Auto-created marker at waypoint: %.2f, %.2f, %.2f",
                             {log_arg(-1234.5f), log_arg(0.125f), log_arg(41.0f)}),
               "Auto-created marker at waypoint: -1234.50, 0.12, 41.00");
-    EXPECT_EQ(render_format("Failed to write to markers data file: {}/{} {}", {log_arg(0), log_arg(120), log_arg("ENOSPC")}),
-              "Failed to write to markers data file: 0/120 ENOSPC");
+    EXPECT_EQ(
+        render_format("Failed to write to markers data file: {}/{} {}", {log_arg(0), log_arg(120), log_arg("ENOSPC")}),
+        "Failed to write to markers data file: 0/120 ENOSPC");
     EXPECT_EQ(render_format("%v leaked %m\n", {log_arg("a.cpp"), log_arg(std::size_t{24})}), "a.cpp leaked 24b\n");
     EXPECT_EQ(render_format("100%% {}", {log_arg("done")}), "100% done");
     // Missing values leave their placeholder empty rather than reading past the list.
@@ -146,24 +157,36 @@ TEST(LogFormat, PlaceholdersTakeTheValuesInOrder) {
 TEST(Logging, ValuesJoinedBySpacesAndLevelFilter) {
     MemoryLog memory;
     RunContext ctx{heap_allocator(), heap_allocator(),
-                   Logger{memory_write, &memory, static_cast<std::int32_t>(LogLevel::Info), LOG_OPTION_LEVEL}};
-    log_values(ctx, LogLevel::Error, position_to_vector3(1.5f, -20.0f, 3.25f), std::uint32_t{0xDEADBEEF});
-    log_values(ctx, LogLevel::Debug, "below the lowest level");
-    log_format(ctx, LogLevel::Info, "Saved %d markers to JSON", 2);
+                   Logger{memory_write, &memory, static_cast<std::int32_t>(LogLevel::info), log_option_level}};
+    log_values(ctx, LogLevel::error, position_to_vector3(1.5f, -20.0f, 3.25f), std::uint32_t{0xDEADBEEF});
+    log_values(ctx, LogLevel::debug, "below the lowest level");
+    log_format(ctx, LogLevel::info, "Saved %d markers to JSON", 2);
     EXPECT_EQ(memory.text,
               "[ERROR] --- Vector3{_x = {x = 1.5}, _y = {y = -20}, _z = {z = 3.25}} 3735928559\n"
               "[INFO ] --- Saved 2 markers to JSON\n");
 
     RunContext silent{heap_allocator(), heap_allocator(), Logger{}};
-    log_values(silent, LogLevel::Fatal, "nothing happens");  // and does not crash
+    log_values(silent, LogLevel::fatal, "nothing happens");  // and does not crash
 }
 
 TEST(LogErrorNames, EveryCodeAFileOperationCanReturnHasItsName) {
     const std::pair<int, const char*> cases[] = {
-        {EPERM, "EPERM"},   {ENOENT, "ENOENT"},   {EACCES, "EACCES"},         {EEXIST, "EEXIST"},
-        {EXDEV, "EXDEV"},   {ENOTDIR, "ENOTDIR"}, {EISDIR, "EISDIR"},         {ENOSPC, "ENOSPC"},
-        {EROFS, "EROFS"},   {ELOOP, "ELOOP"},     {ENAMETOOLONG, "ENAMETOOLONG"}, {EDQUOT, "EDQUOT"},
-        {ETXTBSY, "ETXTBSY"}, {EMFILE, "EMFILE"}, {0, "OK"},                  {4095, "errno 4095"},
+        {EPERM, "EPERM"},
+        {ENOENT, "ENOENT"},
+        {EACCES, "EACCES"},
+        {EEXIST, "EEXIST"},
+        {EXDEV, "EXDEV"},
+        {ENOTDIR, "ENOTDIR"},
+        {EISDIR, "EISDIR"},
+        {ENOSPC, "ENOSPC"},
+        {EROFS, "EROFS"},
+        {ELOOP, "ELOOP"},
+        {ENAMETOOLONG, "ENAMETOOLONG"},
+        {EDQUOT, "EDQUOT"},
+        {ETXTBSY, "ETXTBSY"},
+        {EMFILE, "EMFILE"},
+        {0, "OK"},
+        {4095, "errno 4095"},
     };
     for (const auto& [code, name] : cases) {
         char buffer[64];

@@ -1,7 +1,7 @@
 // Adding, deleting and renaming markers: each change keeps the list, the cache
 // and the game's blip in step and saves the file.
-#include "sim_fixture.h"
 #include "src/marker_editing.h"
+#include "sim_fixture.h"
 #include "src/marker_list.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sim_fixture.h"
-#include "src/marker_file.h"
+#include "src/store/marker_file.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ const Allocator heap = heap_allocator();
 
 std::string serialize(const std::vector<MarkerDataV1>& records) {
     MarkersText text{};
-    EXPECT_EQ(serialize_markers(records.data(), records.size(), heap, text), SerializeError::None);
+    EXPECT_EQ(serialize_markers(records.data(), records.size(), heap, text), SerializeError::none);
     std::string out(text.data, text.length);
     EXPECT_EQ(std::strlen(text.data), text.length);
     free_markers_text(text, heap);
@@ -164,8 +164,10 @@ TEST(MarkerFileWriter, EightDecimalsAgreeWithExactArithmeticOverManyFloats) {
         float f = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
         if (std::isfinite(f)) values.push_back(f);
     }
-    for (int i = 0; i < 100000; ++i) values.push_back(static_cast<float>(static_cast<int>(rng() % 4000001) - 2000000) / 512.0f);  // ties
-    for (int i = 0; i < 50000; ++i) values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(rng() % 0x800000)));  // subnormals
+    for (int i = 0; i < 100000; ++i)
+        values.push_back(static_cast<float>(static_cast<int>(rng() % 4000001) - 2000000) / 512.0f);  // ties
+    for (int i = 0; i < 50000; ++i)
+        values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(rng() % 0x800000)));  // subnormals
     for (int i = 0; i < 100000; ++i) values.push_back(std::uniform_real_distribution<float>(-8000, 8000)(rng));
     int mismatches = 0;
     for (float f : values) {
@@ -177,6 +179,7 @@ TEST(MarkerFileWriter, EightDecimalsAgreeWithExactArithmeticOverManyFloats) {
 }
 
 TEST(MarkerFileWriter, NamesAreEscapedWhereTheyMustBeAndOtherwiseKeptAsUtf8) {
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
     struct Case {
         const char* name;
         const char* written;
@@ -185,13 +188,18 @@ TEST(MarkerFileWriter, NamesAreEscapedWhereTheyMustBeAndOtherwiseKeptAsUtf8) {
         {"C:\\path", R"("C:\\path")"},
         {"tab\there\nline", R"("tab\there\nline")"},
         {"\x01\x1f\x7f", R"("\u0001\u001f\u007f")"},
-        {"Bah\xC3\xAD" "a de la Paz", "\"Bah\xC3\xAD" "a de la Paz\""},
+        {"Bah\xC3\xAD"
+         "a de la Paz",
+         "\"Bah\xC3\xAD"
+         "a de la Paz\""},
         {"\xC2\x85 \xE2\x80\xA8", R"("\u0085 \u2028")"},
         {"bad \xFF byte", "\"bad \xEF\xBF\xBD byte\""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const std::string text = serialize({record(1, 2, 3, 0, c.name, 0)});
-        EXPECT_NE(text.find(std::string("\"name\": ") + c.written + ",\n"), std::string::npos) << c.name << "\n" << text;
+        EXPECT_NE(text.find(std::string("\"name\": ") + c.written + ",\n"), std::string::npos) << c.name << "\n"
+                                                                                               << text;
     }
 }
 
@@ -203,42 +211,45 @@ TEST(MarkerFileReader, MapsKeysToFieldsAndRejectsWrongKinds) {
         DeserializeError error;
         std::size_t count;
     } cases[] = {
-        {"only braces", "{}", DeserializeError::None, 0},
+        {"only braces", "{}", DeserializeError::none, 0},
         {"extra keys everywhere", R"({"v": 2, "markers": [{"extra": {"a": [1, 2]}, "category": 3}], "more": null})",
-         DeserializeError::None, 1},
+         DeserializeError::none, 1},
         {"a comment between markers", "{\"markers\": [{\"category\": 1},\n// second\n{\"category\": 2}]}",
-         DeserializeError::None, 2},
+         DeserializeError::none, 2},
         {"JSON5 spellings", "{markers: [{'category': 0x10, position: [+1, .5, 2.], name: 'it\\'s',},],}",
-         DeserializeError::None, 1},
-        {"timestamp as a number", R"({"markers": [{"timestamp": 5}]})", DeserializeError::WrongKind, 0},
-        {"timestamp as a date text", R"({"markers": [{"timestamp": "2025-12-09"}]})", DeserializeError::WrongKind, 0},
-        {"category as an object", R"({"markers": [{"category": {}}]})", DeserializeError::WrongKind, 0},
-        {"category with a fraction", R"({"markers": [{"category": 1.5}]})", DeserializeError::WrongKind, 0},
-        {"category beyond 64 bits", R"({"markers": [{"category": 9223372036854775808}]})", DeserializeError::WrongKind, 0},
-        {"position of two numbers", R"({"markers": [{"position": [1, 2]}]})", DeserializeError::WrongKind, 0},
-        {"position of four numbers", R"({"markers": [{"position": [1, 2, 3, 4]}]})", DeserializeError::WrongKind, 0},
-        {"position with a text", R"({"markers": [{"position": [1, "2", 3]}]})", DeserializeError::WrongKind, 0},
-        {"name as a number", R"({"markers": [{"name": 5}]})", DeserializeError::WrongKind, 0},
-        {"_nsec with a fraction", R"({"markers": [{"timestamp": {"_nsec": 0.5}}]})", DeserializeError::WrongKind, 0},
-        {"markers as an object", R"({"markers": {}})", DeserializeError::WrongKind, 0},
-        {"markers as null", R"({"markers": null})", DeserializeError::WrongKind, 0},
-        {"a marker that is no object", R"({"markers": [1]})", DeserializeError::WrongKind, 0},
-        {"the root as an array", "[]", DeserializeError::WrongKind, 0},
-        {"not JSON5 at all", "markers: []", DeserializeError::Syntax, 0},
-        {"cut short", R"({"markers": [{"category": 1})", DeserializeError::Syntax, 0},
-        {"a wrong value late in the file", std::string(R"({"markers": [{"category": 1, )") + timestamp + R"(}, {"category": []}]})",
-         DeserializeError::WrongKind, 0},
+         DeserializeError::none, 1},
+        {"timestamp as a number", R"({"markers": [{"timestamp": 5}]})", DeserializeError::wrong_kind, 0},
+        {"timestamp as a date text", R"({"markers": [{"timestamp": "2025-12-09"}]})", DeserializeError::wrong_kind, 0},
+        {"category as an object", R"({"markers": [{"category": {}}]})", DeserializeError::wrong_kind, 0},
+        {"category with a fraction", R"({"markers": [{"category": 1.5}]})", DeserializeError::wrong_kind, 0},
+        {"category beyond 64 bits", R"({"markers": [{"category": 9223372036854775808}]})", DeserializeError::wrong_kind,
+         0},
+        {"position of two numbers", R"({"markers": [{"position": [1, 2]}]})", DeserializeError::wrong_kind, 0},
+        {"position of four numbers", R"({"markers": [{"position": [1, 2, 3, 4]}]})", DeserializeError::wrong_kind, 0},
+        {"position with a text", R"({"markers": [{"position": [1, "2", 3]}]})", DeserializeError::wrong_kind, 0},
+        {"name as a number", R"({"markers": [{"name": 5}]})", DeserializeError::wrong_kind, 0},
+        {"_nsec with a fraction", R"({"markers": [{"timestamp": {"_nsec": 0.5}}]})", DeserializeError::wrong_kind, 0},
+        {"markers as an object", R"({"markers": {}})", DeserializeError::wrong_kind, 0},
+        {"markers as null", R"({"markers": null})", DeserializeError::wrong_kind, 0},
+        {"a marker that is no object", R"({"markers": [1]})", DeserializeError::wrong_kind, 0},
+        {"the root as an array", "[]", DeserializeError::wrong_kind, 0},
+        {"not JSON5 at all", "markers: []", DeserializeError::syntax, 0},
+        {"cut short", R"({"markers": [{"category": 1})", DeserializeError::syntax, 0},
+        {"a wrong value late in the file",
+         std::string(R"({"markers": [{"category": 1, )") + timestamp + R"(}, {"category": []}]})",
+         DeserializeError::wrong_kind, 0},
         {"wrong values given again rightly",
          R"({"markers": [{"category": [], "category": 1, "name": 5, "name": "n", "position": null, "position": [1, 2, 3],
                           "timestamp": 1, "timestamp": {"_nsec": "x", "_nsec": 5}}]})",
-         DeserializeError::None, 1},
-        {"a right value given again wrongly", R"({"markers": [{"category": 1, "category": []}]})", DeserializeError::WrongKind, 0},
+         DeserializeError::none, 1},
+        {"a right value given again wrongly", R"({"markers": [{"category": 1, "category": []}]})",
+         DeserializeError::wrong_kind, 0},
         {"a right _nsec given again wrongly", R"({"markers": [{"timestamp": {"_nsec": 1, "_nsec": 1.5}}]})",
-         DeserializeError::WrongKind, 0},
+         DeserializeError::wrong_kind, 0},
         {"keys that only look like known ones",
          R"({"markers": [{"Category": [], "positions": 1, "nam": 2, "names": 3, "timestamp_": 4, "_nsec": [],
                           "timestamp": {"nsec": [], "_nsec ": [], "_nsec": 1}}]})",
-         DeserializeError::None, 1},
+         DeserializeError::none, 1},
     };
     for (const Case& c : cases) {
         Loaded l = deserialize(c.text);
@@ -255,7 +266,7 @@ TEST(MarkerFileReader, SettledCornersOfTheMapping) {
         {"category": -9223372036854775808, "timestamp": {"_nsec": 9223372036854775807, "other": 1}},
         {}
     ]})");
-    ASSERT_EQ(l.error, DeserializeError::None);
+    ASSERT_EQ(l.error, DeserializeError::none);
     ASSERT_EQ(l.records.size(), 5u);
     EXPECT_EQ(l.records[0].category, 1);
     EXPECT_EQ(l.names[0], "<null>");
@@ -276,11 +287,24 @@ TEST(MarkerFileReader, SettledCornersOfTheMapping) {
 
 TEST(MarkerFileRoundTrip, RandomListsSurviveSaveThenLoad) {
     std::mt19937_64 rng(77);
-    const std::vector<std::string> names = {
-        "", "Valentine, New Hanover (Waypoint)", "quote \" and backslash \\", "ctl \x01\x02\x1f\x7f\t\n\r\b\f",
-        "Bah\xC3\xAD" "a de la Paz", "\xE2\x80\xA8\xE2\x80\xA9\xC2\x85", "emoji \xF0\x9F\x90\x8E", "'single'", "/* not a comment */"};
-    const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                              -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max(), -0.125f, 1e20f};
+    const std::vector<std::string> names = {"",
+                                            "Valentine, New Hanover (Waypoint)",
+                                            "quote \" and backslash \\",
+                                            "ctl \x01\x02\x1f\x7f\t\n\r\b\f",
+                                            "Bah\xC3\xAD"
+                                            "a de la Paz",
+                                            "\xE2\x80\xA8\xE2\x80\xA9\xC2\x85",
+                                            "emoji \xF0\x9F\x90\x8E",
+                                            "'single'",
+                                            "/* not a comment */"};
+    const float specials[] = {0.0f,
+                              -0.0f,
+                              std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::max(),
+                              -0.125f,
+                              1e20f};
     for (int round = 0; round < 50; ++round) {
         std::vector<MarkerDataV1> list;
         std::vector<std::string> keep;
@@ -293,13 +317,15 @@ TEST(MarkerFileRoundTrip, RandomListsSurviveSaveThenLoad) {
                 if (v != 0 && std::fabs(v) < 0.125f) v = 0.125f;  // smaller values are the exception below
             }
             keep.push_back(names[rng() % names.size()]);
-            const std::int64_t category = rng() % 5 == 0 ? static_cast<std::int64_t>(rng()) : static_cast<std::int64_t>(rng() % 12);
-            const std::int64_t ns = rng() % 5 == 0 ? static_cast<std::int64_t>(rng()) : 1765267200000000000 + static_cast<std::int64_t>(rng() % 1000000);
+            const std::int64_t category =
+                rng() % 5 == 0 ? static_cast<std::int64_t>(rng()) : static_cast<std::int64_t>(rng() % 12);
+            const std::int64_t ns = rng() % 5 == 0 ? static_cast<std::int64_t>(rng())
+                                                   : 1765267200000000000 + static_cast<std::int64_t>(rng() % 1000000);
             list.push_back(record(xyz[0], xyz[1], xyz[2], category, keep.back().c_str(), ns));
         }
         const std::string text = serialize(list);
         Loaded l = deserialize(text);
-        ASSERT_EQ(l.error, DeserializeError::None) << text;
+        ASSERT_EQ(l.error, DeserializeError::none) << text;
         ASSERT_EQ(l.records.size(), list.size());
         for (std::size_t i = 0; i < list.size(); ++i) {
             const float* in = &list[i].position.x;
@@ -329,7 +355,7 @@ TEST(MarkerFileRoundTrip, SmallCoordinatesSettleAfterOneSave) {
     // text, and from then on every save writes the same bytes.
     const std::string first = serialize({record(0.001953125f, 1e-9f, -0.0999999f, 0, nullptr, 0)});
     Loaded l = deserialize(first);
-    ASSERT_EQ(l.error, DeserializeError::None);
+    ASSERT_EQ(l.error, DeserializeError::none);
     EXPECT_EQ(l.records[0].position.x, 0.00195312f);
     EXPECT_EQ(serialize(l.records), first);
 }
@@ -349,7 +375,7 @@ TEST(MarkerFileReader, RunningOutOfMemoryIsNotADamagedFile) {
                                  [](void*, void* p, std::size_t) { ::operator delete(p); }, &r};
         MarkersData data{};
         DeserializeDetail detail{};
-        EXPECT_EQ(deserialize_markers(text, rationed, data, &detail), DeserializeError::OutOfMemory) << left;
+        EXPECT_EQ(deserialize_markers(text, rationed, data, &detail), DeserializeError::out_of_memory) << left;
         EXPECT_EQ(data.records, nullptr);
     }
 }

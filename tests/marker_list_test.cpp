@@ -105,8 +105,8 @@ TEST_F(ListFixture, SelectionIsResetOrClampedToTheList) {
         std::int64_t selection;
         bool reset;
         std::int64_t expected;
-    } cases[] = {{0, 3, true, 0},  {0, 3, false, -1}, {5, 3, false, 3}, {5, 9, false, 4},
-                 {5, -4, false, 0}, {5, 4, true, 0},  {1, 1, false, 0}};
+    } cases[] = {{0, 3, true, 0},   {0, 3, false, -1}, {5, 3, false, 3}, {5, 9, false, 4},
+                 {5, -4, false, 0}, {5, 4, true, 0},   {1, 1, false, 0}};
     for (const Case& c : cases) {
         state.markers.length = 0;
         for (int i = 0; i < c.rows; ++i) add(0, i);

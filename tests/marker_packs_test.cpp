@@ -8,10 +8,10 @@
 #include "sim/trace.h"
 #include "sim_fixture.h"
 #include "src/marker_editing.h"
-#include "src/marker_file.h"
 #include "src/marker_packs.h"
-#include "src/marker_spacing.h"
-#include "src/platform/platform_simulation.h"
+#include "src/store/marker_file.h"
+#include "src/store/marker_spacing.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -21,10 +21,8 @@ namespace fs = std::filesystem;
 
 // The loop of try_add_marker over the positions kept so far.
 bool pairwise_too_close(const std::vector<Position>& kept, const Position& q) {
-    Marker m{};
     for (const Position& p : kept) {
-        m.data.position = p;
-        if (marker_distance_squared(m, position_to_vector3(q)) < minimum_spacing_squared) return true;
+        if (distance_squared(p, vector3_to_position(position_to_vector3(q))) < minimum_spacing_squared) return true;
     }
     return false;
 }
@@ -112,8 +110,10 @@ TEST(MarkerSpacing, ExactlyOneUnitIsAllowedAcrossACellBorder) {
 }
 
 TEST(MarkerSpacing, PackNamesEndInJson) {
-    for (const char* yes : {"a.json", "Legendary animals.JSON", "日本語.Json", "x.y.json"}) EXPECT_TRUE(is_pack_name(yes)) << yes;
-    for (const char* no : {".json", "a.json5", "a.json.txt", "imported", "ajson", "notes.txt"}) EXPECT_FALSE(is_pack_name(no)) << no;
+    for (const char* yes : {"a.json", "Legendary animals.JSON", "日本語.Json", "x.y.json"})
+        EXPECT_TRUE(is_pack_name(yes)) << yes;
+    for (const char* no : {".json", "a.json5", "a.json.txt", "imported", "ajson", "notes.txt"})
+        EXPECT_FALSE(is_pack_name(no)) << no;
 }
 
 // ---- the import at a script start -----------------------------------------------------
@@ -127,18 +127,20 @@ std::string marker_json(float x, float y, float z, int category, const std::stri
 
 std::string markers_json(const std::vector<std::string>& markers) {
     std::string text = "{\"markers\": [\n";
-    for (std::size_t i = 0; i < markers.size(); ++i) text += "  " + markers[i] + (i + 1 < markers.size() ? ",\n" : "\n");
+    for (std::size_t i = 0; i < markers.size(); ++i)
+        text += "  " + markers[i] + (i + 1 < markers.size() ? ",\n" : "\n");
     return text + "]}";
 }
 
-const std::string two_markers = markers_json({marker_json(-1234.5f, 567.25f, 42, 0, "\"Flat Iron Lake\"", 1765267200000000000),
-                                              marker_json(2711.75f, -1390.125f, 45, 5, "", 1765270800000000000)});
+const std::string two_markers =
+    markers_json({marker_json(-1234.5f, 567.25f, 42, 0, "\"Flat Iron Lake\"", 1765267200000000000),
+                  marker_json(2711.75f, -1390.125f, 45, 5, "", 1765270800000000000)});
 
 // The markers of a file's text, loaded by the plug-in's reader.
 struct Loaded {
     MarkersData data{};
     explicit Loaded(const std::string& text) {
-        EXPECT_EQ(deserialize_markers(text, heap_allocator(), data), DeserializeError::None);
+        EXPECT_EQ(deserialize_markers(text, heap_allocator(), data), DeserializeError::none);
     }
     ~Loaded() { free_markers_data(data, heap_allocator()); }
     Loaded(const Loaded&) = delete;
@@ -173,24 +175,27 @@ protected:
         return std::vector<std::string>(at, m.end());
     }
     void TearDown() override {
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         SimTest::TearDown();
     }
 };
 
 TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAndMovedAway) {
     write(quillfen() / "markers.json", two_markers);
-    const std::string friends = "// from Arthur\n" + markers_json({
-        marker_json(100, 200, 30, 7, R"("Say \"hi\" at the \\ old mill")", 1700000000000000001),  // new
-        marker_json(-1234.5f + 0.6f, 567.25f, 42, 1, "'near the lake'", 1700000000000000002),    // 0.6 from one of ours
-        marker_json(-1234.5f, 567.25f, 43, 9, R"("Überfall — 北の小屋")", 1700000000000000003),   // exactly 1 unit: new
-        marker_json(100.5f, 200, 30, 2, "", 1700000000000000004),                                 // 0.5 from the first
-    });
+    const std::string friends =
+        "// from Arthur\n" +
+        markers_json({
+            marker_json(100, 200, 30, 7, R"("Say \"hi\" at the \\ old mill")", 1700000000000000001),  // new
+            marker_json(-1234.5f + 0.6f, 567.25f, 42, 1, "'near the lake'",
+                        1700000000000000002),  // 0.6 from one of ours
+            marker_json(-1234.5f, 567.25f, 43, 9, R"("Überfall — 北の小屋")",
+                        1700000000000000003),                          // exactly 1 unit: new
+            marker_json(100.5f, 200, 30, 2, "", 1700000000000000004),  // 0.5 from the first
+        });
     const std::string broken = "{\n  \"markers\": [\n    {\"category\": 1,,}\n  ]\n}";
     const std::string more = markers_json({
         marker_json(100, 200.9f, 30, 3, "\"too close to Arthur's\"", 1700000000000000005),
-        "{\"position\": [NaN, 1, 2], \"category\": 1}",
-        "{\"position\": [5, -Infinity, 2], \"category\": 1}",
+        "{\"position\": [NaN, 1, 2], \"category\": 1}", "{\"position\": [5, -Infinity, 2], \"category\": 1}",
         marker_json(-5, -5, -5, 12, "\"category twelve\"", 1700000000000000006),  // new; never a blip
     });
     write(import() / "a friends.json", friends);
@@ -204,7 +209,8 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
     EXPECT_EQ(std::vector<std::string>(m.begin(), m.begin() + 3),
               (std::vector<std::string>{"Loading data from disk", "Loaded 2 markers from JSON",
                                         "Imported 2 of 4 markers from Quillfen/import/a friends.json"}));
-    EXPECT_TRUE(std::regex_match(m[3], std::regex(R"(Failed to load marker pack Quillfen/import/b-broken\.json: 3:\d+: .+)")))
+    EXPECT_TRUE(
+        std::regex_match(m[3], std::regex(R"(Failed to load marker pack Quillfen/import/b-broken\.json: 3:\d+: .+)")))
         << m[3];
     EXPECT_EQ(std::vector<std::string>(m.begin() + 4, m.begin() + 10),
               (std::vector<std::string>{
@@ -266,8 +272,7 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
     m = start_messages();
     EXPECT_EQ(std::vector<std::string>(m.begin() + 2, m.end()),
               (std::vector<std::string>{
-                  "Imported 0 of 4 markers from Quillfen/import/a friends.json",
-                  broken_line,
+                  "Imported 0 of 4 markers from Quillfen/import/a friends.json", broken_line,
                   "Moved marker pack Quillfen/import/a friends.json to Quillfen/import/imported/a friends-2.json"}));
     EXPECT_EQ(read_file(import() / "imported" / "a friends-2.json"), friends);
     EXPECT_EQ(plugin_state.markers.length, 5u);
@@ -280,16 +285,17 @@ TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
                       marker_json(30, 30, 30, 3, "", 3)});
     write(import() / "pack.json", pack);
     begin("{frames: 100}");
-    const PlatformFileFaults full{ENOSPC, 10, 0, 0, 0, 0, 0};
-    platform_inject_file_faults(&full);
+    const FileFaults full{ENOSPC, 10, 0, 0, 0, 0, 0};
+    inject_file_faults(&full);
     frames(1);  // the script start
-    platform_inject_file_faults(nullptr);
+    inject_file_faults(nullptr);
     std::vector<std::string> m = start_messages();
     ASSERT_EQ(m.size(), 6u);
     EXPECT_EQ(m[2], "Imported 3 of 3 markers from Quillfen/import/pack.json");
     EXPECT_EQ(m[4].rfind("Failed to write to markers data file: 10/", 0), 0u) << m[4];
-    EXPECT_EQ(m[5], "Left marker pack Quillfen/import/pack.json in place: its markers could not be saved, so it is "
-                    "imported again at the next start");
+    EXPECT_EQ(m[5],
+              "Left marker pack Quillfen/import/pack.json in place: its markers could not be saved, so it is "
+              "imported again at the next start");
     EXPECT_EQ(read_file(import() / "pack.json"), pack);
     EXPECT_FALSE(fs::exists(import() / "imported"));
     EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 2u);
@@ -307,25 +313,23 @@ TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
     start();
     m = start_messages();
     EXPECT_EQ(std::vector<std::string>(m.begin() + 1, m.end()),
-              (std::vector<std::string>{"Loaded 6 markers from JSON", "Imported 0 of 3 markers from Quillfen/import/pack.json",
-                                        "Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json"}));
+              (std::vector<std::string>{
+                  "Loaded 6 markers from JSON", "Imported 0 of 3 markers from Quillfen/import/pack.json",
+                  "Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json"}));
     EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 6u);
     EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
 }
 
 TEST_F(MarkerPacksTest, APackAtAStartWithoutAGoodMarkersFileJoinsWhatTheStartHas) {
-    const std::string pack = markers_json({marker_json(10, 10, 10, 1, "\"from a friend\"", 1),
-                                           marker_json(-1234.5f, 567.25f, 42.5f, 2, "", 2)});
+    const std::string pack = markers_json(
+        {marker_json(10, 10, 10, 1, "\"from a friend\"", 1), marker_json(-1234.5f, 567.25f, 42.5f, 2, "", 2)});
     struct Case {
         const char* what;
         std::function<void(const fs::path& quillfen)> prepare;
         std::vector<std::string> before_import;  // messages after "Loading data from disk"
         std::size_t markers;
     } cases[] = {
-        {"the first start: no markers file",
-         [](const fs::path&) {},
-         {"Failed to read markers data file: ENOENT"},
-         2},
+        {"the first start: no markers file", [](const fs::path&) {}, {"Failed to read markers data file: ENOENT"}, 2},
         {"a damaged file: the backup's markers, then the pack's",
          [](const fs::path& q) {
              write(q / "markers.json", "{\"markers\": [ {\"position\": [1,2");
@@ -345,7 +349,8 @@ TEST_F(MarkerPacksTest, APackAtAStartWithoutAGoodMarkersFileJoinsWhatTheStartHas
         std::vector<std::string> m = start_messages();
         std::vector<std::string> want = {"Loading data from disk"};
         want.insert(want.end(), c.before_import.begin(), c.before_import.end());
-        want.push_back("Imported " + std::to_string(c.markers == 2 ? 2 : 1) + " of 2 markers from Quillfen/import/pack.json");
+        want.push_back("Imported " + std::to_string(c.markers == 2 ? 2 : 1) +
+                       " of 2 markers from Quillfen/import/pack.json");
         want.push_back("Saving data to disk");
         want.push_back("Saved " + std::to_string(c.markers) + " markers to JSON");
         want.push_back("Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json");
@@ -388,21 +393,21 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
         fs::create_directories(import() / "imported");
         fs::create_directories(import() / "folder.json");
     });
-    EXPECT_EQ(missing.messages, (std::vector<std::string>{"Setup", "Backing up any existing data",
-                                                          "Copied markers data file to Quillfen/backups/markers-20251209.json",
-                                                          "Script starting", "Loading data from disk",
-                                                          "Loaded 2 markers from JSON", "Saving data to disk",
-                                                          "Saved 3 markers to JSON",
-                                                          "Auto-created marker at waypoint: -310.46, 802.27, 10.00",
-                                                          "Vector3{_x = {x = -310.46}, _y = {y = 802.27}, _z = {z = 40}} 0",
-                                                          "Saving data to disk", "Saved 3 markers to JSON", "Shutdown"}))
+    EXPECT_EQ(missing.messages,
+              (std::vector<std::string>{"Setup", "Backing up any existing data",
+                                        "Copied markers data file to Quillfen/backups/markers-20251209.json",
+                                        "Script starting", "Loading data from disk", "Loaded 2 markers from JSON",
+                                        "Saving data to disk", "Saved 3 markers to JSON",
+                                        "Auto-created marker at waypoint: -310.46, 802.27, 10.00",
+                                        "Vector3{_x = {x = -310.46}, _y = {y = 802.27}, _z = {z = 40}} 0",
+                                        "Saving data to disk", "Saved 3 markers to JSON", "Shutdown"}))
         << "a waypoint captured and named, nothing about packs";
     EXPECT_EQ(empty.messages, missing.messages);
     EXPECT_EQ(empty.trace, missing.trace);
     std::vector<std::string> files = empty.files;
-    files.erase(std::remove_if(files.begin(), files.end(),
-                               [](const std::string& f) { return f.rfind("import/", 0) == 0; }),
-                files.end());
+    files.erase(
+        std::remove_if(files.begin(), files.end(), [](const std::string& f) { return f.rfind("import/", 0) == 0; }),
+        files.end());
     EXPECT_EQ(files, missing.files);
     EXPECT_GT(missing.trace.size(), 1000u);
 }

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include "sim_fixture.h"
-#include "src/marker_copies.h"
 #include "src/marker_editing.h"
-#include "src/marker_file.h"
 #include "src/marker_store.h"
-#include "src/platform/platform_simulation.h"
+#include "src/store/marker_copies.h"
+#include "src/store/marker_file.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ protected:
         });
     }
     void TearDown() override {
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         SimTest::TearDown();
     }
     std::filesystem::path quillfen() const { return dir / "Quillfen"; }
@@ -74,8 +74,8 @@ protected:
 std::string markers_file(int count, float first_x = 0) {
     std::vector<MarkerDataV1> records;
     for (int i = 0; i < count; ++i) {
-        records.push_back(MarkerDataV1{{first_x + static_cast<float>(i) * 3, 2, 3}, i % 10, nullptr,
-                                       {1765267200000000000 + i}});
+        records.push_back(
+            MarkerDataV1{{first_x + static_cast<float>(i) * 3, 2, 3}, i % 10, nullptr, {1765267200000000000 + i}});
     }
     MarkersText t{};
     serialize_markers(records.data(), records.size(), heap_allocator(), t);
@@ -86,7 +86,7 @@ std::string markers_file(int count, float first_x = 0) {
 
 std::size_t markers_in(const std::string& text) {
     MarkersData data{};
-    if (deserialize_markers(text, heap_allocator(), data) != DeserializeError::None) return SIZE_MAX;
+    if (deserialize_markers(text, heap_allocator(), data) != DeserializeError::none) return SIZE_MAX;
     const std::size_t n = data.count;
     free_markers_data(data, heap_allocator());
     return n;
@@ -97,8 +97,9 @@ std::size_t markers_in(const std::string& text) {
 TEST_F(MarkerStoreTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {
     begin("{frames: 10}");
     frames(1);
-    EXPECT_EQ(messages(), (std::vector<std::string>{"Setup", "Backing up any existing data", "Script starting",
-                                                    "Loading data from disk", "Failed to read markers data file: ENOENT"}));
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"Setup", "Backing up any existing data", "Script starting",
+                                        "Loading data from disk", "Failed to read markers data file: ENOENT"}));
     EXPECT_EQ(plugin_state.markers.length, 0u);
     EXPECT_TRUE(kept_copies().empty()) << "nothing to keep when there is no file";
     add_marker(10);
@@ -134,7 +135,8 @@ TEST_F(MarkerStoreTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwr
     auto at = std::find(m.begin(), m.end(), "Failed to deserialize markers data file as JSON");
     ASSERT_NE(at, m.end());
     ASSERT_NE(at + 1, m.end());
-    EXPECT_EQ(*(at + 1), "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000");
+    EXPECT_EQ(*(at + 1),
+              "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000");
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), broken);
 
@@ -169,7 +171,7 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     frames(1);
     struct Case {
         const char* what;
-        PlatformFileFaults faults;
+        FileFaults faults;
         const char* line;  // the error line; {n} stands for the text's length
     } cases[] = {
         {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/{n} ENOSPC"},
@@ -180,9 +182,9 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     for (const Case& c : cases) {
         const std::string before = markers_text();
         const std::size_t markers_before = plugin_state.markers.length;
-        platform_inject_file_faults(&c.faults);
+        inject_file_faults(&c.faults);
         add_marker(x += 10);
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         EXPECT_EQ(markers_text(), before) << c.what;
         EXPECT_EQ(plugin_state.markers.length, markers_before + 1) << "the change stands in memory: " << c.what;
         EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving")) << c.what;
@@ -197,7 +199,8 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
             free_markers_text(t, heap_allocator());
             return n;
         }();
-        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;) expected.replace(p, 3, std::to_string(length));
+        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;)
+            expected.replace(p, 3, std::to_string(length));
         EXPECT_EQ(last, expected) << c.what;
     }
     add_marker(x += 10);
@@ -221,8 +224,8 @@ TEST_F(MarkerStoreTest, AMissingDirectoryFailsTheSaveWithoutLosingTheList) {
 
 TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
     write_markers(two_markers);
-    const PlatformFileFaults locked{0, 0, 0, EACCES, 0};  // another program holds it
-    platform_inject_file_faults(&locked);
+    const FileFaults locked{0, 0, 0, EACCES, 0};  // another program holds it
+    inject_file_faults(&locked);
     begin("{frames: 20}");
     frames(1);
     EXPECT_TRUE(logged("Failed to read markers data file: EACCES"));
@@ -231,9 +234,10 @@ TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
 
     add_marker(1);  // still locked: the save refuses to replace the file
     EXPECT_EQ(markers_text(), two_markers);
-    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos) << messages().back();
+    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos)
+        << messages().back();
 
-    platform_inject_file_faults(nullptr);  // released
+    inject_file_faults(nullptr);  // released
     add_marker(2);
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), two_markers);
@@ -248,8 +252,9 @@ TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersCom
     // an older version may have left it).
     std::string good = "{\"markers\": [ ";
     for (int i = 0; i < 100; ++i) {
-        good += (i ? ", " : "") + std::string("{\"position\": [1,2,") + std::to_string(i) + "], \"category\": " +
-                std::to_string(i % 10) + ", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000 + i) + "}}";
+        good += (i ? ", " : "") + std::string("{\"position\": [1,2,") + std::to_string(i) +
+                "], \"category\": " + std::to_string(i % 10) +
+                ", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000 + i) + "}}";
     }
     good += "]}";
     write_markers(good);
@@ -271,10 +276,13 @@ TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersCom
         EXPECT_EQ(plugin_state.markers[99].data.position.z, 99.0f);
         const std::vector<std::string> m = messages();
         const std::vector<std::string> expected_start = {
-            "Setup", "Backing up any existing data",
+            "Setup",
+            "Backing up any existing data",
             "Did not back up markers data file, which cannot be loaded (1:32: unexpected end of input: missing ]): "
             "Quillfen/markers.json.bak keeps the last one that could",
-            "Script starting", "Loading data from disk", "Failed to deserialize markers data file as JSON"};
+            "Script starting",
+            "Loading data from disk",
+            "Failed to deserialize markers data file as JSON"};
         ASSERT_GE(m.size(), expected_start.size() + 2);
         EXPECT_EQ(std::vector<std::string>(m.begin(), m.begin() + 6), expected_start);
         EXPECT_EQ(m[7], "Recovered 100 markers from Quillfen/markers.json.bak, the newest backup that loads");
@@ -317,20 +325,21 @@ TEST_F(MarkerStoreTest, RecoveryTakesTheNewestCopyThatLoads) {
         std::ofstream(p, std::ios::binary) << text;
     };
     write_markers("{\"markers\": [");
-    put(quillfen() / "markers.json.bak", "{\"markers\": 5}");                          // edited by hand
+    put(quillfen() / "markers.json.bak", "{\"markers\": 5}");                     // edited by hand
     put(quillfen() / "backups" / "markers-20251208.json", "{\"markers\": [{\"");  // cut
     put(quillfen() / "backups" / "markers-20251207.json", markers_file(7));
     put(quillfen() / "backups" / "markers-20251201.json", markers_file(1));
-    put(quillfen() / "backups" / "markers-20251209.json.old", markers_file(9));      // not a daily copy
+    put(quillfen() / "backups" / "markers-20251209.json.old", markers_file(9));  // not a daily copy
     begin("{frames: 10}");
     frames(1);
     EXPECT_EQ(plugin_state.markers.length, 7u);
     const std::vector<std::string> m = messages();
     const std::vector<std::string> tail(m.end() - 3, m.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{
-                        "Could not load the backup Quillfen/markers.json.bak either: \"markers\" is not an array",
-                        "Could not load the backup Quillfen/backups/markers-20251208.json either: 1:15: unterminated string",
-                        "Recovered 7 markers from Quillfen/backups/markers-20251207.json, the newest backup that loads"}));
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{
+                  "Could not load the backup Quillfen/markers.json.bak either: \"markers\" is not an array",
+                  "Could not load the backup Quillfen/backups/markers-20251208.json either: 1:15: unterminated string",
+                  "Recovered 7 markers from Quillfen/backups/markers-20251207.json, the newest backup that loads"}));
     ASSERT_TRUE(end());
 
     // Nothing that loads: no markers, and the log says so.
@@ -355,8 +364,12 @@ TEST_F(MarkerStoreTest, AMissingFileIsNoDamage) {
 TEST_F(MarkerStoreTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherFile) {
     const std::filesystem::path backups = quillfen() / "backups";
     std::filesystem::create_directories(backups);
-    const std::vector<std::string> foreign = {"notes.txt", "markers-2025120.json", "markers-20251209.json.old",
-                                              "Markers-20251201.json", "markers-20251201.JSON", "markers-2025120x.json",
+    const std::vector<std::string> foreign = {"notes.txt",
+                                              "markers-2025120.json",
+                                              "markers-20251209.json.old",
+                                              "Markers-20251201.json",
+                                              "markers-20251201.JSON",
+                                              "markers-2025120x.json",
                                               "markers-202512011.json"};
     for (const std::string& f : foreign) std::ofstream(backups / f) << "mine";
     std::ofstream(backups / "markers-20200101.json") << "an old daily copy";
@@ -405,8 +418,7 @@ TEST_F(MarkerStoreTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
          Type::directory},
         {"a pipe", [](const std::filesystem::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
          "a device or other special file", Type::fifo},
-        {"a dangling link",
-         [](const std::filesystem::path& p) { std::filesystem::create_symlink("gone.json", p); },
+        {"a dangling link", [](const std::filesystem::path& p) { std::filesystem::create_symlink("gone.json", p); },
          "a link to a file that does not exist", Type::symlink},
     };
     for (const Case& c : cases) {
@@ -422,8 +434,8 @@ TEST_F(MarkerStoreTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
 
         begin("{frames: 20}");
         frames(1);
-        const std::string line = std::string("Quillfen/markers.json is ") + c.is +
-                                 ", not a markers data file: Quillfen will not touch it";
+        const std::string line =
+            std::string("Quillfen/markers.json is ") + c.is + ", not a markers data file: Quillfen will not touch it";
         EXPECT_EQ(count_messages("Quillfen/markers.json is "), 1u);
         EXPECT_TRUE(logged(line));
         EXPECT_FALSE(logged("Failed to read markers data file: EISDIR"));
@@ -460,25 +472,26 @@ TEST_F(MarkerStoreTest, EveryFailedCopyIsLogged) {
     write_markers(markers_file(2));
     struct Case {
         const char* what;
-        PlatformFileFaults faults;
+        FileFaults faults;
         std::vector<std::string> lines;
     } cases[] = {
-        {"a read-only folder", {EROFS, 0, 0, 0, EROFS, 0, 0},
+        {"a read-only folder",
+         {EROFS, 0, 0, 0, EROFS, 0, 0},
          {"Failed to back up markers data file: EROFS",
           "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EROFS",
           "Failed to create Quillfen/import: EROFS"}},
-        {"an immutable backup", {0, 0, EPERM, 0, 0, 0, 0},
+        {"an immutable backup",
+         {0, 0, EPERM, 0, 0, 0, 0},
          {"Failed to back up markers data file: EPERM",
           "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EPERM"}},
-        {"a markers file nobody may read", {0, 0, 0, EACCES, 0, 0, 0},
-         {"Failed to back up markers data file: EACCES"}},
+        {"a markers file nobody may read", {0, 0, 0, EACCES, 0, 0, 0}, {"Failed to back up markers data file: EACCES"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(quillfen() / "backups");
-        platform_inject_file_faults(&c.faults);
+        inject_file_faults(&c.faults);
         begin("{frames: 10}");
-        platform_inject_file_faults(nullptr);
+        inject_file_faults(nullptr);
         std::vector<std::string> m = messages();
         m.erase(m.begin(), m.begin() + 2);  // "Setup", "Backing up any existing data"
         EXPECT_EQ(m, c.lines);
@@ -487,9 +500,11 @@ TEST_F(MarkerStoreTest, EveryFailedCopyIsLogged) {
         ASSERT_TRUE(end());
     }
     if (geteuid() != 0) {  // the real thing, where permissions hold
-        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
         begin("{frames: 10}");
-        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
         EXPECT_TRUE(logged("Failed to back up markers data file: EACCES"));
         ASSERT_TRUE(end());
     }
@@ -509,12 +524,12 @@ TEST_F(MarkerStoreTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
             std::filesystem::remove_all(quillfen());
             write_markers(current);
             std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << older;
-            const PlatformFileFaults kill{0, 0, 0, 0, 0, EIO, step};
-            platform_inject_file_faults(&kill);
+            const FileFaults kill{0, 0, 0, 0, 0, EIO, step};
+            inject_file_faults(&kill);
             begin("{frames: 10}");
             frames(1);
-            finished = platform_file_steps() <= step;
-            platform_inject_file_faults(nullptr);
+            finished = file_steps() <= step;
+            inject_file_faults(nullptr);
             ASSERT_TRUE(end());
 
             const std::string bak = backup_text();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "src/base/utf8.h"
 #include "src/category_page.h"
 #include "src/drawing.h"
 #include "src/menu.h"
@@ -78,20 +79,26 @@ TEST_F(GeometryFixture, TextMarkupForA1920By1080Screen) {
         const char* markup;
     } cases[] = {
         {"Valentine", 0.025f, 0.1f, 0.3f, 0.0f, "Left",
-         "<TEXTFORMAT RIGHTMARGIN='1152'><P ALIGN='Left'><FONT FACE='$catalog4' LETTERSPACING='0' SIZE='27'>~s~Valentine</FONT></P><TEXTFORMAT>"},
+         "<TEXTFORMAT RIGHTMARGIN='1152'><P ALIGN='Left'><FONT FACE='$catalog4' LETTERSPACING='0' "
+         "SIZE='27'>~s~Valentine</FONT></P><TEXTFORMAT>"},
         {"x", 0.9999f, 0.1f, 0.3f, 0.0f, "Center",
-         "<TEXTFORMAT RIGHTMARGIN='1152'><P ALIGN='Center'><FONT FACE='$catalog4' LETTERSPACING='0' SIZE='1079'>~s~x</FONT></P><TEXTFORMAT>"},
+         "<TEXTFORMAT RIGHTMARGIN='1152'><P ALIGN='Center'><FONT FACE='$catalog4' LETTERSPACING='0' "
+         "SIZE='1079'>~s~x</FONT></P><TEXTFORMAT>"},
         {"past the edge", 0.031f, 0.8f, 0.3f, 0.001f, "Right",
-         "<TEXTFORMAT RIGHTMARGIN='-192'><P ALIGN='Right'><FONT FACE='$catalog4' LETTERSPACING='1' SIZE='33'>~s~past the edge</FONT></P><TEXTFORMAT>"},
+         "<TEXTFORMAT RIGHTMARGIN='-192'><P ALIGN='Right'><FONT FACE='$catalog4' LETTERSPACING='1' SIZE='33'>~s~past "
+         "the edge</FONT></P><TEXTFORMAT>"},
         {"a < b 'quoted'", 0.025f, 0.1f, 0.3f, 0.0f, "Left",
-         "<TEXTFORMAT RIGHTMARGIN='1152'><P ALIGN='Left'><FONT FACE='$catalog4' LETTERSPACING='0' SIZE='27'>~s~a < b 'quoted'</FONT></P><TEXTFORMAT>"},
+         "<TEXTFORMAT RIGHTMARGIN='1152'><P ALIGN='Left'><FONT FACE='$catalog4' LETTERSPACING='0' SIZE='27'>~s~a < b "
+         "'quoted'</FONT></P><TEXTFORMAT>"},
     };
     for (const Case& c : cases) {
-        EXPECT_STREQ(text_markup(ctx, state, c.text, "catalog4", c.size, c.x, c.width, c.spacing, c.alignment), c.markup);
+        EXPECT_STREQ(
+            text_markup(ctx, screen_size(state), c.text, "catalog4", c.size, c.x, c.width, c.spacing, c.alignment),
+            c.markup);
     }
-    EXPECT_EQ(width_to_pixels(state, 0.9999f), 1919);
-    EXPECT_EQ(height_to_pixels(state, 0.9999f), 1079);
-    EXPECT_EQ(width_to_pixels(state, -0.1f), -192);
+    EXPECT_EQ(width_to_pixels(screen_size(state), 0.9999f), 1919);
+    EXPECT_EQ(height_to_pixels(screen_size(state), 0.9999f), 1079);
+    EXPECT_EQ(width_to_pixels(screen_size(state), -0.1f), -192);
 }
 
 TEST(TileShapes, PointsOnTheEdgeAreOutsideAndTheBlendMovesAShare) {
@@ -110,6 +117,7 @@ TEST(TypedNames, LoseUnicodeWhiteSpaceAtBothEnds) {
     struct Case {
         const char* typed;
         const char* kept;
+        // clang-format off: the adjacent texts stand apart only to end a \x escape
     } cases[] = {
         {"  New  ", "New"},
         {"   ", ""},
@@ -117,8 +125,16 @@ TEST(TypedNames, LoseUnicodeWhiteSpaceAtBothEnds) {
         {"\t\n\v\f\r Camp \xC2\xA0", "Camp"},
         {"\xE3\x80\x80\xE2\x80\x83 In the middle stays  \xE2\x80\xA8", "In the middle stays"},
         {"\xC2\x85x\xE2\x81\x9F", "x"},
-        {"Bah\xC3\xAD" "a", "Bah\xC3\xAD" "a"},
+        {"Bah\xC3\xAD"
+         "a",
+         "Bah\xC3\xAD"
+         "a"},
         {" \xFF ", "\xFF"},  // a stray byte is no white space
+        {"\xC0\xA0"
+         "Camp"
+         "\xE0\x80\xA0",
+         "Camp"},  // spaces written overlong are read by their bits
     };
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(trim_unicode_space(c.typed), c.kept) << c.typed;
 }

@@ -3,8 +3,8 @@
 // signatures (through the strict substitute host).
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -135,7 +135,7 @@ TEST(Vector3Layout, PositionToVector3ZeroesEveryPaddingByte) {
 
 TEST_F(BindingTest, WrapperPushesArgumentsInTableOrder) {
     draw_sprite("generic_textures", "medal_bronze", 0.5f, 0.25f, 0.1f, 0.2f, 0.0f, 1, 2, 3, 4, false);
-    EXPECT_EQ(recorder.hash, NATIVE_DRAW_SPRITE);
+    EXPECT_EQ(recorder.hash, native_draw_sprite);
     ASSERT_EQ(recorder.pushed.size(), 12u);
     EXPECT_STREQ(reinterpret_cast<const char*>(recorder.pushed[1]), "medal_bronze");
     EXPECT_EQ(recorder.pushed[3], pack_native_u32(std::bit_cast<std::uint32_t>(0.25f)));
@@ -143,7 +143,7 @@ TEST_F(BindingTest, WrapperPushesArgumentsInTableOrder) {
     EXPECT_EQ(recorder.pushed[11], 0u);
 
     make_text_label(10, {"LITERAL_STRING", "Back"});
-    EXPECT_EQ(recorder.hash, NATIVE_MAKE_TEXT_LABEL);
+    EXPECT_EQ(recorder.hash, native_make_text_label);
     ASSERT_EQ(recorder.pushed.size(), 3u);
     EXPECT_EQ(recorder.pushed[0], pack_native_u32(10));
     EXPECT_STREQ(reinterpret_cast<const char*>(recorder.pushed[2]), "Back");
@@ -242,7 +242,69 @@ TEST(EveryWrapper, IsAcceptedByTheStrictHostWithTheGamesSignature) {
 
     // All 63 natives were called, in order, each by the hash of its own name
     // in the game's table.
-    const std::vector<std::string> expected = {"blip_add_modifier", "blip_exists", "blip_pre_remove", "control_just_pressed", "control_value", "create_blip_at_coords", "cursor_hover_active", "disable_all_controls", "disabled_control_just_pressed", "draw_sprite", "draw_text_at", "enable_control", "player_character", "entity_position", "ground_z_at", "hash_of_name", "keyboard_close", "keyboard_result", "keyboard_status", "make_text_label", "menu_frame_check", "menu_frame_clear", "menu_frame_finish", "menu_frame_flag", "menu_frame_prepare", "menu_open_scale", "menu_open_toggle_a", "menu_open_toggle_b", "pad_uses_mouse", "play_menu_sound", "prompt_begin", "prompt_end", "prompt_group_page", "prompt_hold_completed", "prompt_press_completed", "prompt_reset_hold", "prompt_reset_hold_data", "prompt_set_control", "prompt_set_enabled", "prompt_set_group", "prompt_set_hold_mode", "prompt_set_press_mode", "prompt_set_priority", "prompt_set_text", "prompt_set_visible", "remove_blip", "request_texture_dictionary", "screen_effect_set_params", "screen_effect_set_strength", "screen_effect_start", "screen_effect_stop", "set_blip_coords", "set_blip_name", "set_blip_sprite", "set_text_colour", "show_onscreen_keyboard", "stop_menu_sound", "texture_dictionary_loaded", "untyped_zone_at_coords", "waypoint_active", "waypoint_coords", "zone_at_coords", "zone_display_name"};
+    const std::vector<std::string> expected = {"blip_add_modifier",
+                                               "blip_exists",
+                                               "blip_pre_remove",
+                                               "control_just_pressed",
+                                               "control_value",
+                                               "create_blip_at_coords",
+                                               "cursor_hover_active",
+                                               "disable_all_controls",
+                                               "disabled_control_just_pressed",
+                                               "draw_sprite",
+                                               "draw_text_at",
+                                               "enable_control",
+                                               "player_character",
+                                               "entity_position",
+                                               "ground_z_at",
+                                               "hash_of_name",
+                                               "keyboard_close",
+                                               "keyboard_result",
+                                               "keyboard_status",
+                                               "make_text_label",
+                                               "menu_frame_check",
+                                               "menu_frame_clear",
+                                               "menu_frame_finish",
+                                               "menu_frame_flag",
+                                               "menu_frame_prepare",
+                                               "menu_open_scale",
+                                               "menu_open_toggle_a",
+                                               "menu_open_toggle_b",
+                                               "pad_uses_mouse",
+                                               "play_menu_sound",
+                                               "prompt_begin",
+                                               "prompt_end",
+                                               "prompt_group_page",
+                                               "prompt_hold_completed",
+                                               "prompt_press_completed",
+                                               "prompt_reset_hold",
+                                               "prompt_reset_hold_data",
+                                               "prompt_set_control",
+                                               "prompt_set_enabled",
+                                               "prompt_set_group",
+                                               "prompt_set_hold_mode",
+                                               "prompt_set_press_mode",
+                                               "prompt_set_priority",
+                                               "prompt_set_text",
+                                               "prompt_set_visible",
+                                               "remove_blip",
+                                               "request_texture_dictionary",
+                                               "screen_effect_set_params",
+                                               "screen_effect_set_strength",
+                                               "screen_effect_start",
+                                               "screen_effect_stop",
+                                               "set_blip_coords",
+                                               "set_blip_name",
+                                               "set_blip_sprite",
+                                               "set_text_colour",
+                                               "show_onscreen_keyboard",
+                                               "stop_menu_sound",
+                                               "texture_dictionary_loaded",
+                                               "untyped_zone_at_coords",
+                                               "waypoint_active",
+                                               "waypoint_coords",
+                                               "zone_at_coords",
+                                               "zone_display_name"};
     std::vector<std::string> names;
     for (const SimTraceEntry& e : host.trace) names.push_back(e.signature->name);
     EXPECT_EQ(names, expected);

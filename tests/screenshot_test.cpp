@@ -98,8 +98,8 @@ std::string markup(int right_margin, const std::string& align, int spacing, int 
 
 SimDrawItem sprite(const std::string& texture, float x, float y, float w, float h, float heading, Rgb c,
                    int alpha = 255) {
-    return SimDrawItem{SimDrawItem::Kind::sprite, "menu_textures", texture, x, y, w, h, heading, c.r, c.g, c.b, alpha,
-                       {}};
+    return SimDrawItem{
+        SimDrawItem::Kind::sprite, "menu_textures", texture, x, y, w, h, heading, c.r, c.g, c.b, alpha, {}};
 }
 
 SimDrawItem text(const std::string& label, float x, float y, Rgb c = {255, 255, 0}) {
@@ -231,7 +231,9 @@ TEST_F(ScreenshotTest, TextsAreLaidOutInTheBoxTheirMarkupDescribes) {
         const Image image = render();
         const Ink ink = ink_of(image, bg);
         ASSERT_GT(ink.count, 0);
-        const double edge = c.align == "Left" ? ink.min_x : c.align == "Right" ? ink.max_x + 1 : (ink.min_x + ink.max_x + 1) / 2.0;
+        const double edge = c.align == "Left"    ? ink.min_x
+                            : c.align == "Right" ? ink.max_x + 1
+                                                 : (ink.min_x + ink.max_x + 1) / 2.0;
         EXPECT_NEAR(edge, c.anchor, 6);
         EXPECT_GE(ink.min_y, 100);
         EXPECT_LE(ink.max_y, 140);
@@ -255,8 +257,7 @@ TEST_F(ScreenshotTest, OddInputNeitherCrashesNorSpoilsWhatFollows) {
     const Case cases[] = {
         {"not mark-up: drawn raw", text("plain label", 0.1f, 0.2f), Expect::ink},
         {"'<' and quotes in the text", text(markup(0, "Left", 0, 24, "a<b>'c' </FONT>"), 0.1f, 0.2f), Expect::ink},
-        {"broken UTF-8", text(markup(0, "Left", 0, 24, "\xff\xc0\x80\xed\xa0\x80ok\xe2\x82"), 0.1f, 0.2f),
-         Expect::ink},
+        {"broken UTF-8", text(markup(0, "Left", 0, 24, "\xff\xc0\x80\xed\xa0\x80ok\xe2\x82"), 0.1f, 0.2f), Expect::ink},
         {"a NUL inside", text(markup(0, "Left", 0, 24, std::string("a\0b", 3)), 0.1f, 0.2f), Expect::ink},
         {"cut short", text("<TEXTFORMAT RIGHTMARGIN='1", 0.1f, 0.2f), Expect::ink},
         {"a number too big: drawn raw",
@@ -320,8 +321,7 @@ TEST(TextMarkup, ParsesThePlugInsFormAndNothingElse) {
          A::left, 0, 0, 0, "", ""},
         {"<TEXTFORMAT RIGHTMARGIN='+1'><P ALIGN='Left'><FONT FACE='$b' LETTERSPACING='2' SIZE='3'>~s~x" + tail, false,
          A::left, 0, 0, 0, "", ""},
-        {"<TEXTFORMAT RIGHTMARGIN='1'><P ALIGN='Left'><FONT FACE='$b' LETTERSPACING='2' SIZE='2147483648'>~s~x" +
-             tail,
+        {"<TEXTFORMAT RIGHTMARGIN='1'><P ALIGN='Left'><FONT FACE='$b' LETTERSPACING='2' SIZE='2147483648'>~s~x" + tail,
          false, A::left, 0, 0, 0, "", ""},
         {"<TEXTFORMAT RIGHTMARGIN='1'><P ALIGN='Left'><FONT FACE='b' LETTERSPACING='2' SIZE='3'>~s~x" + tail, false,
          A::left, 0, 0, 0, "", ""},

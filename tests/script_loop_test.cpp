@@ -51,11 +51,20 @@ TEST_F(SimTest, EachIterationReadsThePlayerFadesAndRequestsTexturesInOrder) {
     frames(3);
     // The closed menu asks twice whether the map's prompts are up; the blip pass
     // asks for the player's zone (not Guarma: six key hashes).
-    const std::vector<std::string> expected = {"player_character", "entity_position", "prompt_group_page",
-                                               "prompt_group_page", "screen_effect_stop",
-                                               "request_texture_dictionary", "request_texture_dictionary",
-                                               "zone_at_coords", "hash_of_name", "hash_of_name", "hash_of_name",
-                                               "hash_of_name", "hash_of_name", "hash_of_name"};
+    const std::vector<std::string> expected = {"player_character",
+                                               "entity_position",
+                                               "prompt_group_page",
+                                               "prompt_group_page",
+                                               "screen_effect_stop",
+                                               "request_texture_dictionary",
+                                               "request_texture_dictionary",
+                                               "zone_at_coords",
+                                               "hash_of_name",
+                                               "hash_of_name",
+                                               "hash_of_name",
+                                               "hash_of_name",
+                                               "hash_of_name",
+                                               "hash_of_name"};
     EXPECT_EQ(natives_in_frame(1), expected);
     EXPECT_EQ(natives_in_frame(2), expected);
     auto textures = calls("request_texture_dictionary", 2);

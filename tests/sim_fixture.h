@@ -7,9 +7,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +18,7 @@
 #include "sim/session.h"
 #include "sim/trace.h"
 #include "src/entry.h"
+#include "src/plugin_context.h"
 #include "src/state.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
@@ -59,6 +60,11 @@ inline void test_script_main() {
         host_api.scriptWait(0);
     }
 }
+
+// What the game may answer when the menu's second tick of a frame repeats a
+// test: the same as the first, false (only the first query sees a press), or
+// true for a few frames. Menu tests run under each; the plug-in must act alike.
+inline const char* const repeat_answer_modes[] = {"first", "every", "frames:3"};
 
 // An empty directory of the test's own, named after it.
 inline std::filesystem::path fresh_test_dir() {
@@ -112,7 +118,8 @@ protected:
     // Runs `action` on the script fiber in the next frame, after the plug-in's iteration.
     void in_script(std::function<void()> action) {
         if (!test_script_registered) {
-            sim_script_register(reinterpret_cast<HostModule>(static_cast<std::uintptr_t>(0x7E570000)), test_script_main);
+            sim_script_register(reinterpret_cast<HostModule>(static_cast<std::uintptr_t>(0x7E570000)),
+                                test_script_main);
             test_script_registered = true;
         }
         test_script_actions().push_back([this, action = std::move(action)] {

@@ -5,7 +5,10 @@
 #include "scripthook/host_api.h"
 #include "scripthook/native_call.h"
 #include "scripthook/native_hashes.h"
+#include "sim/game.h"
 #include "sim/host.h"
+#include "sim/native_signatures.h"
+#include "sim/scenario.h"
 #include "sim/trace.h"
 
 namespace {
@@ -43,21 +46,49 @@ TEST(StrictHost, RefusesWhatTheRealHostWouldPunish) {
         void (*body)();
         const char* failure;  // a part of the message
     } cases[] = {
-        {"an unknown hash", [] { begin_native_call(0x1234567812345678ULL); finish_native_call_none(); },
+        {"an unknown hash",
+         [] {
+             begin_native_call(0x1234567812345678ULL);
+             finish_native_call_none();
+         },
          "unknown native hash 0x1234567812345678"},
-        {"too many arguments", [] { begin_native_call(NATIVE_PLAYER_CHARACTER); push_native_arg_i32(1); finish_native_call_u64(); },
+        {"too many arguments",
+         [] {
+             begin_native_call(native_player_character);
+             push_native_arg_i32(1);
+             finish_native_call_u64();
+         },
          "player_character (PLAYER::PLAYER_PED_ID) takes 0 arguments, got 1"},
-        {"too few arguments", [] { begin_native_call(NATIVE_SET_TEXT_COLOUR); push_native_arg_i32(1); finish_native_call_none(); },
+        {"too few arguments",
+         [] {
+             begin_native_call(native_set_text_colour);
+             push_native_arg_i32(1);
+             finish_native_call_none();
+         },
          "takes 4 arguments, got 1"},
         {"a 32-bit argument with different halves",
-         [] { begin_native_call(NATIVE_DISABLE_ALL_CONTROLS); push_native_arg_u64(0x0000000100000000ULL); finish_native_call_none(); },
+         [] {
+             begin_native_call(native_disable_all_controls);
+             push_native_arg_u64(0x0000000100000000ULL);
+             finish_native_call_none();
+         },
          "argument 0 is 32-bit but was pushed as 0x0000000100000000"},
-        {"a label without its extra texts", [] { begin_native_call(NATIVE_MAKE_TEXT_LABEL); push_native_arg_i32(10); finish_native_call_cstring(); },
+        {"a label without its extra texts",
+         [] {
+             begin_native_call(native_make_text_label);
+             push_native_arg_i32(10);
+             finish_native_call_cstring();
+         },
          "at least 2 arguments"},
-        {"a call inside a call", [] { begin_native_call(NATIVE_KEYBOARD_CLOSE); begin_native_call(NATIVE_KEYBOARD_CLOSE); },
+        {"a call inside a call",
+         [] {
+             begin_native_call(native_keyboard_close);
+             begin_native_call(native_keyboard_close);
+         },
          "while native 0x58A39BE597CE99CD was still open"},
         {"a push without a call", [] { push_native_arg_u64(1); }, "nativePush64 without nativeInit"},
-        {"a bound function that is never called", [] { host_api.getGameVersion(); }, "getGameVersion is bound but must never be called"},
+        {"a bound function that is never called", [] { host_api.getGameVersion(); },
+         "getGameVersion is bound but must never be called"},
     };
     for (const Case& c : cases) {
         const std::string failure = run_as_script(c.body);
@@ -94,19 +125,19 @@ TEST(Trace, OneJsonObjectPerCallWithTypedArgumentsAndResult) {
     std::vector<SimTraceEntry> trace;
     const std::string failure = run_as_script(
         [] {
-            begin_native_call(NATIVE_SCREEN_EFFECT_SET_PARAMS);
+            begin_native_call(native_screen_effect_set_params);
             push_native_arg_cstring("Mission_EndCredits");
             for (int v : {0, 255, 255, 0, 255}) push_native_arg_i32(v);
             finish_native_call_none();
-            begin_native_call(NATIVE_HASH_OF_NAME);
+            begin_native_call(native_hash_of_name);
             push_native_arg_cstring("BLIP_STYLE_CREATOR_DEFAULT");
             finish_native_call_hash();
-            begin_native_call(NATIVE_MAKE_TEXT_LABEL);
+            begin_native_call(native_make_text_label);
             push_native_arg_i32(10);
             push_native_arg_cstring("LITERAL_STRING");
             push_native_arg_cstring("Say \"hi\"");
             finish_native_call_cstring();
-            begin_native_call(NATIVE_ENTITY_POSITION);
+            begin_native_call(native_entity_position);
             push_native_arg_u64(0x2A01);
             push_native_arg_bool(true);
             push_native_arg_bool(true);
@@ -115,18 +146,23 @@ TEST(Trace, OneJsonObjectPerCallWithTypedArgumentsAndResult) {
         &trace);
     ASSERT_EQ(failure, "");
     ASSERT_EQ(trace.size(), 4u);
-    EXPECT_EQ(sim_trace_line(trace[0]),
-              R"({"frame":0,"native":"screen_effect_set_params","args":["Mission_EndCredits",0,255,255,0,255],"result":null})");
-    EXPECT_EQ(sim_trace_line(trace[1]),
-              R"({"frame":0,"native":"hash_of_name","args":["BLIP_STYLE_CREATOR_DEFAULT"],"result":"0x)" +
-                  [] {
-                      char b[16];
-                      std::snprintf(b, sizeof b, "%08X", sim_joaat("BLIP_STYLE_CREATOR_DEFAULT"));
-                      return std::string(b);
-                  }() + "\"}");
-    EXPECT_EQ(sim_trace_line(trace[2]),
-              R"({"frame":0,"native":"make_text_label","args":[10,"LITERAL_STRING","Say \"hi\""],"result":"Say \"hi\""})");
-    EXPECT_EQ(sim_trace_line(trace[3]), R"({"frame":0,"native":"entity_position","args":[10753,true,true],"result":[0,0,0]})");
+    EXPECT_EQ(
+        sim_trace_line(trace[0]),
+        R"({"frame":0,"native":"screen_effect_set_params","args":["Mission_EndCredits",0,255,255,0,255],"result":null})");
+    EXPECT_EQ(
+        sim_trace_line(trace[1]),
+        R"({"frame":0,"native":"hash_of_name","args":["BLIP_STYLE_CREATOR_DEFAULT"],"result":"0x)" +
+            [] {
+                char b[16];
+                std::snprintf(b, sizeof b, "%08X", sim_joaat("BLIP_STYLE_CREATOR_DEFAULT"));
+                return std::string(b);
+            }() +
+            "\"}");
+    EXPECT_EQ(
+        sim_trace_line(trace[2]),
+        R"({"frame":0,"native":"make_text_label","args":[10,"LITERAL_STRING","Say \"hi\""],"result":"Say \"hi\""})");
+    EXPECT_EQ(sim_trace_line(trace[3]),
+              R"({"frame":0,"native":"entity_position","args":[10753,true,true],"result":[0,0,0]})");
 }
 
 TEST(Joaat, IsTheGamesHashOfNames) {
@@ -134,8 +170,54 @@ TEST(Joaat, IsTheGamesHashOfNames) {
     struct Case {
         const char* name;
         std::uint32_t hash;
-    } cases[] = {{"INPUT_PLAYER_MENU", 0x80F28E95}, {"INPUT_GAME_MENU_ACCEPT", 0x43DBF61F},
+    } cases[] = {{"INPUT_PLAYER_MENU", 0x80F28E95},      {"INPUT_GAME_MENU_ACCEPT", 0x43DBF61F},
                  {"INPUT_GAME_MENU_CANCEL", 0x308588E6}, {"input_game_menu_up", 0x911CB09E},
-                 {"INPUT_ATTACK", 0x07CE1E61}, {"INPUT_AIM", 0xF84FA74F}};
+                 {"INPUT_ATTACK", 0x07CE1E61},           {"INPUT_AIM", 0xF84FA74F}};
     for (const Case& c : cases) EXPECT_EQ(sim_joaat(c.name), c.hash) << c.name;
+}
+
+// How the simulated game answers a press tested again: in the same frame and in
+// the frames after, under each form of `repeat_answers`.
+TEST(RepeatAnswers, APressAnswersTheRepeatedTestAsTheScenarioSays) {
+    struct Case {
+        const char* mode;
+        // Answers to two queries in the frame of the press, then one in each of the next three frames.
+        std::vector<bool> answers;
+    } cases[] = {
+        {"every", {true, true, false, false, false}},
+        {"first", {true, false, false, false, false}},
+        {"frames:1", {true, true, false, false, false}},
+        {"frames:3", {true, true, true, true, false}},
+    };
+    constexpr std::uint32_t down = 0x4403F97F;
+    for (const Case& c : cases) {
+        SimScenario scenario;
+        std::string error;
+        ASSERT_TRUE(sim_parse_scenario(std::string("{frames: 5, repeat_answers: \"") + c.mode +
+                                           "\", events: [{frame: 0, just_pressed: \"INPUT_GAME_MENU_DOWN\"}]}",
+                                       scenario, &error))
+            << error;
+        SimGame game;
+        sim_game_init(game);
+        std::vector<bool> seen;
+        for (std::int64_t frame = 0; frame < 4; ++frame) {
+            sim_game_begin_frame(game);
+            sim_apply_events(scenario, game, frame);
+            for (int query = 0; query < (frame == 0 ? 2 : 1); ++query) {
+                const std::uint64_t args[] = {0, down};
+                SimNativeCall call{sim_find_native(native_disabled_control_just_pressed), args, 2, {}, false, 0};
+                sim_game_answer(game, call);
+                seen.push_back(call.result[0] != 0);
+            }
+            sim_game_end_frame(game);
+        }
+        EXPECT_EQ(seen, c.answers) << c.mode;
+    }
+    for (const char* bad : {"frames:0", "frames:", "frames:x", "frames:1001", "sometimes"}) {
+        SimScenario scenario;
+        std::string error;
+        EXPECT_FALSE(sim_parse_scenario(std::string("{frames: 1, repeat_answers: \"") + bad + "\"}", scenario, &error))
+            << bad;
+        EXPECT_NE(error.find("repeat_answers"), std::string::npos) << error;
+    }
 }

@@ -1,8 +1,8 @@
 // Waypoint capture: what counts as a new waypoint, the ground probes, the
 // cooldown, the name and the two saves.
+#include "src/waypoint_capture.h"
 #include "sim_fixture.h"
 #include "src/marker_editing.h"
-#include "src/waypoint_capture.h"
 
 namespace {
 
@@ -68,7 +68,8 @@ TEST_F(WaypointTest, ProbesInOrderAndRaiseToTenWithoutGround) {
         ASSERT_EQ(plugin_state.markers.length, 1u) << c.ground;
         EXPECT_EQ(plugin_state.markers[0].data.position.z, c.z) << c.ground;
         std::vector<float> probes;
-        for (auto* e : calls("ground_z_at")) probes.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(e->args[2])));
+        for (auto* e : calls("ground_z_at"))
+            probes.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(e->args[2])));
         EXPECT_EQ(probes, c.probes) << c.ground;
         EXPECT_STREQ(plugin_state.markers[0].data.name, "Waypoint Marker") << "no place name here";
         ASSERT_TRUE(end());

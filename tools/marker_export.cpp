@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "src/calendar.h"
-#include "src/marker_spacing.h"
+#include "src/base/calendar.h"
+#include "src/store/marker_spacing.h"
 
 // Sections: values · CSV · GeoJSON · both.
 
@@ -30,14 +30,6 @@ static std::string integer(std::int64_t value) {
     const auto r = std::to_chars(text, text + sizeof text, value);
     return std::string(text, r.ptr);
 }
-
-// The category's row name, or null when the number is no row of the table.
-static const char* category_name(std::int64_t category) {
-    return category >= 0 && static_cast<std::size_t>(category) < category_table_size ? category_table[category].name
-                                                                                       : nullptr;
-}
-
-static bool has_name(const MarkerDataV1& m) { return m.name && m.name[0] != '\0'; }
 
 // ---- CSV ---------------------------------------------------------------------------------
 // RFC 4180: CRLF after every row, a field in double quotes when it holds a
@@ -79,7 +71,7 @@ static void csv_row(std::string& out, const MarkerDataV1& m) {
     out += ',';
     csv_field(out, csv_text(category_name(m.category)));
     out += ',';
-    csv_field(out, csv_text(has_name(m) ? m.name : nullptr));
+    csv_field(out, csv_text(marker_has_name(m) ? m.name : nullptr));
     out += ',';
     out += iso8601_utc(m.timestamp._nsec);
     out += "\r\n";
@@ -93,7 +85,7 @@ static void csv_row(std::string& out, const MarkerDataV1& m) {
 // of memory is written as null.
 static void json_string(std::string& out, const char* text) {
     MarkersText quoted{};
-    if (!text || serialize_string(text, heap_allocator(), quoted) != SerializeError::None) {
+    if (!text || serialize_string(text, heap_allocator(), quoted) != SerializeError::none) {
         out += "null";
         return;
     }
@@ -105,7 +97,7 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
     out += "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", \"coordinates\": [";
     out += number(m.position.x) + ", " + number(m.position.y) + ", " + number(m.position.z);
     out += "]}, \"properties\": {\"name\": ";
-    json_string(out, has_name(m) ? m.name : nullptr);
+    json_string(out, marker_has_name(m) ? m.name : nullptr);
     out += ", \"category\": " + integer(m.category) + ", \"category_name\": ";
     json_string(out, category_name(m.category));
     out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\"}}";
@@ -121,7 +113,7 @@ std::string export_markers(const MarkersData& data, ExportFormat format, std::ve
         const MarkerDataV1& m = data.records[i];
         if (!position_is_finite(m.position)) {
             std::string line = "left out marker " + std::to_string(i + 1);
-            if (has_name(m)) line += std::string(" (") + m.name + ")";
+            if (marker_has_name(m)) line += std::string(" (") + m.name + ")";
             left_out.push_back(line + ": its position is not a finite number");
             continue;
         }

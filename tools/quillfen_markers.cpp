@@ -7,11 +7,11 @@
 #include <string>
 
 #include "quillfen_version.h"
-#include "src/json5_reader.h"
-#include "src/local_time.h"
-#include "src/marker_copies.h"
-#include "src/marker_file.h"
-#include "src/marker_spacing.h"
+#include "src/json5/json5_reader.h"
+#include "src/platform/local_time.h"
+#include "src/store/marker_copies.h"
+#include "src/store/marker_file.h"
+#include "src/store/marker_spacing.h"
 #include "tools/marker_export.h"
 #include "tools/tool_platform.h"
 
@@ -125,7 +125,7 @@ static Loaded load_markers_file(const std::string& path, MarkersData* keep = nul
     MarkersData data{};
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(l.text, heap_allocator(), data, &detail);
-    if (e != DeserializeError::None) {
+    if (e != DeserializeError::none) {
         char why[256];
         TextBuilder b = text_builder(why, sizeof why);
         describe_load_failure(b, e, detail);
@@ -145,14 +145,15 @@ static std::string local_time_text(std::int64_t unix_ns) {
     const bool local = utc_to_local(zone, unix_ns, &t);
     if (!local) t = civil_from_unix_ns(unix_ns);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month, t.day,
-                  t.hour, t.minute, t.second, local ? "" : " UTC");
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month,
+                  t.day, t.hour, t.minute, t.second, local ? "" : " UTC");
     return text;
 }
 
 static bool holds_markers(const char* name) {
     return std::strcmp(name, "markers.json") == 0 || std::strcmp(name, "markers.json.bak") == 0 ||
-           std::strncmp(name, "markers.json.unreadable-", 24) == 0 || std::strncmp(name, "markers.json.replaced-", 22) == 0;
+           std::strncmp(name, "markers.json.unreadable-", 24) == 0 ||
+           std::strncmp(name, "markers.json.replaced-", 22) == 0;
 }
 
 static std::vector<std::string> names_in(const std::string& folder, bool (*wanted)(const char*)) {
@@ -171,7 +172,9 @@ static std::vector<std::string> names_in(const std::string& folder, bool (*wante
     return found.names;
 }
 
-static bool is_folder(const std::string& path) { return platform_file_info(path.c_str()).kind == PlatformFileKind::directory; }
+static bool is_folder(const std::string& path) {
+    return platform_file_info(path.c_str()).kind == PlatformFileKind::directory;
+}
 
 static int run_status(const std::string& folder) {
     if (!is_folder(folder)) {
@@ -227,8 +230,8 @@ static int run_restore(const std::string& folder, std::string from) {
     }
     MarkersData data{};
     MarkersText text{};
-    const bool made = deserialize_markers(source.text, heap_allocator(), data) == DeserializeError::None &&
-                      serialize_markers(data.records, data.count, heap_allocator(), text) == SerializeError::None;
+    const bool made = deserialize_markers(source.text, heap_allocator(), data) == DeserializeError::none &&
+                      serialize_markers(data.records, data.count, heap_allocator(), text) == SerializeError::none;
     free_markers_data(data, heap_allocator());
     if (!made) {
         std::fprintf(stderr, "quillfen-markers: out of memory\n");
@@ -238,9 +241,10 @@ static int run_restore(const std::string& folder, std::string from) {
     const std::string target = in_folder(folder, "markers.json");
     const PlatformFileKind kind = platform_file_info(target.c_str()).kind;
     int status = 0;
-    if (kind == PlatformFileKind::directory || kind == PlatformFileKind::special || kind == PlatformFileKind::broken_link) {
-        std::printf("%s is not a markers file (%s): move it out of the way first.\nNothing was changed.\n", target.c_str(),
-                    load_markers_file(target).why.c_str());
+    if (kind == PlatformFileKind::directory || kind == PlatformFileKind::special ||
+        kind == PlatformFileKind::broken_link) {
+        std::printf("%s is not a markers file (%s): move it out of the way first.\nNothing was changed.\n",
+                    target.c_str(), load_markers_file(target).why.c_str());
         status = 1;
     }
     if (status == 0 && kind != PlatformFileKind::missing) {
@@ -283,8 +287,9 @@ static int run_restore(const std::string& folder, std::string from) {
         }
     }
     free_markers_text(text, heap_allocator());
-    std::printf("The game must be closed while restoring: a running game writes its own markers over\n"
-                "markers.json at its next change. Start it again to see the restored markers.\n");
+    std::printf(
+        "The game must be closed while restoring: a running game writes its own markers over\n"
+        "markers.json at its next change. Start it again to see the restored markers.\n");
     return status;
 }
 
@@ -333,20 +338,23 @@ static int run_merge(const std::string& into, const std::vector<std::string>& fr
         std::size_t added = 0, not_finite = 0;
         for (std::size_t j = 0; j < packs[i].count; ++j) {
             switch (admit_pack_marker(grid, heap_allocator(), packs[i].records[j].position)) {
-                case PackMarkerVerdict::added: merged.push_back(packs[i].records[j]); ++added; break;
+                case PackMarkerVerdict::added:
+                    merged.push_back(packs[i].records[j]);
+                    ++added;
+                    break;
                 case PackMarkerVerdict::too_close: break;
                 case PackMarkerVerdict::not_finite: ++not_finite; break;
                 case PackMarkerVerdict::out_of_memory: all = false; break;
             }
         }
-        std::string line = "Added " + std::to_string(added) + " of " + std::to_string(packs[i].count) +
-                           " markers from " + from[i];
+        std::string line =
+            "Added " + std::to_string(added) + " of " + std::to_string(packs[i].count) + " markers from " + from[i];
         if (not_finite > 0) line += " (" + std::to_string(not_finite) + " left out: position not a finite number)";
         lines.push_back(line);
     }
     spacing_grid_free(grid);
     MarkersText text{};
-    if (!all || serialize_markers(merged.data(), merged.size(), heap_allocator(), text) != SerializeError::None) {
+    if (!all || serialize_markers(merged.data(), merged.size(), heap_allocator(), text) != SerializeError::none) {
         std::fprintf(stderr, "quillfen-markers: out of memory\n");
         free_all();
         return 2;
@@ -384,7 +392,7 @@ static int run_export(const std::vector<std::string>& arguments) {
     MarkersData data{};
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(text, heap_allocator(), data, &detail);
-    if (e != DeserializeError::None) {
+    if (e != DeserializeError::none) {
         char why[256];
         TextBuilder b = text_builder(why, sizeof why);
         describe_load_failure(b, e, detail);
@@ -441,10 +449,10 @@ int run_tool(const std::vector<std::string>& arguments) {
     MarkersData data{};
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(text, heap, data, &detail);
-    if (e != DeserializeError::None) {
-        if (e == DeserializeError::Syntax) {
+    if (e != DeserializeError::none) {
+        if (e == DeserializeError::syntax) {
             std::printf("%zu:%zu: %s\n", detail.line, detail.column, detail.reason ? detail.reason : "invalid JSON5");
-        } else if (e == DeserializeError::OutOfMemory) {
+        } else if (e == DeserializeError::out_of_memory) {
             std::printf("out of memory\n");
         } else {
             std::printf("%s\n", detail.reason ? detail.reason : "a value of the wrong kind");
@@ -456,7 +464,7 @@ int run_tool(const std::vector<std::string>& arguments) {
         std::printf("%zu\n", data.count);
     } else {
         MarkersText out{};
-        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::None) {
+        if (serialize_markers(data.records, data.count, heap, out) != SerializeError::none) {
             std::fprintf(stderr, "quillfen-markers: out of memory\n");
             status = 1;
         } else {

@@ -53,7 +53,6 @@ int wmain(int argc, wchar_t** argv) {
     const int status = run_tool({"status", folder});
     std::fputs("\nPress Enter to close this window.\n", stdout);
     std::fflush(stdout);
-    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
-    }
+    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {}
     return status;
 }

@@ -2,7 +2,7 @@
 // (or the system's setting when TZ is unset).
 #include <ctime>
 
-#include "src/local_time.h"
+#include "src/platform/local_time.h"
 
 struct LocalTimeZone {
     int loaded;
@@ -21,12 +21,12 @@ void free_local_time_zone(LocalTimeZone* zone, const Allocator& allocator) {
 
 bool utc_to_local(const LocalTimeZone* zone, std::int64_t utc_ns, CivilTime* local) {
     if (!zone) return false;
-    std::int64_t seconds = utc_ns / 1000000000;
-    if (utc_ns % 1000000000 < 0) --seconds;
+    std::int64_t seconds = utc_ns / ns_per_second;
+    if (utc_ns % ns_per_second < 0) --seconds;
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return false;  // beyond what the C library can represent
-    *local = CivilTime{static_cast<std::int64_t>(tm.tm_year) + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                       tm.tm_sec};
+    *local = CivilTime{
+        static_cast<std::int64_t>(tm.tm_year) + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
     return true;
 }

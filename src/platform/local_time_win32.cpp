@@ -3,7 +3,7 @@
 // not exist under Wine 8, so this uses the year's TIME_ZONE_INFORMATION.
 #include <windows.h>
 
-#include "src/local_time.h"
+#include "src/platform/local_time.h"
 
 struct LocalTimeZone {
     DYNAMIC_TIME_ZONE_INFORMATION info;
@@ -33,7 +33,8 @@ bool utc_to_local(const LocalTimeZone* zone, std::int64_t utc_ns, CivilTime* loc
     st.wMinute = static_cast<WORD>(utc.minute);
     st.wSecond = static_cast<WORD>(utc.second);
     TIME_ZONE_INFORMATION year_rules{};
-    if (!GetTimeZoneInformationForYear(st.wYear, const_cast<DYNAMIC_TIME_ZONE_INFORMATION*>(&zone->info), &year_rules)) {
+    if (!GetTimeZoneInformationForYear(st.wYear, const_cast<DYNAMIC_TIME_ZONE_INFORMATION*>(&zone->info),
+                                       &year_rules)) {
         return false;
     }
     SYSTEMTIME out{};

@@ -1,19 +1,17 @@
 // The operating-system seam. The plug-in sees only these calls; the Win32 build
 // implements them with the Windows API, the Linux build with POSIX files and a
 // simulated window, cursor and clock that the simulator installs.
+//
+// The calls have C names: a test program can put a stand-in around any of
+// them with the linker's --wrap (tests/support/file_faults.h does, for files).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
-// ---- clock --------------------------------------------------------------------
-// Nanoseconds since 1970-01-01 00:00:00 UTC.
-std::int64_t platform_now_ns();
-
-// ---- files --------------------------------------------------------------------
 using PlatformFile = std::intptr_t;
 inline constexpr PlatformFile platform_invalid_file = -1;
 
@@ -21,6 +19,25 @@ inline constexpr PlatformFile platform_invalid_file = -1;
 struct PlatformError {
     std::uint32_t code;
 };
+
+// What stands at a path. A link counts as what it leads to; one that leads to
+// nothing is a broken link.
+enum class PlatformFileKind { missing, regular, directory, special, broken_link, unknown };
+struct PlatformFileInfo {
+    PlatformFileKind kind;
+    std::int64_t modified_ns;  // last write, nanoseconds since 1970 UTC
+    PlatformError error;       // why the kind is unknown
+};
+
+using PlatformWindow = void*;
+
+extern "C" {
+
+// ---- clock --------------------------------------------------------------------
+// Nanoseconds since 1970-01-01 00:00:00 UTC.
+std::int64_t platform_now_ns();
+
+// ---- files --------------------------------------------------------------------
 
 // Paths are UTF-8, relative to the process's working directory.
 PlatformError platform_create_directory(const char* path);
@@ -33,15 +50,6 @@ void platform_close_file(PlatformFile file);
 // The whole file, zero-terminated, in one block of `*size + 1` bytes from `allocator`.
 PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size);
 bool platform_file_exists(const char* path);
-
-// What stands at a path. A link counts as what it leads to; one that leads to
-// nothing is a broken link.
-enum class PlatformFileKind { missing, regular, directory, special, broken_link, unknown };
-struct PlatformFileInfo {
-    PlatformFileKind kind;
-    std::int64_t modified_ns;  // last write, nanoseconds since 1970 UTC
-    PlatformError error;       // why the kind is unknown
-};
 PlatformFileInfo platform_file_info(const char* path);
 // Creates `path` (which must not exist), writes all of `data`, flushes it to the
 // disk and closes it; on failure the file is removed again.
@@ -64,11 +72,11 @@ PlatformError platform_list_directory(const char* path, bool (*visit)(void* data
 void platform_error_name(PlatformError error, char* buffer, std::size_t capacity);
 
 // ---- game window and cursor ---------------------------------------------------
-using PlatformWindow = void*;
-
 PlatformWindow platform_find_window(const char* title);
 bool platform_client_size(PlatformWindow window, std::int32_t* width, std::int32_t* height);
 bool platform_cursor_position(std::int32_t* x, std::int32_t* y);
 bool platform_screen_to_client(PlatformWindow window, std::int32_t* x, std::int32_t* y);
 bool platform_client_to_screen(PlatformWindow window, std::int32_t* x, std::int32_t* y);
 bool platform_set_cursor_position(std::int32_t x, std::int32_t y);
+
+}  // extern "C"

@@ -9,42 +9,25 @@
 #include <cstring>
 #include <ctime>
 
+#include "src/base/calendar.h"
+#include "src/base/text_builder.h"
 #include "src/platform/platform.h"
 #include "src/platform/platform_simulation.h"
-#include "src/text_builder.h"
 
 static const PlatformSimulation* simulation = nullptr;
-static const PlatformFileFaults* faults = nullptr;
-static std::size_t file_steps = 0;
-
-void platform_install_simulation(const PlatformSimulation* s) { simulation = s; }
-void platform_inject_file_faults(const PlatformFileFaults* f) {
-    faults = f;
-    file_steps = 0;
-}
-std::size_t platform_file_steps() { return file_steps; }
 
 static PlatformError errno_error(int e) { return PlatformError{static_cast<std::uint32_t>(e)}; }
 
-// Every change to the disk is one step; a crash injected at a step stops that
-// change and all later ones.
-static bool crashed_at_this_step() {
-    const std::size_t step = file_steps++;
-    return faults && faults->crash_errno && step >= faults->crash_at_step;
-}
-
-static bool crashed() { return faults && faults->crash_errno && file_steps > faults->crash_at_step; }
+void platform_install_simulation(const PlatformSimulation* s) { simulation = s; }
 
 std::int64_t platform_now_ns() {
     if (simulation && simulation->now_ns) return simulation->now_ns(simulation->data);
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    return static_cast<std::int64_t>(ts.tv_sec) * ns_per_second + ts.tv_nsec;
 }
 
 PlatformError platform_create_directory(const char* path) {
-    if (faults && faults->mkdir_errno) return errno_error(faults->mkdir_errno);
-    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     if (mkdir(path, 0755) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
@@ -82,10 +65,9 @@ void platform_close_file(PlatformFile file) {
 PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size) {
     *data = nullptr;
     *size = 0;
-    if (faults && faults->read_errno) return PlatformError{static_cast<std::uint32_t>(faults->read_errno)};
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
         close(fd);
@@ -117,16 +99,16 @@ PlatformError platform_read_file(const char* path, const Allocator& allocator, c
 }
 
 bool platform_file_exists(const char* path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path, &st) == 0;
 }
 
 static std::int64_t modified_ns(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * ns_per_second + st.st_mtim.tv_nsec;
 }
 
 PlatformFileInfo platform_file_info(const char* path) {
-    struct stat st{};
+    struct stat st {};
     if (stat(path, &st) == 0) {
         PlatformFileKind kind = PlatformFileKind::special;
         if (S_ISREG(st.st_mode)) kind = PlatformFileKind::regular;
@@ -134,7 +116,7 @@ PlatformFileInfo platform_file_info(const char* path) {
         return PlatformFileInfo{kind, modified_ns(st), PlatformError{0}};
     }
     const int e = errno;
-    struct stat link{};
+    struct stat link {};
     if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
         return PlatformFileInfo{PlatformFileKind::broken_link, modified_ns(link), errno_error(e)};
     }
@@ -144,53 +126,32 @@ PlatformFileInfo platform_file_info(const char* path) {
 
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written) {
     if (written) *written = 0;
-    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
-    PlatformError e{0};
-    if (crashed_at_this_step()) {
-        // Killed part-way through the write: half of it is on the disk.
-        (void)platform_write_file(fd, data, size / 2, written);
-        close(fd);
-        return errno_error(faults->crash_errno);
-    }
-    if (faults && faults->write_errno) {
-        // A disk that fills up part-way: some bytes land, then the error.
-        const std::size_t part = faults->write_fail_after < size ? faults->write_fail_after : size;
-        e = platform_write_file(fd, data, part, written);
-        if (e.code == 0) e = PlatformError{static_cast<std::uint32_t>(faults->write_errno)};
-    } else {
-        e = platform_write_file(fd, data, size, written);
-    }
-    if (e.code == 0 && crashed_at_this_step()) e = errno_error(faults->crash_errno);
+    PlatformError e = platform_write_file(fd, data, size, written);
     if (e.code == 0 && fsync(fd) != 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (close(fd) != 0 && e.code == 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
-    if (e.code && !crashed()) unlink(path);
+    if (e.code) unlink(path);
     return e;
 }
 
 PlatformError platform_replace_file(const char* from, const char* to) {
-    if (faults && faults->replace_errno) return PlatformError{static_cast<std::uint32_t>(faults->replace_errno)};
-    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     if (rename(from, to) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
 
+PlatformError platform_delete_file(const char* path) {
+    if (unlink(path) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
+    return PlatformError{0};
+}
+
 PlatformError platform_rename_new(const char* from, const char* to) {
-    if (faults && faults->replace_errno) return errno_error(faults->replace_errno);
-    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return PlatformError{0};
     if (errno != EINVAL && errno != ENOSYS) return errno_error(errno);
     // A file system without the no-replace rename: a hard link fails the same
     // way when the name is taken.
     if (link(from, to) != 0) return errno_error(errno);
     (void)unlink(from);
-    return PlatformError{0};
-}
-
-PlatformError platform_delete_file(const char* path) {
-    if (crashed_at_this_step()) return errno_error(faults->crash_errno);
-    if (unlink(path) != 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     return PlatformError{0};
 }
 
@@ -213,18 +174,19 @@ PlatformError platform_list_directory(const char* path, bool (*visit)(void* data
 }
 
 // The codes a file operation can return, by name.
-#define QF_ERRNO(name) {name, #name}
+#define QF_ERRNO(name) \
+    { name, #name }
 static const struct {
     int code;
     const char* name;
 } errno_names[] = {
-    QF_ERRNO(EPERM),   QF_ERRNO(ENOENT),  QF_ERRNO(EINTR),     QF_ERRNO(EIO),          QF_ERRNO(ENXIO),
-    QF_ERRNO(EBADF),   QF_ERRNO(EAGAIN),  QF_ERRNO(ENOMEM),    QF_ERRNO(EACCES),       QF_ERRNO(EFAULT),
-    QF_ERRNO(EBUSY),   QF_ERRNO(EEXIST),  QF_ERRNO(EXDEV),     QF_ERRNO(ENODEV),       QF_ERRNO(ENOTDIR),
-    QF_ERRNO(EISDIR),  QF_ERRNO(EINVAL),  QF_ERRNO(ENFILE),    QF_ERRNO(EMFILE),       QF_ERRNO(ETXTBSY),
-    QF_ERRNO(EFBIG),   QF_ERRNO(ENOSPC),  QF_ERRNO(ESPIPE),    QF_ERRNO(EROFS),        QF_ERRNO(EMLINK),
-    QF_ERRNO(ENAMETOOLONG), QF_ERRNO(ENOSYS), QF_ERRNO(ENOTEMPTY), QF_ERRNO(ELOOP),   QF_ERRNO(EOVERFLOW),
-    QF_ERRNO(EOPNOTSUPP), QF_ERRNO(ESTALE), QF_ERRNO(EDQUOT),  QF_ERRNO(ECANCELED),   QF_ERRNO(ENOLCK),
+    QF_ERRNO(EPERM),        QF_ERRNO(ENOENT), QF_ERRNO(EINTR),     QF_ERRNO(EIO),       QF_ERRNO(ENXIO),
+    QF_ERRNO(EBADF),        QF_ERRNO(EAGAIN), QF_ERRNO(ENOMEM),    QF_ERRNO(EACCES),    QF_ERRNO(EFAULT),
+    QF_ERRNO(EBUSY),        QF_ERRNO(EEXIST), QF_ERRNO(EXDEV),     QF_ERRNO(ENODEV),    QF_ERRNO(ENOTDIR),
+    QF_ERRNO(EISDIR),       QF_ERRNO(EINVAL), QF_ERRNO(ENFILE),    QF_ERRNO(EMFILE),    QF_ERRNO(ETXTBSY),
+    QF_ERRNO(EFBIG),        QF_ERRNO(ENOSPC), QF_ERRNO(ESPIPE),    QF_ERRNO(EROFS),     QF_ERRNO(EMLINK),
+    QF_ERRNO(ENAMETOOLONG), QF_ERRNO(ENOSYS), QF_ERRNO(ENOTEMPTY), QF_ERRNO(ELOOP),     QF_ERRNO(EOVERFLOW),
+    QF_ERRNO(EOPNOTSUPP),   QF_ERRNO(ESTALE), QF_ERRNO(EDQUOT),    QF_ERRNO(ECANCELED), QF_ERRNO(ENOLCK),
 };
 #undef QF_ERRNO
 

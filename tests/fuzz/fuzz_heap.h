@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
 namespace fuzz {
 

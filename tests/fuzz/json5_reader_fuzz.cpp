@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "src/json5_reader.h"
+#include "src/json5/json5_reader.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 namespace {
@@ -57,8 +57,7 @@ void walk(const Json5Value& v, int depth) {
     check(depth <= json5_max_depth, "tree deeper than the limit");
     switch (v.kind) {
         case Json5Kind::null_value:
-        case Json5Kind::boolean:
-            break;
+        case Json5Kind::boolean: break;
         case Json5Kind::number:
             if (v.is_integer()) {
                 // Both roundings are correct, so they agree with the integer's.
@@ -68,9 +67,7 @@ void walk(const Json5Value& v, int depth) {
             check(std::isnan(v.number()) == std::isnan(v.number_f32()), "double and float disagree on NaN");
             check(!(std::isinf(v.number()) && std::isfinite(v.number_f32())), "infinite double, finite float");
             break;
-        case Json5Kind::string:
-            check_text(v.string(), v.string_length());
-            break;
+        case Json5Kind::string: check_text(v.string(), v.string_length()); break;
         case Json5Kind::array:
             check((v.items() != nullptr) == (v.item_count() > 0), "array storage and count disagree");
             for (std::size_t i = 0; i < v.item_count(); ++i) walk(v.items()[i], depth + 1);
@@ -85,8 +82,7 @@ void walk(const Json5Value& v, int depth) {
                 walk(m.value, depth + 1);
             }
             break;
-        default:
-            die("unknown kind");
+        default: die("unknown kind");
     }
 }
 

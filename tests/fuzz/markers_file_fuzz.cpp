@@ -17,7 +17,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "src/marker_file.h"
+#include "src/store/marker_file.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 namespace {
@@ -66,20 +66,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Heap heap;
     MarkersData first{};
     const DeserializeError loaded = deserialize_markers(text, heap.allocator(), first);
-    if (loaded == DeserializeError::None) {
+    if (loaded == DeserializeError::none) {
         check_loaded_storage(first);
         MarkersText written{};
-        check(serialize_markers(first.records, first.count, heap.allocator(), written) == SerializeError::None,
+        check(serialize_markers(first.records, first.count, heap.allocator(), written) == SerializeError::none,
               "a loaded list could not be written");
         check(written.data[written.length] == '\0', "written text not zero-terminated");
         MarkersData again{};
         check(deserialize_markers(std::string_view(written.data, written.length), heap.allocator(), again) ==
-                  DeserializeError::None,
+                  DeserializeError::none,
               "the writer wrote a file the reader rejects");
         check_loaded_storage(again);
         check_same(first, again);
         MarkersText rewritten{};
-        check(serialize_markers(again.records, again.count, heap.allocator(), rewritten) == SerializeError::None,
+        check(serialize_markers(again.records, again.count, heap.allocator(), rewritten) == SerializeError::none,
               "the list read back could not be written");
         check(rewritten.length == written.length && std::memcmp(rewritten.data, written.data, written.length) == 0,
               "the second write differs from the first");
@@ -99,14 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         short_heap.fail_after = fuzz::failure_point(data, size, needed);
         MarkersData partial{};
         const DeserializeError e = deserialize_markers(text, short_heap.allocator(), partial);
-        if (e == DeserializeError::None) {
+        if (e == DeserializeError::none) {
             // The point fell among the writes' allocations: the load itself had enough.
-            check(loaded == DeserializeError::None, "a load succeeded with less memory that failed with more");
-        } else if (loaded == DeserializeError::None) {
-            check(e == DeserializeError::OutOfMemory, "a file that loads failed for another reason than memory");
+            check(loaded == DeserializeError::none, "a load succeeded with less memory that failed with more");
+        } else if (loaded == DeserializeError::none) {
+            check(e == DeserializeError::out_of_memory, "a file that loads failed for another reason than memory");
         } else {
             // A fault may be found before the allocation that fails.
-            check(e == DeserializeError::OutOfMemory || e == loaded, "a file failed for another reason");
+            check(e == DeserializeError::out_of_memory || e == loaded, "a file failed for another reason");
         }
         free_markers_data(partial, short_heap.allocator());
         check(short_heap.live_blocks == 0, "blocks left after running out of memory");

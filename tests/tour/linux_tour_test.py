@@ -15,17 +15,40 @@ SIM, SOURCE = sys.argv[1], sys.argv[2]
 
 
 class TourInTheLinuxSimulator(unittest.TestCase):
+    def play(self, d, repeat_answers):
+        """Plays the tour into `d` with the game answering repeated tests as given."""
+        with open(os.path.join(SOURCE, "examples", "tour.json5")) as f:
+            scenario = tour_checks.with_repeat_answers(f.read(), repeat_answers)
+        path = os.path.join(d, "tour.json5")
+        with open(path, "w") as f:
+            f.write(scenario)
+        r = subprocess.run([SIM, "run", path, "--out", d], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        with open(os.path.join(d, "Quillfen", "markers.json"), "rb") as f:
+            written = f.read()
+        with open(os.path.join(d, "Quillfen", "last.log"), "rb") as f:
+            log = f.read()
+        return written, log
+
     def test_the_tour(self):
         with tempfile.TemporaryDirectory() as d:
-            r = subprocess.run([SIM, "run", os.path.join(SOURCE, "examples", "tour.json5"), "--out", d],
-                               capture_output=True, text=True)
-            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
-            with open(os.path.join(d, "Quillfen", "markers.json"), "rb") as f:
-                written = f.read()
+            written, _ = self.play(d, "first")
             with open(os.path.join(SOURCE, "tests", "data", "tour", "markers.json"), "rb") as f:
                 self.assertEqual(written, f.read())
             tour_checks.check(self, tour_checks.load_trace(os.path.join(d, "trace.jsonl")), written.decode("utf-8"))
             self.assertEqual(len(os.listdir(os.path.join(d, "screenshots"))), 7)
+
+    def test_the_same_play_gives_the_same_result_whatever_a_repeated_test_answers(self):
+        """The same markers file, log and sounds (the clock is the simulator's, so to the byte)."""
+        results = {}
+        for answers in tour_checks.REPEAT_ANSWERS:
+            with self.subTest(repeat_answers=answers), tempfile.TemporaryDirectory() as d:
+                written, log = self.play(d, answers)
+                tour_checks.check(self, tour_checks.load_trace(os.path.join(d, "trace.jsonl")), written.decode("utf-8"))
+                results[answers] = (written, log)
+        for answers in tour_checks.REPEAT_ANSWERS[1:]:
+            self.assertEqual(results[answers][0], results["first"][0], "markers.json under %s" % answers)
+            self.assertEqual(results[answers][1], results["first"][1], "last.log under %s" % answers)
 
 
 if __name__ == "__main__":

@@ -3,6 +3,10 @@ build played it: the Linux simulator or the real Quillfen.asi under Wine."""
 import json
 import re
 
+# What the game may answer when the menu's second tick of a frame repeats a test
+# (docs/simulator.md, repeat_answers); the tour must come out the same under each.
+REPEAT_ANSWERS = ("first", "every", "frames:3")
+
 MARKUP = re.compile(r"ALIGN='(\w+)'>.*SIZE='(\d+)'>~s~(.*)</FONT></P><TEXTFORMAT>$", re.S)
 
 
@@ -75,3 +79,10 @@ def check(test, trace, markers_text):
 
 def without_timestamps(markers_text):
     return re.sub(r'"_nsec": -?\d+', '"_nsec": T', markers_text)
+
+
+def with_repeat_answers(scenario_text, answers):
+    """The tour's scenario with its repeat_answers replaced."""
+    out, n = re.subn(r'repeat_answers: "[^"]*"', 'repeat_answers: "%s"' % answers, scenario_text)
+    assert n == 1, "the tour names repeat_answers once"
+    return out

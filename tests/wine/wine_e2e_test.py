@@ -375,18 +375,25 @@ class QuillfenUnderWine(unittest.TestCase):
         with open(os.path.join(d, "Quillfen", "markers.json")) as f:
             self.assertIn('"category": 3', f.read())
 
-    def test_the_tour_with_the_real_dll(self):
-        d = self.game_dir()
-        with open(os.path.join(TOP, "examples", "tour.json5")) as f:
-            r = run_sim(f.read(), d)
-        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
-        with open(os.path.join(d, "Quillfen", "markers.json")) as f:
-            written = f.read()
+    def test_the_tour_with_the_real_dll_whatever_a_repeated_test_answers(self):
         with open(os.path.join(TOP, "tests", "data", "tour", "markers.json")) as f:
             expected = f.read()
-        # Time is real under Wine: everything but the timestamps as in the Linux simulator.
-        self.assertEqual(tour_checks.without_timestamps(written), tour_checks.without_timestamps(expected))
-        tour_checks.check(self, trace(d), written)
+        with open(os.path.join(TOP, "examples", "tour.json5")) as f:
+            tour = f.read()
+        logs = {}
+        for answers in tour_checks.REPEAT_ANSWERS:
+            with self.subTest(repeat_answers=answers):
+                d = self.game_dir() + "-" + answers.replace(":", "-")
+                r = run_sim(tour_checks.with_repeat_answers(tour, answers), d)
+                self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                with open(os.path.join(d, "Quillfen", "markers.json")) as f:
+                    written = f.read()
+                # Time is real under Wine: everything but the timestamps as in the Linux simulator.
+                self.assertEqual(tour_checks.without_timestamps(written), tour_checks.without_timestamps(expected))
+                tour_checks.check(self, trace(d), written)
+                logs[answers] = log_messages(d)[0]
+        for answers in tour_checks.REPEAT_ANSWERS[1:]:
+            self.assertEqual(logs[answers], logs["first"], "the log's messages under %s" % answers)
 
     def test_marker_dates_in_the_local_time_zone(self):
         instants = [datetime(2026, 12, 9, 13, 5, 3, tzinfo=timezone.utc), datetime(2025, 12, 31, 23, 30, tzinfo=timezone.utc),

@@ -10,9 +10,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "src/allocators.h"
-#include "src/growable_array.h"
-#include "src/marker.h"
+#include "src/base/allocators.h"
+#include "src/base/growable_array.h"
+#include "src/base/position.h"
+
+// A new marker is refused when an existing one lies less than 1 unit away
+// (squared distance below this; exactly 1 unit is allowed).
+inline constexpr float minimum_spacing_squared = 1.0f;
 
 struct SpacingPoint {
     Position position;

@@ -1,4 +1,4 @@
-#include "src/marker_spacing.h"
+#include "src/store/marker_spacing.h"
 
 #include <cmath>
 
@@ -52,7 +52,8 @@ std::uint64_t cell_hash(std::int32_t x, std::int32_t y, std::int32_t z) {
 std::size_t find_slot(const SpacingCell* cells, std::size_t capacity, std::int32_t x, std::int32_t y, std::int32_t z) {
     const std::size_t mask = capacity - 1;
     std::size_t i = static_cast<std::size_t>(cell_hash(x, y, z)) & mask;
-    while (cells[i].first != spacing_none && (cells[i].x != x || cells[i].y != y || cells[i].z != z)) i = (i + 1) & mask;
+    while (cells[i].first != spacing_none && (cells[i].x != x || cells[i].y != y || cells[i].z != z))
+        i = (i + 1) & mask;
     return i;
 }
 

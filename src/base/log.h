@@ -3,23 +3,24 @@
 // texts understand %d %i %s %v %m %.Nf %% and {}.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <source_location>
 #include <string_view>
 #include <type_traits>
 
-#include "scripthook/types.h"
-#include "src/allocators.h"
+#include "src/base/allocators.h"
+#include "src/base/text_builder.h"
 #include "src/platform/platform.h"
-#include "src/text_builder.h"
 
-enum class LogLevel : std::int32_t { Debug = 0, Info = 10, Warning = 20, Error = 30, Fatal = 40 };
+enum class LogLevel : std::int32_t { debug = 0, info = 10, warning = 20, error = 30, fatal = 40 };
 
 enum LogOptions : std::uint32_t {
-    LOG_OPTION_LEVEL = 1u << 0,
-    LOG_OPTION_DATE = 1u << 1,
-    LOG_OPTION_TIME = 1u << 2,
+    log_option_level = 1u << 0,
+    log_option_date = 1u << 1,
+    log_option_time = 1u << 2,
 };
 
 struct Logger {
@@ -33,7 +34,6 @@ inline bool logger_is_empty(const Logger& l) { return l.write == nullptr && l.da
 
 struct FileLoggerData {
     PlatformFile file;
-    const char* identity;  // always empty
 };
 
 // Allocates its data from `allocator`; an empty logger when that fails.
@@ -43,34 +43,82 @@ void file_logger_destroy(Logger& logger, const Allocator& allocator);
 
 // ---- values ---------------------------------------------------------------------
 struct LogArg {
-    enum class Kind : std::uint8_t { Signed, Unsigned, Float32, Float64, Text, Vector3, Location, Error, Boolean };
+    enum class Kind : std::uint8_t {
+        signed_integer,
+        unsigned_integer,
+        float32,
+        float64,
+        text,
+        location,
+        error,
+        boolean,
+        custom,
+    };
+    // A value of a type this layer does not know (a game type), copied in
+    // whole, with the procedure that renders it.
+    struct Custom {
+        alignas(8) unsigned char bytes[24];
+        void (*render)(TextBuilder& out, const void* value);
+    };
     Kind kind;
     union {
         std::int64_t i;
         std::uint64_t u;
         float f32;
         double f64;
-        Vector3 v;
         std::source_location loc;
         PlatformError error;
         bool boolean;
+        Custom custom;
     };
     std::string_view text;
 };
 
-inline LogArg log_arg(std::string_view t) { LogArg a{LogArg::Kind::Text, {}, t}; return a; }
+inline LogArg log_arg(std::string_view t) {
+    LogArg a{LogArg::Kind::text, {}, t};
+    return a;
+}
 inline LogArg log_arg(const char* t) { return log_arg(std::string_view(t ? t : "")); }
-inline LogArg log_arg(float f) { LogArg a{LogArg::Kind::Float32, {}, {}}; a.f32 = f; return a; }
-inline LogArg log_arg(double f) { LogArg a{LogArg::Kind::Float64, {}, {}}; a.f64 = f; return a; }
-inline LogArg log_arg(bool b) { LogArg a{LogArg::Kind::Boolean, {}, {}}; a.boolean = b; return a; }
-inline LogArg log_arg(const Vector3& v) { LogArg a{LogArg::Kind::Vector3, {}, {}}; a.v = v; return a; }
-inline LogArg log_arg(const std::source_location& l) { LogArg a{LogArg::Kind::Location, {}, {}}; a.loc = l; return a; }
-inline LogArg log_arg(PlatformError e) { LogArg a{LogArg::Kind::Error, {}, {}}; a.error = e; return a; }
+inline LogArg log_arg(float f) {
+    LogArg a{LogArg::Kind::float32, {}, {}};
+    a.f32 = f;
+    return a;
+}
+inline LogArg log_arg(double f) {
+    LogArg a{LogArg::Kind::float64, {}, {}};
+    a.f64 = f;
+    return a;
+}
+inline LogArg log_arg(bool b) {
+    LogArg a{LogArg::Kind::boolean, {}, {}};
+    a.boolean = b;
+    return a;
+}
+inline LogArg log_arg(const std::source_location& l) {
+    LogArg a{LogArg::Kind::location, {}, {}};
+    a.loc = l;
+    return a;
+}
+inline LogArg log_arg(PlatformError e) {
+    LogArg a{LogArg::Kind::error, {}, {}};
+    a.error = e;
+    return a;
+}
+// For a type of a higher layer: that layer's log_arg overload calls this.
 template <class T>
-    requires std::is_integral_v<T>
+LogArg log_arg_custom(const T& value, void (*render)(TextBuilder& out, const void* value)) {
+    static_assert(std::is_trivially_copyable_v<T> && sizeof(T) <= sizeof(LogArg::Custom::bytes) &&
+                  alignof(T) <= alignof(LogArg::Custom));
+    LogArg a{LogArg::Kind::custom, {}, {}};
+    std::memcpy(a.custom.bytes, &value, sizeof value);
+    a.custom.render = render;
+    return a;
+}
+template <std::integral T>
 LogArg log_arg(T value) {
-    LogArg a{std::is_signed_v<T> ? LogArg::Kind::Signed : LogArg::Kind::Unsigned, {}, {}};
-    if constexpr (std::is_signed_v<T>) a.i = value; else a.u = value;
+    LogArg a{std::is_signed_v<T> ? LogArg::Kind::signed_integer : LogArg::Kind::unsigned_integer, {}, {}};
+    if constexpr (std::is_signed_v<T>) a.i = value;
+    else a.u = value;
     return a;
 }
 

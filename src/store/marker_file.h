@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "src/allocators.h"
-#include "src/marker.h"
+#include "src/base/allocators.h"
+#include "src/store/marker_record.h"
 
 // ---- writing ----------------------------------------------------------------------
 
@@ -16,7 +16,7 @@ struct MarkersText {
     std::size_t capacity;  // the size of the block
 };
 
-enum class SerializeError { None, OutOfMemory };
+enum class SerializeError { none, out_of_memory };
 
 // Writes the file's layout for `count` records. Frees nothing of the input.
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
@@ -33,12 +33,12 @@ std::size_t format_coordinate(float value, char* buffer);
 
 // ---- reading ------------------------------------------------------------------------
 
-enum class DeserializeError { None, Syntax, WrongKind, OutOfMemory };
+enum class DeserializeError { none, syntax, wrong_kind, out_of_memory };
 
 struct MarkersData {
     MarkerDataV1* records;  // from the allocator given; each name too
     std::size_t count;
-    std::size_t capacity;   // records allocated
+    std::size_t capacity;  // records allocated
 };
 
 struct DeserializeDetail {

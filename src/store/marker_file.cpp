@@ -1,66 +1,66 @@
-#include "src/marker_file.h"
+#include "src/store/marker_file.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include "src/json5_reader.h"
+#include "src/base/growable_array.h"
+#include "src/base/utf8.h"
+#include "src/json5/json5_reader.h"
 
 // Sections: text output · the writer · the reader.
 
 // ---- text output --------------------------------------------------------------------
-// A growing buffer from the run's allocator; the final text is handed over as is.
+// A growing text from the run's allocator, always with room for its
+// terminator; the final text is handed over as is. Once it could not grow,
+// nothing more is written and the writer reports the failure.
 
 namespace {
 
 struct Output {
     const Allocator* allocator;
-    char* data;
-    std::size_t length;
-    std::size_t capacity;
+    GrowableArray<char> text;
     bool failed;
 };
 
+// Room for `extra` more bytes and the terminator: from 256 bytes, doubled as
+// often as needed.
 bool reserve(Output& o, std::size_t extra) {
     if (o.failed) return false;
-    if (o.length + extra + 1 <= o.capacity) return true;
-    std::size_t capacity = o.capacity ? o.capacity : 256;
-    while (capacity < o.length + extra + 1) capacity *= 2;
-    char* grown = static_cast<char*>(allocate_bytes(*o.allocator, capacity, 1));
-    if (!grown) {
+    const std::size_t need = o.text.length + extra + 1;
+    if (need <= o.text.capacity) return true;
+    std::size_t capacity = o.text.capacity ? o.text.capacity : 256;
+    while (capacity < need) capacity *= 2;
+    if (!array_reserve(o.text, *o.allocator, capacity)) {
         o.failed = true;
         return false;
     }
-    if (o.length) std::memcpy(grown, o.data, o.length);
-    free_bytes(*o.allocator, o.data, o.capacity);
-    o.data = grown;
-    o.capacity = capacity;
     return true;
 }
 
 void put(Output& o, std::string_view s) {
     if (!reserve(o, s.size())) return;
-    std::memcpy(o.data + o.length, s.data(), s.size());
-    o.length += s.size();
+    std::memcpy(o.text.data + o.text.length, s.data(), s.size());
+    o.text.length += s.size();
 }
 
 void put_char(Output& o, char c) {
     if (!reserve(o, 1)) return;
-    o.data[o.length++] = c;
+    o.text.data[o.text.length++] = c;
 }
 
 // The text, zero-terminated, to its new owner; or nothing when the output ran
 // out of memory.
 SerializeError hand_over(Output& o, MarkersText& out) {
     if (o.failed) {
-        free_bytes(*o.allocator, o.data, o.capacity);
+        array_free(o.text);
         out = MarkersText{};
-        return SerializeError::OutOfMemory;
+        return SerializeError::out_of_memory;
     }
-    o.data[o.length] = '\0';
-    out = MarkersText{o.data, o.length, o.capacity};
-    return SerializeError::None;
+    o.text.data[o.text.length] = '\0';
+    out = MarkersText{o.text.data, o.text.length, o.text.capacity};
+    return SerializeError::none;
 }
 
 void put_indent(Output& o, int level) {
@@ -71,26 +71,6 @@ void put_i64(Output& o, std::int64_t v) {
     char buf[24];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     put(o, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
-}
-
-// Length of the valid UTF-8 sequence at `s` (1..4), or 0 when it is not one.
-std::size_t utf8_sequence(const unsigned char* s, std::size_t left, std::uint32_t* code_point) {
-    const unsigned char c = s[0];
-    std::size_t n;
-    std::uint32_t cp, min;
-    if (c < 0x80) { *code_point = c; return 1; }
-    if ((c & 0xE0) == 0xC0) { n = 2; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { n = 3; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { n = 4; cp = c & 0x07; min = 0x10000; }
-    else return 0;
-    if (left < n) return 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        if ((s[i] & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (s[i] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    *code_point = cp;
-    return n;
 }
 
 void put_escaped_code_point(Output& o, std::uint32_t cp) {
@@ -117,14 +97,17 @@ void put_string(Output& o, const char* text) {
             left -= run;
             continue;
         }
-        std::uint32_t cp = 0;
-        std::size_t n = utf8_sequence(s, left, &cp);
-        if (n == 0) {
+        // Each byte of an ill-formed sequence becomes a U+FFFD of its own: what
+        // the file has always held for such a name.
+        const Utf8Char c = utf8_decode(s, s + left, Utf8Form::well_formed, Utf8Errors::each_byte);
+        if (!c.valid) {
             put(o, "\xEF\xBF\xBD");
             ++s;
             --left;
             continue;
         }
+        const std::uint32_t cp = c.code_point;
+        const std::size_t n = c.length;
         switch (cp) {
             case '"': put(o, "\\\""); break;
             case '\\': put(o, "\\\\"); break;
@@ -208,7 +191,7 @@ std::size_t format_coordinate(float value, char* buffer) {
 
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
                                  MarkersText& out) {
-    Output o{&allocator, nullptr, 0, 0, false};
+    Output o{&allocator, {}, false};
     // About 220 bytes per marker without its name; one allocation in the common case.
     reserve(o, 64 + count * 240);
     put(o, "{\n");
@@ -233,7 +216,7 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
         put(o, std::string_view(number, format_coordinate(m.position.z, number)));
         put(o, category_key);
         put_i64(o, m.category);
-        if (m.name && m.name[0] != '\0') {
+        if (marker_has_name(m)) {
             put(o, name_key);
             put_string(o, m.name);
         }
@@ -248,7 +231,7 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
 }
 
 SerializeError serialize_string(const char* text, const Allocator& allocator, MarkersText& out) {
-    Output o{&allocator, nullptr, 0, 0, false};
+    Output o{&allocator, {}, false};
     put_string(o, text);
     return hand_over(o, out);
 }
@@ -277,7 +260,7 @@ bool key_is(const Json5Member& m, std::string_view key) {
 
 DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m) {
     m = MarkerDataV1{};
-    if (object.kind != Json5Kind::object) return DeserializeError::WrongKind;
+    if (object.kind != Json5Kind::object) return DeserializeError::wrong_kind;
     // One pass over the members; a later one with the same key replaces an earlier one.
     const Json5Value* position = nullptr;
     const Json5Value* category = nullptr;
@@ -292,35 +275,35 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
         else if (key_is(member, "name")) name = &member.value;
     }
     if (position) {
-        if (position->item_count() != 3) return DeserializeError::WrongKind;
+        if (position->item_count() != 3) return DeserializeError::wrong_kind;
         const Json5Value* xyz = position->items();
         for (std::size_t i = 0; i < 3; ++i) {
-            if (xyz[i].kind != Json5Kind::number) return DeserializeError::WrongKind;
+            if (xyz[i].kind != Json5Kind::number) return DeserializeError::wrong_kind;
         }
         m.position = Position{xyz[0].number_f32(), xyz[1].number_f32(), xyz[2].number_f32()};
     }
-    if (category && !read_integer(*category, m.category)) return DeserializeError::WrongKind;
+    if (category && !read_integer(*category, m.category)) return DeserializeError::wrong_kind;
     if (timestamp) {
-        if (timestamp->kind != Json5Kind::object) return DeserializeError::WrongKind;
+        if (timestamp->kind != Json5Kind::object) return DeserializeError::wrong_kind;
         const Json5Value* nsec = nullptr;
         const Json5Member* t = timestamp->members();
         for (std::size_t i = 0, count = timestamp->member_count(); i < count; ++i) {
             if (key_is(t[i], "_nsec")) nsec = &t[i].value;
         }
-        if (nsec && !read_integer(*nsec, m.timestamp._nsec)) return DeserializeError::WrongKind;
+        if (nsec && !read_integer(*nsec, m.timestamp._nsec)) return DeserializeError::wrong_kind;
     }
     if (name) {
-        if (name->kind == Json5Kind::null_value) return DeserializeError::None;
-        if (name->kind != Json5Kind::string) return DeserializeError::WrongKind;
+        if (name->kind == Json5Kind::null_value) return DeserializeError::none;
+        if (name->kind != Json5Kind::string) return DeserializeError::wrong_kind;
         // The name is a zero-terminated text: it ends at an escaped NUL, if any.
         const std::size_t length = std::strlen(name->string());
-        if (length == 0) return DeserializeError::None;  // an empty name is no name
+        if (length == 0) return DeserializeError::none;  // an empty name is no name
         char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
-        if (!copy) return DeserializeError::OutOfMemory;
+        if (!copy) return DeserializeError::out_of_memory;
         std::memcpy(copy, name->string(), length + 1);
         m.name = copy;
     }
-    return DeserializeError::None;
+    return DeserializeError::none;
 }
 
 }  // namespace
@@ -335,39 +318,39 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
         // A text that could not be read for want of memory is not a damaged one.
         if (json5_error_is_out_of_memory(error)) {
             if (detail) detail->reason = error.message;
-            return DeserializeError::OutOfMemory;
+            return DeserializeError::out_of_memory;
         }
         if (detail) {
             *detail = DeserializeDetail{static_cast<std::size_t>(error.line), static_cast<std::size_t>(error.column),
                                         error.message};
         }
-        return DeserializeError::Syntax;
+        return DeserializeError::syntax;
     }
-    DeserializeError result = DeserializeError::None;
+    DeserializeError result = DeserializeError::none;
     const Json5Value& root = doc.root;
     const Json5Value* list = root.kind == Json5Kind::object ? json5_find_member(root, "markers") : nullptr;
     if (root.kind != Json5Kind::object) {
-        result = DeserializeError::WrongKind;
+        result = DeserializeError::wrong_kind;
         if (detail) detail->reason = "the file is not an object";
     } else if (list && list->kind != Json5Kind::array) {
-        result = DeserializeError::WrongKind;
+        result = DeserializeError::wrong_kind;
         if (detail) detail->reason = "\"markers\" is not an array";
     } else if (list && list->item_count() > 0) {
         const std::size_t count = list->item_count();
         out.records = allocate_array<MarkerDataV1>(allocator, count);
         if (!out.records) {
-            result = DeserializeError::OutOfMemory;
+            result = DeserializeError::out_of_memory;
         } else {
             out.capacity = count;
-            for (std::size_t i = 0; i < count && result == DeserializeError::None; ++i) {
+            for (std::size_t i = 0; i < count && result == DeserializeError::none; ++i) {
                 result = read_marker(list->items()[i], allocator, out.records[out.count]);
-                if (result == DeserializeError::None) ++out.count;
+                if (result == DeserializeError::none) ++out.count;
                 else if (detail) detail->reason = "a marker holds a value of the wrong kind";
             }
         }
     }
     json5_free(doc, allocator);
-    if (result != DeserializeError::None) free_markers_data(out, allocator);
+    if (result != DeserializeError::none) free_markers_data(out, allocator);
     return result;
 }
 

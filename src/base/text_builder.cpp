@@ -1,4 +1,4 @@
-#include "src/text_builder.h"
+#include "src/base/text_builder.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "src/calendar.h"
+#include "src/base/calendar.h"
 
 // The day/civil conversions are Howard Hinnant's well-known algorithms.
 
@@ -19,7 +19,7 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
 }
 
 CivilTime civil_from_unix_ns(std::int64_t ns) {
-    const std::int64_t seconds = floor_div(ns, 1000000000);
+    const std::int64_t seconds = floor_div(ns, ns_per_second);
     const std::int64_t days = floor_div(seconds, 86400);
     const std::int64_t of_day = seconds - days * 86400;
 
@@ -33,6 +33,6 @@ CivilTime civil_from_unix_ns(std::int64_t ns) {
     const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     const std::int64_t y = yoe + era * 400 + (m <= 2);
 
-    return CivilTime{y, m, d, static_cast<int>(of_day / 3600), static_cast<int>(of_day / 60 % 60),
-                     static_cast<int>(of_day % 60)};
+    return CivilTime{
+        y, m, d, static_cast<int>(of_day / 3600), static_cast<int>(of_day / 60 % 60), static_cast<int>(of_day % 60)};
 }

@@ -54,7 +54,7 @@ Allocator heap_allocator();
 // chunk for the next frame, so a steady frame touches the heap not at all.
 struct ScratchChunk;
 struct ScratchArena {
-    ScratchChunk* chunks;   // newest first
+    ScratchChunk* chunks;  // newest first
     std::size_t used_in_head;
     std::size_t total_allocated;  // bytes handed out since the last release
 };
@@ -78,8 +78,8 @@ struct AllocationTracker {
     Allocator backing;      // where blocks come from; empty until set up
     Allocator bookkeeping;  // where the record table comes from
     TrackedAllocation* slots;
-    std::size_t capacity;   // power of two, or 0
-    std::size_t live;       // records in use
+    std::size_t capacity;  // power of two, or 0
+    std::size_t live;      // records in use
     std::size_t tombstones;
     std::size_t total_allocations;  // since the last clear
     std::size_t total_bytes;        // bytes currently live

@@ -1,14 +1,22 @@
-// A growable array that remembers the allocator it was made with, so whoever
-// frees it uses the same one. Failure to grow is a value (false), never an
-// exception. Elements are trivially copyable records.
+// The one growable buffer of the plug-in: an array that remembers the
+// allocator it was made with, so whoever frees it uses the same one. Failure
+// to grow is a value (false or null), never an exception. Elements are
+// trivially copyable records.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <source_location>
 #include <type_traits>
 
-#include "src/allocators.h"
+#include "src/base/allocators.h"
+
+// Whether a signed index (as the state record keeps them) names one of
+// `length` elements.
+inline bool index_in_range(std::int64_t index, std::size_t length) {
+    return index >= 0 && static_cast<std::uint64_t>(index) < length;
+}
 
 template <class T>
 struct GrowableArray {
@@ -42,14 +50,31 @@ bool array_reserve(GrowableArray<T>& a, const Allocator& allocator, std::size_t 
     return true;
 }
 
+// How a full array grows. The state's arrays live as long as the run and grow
+// by half again, from 8; a working stack that is freed as soon as its task is
+// done doubles, from 64, for fewer copies (the JSON5 reader's stacks).
+enum class ArrayGrowth : bool { by_half, doubling };
+
+// Room for one more element at the end, uninitialised; null when the array
+// cannot grow.
+template <class T>
+T* array_push(GrowableArray<T>& a, const Allocator& allocator, ArrayGrowth growth = ArrayGrowth::by_half,
+              const std::source_location& where = std::source_location::current()) {
+    if (a.length == a.capacity) {
+        std::size_t grown;
+        if (growth == ArrayGrowth::doubling) grown = a.capacity ? a.capacity * 2 : 64;
+        else grown = a.capacity < 8 ? 8 : a.capacity + a.capacity / 2;
+        if (!array_reserve(a, allocator, grown, where)) return nullptr;
+    }
+    return &a.data[a.length++];
+}
+
 template <class T>
 bool array_append(GrowableArray<T>& a, const Allocator& allocator, const T& value,
                   const std::source_location& where = std::source_location::current()) {
-    if (a.length == a.capacity) {
-        std::size_t grown = a.capacity < 8 ? 8 : a.capacity + a.capacity / 2;
-        if (!array_reserve(a, allocator, grown, where)) return false;
-    }
-    a.data[a.length++] = value;
+    T* slot = array_push(a, allocator, ArrayGrowth::by_half, where);
+    if (!slot) return false;
+    *slot = value;
     return true;
 }
 

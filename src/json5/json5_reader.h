@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
 enum class Json5Kind : std::uint8_t { null_value, boolean, number, string, array, object };
 
@@ -78,10 +78,10 @@ struct Json5Document {
 };
 
 struct Json5Error {
-    std::size_t offset;    // bytes from the start of the text
-    std::int32_t line;     // 1-based; lines end at LF, CR, CR LF, U+2028, U+2029
-    std::int32_t column;   // 1-based, in characters
-    const char* message;   // a static text; nullptr after a successful parse
+    std::size_t offset;   // bytes from the start of the text
+    std::int32_t line;    // 1-based; lines end at LF, CR, CR LF, U+2028, U+2029
+    std::int32_t column;  // 1-based, in characters
+    const char* message;  // a static text; nullptr after a successful parse
 };
 
 // Arrays and objects open at once, the root included.

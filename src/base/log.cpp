@@ -1,12 +1,12 @@
-#include "src/log.h"
+#include "src/base/log.h"
 
-#include "src/calendar.h"
+#include "src/base/calendar.h"
+#include "src/base/run_context.h"
 #include "src/platform/platform.h"
-#include "src/run_context.h"
 
 // Longest line written; longer messages are cut (a log line is never worth a
 // heap allocation inside a game frame).
-static constexpr std::size_t log_line_capacity = 4096;
+constexpr std::size_t log_line_capacity = 4096;
 
 // ---- file logger --------------------------------------------------------------
 
@@ -22,11 +22,12 @@ static void file_logger_write(void* data, std::int32_t level, std::string_view m
 }
 
 Logger file_logger_create(PlatformFile file, const Allocator& allocator) {
-    auto* data = static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
+    auto* data =
+        static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
     if (!data) return Logger{};
-    *data = FileLoggerData{file, ""};
-    return Logger{file_logger_write, data, static_cast<std::int32_t>(LogLevel::Debug),
-                  LOG_OPTION_LEVEL | LOG_OPTION_DATE | LOG_OPTION_TIME};
+    *data = FileLoggerData{file};
+    return Logger{file_logger_write, data, static_cast<std::int32_t>(LogLevel::debug),
+                  log_option_level | log_option_date | log_option_time};
 }
 
 void file_logger_destroy(Logger& logger, const Allocator& allocator) {
@@ -59,22 +60,13 @@ void render_byte_size(TextBuilder& out, std::uint64_t bytes) {
 
 void render_log_value(TextBuilder& out, const LogArg& a) {
     switch (a.kind) {
-        case LogArg::Kind::Signed: text_append_i64(out, a.i); break;
-        case LogArg::Kind::Unsigned: text_append_u64(out, a.u); break;
-        case LogArg::Kind::Float32: text_append_f32_shortest(out, a.f32); break;
-        case LogArg::Kind::Float64: text_append_f64_shortest(out, a.f64); break;
-        case LogArg::Kind::Text: text_append(out, a.text); break;
-        case LogArg::Kind::Boolean: text_append(out, a.boolean ? "true" : "false"); break;
-        case LogArg::Kind::Vector3:
-            text_append(out, "Vector3{_x = {x = ");
-            text_append_f32_shortest(out, a.v._x.x);
-            text_append(out, "}, _y = {y = ");
-            text_append_f32_shortest(out, a.v._y.y);
-            text_append(out, "}, _z = {z = ");
-            text_append_f32_shortest(out, a.v._z.z);
-            text_append(out, "}}");
-            break;
-        case LogArg::Kind::Location:
+        case LogArg::Kind::signed_integer: text_append_i64(out, a.i); break;
+        case LogArg::Kind::unsigned_integer: text_append_u64(out, a.u); break;
+        case LogArg::Kind::float32: text_append_f32_shortest(out, a.f32); break;
+        case LogArg::Kind::float64: text_append_f64_shortest(out, a.f64); break;
+        case LogArg::Kind::text: text_append(out, a.text); break;
+        case LogArg::Kind::boolean: text_append(out, a.boolean ? "true" : "false"); break;
+        case LogArg::Kind::location:
             text_append(out, a.loc.file_name());
             text_append_char(out, '(');
             text_append_u64(out, a.loc.line());
@@ -84,7 +76,8 @@ void render_log_value(TextBuilder& out, const LogArg& a) {
             }
             text_append_char(out, ')');
             break;
-        case LogArg::Kind::Error: {
+        case LogArg::Kind::custom: a.custom.render(out, a.custom.bytes); break;
+        case LogArg::Kind::error: {
             char name[64];
             platform_error_name(a.error, name, sizeof name);
             text_append(out, name);
@@ -95,25 +88,25 @@ void render_log_value(TextBuilder& out, const LogArg& a) {
 
 static void render_integer(TextBuilder& out, const LogArg& a) {
     switch (a.kind) {
-        case LogArg::Kind::Float32: text_append_i64(out, static_cast<std::int64_t>(a.f32)); break;
-        case LogArg::Kind::Float64: text_append_i64(out, static_cast<std::int64_t>(a.f64)); break;
+        case LogArg::Kind::float32: text_append_i64(out, static_cast<std::int64_t>(a.f32)); break;
+        case LogArg::Kind::float64: text_append_i64(out, static_cast<std::int64_t>(a.f64)); break;
         default: render_log_value(out, a); break;
     }
 }
 
 static void render_fixed(TextBuilder& out, const LogArg& a, int decimals) {
     switch (a.kind) {
-        case LogArg::Kind::Float32: text_append_f64_fixed(out, a.f32, decimals); break;
-        case LogArg::Kind::Float64: text_append_f64_fixed(out, a.f64, decimals); break;
-        case LogArg::Kind::Signed: text_append_f64_fixed(out, static_cast<double>(a.i), decimals); break;
-        case LogArg::Kind::Unsigned: text_append_f64_fixed(out, static_cast<double>(a.u), decimals); break;
+        case LogArg::Kind::float32: text_append_f64_fixed(out, a.f32, decimals); break;
+        case LogArg::Kind::float64: text_append_f64_fixed(out, a.f64, decimals); break;
+        case LogArg::Kind::signed_integer: text_append_f64_fixed(out, static_cast<double>(a.i), decimals); break;
+        case LogArg::Kind::unsigned_integer: text_append_f64_fixed(out, static_cast<double>(a.u), decimals); break;
         default: render_log_value(out, a); break;
     }
 }
 
 static void render_size(TextBuilder& out, const LogArg& a) {
-    if (a.kind == LogArg::Kind::Unsigned) render_byte_size(out, a.u);
-    else if (a.kind == LogArg::Kind::Signed && a.i >= 0) render_byte_size(out, static_cast<std::uint64_t>(a.i));
+    if (a.kind == LogArg::Kind::unsigned_integer) render_byte_size(out, a.u);
+    else if (a.kind == LogArg::Kind::signed_integer && a.i >= 0) render_byte_size(out, static_cast<std::uint64_t>(a.i));
     else render_log_value(out, a);
 }
 
@@ -171,19 +164,19 @@ static const char* level_header(std::int32_t level) {
 
 void render_log_line(TextBuilder& out, std::int32_t level, std::uint32_t options, std::int64_t now_ns,
                      std::string_view message) {
-    if (options & LOG_OPTION_LEVEL) text_append(out, level_header(level));
-    if (options & (LOG_OPTION_DATE | LOG_OPTION_TIME)) {
+    if (options & log_option_level) text_append(out, level_header(level));
+    if (options & (log_option_date | log_option_time)) {
         const CivilTime t = civil_from_unix_ns(now_ns);
         text_append_char(out, '[');
-        if (options & LOG_OPTION_DATE) {
+        if (options & log_option_date) {
             text_append_i64(out, t.year);
             text_append_char(out, '-');
             text_append_i64_padded(out, t.month, 2);
             text_append_char(out, '-');
             text_append_i64_padded(out, t.day, 2);
-            if (options & LOG_OPTION_TIME) text_append_char(out, ' ');
+            if (options & log_option_time) text_append_char(out, ' ');
         }
-        if (options & LOG_OPTION_TIME) {
+        if (options & log_option_time) {
             text_append_i64_padded(out, t.hour, 2);
             text_append_char(out, ':');
             text_append_i64_padded(out, t.minute, 2);

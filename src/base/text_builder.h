@@ -20,6 +20,9 @@ inline TextBuilder text_builder(char* buffer, std::size_t capacity) {
 
 inline std::string_view text_view(const TextBuilder& b) { return {b.data, b.length}; }
 
+// A zero-terminated text that is there and not empty.
+inline bool has_text(const char* text) { return text != nullptr && text[0] != '\0'; }
+
 void text_append(TextBuilder& b, std::string_view text);
 void text_append_char(TextBuilder& b, char c);
 void text_append_i64(TextBuilder& b, std::int64_t value);

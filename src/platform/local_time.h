@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
-#include "src/allocators.h"
-#include "src/calendar.h"
-#include "src/state.h"
+#include "src/base/allocators.h"
+#include "src/base/calendar.h"
+
+// The zone's rules; what they hold is each platform's business.
+struct LocalTimeZone;
 
 // Null when the zone cannot be had; marker dates are then shown in UTC.
 LocalTimeZone* load_local_time_zone(const Allocator& allocator);

@@ -1,8 +1,8 @@
 // What every procedure of the plug-in runs with.
 #pragma once
 
-#include "src/allocators.h"
-#include "src/log.h"
+#include "src/base/allocators.h"
+#include "src/base/log.h"
 
 struct RunContext {
     Allocator general;  // lasting data (the leak tracker while the script runs)

@@ -1,4 +1,4 @@
-#include "src/allocators.h"
+#include "src/base/allocators.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +23,7 @@ struct ScratchChunk {
     std::size_t capacity;  // bytes after the header
 };
 
-static constexpr std::size_t scratch_chunk_minimum = 64 * 1024;
+constexpr std::size_t scratch_chunk_minimum = 64 * 1024;
 
 static unsigned char* chunk_bytes(ScratchChunk* c) { return reinterpret_cast<unsigned char*>(c + 1); }
 

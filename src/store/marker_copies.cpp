@@ -1,8 +1,8 @@
-#include "src/marker_copies.h"
+#include "src/store/marker_copies.h"
 
 #include <algorithm>
 
-#include "src/calendar.h"
+#include "src/base/calendar.h"
 
 PlatformError write_whole_file(const char* temporary, const char* path, const void* data, std::size_t size,
                                bool replace, std::size_t* written) {
@@ -81,7 +81,8 @@ struct DateList {
 };
 }  // namespace
 
-PlatformError list_daily_copies(const char* directory, const Allocator& allocator, GrowableArray<std::uint32_t>& dates) {
+PlatformError list_daily_copies(const char* directory, const Allocator& allocator,
+                                GrowableArray<std::uint32_t>& dates) {
     DateList list{&dates, allocator};
     PlatformError e = platform_list_directory(
         directory,
@@ -99,16 +100,16 @@ PlatformError list_daily_copies(const char* directory, const Allocator& allocato
 }
 
 void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail) {
-    if (error == DeserializeError::OutOfMemory) {
+    if (error == DeserializeError::out_of_memory) {
         text_append(out, "out of memory");
         return;
     }
-    if (error == DeserializeError::Syntax) {
+    if (error == DeserializeError::syntax) {
         text_append_u64(out, detail.line);
         text_append_char(out, ':');
         text_append_u64(out, detail.column);
         text_append(out, ": ");
     }
-    const char* fallback = error == DeserializeError::Syntax ? "invalid JSON5" : "a value of the wrong kind";
+    const char* fallback = error == DeserializeError::syntax ? "invalid JSON5" : "a value of the wrong kind";
     text_append(out, detail.reason ? detail.reason : fallback);
 }

@@ -1,0 +1,16 @@
+// A point of the world as three packed floats: how a marker keeps its place
+// (the game passes points as a Vector3, scripthook/types.h).
+#pragma once
+
+struct Position {
+    float x, y, z;
+};
+static_assert(sizeof(Position) == 12);
+
+// The one squared distance of the plug-in (distances are compared squared
+// wherever none is shown): in 32-bit floats, x, y and z summed in that order.
+// Which way each difference is taken changes nothing: a - b is exactly -(b - a).
+inline float distance_squared(const Position& a, const Position& b) {
+    const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    return dx * dx + dy * dy + dz * dz;
+}

@@ -1,0 +1,42 @@
+// A marker as the markers file stores it: the record the file's keys map to.
+#pragma once
+
+#include <cstdint>
+
+#include "src/base/allocators.h"
+#include "src/base/position.h"
+#include "src/base/text_builder.h"
+
+// A time value as stored: nanoseconds since 1970-01-01 00:00:00 UTC.
+struct TimestampV1 {
+    std::int64_t _nsec;
+};
+
+// Stored form of one marker; fields, order and keys are those of the file.
+struct MarkerDataV1 {
+    Position position;
+    std::int64_t category;
+    char* name;  // owned, zero-terminated UTF-8, or null
+    TimestampV1 timestamp;
+};
+
+// The names of the ten marker categories, by a record's `category`: what the
+// player sees them called, in the game (the plug-in's category table takes
+// them from here) and in exports.
+inline constexpr std::size_t category_count = 10;
+inline constexpr const char* category_names[category_count] = {
+    "Marker (Flag)",  "Marker (Pin)",  "Marker (?)",      "Marker (Friend)", "Marker (Foe)",
+    "Marker (Chest)", "Marker (Cash)", "Marker (Animal)", "Marker (Plant)",  "Marker (Cross)",
+};
+// The category's name, or null for a number that names no category (a
+// markers file may hold any).
+inline const char* category_name(std::int64_t category) {
+    return category >= 0 && static_cast<std::uint64_t>(category) < category_count ? category_names[category] : nullptr;
+}
+
+// Gives a marker's name text back (its block is the text and its terminator)
+// and leaves the name null.
+void free_marker_name(const Allocator& allocator, char*& name);
+
+// An empty name is no name: it is neither written nor shown.
+inline bool marker_has_name(const MarkerDataV1& marker) { return has_text(marker.name); }
