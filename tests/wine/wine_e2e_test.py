@@ -318,13 +318,13 @@ class QuillfenUnderWine(unittest.TestCase):
             {"position": [100.25, 200, 30], "category": 7, "name": "0.25 from the bear"},
         ]}, ensure_ascii=False).encode("utf-8")
         broken = b'{"markers": [\n  {"position": [1, 2, 3]\n'
-        for name, data in (("Bears from Sadie.json", pack), ("broken.json", broken)):
+        for name, data in (("Bären von Sadie — 熊.json", pack), ("broken.json", broken)):
             with open(os.path.join(q, "import", name), "wb") as f:
                 f.write(data)
         r = run_sim("{frames: 20}", d)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         messages, _ = log_messages(d)
-        self.assertIn("Imported 1 of 3 markers from Quillfen/import/Bears from Sadie.json", messages)
+        self.assertIn("Imported 1 of 3 markers from Quillfen/import/Bären von Sadie — 熊.json", messages)
         self.assertTrue(any(re.fullmatch(r"Failed to load marker pack Quillfen/import/broken\.json: 3:1: .+", m)
                             for m in messages), messages)
         self.assertEqual(messages.count("Saving data to disk"), 1)
@@ -337,23 +337,23 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(os.path.join(q, "import"))), ["broken.json", "imported"])
         with open(os.path.join(q, "import", "broken.json"), "rb") as f:
             self.assertEqual(f.read(), broken)
-        with open(os.path.join(q, "import", "imported", "Bears from Sadie.json"), "rb") as f:
+        with open(os.path.join(q, "import", "imported", "Bären von Sadie — 熊.json"), "rb") as f:
             self.assertEqual(f.read(), pack)
         new_modifier = [c for c in trace(d) if c["native"] == "blip_add_modifier" and c["args"][1] == "0x95BD6684"]
         self.assertEqual(len(new_modifier), 1, "the added marker shows on the map as new")
 
         # The same pack again: nothing doubles, and it goes beside the first.
-        with open(os.path.join(q, "import", "Bears from Sadie.json"), "wb") as f:
+        with open(os.path.join(q, "import", "Bären von Sadie — 熊.json"), "wb") as f:
             f.write(pack)
         r = run_sim("{frames: 5}", d)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         messages, _ = log_messages(d)
-        self.assertIn("Imported 0 of 3 markers from Quillfen/import/Bears from Sadie.json", messages)
+        self.assertIn("Imported 0 of 3 markers from Quillfen/import/Bären von Sadie — 熊.json", messages)
         self.assertNotIn("Saving data to disk", messages)
         with open(os.path.join(q, "markers.json"), "rb") as f:
             self.assertEqual(f.read().decode("utf-8"), saved)
         self.assertEqual(sorted(os.listdir(os.path.join(q, "import", "imported"))),
-                         ["Bears from Sadie-2.json", "Bears from Sadie.json"])
+                         ["Bären von Sadie — 熊-2.json", "Bären von Sadie — 熊.json"])
 
     def test_the_ring_centres_the_real_cursor_in_a_window_at_a_screen_offset(self):
         d = self.game_dir()
