@@ -1,7 +1,5 @@
 #include "src/marker_store.h"
 
-#include <cstring>
-
 #include "src/base/text_builder.h"
 #include "src/store/marker_copies.h"
 #include "src/store/marker_file.h"
@@ -24,13 +22,18 @@ static const char* obstacle_description(PlatformFileKind kind) {
 
 // ---- the backups at set-up ---------------------------------------------------------------
 
-static void make_daily_copy(RunContext& ctx, const char* text, std::size_t size) {
-    const std::uint32_t today = utc_date_number(platform_now_ns());
-    char name[128];
-    TextBuilder path = text_builder(name, sizeof name);
+// "Quillfen/backups/markers-YYYYMMDD.json" into `buffer` (128 bytes).
+static const char* daily_copy_path(char* buffer, std::uint32_t date) {
+    TextBuilder path = text_builder(buffer, 128);
     text_append(path, daily_copies_directory);
     text_append_char(path, '/');
-    append_daily_copy_name(path, today);
+    append_daily_copy_name(path, date);
+    return buffer;
+}
+
+static void make_daily_copy(RunContext& ctx, const char* text, std::size_t size) {
+    char name[128];
+    daily_copy_path(name, utc_date_number(platform_now_ns()));
 
     const PlatformError made = platform_create_directory(daily_copies_directory);
     if (made.code != 0 && !platform_error_is_exists(made)) {
@@ -52,10 +55,7 @@ static void make_daily_copy(RunContext& ctx, const char* text, std::size_t size)
     if (listed.code != 0) log_format(ctx, LogLevel::error, "Failed to list {}: {}", daily_copies_directory, listed);
     for (std::size_t i = daily_copies_kept; i < dates.length; ++i) {
         char old[128];
-        TextBuilder old_path = text_builder(old, sizeof old);
-        text_append(old_path, daily_copies_directory);
-        text_append_char(old_path, '/');
-        append_daily_copy_name(old_path, dates[i]);
+        daily_copy_path(old, dates[i]);
         const PlatformError e = platform_delete_file(old);
         if (e.code == 0) log_format(ctx, LogLevel::info, "Deleted old backup {}", old);
         else log_format(ctx, LogLevel::error, "Failed to delete old backup {}: {}", old, e);
@@ -195,11 +195,7 @@ static void recover_markers(RunContext& ctx, PluginState& state) {
     bool recovered = false;
     for (std::size_t i = 0; i < dates.length && !recovered; ++i) {
         char name[128];
-        TextBuilder path = text_builder(name, sizeof name);
-        text_append(path, daily_copies_directory);
-        text_append_char(path, '/');
-        append_daily_copy_name(path, dates[i]);
-        recovered = load_copy(ctx, state, name);
+        recovered = load_copy(ctx, state, daily_copy_path(name, dates[i]));
     }
     array_free(dates);
     if (!recovered) log_message(ctx, LogLevel::error, "Found no backup of the markers data file that loads");
