@@ -450,13 +450,10 @@ int run_tool(const std::vector<std::string>& arguments) {
     DeserializeDetail detail{};
     const DeserializeError e = deserialize_markers(text, heap, data, &detail);
     if (e != DeserializeError::none) {
-        if (e == DeserializeError::syntax) {
-            std::printf("%zu:%zu: %s\n", detail.line, detail.column, detail.reason ? detail.reason : "invalid JSON5");
-        } else if (e == DeserializeError::out_of_memory) {
-            std::printf("out of memory\n");
-        } else {
-            std::printf("%s\n", detail.reason ? detail.reason : "a value of the wrong kind");
-        }
+        char why[256];
+        TextBuilder b = text_builder(why, sizeof why);
+        describe_load_failure(b, e, detail);
+        std::printf("%s\n", why);
         return 1;
     }
     int status = 0;
