@@ -111,8 +111,9 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
     if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) check_waypoint_and_create_marker(ctx, state);
-    // Intended: the menu tick runs twice a frame. Presses the game answers
-    // within one frame may be seen by either run; the simulator tests both
+    // Intended: the menu tick runs twice a frame, and the second repeats every
+    // test of the first. Whatever the game answers to a repeat, a press acts
+    // once (the state's `presses`); the simulator plays each answer
     // (docs/simulator.md, `repeat_answers`).
     update_gui(ctx, state);
     update_gui(ctx, state);
