@@ -1,6 +1,6 @@
 // The whole script iteration with the full menu open, nearest first, against
 // the budget of a 60 fps frame; natives are answered by a host that does next
-// to nothing, so what is measured is the plug-in's own work.
+// to nothing (bench/bench_host.h), so what is measured is the plug-in's own work.
 //   build/linux/bench/frame_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -12,8 +12,7 @@
 #include <random>
 #include <string>
 
-#include "scripthook/host_api.h"
-#include "scripthook/native_hashes.h"
+#include "bench/bench_host.h"
 #include "src/entry.h"
 #include "src/marker_list.h"
 #include "src/menu.h"
@@ -22,54 +21,6 @@
 #include "src/state.h"
 
 namespace {
-
-// ---- a host that answers at near-zero cost ------------------------------------------------
-
-std::uint64_t call_hash;
-std::uint64_t first_arg;
-int arg_count;
-std::uint64_t answer[3];
-std::uint64_t next_handle = 0x40001;
-std::int64_t native_calls;
-const char* const place = "Valentine, New Hanover";
-const char* const label = "label";
-
-void bench_init(std::uint64_t hash) {
-    call_hash = hash;
-    arg_count = 0;
-}
-void bench_push(std::uint64_t v) {
-    if (arg_count++ == 0) first_arg = v;
-}
-std::uint64_t* bench_call() {
-    ++native_calls;
-    answer[0] = answer[1] = answer[2] = 0;
-    switch (call_hash) {
-        case native_texture_dictionary_loaded:
-        case native_blip_exists:
-        case native_pad_uses_mouse: answer[0] = 1; break;
-        case native_create_blip_at_coords:
-        case native_prompt_begin: answer[0] = next_handle++; break;
-        case native_make_text_label: answer[0] = reinterpret_cast<std::uintptr_t>(label); break;
-        case native_zone_display_name: answer[0] = reinterpret_cast<std::uintptr_t>(place); break;
-        case native_keyboard_status: answer[0] = 3; break;
-        default: break;  // prompt group page 0 (shown), no presses, the player at the origin
-    }
-    return answer;
-}
-void bench_wait(HostDword) {}
-void bench_register(HostModule, ScriptProcedure) {}
-
-HostApi bench_host() {
-    HostApi api{};
-    api.scriptWait = bench_wait;
-    api.scriptRegister = bench_register;
-    api.scriptUnregister = [](HostModule) {};
-    api.nativeInit = bench_init;
-    api.nativePush64 = bench_push;
-    api.nativeCall = bench_call;
-    return api;
-}
 
 // ---- the frame --------------------------------------------------------------------------
 
@@ -98,7 +49,7 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);
 
-    plugin_process_attach(nullptr, bench_host());
+    plugin_process_attach(nullptr, bench::host());
     RunContext ctx = plugin_context();
     ctx.general = tracker_allocator(runtime_globals.allocation_tracker);
     script_start(ctx, plugin_state);
@@ -110,14 +61,14 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
 
     const AllocationTracker& tracker = runtime_globals.allocation_tracker;
     const std::size_t allocations_before = tracker.total_allocations;
-    const std::int64_t calls_before = native_calls;
+    const std::int64_t calls_before = bench::native_calls;
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : bench) script_frame(ctx, plugin_state);
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - started;
     const auto frames = static_cast<double>(bench.iterations());
     bench.counters["general_allocations_per_frame"] =
         static_cast<double>(tracker.total_allocations - allocations_before) / frames;
-    bench.counters["natives_per_frame"] = static_cast<double>(native_calls - calls_before) / frames;
+    bench.counters["natives_per_frame"] = static_cast<double>(bench::native_calls - calls_before) / frames;
     // The share of a 60 fps frame (16.7 ms) one iteration takes, in percent.
     bench.counters["percent_of_frame"] = spent.count() / frames / (1.0 / 60.0) * 100.0;
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);

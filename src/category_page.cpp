@@ -9,6 +9,7 @@
 #include "src/marker_editing.h"
 #include "src/marker_list.h"
 #include "src/menu_input.h"
+#include "src/waypoint_capture.h"
 
 bool point_in_rect(float px, float py, const ScreenRect& r) {
     return r.x - r.width / 2 < px && px < r.x + r.width / 2 && r.y - r.height / 2 < py && py < r.y + r.height / 2;
@@ -63,7 +64,8 @@ static void quick_add(RunContext& ctx, PluginState& state) {
     } else {
         const Vector3 waypoint = waypoint_coords();
         const bool origin = waypoint._x.x == 0.0f && waypoint._y.y == 0.0f && waypoint._z.z == 0.0f;
-        if (waypoint_active() && !origin) added = try_add_marker(ctx, state, waypoint);
+        // On the ground, where a capture of the same waypoint puts its marker.
+        if (waypoint_active() && !origin) added = try_add_marker(ctx, state, waypoint_on_ground(waypoint));
     }
     if (added) play_sound("SELECT", menu_sound_set);
     else play_sound("UNAFFORDABLE", "Ledger_Sounds");

@@ -10,9 +10,9 @@
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 
-bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
     for (const Marker& m : state.markers) {
-        if (distance_squared(m.data.position, vector3_to_position(position)) < minimum_spacing_squared) return false;
+        if (distance_squared(m.data.position, vector3_to_position(position)) < minimum_spacing_squared) return nullptr;
     }
     Marker m{};
     m.data.position = vector3_to_position(position);
@@ -21,8 +21,13 @@ bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position
     m.data.timestamp._nsec = platform_now_ns();
     m.blip = 0;
     m.is_new = true;
-    if (!array_append(state.markers, ctx.general, m)) return false;
+    if (!array_append(state.markers, ctx.general, m)) return nullptr;
     update_marker_list_cache(ctx, state, true);
+    return &state.markers[state.markers.length - 1];
+}
+
+bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+    if (!append_marker(ctx, state, position)) return false;
     save_data_to_disk(ctx, state);
     return true;
 }
@@ -37,7 +42,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     save_data_to_disk(ctx, state);
 }
 
-void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
     if (!name.empty()) {
         char* copy = static_cast<char*>(allocate_bytes(ctx.general, name.size() + 1, 1));
         if (copy) {
@@ -52,5 +57,9 @@ void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::str
     if (marker.blip != 0) {
         if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
     }
+}
+
+void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+    set_marker_name(ctx, state, marker, name);
     save_data_to_disk(ctx, state);
 }

@@ -86,9 +86,10 @@ double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t fra
     return strength * (1.0 - t) + target * t;
 }
 
-bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns) {
+bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gathered_seconds) {
     timer += static_cast<float>(seconds_from_ns(frame_delta_ns));
     if (timer < 1.0f) return false;
+    gathered_seconds = timer;
     timer = 0.0f;
     return true;
 }
@@ -110,7 +111,10 @@ void script_frame(RunContext& ctx, PluginState& state) {
     state.frame_delta = state.frame_time - state.last_frame_time;
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
-    if (waypoint_check_due(waypoint_check_timer, state.frame_delta)) check_waypoint_and_create_marker(ctx, state);
+    float since_last_check = 0.0f;
+    if (waypoint_check_due(waypoint_check_timer, state.frame_delta, since_last_check)) {
+        check_waypoint_and_create_marker(ctx, state, since_last_check);
+    }
     // Intended: the menu tick runs twice a frame, and the second repeats every
     // test of the first. Whatever the game answers to a repeat, a press acts
     // once (the state's `presses`); the simulator plays each answer

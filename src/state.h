@@ -98,9 +98,9 @@ extern PluginState plugin_state;
 extern RuntimeGlobals runtime_globals;
 
 // Never reset while the library is loaded; zero at load.
-extern float waypoint_check_timer;
-extern Vector3 last_waypoint;
-extern float waypoint_cooldown;
+extern float waypoint_check_timer;  // seconds gathered toward the next check
+extern Vector3 last_waypoint;       // the last waypoint handled, as the game reported it
+extern float waypoint_cooldown;     // seconds of game time left in the pause after a capture
 
 inline ScreenSize screen_size(const PluginState& state) { return {state.screen_width, state.screen_height}; }
 

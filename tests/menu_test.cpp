@@ -255,7 +255,7 @@ TEST_P(MenuTest, QuickAddAtThePlayerOrTheWaypoint) {
     frames(1);
     ASSERT_EQ(plugin_state.markers.length, 2u);
     EXPECT_EQ(plugin_state.markers[1].data.position.x, 500.0f);
-    EXPECT_EQ(plugin_state.markers[1].data.position.z, 0.0f) << "the waypoint as the game reports it";
+    EXPECT_EQ(plugin_state.markers[1].data.position.z, 10.0f) << "no ground here: raised to 10, as a capture would";
 
     frames(3);
     game().waypoint_set = false;

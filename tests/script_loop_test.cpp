@@ -31,19 +31,24 @@ TEST(Backdrop, BlendTowardsTheTargetOfTheMenuState) {
     }
 }
 
-TEST(WaypointTimer, DueOnceASecondHasGathered) {
-    float timer = 0;
+TEST(WaypointTimer, DueOnceASecondHasGatheredAndSaysHowMuch) {
+    float timer = 0, gathered = 0;
     int due_at = 0;
     for (int frame = 1; frame <= 12; ++frame) {
-        if (waypoint_check_due(timer, 250 * ms)) {
+        if (waypoint_check_due(timer, 250 * ms, gathered)) {
             EXPECT_EQ(timer, 0.0f);
+            EXPECT_EQ(gathered, 1.0f);
             due_at = due_at ? due_at : frame;
         }
     }
     EXPECT_EQ(due_at, 4) << "the first check comes with the frame that brings the total to 1.0 s";
     timer = 0.5f;
-    EXPECT_FALSE(waypoint_check_due(timer, 499 * ms));
-    EXPECT_TRUE(waypoint_check_due(timer, 1 * ms));
+    EXPECT_FALSE(waypoint_check_due(timer, 499 * ms, gathered));
+    EXPECT_TRUE(waypoint_check_due(timer, 1 * ms, gathered));
+    // A long frame (a loading screen, say) is counted whole.
+    timer = 0.25f;
+    EXPECT_TRUE(waypoint_check_due(timer, 3000 * ms, gathered));
+    EXPECT_EQ(gathered, 3.25f);
 }
 
 TEST_F(SimTest, EachIterationReadsThePlayerFadesAndRequestsTexturesInOrder) {

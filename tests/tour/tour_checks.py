@@ -37,7 +37,7 @@ def check(test, trace, markers_text):
         rows = [t for t in texts_of_frame(trace, frame) if t[0] == "Center" and t[1] == 33]
         test.assertEqual(len(rows), 1, "one row besides the selected one at frame %d" % frame)
         second_rows[frame] = rows[0][2]
-    test.assertEqual(second_rows, {170: "0m away", 190: "56m away"})
+    test.assertEqual(second_rows, {170: "0m away", 190: "39m away"})
 
     # "Rename" opens the keyboard for the unnamed marker, the page stays hidden
     # while the keyboard reports 0, and the trimmed name is saved.

@@ -1,0 +1,85 @@
+// A script host for the benchmarks that answers every native at near-zero
+// cost, so what is measured is the plug-in's own work; it counts the calls.
+// The prompt group page is 0 (shown), no control is pressed, textures and
+// blips are live, the player stands at the origin. A benchmark may set a
+// waypoint and ground for the capture.
+#pragma once
+
+#include <cstdint>
+
+#include "scripthook/host_api.h"
+#include "scripthook/native_hashes.h"
+
+namespace bench {
+
+struct HostAnswers {
+    bool waypoint_set = false;
+    float waypoint_x = 0, waypoint_y = 0;  // reported at height 0, as the game does
+    float ground = 40;                     // found by every probe
+};
+
+inline HostAnswers host_answers;
+inline std::int64_t native_calls;
+
+namespace detail {
+inline std::uint64_t call_hash;
+inline std::uint64_t args[8];
+inline int arg_count;
+inline std::uint64_t answer[3];
+inline std::uint64_t next_handle = 0x40001;
+inline const char* const place = "Valentine, New Hanover";
+inline const char* const label = "label";
+
+inline std::uint64_t float_slot(float f) {
+    std::uint32_t bits;
+    __builtin_memcpy(&bits, &f, 4);
+    return bits;
+}
+
+inline void init(std::uint64_t hash) {
+    call_hash = hash;
+    arg_count = 0;
+}
+inline void push(std::uint64_t v) {
+    if (arg_count < 8) args[arg_count] = v;
+    ++arg_count;
+}
+inline std::uint64_t* call() {
+    ++native_calls;
+    answer[0] = answer[1] = answer[2] = 0;
+    switch (call_hash) {
+        case native_texture_dictionary_loaded:
+        case native_blip_exists:
+        case native_pad_uses_mouse: answer[0] = 1; break;
+        case native_create_blip_at_coords:
+        case native_prompt_begin: answer[0] = next_handle++; break;
+        case native_make_text_label: answer[0] = reinterpret_cast<std::uintptr_t>(label); break;
+        case native_zone_display_name: answer[0] = reinterpret_cast<std::uintptr_t>(place); break;
+        case native_keyboard_status: answer[0] = 3; break;
+        case native_waypoint_active: answer[0] = host_answers.waypoint_set ? 1 : 0; break;
+        case native_waypoint_coords:
+            answer[0] = float_slot(host_answers.waypoint_x);
+            answer[1] = float_slot(host_answers.waypoint_y);
+            break;
+        case native_ground_z_at:
+            *reinterpret_cast<float*>(static_cast<std::uintptr_t>(args[3])) = host_answers.ground;
+            answer[0] = 1;
+            break;
+        default: break;
+    }
+    return answer;
+}
+}  // namespace detail
+
+inline HostApi host() {
+    HostApi api{};
+    api.scriptWait = [](HostDword) {};
+    api.scriptRegister = [](HostModule, ScriptProcedure) {};
+    api.scriptUnregister = [](HostModule) {};
+    api.nativeInit = detail::init;
+    api.nativePush64 = detail::push;
+    api.nativeCall = detail::call;
+    return api;
+}
+
+}  // namespace bench
