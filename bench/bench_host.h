@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "scripthook/host_api.h"
-#include "scripthook/native_hashes.h"
+#include "src/scripthook/host_api.h"
+#include "src/scripthook/native_hashes.h"
 
 namespace bench {
 

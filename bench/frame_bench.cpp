@@ -14,11 +14,11 @@
 
 #include "bench/bench_host.h"
 #include "src/entry.h"
-#include "src/marker_list.h"
-#include "src/menu.h"
-#include "src/plugin_context.h"
+#include "src/markers/marker_list.h"
+#include "src/menu/menu.h"
+#include "src/core/plugin_context.h"
 #include "src/script_main.h"
-#include "src/state.h"
+#include "src/core/state.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "src/marker_store.h"
+#include "src/markers/marker_persistence.h"
 
 namespace bench {
 

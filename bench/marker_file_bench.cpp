@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bench/markers_corpus.h"
-#include "src/store/marker_file.h"
+#include "src/markers_file/marker_file.h"
 
 namespace {
 

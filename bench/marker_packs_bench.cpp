@@ -16,9 +16,9 @@
 
 #include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
-#include "src/marker_packs.h"
-#include "src/marker_store.h"
-#include "src/store/marker_spacing.h"
+#include "src/markers/marker_packs.h"
+#include "src/markers/marker_persistence.h"
+#include "src/markers_file/marker_spacing.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "src/store/marker_file.h"
+#include "src/markers_file/marker_file.h"
 
 namespace bench {
 

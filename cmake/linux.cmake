@@ -1,7 +1,7 @@
 # Linux: the plug-in as a static library, linked into the simulator, tools,
 # tests and benchmarks.
 add_library(quillfen_plugin STATIC ${plugin_portable_sources})
-target_link_libraries(quillfen_plugin PUBLIC quillfen_store)
+target_link_libraries(quillfen_plugin PUBLIC quillfen_markers_file)
 quillfen_warnings(quillfen_plugin)
 
 add_subdirectory(sim)
@@ -12,6 +12,6 @@ add_subdirectory(bench)
 
 add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.cpp tools/tool_platform_posix.cpp)
 target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
-target_link_libraries(quillfen-markers PRIVATE quillfen_store)
+target_link_libraries(quillfen-markers PRIVATE quillfen_markers_file)
 set_target_properties(quillfen-markers PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 quillfen_warnings(quillfen-markers)

@@ -14,23 +14,23 @@ add_custom_command(
   OUTPUT ${host_import_lib}
   # A relative output name: dlltool builds symbol names from it, and they must
   # not carry the build folder into the DLL.
-  COMMAND ${DLLTOOL} -d ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def -l libScriptHookRDR2.a
+  COMMAND ${DLLTOOL} -d ${PROJECT_SOURCE_DIR}/src/scripthook/ScriptHookRDR2.def -l libScriptHookRDR2.a
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-  DEPENDS ${PROJECT_SOURCE_DIR}/scripthook/ScriptHookRDR2.def
+  DEPENDS ${PROJECT_SOURCE_DIR}/src/scripthook/ScriptHookRDR2.def
   COMMENT "Import library for ScriptHookRDR2.dll")
 add_custom_target(host_import_library DEPENDS ${host_import_lib})
 
 add_library(Quillfen MODULE
   ${plugin_portable_sources}
   src/entry_win32.cpp
-  scripthook/host_imports_win32.cpp
+  src/scripthook/host_imports_win32.cpp
   src/version.rc)
 set_target_properties(Quillfen PROPERTIES PREFIX "" SUFFIX ".asi" OUTPUT_NAME Quillfen)
 target_include_directories(Quillfen PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_include_directories(Quillfen PRIVATE ${quillfen_generated_dir})
 add_dependencies(Quillfen host_import_library)
-target_link_libraries(Quillfen PRIVATE quillfen_store ${host_import_lib} ${static_runtime})
+target_link_libraries(Quillfen PRIVATE quillfen_markers_file ${host_import_lib} ${static_runtime})
 target_link_options(Quillfen PRIVATE -Wl,--no-undefined -Wl,--subsystem,windows)
 quillfen_warnings(Quillfen)
 
@@ -62,7 +62,7 @@ add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.c
                tools/quillfen_markers.rc)
 target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
 target_compile_definitions(quillfen-markers PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(quillfen-markers PRIVATE quillfen_store ${static_runtime})
+target_link_libraries(quillfen-markers PRIVATE quillfen_markers_file ${static_runtime})
 target_link_options(quillfen-markers PRIVATE -municode)
 quillfen_warnings(quillfen-markers)
 

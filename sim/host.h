@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scripthook/host_api.h"
+#include "src/scripthook/host_api.h"
 #include "sim/fiber.h"
 #include "sim/game.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "scripthook/types.h"
+#include "src/scripthook/types.h"
 #include "sim/dll_control.h"
 #include "sim/driver.h"
 #include "src/base/calendar.h"

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "scripthook/types.h"
+#include "src/scripthook/types.h"
 #include "sim/screenshot.h"
 #include "sim/session.h"
 #include "sim/trace.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "scripthook/host_api.h"
+#include "src/scripthook/host_api.h"
 #include "src/base/run_context.h"
 
 #ifdef _WIN32

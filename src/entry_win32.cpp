@@ -2,7 +2,7 @@
 // no more than bind, set up and register (and, at unload, clean up).
 #include <windows.h>
 
-#include "scripthook/host_imports.h"
+#include "src/scripthook/host_imports.h"
 #include "src/entry.h"
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {

@@ -1,15 +1,15 @@
 #include "src/script_main.h"
 
-#include "scripthook/host_api.h"
-#include "scripthook/natives.h"
+#include "src/scripthook/host_api.h"
+#include "src/scripthook/natives.h"
 #include "src/base/calendar.h"
-#include "src/blips.h"
-#include "src/marker_packs.h"
-#include "src/marker_store.h"
-#include "src/menu.h"
-#include "src/plugin_context.h"
-#include "src/prompts.h"
-#include "src/waypoint_capture.h"
+#include "src/map/blips.h"
+#include "src/markers/marker_packs.h"
+#include "src/markers/marker_persistence.h"
+#include "src/menu/menu.h"
+#include "src/core/plugin_context.h"
+#include "src/menu/prompts.h"
+#include "src/markers/waypoint_capture.h"
 
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {

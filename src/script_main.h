@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/state.h"
+#include "src/core/state.h"
 
 inline constexpr const char* backdrop_effect = "Mission_EndCredits";
 

@@ -3,9 +3,9 @@
 #include <random>
 
 #include "sim_fixture.h"
-#include "src/blips.h"
-#include "src/marker_editing.h"
-#include "src/marker_store.h"
+#include "src/map/blips.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_persistence.h"
 #include "src/script_main.h"
 
 namespace {

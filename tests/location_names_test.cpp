@@ -1,6 +1,6 @@
 // Place names for positions: the game's zone texts in their order, the
 // built-in table, the one-time error line, and Guarma.
-#include "src/location_names.h"
+#include "src/map/location_names.h"
 #include "sim_fixture.h"
 
 namespace {

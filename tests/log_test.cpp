@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "scripthook/vector3_log.h"
+#include "src/scripthook/vector3_log.h"
 #include "src/base/calendar.h"
 #include "src/base/log.h"
 #include "src/base/run_context.h"

@@ -1,8 +1,8 @@
 // Adding, deleting and renaming markers: each change keeps the list, the cache
 // and the game's blip in step and saves the file.
-#include "src/marker_editing.h"
+#include "src/markers/marker_editing.h"
 #include "sim_fixture.h"
-#include "src/marker_list.h"
+#include "src/markers/marker_list.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <set>
 
 #include "sim_fixture.h"
-#include "src/marker_editing.h"
-#include "src/marker_list.h"
-#include "src/marker_list_page.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_list.h"
+#include "src/menu/marker_list_page.h"
 #include "src/platform/local_time.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <limits>
 #include <random>
 
-#include "src/marker_list.h"
-#include "src/state.h"
+#include "src/markers/marker_list.h"
+#include "src/core/state.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include "sim/trace.h"
 #include "sim_fixture.h"
-#include "src/marker_editing.h"
-#include "src/marker_packs.h"
-#include "src/store/marker_file.h"
-#include "src/store/marker_spacing.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_packs.h"
+#include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_spacing.h"
 #include "tests/support/file_faults.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "src/marker.h"
+#include "src/core/marker.h"
 
 namespace {
 

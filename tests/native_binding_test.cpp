@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "scripthook/host_api.h"
-#include "scripthook/native_call.h"
-#include "scripthook/native_hashes.h"
-#include "scripthook/natives.h"
+#include "src/scripthook/host_api.h"
+#include "src/scripthook/native_call.h"
+#include "src/scripthook/native_hashes.h"
+#include "src/scripthook/natives.h"
 #include "sim/host.h"
 #include "sim/native_signatures.h"
 

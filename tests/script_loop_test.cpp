@@ -4,7 +4,7 @@
 
 #include "sim_fixture.h"
 #include "src/script_main.h"
-#include "src/state.h"
+#include "src/core/state.h"
 
 namespace {
 constexpr std::int64_t ms = 1000000;

@@ -2,9 +2,9 @@
 // loudly, instead of passing silently.
 #include <gtest/gtest.h>
 
-#include "scripthook/host_api.h"
-#include "scripthook/native_call.h"
-#include "scripthook/native_hashes.h"
+#include "src/scripthook/host_api.h"
+#include "src/scripthook/native_call.h"
+#include "src/scripthook/native_hashes.h"
 #include "sim/game.h"
 #include "sim/host.h"
 #include "sim/native_signatures.h"

@@ -1,10 +1,10 @@
 // Waypoint capture: what counts as a new waypoint, the ground probes, the pause
 // after a capture in game time at any frame rate, the name, the one save, and
 // the quick add at the waypoint landing where a capture would.
-#include "src/waypoint_capture.h"
+#include "src/markers/waypoint_capture.h"
 #include "sim_fixture.h"
-#include "src/marker_editing.h"
-#include "src/menu_input.h"
+#include "src/markers/marker_editing.h"
+#include "src/menu/menu_input.h"
 
 namespace {
 

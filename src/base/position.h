@@ -1,5 +1,5 @@
 // A point of the world as three packed floats: how a marker keeps its place
-// (the game passes points as a Vector3, scripthook/types.h).
+// (the game passes points as a Vector3, src/scripthook/types.h).
 #pragma once
 
 struct Position {

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "src/store/marker_file.h"
+#include "src/markers_file/marker_file.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 namespace {

@@ -1,6 +1,0 @@
-// Windows build: the host's functions as imported from ScriptHookRDR2.dll.
-#pragma once
-
-#include "scripthook/host_api.h"
-
-HostApi bound_host_api();

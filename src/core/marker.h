@@ -1,0 +1,40 @@
+// The marker in memory (its stored record and its blip), the category table,
+// and what a marker is called on the map and in the list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "src/scripthook/types.h"
+#include "src/base/growable_array.h"
+#include "src/core/screen.h"
+#include "src/markers_file/marker_record.h"
+
+struct Marker {
+    MarkerDataV1 data;
+    Blip blip;    // 0: no blip
+    bool is_new;  // made this run and not yet given its first blip
+};
+
+struct MarkerCategory {
+    const char* name;
+    const char* texture_dictionary;
+    const char* sprite;
+    Hash colour_modifier;  // 0: none
+    Rgba colour;
+    const Hash* modifiers;
+    std::size_t modifier_count;
+};
+
+inline constexpr std::size_t category_table_size = category_count;
+extern const MarkerCategory category_table[category_table_size];
+
+// The category's row in `categories` (the run's copy of the table), or null
+// for a category outside it: a markers file may hold any number.
+const MarkerCategory* category_row(const GrowableArray<MarkerCategory>& categories, std::int64_t category);
+
+// What a marker is called where the player sees it, on its blip and in the
+// list: its name; else `place`; else its category's name; else `place` as it
+// is (null or empty). Only the list passes a place: each lookup of one is
+// native calls, made only for a marker without a name.
+const char* marker_label(const GrowableArray<MarkerCategory>& categories, const Marker& marker, const char* place);

@@ -1,0 +1,108 @@
+// The plug-in's state record and the globals outside it, with their reset
+// rules: `setup` and `cleanup` zero the record and the runtime globals; each
+// script start frees what the last run left and zeroes the record again; the
+// waypoint globals are never reset while the library is loaded.
+#pragma once
+
+#include <cstdint>
+
+#include "src/scripthook/types.h"
+#include "src/base/allocators.h"
+#include "src/base/growable_array.h"
+#include "src/base/log.h"
+#include "src/core/marker.h"
+#include "src/platform/local_time.h"
+#include "src/platform/platform.h"
+
+// The values of `menu_state`.
+inline constexpr std::int64_t MENU_CLOSED = 0;
+inline constexpr std::int64_t MENU_RING = 1;
+inline constexpr std::int64_t MENU_FULL = 2;
+
+// The values of `sort_mode`: the list's newest first, or nearest first.
+inline constexpr std::int64_t sort_mode_time = 0;
+inline constexpr std::int64_t sort_mode_proximity = 1;
+
+struct TileSlice {
+    ScreenRect* data;
+    std::size_t length;
+};
+
+// Places already reported as having no name this run (a small ring: bounded
+// memory, and far more than the eight rows a page shows).
+inline constexpr std::size_t nameless_places_capacity = 64;
+struct NamelessPlace {
+    Position position;
+    Hash zone;
+};
+struct NamelessPlaces {
+    NamelessPlace places[nameless_places_capacity];
+    std::size_t count;
+    std::size_t next;
+};
+
+// What each test that triggers a menu action answered at its previous query.
+// The menu tick runs twice a frame and repeats every test; the game may answer
+// the repeat with true again, or keep a press true for a few frames, so an
+// action runs only when its test turns from false to true.
+struct PressMemory {
+    bool edit_markers, back, sort, rename, delete_hold;
+    bool navigation[6];  // in the order read_menu_navigation tests them
+    bool add_at_player, add_at_waypoint;
+};
+
+struct PluginState {
+    GrowableArray<MarkerCategory> categories;
+    GrowableArray<Marker> markers;
+    Prompt edit_markers_prompt;
+    Prompt back_prompt;
+    Prompt rename_prompt;
+    Prompt delete_prompt;
+    Prompt sort_prompt;
+    std::int64_t current_category;
+    std::int64_t marker_list_selection;
+    std::int64_t menu_state;
+    bool menu_state_changed;
+    TileSlice category_tiles;
+    GrowableArray<std::int64_t> marker_list_cache;
+    std::int64_t sort_mode;
+    std::int64_t rename_marker_index;
+    float screen_aspect;
+    std::int64_t last_frame_time;
+    std::int64_t frame_time;
+    std::int64_t frame_delta;
+    PlatformWindow game_window;
+    std::int32_t screen_width;
+    std::int32_t screen_height;
+    double backdrop_strength;
+    Vector3 player_position;
+    std::int64_t blip_limit;
+    // The markers file could not be loaded nor copied aside yet: no save may
+    // replace it until a copy exists.
+    bool unreadable_copy_pending;
+    NamelessPlaces nameless_places;
+    // How many markers hold a non-zero blip handle (live or stale); kept by
+    // every writer of a marker's `blip`, so the blip limit needs no walk.
+    std::int64_t markers_with_blip;
+    PressMemory presses;
+};
+
+// Cleared as one block by `setup` and `cleanup`.
+struct RuntimeGlobals {
+    AllocationTracker allocation_tracker;
+    Logger file_logger;
+    LocalTimeZone* local_time_zone;
+};
+
+extern PluginState plugin_state;
+extern RuntimeGlobals runtime_globals;
+
+// Never reset while the library is loaded; zero at load.
+extern float waypoint_check_timer;  // seconds gathered toward the next check
+extern Vector3 last_waypoint;       // the last waypoint handled, as the game reported it
+extern float waypoint_cooldown;     // seconds of game time left in the pause after a capture
+
+inline ScreenSize screen_size(const PluginState& state) { return {state.screen_width, state.screen_height}; }
+
+void clear_plugin_state(PluginState& state);
+void clear_runtime_globals(RuntimeGlobals& globals);

@@ -1,0 +1,65 @@
+#include "src/markers/marker_editing.h"
+
+#include <cstring>
+
+#include "src/scripthook/natives.h"
+#include "src/map/blips.h"
+#include "src/markers/marker_list.h"
+#include "src/markers/marker_persistence.h"
+#include "src/markers_file/marker_spacing.h"
+
+static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
+
+Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+    for (const Marker& m : state.markers) {
+        if (distance_squared(m.data.position, vector3_to_position(position)) < minimum_spacing_squared) return nullptr;
+    }
+    Marker m{};
+    m.data.position = vector3_to_position(position);
+    m.data.category = state.current_category;
+    m.data.name = nullptr;
+    m.data.timestamp._nsec = platform_now_ns();
+    m.blip = 0;
+    m.is_new = true;
+    if (!array_append(state.markers, ctx.general, m)) return nullptr;
+    update_marker_list_cache(ctx, state, true);
+    return &state.markers[state.markers.length - 1];
+}
+
+bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+    if (!append_marker(ctx, state, position)) return false;
+    save_data_to_disk(ctx, state);
+    return true;
+}
+
+void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
+    if (!index_in_range(index, state.markers.length)) return;
+    Marker& m = state.markers[static_cast<std::size_t>(index)];
+    free_name(ctx, m);
+    remove_marker_blip(state, m);
+    array_remove_ordered(state.markers, static_cast<std::size_t>(index));
+    update_marker_list_cache(ctx, state, false);
+    save_data_to_disk(ctx, state);
+}
+
+void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+    if (!name.empty()) {
+        char* copy = static_cast<char*>(allocate_bytes(ctx.general, name.size() + 1, 1));
+        if (copy) {
+            std::memcpy(copy, name.data(), name.size());
+            copy[name.size()] = '\0';
+            free_name(ctx, marker);
+            marker.data.name = copy;
+        }
+    } else {
+        free_name(ctx, marker);
+    }
+    if (marker.blip != 0) {
+        if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
+    }
+}
+
+void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+    set_marker_name(ctx, state, marker, name);
+    save_data_to_disk(ctx, state);
+}

@@ -1,0 +1,23 @@
+// The three changes of the marker list; each saves the whole list before it returns.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "src/scripthook/types.h"
+#include "src/base/run_context.h"
+#include "src/core/state.h"
+
+// False (and nothing changed) when a marker lies less than 1 unit away.
+bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position);
+// An index out of range does nothing (and saves nothing).
+void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index);
+// An empty name removes the name. The text is taken byte for byte.
+void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name);
+
+// The add and the rename without their save, for a change made of both (the
+// waypoint capture) that saves once when it is whole.
+// The new marker (unnamed, current category, time now), or null when a marker
+// lies less than 1 unit away or memory ran out.
+Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& position);
+void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name);

@@ -1,0 +1,43 @@
+// The copies beside markers.json, each one whole: a copy is written under a
+// temporary name, flushed, and only then given its own name, so a crash leaves
+// the old copy or the new one, never a cut one. Also the names of the daily
+// copies and of the copies kept under a time stamp. No logging and no plug-in
+// state: quillfen-markers uses these as they are.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "src/base/growable_array.h"
+#include "src/base/text_builder.h"
+#include "src/platform/platform.h"
+#include "src/markers_file/marker_file.h"
+
+// Puts `size` bytes whole at `path`: into `temporary` first (a leftover of an
+// earlier crash there is deleted), flushed, then renamed to `path`, replacing
+// what is there when `replace`, else failing when `path` exists.
+// `written` (optional) says how far the temporary file got.
+PlatformError write_whole_file(const char* temporary, const char* path, const void* data, std::size_t size,
+                               bool replace, std::size_t* written = nullptr);
+
+// Keeps `data` under `base`, or under `base`-2 … `base`-99 when that is taken,
+// never over an existing file. The name used goes to `chosen`.
+PlatformError keep_under_new_name(const char* temporary, const char* base, const void* data, std::size_t size,
+                                  TextBuilder& chosen);
+
+// "YYYYMMDD-HHMMSS" of a UTC instant, as the names of kept copies end.
+void append_utc_stamp(TextBuilder& out, std::int64_t unix_ns);
+
+// Daily copies are named exactly "markers-YYYYMMDD.json" (UTC date).
+inline constexpr std::size_t daily_copies_kept = 7;
+std::uint32_t utc_date_number(std::int64_t unix_ns);  // YYYYMMDD
+// The date of a daily copy's name, or 0 when the name is not exactly of that form.
+std::uint32_t daily_copy_date(const char* name);
+void append_daily_copy_name(TextBuilder& out, std::uint32_t date);
+// The dates of the daily copies in `directory`, newest first. A missing
+// directory is no error and gives none.
+PlatformError list_daily_copies(const char* directory, const Allocator& allocator, GrowableArray<std::uint32_t>& dates);
+
+// Why a markers text did not load: "LINE:COLUMN: reason" for a syntax error,
+// else the reason.
+void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail);

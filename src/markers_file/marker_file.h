@@ -1,0 +1,52 @@
+// The markers file's text: the writer's fixed layout and the lenient reader
+// (JSON5) that maps keys to the stored record. Pure: no files, no logging.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "src/base/allocators.h"
+#include "src/markers_file/marker_record.h"
+
+// ---- writing ----------------------------------------------------------------------
+
+struct MarkersText {
+    char* data;            // zero-terminated, from the allocator given
+    std::size_t length;    // without the terminator
+    std::size_t capacity;  // the size of the block
+};
+
+enum class SerializeError { none, out_of_memory };
+
+// Writes the file's layout for `count` records. Frees nothing of the input.
+SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
+                                 MarkersText& out);
+void free_markers_text(MarkersText& text, const Allocator& allocator);
+// One text in double quotes, escaped as the file writes names: valid JSON
+// (quillfen-markers writes names into GeoJSON with it).
+SerializeError serialize_string(const char* text, const Allocator& allocator, MarkersText& out);
+
+// One coordinate as the file writes it: the float's exact decimal value rounded
+// to eight places (ties to even); NaN, Infinity, -Infinity for the others.
+// Returns the length written into `buffer` (at least 64 bytes).
+std::size_t format_coordinate(float value, char* buffer);
+
+// ---- reading ------------------------------------------------------------------------
+
+enum class DeserializeError { none, syntax, wrong_kind, out_of_memory };
+
+struct MarkersData {
+    MarkerDataV1* records;  // from the allocator given; each name too
+    std::size_t count;
+    std::size_t capacity;  // records allocated
+};
+
+struct DeserializeDetail {
+    std::size_t line, column;  // where the syntax failed (1-based), or 0
+    const char* reason;        // a static text
+};
+
+DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                     DeserializeDetail* detail = nullptr);
+// Frees the records and every name still owned by them.
+void free_markers_data(MarkersData& data, const Allocator& allocator);

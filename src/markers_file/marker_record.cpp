@@ -1,0 +1,8 @@
+#include "src/markers_file/marker_record.h"
+
+#include <cstring>
+
+void free_marker_name(const Allocator& allocator, char*& name) {
+    if (name) free_bytes(allocator, name, std::strlen(name) + 1);
+    name = nullptr;
+}

@@ -1,0 +1,132 @@
+#include "src/menu/category_page.h"
+
+#include <cmath>
+
+#include "src/scripthook/natives.h"
+#include "src/base/calendar.h"
+#include "src/menu/drawing.h"
+#include "src/scripthook/enums.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_list.h"
+#include "src/menu/menu_input.h"
+#include "src/markers/waypoint_capture.h"
+
+bool point_in_rect(float px, float py, const ScreenRect& r) {
+    return r.x - r.width / 2 < px && px < r.x + r.width / 2 && r.y - r.height / 2 < py && py < r.y + r.height / 2;
+}
+
+ScreenRect lerp_rect(const ScreenRect& a, const ScreenRect& b, float t) {
+    return ScreenRect{a.x * (1 - t) + b.x * t, a.y * (1 - t) + b.y * t, a.width * (1 - t) + b.width * t,
+                      a.height * (1 - t) + b.height * t};
+}
+
+ScreenRect tile_target(const PluginState& state, std::size_t index, float radius) {
+    const float aspect = state.screen_aspect;
+    const auto count = static_cast<float>(state.categories.length);
+    const float width = tile_height * aspect;
+    const float i = static_cast<float>(index);
+    ScreenRect r{0, 0, width, tile_height};
+    if (state.menu_state == MENU_FULL) {
+        const float gap = row_gap * aspect;
+        const float total = width * count + gap * (count - 1);
+        const float left = -0.5f * total + 0.5f * width;
+        r.x = 0.5f + left + i * (width + gap);
+        r.y = row_centre_y;
+    } else {
+        const float angle = 6.2831854820251465f * i / count;
+        r.x = 0.5f - std::sin(angle) * radius * aspect;
+        r.y = 0.5f + std::cos(angle) * radius;
+    }
+    return r;
+}
+
+bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested) {
+    if (requested == state.current_category) return false;
+    const auto count = static_cast<std::int64_t>(state.categories.length);
+    if (count <= 0) return false;
+    std::int64_t wrapped = requested % count;  // the divisor's sign: -1 becomes count - 1
+    if (wrapped < 0) wrapped += count;
+    state.current_category = wrapped;
+    state.marker_list_selection = 0;
+    update_marker_list_cache(ctx, state, true);
+    // Compared with the wrapped value: only a wrap below 0 sounds like a step left.
+    play_sound(requested < state.current_category ? "NAV_LEFT" : "NAV_RIGHT", menu_sound_set);
+    return true;
+}
+
+static void quick_add(RunContext& ctx, PluginState& state) {
+    const bool at_player = add_at_player_pressed(state.presses);
+    const bool at_waypoint = add_at_waypoint_pressed(state.presses);
+    if (!at_player && !at_waypoint) return;
+    bool added = false;
+    if (at_player) {
+        added = try_add_marker(ctx, state, entity_position(player_character(), true, true));
+    } else {
+        const Vector3 waypoint = waypoint_coords();
+        const bool origin = waypoint._x.x == 0.0f && waypoint._y.y == 0.0f && waypoint._z.z == 0.0f;
+        // On the ground, where a capture of the same waypoint puts its marker.
+        if (waypoint_active() && !origin) added = try_add_marker(ctx, state, waypoint_on_ground(waypoint));
+    }
+    if (added) play_sound("SELECT", menu_sound_set);
+    else play_sound("UNAFFORDABLE", "Ledger_Sounds");
+    // The tile shrinks at once and grows back through the blend.
+    if (index_in_range(state.current_category, state.category_tiles.length)) {
+        ScreenRect& tile = state.category_tiles.data[state.current_category];
+        tile.width *= press_scale;
+        tile.height *= press_scale;
+    }
+}
+
+void update_category_page(RunContext& ctx, PluginState& state) {
+    float blend, radius = ring_radius;
+    if (state.menu_state_changed && state.menu_state == MENU_RING) {
+        center_cursor(state);
+        blend = 1.0f;
+        radius = ring_snap_factor * ring_radius;
+    } else {
+        blend = tile_blend_rate * static_cast<float>(seconds_from_ns(state.frame_delta));
+        blend = blend < 0.0f ? 0.0f : blend > 1.0f ? 1.0f : blend;
+    }
+
+    if (state.menu_state == MENU_RING) quick_add(ctx, state);
+
+    const std::size_t count =
+        state.categories.length < state.category_tiles.length ? state.categories.length : state.category_tiles.length;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (pad_uses_mouse(ePadIndex::PLAYER_CONTROL)) {
+            if (cursor_hover_active()) {
+                const CursorFraction c = cursor_position(state);
+                if (point_in_rect(c.x, c.y, state.category_tiles.data[i])) {
+                    select_category(ctx, state, static_cast<std::int64_t>(i));
+                }
+            }
+        } else if (state.menu_state == MENU_RING) {
+            const float f = stick_direction();
+            if (f > 0.0f) {
+                const float n = static_cast<float>(count);
+                const auto pick = static_cast<std::int64_t>(std::round(n * f)) % static_cast<std::int64_t>(count);
+                select_category(ctx, state, pick);
+            }
+        }
+
+        ScreenRect target = tile_target(state, i, radius);
+        if (static_cast<std::int64_t>(i) == state.current_category) {
+            target.width *= selected_scale;
+            target.height *= selected_scale;
+        }
+        ScreenRect& tile = state.category_tiles.data[i];
+        tile = lerp_rect(tile, target, blend);
+
+        const MarkerCategory& row = state.categories[i];
+        const ScreenRect background{tile.x, tile.y, tile.width * background_scale, tile.height * background_scale};
+        draw_texture("generic_textures", "medal_bronze", background, 0.0f, Rgba{0, 0, 0, 200}, false);
+        const bool selected = static_cast<std::int64_t>(i) == state.current_category;
+        ScreenRect icon_rect{tile.x, tile.y, tile.width * icon_scale, tile.height * icon_scale};
+        if (selected) {
+            icon_rect.width *= selected_icon_scale;
+            icon_rect.height *= selected_icon_scale;
+        }
+        draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f,
+                     selected ? row.colour : Rgba{255, 255, 255, 128}, false);
+    }
+}

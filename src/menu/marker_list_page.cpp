@@ -1,0 +1,235 @@
+#include "src/menu/marker_list_page.h"
+
+#include <cmath>
+#include <limits>
+
+#include "src/scripthook/natives.h"
+#include "src/base/calendar.h"
+#include "src/base/text_builder.h"
+#include "src/menu/category_page.h"
+#include "src/menu/drawing.h"
+#include "src/scripthook/enums.h"
+#include "src/map/location_names.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_list.h"
+#include "src/menu/menu_input.h"
+#include "src/platform/local_time.h"
+#include "src/menu/prompts.h"
+
+// Sections: row texts · the input step · the drawing step.
+
+namespace {
+
+constexpr float row_height = 0.06f;
+constexpr float row_width_factor = 1.09f;
+constexpr float selected_growth = 0.01f;
+constexpr float corner = 0.021f;
+constexpr float highlight_growth = 0.15f;
+constexpr float edge_overlap = 0.001f;
+constexpr const char* font = "catalog4";
+constexpr Rgba highlight_colour{200, 0, 0, 255};
+
+TextBuilder scratch_text(RunContext& ctx, std::size_t capacity) {
+    char* buffer = static_cast<char*>(allocate_bytes(ctx.scratch, capacity, 1));
+    return buffer ? text_builder(buffer, capacity) : TextBuilder{nullptr, 0, 0, false};
+}
+
+}  // namespace
+
+// ---- row texts --------------------------------------------------------------------------
+
+std::int32_t whole_metres(float distance) {
+    if (std::isnan(distance)) return 0;
+    if (!(distance < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(distance);
+}
+
+std::string_view distance_text(RunContext& ctx, const Position& marker, const Position& player) {
+    TextBuilder b = scratch_text(ctx, 32);
+    text_append_i64(b, whole_metres(std::sqrt(distance_squared(marker, player))));
+    text_append(b, "m away");
+    return text_view(b);
+}
+
+std::string_view coordinates_text(RunContext& ctx, const Position& marker) {
+    TextBuilder b = scratch_text(ctx, 1024);  // room for the widest floats
+    text_append(b, "x: ");
+    text_append_f64_fixed(b, marker.x, 1);
+    text_append(b, ", y: ");
+    text_append_f64_fixed(b, marker.y, 1);
+    text_append(b, ", z: ");
+    text_append_f64_fixed(b, marker.z, 1);
+    return text_view(b);
+}
+
+std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone) {
+    static const char* const months[] = {"January ", "February ", "March ",     "April ",   "May ",      "June ",
+                                         "July ",    "August ",   "September ", "October ", "November ", "December "};
+    // In UTC when there is no zone or it cannot convert the date.
+    CivilTime t{};
+    if (!utc_to_local(zone, timestamp_ns, &t)) t = civil_from_unix_ns(timestamp_ns);
+    TextBuilder b = scratch_text(ctx, 64);
+    text_append_i64(b, t.day);
+    text_append_char(b, ' ');
+    text_append(b, months[(t.month - 1) % 12]);
+    text_append_i64(b, t.year);
+    text_append(b, ", ");
+    text_append_i64_padded(b, t.hour, 2);
+    text_append_char(b, ':');
+    text_append_i64_padded(b, t.minute, 2);
+    text_append_char(b, ':');
+    text_append_i64_padded(b, t.second, 2);
+    return text_view(b);
+}
+
+static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row,
+                              std::int64_t rows) {
+    // The place (native calls) is looked up only for a marker without a name;
+    // it is never null, so neither is the label.
+    const char* place =
+        marker_has_name(m.data) ? nullptr : named_location_at_coords(ctx, state, position_to_vector3(m.data.position));
+    const char* label = marker_label(state.categories, m, place);
+    TextBuilder b = scratch_text(ctx, std::char_traits<char>::length(label) + 48);
+    text_append_i64(b, row + 1);
+    text_append_char(b, '/');
+    text_append_i64(b, rows);
+    text_append_char(b, ' ');
+    text_append(b, label);
+    return b.data ? b.data : "";
+}
+
+// ---- the input step --------------------------------------------------------------------------
+
+static bool selection_names_a_row(const PluginState& state) {
+    return index_in_range(state.marker_list_selection, state.marker_list_cache.length);
+}
+
+static void take_input(RunContext& ctx, PluginState& state) {
+    if (new_press(state.presses.sort, prompt_press_completed(state.sort_prompt, 0))) {
+        state.sort_mode = state.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
+        prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.sort_mode)));
+        update_marker_list_cache(ctx, state, true);
+    }
+
+    const bool has_rows = state.marker_list_cache.length > 0;
+    prompt_set_enabled(state.rename_prompt, has_rows);
+    // The prompts are off while the list is empty, so the selection names a row;
+    // it is checked all the same rather than read past the list.
+    if (new_press(state.presses.rename, prompt_press_completed(state.rename_prompt, 0)) &&
+        selection_names_a_row(state)) {
+        state.rename_marker_index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
+        const Marker& m = state.markers[static_cast<std::size_t>(state.rename_marker_index)];
+        show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
+                               m.data.name, "", "", "", 50);
+    }
+
+    prompt_set_enabled(state.delete_prompt, state.marker_list_cache.length > 0);
+    if (new_press(state.presses.delete_hold, prompt_hold_completed(state.delete_prompt)) &&
+        selection_names_a_row(state)) {
+        delete_marker_at(ctx, state, state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
+        prompt_reset_hold(state.delete_prompt);
+        prompt_reset_hold_data(state.delete_prompt, 0);
+        play_sound("BACK", menu_sound_set);
+    }
+
+    const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
+    switch (read_menu_navigation(state.presses)) {
+        case MenuNavigation::up:
+            if (rows > 1) {
+                state.marker_list_selection = ((state.marker_list_selection - 1) % rows + rows) % rows;
+                play_sound("NAV_UP", menu_sound_set);
+            }
+            break;
+        case MenuNavigation::down:
+            if (rows > 1) {
+                state.marker_list_selection = ((state.marker_list_selection + 1) % rows + rows) % rows;
+                play_sound("NAV_DOWN", menu_sound_set);
+            }
+            break;
+        case MenuNavigation::left: select_category(ctx, state, state.current_category - 1); break;
+        case MenuNavigation::right: select_category(ctx, state, state.current_category + 1); break;
+        default: break;
+    }
+}
+
+// ---- the drawing step ---------------------------------------------------------------------------
+
+std::int64_t first_visible_row(std::int64_t selection, std::int64_t rows) {
+    const std::int64_t from_selection = selection - 4 > 0 ? selection - 4 : 0;
+    const std::int64_t last_window = rows - visible_rows > 0 ? rows - visible_rows : 0;
+    return from_selection < last_window ? from_selection : last_window;
+}
+
+float list_row_centre_y(int slot) {
+    // The first row's centre lies two gaps below the category tiles' bottom
+    // edge (0.21 + 0.1 / 2), half a row down; each next row a gap and a row
+    // further. Added in 32-bit floats in this order: 0.31, 0.38, ... 0.80.
+    constexpr float gap = 0.01f;
+    constexpr float tiles_bottom = 0.26f;
+    constexpr float half_row = 0.03f;
+    return (gap + gap) + tiles_bottom + half_row + static_cast<float>(slot) * (gap + row_height);
+}
+
+static void draw_highlight(const PluginState& state, const ScreenRect& row) {
+    const float a = state.screen_aspect;
+    const float cs = corner, cw = corner * a;
+    const ScreenRect r{row.x, row.y, row.width + highlight_growth * cw, row.height + highlight_growth * cs};
+    const float lx = r.x - r.width / 2 + cw / 2, rx = r.x + r.width / 2 - cw / 2;
+    const float ty = r.y - r.height / 2 + cs / 2, by = r.y + r.height / 2 - cs / 2;
+    const float edge_w = r.width - 2 * cw + edge_overlap * a, edge_h = r.height - 2 * cs + edge_overlap;
+    const struct {
+        const char* texture;
+        ScreenRect rect;
+    } parts[] = {
+        {"tile_highlight_tl", {lx, ty, cw, cs}},     {"tile_highlight_tr", {rx, ty, cw, cs}},
+        {"tile_highlight_br", {rx, by, cw, cs}},     {"tile_highlight_bl", {lx, by, cw, cs}},
+        {"tile_highlight_t", {r.x, ty, edge_w, cs}}, {"tile_highlight_bot", {r.x, by, edge_w, cs}},
+        {"tile_highlight_l", {lx, r.y, cw, edge_h}}, {"tile_highlight_r", {rx, r.y, cw, edge_h}},
+    };
+    for (const auto& p : parts) draw_texture("landing_page", p.texture, p.rect, 0.0f, highlight_colour, false);
+}
+
+static void draw_rows(RunContext& ctx, PluginState& state) {
+    const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
+    const std::int64_t selection = state.marker_list_selection;
+    const std::int64_t first = first_visible_row(selection, rows);
+    const Position player = vector3_to_position(state.player_position);
+    const float a = state.screen_aspect;
+    const bool even_second = (platform_now_ns() / ns_per_second) % 2 == 0;
+    for (int slot = 0; slot < visible_rows && first + slot < rows; ++slot) {
+        const std::int64_t r = first + slot;
+        const Marker& m = state.markers[static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)])];
+        const bool selected = r == selection;
+        const bool dimmed = m.blip == 0;
+
+        ScreenRect rect{0.5f, list_row_centre_y(slot), row_width_factor * a, row_height};
+        if (selected) {
+            rect.width += selected_growth * a;
+            rect.height += selected_growth;
+        }
+        const Rgba background = dimmed ? Rgba{20, 20, 20, 200} : Rgba{0, 0, 0, 200};
+        const Rgba text = dimmed ? Rgba{255, 255, 255, 255 / 2} : Rgba{255, 255, 255, 255};
+        draw_texture("generic_textures", "selection_box_bg_1a", rect, 0.0f, background, false);
+
+        const float pad = 0.2f * rect.height;
+        const float w = rect.width - 2 * pad > 0 ? rect.width - 2 * pad : 0.0f;
+        const float h = rect.height - 2 * pad > 0 ? rect.height - 2 * pad : 0.0f;
+        const float size = h - 0.005f;
+        const float left = rect.x - w / 2, top = rect.y - h / 2;
+
+        const std::string_view centre = selected && even_second ? coordinates_text(ctx, m.data.position)
+                                                                : distance_text(ctx, m.data.position, player);
+        draw_text_cstring(ctx, screen_size(state), centre.data(), font, size, left, top, w, 0.0f, "Center", text);
+        draw_text_string(ctx, screen_size(state),
+                         date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
+                         w, 0.0f, "Right", text);
+        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f,
+                          "Left", text);
+        if (selected) draw_highlight(state, rect);
+    }
+}
+
+void run_main_menu(RunContext& ctx, PluginState& state) {
+    take_input(ctx, state);
+    draw_rows(ctx, state);
+}

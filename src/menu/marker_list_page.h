@@ -1,0 +1,27 @@
+// The full menu's list of the current category's markers, with its actions:
+// sort, rename, delete, move the selection, step the category.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "src/base/run_context.h"
+#include "src/core/state.h"
+
+inline constexpr int visible_rows = 8;
+
+// The full menu's list page, each frame: its input step (sort, rename, delete,
+// navigation), then its rows.
+void run_main_menu(RunContext& ctx, PluginState& state);
+
+// The first visible row for `rows` rows with row `selection` selected.
+std::int64_t first_visible_row(std::int64_t selection, std::int64_t rows);
+float list_row_centre_y(int slot);
+
+// Row texts, in the frame's scratch memory (zero-terminated).
+std::string_view distance_text(RunContext& ctx, const Position& marker, const Position& player);
+std::string_view coordinates_text(RunContext& ctx, const Position& marker);
+std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone);
+// The whole metres of a distance as the list shows them: NaN as 0, and at most
+// the largest 32-bit integer (a float beyond it has no defined conversion).
+std::int32_t whole_metres(float distance);

@@ -1,0 +1,127 @@
+#include "src/menu/menu_input.h"
+
+#include <cmath>
+#include <iterator>
+
+#include "src/scripthook/natives.h"
+#include "src/scripthook/enums.h"
+#include "src/platform/platform.h"
+#include "src/menu/prompts.h"
+
+void play_sound(const char* sound, const char* sound_set) {
+    stop_menu_sound(sound, sound_set);
+    play_menu_sound(sound, sound_set, true, 0);
+}
+
+// Ring only, switched back on with their related controls (true): the map's
+// HUD and radar controls, which the plug-in does not read but leaves to the
+// game; then without (false): "Edit Markers", and INPUT_INTERACT_ANIMAL and
+// INPUT_SPECIAL_ABILITY, which it does not read either.
+constexpr struct {
+    Hash control;
+    bool enable_related;
+} ring_controls[] = {
+    {control_reveal_hud, true},    {control_select_radar_mode, true}, {control_simple_radar, true},
+    {control_expand_radar, true},  {control_regular_radar, true},     {control_disable_radar, true},
+    {control_edit_markers, false}, {control_interact_animal, false},  {control_special_ability, false},
+};
+
+// Both states: the stick, the four full-menu prompts, navigation, the four
+// menu tab controls (not read) and the two scroll controls.
+constexpr Hash menu_controls[] = {
+    control_stick_x,
+    control_stick_y,
+    control_rename,
+    control_back,
+    control_delete,
+    control_sort,
+    control_menu_up,
+    control_menu_down,
+    control_menu_left,
+    control_menu_right,
+    control_menu_tab_left,
+    control_menu_tab_right,
+    control_menu_tab_left_secondary,
+    control_menu_tab_right_secondary,
+    control_menu_scroll_forward,
+    control_menu_scroll_backward,
+};
+
+void update_menu_controls(PluginState& state) {
+    menu_frame_prepare();
+    if (menu_frame_check()) menu_frame_clear(false);
+    menu_frame_flag(true);
+    menu_frame_finish();
+    disable_all_controls(ePadIndex::PLAYER_CONTROL);
+    if (state.menu_state == MENU_RING) {
+        for (const auto& c : ring_controls) enable_control(ePadIndex::PLAYER_CONTROL, c.control, c.enable_related);
+    }
+    for (Hash control : menu_controls) enable_control(ePadIndex::PLAYER_CONTROL, control, false);
+}
+
+CursorFraction cursor_position(const PluginState& state) {
+    std::int32_t x = 0, y = 0;
+    if (!platform_cursor_position(&x, &y)) return {0.0f, 0.0f};
+    if (!platform_screen_to_client(state.game_window, &x, &y)) return {0.0f, 0.0f};
+    return {static_cast<float>(x) / static_cast<float>(state.screen_width),
+            static_cast<float>(y) / static_cast<float>(state.screen_height)};
+}
+
+void center_cursor(const PluginState& state) {
+    std::int32_t x = state.screen_width / 2, y = state.screen_height / 2;
+    // Without a window the point stays as it is: the middle of the whole screen.
+    (void)platform_client_to_screen(state.game_window, &x, &y);
+    (void)platform_set_cursor_position(x, y);
+}
+
+float stick_fraction(std::int32_t horizontal, std::int32_t vertical) {
+    const double h = (static_cast<double>(horizontal) / 255.0) * 2.0 - 1.0;
+    const double v = (static_cast<double>(vertical) / 255.0) * 2.0 - 1.0;
+    if (h * h + v * v < 0.7 * 0.7) return -1.0f;
+    constexpr double two_pi = 6.283185307179586;
+    return static_cast<float>(std::atan2(h, -v) / two_pi + 0.5);
+}
+
+float stick_direction() {
+    const std::int32_t h = control_value(ePadIndex::PLAYER_CONTROL, control_stick_x);
+    const std::int32_t v = control_value(ePadIndex::PLAYER_CONTROL, control_stick_y);
+    return stick_fraction(h, v);
+}
+
+bool new_press(bool& answered_true_before, bool answer) {
+    const bool fresh = answer && !answered_true_before;
+    answered_true_before = answer;
+    return fresh;
+}
+
+MenuNavigation read_menu_navigation(PressMemory& presses) {
+    static constexpr struct {
+        Hash control;
+        MenuNavigation code;
+    } order[] = {
+        {control_menu_up, MenuNavigation::up},
+        {control_menu_down, MenuNavigation::down},
+        {control_menu_left, MenuNavigation::left},
+        {control_menu_right, MenuNavigation::right},
+        {control_menu_scroll_forward, MenuNavigation::up},
+        {control_menu_scroll_backward, MenuNavigation::down},
+    };
+    static_assert(std::size(order) == std::size(PressMemory{}.navigation));
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+        if (control_just_pressed(ePadIndex::PLAYER_CONTROL, order[i].control)) {
+            return new_press(presses.navigation[i], true) ? order[i].code : MenuNavigation::none;
+        }
+        presses.navigation[i] = false;
+    }
+    return MenuNavigation::none;
+}
+
+bool add_at_player_pressed(PressMemory& presses) {
+    return new_press(presses.add_at_player,
+                     disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_player));
+}
+
+bool add_at_waypoint_pressed(PressMemory& presses) {
+    return new_press(presses.add_at_waypoint,
+                     disabled_control_just_pressed(ePadIndex::PLAYER_CONTROL, control_add_at_waypoint));
+}

@@ -1,0 +1,563 @@
+// The markers file on disk: backup, load, save, and the ways a player's
+// markers could be lost that must not happen.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sim_fixture.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_persistence.h"
+#include "src/markers_file/marker_copies.h"
+#include "src/markers_file/marker_file.h"
+#include "tests/support/file_faults.h"
+
+namespace {
+
+const char* const two_markers = R"json({
+    "markers": [
+        {"position": [-1234.5, 567.25, 42], "category": 0, "name": "Flat Iron Lake (Waypoint)", "timestamp": {"_nsec": 1765267200000000000}},
+        {"position": [2711.75, -1390.125, 45], "category": 5, "timestamp": {"_nsec": 1765270800000000000}}
+    ]
+})json";
+
+class MarkerStoreTest : public SimTest {
+protected:
+    void write_markers(const std::string& text) {
+        std::filesystem::create_directories(dir / "Quillfen");
+        std::ofstream(dir / "Quillfen" / "markers.json", std::ios::binary) << text;
+    }
+    std::string markers_text() const { return read_file(dir / "Quillfen" / "markers.json"); }
+    std::vector<std::filesystem::path> kept_copies() const {
+        std::vector<std::filesystem::path> out;
+        for (auto& e : std::filesystem::directory_iterator(dir / "Quillfen")) {
+            if (e.path().filename().string().rfind("markers.json.unreadable-", 0) == 0) out.push_back(e.path());
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    // Adds a marker at x from the script, which saves the file.
+    void add_marker(float x) {
+        in_script([x] {
+            RunContext ctx = script_context();
+            try_add_marker(ctx, plugin_state, position_to_vector3(x, 0, 0));
+        });
+    }
+    void TearDown() override {
+        inject_file_faults(nullptr);
+        SimTest::TearDown();
+    }
+    std::filesystem::path quillfen() const { return dir / "Quillfen"; }
+    std::string backup_text() const { return read_file(quillfen() / "markers.json.bak"); }
+    // A whole start of the game (set-up, script start, a frame) and its end, on
+    // the given UTC day of December 2025.
+    void start_and_quit(int day = 9, const std::function<void()>& while_running = {}) {
+        begin("{frames: 10, start_time_ns: " + std::to_string(day_ns(day)) + "}");
+        frames(1);
+        if (while_running) while_running();
+        ASSERT_TRUE(end()) << end_error;
+    }
+    static std::int64_t day_ns(int day) { return 1764547200000000000 + (day - 1) * std::int64_t{86400000000000}; }
+    // Names in a folder, sorted.
+    static std::vector<std::string> names_in(const std::filesystem::path& folder) {
+        std::vector<std::string> out;
+        for (auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    std::size_t count_messages(const std::string& prefix) const {
+        std::size_t n = 0;
+        for (const std::string& m : messages()) n += m.rfind(prefix, 0) == 0;
+        return n;
+    }
+};
+
+// A markers file of `count` markers as the plug-in writes it.
+std::string markers_file(int count, float first_x = 0) {
+    std::vector<MarkerDataV1> records;
+    for (int i = 0; i < count; ++i) {
+        records.push_back(
+            MarkerDataV1{{first_x + static_cast<float>(i) * 3, 2, 3}, i % 10, nullptr, {1765267200000000000 + i}});
+    }
+    MarkersText t{};
+    serialize_markers(records.data(), records.size(), heap_allocator(), t);
+    std::string text(t.data, t.length);
+    free_markers_text(t, heap_allocator());
+    return text;
+}
+
+std::size_t markers_in(const std::string& text) {
+    MarkersData data{};
+    if (deserialize_markers(text, heap_allocator(), data) != DeserializeError::none) return SIZE_MAX;
+    const std::size_t n = data.count;
+    free_markers_data(data, heap_allocator());
+    return n;
+}
+
+}  // namespace
+
+TEST_F(MarkerStoreTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {
+    begin("{frames: 10}");
+    frames(1);
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"Setup", "Backing up any existing data", "Script starting",
+                                        "Loading data from disk", "Failed to read markers data file: ENOENT"}));
+    EXPECT_EQ(plugin_state.markers.length, 0u);
+    EXPECT_TRUE(kept_copies().empty()) << "nothing to keep when there is no file";
+    add_marker(10);
+    EXPECT_TRUE(logged("Saving data to disk"));
+    EXPECT_TRUE(logged("Saved 1 markers to JSON"));
+    EXPECT_NE(markers_text().find("10.00000000"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving"));
+}
+
+TEST_F(MarkerStoreTest, LoadsTheFileInOrderAndBacksItUpAtLoad) {
+    write_markers(two_markers);
+    begin("{frames: 10}");
+    EXPECT_EQ(read_file(dir / "Quillfen" / "markers.json.bak"), two_markers);
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 2u);
+    const Marker& a = plugin_state.markers[0];
+    EXPECT_STREQ(a.data.name, "Flat Iron Lake (Waypoint)");
+    EXPECT_EQ(a.data.position.x, -1234.5f);
+    EXPECT_EQ(a.blip, 0u);
+    EXPECT_FALSE(a.is_new);
+    EXPECT_EQ(plugin_state.markers[1].data.category, 5);
+    EXPECT_EQ(plugin_state.markers[1].data.name, nullptr);
+    EXPECT_TRUE(logged("Loaded 2 markers from JSON"));
+}
+
+TEST_F(MarkerStoreTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwritten) {
+    const std::string broken = "{\"markers\": [ {\"category\": 1}, ";  // cut short by a crash of some editor
+    write_markers(broken);
+    begin("{frames: 10}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 0u);
+    std::vector<std::string> m = messages();
+    auto at = std::find(m.begin(), m.end(), "Failed to deserialize markers data file as JSON");
+    ASSERT_NE(at, m.end());
+    ASSERT_NE(at + 1, m.end());
+    EXPECT_EQ(*(at + 1),
+              "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000");
+    ASSERT_EQ(kept_copies().size(), 1u);
+    EXPECT_EQ(read_file(kept_copies()[0]), broken);
+
+    add_marker(5);  // the next change replaces markers.json ...
+    EXPECT_NE(markers_text(), broken);
+    ASSERT_TRUE(end());
+
+    // ... and a second start in the same second, with another broken file, keeps both copies.
+    write_markers("not json");
+    begin("{frames: 10}");
+    frames(1);
+    ASSERT_EQ(kept_copies().size(), 2u);
+    EXPECT_EQ(read_file(kept_copies()[0]), broken);
+    EXPECT_EQ(kept_copies()[1].filename(), "markers.json.unreadable-20251209-080000-2");
+    EXPECT_EQ(read_file(kept_copies()[1]), "not json");
+}
+
+TEST_F(MarkerStoreTest, AValueOfTheWrongKindLoadsNothingAndIsKept) {
+    const std::string wrong = R"({"markers": [{"category": 1}, {"timestamp": 5}]})";
+    write_markers(wrong);
+    begin("{frames: 10}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 0u);
+    EXPECT_TRUE(logged("Failed to deserialize markers data file as JSON"));
+    ASSERT_EQ(kept_copies().size(), 1u);
+    EXPECT_EQ(read_file(kept_copies()[0]), wrong);
+}
+
+TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
+    write_markers(two_markers);
+    begin("{frames: 20}");
+    frames(1);
+    struct Case {
+        const char* what;
+        FileFaults faults;
+        const char* line;  // the error line; {n} stands for the text's length
+    } cases[] = {
+        {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/{n} ENOSPC"},
+        {"an I/O error at once", {EIO, 0, 0, 0, 0}, "Failed to write to markers data file: 0/{n} EIO"},
+        {"the file cannot be replaced", {0, 0, EBUSY, 0, 0}, "Failed to write to markers data file: {n}/{n} EBUSY"},
+    };
+    float x = 100;
+    for (const Case& c : cases) {
+        const std::string before = markers_text();
+        const std::size_t markers_before = plugin_state.markers.length;
+        inject_file_faults(&c.faults);
+        add_marker(x += 10);
+        inject_file_faults(nullptr);
+        EXPECT_EQ(markers_text(), before) << c.what;
+        EXPECT_EQ(plugin_state.markers.length, markers_before + 1) << "the change stands in memory: " << c.what;
+        EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving")) << c.what;
+        const std::string last = messages().back();
+        std::string expected = c.line;
+        const std::size_t length = [&] {
+            MarkersText t{};
+            std::vector<MarkerDataV1> records;
+            for (const Marker& m : plugin_state.markers) records.push_back(m.data);
+            serialize_markers(records.data(), records.size(), heap_allocator(), t);
+            const std::size_t n = t.length;
+            free_markers_text(t, heap_allocator());
+            return n;
+        }();
+        for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;)
+            expected.replace(p, 3, std::to_string(length));
+        EXPECT_EQ(last, expected) << c.what;
+    }
+    add_marker(x += 10);
+    EXPECT_EQ(messages().back(), "Saved 6 markers to JSON");
+    EXPECT_NE(markers_text().find(std::to_string(static_cast<int>(x)) + ".00000000"), std::string::npos);
+}
+
+TEST_F(MarkerStoreTest, AMissingDirectoryFailsTheSaveWithoutLosingTheList) {
+    begin("{frames: 20}");
+    frames(1);
+    std::filesystem::remove_all(dir / "Quillfen");  // the log goes with it; its handle stays open
+    add_marker(1);
+    EXPECT_EQ(plugin_state.markers.length, 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json"));
+    std::filesystem::create_directories(dir / "Quillfen");
+    add_marker(5);
+    const std::string text = markers_text();
+    EXPECT_NE(text.find("1.00000000"), std::string::npos);
+    EXPECT_NE(text.find("5.00000000"), std::string::npos);
+}
+
+TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
+    write_markers(two_markers);
+    const FileFaults locked{0, 0, 0, EACCES, 0};  // another program holds it
+    inject_file_faults(&locked);
+    begin("{frames: 20}");
+    frames(1);
+    EXPECT_TRUE(logged("Failed to read markers data file: EACCES"));
+    EXPECT_TRUE(logged("Could not keep a copy of the markers file that could not be loaded: EACCES"));
+    EXPECT_TRUE(plugin_state.unreadable_copy_pending);
+
+    add_marker(1);  // still locked: the save refuses to replace the file
+    EXPECT_EQ(markers_text(), two_markers);
+    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos)
+        << messages().back();
+
+    inject_file_faults(nullptr);  // released
+    add_marker(2);
+    ASSERT_EQ(kept_copies().size(), 1u);
+    EXPECT_EQ(read_file(kept_copies()[0]), two_markers);
+    EXPECT_EQ(messages().back(), "Saved 2 markers to JSON");
+    EXPECT_FALSE(plugin_state.unreadable_copy_pending);
+}
+
+// ---- backups that never give up the last good markers ------------------------------------
+
+TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersComeBack) {
+    // A good file of 100 markers, not in the plug-in's own layout (as a tool or
+    // an older version may have left it).
+    std::string good = "{\"markers\": [ ";
+    for (int i = 0; i < 100; ++i) {
+        good += (i ? ", " : "") + std::string("{\"position\": [1,2,") + std::to_string(i) +
+                "], \"category\": " + std::to_string(i % 10) +
+                ", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000 + i) + "}}";
+    }
+    good += "]}";
+    write_markers(good);
+    start_and_quit(9);
+    ASSERT_EQ(backup_text(), good);
+
+    // Cut short outside the game, and two starts in a row find it so: the first
+    // makes no change, the second one does.
+    const std::string damaged = good.substr(0, 31);
+    ASSERT_EQ(damaged, "{\"markers\": [ {\"position\": [1,2");
+    write_markers(damaged);
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE("damaged start " + std::to_string(start));
+        begin("{frames: 10, start_time_ns: " + std::to_string(day_ns(10)) + "}");
+        EXPECT_EQ(backup_text(), good) << "set-up never copies a file that does not load";
+        frames(1);
+        EXPECT_EQ(backup_text(), good);
+        EXPECT_EQ(plugin_state.markers.length, 100u);
+        EXPECT_EQ(plugin_state.markers[99].data.position.z, 99.0f);
+        const std::vector<std::string> m = messages();
+        const std::vector<std::string> expected_start = {
+            "Setup",
+            "Backing up any existing data",
+            "Did not back up markers data file, which cannot be loaded (1:32: unexpected end of input: missing ]): "
+            "Quillfen/markers.json.bak keeps the last one that could",
+            "Script starting",
+            "Loading data from disk",
+            "Failed to deserialize markers data file as JSON"};
+        ASSERT_GE(m.size(), expected_start.size() + 2);
+        EXPECT_EQ(std::vector<std::string>(m.begin(), m.begin() + 6), expected_start);
+        EXPECT_EQ(m[7], "Recovered 100 markers from Quillfen/markers.json.bak, the newest backup that loads");
+        ASSERT_EQ(kept_copies().size(), static_cast<std::size_t>(start));
+        EXPECT_EQ(read_file(kept_copies().back()), damaged);
+        EXPECT_EQ(markers_text(), damaged) << "nothing is written before a change";
+        if (start == 2) {
+            add_marker(-50);
+            EXPECT_EQ(messages().back(), "Saved 101 markers to JSON");
+            EXPECT_EQ(markers_in(markers_text()), 101u);
+            EXPECT_NE(markers_text().find("-50.00000000"), std::string::npos);
+        }
+        ASSERT_TRUE(end()) << end_error;
+    }
+    EXPECT_EQ(backup_text(), good);
+    // The next start finds a good file again and backs that one up.
+    start_and_quit(11);
+    EXPECT_EQ(markers_in(backup_text()), 101u);
+}
+
+TEST_F(MarkerStoreTest, EveryCutOfAGoodFileLeavesTheGoodBackupWhole) {
+    const std::string good = markers_file(2, 10);
+    write_markers(good);
+    start_and_quit(9);
+    for (std::size_t cut = 0; cut < good.size(); ++cut) {
+        write_markers(good.substr(0, cut));
+        begin("{frames: 10, start_time_ns: " + std::to_string(day_ns(9) + std::int64_t(cut) * 1000000000) + "}");
+        frames(1);
+        ASSERT_EQ(backup_text(), good) << "cut at " << cut;
+        ASSERT_EQ(plugin_state.markers.length, 2u) << "cut at " << cut;
+        ASSERT_TRUE(end());
+        ASSERT_EQ(read_file(quillfen() / "backups" / "markers-20251209.json"), good) << "cut at " << cut;
+    }
+    EXPECT_EQ(kept_copies().size(), good.size()) << "each damaged file kept aside once";
+}
+
+TEST_F(MarkerStoreTest, RecoveryTakesTheNewestCopyThatLoads) {
+    std::filesystem::create_directories(quillfen() / "backups");
+    const auto put = [&](const std::filesystem::path& p, const std::string& text) {
+        std::ofstream(p, std::ios::binary) << text;
+    };
+    write_markers("{\"markers\": [");
+    put(quillfen() / "markers.json.bak", "{\"markers\": 5}");                     // edited by hand
+    put(quillfen() / "backups" / "markers-20251208.json", "{\"markers\": [{\"");  // cut
+    put(quillfen() / "backups" / "markers-20251207.json", markers_file(7));
+    put(quillfen() / "backups" / "markers-20251201.json", markers_file(1));
+    put(quillfen() / "backups" / "markers-20251209.json.old", markers_file(9));  // not a daily copy
+    begin("{frames: 10}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 7u);
+    const std::vector<std::string> m = messages();
+    const std::vector<std::string> tail(m.end() - 3, m.end());
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{
+                  "Could not load the backup Quillfen/markers.json.bak either: \"markers\" is not an array",
+                  "Could not load the backup Quillfen/backups/markers-20251208.json either: 1:15: unterminated string",
+                  "Recovered 7 markers from Quillfen/backups/markers-20251207.json, the newest backup that loads"}));
+    ASSERT_TRUE(end());
+
+    // Nothing that loads: no markers, and the log says so.
+    std::filesystem::remove_all(quillfen() / "backups");
+    begin("{frames: 10}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 0u);
+    EXPECT_EQ(messages().back(), "Found no backup of the markers data file that loads");
+}
+
+TEST_F(MarkerStoreTest, AMissingFileIsNoDamage) {
+    write_markers(markers_file(3));
+    start_and_quit(9);
+    std::filesystem::remove(quillfen() / "markers.json");  // deleted by the player on purpose
+    begin("{frames: 10}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 0u);
+    EXPECT_EQ(messages().back(), "Failed to read markers data file: ENOENT");
+    EXPECT_TRUE(kept_copies().empty());
+}
+
+TEST_F(MarkerStoreTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherFile) {
+    const std::filesystem::path backups = quillfen() / "backups";
+    std::filesystem::create_directories(backups);
+    const std::vector<std::string> foreign = {"notes.txt",
+                                              "markers-2025120.json",
+                                              "markers-20251209.json.old",
+                                              "Markers-20251201.json",
+                                              "markers-20251201.JSON",
+                                              "markers-2025120x.json",
+                                              "markers-202512011.json"};
+    for (const std::string& f : foreign) std::ofstream(backups / f) << "mine";
+    std::ofstream(backups / "markers-20200101.json") << "an old daily copy";
+    for (int day = 1; day <= 10; ++day) {
+        SCOPED_TRACE("day " + std::to_string(day));
+        const std::string today = markers_file(day);
+        write_markers(today);
+        start_and_quit(day);
+        char name[32];
+        std::snprintf(name, sizeof name, "markers-202512%02d.json", day);
+        EXPECT_EQ(read_file(backups / name), today);
+        std::vector<std::string> daily;
+        for (const std::string& n : names_in(backups)) {
+            if (daily_copy_date(n.c_str()) != 0) daily.push_back(n);
+        }
+        std::vector<std::string> expected;
+        for (int d = std::max(1, day - 6); d <= day; ++d) {
+            std::snprintf(name, sizeof name, "markers-202512%02d.json", d);
+            expected.push_back(name);
+        }
+        if (day < 7) expected.insert(expected.begin(), "markers-20200101.json");
+        EXPECT_EQ(daily, expected);
+        for (const std::string& f : foreign) EXPECT_EQ(read_file(backups / f), "mine") << f;
+    }
+    EXPECT_EQ(names_in(backups).size(), foreign.size() + 7);
+    EXPECT_TRUE(logged("Deleted old backup Quillfen/backups/markers-20251203.json"));
+
+    // A second start on the same day keeps that day's first copy.
+    const std::string first = read_file(backups / "markers-20251210.json");
+    write_markers(markers_file(42));
+    start_and_quit(10);
+    EXPECT_EQ(read_file(backups / "markers-20251210.json"), first);
+    EXPECT_EQ(count_messages("Copied markers data file to"), 0u);
+}
+
+TEST_F(MarkerStoreTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
+    const std::string good = markers_file(4);
+    using Type = std::filesystem::file_type;
+    struct Case {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+        const char* is;
+        Type type;
+    } cases[] = {
+        {"a directory", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }, "a directory",
+         Type::directory},
+        {"a pipe", [](const std::filesystem::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
+         "a device or other special file", Type::fifo},
+        {"a dangling link", [](const std::filesystem::path& p) { std::filesystem::create_symlink("gone.json", p); },
+         "a link to a file that does not exist", Type::symlink},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(quillfen());
+        std::filesystem::create_directories(quillfen());
+        std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << good;
+        c.make(quillfen() / "markers.json");
+        std::vector<std::string> before = names_in(quillfen());
+        before.push_back("last.log");
+        before.push_back("import");  // made at set-up for marker packs
+        std::sort(before.begin(), before.end());
+
+        begin("{frames: 20}");
+        frames(1);
+        const std::string line =
+            std::string("Quillfen/markers.json is ") + c.is + ", not a markers data file: Quillfen will not touch it";
+        EXPECT_EQ(count_messages("Quillfen/markers.json is "), 1u);
+        EXPECT_TRUE(logged(line));
+        EXPECT_FALSE(logged("Failed to read markers data file: EISDIR"));
+        EXPECT_EQ(plugin_state.markers.length, 4u) << "recovered from the backup";
+        EXPECT_TRUE(logged("Recovered 4 markers from Quillfen/markers.json.bak, the newest backup that loads"));
+        EXPECT_FALSE(plugin_state.unreadable_copy_pending);
+
+        const std::size_t errors_before = messages().size();
+        add_marker(500);
+        add_marker(600);
+        const std::vector<std::string> m = messages();
+        std::vector<std::string> failures;
+        for (std::size_t i = errors_before; i < m.size(); ++i) {
+            if (m[i] != "Saving data to disk") failures.push_back(m[i]);
+        }
+        ASSERT_EQ(failures.size(), 2u) << "one line per save, nothing else";
+        for (const std::string& f : failures) {
+            EXPECT_EQ(f.rfind("Failed to write to markers data file: 0/", 0), 0u) << f;
+            EXPECT_NE(f.find(std::string(" Quillfen/markers.json is ") + c.is), std::string::npos) << f;
+        }
+        EXPECT_EQ(names_in(quillfen()), before) << "no file made because of it";
+        EXPECT_EQ(backup_text(), good);
+        EXPECT_EQ(std::filesystem::symlink_status(quillfen() / "markers.json").type(), c.type);
+
+        std::filesystem::remove(quillfen() / "markers.json");  // the obstacle goes
+        add_marker(700);
+        EXPECT_EQ(messages().back(), "Saved 7 markers to JSON");
+        EXPECT_EQ(markers_in(markers_text()), 7u);
+        ASSERT_TRUE(end());
+    }
+}
+
+TEST_F(MarkerStoreTest, EveryFailedCopyIsLogged) {
+    write_markers(markers_file(2));
+    struct Case {
+        const char* what;
+        FileFaults faults;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a read-only folder",
+         {EROFS, 0, 0, 0, EROFS, 0, 0},
+         {"Failed to back up markers data file: EROFS",
+          "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EROFS",
+          "Failed to create Quillfen/import: EROFS"}},
+        {"an immutable backup",
+         {0, 0, EPERM, 0, 0, 0, 0},
+         {"Failed to back up markers data file: EPERM",
+          "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EPERM"}},
+        {"a markers file nobody may read", {0, 0, 0, EACCES, 0, 0, 0}, {"Failed to back up markers data file: EACCES"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(quillfen() / "backups");
+        inject_file_faults(&c.faults);
+        begin("{frames: 10}");
+        inject_file_faults(nullptr);
+        std::vector<std::string> m = messages();
+        m.erase(m.begin(), m.begin() + 2);  // "Setup", "Backing up any existing data"
+        EXPECT_EQ(m, c.lines);
+        EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.bak"));
+        EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.copying"));
+        ASSERT_TRUE(end());
+    }
+    if (geteuid() != 0) {  // the real thing, where permissions hold
+        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+        begin("{frames: 10}");
+        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
+        EXPECT_TRUE(logged("Failed to back up markers data file: EACCES"));
+        ASSERT_TRUE(end());
+    }
+}
+
+TEST_F(MarkerStoreTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
+    // Set-up backs up a new good file over an older backup and makes the day's
+    // copy; the script start keeps a damaged file aside. Killed before each of
+    // their changes to the disk in turn, every name holds a whole file or none,
+    // and the next start finishes the job.
+    const std::string older = markers_file(3), newer = markers_file(5, 100);
+    for (const bool damaged : {false, true}) {
+        const std::string current = damaged ? newer.substr(0, 200) : newer;
+        bool finished = false;
+        for (std::size_t step = 0; !finished; ++step) {
+            SCOPED_TRACE((damaged ? "damaged, killed at step " : "good, killed at step ") + std::to_string(step));
+            std::filesystem::remove_all(quillfen());
+            write_markers(current);
+            std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << older;
+            const FileFaults kill{0, 0, 0, 0, 0, EIO, step};
+            inject_file_faults(&kill);
+            begin("{frames: 10}");
+            frames(1);
+            finished = file_steps() <= step;
+            inject_file_faults(nullptr);
+            ASSERT_TRUE(end());
+
+            const std::string bak = backup_text();
+            EXPECT_TRUE(bak == older || (!damaged && bak == newer)) << bak.size() << " bytes";
+            EXPECT_EQ(markers_text(), current);
+            const auto daily = quillfen() / "backups" / "markers-20251209.json";
+            if (std::filesystem::exists(daily)) {
+                EXPECT_EQ(read_file(daily), newer);
+            }
+            for (const auto& copy : kept_copies()) EXPECT_EQ(read_file(copy), current);
+            if (damaged) {
+                EXPECT_FALSE(std::filesystem::exists(daily));
+            }
+
+            begin("{frames: 10}");  // the next start, in one piece
+            frames(1);
+            EXPECT_EQ(plugin_state.markers.length, damaged ? 3u : 5u);
+            ASSERT_TRUE(end());
+            EXPECT_EQ(backup_text(), damaged ? older : newer);
+            if (!damaged) {
+                EXPECT_EQ(read_file(daily), newer);
+            }
+            if (damaged) {
+                ASSERT_FALSE(kept_copies().empty());
+                EXPECT_EQ(read_file(kept_copies().back()), current);
+            } else {
+                EXPECT_TRUE(kept_copies().empty());
+            }
+        }
+    }
+}
