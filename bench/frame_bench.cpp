@@ -13,12 +13,12 @@
 #include <string>
 
 #include "bench/bench_host.h"
+#include "src/core/plugin_context.h"
+#include "src/core/state.h"
 #include "src/entry.h"
 #include "src/markers/marker_list.h"
 #include "src/menu/menu.h"
-#include "src/core/plugin_context.h"
 #include "src/script_main.h"
-#include "src/core/state.h"
 
 namespace {
 

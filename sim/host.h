@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "src/scripthook/host_api.h"
 #include "sim/fiber.h"
 #include "sim/game.h"
+#include "src/scripthook/host_api.h"
 
 struct SimTraceEntry {
     std::int64_t frame;

@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <string>
 
-#include "src/scripthook/types.h"
 #include "sim/dll_control.h"
 #include "sim/driver.h"
 #include "src/base/calendar.h"
+#include "src/scripthook/types.h"
 
 static const char* const window_class = "QuillfenSimGameWindow";
 

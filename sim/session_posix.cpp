@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <climits>
 
-#include "src/scripthook/types.h"
 #include "sim/screenshot.h"
 #include "sim/session.h"
 #include "sim/trace.h"
 #include "src/entry.h"
+#include "src/scripthook/types.h"
 
 // The module handle the plug-in sees; any non-null value serves.
 static HostModule const plugin_module = reinterpret_cast<HostModule>(static_cast<std::uintptr_t>(0x7FF612340000));

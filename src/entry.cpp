@@ -2,12 +2,12 @@
 
 #include <cassert>
 
+#include "src/core/plugin_context.h"
+#include "src/core/state.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
 #include "src/platform/local_time.h"
-#include "src/core/plugin_context.h"
 #include "src/script_main.h"
-#include "src/core/state.h"
 
 constexpr std::int32_t script_slot_count = 64;
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "src/scripthook/host_api.h"
 #include "src/base/run_context.h"
+#include "src/scripthook/host_api.h"
 
 #ifdef _WIN32
 #define QUILLFEN_EXPORT __declspec(dllexport)

@@ -2,8 +2,8 @@
 // no more than bind, set up and register (and, at unload, clean up).
 #include <windows.h>
 
-#include "src/scripthook/host_imports.h"
 #include "src/entry.h"
+#include "src/scripthook/host_imports.h"
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     switch (reason) {

@@ -1,15 +1,15 @@
 #include "src/script_main.h"
 
-#include "src/scripthook/host_api.h"
-#include "src/scripthook/natives.h"
 #include "src/base/calendar.h"
+#include "src/core/plugin_context.h"
 #include "src/map/blips.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
-#include "src/menu/menu.h"
-#include "src/core/plugin_context.h"
-#include "src/menu/prompts.h"
 #include "src/markers/waypoint_capture.h"
+#include "src/menu/menu.h"
+#include "src/menu/prompts.h"
+#include "src/scripthook/host_api.h"
+#include "src/scripthook/natives.h"
 
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {

@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 
 #include "sim_fixture.h"
-#include "src/entry.h"
 #include "src/core/plugin_context.h"
-#include "src/script_main.h"
 #include "src/core/state.h"
+#include "src/entry.h"
+#include "src/script_main.h"
 
 namespace {
 const char* const one_second_at_60 = "{frames: 60, frame_ms: 16.666667}";

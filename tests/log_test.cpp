@@ -7,10 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "src/scripthook/vector3_log.h"
 #include "src/base/calendar.h"
 #include "src/base/log.h"
 #include "src/base/run_context.h"
+#include "src/scripthook/vector3_log.h"
 
 namespace {
 

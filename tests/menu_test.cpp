@@ -1,13 +1,13 @@
 // The menu in the simulated game: its states with their sounds and prompts,
 // the pending rename, the category ring, and a whole visit to the menu.
 #include "src/menu/menu.h"
-#include "src/scripthook/native_call.h"
-#include "src/scripthook/natives.h"
 #include "sim_fixture.h"
-#include "src/menu/category_page.h"
 #include "src/markers/marker_editing.h"
+#include "src/menu/category_page.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
+#include "src/scripthook/native_call.h"
+#include "src/scripthook/natives.h"
 
 namespace {
 

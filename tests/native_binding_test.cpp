@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "sim/host.h"
+#include "sim/native_signatures.h"
 #include "src/scripthook/host_api.h"
 #include "src/scripthook/native_call.h"
 #include "src/scripthook/native_hashes.h"
 #include "src/scripthook/natives.h"
-#include "sim/host.h"
-#include "sim/native_signatures.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "sim_fixture.h"
-#include "src/script_main.h"
 #include "src/core/state.h"
+#include "src/script_main.h"
 
 namespace {
 constexpr std::int64_t ms = 1000000;

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "src/scripthook/host_api.h"
 #include "sim/session.h"
 #include "sim/trace.h"
-#include "src/entry.h"
 #include "src/core/plugin_context.h"
 #include "src/core/state.h"
+#include "src/entry.h"
+#include "src/scripthook/host_api.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -2,14 +2,14 @@
 // loudly, instead of passing silently.
 #include <gtest/gtest.h>
 
-#include "src/scripthook/host_api.h"
-#include "src/scripthook/native_call.h"
-#include "src/scripthook/native_hashes.h"
 #include "sim/game.h"
 #include "sim/host.h"
 #include "sim/native_signatures.h"
 #include "sim/scenario.h"
 #include "sim/trace.h"
+#include "src/scripthook/host_api.h"
+#include "src/scripthook/native_call.h"
+#include "src/scripthook/native_hashes.h"
 
 namespace {
 

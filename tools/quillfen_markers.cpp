@@ -8,10 +8,10 @@
 
 #include "quillfen_version.h"
 #include "src/json5/json5_reader.h"
-#include "src/platform/local_time.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_spacing.h"
+#include "src/platform/local_time.h"
 #include "tools/marker_export.h"
 #include "tools/tool_platform.h"
 

@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "src/scripthook/types.h"
 #include "src/base/growable_array.h"
 #include "src/core/screen.h"
 #include "src/markers_file/marker_record.h"
+#include "src/scripthook/types.h"
 
 struct Marker {
     MarkerDataV1 data;

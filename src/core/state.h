@@ -6,13 +6,13 @@
 
 #include <cstdint>
 
-#include "src/scripthook/types.h"
 #include "src/base/allocators.h"
 #include "src/base/growable_array.h"
 #include "src/base/log.h"
 #include "src/core/marker.h"
 #include "src/platform/local_time.h"
 #include "src/platform/platform.h"
+#include "src/scripthook/types.h"
 
 // The values of `menu_state`.
 inline constexpr std::int64_t MENU_CLOSED = 0;

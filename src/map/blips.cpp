@@ -1,7 +1,7 @@
 #include "src/map/blips.h"
 
-#include "src/scripthook/natives.h"
 #include "src/map/location_names.h"
+#include "src/scripthook/natives.h"
 
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip) {
     state.markers_with_blip += static_cast<std::int64_t>(blip != 0) - static_cast<std::int64_t>(marker.blip != 0);

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "src/scripthook/enums.h"
 #include "src/scripthook/natives.h"
 #include "src/scripthook/vector3_log.h"
-#include "src/scripthook/enums.h"
 
 // Sections: the place-name table · lookups · Guarma.
 

@@ -1,9 +1,9 @@
 // Place names for world positions, and which zones are Guarma's.
 #pragma once
 
-#include "src/scripthook/types.h"
 #include "src/base/run_context.h"
 #include "src/core/state.h"
+#include "src/scripthook/types.h"
 
 // The place name at a position: the game's zone texts first, then the built-in
 // table; never null, possibly empty (and then logged once per place and run).

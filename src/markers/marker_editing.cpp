@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "src/scripthook/natives.h"
 #include "src/map/blips.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_spacing.h"
+#include "src/scripthook/natives.h"
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 

@@ -1,9 +1,9 @@
 // Turning a newly set map waypoint into a named marker on the ground.
 #pragma once
 
-#include "src/scripthook/types.h"
 #include "src/base/run_context.h"
 #include "src/core/state.h"
+#include "src/scripthook/types.h"
 
 inline constexpr float waypoint_new_distance_squared = 100.0f;  // more than 10 units
 inline constexpr float waypoint_cooldown_seconds = 2.0f;

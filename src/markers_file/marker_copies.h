@@ -10,8 +10,8 @@
 
 #include "src/base/growable_array.h"
 #include "src/base/text_builder.h"
-#include "src/platform/platform.h"
 #include "src/markers_file/marker_file.h"
+#include "src/platform/platform.h"
 
 // Puts `size` bytes whole at `path`: into `temporary` first (a leftover of an
 // earlier crash there is deleted), flushed, then renamed to `path`, replacing

@@ -2,14 +2,14 @@
 
 #include <cmath>
 
-#include "src/scripthook/natives.h"
 #include "src/base/calendar.h"
-#include "src/menu/drawing.h"
-#include "src/scripthook/enums.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
-#include "src/menu/menu_input.h"
 #include "src/markers/waypoint_capture.h"
+#include "src/menu/drawing.h"
+#include "src/menu/menu_input.h"
+#include "src/scripthook/enums.h"
+#include "src/scripthook/natives.h"
 
 bool point_in_rect(float px, float py, const ScreenRect& r) {
     return r.x - r.width / 2 < px && px < r.x + r.width / 2 && r.y - r.height / 2 < py && py < r.y + r.height / 2;

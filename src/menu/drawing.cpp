@@ -1,7 +1,7 @@
 #include "src/menu/drawing.h"
 
-#include "src/scripthook/natives.h"
 #include "src/base/text_builder.h"
+#include "src/scripthook/natives.h"
 
 const char* literal_label(const char* text) { return make_text_label(10, {"LITERAL_STRING", text}); }
 

@@ -3,18 +3,18 @@
 #include <cmath>
 #include <limits>
 
-#include "src/scripthook/natives.h"
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
-#include "src/menu/category_page.h"
-#include "src/menu/drawing.h"
-#include "src/scripthook/enums.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
+#include "src/menu/category_page.h"
+#include "src/menu/drawing.h"
 #include "src/menu/menu_input.h"
-#include "src/platform/local_time.h"
 #include "src/menu/prompts.h"
+#include "src/platform/local_time.h"
+#include "src/scripthook/enums.h"
+#include "src/scripthook/natives.h"
 
 // Sections: row texts · the input step · the drawing step.
 

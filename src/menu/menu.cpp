@@ -1,13 +1,13 @@
 #include "src/menu/menu.h"
 
-#include "src/scripthook/natives.h"
 #include "src/base/utf8.h"
-#include "src/menu/category_page.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
+#include "src/menu/category_page.h"
 #include "src/menu/marker_list_page.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
+#include "src/scripthook/natives.h"
 
 // Sections: the pending rename · states · the tick.
 

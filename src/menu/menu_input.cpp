@@ -3,10 +3,10 @@
 #include <cmath>
 #include <iterator>
 
-#include "src/scripthook/natives.h"
-#include "src/scripthook/enums.h"
-#include "src/platform/platform.h"
 #include "src/menu/prompts.h"
+#include "src/platform/platform.h"
+#include "src/scripthook/enums.h"
+#include "src/scripthook/natives.h"
 
 void play_sound(const char* sound, const char* sound_set) {
     stop_menu_sound(sound, sound_set);

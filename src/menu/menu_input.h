@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "src/scripthook/types.h"
 #include "src/base/run_context.h"
 #include "src/core/state.h"
+#include "src/scripthook/types.h"
 
 // The navigation codes: what read_menu_navigation saw pressed first.
 enum class MenuNavigation : std::int32_t { none = 0, up = 1, down = 2, left = 3, right = 4 };

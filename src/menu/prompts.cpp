@@ -1,8 +1,8 @@
 #include "src/menu/prompts.h"
 
-#include "src/scripthook/natives.h"
 #include "src/menu/drawing.h"
 #include "src/scripthook/enums.h"
+#include "src/scripthook/natives.h"
 
 const char* sort_prompt_text(std::int64_t sort_mode) {
     return sort_mode == sort_mode_proximity ? "Sort: Proximity" : "Sort: Time";

@@ -2,8 +2,8 @@
 // texts) are given.
 #pragma once
 
-#include "src/scripthook/types.h"
 #include "src/core/state.h"
+#include "src/scripthook/types.h"
 
 inline constexpr Hash edit_markers_group = 0x29FEEDA9;
 inline constexpr Hash control_edit_markers = 0x80F28E95;  // INPUT_PLAYER_MENU

@@ -1,9 +1,9 @@
 // How a Vector3 reads in the log.
 #pragma once
 
-#include "src/scripthook/types.h"
 #include "src/base/log.h"
 #include "src/base/text_builder.h"
+#include "src/scripthook/types.h"
 
 // Intended: a debugger's rendering of the record, padding left out
 // ("Vector3{_x = {x = 1.5}, _y = {y = -20}, _z = {z = 3.25}}"); log readers
