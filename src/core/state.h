@@ -52,39 +52,50 @@ struct PressMemory {
 };
 
 struct PluginState {
-    GrowableArray<MarkerCategory> categories;
-    GrowableArray<Marker> markers;
-    Prompt edit_markers_prompt;
-    Prompt back_prompt;
-    Prompt rename_prompt;
-    Prompt delete_prompt;
-    Prompt sort_prompt;
-    std::int64_t current_category;
-    std::int64_t marker_list_selection;
-    std::int64_t menu_state;
-    bool menu_state_changed;
-    TileSlice category_tiles;
-    GrowableArray<std::int64_t> marker_list_cache;
-    std::int64_t sort_mode;
-    std::int64_t rename_marker_index;
-    float screen_aspect;
-    std::int64_t last_frame_time;
-    std::int64_t frame_time;
-    std::int64_t frame_delta;
-    PlatformWindow game_window;
-    std::int32_t screen_width;
-    std::int32_t screen_height;
-    double backdrop_strength;
-    Vector3 player_position;
-    std::int64_t blip_limit;
+    // ---- markers and categories
+    GrowableArray<MarkerCategory> categories;  // the category table, copied at script start
+    GrowableArray<Marker> markers;             // the marker list, in file order
+    std::int64_t current_category;             // the category new markers get and the list page shows
     // The markers file could not be loaded nor copied aside yet: no save may
     // replace it until a copy exists.
     bool unreadable_copy_pending;
-    NamelessPlaces nameless_places;
+
+    // ---- menu
+    std::int64_t menu_state;     // MENU_CLOSED, MENU_RING or MENU_FULL
+    bool menu_state_changed;     // true in the first frame of a new menu state
+    PressMemory presses;         // what each press test answered last, so a press acts once
+    Prompt edit_markers_prompt;  // "Edit Markers", in the map's prompt group
+    Prompt back_prompt;          // "Back", in the full menu
+    Prompt rename_prompt;        // "Rename", in the full menu
+    Prompt delete_prompt;        // "Delete", held, in the full menu
+    Prompt sort_prompt;          // "Sort: Time" or "Sort: Proximity", in the full menu
+    TileSlice category_tiles;    // one animated tile per category
+    double backdrop_strength;    // the full menu's screen effect, 0 to 1
+
+    // ---- marker list page
+    GrowableArray<std::int64_t> marker_list_cache;  // indices into `markers`: the current category, sorted
+    std::int64_t marker_list_selection;             // the selected row of the cache
+    std::int64_t sort_mode;                         // sort_mode_time or sort_mode_proximity
+    std::int64_t rename_marker_index;               // the marker the keyboard is renaming, or -1
+    NamelessPlaces nameless_places;                 // places whose missing name was logged already
+
+    // ---- frame timing, nanoseconds
+    std::int64_t last_frame_time;  // the clock at the previous iteration
+    std::int64_t frame_time;       // the clock at this iteration
+    std::int64_t frame_delta;      // frame_time - last_frame_time
+
+    // ---- screen and player
+    PlatformWindow game_window;  // found by its title; null until found
+    std::int32_t screen_width;   // client size in pixels (1920 x 1080 without a window)
+    std::int32_t screen_height;  // likewise
+    float screen_aspect;         // height / width
+    Vector3 player_position;     // read once per frame
+
+    // ---- blips
+    std::int64_t blip_limit;  // the most blips at once: 500, lowered when the game refuses one
     // How many markers hold a non-zero blip handle (live or stale); kept by
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
-    PressMemory presses;
 };
 
 // Cleared as one block by `setup` and `cleanup`.
