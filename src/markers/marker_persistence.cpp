@@ -180,7 +180,7 @@ static bool load_copy(RunContext& ctx, PluginState& state, const char* path) {
         return false;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::error, "Recovered %d markers from %v, the newest backup that loads",
+    log_format(ctx, LogLevel::error, "Recovered {:d} markers from {}, the newest backup that loads",
                static_cast<std::int64_t>(state.markers.length), path);
     return true;
 }
@@ -235,7 +235,7 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         return;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
+    log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON", static_cast<std::int64_t>(state.markers.length));
     free_bytes(ctx.general, text, size + 1);
 }
 
@@ -289,7 +289,7 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) {
     if (e.code != 0) {
         log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
     } else {
-        log_format(ctx, LogLevel::info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
+        log_format(ctx, LogLevel::info, "Saved {:d} markers to JSON", static_cast<std::int64_t>(count));
     }
     free_markers_text(text, ctx.general);
     return e.code == 0;
