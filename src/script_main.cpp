@@ -115,6 +115,7 @@ void script_frame(RunContext& ctx, PluginState& state) {
     if (waypoint_check_due(waypoint_check_timer, state.frame_delta, since_last_check)) {
         check_waypoint_and_create_marker(ctx, state, since_last_check);
     }
+    retry_failed_save(ctx, state);
     // Intended: the menu tick runs twice a frame, and the second repeats every
     // test of the first. Whatever the game answers to a repeat, a press acts
     // once (the state's `presses`); the simulator plays each answer

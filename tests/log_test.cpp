@@ -113,6 +113,13 @@ TEST(LogValues, DefaultRenderings) {
         {log_arg(0.1), "0.1"},
         {log_arg(std::numeric_limits<float>::quiet_NaN()), "nan"},
         {log_arg(true), "true"},
+        // Control characters in texts from outside (a pack's file name) are
+        // escaped, so no value can start a line of its own; UTF-8 and the
+        // backslash of a Windows path stay as they are.
+        {log_arg("a friends\n[ERROR] --- forged.json"), "a friends\\n[ERROR] --- forged.json"},
+        {log_arg("\r\t\x01\x1f\x7f end"), "\\r\\t\\x01\\x1F\\x7F end"},
+        {log_arg(std::string_view("nul\0inside", 10)), "nul\\x00inside"},
+        {log_arg("Quillfen\\import\\Überfall — 北.json"), "Quillfen\\import\\Überfall — 北.json"},
         {log_arg(position_to_vector3(1.5f, -20.0f, 3.25f)), "Vector3{_x = {x = 1.5}, _y = {y = -20}, _z = {z = 3.25}}"},
     };
     for (const Case& c : cases) EXPECT_EQ(render_value(c.value), c.expected);

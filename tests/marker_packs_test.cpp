@@ -1,5 +1,7 @@
 // Marker packs: the 1-unit rule for many markers at once, and the import of
 // Quillfen/import/ at a script start in the simulated game.
+#include <sys/stat.h>
+
 #include <cmath>
 #include <limits>
 #include <random>
@@ -290,10 +292,11 @@ TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
     frames(1);  // the script start
     inject_file_faults(nullptr);
     std::vector<std::string> m = start_messages();
-    ASSERT_EQ(m.size(), 6u);
+    ASSERT_EQ(m.size(), 7u);
     EXPECT_EQ(m[2], "Imported 3 of 3 markers from Quillfen/import/pack.json");
     EXPECT_EQ(m[4].rfind("Failed to write to markers data file: 10/", 0), 0u) << m[4];
-    EXPECT_EQ(m[5],
+    EXPECT_EQ(m[5].rfind("Could not save the markers: they stay in the game", 0), 0u) << m[5];
+    EXPECT_EQ(m[6],
               "Left marker pack Quillfen/import/pack.json in place: its markers could not be saved, so it is "
               "imported again at the next start");
     EXPECT_EQ(read_file(import() / "pack.json"), pack);
@@ -306,7 +309,7 @@ TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
         RunContext ctx = script_context();
         try_add_marker(ctx, plugin_state, position_to_vector3(500, 500, 0));
     });
-    EXPECT_EQ(messages().back(), "Saved 6 markers to JSON");
+    EXPECT_TRUE(logged("Saved 6 markers to JSON"));
     ASSERT_TRUE(end());
 
     // ... so the next start finds every marker of the pack there already.
@@ -391,7 +394,7 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
     const Run empty = run([&] {
         write(import() / "readme.txt", "packs go here");
         fs::create_directories(import() / "imported");
-        fs::create_directories(import() / "folder.json");
+        fs::create_directories(import() / "folder");
     });
     EXPECT_EQ(missing.messages,
               (std::vector<std::string>{"Setup", "Backing up any existing data",
@@ -409,6 +412,89 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
         files.end());
     EXPECT_EQ(files, missing.files);
     EXPECT_GT(missing.trace.size(), 1000u);
+}
+
+TEST_F(MarkerPacksTest, WhatIsNotAFileOrIsTooLargeIsSkippedWithALineAndStays) {
+    write(quillfen() / "markers.json", two_markers);
+    const std::string one = markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1)});
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        std::string line;
+    } cases[] = {
+        {"a folder.json", [](const fs::path& p) { fs::create_directories(p); },
+         "Skipped marker pack Quillfen/import/a folder.json: it is a directory, not a file; only files are imported"},
+        {"b fifo.json", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
+         "Skipped marker pack Quillfen/import/b fifo.json: it is a device or other special file, not a file; only "
+         "files are imported"},
+        {"c device.json", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); },
+         "Skipped marker pack Quillfen/import/c device.json: it is a device or other special file, not a file; only "
+         "files are imported"},
+        {"d gone.json", [](const fs::path& p) { fs::create_symlink("nowhere.json", p); },
+         "Skipped marker pack Quillfen/import/d gone.json: it is a link to a file that does not exist, not a file; "
+         "only files are imported"},
+        {"e huge.json",
+         [](const fs::path& p) {
+             write(p, "");
+             fs::resize_file(p, pack_size_limit + 1);  // sparse: no disk used
+         },
+         "Failed to load marker pack Quillfen/import/e huge.json: it is 64.00mib (67108865 bytes), larger than the "
+         "64.00mib a pack may be, so it is not read; it stays where it is (remove it, or split it into smaller "
+         "packs)"},
+    };
+    for (const Case& c : cases) c.make(import() / c.name);
+    write(import() / "f good.json", one);
+    const std::vector<std::string> before = names_in(import());
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        start();
+        const std::vector<std::string> m = start_messages();
+        std::vector<std::string> want = {"Loading data from disk",
+                                         "Loaded " + std::to_string(run + 1) + " markers from JSON"};
+        for (const Case& c : cases) want.push_back(c.line);
+        if (run == 1) {
+            want.insert(want.end(),
+                        {"Imported 1 of 1 markers from Quillfen/import/f good.json", "Saving data to disk",
+                         "Saved 3 markers to JSON",
+                         "Moved marker pack Quillfen/import/f good.json to Quillfen/import/imported/f good.json"});
+        }
+        EXPECT_EQ(m, want) << "each skipped at every start, with its line; nothing else changes";
+        ASSERT_TRUE(end());
+    }
+    std::vector<std::string> after = names_in(import());
+    after.erase(std::remove(after.begin(), after.end(), "imported"), after.end());
+    std::vector<std::string> skipped = before;
+    skipped.erase(std::remove(skipped.begin(), skipped.end(), "f good.json"), skipped.end());
+    EXPECT_EQ(after, skipped) << "they stay where they are";
+    EXPECT_EQ(fs::file_size(import() / "e huge.json"), pack_size_limit + 1);
+}
+
+TEST_F(MarkerPacksTest, APackOfExactlyTheLimitIsRead) {
+    write(quillfen() / "markers.json", two_markers);
+    const fs::path pack = import() / "limit.json";
+    write(pack, "");
+    fs::resize_file(pack, pack_size_limit);  // zero bytes: read, and refused by the reader
+    start();
+    const std::vector<std::string> m = start_messages();
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(m[2].rfind("Failed to load marker pack Quillfen/import/limit.json: 1:1: ", 0), 0u) << m[2];
+}
+
+TEST_F(MarkerPacksTest, AForgedLineInAPacksNameStaysInsideItsOwnLine) {
+    write(quillfen() / "markers.json", two_markers);
+    const std::string name = "x\n[ERROR] --- [2025-12-09 08:00:00] Deleted every marker\r\t.json";
+    write(import() / name, markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1)}));
+    start();
+    ASSERT_TRUE(end());
+    const std::string escaped = "x\\n[ERROR] --- [2025-12-09 08:00:00] Deleted every marker\\r\\t.json";
+    EXPECT_TRUE(logged("Imported 1 of 1 markers from Quillfen/import/" + escaped));
+    EXPECT_TRUE(logged("Moved marker pack Quillfen/import/" + escaped + " to Quillfen/import/imported/" + escaped));
+    for (const std::string& line : log_lines()) {
+        EXPECT_TRUE(line.rfind("[INFO ] --- [", 0) == 0 || line.rfind("[ERROR] --- [", 0) == 0) << line;
+        EXPECT_EQ(line.find("Deleted every marker", 0) != std::string::npos, line.find(escaped) != std::string::npos)
+            << line;
+    }
+    EXPECT_TRUE(fs::exists(import() / "imported" / name)) << "the pack itself keeps its name";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "sim_fixture.h"
+#include "src/base/calendar.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_copies.h"
@@ -56,6 +57,14 @@ protected:
         ASSERT_TRUE(end()) << end_error;
     }
     static std::int64_t day_ns(int day) { return 1764547200000000000 + (day - 1) * std::int64_t{86400000000000}; }
+    // 08:00 UTC of a date.
+    static std::int64_t date_ns(int year, int month, int day) {
+        return (days_from_civil(year, month, day) * 86400 + 8 * 3600) * std::int64_t{1000000000};
+    }
+    void start_at(std::int64_t ns) {
+        begin("{frames: 10, start_time_ns: " + std::to_string(ns) + "}");
+        frames(1);
+    }
     // Names in a folder, sorted.
     static std::vector<std::string> names_in(const std::filesystem::path& folder) {
         std::vector<std::string> out;
@@ -83,6 +92,11 @@ std::string markers_file(int count, float first_x = 0) {
     free_markers_text(t, heap_allocator());
     return text;
 }
+
+const std::string retry_line =
+    "Could not save the markers: they stay in the game, and Quillfen tries again every 5 seconds until it works "
+    "(make room on the disk, or close what holds Quillfen/markers.json)";
+const std::string works_again_line = "Saving works again: Quillfen/markers.json holds every change since saving failed";
 
 std::size_t markers_in(const std::string& text) {
     MarkersData data{};
@@ -169,6 +183,8 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     write_markers(two_markers);
     begin("{frames: 20}");
     frames(1);
+    // One after the other, each before a retry is due: each new reason gets its
+    // line, the first also the line that says saves are retried.
     struct Case {
         const char* what;
         FileFaults faults;
@@ -182,13 +198,19 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     for (const Case& c : cases) {
         const std::string before = markers_text();
         const std::size_t markers_before = plugin_state.markers.length;
+        const std::size_t lines_before = messages().size();
         inject_file_faults(&c.faults);
         add_marker(x += 10);
         inject_file_faults(nullptr);
+        const bool first = &c == &cases[0];
+        ASSERT_EQ(messages().size(), lines_before + (first ? 3 : 1)) << c.what;
+        if (first) {
+            EXPECT_EQ(messages()[lines_before], "Saving data to disk");
+            EXPECT_EQ(messages().back(), retry_line);
+        }
         EXPECT_EQ(markers_text(), before) << c.what;
         EXPECT_EQ(plugin_state.markers.length, markers_before + 1) << "the change stands in memory: " << c.what;
         EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving")) << c.what;
-        const std::string last = messages().back();
         std::string expected = c.line;
         const std::size_t length = [&] {
             MarkersText t{};
@@ -201,10 +223,12 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
         }();
         for (std::size_t p; (p = expected.find("{n}")) != std::string::npos;)
             expected.replace(p, 3, std::to_string(length));
-        EXPECT_EQ(last, expected) << c.what;
+        EXPECT_EQ(messages()[first ? lines_before + 1 : lines_before], expected) << c.what;
     }
     add_marker(x += 10);
-    EXPECT_EQ(messages().back(), "Saved 6 markers to JSON");
+    const std::vector<std::string> m = messages();
+    EXPECT_EQ(std::vector<std::string>(m.end() - 2, m.end()),
+              (std::vector<std::string>{"Saved 6 markers to JSON", works_again_line}));
     EXPECT_NE(markers_text().find(std::to_string(static_cast<int>(x)) + ".00000000"), std::string::npos);
 }
 
@@ -234,14 +258,19 @@ TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
 
     add_marker(1);  // still locked: the save refuses to replace the file
     EXPECT_EQ(markers_text(), two_markers);
-    EXPECT_NE(messages().back().find("Failed to write to markers data file: 0/"), std::string::npos)
-        << messages().back();
+    std::vector<std::string> m = messages();
+    EXPECT_EQ(m[m.size() - 3], "Could not keep a copy of the markers file that could not be loaded: EACCES");
+    EXPECT_EQ(m[m.size() - 2].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[m.size() - 2];
+    EXPECT_NE(m[m.size() - 2].find(" the old file could not be kept yet"), std::string::npos) << m[m.size() - 2];
+    EXPECT_EQ(m.back(), retry_line);
 
     inject_file_faults(nullptr);  // released
     add_marker(2);
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), two_markers);
-    EXPECT_EQ(messages().back(), "Saved 2 markers to JSON");
+    m = messages();
+    EXPECT_EQ(std::vector<std::string>(m.end() - 2, m.end()),
+              (std::vector<std::string>{"Saved 2 markers to JSON", works_again_line}));
     EXPECT_FALSE(plugin_state.unreadable_copy_pending);
 }
 
@@ -286,8 +315,12 @@ TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersCom
         ASSERT_GE(m.size(), expected_start.size() + 2);
         EXPECT_EQ(std::vector<std::string>(m.begin(), m.begin() + 6), expected_start);
         EXPECT_EQ(m[7], "Recovered 100 markers from Quillfen/markers.json.bak, the newest backup that loads");
-        ASSERT_EQ(kept_copies().size(), static_cast<std::size_t>(start));
+        // The same damaged bytes are kept once, however many starts find them.
+        ASSERT_EQ(kept_copies().size(), 1u);
         EXPECT_EQ(read_file(kept_copies().back()), damaged);
+        const std::string kept_name = "Quillfen/markers.json.unreadable-20251210-000000";
+        EXPECT_EQ(m[6],
+                  "Kept the markers file that could not be loaded as " + kept_name + (start == 2 ? " already" : ""));
         EXPECT_EQ(markers_text(), damaged) << "nothing is written before a change";
         if (start == 2) {
             add_marker(-50);
@@ -350,15 +383,53 @@ TEST_F(MarkerStoreTest, RecoveryTakesTheNewestCopyThatLoads) {
     EXPECT_EQ(messages().back(), "Found no backup of the markers data file that loads");
 }
 
-TEST_F(MarkerStoreTest, AMissingFileIsNoDamage) {
-    write_markers(markers_file(3));
-    start_and_quit(9);
-    std::filesystem::remove(quillfen() / "markers.json");  // deleted by the player on purpose
-    begin("{frames: 10}");
-    frames(1);
-    EXPECT_EQ(plugin_state.markers.length, 0u);
-    EXPECT_EQ(messages().back(), "Failed to read markers data file: ENOENT");
-    EXPECT_TRUE(kept_copies().empty());
+TEST_F(MarkerStoreTest, AMissingFileWithABackupThatLoadsIsALossAndItsMarkersComeBack) {
+    // markers.json gone (moved away to make a pack, removed by a sync tool):
+    // the newest backup that loads takes its place, as for a damaged file, and
+    // the next save writes markers.json. With no backup at all it stays a
+    // quiet first start.
+    const std::string enoent = "Failed to read markers data file: ENOENT";
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        std::vector<std::string> lines;  // after "Loading data from disk"
+        std::size_t markers;
+    } cases[] = {
+        {"the backup loads",
+         [&] {
+             std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << markers_file(3);
+             std::ofstream(quillfen() / "backups" / "markers-20251208.json", std::ios::binary) << markers_file(2);
+         },
+         {enoent, "Recovered 3 markers from Quillfen/markers.json.bak, the newest backup that loads"},
+         3},
+        {"no backup, a daily copy",
+         [&] { std::ofstream(quillfen() / "backups" / "markers-20251208.json", std::ios::binary) << markers_file(2); },
+         {enoent, "Recovered 2 markers from Quillfen/backups/markers-20251208.json, the newest backup that loads"},
+         2},
+        {"copies, none of which loads",
+         [&] { std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << "{\"markers\": 5}"; },
+         {enoent, "Could not load the backup Quillfen/markers.json.bak either: \"markers\" is not an array",
+          "Found no backup of the markers data file that loads"},
+         0},
+        {"nothing at all: a first start", [] {}, {enoent}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(quillfen());
+        std::filesystem::create_directories(quillfen() / "backups");
+        c.prepare();
+        begin("{frames: 10}");
+        frames(1);
+        std::vector<std::string> m = messages();
+        m.erase(m.begin(), std::find(m.begin(), m.end(), "Loading data from disk") + 1);
+        EXPECT_EQ(m, c.lines);
+        EXPECT_EQ(plugin_state.markers.length, c.markers);
+        EXPECT_TRUE(kept_copies().empty()) << "nothing there to keep";
+        EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json")) << "nothing is written before a change";
+        add_marker(-500);
+        EXPECT_EQ(markers_in(markers_text()), c.markers + 1);
+        ASSERT_TRUE(end());
+    }
 }
 
 TEST_F(MarkerStoreTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherFile) {
@@ -451,18 +522,18 @@ TEST_F(MarkerStoreTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
         for (std::size_t i = errors_before; i < m.size(); ++i) {
             if (m[i] != "Saving data to disk") failures.push_back(m[i]);
         }
-        ASSERT_EQ(failures.size(), 2u) << "one line per save, nothing else";
-        for (const std::string& f : failures) {
-            EXPECT_EQ(f.rfind("Failed to write to markers data file: 0/", 0), 0u) << f;
-            EXPECT_NE(f.find(std::string(" Quillfen/markers.json is ") + c.is), std::string::npos) << f;
-        }
+        ASSERT_EQ(failures.size(), 2u) << "the failure once, and that saves are retried; nothing else";
+        EXPECT_EQ(failures[0].rfind("Failed to write to markers data file: 0/", 0), 0u) << failures[0];
+        EXPECT_NE(failures[0].find(std::string(" Quillfen/markers.json is ") + c.is), std::string::npos) << failures[0];
+        EXPECT_EQ(failures[1], retry_line);
         EXPECT_EQ(names_in(quillfen()), before) << "no file made because of it";
         EXPECT_EQ(backup_text(), good);
         EXPECT_EQ(std::filesystem::symlink_status(quillfen() / "markers.json").type(), c.type);
 
         std::filesystem::remove(quillfen() / "markers.json");  // the obstacle goes
         add_marker(700);
-        EXPECT_EQ(messages().back(), "Saved 7 markers to JSON");
+        EXPECT_EQ(messages().back(), works_again_line);
+        EXPECT_TRUE(logged("Saved 7 markers to JSON"));
         EXPECT_EQ(markers_in(markers_text()), 7u);
         ASSERT_TRUE(end());
     }
@@ -560,4 +631,205 @@ TEST_F(MarkerStoreTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
             }
         }
     }
+}
+
+// ---- daily copies and a clock set wrong ----------------------------------------------------
+
+TEST_F(MarkerStoreTest, DailyCopiesDatedAfterTodayAreNeitherCountedNorDeleted) {
+    // Seven starts with the clock years ahead, then one on the right day: that
+    // day's copy stays, beside the seven later-dated ones; the rotation prunes
+    // only copies dated up to today, and names that are no real date stay.
+    const std::filesystem::path backups = quillfen() / "backups";
+    std::filesystem::create_directories(backups);
+    for (const char* foreign : {"markers-99999999.json", "markers-20261301.json"}) {
+        std::ofstream(backups / foreign) << "not a date";
+    }
+    for (int day = 1; day <= 7; ++day) {
+        write_markers(markers_file(day));
+        start_at(date_ns(2030, 6, day));
+        ASSERT_TRUE(end());
+    }
+    for (int day = 1; day <= 8; ++day) {  // eight real days before today
+        std::ofstream(backups / ("markers-2025120" + std::to_string(day) + ".json"), std::ios::binary)
+            << markers_file(20 + day);
+    }
+    write_markers(markers_file(9));
+    start_at(date_ns(2025, 12, 9));
+    ASSERT_TRUE(end());
+    EXPECT_TRUE(logged("Copied markers data file to Quillfen/backups/markers-20251209.json"));
+    EXPECT_EQ(read_file(backups / "markers-20251209.json"), markers_file(9)) << "today's copy is kept";
+    EXPECT_EQ(names_in(backups),
+              (std::vector<std::string>{
+                  "markers-20251203.json", "markers-20251204.json", "markers-20251205.json", "markers-20251206.json",
+                  "markers-20251207.json", "markers-20251208.json", "markers-20251209.json", "markers-20261301.json",
+                  "markers-20300601.json", "markers-20300602.json", "markers-20300603.json", "markers-20300604.json",
+                  "markers-20300605.json", "markers-20300606.json", "markers-20300607.json", "markers-99999999.json"}));
+    EXPECT_EQ(count_messages("Deleted old backup "), 2u);
+    EXPECT_TRUE(logged("Deleted old backup Quillfen/backups/markers-20251201.json"));
+    EXPECT_TRUE(logged("Deleted old backup Quillfen/backups/markers-20251202.json"));
+    EXPECT_EQ(read_file(backups / "markers-99999999.json"), "not a date");
+    EXPECT_EQ(read_file(backups / "markers-20300607.json"), markers_file(7));
+}
+
+TEST_F(MarkerStoreTest, RecoveryTriesCopiesDatedUpToTodayBeforeLaterOnesAndNeverANameThatIsNoDate) {
+    const std::filesystem::path backups = quillfen() / "backups";
+    const std::string cut = "{\"markers\": [";
+    struct Case {
+        const char* what;
+        std::vector<const char*> damaged;  // daily copies cut short
+        std::size_t markers;               // recovered
+        const char* from;
+    } cases[] = {
+        {"yesterday's copy", {}, 10, "markers-20251208.json"},
+        {"an older one", {"markers-20251208.json"}, 5, "markers-20251201.json"},
+        {"then the later-dated ones, newest first",
+         {"markers-20251208.json", "markers-20251201.json"},
+         7,
+         "markers-20301203.json"},
+        {"never one whose name is no date",
+         {"markers-20251208.json", "markers-20251201.json", "markers-20301203.json", "markers-20301201.json"},
+         0,
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(quillfen());
+        std::filesystem::create_directories(backups);
+        write_markers(cut);
+        const std::pair<const char*, int> copies[] = {{"markers-20251208.json", 10},
+                                                      {"markers-20251201.json", 5},
+                                                      {"markers-20301201.json", 8},
+                                                      {"markers-20301203.json", 7},
+                                                      {"markers-99999999.json", 9}};
+        for (const auto& [name, count] : copies) {
+            const bool damaged = std::find_if(c.damaged.begin(), c.damaged.end(),
+                                              [&](const char* d) { return std::string(d) == name; }) != c.damaged.end();
+            std::ofstream(backups / name, std::ios::binary) << (damaged ? cut : markers_file(count));
+        }
+        start_at(date_ns(2025, 12, 9));
+        EXPECT_EQ(plugin_state.markers.length, c.markers);
+        if (c.from) {
+            EXPECT_TRUE(logged("Recovered " + std::to_string(c.markers) + " markers from Quillfen/backups/" + c.from +
+                               ", the newest backup that loads"));
+        } else {
+            EXPECT_EQ(messages().back(), "Found no backup of the markers data file that loads");
+        }
+        EXPECT_EQ(count_messages("Could not load the backup "), c.damaged.size());
+        EXPECT_EQ(count_messages("Could not load the backup Quillfen/backups/markers-99999999.json"), 0u);
+        ASSERT_TRUE(end());
+    }
+}
+
+TEST_F(MarkerStoreTest, ADirectoryAtTodaysDailyCopyNameIsReportedAndLeftAlone) {
+    std::filesystem::create_directories(quillfen() / "backups" / "markers-20251209.json");
+    write_markers(markers_file(2));
+    start_and_quit(9);
+    EXPECT_TRUE(
+        logged("Did not copy markers data file to Quillfen/backups/markers-20251209.json: a directory stands "
+               "there; move it away so that today's copy can be made"));
+    EXPECT_TRUE(std::filesystem::is_directory(quillfen() / "backups" / "markers-20251209.json"));
+    EXPECT_EQ(backup_text(), markers_file(2)) << "the backup beside markers.json is made all the same";
+}
+
+// ---- one copy of one damaged file --------------------------------------------------------
+
+TEST_F(MarkerStoreTest, ADamagedFileIsKeptAsideOnceHoweverManyStartsFindIt) {
+    write_markers(markers_file(3));
+    start_and_quit(1);
+    const std::string first = markers_file(3).substr(0, 40), second = markers_file(3).substr(0, 80);
+    struct Case {
+        const std::string* damage;
+        int day;
+        std::size_t copies;  // kept after this start
+        const char* line;
+    } cases[] = {
+        {&first, 2, 1,
+         "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251202-000000"},
+        {&first, 3, 1,
+         "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251202-000000 already"},
+        {&first, 4, 1,
+         "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251202-000000 already"},
+        {&second, 5, 2,
+         "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251205-000000"},
+        // The newest copy is the second damage: the first one, back again, is kept anew.
+        {&first, 6, 3,
+         "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251206-000000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.day);
+        write_markers(*c.damage);
+        start_and_quit(c.day);
+        EXPECT_EQ(kept_copies().size(), c.copies);
+        EXPECT_TRUE(logged(c.line));
+        EXPECT_EQ(read_file(kept_copies().back()), *c.damage);
+        EXPECT_TRUE(logged("Recovered 3 markers from Quillfen/markers.json.bak, the newest backup that loads"));
+    }
+}
+
+// ---- a failed save is retried --------------------------------------------------------------
+
+TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
+    write_markers(markers_file(2));
+    begin("{frames: 5000}");  // 16.7 ms a frame: 300 frames are 5 seconds
+    frames(1);
+    const FileFaults full{ENOSPC, 0, 0, 0, 0, 0, 0};
+    inject_file_faults(&full);
+    const std::size_t before = messages().size();
+    add_marker(100);  // fails: the line, and that saves are retried
+    add_marker(200);  // fails for the same reason: quiet
+    frames(1200);     // four retries, all failing: quiet
+    in_script([] {
+        RunContext ctx = script_context();
+        rename_marker(ctx, plugin_state, plugin_state.markers[2], "Camp");
+        delete_marker_at(ctx, plugin_state, 0);
+    });
+    std::vector<std::string> m = messages();
+    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before));
+    ASSERT_EQ(m.size(), 3u) << "one line for the failure, whatever the number of tries";
+    EXPECT_EQ(m[0], "Saving data to disk");
+    EXPECT_EQ(m[1].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[1];
+    EXPECT_NE(m[1].find(" ENOSPC"), std::string::npos) << m[1];
+    EXPECT_EQ(m[2], retry_line);
+    EXPECT_EQ(markers_in(markers_text()), 2u) << "the old file stays whole";
+
+    inject_file_faults(nullptr);  // room again: the next try, within five seconds, saves everything
+    frames(301);
+    m = messages();
+    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before) + 3);
+    EXPECT_EQ(m, (std::vector<std::string>{"Saved 3 markers to JSON", works_again_line}));
+    frames(600);
+    EXPECT_EQ(messages().size(), before + 5) << "no more tries once it works";
+    ASSERT_TRUE(end());
+
+    // The next start has every change of the session.
+    begin("{frames: 10}");
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 3u);
+    EXPECT_EQ(plugin_state.markers[0].data.position.x, 3.0f);
+    EXPECT_EQ(plugin_state.markers[1].data.position.x, 100.0f);
+    EXPECT_STREQ(plugin_state.markers[1].data.name, "Camp");
+    EXPECT_EQ(plugin_state.markers[2].data.position.x, 200.0f);
+}
+
+TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLineAndTheTriesGoOn) {
+    write_markers(markers_file(2));
+    begin("{frames: 5000}");
+    frames(1);
+    const FileFaults full{ENOSPC, 0, 0, 0, 0, 0, 0}, locked{0, 0, EBUSY, 0, 0, 0, 0};
+    inject_file_faults(&full);
+    add_marker(100);
+    const std::size_t after_first = messages().size();
+    inject_file_faults(&locked);
+    frames(301);  // a try, for another reason
+    std::vector<std::string> m = messages();
+    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(after_first));
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0].rfind("Failed to write to markers data file: ", 0), 0u) << m[0];
+    EXPECT_NE(m[0].find(" EBUSY"), std::string::npos) << m[0];
+    frames(301);  // the same reason again: quiet
+    EXPECT_EQ(messages().size(), after_first + 1);
+    inject_file_faults(nullptr);
+    frames(301);
+    EXPECT_EQ(messages().back(), works_again_line);
+    EXPECT_EQ(markers_in(markers_text()), 3u);
 }

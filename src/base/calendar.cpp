@@ -18,6 +18,13 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
     return era * 146097 + doe - 719468;
 }
 
+bool is_calendar_date(std::int64_t year, int month, int day) {
+    static constexpr int days_in[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1) return false;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return day <= days_in[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
 CivilTime civil_from_unix_ns(std::int64_t ns) {
     const std::int64_t seconds = floor_div(ns, ns_per_second);
     const std::int64_t days = floor_div(seconds, 86400);

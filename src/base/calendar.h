@@ -22,3 +22,6 @@ struct CivilTime {
 CivilTime civil_from_unix_ns(std::int64_t ns);
 // Days since 1970-01-01 of a calendar date (month 1..12, day 1..31).
 std::int64_t days_from_civil(std::int64_t year, int month, int day);
+// A day that exists in the proleptic Gregorian calendar: month 1..12, and a
+// day the month has (29 February only in leap years).
+bool is_calendar_date(std::int64_t year, int month, int day);

@@ -57,13 +57,38 @@ void render_byte_size(TextBuilder& out, std::uint64_t bytes) {
     text_append(out, units[unit]);
 }
 
+// Texts from outside (file names, marker names) may hold control characters: a
+// line feed in a pack's name must not start a line of its own. They are
+// written as escapes (\n, \r, \t, else \xHH); everything else, UTF-8 too,
+// as it is.
+static void append_escaped(TextBuilder& out, std::string_view text) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != 0x7F) continue;
+        text_append(out, text.substr(plain, i - plain));
+        plain = i + 1;
+        text_append_char(out, '\\');
+        if (c == '\n') text_append_char(out, 'n');
+        else if (c == '\r') text_append_char(out, 'r');
+        else if (c == '\t') text_append_char(out, 't');
+        else {
+            text_append_char(out, 'x');
+            text_append_char(out, hex[c >> 4]);
+            text_append_char(out, hex[c & 0xF]);
+        }
+    }
+    text_append(out, text.substr(plain));
+}
+
 void render_log_value(TextBuilder& out, const LogArg& a) {
     switch (a.kind) {
         case LogArg::Kind::signed_integer: text_append_i64(out, a.i); break;
         case LogArg::Kind::unsigned_integer: text_append_u64(out, a.u); break;
         case LogArg::Kind::float32: text_append_f32_shortest(out, a.f32); break;
         case LogArg::Kind::float64: text_append_f64_shortest(out, a.f64); break;
-        case LogArg::Kind::text: text_append(out, a.text); break;
+        case LogArg::Kind::text: append_escaped(out, a.text); break;
         case LogArg::Kind::boolean: text_append(out, a.boolean ? "true" : "false"); break;
         case LogArg::Kind::location:
             text_append(out, a.loc.file_name());

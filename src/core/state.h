@@ -51,6 +51,15 @@ struct PressMemory {
     bool add_at_player, add_at_waypoint;
 };
 
+// Why the last save of the markers file failed.
+enum class SaveFailure : std::uint8_t {
+    none,
+    out_of_memory,
+    not_a_file,           // something else stands at markers.json
+    unreadable_not_kept,  // the file that did not load is not copied aside yet
+    write,                // writing or replacing the file (the code says why)
+};
+
 struct PluginState {
     // ---- markers and categories
     GrowableArray<MarkerCategory> categories;  // the category table, copied at script start
@@ -59,6 +68,12 @@ struct PluginState {
     // The markers file could not be loaded nor copied aside yet: no save may
     // replace it until a copy exists.
     bool unreadable_copy_pending;
+    // Why the last save failed (none while saves work) and the error code of
+    // a failed write: while it is not none the list is saved again every few
+    // seconds, and only a new reason is logged.
+    SaveFailure save_failure;
+    std::uint32_t save_failure_code;
+    float save_retry_seconds;  // frame time left until the next try
 
     // ---- menu
     std::int64_t menu_state;     // MENU_CLOSED, MENU_RING or MENU_FULL

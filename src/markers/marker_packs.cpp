@@ -80,6 +80,30 @@ void free_packs(const RunContext& ctx, GrowableArray<Pack>& packs) {
 
 // ---- merging one pack ----------------------------------------------------------------------
 
+// A pack is read only when it is a file of a size a pack can have; else a
+// line says why it is skipped, and it stays where it is.
+bool worth_reading(RunContext& ctx, const Pack& pack) {
+    const PlatformFileInfo info = platform_file_info(pack.path);
+    if (const char* what = obstacle_description(info.kind)) {
+        log_format(ctx, LogLevel::error, "Skipped marker pack {}: it is {}, not a file; only files are imported",
+                   pack.path, what);
+        return false;
+    }
+    if (info.kind == PlatformFileKind::missing) return false;  // gone since the folder was listed
+    if (info.kind != PlatformFileKind::regular) {
+        log_format(ctx, LogLevel::error, "Failed to read marker pack {}: {}", pack.path, info.error);
+        return false;
+    }
+    if (info.size > pack_size_limit) {
+        log_format(ctx, LogLevel::error,
+                   "Failed to load marker pack {}: it is {:size} ({:d} bytes), larger than the {:size} a pack may be, "
+                   "so it is not read; it stays where it is (remove it, or split it into smaller packs)",
+                   pack.path, info.size, info.size, pack_size_limit);
+        return false;
+    }
+    return true;
+}
+
 // Reads and loads the pack; adds each of its markers that has no marker within
 // 1 unit. True when the whole pack was gone through (its markers are in the
 // list, or were near ones already there).
@@ -199,7 +223,7 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
     std::size_t added = 0;
     for (Pack& pack : packs) {
         if (!grid_made) break;
-        if (platform_file_info(pack.path).kind != PlatformFileKind::regular) continue;  // a folder named *.json
+        if (!worth_reading(ctx, pack)) continue;
         std::size_t from_pack = 0;
         pack.merged = merge_pack(ctx, state, grid, pack, &from_pack);
         added += from_pack;

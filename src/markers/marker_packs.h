@@ -5,11 +5,16 @@
 // pack that does not load stays where it is and costs nothing.
 #pragma once
 
+#include <cstdint>
+
 #include "src/base/run_context.h"
 #include "src/core/state.h"
 
 inline constexpr const char* import_directory = "Quillfen/import";
 inline constexpr const char* imported_directory = "Quillfen/import/imported";
+// A pack larger than this is not read (100,000 markers take about 30 MB): it
+// stays where it is, and costs a look at its size at each start.
+inline constexpr std::uint64_t pack_size_limit = std::uint64_t{64} << 20;
 
 // At set-up: makes Quillfen/import when it is missing, so players see where
 // packs go. Silent unless the folder cannot be made.
@@ -17,7 +22,8 @@ void make_import_folder(RunContext& ctx);
 
 // At script start, after the markers are loaded (or recovered): every file of
 // Quillfen/import whose name ends in ".json", in name order. With no such
-// file it does nothing at all.
+// file it does nothing at all; one that is not a file, or is larger than
+// pack_size_limit, is skipped with a line.
 void import_marker_packs(RunContext& ctx, PluginState& state);
 
 // True for the names of files that are taken as packs ("*.json", any case).

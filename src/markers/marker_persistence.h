@@ -18,6 +18,11 @@ inline constexpr const char* markers_copying_path = "Quillfen/markers.json.copyi
 inline constexpr const char* daily_copies_directory = "Quillfen/backups";
 inline constexpr const char* daily_copy_copying_path = "Quillfen/backups/markers.json.copying";
 
+// What stands at a path when it is not a file: "a directory", "a device or
+// other special file", "a link to a file that does not exist"; null for a
+// file, for nothing, and when it cannot be told.
+const char* obstacle_description(PlatformFileKind kind);
+
 void make_backup(RunContext& ctx);
 
 // A markers file read and loaded in one go, as the recovery and the import of
@@ -31,5 +36,12 @@ struct MarkersFileRead {
 };
 MarkersFileRead read_markers_file(RunContext& ctx, const char* path, MarkersData& data);
 void load_data_from_disk(RunContext& ctx, PluginState& state);
-// True when the file now holds the list.
+// True when the file now holds the list. When it fails, the list is saved
+// again by retry_failed_save until it works.
 bool save_data_to_disk(RunContext& ctx, PluginState& state);
+
+// Seconds of frame time between two tries of a save that failed.
+inline constexpr float failed_save_retry_seconds = 5.0f;
+// Every frame: after a failed save, saves the list again once the seconds
+// have passed, until that works.
+void retry_failed_save(RunContext& ctx, PluginState& state);

@@ -1,6 +1,7 @@
 #include "src/markers_file/marker_copies.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "src/base/calendar.h"
 
@@ -44,6 +45,63 @@ void append_utc_stamp(TextBuilder& out, std::int64_t unix_ns) {
     text_append_i64_padded(out, t.second, 2);
 }
 
+namespace {
+struct NewestStamped {
+    const char* prefix;
+    char stamp[16];  // "YYYYMMDD-HHMMSS" of the newest so far; empty: none yet
+    int number;      // its "-N", 1 without one
+};
+
+// The stamp and number of a name of the form, or false.
+bool parse_stamped(const char* name, const char* prefix, const char** stamp, int* number) {
+    const std::size_t p = std::strlen(prefix);
+    if (std::strncmp(name, prefix, p) != 0) return false;
+    const char* s = name + p;
+    for (int i = 0; i < 15; ++i) {
+        if (i == 8 ? s[i] != '-' : (s[i] < '0' || s[i] > '9')) return false;
+    }
+    *stamp = s;
+    *number = 1;
+    if (s[15] == '\0') return true;
+    if (s[15] != '-' || s[16] < '1' || s[16] > '9') return false;  // no leading zero
+    int n = 0;
+    const char* d = s + 16;
+    for (; *d >= '0' && *d <= '9' && n < 1000; ++d) n = n * 10 + (*d - '0');
+    if (*d != '\0' || n < 2 || n > 99) return false;
+    *number = n;
+    return true;
+}
+}  // namespace
+
+bool newest_stamped_copy(const char* directory, const char* prefix, TextBuilder& name) {
+    NewestStamped newest{prefix, {}, 0};
+    const PlatformError e = platform_list_directory(
+        directory,
+        [](void* data, const char* entry) {
+            auto& n = *static_cast<NewestStamped*>(data);
+            const char* stamp = nullptr;
+            int number = 0;
+            if (!parse_stamped(entry, n.prefix, &stamp, &number)) return true;
+            const int order = n.stamp[0] == '\0' ? 1 : std::strncmp(stamp, n.stamp, 15);
+            if (order < 0 || (order == 0 && number <= n.number)) return true;
+            std::memcpy(n.stamp, stamp, 15);
+            n.stamp[15] = '\0';
+            n.number = number;
+            return true;
+        },
+        &newest);
+    if (e.code != 0 || newest.stamp[0] == '\0') return false;
+    name.length = 0;
+    name.truncated = false;
+    text_append(name, prefix);
+    text_append(name, std::string_view(newest.stamp, 15));
+    if (newest.number > 1) {
+        text_append_char(name, '-');
+        text_append_i64(name, newest.number);
+    }
+    return !name.truncated;
+}
+
 std::uint32_t utc_date_number(std::int64_t unix_ns) {
     const CivilTime t = civil_from_unix_ns(unix_ns);
     if (t.year < 1 || t.year > 9999) return 0;
@@ -65,7 +123,9 @@ std::uint32_t daily_copy_date(const char* name) {
     for (std::size_t i = 0; i <= s; ++i) {  // the terminator too: nothing may follow
         if (name[p + 8 + i] != suffix[i]) return 0;
     }
-    return date;
+    const std::uint32_t year = date / 10000;
+    const int month = static_cast<int>(date / 100 % 100), day = static_cast<int>(date % 100);
+    return year >= 1 && is_calendar_date(year, month, day) ? date : 0;
 }
 
 void append_daily_copy_name(TextBuilder& out, std::uint32_t date) {
@@ -81,8 +141,8 @@ struct DateList {
 };
 }  // namespace
 
-PlatformError list_daily_copies(const char* directory, const Allocator& allocator,
-                                GrowableArray<std::uint32_t>& dates) {
+PlatformError list_daily_copies(const char* directory, std::uint32_t today, const Allocator& allocator,
+                                GrowableArray<std::uint32_t>& dates, std::size_t* up_to_today) {
     DateList list{&dates, allocator};
     PlatformError e = platform_list_directory(
         directory,
@@ -95,7 +155,14 @@ PlatformError list_daily_copies(const char* directory, const Allocator& allocato
         },
         &list);
     if (platform_error_is_not_found(e)) e = PlatformError{0};
-    std::sort(dates.begin(), dates.end(), [](std::uint32_t a, std::uint32_t b) { return a > b; });
+    std::sort(dates.begin(), dates.end(), [today](std::uint32_t a, std::uint32_t b) {
+        if ((a > today) != (b > today)) return b > today;
+        return a > b;
+    });
+    if (up_to_today) {
+        *up_to_today = 0;
+        while (*up_to_today < dates.length && dates[*up_to_today] <= today) ++*up_to_today;
+    }
     return e;
 }
 

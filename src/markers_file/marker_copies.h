@@ -27,16 +27,28 @@ PlatformError keep_under_new_name(const char* temporary, const char* base, const
 
 // "YYYYMMDD-HHMMSS" of a UTC instant, as the names of kept copies end.
 void append_utc_stamp(TextBuilder& out, std::int64_t unix_ns);
+// The newest copy in `directory` named `prefix` and a stamp ("PREFIXYYYYMMDD-HHMMSS",
+// or with "-N" after it as keep_under_new_name makes them): its name, without
+// the directory, goes to `name`. False when there is none (or the folder
+// cannot be listed).
+bool newest_stamped_copy(const char* directory, const char* prefix, TextBuilder& name);
 
-// Daily copies are named exactly "markers-YYYYMMDD.json" (UTC date).
+// Daily copies are named exactly "markers-YYYYMMDD.json" (UTC date), the date
+// a real one (year 0001 on). The seven latest dated up to today are kept; a
+// copy dated after today (written while the clock was set ahead) is neither
+// counted nor deleted.
 inline constexpr std::size_t daily_copies_kept = 7;
 std::uint32_t utc_date_number(std::int64_t unix_ns);  // YYYYMMDD
-// The date of a daily copy's name, or 0 when the name is not exactly of that form.
+// The date of a daily copy's name, or 0 when the name is not exactly of that
+// form or its date is not one of the calendar ("markers-20261301.json").
 std::uint32_t daily_copy_date(const char* name);
 void append_daily_copy_name(TextBuilder& out, std::uint32_t date);
-// The dates of the daily copies in `directory`, newest first. A missing
-// directory is no error and gives none.
-PlatformError list_daily_copies(const char* directory, const Allocator& allocator, GrowableArray<std::uint32_t>& dates);
+// The dates of the daily copies in `directory`: those dated `today` or earlier,
+// newest first, then those dated later, newest first; `up_to_today` (optional)
+// gets how many are of the first kind. A missing directory is no error and
+// gives none.
+PlatformError list_daily_copies(const char* directory, std::uint32_t today, const Allocator& allocator,
+                                GrowableArray<std::uint32_t>& dates, std::size_t* up_to_today = nullptr);
 
 // Why a markers text did not load: "LINE:COLUMN: reason" for a syntax error,
 // else the reason.

@@ -27,6 +27,7 @@ struct PlatformFileInfo {
     PlatformFileKind kind;
     std::int64_t modified_ns;  // last write, nanoseconds since 1970 UTC
     PlatformError error;       // why the kind is unknown
+    std::uint64_t size;        // bytes, of a regular file (what a link leads to)
 };
 
 using PlatformWindow = void*;

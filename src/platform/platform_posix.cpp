@@ -113,7 +113,8 @@ PlatformFileInfo platform_file_info(const char* path) {
         PlatformFileKind kind = PlatformFileKind::special;
         if (S_ISREG(st.st_mode)) kind = PlatformFileKind::regular;
         else if (S_ISDIR(st.st_mode)) kind = PlatformFileKind::directory;
-        return PlatformFileInfo{kind, modified_ns(st), PlatformError{0}};
+        const auto size = kind == PlatformFileKind::regular ? static_cast<std::uint64_t>(st.st_size) : 0;
+        return PlatformFileInfo{kind, modified_ns(st), PlatformError{0}, size};
     }
     const int e = errno;
     struct stat link {};

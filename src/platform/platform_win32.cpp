@@ -125,8 +125,9 @@ PlatformFileInfo platform_file_info(const char* path) {
     const DWORD attributes = data.dwFileAttributes;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PlatformFileInfo{PlatformFileKind::directory, modified, {0}};
     if (attributes & FILE_ATTRIBUTE_DEVICE) return PlatformFileInfo{PlatformFileKind::special, modified, {0}};
+    std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        // A link: what it leads to decides.
+        // A link: what it leads to decides, its size too.
         HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -135,10 +136,12 @@ PlatformFileInfo platform_file_info(const char* path) {
                 return PlatformFileInfo{PlatformFileKind::broken_link, modified, PlatformError{e}};
             }
         } else {
+            LARGE_INTEGER target{};
+            if (GetFileSizeEx(h, &target)) size = static_cast<std::uint64_t>(target.QuadPart);
             CloseHandle(h);
         }
     }
-    return PlatformFileInfo{PlatformFileKind::regular, modified, {0}};
+    return PlatformFileInfo{PlatformFileKind::regular, modified, {0}, size};
 }
 
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written) {
