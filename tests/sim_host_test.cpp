@@ -2,11 +2,16 @@
 // loudly, instead of passing silently.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
+#include <string>
+
 #include "sim/game.h"
+#include "sim/game_natives.h"
 #include "sim/host.h"
-#include "sim/native_signatures.h"
 #include "sim/scenario.h"
 #include "sim/trace.h"
+#include "src/menu/menu_input.h"
 #include "src/scripthook/host_api.h"
 #include "src/scripthook/native_call.h"
 #include "src/scripthook/native_hashes.h"
@@ -165,6 +170,21 @@ TEST(Trace, OneJsonObjectPerCallWithTypedArgumentsAndResult) {
               R"({"frame":0,"native":"entity_position","args":[10753,true,true],"result":[0,0,0]})");
 }
 
+TEST(NativesTable, EachNativeIsFoundByItsOwnHashAndAnswers) {
+    std::set<std::uint64_t> hashes;
+    std::set<std::string> names;
+    for (const SimNative& n : sim_natives()) {
+        const SimNativeSignature& sig = n.signature;
+        EXPECT_TRUE(hashes.insert(sig.hash).second) << sig.name << ": its hash is another native's too";
+        EXPECT_TRUE(names.insert(sig.name).second) << sig.name << " appears twice";
+        EXPECT_EQ(sim_find_native(sig.hash), &n) << sig.name;
+        EXPECT_NE(n.answer, nullptr) << sig.name;
+        EXPECT_LE(sig.arg_count, std::size(sig.args)) << sig.name;
+    }
+    EXPECT_EQ(sim_find_native(0), nullptr);
+    EXPECT_EQ(sim_find_native(0xFFFFFFFFFFFFFFFFULL), nullptr);
+}
+
 TEST(Joaat, IsTheGamesHashOfNames) {
     // Control names hash to the control hashes the game uses.
     struct Case {
@@ -189,7 +209,7 @@ TEST(RepeatAnswers, APressAnswersTheRepeatedTestAsTheScenarioSays) {
         {"frames:1", {true, true, false, false, false}},
         {"frames:3", {true, true, true, true, false}},
     };
-    constexpr std::uint32_t down = 0x4403F97F;
+    constexpr std::uint32_t down = control_menu_down;
     for (const Case& c : cases) {
         SimScenario scenario;
         std::string error;

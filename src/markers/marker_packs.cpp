@@ -110,7 +110,7 @@ bool worth_reading(RunContext& ctx, const Pack& pack) {
 bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pack& pack, std::size_t* added) {
     *added = 0;
     MarkersData data{};
-    const MarkersFileRead r = read_markers_file(ctx, pack.path, data);
+    const MarkersFileRead r = read_markers_file(pack.path, ctx.general, data);
     if (r.read.code != 0) {
         log_format(ctx, LogLevel::error, "Failed to read marker pack {}: {}", pack.path, r.read);
         return false;

@@ -9,9 +9,8 @@
 
 #include "src/base/run_context.h"
 #include "src/core/state.h"
+#include "src/markers_file/markers_folder.h"
 
-inline constexpr const char* import_directory = "Quillfen/import";
-inline constexpr const char* imported_directory = "Quillfen/import/imported";
 // A pack larger than this is not read (100,000 markers take about 30 MB): it
 // stays where it is, and costs a look at its size at each start.
 inline constexpr std::uint64_t pack_size_limit = std::uint64_t{64} << 20;

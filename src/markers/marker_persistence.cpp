@@ -6,27 +6,14 @@
 #include "src/base/text_builder.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/markers_folder.h"
 
-// Sections: what stands at markers.json · the backups at set-up · keeping an
-// unloadable file · recovery · load · save · retrying a failed save.
+// Sections: the backups at set-up · keeping an unloadable file · recovery ·
+// load · save · retrying a failed save. Of something that is not a file at
+// markers.json (obstacle_description) no copy is taken, and no save replaces it.
 
-// ---- what stands at markers.json -------------------------------------------------------
-
-constexpr const char* markers_directory = "Quillfen";
 // Copies of a markers file that did not load: markers.json.unreadable-STAMP.
-constexpr const char* unreadable_copy_suffix = ".unreadable-";
-constexpr const char* unreadable_copy_prefix = "markers.json.unreadable-";
-
-// Something that is not a file (a directory, a device, a link to nothing): no
-// copy is taken of it, no save replaces it.
-const char* obstacle_description(PlatformFileKind kind) {
-    switch (kind) {
-        case PlatformFileKind::directory: return "a directory";
-        case PlatformFileKind::special: return "a device or other special file";
-        case PlatformFileKind::broken_link: return "a link to a file that does not exist";
-        default: return nullptr;
-    }
-}
+constexpr auto unreadable_copy_prefix = join_text(markers_file_name, unreadable_copy_infix);
 
 // ---- the backups at set-up ---------------------------------------------------------------
 
@@ -105,16 +92,13 @@ void make_backup(RunContext& ctx) {
     // The backups only ever hold a file that loads: checked with the reader and
     // mapping of the load itself.
     MarkersData data{};
-    DeserializeDetail detail{};
-    const DeserializeError loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
+    MarkersFileRead loaded{};
+    load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
     free_markers_data(data, ctx.general);
-    if (loaded != DeserializeError::none) {
-        char why[160];
-        TextBuilder b = text_builder(why, sizeof why);
-        describe_load_failure(b, loaded, detail);
+    if (loaded.loaded != DeserializeError::none) {
         log_format(ctx, LogLevel::error,
                    "Did not back up markers data file, which cannot be loaded ({}): {} keeps the last one that could",
-                   why, markers_backup_path);
+                   loaded.why, markers_backup_path);
     } else {
         const PlatformError e = write_whole_file(markers_copying_path, markers_backup_path, text, size, true);
         if (e.code != 0) log_format(ctx, LogLevel::error, "Failed to back up markers data file: {}", e);
@@ -131,9 +115,9 @@ void make_backup(RunContext& ctx) {
 static bool kept_already(RunContext& ctx, const char* text, std::size_t size, TextBuilder& name) {
     char newest[112];
     TextBuilder b = text_builder(newest, sizeof newest);
-    if (!newest_stamped_copy(markers_directory, unreadable_copy_prefix, b)) return false;
+    if (!newest_stamped_copy(quillfen_folder, unreadable_copy_prefix.text, b)) return false;
     name.length = 0;
-    text_append(name, markers_directory);
+    text_append(name, quillfen_folder);
     text_append_char(name, '/');
     text_append(name, text_view(b));
     if (name.truncated) return false;
@@ -168,9 +152,7 @@ static bool keep_unreadable_copy(RunContext& ctx, const char* text, std::size_t 
     }
     char base[96];
     TextBuilder b = text_builder(base, sizeof base);
-    text_append(b, markers_path);
-    text_append(b, unreadable_copy_suffix);
-    append_utc_stamp(b, platform_now_ns());
+    append_kept_copy_name(b, markers_path, unreadable_copy_infix, platform_now_ns());
     const PlatformError e = keep_under_new_name(markers_copying_path, base, text, size, chosen);
     if (own) free_bytes(ctx.general, own, size + 1);
     if (e.code != 0) {
@@ -195,23 +177,6 @@ static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data)
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
 }
 
-MarkersFileRead read_markers_file(RunContext& ctx, const char* path, MarkersData& data) {
-    MarkersFileRead r{};
-    data = MarkersData{};
-    char* text = nullptr;
-    std::size_t size = 0;
-    r.read = platform_read_file(path, ctx.general, &text, &size);
-    if (r.read.code != 0) return r;
-    DeserializeDetail detail{};
-    r.loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
-    free_bytes(ctx.general, text, size + 1);
-    if (r.loaded != DeserializeError::none) {
-        TextBuilder b = text_builder(r.why, sizeof r.why);
-        describe_load_failure(b, r.loaded, detail);
-    }
-    return r;
-}
-
 // What became of one copy tried by the recovery.
 enum class CopyLoad { loaded, missing, failed };
 
@@ -219,7 +184,7 @@ enum class CopyLoad { loaded, missing, failed };
 // not load.
 static CopyLoad load_copy(RunContext& ctx, PluginState& state, const char* path) {
     MarkersData data{};
-    const MarkersFileRead r = read_markers_file(ctx, path, data);
+    const MarkersFileRead r = read_markers_file(path, ctx.general, data);
     if (r.read.code != 0) {
         if (platform_error_is_not_found(r.read)) return CopyLoad::missing;
         log_format(ctx, LogLevel::info, "Could not read the backup {} either: {}", path, r.read);
@@ -288,7 +253,9 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         return;
     }
     MarkersData data{};
-    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::none) {
+    MarkersFileRead loaded{};
+    load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
+    if (loaded.loaded != DeserializeError::none) {
         log_message(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON");
         state.unreadable_copy_pending = !keep_unreadable_copy(ctx, text, size);
         free_bytes(ctx.general, text, size + 1);

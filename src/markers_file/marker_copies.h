@@ -49,7 +49,3 @@ void append_daily_copy_name(TextBuilder& out, std::uint32_t date);
 // gives none.
 PlatformError list_daily_copies(const char* directory, std::uint32_t today, const Allocator& allocator,
                                 GrowableArray<std::uint32_t>& dates, std::size_t* up_to_today = nullptr);
-
-// Why a markers text did not load: "LINE:COLUMN: reason" for a syntax error,
-// else the reason.
-void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail);
