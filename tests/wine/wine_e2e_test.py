@@ -369,6 +369,32 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(os.path.join(q, "import", "imported"))),
                          ["Bären von Sadie — 熊-2.json", "Bären von Sadie — 熊.json"])
 
+    def test_a_missing_markers_file_comes_back_from_its_backup_and_packs_that_cannot_be_packs_are_named(self):
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        os.makedirs(os.path.join(q, "import", "folder.json"))
+        with open(os.path.join(TOP, "tests", "data", "markers", "two-markers.json"), "rb") as f:
+            good = f.read()
+        with open(os.path.join(q, "markers.json.bak"), "wb") as f:
+            f.write(good)
+        with open(os.path.join(q, "import", "huge.json"), "wb") as f:
+            f.truncate(100 << 20)  # sparse: its size, not its bytes, must stop the read
+        r = run_sim("{frames: 5}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        start = messages[messages.index("Loading data from disk"):]
+        self.assertEqual(start[:6], [
+            "Loading data from disk",
+            "Failed to read markers data file: ERROR_FILE_NOT_FOUND",
+            "Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads",
+            "Skipped marker pack Quillfen/import/folder.json: it is a directory, not a file; only files are imported",
+            "Failed to load marker pack Quillfen/import/huge.json: it is 100.00mib (104857600 bytes), larger than the "
+            "64.00mib a pack may be, so it is not read; it stays where it is (remove it, or split it into smaller "
+            "packs)",
+            "Shutdown"])
+        self.assertEqual(sorted(os.listdir(os.path.join(q, "import"))), ["folder.json", "huge.json"])
+        self.assertFalse(os.path.exists(os.path.join(q, "markers.json")), "nothing is written before a change")
+
     def test_the_ring_centres_the_real_cursor_in_a_window_at_a_screen_offset(self):
         d = self.game_dir()
         r = run_sim("{frames: 40, world: {window: {width: 1280, height: 720, x: 200, y: 100}, cursor: [5, 5]},"
