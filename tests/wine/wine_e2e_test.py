@@ -309,13 +309,16 @@ class QuillfenUnderWine(unittest.TestCase):
         with open(os.path.join(q, "markers.json.bak"), "rb") as f:
             self.assertEqual(f.read(), good)
 
-        os.rmdir(os.path.join(q, "markers.json"))  # the obstacle goes: the next save writes the file
+        # The obstacle goes: markers.json is missing while its backup loads, so
+        # the backup's markers come back and the next save writes them with the new one.
+        os.rmdir(os.path.join(q, "markers.json"))
         r = run_sim("""{frames: 150, world: {zones: [{type: "TOWN", hash: "0x1B6880B3", text: null,
                         rect: [-400, 700, -200, 900]}], ground: {default: 100}},
                         events: [{frame: 5, waypoint: [-300, 810]}]}""", d)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         messages, _ = log_messages(d)
-        self.assertIn("Saved 1 markers to JSON", messages)
+        self.assertIn("Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads", messages)
+        self.assertIn("Saved 3 markers to JSON", messages)
 
     def test_a_marker_pack_is_merged_without_doubles_and_moved_and_a_broken_one_costs_nothing(self):
         d = self.game_dir()
