@@ -6,9 +6,7 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 void sim_game_init(SimGame& game) {
-    // Every number zero. Written SimGame(), not SimGame{}: for the latter MinGW's
-    // g++ 12 warns of a string it takes for uninitialised (-Wmaybe-uninitialized).
-    game = SimGame();
+    game = SimGame{};
     game.frame_ns = 16666667;
     game.player_entity = 0x2A01;
     game.next_window_handle = 0x10010;
