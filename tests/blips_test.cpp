@@ -22,8 +22,7 @@ std::string markers_file(int count, float x0 = 0, std::int64_t category = 1) {
 class BlipTest : public SimTest {
 protected:
     void start(const std::string& markers, const std::string& scenario = "{frames: 1000}") {
-        std::filesystem::create_directories(dir / "Quillfen");
-        std::ofstream(dir / "Quillfen" / "markers.json") << markers;
+        write_markers(markers);
         begin(scenario);
         frames(1);  // the script's start: markers loaded, no blip yet
     }

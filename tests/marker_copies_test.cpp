@@ -16,7 +16,7 @@ namespace {
 
 fs::path fresh_dir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    fs::path d = fs::temp_directory_path() / "quillfen-tests" / (std::string("MarkerCopies.") + info->name());
+    fs::path d = fs::path(QUILLFEN_TEST_GAME_FOLDERS) / (std::string("MarkerCopies.") + info->name());
     fs::remove_all(d);
     fs::create_directories(d);
     return d;

@@ -11,6 +11,7 @@
 #include "sim/host.h"
 #include "sim/scenario.h"
 #include "sim/trace.h"
+#include "sim_fixture.h"
 #include "src/menu/menu_input.h"
 #include "src/scripthook/host_api.h"
 #include "src/scripthook/native_call.h"
@@ -26,6 +27,7 @@ void run_script_body() {
 }
 
 // Runs `body` as a script for one frame; returns the failure ("" when sound).
+// A failure is also printed at once, exactly one line of it: checked here.
 std::string run_as_script(void (*body)(), std::vector<SimTraceEntry>* trace = nullptr) {
     SimHost host;
     sim_host_init(host);
@@ -34,12 +36,15 @@ std::string run_as_script(void (*body)(), std::vector<SimTraceEntry>* trace = nu
     host_api = sim_host_api();
     script_body = body;
     host_api.scriptRegister(nullptr, run_script_body);
-    sim_host_run_frame(host);
-    sim_host_run_frame(host);
+    const std::string printed = stderr_of([&] {
+        sim_host_run_frame(host);
+        sim_host_run_frame(host);
+    });
     host_api = saved;
     sim_host_shutdown(host);
     sim_host_activate(nullptr);
     if (trace) *trace = host.trace;
+    EXPECT_EQ(printed, host.failure.empty() ? "" : "quillfen-sim: FAILED: " + host.failure + "\n");
     return host.failure;
 }
 
@@ -110,8 +115,9 @@ TEST(StrictHost, AScriptThatReturnsFailsTheRun) {
     sim_host_init(host);
     sim_host_activate(&host);
     sim_script_register(nullptr, returning_script);
-    EXPECT_FALSE(sim_host_run_frame(host));
+    const std::string printed = stderr_of([&] { EXPECT_FALSE(sim_host_run_frame(host)); });
     EXPECT_NE(host.failure.find("returned"), std::string::npos);
+    EXPECT_EQ(printed, "quillfen-sim: FAILED: " + host.failure + "\n");
     EXPECT_FALSE(sim_host_run_frame(host)) << "a failed run stays failed";
     sim_host_shutdown(host);
     sim_host_activate(nullptr);
@@ -121,8 +127,9 @@ TEST(StrictHost, ScriptWaitOutsideAScriptFails) {
     SimHost host;
     sim_host_init(host);
     sim_host_activate(&host);
-    sim_script_wait(0);
+    const std::string printed = stderr_of([] { sim_script_wait(0); });
     EXPECT_NE(host.failure.find("scriptWait called outside a script"), std::string::npos);
+    EXPECT_EQ(printed, "quillfen-sim: FAILED: " + host.failure + "\n");
     sim_host_activate(nullptr);
 }
 
