@@ -51,6 +51,32 @@ struct PressMemory {
     bool add_at_player, add_at_waypoint;
 };
 
+// The markers chosen to hold a blip: the nearest that qualify, measured from
+// where the player stood. A new choice gives every marker a key over a few
+// frames (the scan), then picks the nearest by those keys and puts them on
+// the map in one frame.
+inline constexpr std::size_t blip_key_buckets = 2048;
+struct BlipChoice {
+    GrowableArray<std::uint32_t> chosen;  // indices into `markers`, nearest first
+    std::size_t next_check;               // the entry of `chosen` whose blip's existence is checked next
+    Position chosen_from;                 // where the player stood for the choice on the map
+    std::int64_t chosen_of;               // how many markers qualified for it
+    bool up_to_date;                      // false: choose again once no scan is under way
+    Position still_at;                    // where the player has stood...
+    std::int64_t still_ns;                // ...for this long
+    std::int64_t said_limit;              // the limit the log last named ("Showing the nearest ..."); 0: none yet
+    bool out_of_memory_said;              // a choice failed for want of memory, and the log said so
+
+    // ---- the choice being made
+    bool scanning;
+    std::size_t scanned;                      // markers given a key so far
+    Position scan_from;                       // the player's position when it began
+    bool player_in_guarma;                    // the player's side of the Guarma divide then
+    std::int64_t qualifying;                  // markers with a key so far
+    GrowableArray<std::uint32_t> keys;        // per marker: its distance's ordered bits, or none
+    std::uint32_t buckets[blip_key_buckets];  // how many keys share each value of their top 11 bits
+};
+
 struct PluginState {
     // ---- markers and categories
     GrowableArray<MarkerCategory> categories;  // the category table, copied at script start
@@ -96,6 +122,7 @@ struct PluginState {
     // How many markers hold a non-zero blip handle (live or stale); kept by
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
+    BlipChoice blip_choice;  // which markers hold the blips, and the next choice
 };
 
 // Cleared as one block by `setup` and `cleanup`.
