@@ -229,10 +229,14 @@ TEST_F(BlipTest, TiesInDistanceGoByListOrder) {
     std::vector<Spot> spots;
     for (int i = 0; i < 501; ++i) spots.push_back({static_cast<float>(i - 250), 0, 0});
     std::swap(spots.front(), spots.back());  // +250 now comes first in the list, -250 last
-    start(markers_file(spots));
+    start(markers_file(spots), "{frames: 1000, world: {player: {position: [-1, 0, 0]}}}");
     frames(1);
+    EXPECT_EQ(plugin_state.markers[0].blip, 0u) << "+250 is 251 m away";
+    EXPECT_NE(plugin_state.markers[500].blip, 0u) << "-250 is 249 m away";
+    place_player({0, 0, 0});
+    frames(2 * frames_per_second + 2);
     EXPECT_NE(plugin_state.markers[0].blip, 0u) << "+250, listed first";
-    EXPECT_EQ(plugin_state.markers[500].blip, 0u) << "-250, listed last";
+    EXPECT_EQ(plugin_state.markers[500].blip, 0u) << "-250, listed last, gave its blip up";
     EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
 }
 
@@ -324,21 +328,26 @@ TEST_F(BlipTest, ChangesToTheListAreFollowedAtOnce) {
 }
 
 TEST_F(BlipTest, WithManyMarkersTheChoiceIsSpreadOverFramesAndAChangeMeanwhileStartsItAfresh) {
-    const int count = 70000;
-    const int frames_per_choice = static_cast<int>((count + blip_keys_per_frame - 1) / blip_keys_per_frame);
-    ASSERT_GT(frames_per_choice, 1);
-    start(markers_file(cluster(count, 0, 0, 14000, 4)));
+    // Keys for every marker, then three passes over them: the frames a frame's share pays for.
+    const std::size_t count = 70000;
+    const auto frames_per_choice =
+        static_cast<int>((count * (blip_key_work + 3) + blip_choice_work_per_frame - 1) / blip_choice_work_per_frame);
+    ASSERT_GT(frames_per_choice, 2);
+    start(markers_file(cluster(static_cast<int>(count), 0, 0, 14000, 4)));
     frames(frames_per_choice - 1);
-    EXPECT_EQ(walk_count(), 0) << "still giving the markers their keys";
+    EXPECT_EQ(walk_count(), 0) << "still at work on the choice";
+    EXPECT_NE(plugin_state.blip_choice.step, BlipChoiceStep::none);
     frames(1);
+    EXPECT_EQ(plugin_state.blip_choice.step, BlipChoiceStep::none);
     EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
 
     // The player moves on; while the new choice is under way, the blips stay
     // and a deleted marker makes it start again.
     place_player({300, 0, 0});
-    frames(1);
+    frames(frames_per_choice - 2);
     EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
     const std::size_t gone = *nearest(1, {300, 0, 0}).begin();
+    ASSERT_NE(plugin_state.markers[gone].blip, 0u);
     in_script([gone] {
         RunContext ctx = script_context();
         delete_marker_at(ctx, plugin_state, static_cast<std::int64_t>(gone));

@@ -54,11 +54,14 @@ bool create_marker_blip(PluginState& state, Marker& marker) {
 // ---- choosing the nearest -----------------------------------------------------------------
 //
 // A marker's key is its squared distance's bits: for floats that are not
-// negative, the bits order as the values do. The k nearest are then found by
-// counting keys by their top 11 bits, the next 11 and the last 10 (a radix
-// selection: a few passes over the keys, no sort), ties going by list order.
+// negative, the bits order as the values do. The k-th smallest key is found
+// by counting keys by their top 11 bits, then those in its bucket by the next
+// 11 and the last 10 (a radix selection: passes over the keys, no sort); the
+// chosen are the keys below it and, of those equal to it, the first in list
+// order. Every step goes through the keys from a cursor, so it can stop at the
+// end of a frame's share and go on in the next.
 
-constexpr std::uint32_t key_none = 0xFFFFFFFFu;  // the marker does not qualify
+constexpr std::uint32_t key_none = 0xFFFFFFFFu;  // the marker does not qualify (counted in no bucket)
 constexpr std::uint32_t key_nan = 0xFF000000u;   // no distance (a position that is no number): after all others
 
 static std::uint32_t distance_key(const Position& a, const Position& b) {
@@ -68,69 +71,23 @@ static std::uint32_t distance_key(const Position& a, const Position& b) {
 
 // Of `counts`, the bucket holding the `rank`-th key (from 1); `below` gets the
 // keys in the buckets before it.
-static std::size_t bucket_of_rank(const std::uint32_t* counts, std::size_t n, std::int64_t rank, std::int64_t* below) {
+static std::uint32_t bucket_of_rank(const std::uint32_t* counts, std::size_t n, std::int64_t rank,
+                                    std::int64_t* below) {
     std::int64_t before = 0;
     for (std::size_t b = 0; b < n; ++b) {
         if (before + counts[b] >= rank) {
             *below = before;
-            return b;
+            return static_cast<std::uint32_t>(b);
         }
         before += counts[b];
     }
     *below = before;
-    return n - 1;  // not reached: rank is at most the number of keys counted
-}
-
-// Which keys are chosen: all below `threshold`, and of those equal to it the
-// first `ties` in list order (those up to index `last_tie`).
-struct Threshold {
-    std::uint32_t threshold;
-    std::size_t last_tie;  // meaningful when a tie was taken
-    bool any_tie;
-};
-
-static bool is_chosen(const Threshold& t, const GrowableArray<std::uint32_t>& keys, std::size_t i) {
-    const std::uint32_t k = keys[i];
-    return k < t.threshold || (t.any_tie && k == t.threshold && i <= t.last_tie);
-}
-
-// The `k` smallest keys (k at most the number of keys that qualify); the
-// first level's counts come from the scan, and the buckets are reused below.
-static Threshold select_nearest(BlipChoice& c, std::int64_t k) {
-    const GrowableArray<std::uint32_t>& keys = c.keys;
-    if (c.qualifying <= k) return Threshold{key_none, 0, false};  // all that qualify
-
-    std::int64_t below = 0, within = 0;
-    const std::uint32_t high = static_cast<std::uint32_t>(bucket_of_rank(c.buckets, blip_key_buckets, k, &below));
-    std::fill(std::begin(c.buckets), std::end(c.buckets), 0u);
-    for (std::uint32_t key : keys) {
-        if (key != key_none && (key >> 21) == high) ++c.buckets[(key >> 10) & 0x7FF];
-    }
-    const std::uint32_t middle = static_cast<std::uint32_t>(bucket_of_rank(c.buckets, 2048, k - below, &within));
-    below += within;
-    const std::uint32_t prefix = (high << 11) | middle;
-    std::fill(std::begin(c.buckets), std::end(c.buckets), 0u);
-    for (std::uint32_t key : keys) {
-        if (key != key_none && (key >> 10) == prefix) ++c.buckets[key & 0x3FF];
-    }
-    const std::uint32_t low = static_cast<std::uint32_t>(bucket_of_rank(c.buckets, 1024, k - below, &within));
-    below += within;
-
-    Threshold t{(prefix << 10) | low, 0, false};
-    std::int64_t ties = k - below;  // at least 1: the k-th key itself
-    for (std::size_t i = 0; i < keys.length && ties > 0; ++i) {
-        if (keys[i] == t.threshold) {
-            t.last_tie = i;
-            t.any_tie = true;
-            --ties;
-        }
-    }
-    return t;
+    return static_cast<std::uint32_t>(n - 1);  // not reached: rank is at most the number of keys counted
 }
 
 void marker_list_changed(PluginState& state) {
     state.blip_choice.up_to_date = false;
-    state.blip_choice.scanning = false;  // its keys no longer match the list
+    state.blip_choice.step = BlipChoiceStep::none;  // its keys no longer match the list
 }
 
 void marker_leaving_list(PluginState& state, std::size_t index) {
@@ -146,11 +103,12 @@ void marker_leaving_list(PluginState& state, std::size_t index) {
 
 void free_blip_choice(BlipChoice& choice) {
     array_free(choice.chosen);
+    array_free(choice.next_chosen);
     array_free(choice.keys);
 }
 
 static void out_of_memory(RunContext& ctx, BlipChoice& c) {
-    c.scanning = false;
+    c.step = BlipChoiceStep::none;
     c.up_to_date = false;  // tried again in the next frame
     if (c.out_of_memory_said) return;
     c.out_of_memory_said = true;
@@ -162,42 +120,140 @@ static void out_of_memory(RunContext& ctx, BlipChoice& c) {
 
 static void begin_choice(RunContext& ctx, PluginState& state) {
     BlipChoice& c = state.blip_choice;
-    if (!array_reserve(c.keys, ctx.general, state.markers.length) ||
-        !array_reserve(c.chosen, ctx.general, static_cast<std::size_t>(default_blip_limit))) {
+    const auto most = static_cast<std::size_t>(default_blip_limit);
+    if (!array_reserve(c.keys, ctx.general, state.markers.length) || !array_reserve(c.chosen, ctx.general, most) ||
+        !array_reserve(c.next_chosen, ctx.general, most)) {
         out_of_memory(ctx, c);
         return;
     }
     c.keys.length = state.markers.length;
-    c.scanning = true;
+    c.step = BlipChoiceStep::keys;
+    c.cursor = 0;
     c.up_to_date = true;  // until something changes again
-    c.scanned = 0;
+    c.limit = state.blip_limit;
     c.qualifying = 0;
-    c.scan_from = vector3_to_position(state.player_position);
+    c.from = vector3_to_position(state.player_position);
     // Without markers there is nothing to ask the game about.
     c.player_in_guarma = state.markers.length > 0 && is_guarma_zone(zone_hash_at(state.player_position));
     std::fill(std::begin(c.buckets), std::end(c.buckets), 0u);
 }
 
-// Keys for the next markers; true once every marker has one.
-static bool scan_markers(PluginState& state) {
+// The end of the stretch of `length` elements from the cursor that `work`
+// pays for at `cost` each, and what is left of `work` after it.
+static std::size_t stretch_end(const BlipChoice& c, std::size_t length, std::size_t cost, std::size_t& work) {
+    const std::size_t end = std::min(length, c.cursor + work / cost);
+    work -= (end - c.cursor) * cost;
+    return end;
+}
+
+static void give_keys(PluginState& state, std::size_t end) {
     BlipChoice& c = state.blip_choice;
-    const std::size_t end = std::min(state.markers.length, c.scanned + blip_keys_per_frame);
     const auto categories = static_cast<std::uint64_t>(state.categories.length);
     const GuarmaSide other = c.player_in_guarma ? GuarmaSide::mainland : GuarmaSide::guarma;
-    for (std::size_t i = c.scanned; i < end; ++i) {
+    std::int64_t qualifying = 0;  // counted here, not in the state, so that it stays in a register
+    for (std::size_t i = c.cursor; i < end; ++i) {
         const Marker& m = state.markers[i];
         // Qualifies: a category of the table, and not known to lie across the divide.
         if (m.data.category < 0 || static_cast<std::uint64_t>(m.data.category) >= categories || m.side == other) {
             c.keys[i] = key_none;
             continue;
         }
-        const std::uint32_t key = distance_key(m.data.position, c.scan_from);
+        const std::uint32_t key = distance_key(m.data.position, c.from);
         c.keys[i] = key;
         ++c.buckets[key >> 21];
-        ++c.qualifying;
+        ++qualifying;
     }
-    c.scanned = end;
-    return c.scanned == state.markers.length;
+    c.qualifying += qualifying;
+}
+
+// Counts the keys whose bits above `shift + width` are `c.prefix`, by the
+// `width` bits below.
+static void count_keys(BlipChoice& c, std::size_t end, std::uint32_t shift, std::uint32_t width) {
+    const std::uint32_t mask = (1u << width) - 1;
+    const std::uint32_t prefix = c.prefix;
+    for (std::size_t i = c.cursor; i < end; ++i) {
+        const std::uint32_t key = c.keys[i];
+        if ((key >> (shift + width)) == prefix) ++c.buckets[(key >> shift) & mask];
+    }
+}
+
+// Narrows the k-th key down to the bucket the counts put it in.
+static void narrow(BlipChoice& c, std::size_t buckets, std::uint32_t width) {
+    std::int64_t within = 0;
+    const std::uint32_t b = bucket_of_rank(c.buckets, buckets, c.limit - c.below, &within);
+    c.below += within;
+    c.prefix = (c.prefix << width) | b;
+    std::fill(std::begin(c.buckets), std::end(c.buckets), 0u);
+}
+
+static void start_collecting(BlipChoice& c, std::uint32_t threshold, std::int64_t ties) {
+    c.threshold = threshold;
+    c.ties = c.ties_left = ties;
+    c.last_tie = 0;
+    c.next_chosen.length = 0;
+    c.step = BlipChoiceStep::collect;
+}
+
+static void collect(BlipChoice& c, std::size_t end) {
+    GrowableArray<std::uint32_t>& next = c.next_chosen;
+    for (std::size_t i = c.cursor; i < end; ++i) {
+        const std::uint32_t key = c.keys[i];
+        if (key > c.threshold || (key == c.threshold && c.ties_left == 0)) continue;
+        if (key == c.threshold) {
+            --c.ties_left;
+            c.last_tie = i;
+        }
+        // At most the limit's number (500 at most), for which room is reserved.
+        if (next.length < next.capacity) next[next.length++] = static_cast<std::uint32_t>(i);
+    }
+}
+
+static bool is_chosen(const BlipChoice& c, std::uint32_t i) {
+    const std::uint32_t key = c.keys[i];
+    return key < c.threshold || (c.ties > 0 && key == c.threshold && i <= c.last_tie);
+}
+
+// Goes on with the choice under way for a frame's share of work; true once it
+// is made and can be put on the map.
+static bool work_on_choice(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    std::size_t work = blip_choice_work_per_frame;
+    for (;;) {
+        const std::size_t length = c.keys.length;
+        const std::size_t end = stretch_end(c, length, c.step == BlipChoiceStep::keys ? blip_key_work : 1, work);
+        switch (c.step) {
+            case BlipChoiceStep::none: return false;
+            case BlipChoiceStep::keys: give_keys(state, end); break;
+            case BlipChoiceStep::count_middle: count_keys(c, end, 10, 11); break;
+            case BlipChoiceStep::count_low: count_keys(c, end, 0, 10); break;
+            case BlipChoiceStep::collect: collect(c, end); break;
+        }
+        c.cursor = end;
+        if (end < length) return false;  // the rest in the next frame
+        c.cursor = 0;
+        switch (c.step) {
+            case BlipChoiceStep::none: return false;
+            case BlipChoiceStep::keys:
+                if (c.qualifying <= c.limit) {
+                    start_collecting(c, key_none, 0);  // all that qualify
+                    break;
+                }
+                c.prefix = 0;
+                c.below = 0;
+                narrow(c, blip_key_buckets, 11);
+                c.step = BlipChoiceStep::count_middle;
+                break;
+            case BlipChoiceStep::count_middle:
+                narrow(c, 2048, 11);
+                c.step = BlipChoiceStep::count_low;
+                break;
+            case BlipChoiceStep::count_low:
+                narrow(c, 1024, 10);
+                start_collecting(c, c.prefix, c.limit - c.below);  // at least one tie: the k-th key itself
+                break;
+            case BlipChoiceStep::collect: return true;
+        }
+    }
 }
 
 static void say_what_the_map_shows(RunContext& ctx, PluginState& state) {
@@ -217,28 +273,19 @@ static bool on_players_side(const BlipChoice& c, Marker& m) {
     return (m.side == GuarmaSide::guarma) == c.player_in_guarma;
 }
 
-// Puts the finished choice on the map: the blips of markers no longer chosen
-// go, the chosen ones without a blip get one, nearest first.
+// Puts the choice on the map: the blips of markers no longer chosen go, the
+// chosen ones without a blip get one, nearest first.
 static void apply_choice(RunContext& ctx, PluginState& state) {
     BlipChoice& c = state.blip_choice;
-    c.scanning = false;
-    const Threshold t = select_nearest(c, state.blip_limit);
-
+    c.step = BlipChoiceStep::none;
     for (std::uint32_t i : c.chosen) {
-        Marker& m = state.markers[i];
-        if (m.blip != 0 && !is_chosen(t, c.keys, i)) remove_marker_blip(state, m);
+        if (!is_chosen(c, i) && state.markers[i].blip != 0) remove_marker_blip(state, state.markers[i]);
     }
-    c.chosen.length = 0;
-    for (std::size_t i = 0; i < c.keys.length; ++i) {
-        // At most the limit's number (500 at most), for which room is reserved.
-        if (is_chosen(t, c.keys, i) && c.chosen.length < c.chosen.capacity) {
-            c.chosen[c.chosen.length++] = static_cast<std::uint32_t>(i);
-        }
-    }
+    std::swap(c.chosen, c.next_chosen);
     const std::uint32_t* keys = c.keys.data;
     std::sort(c.chosen.begin(), c.chosen.end(),
               [keys](std::uint32_t a, std::uint32_t b) { return keys[a] != keys[b] ? keys[a] < keys[b] : a < b; });
-    c.chosen_from = c.scan_from;
+    c.chosen_from = c.from;
     c.chosen_of = c.qualifying;
     c.next_check = 0;
 
@@ -294,7 +341,7 @@ static void check_some_blips(PluginState& state) {
 static void follow_player(PluginState& state) {
     BlipChoice& c = state.blip_choice;
     const Position at = vector3_to_position(state.player_position);
-    const Position& from = c.scanning ? c.scan_from : c.chosen_from;
+    const Position& from = c.step != BlipChoiceStep::none ? c.from : c.chosen_from;
     if (distance_squared(at, from) > blip_choice_distance * blip_choice_distance) c.up_to_date = false;
     if (!(distance_squared(at, c.still_at) <= blip_still_tolerance * blip_still_tolerance)) {
         c.still_at = at;
@@ -316,6 +363,7 @@ void refresh_marker_blips(RunContext& ctx, PluginState& state) {
     }
     check_some_blips(state);
     follow_player(state);
-    if (!c.scanning && !c.up_to_date) begin_choice(ctx, state);
-    if (c.scanning && scan_markers(state)) apply_choice(ctx, state);
+    if (c.step == BlipChoiceStep::none && !c.up_to_date) begin_choice(ctx, state);
+    // The choice goes on the map in the frame it is made.
+    if (c.step != BlipChoiceStep::none && work_on_choice(state)) apply_choice(ctx, state);
 }

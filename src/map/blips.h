@@ -21,9 +21,12 @@ inline constexpr std::int64_t blip_still_ns = 2'000'000'000;
 // Existence checks per frame, going round the blips: 500 blips are all looked
 // at within 42 frames, so a blip the game dropped is back within a second.
 inline constexpr std::size_t blip_checks_per_frame = 12;
-// Markers given a distance key per frame while a choice is made: 100,000
-// markers take four frames, and no frame spends much more than 0.3 ms on it.
-inline constexpr std::size_t blip_keys_per_frame = 32768;
+// A frame's share of the work of a choice: giving a marker its key counts
+// `blip_key_work` (it reads the whole marker), looking at a key again counts 1.
+// 100,000 markers past the limit take six frames (keys, then three passes
+// over them); up to some 18,000 the choice is made in the frame it begins.
+inline constexpr std::size_t blip_choice_work_per_frame = 131072;
+inline constexpr std::size_t blip_key_work = 4;
 
 // The only writer of a marker's `blip`: keeps the count of markers holding one.
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip);
