@@ -15,7 +15,7 @@ void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {
         // Intended: the message ends in a line feed of its own, so a blank line
         // follows each leak line in the log.
-        log_format(ctx, LogLevel::error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
+        log_format(ctx, LogLevel::error, "{} leaked {:size}\n", r.where, static_cast<std::uint64_t>(r.size));
     });
     tracker_clear(tracker);
 }

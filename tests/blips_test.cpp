@@ -64,8 +64,7 @@ float f32_arg(std::uint64_t word) {
 class BlipTest : public SimTest {
 protected:
     void start(const std::string& markers, const std::string& scenario = "{frames: 100000}") {
-        std::filesystem::create_directories(dir / "Quillfen");
-        std::ofstream(dir / "Quillfen" / "markers.json") << markers;
+        write_markers(markers);
         begin(scenario);
         frames(1);  // the script's start: markers loaded, no blip yet
     }

@@ -1,7 +1,6 @@
 // quillfen-markers: the plug-in's own reader and writer for the markers file,
 // on the command line. See `quillfen-markers --help`.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,6 +10,7 @@
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_spacing.h"
+#include "src/markers_file/markers_folder.h"
 #include "src/platform/local_time.h"
 #include "tools/marker_export.h"
 #include "tools/tool_platform.h"
@@ -86,15 +86,22 @@ static int usage_error(const char* message) {
     return 2;
 }
 
-static bool read_all(const std::string& path, std::string& out) {
-    std::FILE* f = open_utf8(path, "rb");
-    if (!f) return false;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+// What the platform calls an error ("ENOENT", "ERROR_ACCESS_DENIED"), as the game's log names it.
+static std::string error_name(PlatformError e) {
+    char name[64];
+    platform_error_name(e, name, sizeof name);
+    return name;
+}
+
+// The whole file at `path`, through the same seam as the plug-in reads it.
+static bool read_all(const std::string& path, std::string& out, PlatformError& error) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    error = platform_read_file(path.c_str(), heap_allocator(), &text, &size);
+    if (error.code != 0) return false;
+    out.assign(text, size);
+    free_bytes(heap_allocator(), text, size + 1);
+    return true;
 }
 
 // ---- status and restore: a Quillfen folder ------------------------------------------------
@@ -106,34 +113,14 @@ struct Loaded {
     bool loads;
     std::size_t count;
     std::string why;  // when it does not load
-    std::string text;
 };
 
 // `keep`, when given, receives the markers of a file that loads.
 static Loaded load_markers_file(const std::string& path, MarkersData* keep = nullptr) {
-    Loaded l{false, 0, {}, {}};
-    switch (platform_file_info(path.c_str()).kind) {
-        case PlatformFileKind::directory: l.why = "a directory, not a markers file"; return l;
-        case PlatformFileKind::special: l.why = "a device or other special file, not a markers file"; return l;
-        case PlatformFileKind::broken_link: l.why = "a link to a file that does not exist"; return l;
-        default: break;
-    }
-    if (!read_all(path, l.text)) {
-        l.why = std::string("cannot be read: ") + std::strerror(errno);
-        return l;
-    }
     MarkersData data{};
-    DeserializeDetail detail{};
-    const DeserializeError e = deserialize_markers(l.text, heap_allocator(), data, &detail);
-    if (e != DeserializeError::none) {
-        char why[256];
-        TextBuilder b = text_builder(why, sizeof why);
-        describe_load_failure(b, e, detail);
-        l.why = why;
-        return l;
-    }
-    l.loads = true;
-    l.count = data.count;
+    const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), data);
+    if (!markers_file_loaded(r)) return Loaded{false, 0, r.why};
+    const Loaded l{true, data.count, {}};
     if (keep) *keep = data;
     else free_markers_data(data, heap_allocator());
     return l;
@@ -148,12 +135,6 @@ static std::string local_time_text(std::int64_t unix_ns) {
     std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month,
                   t.day, t.hour, t.minute, t.second, local ? "" : " UTC");
     return text;
-}
-
-static bool holds_markers(const char* name) {
-    return std::strcmp(name, "markers.json") == 0 || std::strcmp(name, "markers.json.bak") == 0 ||
-           std::strncmp(name, "markers.json.unreadable-", 24) == 0 ||
-           std::strncmp(name, "markers.json.replaced-", 22) == 0;
 }
 
 static std::vector<std::string> names_in(const std::string& folder, bool (*wanted)(const char*)) {
@@ -190,14 +171,14 @@ static int run_status(const std::string& folder) {
     auto add = [&](const std::string& shown, const std::string& path) {
         rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, load_markers_file(path)});
     };
-    for (const std::string& name : names_in(folder, holds_markers)) add(name, in_folder(folder, name));
-    const std::string backups = in_folder(folder, "backups");
+    for (const std::string& name : names_in(folder, is_markers_file_name)) add(name, in_folder(folder, name));
+    const std::string backups = in_folder(folder, daily_copies_folder);
     for (const std::string& name : names_in(backups, [](const char* n) { return daily_copy_date(n) != 0; })) {
-        add(std::string("backups") + native_path_separator + name, in_folder(backups, name));
+        add(daily_copies_folder + std::string(1, native_path_separator) + name, in_folder(backups, name));
     }
     std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
         if (a.modified_ns != b.modified_ns) return a.modified_ns > b.modified_ns;
-        if ((a.name == "markers.json") != (b.name == "markers.json")) return a.name == "markers.json";
+        if ((a.name == markers_file_name) != (b.name == markers_file_name)) return a.name == markers_file_name;
         return a.name < b.name;
     });
     std::size_t width = 0;
@@ -207,7 +188,7 @@ static int run_status(const std::string& folder) {
         const std::string what = r.loaded.loads ? std::to_string(r.loaded.count) + " markers" : r.loaded.why;
         std::printf("%-*s  %s  %s\n", static_cast<int>(width), r.name.c_str(), local_time_text(r.modified_ns).c_str(),
                     what.c_str());
-        if (r.name == "markers.json" && !r.loaded.loads) status = 1;
+        if (r.name == markers_file_name && !r.loaded.loads) status = 1;
     }
     if (rows.empty()) std::printf("No markers files in %s\n", folder.c_str());
     return status;
@@ -223,26 +204,24 @@ static int run_restore(const std::string& folder, std::string from) {
         platform_file_info(in_folder(folder, from).c_str()).kind != PlatformFileKind::missing) {
         from = in_folder(folder, from);
     }
-    const Loaded source = load_markers_file(from);
+    MarkersData data{};
+    const Loaded source = load_markers_file(from, &data);
     if (!source.loads) {
         std::printf("%s cannot be loaded: %s\nNothing was changed.\n", from.c_str(), source.why.c_str());
         return 1;
     }
-    MarkersData data{};
     MarkersText text{};
-    const bool made = deserialize_markers(source.text, heap_allocator(), data) == DeserializeError::none &&
-                      serialize_markers(data.records, data.count, heap_allocator(), text) == SerializeError::none;
+    const bool made = serialize_markers(data.records, data.count, heap_allocator(), text) == SerializeError::none;
     free_markers_data(data, heap_allocator());
     if (!made) {
         std::fprintf(stderr, "quillfen-markers: out of memory\n");
         return 2;
     }
 
-    const std::string target = in_folder(folder, "markers.json");
+    const std::string target = in_folder(folder, markers_file_name);
     const PlatformFileKind kind = platform_file_info(target.c_str()).kind;
     int status = 0;
-    if (kind == PlatformFileKind::directory || kind == PlatformFileKind::special ||
-        kind == PlatformFileKind::broken_link) {
+    if (obstacle_description(kind)) {
         std::printf("%s is not a markers file (%s): move it out of the way first.\nNothing was changed.\n",
                     target.c_str(), load_markers_file(target).why.c_str());
         status = 1;
@@ -250,46 +229,43 @@ static int run_restore(const std::string& folder, std::string from) {
     if (status == 0 && kind != PlatformFileKind::missing) {
         // The current file first, whole, under a name of its own.
         std::string current;
-        if (!read_all(target, current)) {
+        PlatformError read{};
+        if (!read_all(target, current, read)) {
             std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\nNothing was changed.\n", target.c_str(),
-                         std::strerror(errno));
+                         error_name(read).c_str());
             status = 2;
         } else {
             char base[1024], name[1040];
             TextBuilder b = text_builder(base, sizeof base);
-            text_append(b, target);
-            text_append(b, ".replaced-");
-            append_utc_stamp(b, platform_now_ns());
+            append_kept_copy_name(b, target, replaced_copy_infix, platform_now_ns());
             TextBuilder chosen = text_builder(name, sizeof name);
-            const PlatformError e = keep_under_new_name(in_folder(folder, "markers.json.copying").c_str(), base,
-                                                        current.data(), current.size(), chosen);
+            const std::string copying = target + copying_suffix;
+            const PlatformError e = keep_under_new_name(copying.c_str(), base, current.data(), current.size(), chosen);
             if (e.code != 0) {
-                char error[64];
-                platform_error_name(e, error, sizeof error);
                 std::fprintf(stderr, "quillfen-markers: cannot keep a copy of %s: %s\nNothing was changed.\n",
-                             target.c_str(), error);
+                             target.c_str(), error_name(e).c_str());
                 status = 2;
             } else {
-                std::printf("Kept the current markers.json as %s\n", name + folder.size() + 1);
+                std::printf("Kept the current %s as %s\n", markers_file_name, name + folder.size() + 1);
             }
         }
     }
     if (status == 0) {
-        const PlatformError e = write_whole_file(in_folder(folder, "markers.json.saving").c_str(), target.c_str(),
-                                                 text.data, text.length, true);
+        const std::string saving = target + saving_suffix;
+        const PlatformError e = write_whole_file(saving.c_str(), target.c_str(), text.data, text.length, true);
         if (e.code != 0) {
-            char error[64];
-            platform_error_name(e, error, sizeof error);
-            std::fprintf(stderr, "quillfen-markers: cannot write %s: %s; it is as it was\n", target.c_str(), error);
+            std::fprintf(stderr, "quillfen-markers: cannot write %s: %s; it is as it was\n", target.c_str(),
+                         error_name(e).c_str());
             status = 2;
         } else {
-            std::printf("Restored %zu markers from %s into markers.json\n", source.count, from.c_str());
+            std::printf("Restored %zu markers from %s into %s\n", source.count, from.c_str(), markers_file_name);
         }
     }
     free_markers_text(text, heap_allocator());
     std::printf(
         "The game must be closed while restoring: a running game writes its own markers over\n"
-        "markers.json at its next change. Start it again to see the restored markers.\n");
+        "%s at its next change. Start it again to see the restored markers.\n",
+        markers_file_name);
     return status;
 }
 
@@ -359,13 +335,13 @@ static int run_merge(const std::string& into, const std::vector<std::string>& fr
         free_all();
         return 2;
     }
-    const PlatformError e = write_whole_file((into + ".saving").c_str(), into.c_str(), text.data, text.length, true);
+    const PlatformError e =
+        write_whole_file((into + saving_suffix).c_str(), into.c_str(), text.data, text.length, true);
     free_markers_text(text, heap_allocator());
     free_all();
     if (e.code != 0) {
-        char error[64];
-        platform_error_name(e, error, sizeof error);
-        std::fprintf(stderr, "quillfen-markers: cannot write %s: %s; it is as it was\n", into.c_str(), error);
+        std::fprintf(stderr, "quillfen-markers: cannot write %s: %s; it is as it was\n", into.c_str(),
+                     error_name(e).c_str());
         return 2;
     }
     for (const std::string& line : lines) std::printf("%s\n", line.c_str());
@@ -384,19 +360,14 @@ static int run_export(const std::vector<std::string>& arguments) {
     }
     if (file.empty() || format.empty()) return usage_error("export takes one FILE and --format csv|geojson");
     if (format != "csv" && format != "geojson") return usage_error("the format is csv or geojson");
-    std::string text;
-    if (!read_all(file, text)) {
-        std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+    MarkersData data{};
+    const MarkersFileRead r = read_markers_file(file.c_str(), heap_allocator(), data);
+    if (r.read.code != 0) {
+        std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\n", file.c_str(), error_name(r.read).c_str());
         return 2;
     }
-    MarkersData data{};
-    DeserializeDetail detail{};
-    const DeserializeError e = deserialize_markers(text, heap_allocator(), data, &detail);
-    if (e != DeserializeError::none) {
-        char why[256];
-        TextBuilder b = text_builder(why, sizeof why);
-        describe_load_failure(b, e, detail);
-        std::fprintf(stderr, "quillfen-markers: %s cannot be loaded: %s\n", file.c_str(), why);
+    if (r.loaded != DeserializeError::none) {
+        std::fprintf(stderr, "quillfen-markers: %s cannot be loaded: %s\n", file.c_str(), r.why);
         return 1;
     }
     std::vector<std::string> left_out;
@@ -429,8 +400,9 @@ int run_tool(const std::vector<std::string>& arguments) {
     const std::string& command = arguments[0];
     if (command != "parse" && command != "check" && command != "format") return usage_error("unknown command");
     std::string text;
-    if (!read_all(arguments[1], text)) {
-        std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\n", arguments[1].c_str(), std::strerror(errno));
+    PlatformError read{};
+    if (!read_all(arguments[1], text, read)) {
+        std::fprintf(stderr, "quillfen-markers: cannot read %s: %s\n", arguments[1].c_str(), error_name(read).c_str());
         return 2;
     }
     const Allocator heap = heap_allocator();
@@ -447,13 +419,10 @@ int run_tool(const std::vector<std::string>& arguments) {
     }
 
     MarkersData data{};
-    DeserializeDetail detail{};
-    const DeserializeError e = deserialize_markers(text, heap, data, &detail);
-    if (e != DeserializeError::none) {
-        char why[256];
-        TextBuilder b = text_builder(why, sizeof why);
-        describe_load_failure(b, e, detail);
-        std::printf("%s\n", why);
+    MarkersFileRead loaded{};
+    load_markers_text(loaded, text, heap, data);
+    if (loaded.loaded != DeserializeError::none) {
+        std::printf("%s\n", loaded.why);
         return 1;
     }
     int status = 0;

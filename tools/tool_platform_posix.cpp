@@ -3,8 +3,6 @@
 
 const char native_path_separator = '/';
 
-std::FILE* open_utf8(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
-
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     return run_tool(arguments);

@@ -1,18 +1,11 @@
-// Windows: the wide command line and wide file APIs, converted to and from
-// UTF-8 at this edge only, and a console that shows UTF-8.
+// Windows: the wide command line, converted to UTF-8 at this edge only (files
+// are opened through the platform seam, which takes UTF-8 paths), and a
+// console that shows UTF-8.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include "tools/tool_platform.h"
-
-static std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
 
 static std::string narrow(const wchar_t* wide) {
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
@@ -24,10 +17,6 @@ static std::string narrow(const wchar_t* wide) {
 }
 
 const char native_path_separator = '\\';
-
-std::FILE* open_utf8(const std::string& path, const char* mode) {
-    return _wfopen(widen(path).c_str(), widen(mode).c_str());
-}
 
 int wmain(int argc, wchar_t** argv) {
     // What the tool prints is the same bytes as on Linux: no CR inserted before

@@ -87,7 +87,7 @@ void free_packs(const RunContext& ctx, GrowableArray<Pack>& packs) {
 bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pack& pack, std::size_t* added) {
     *added = 0;
     MarkersData data{};
-    const MarkersFileRead r = read_markers_file(ctx, pack.path, data);
+    const MarkersFileRead r = read_markers_file(pack.path, ctx.general, data);
     if (r.read.code != 0) {
         log_format(ctx, LogLevel::error, "Failed to read marker pack {}: {}", pack.path, r.read);
         return false;
@@ -122,10 +122,10 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
         log_format(ctx, LogLevel::error, "Failed to import marker pack {}: {}", pack.path, "out of memory");
         return false;
     }
-    log_format(ctx, LogLevel::info, "Imported %d of %d markers from %v", static_cast<std::int64_t>(*added), count,
+    log_format(ctx, LogLevel::info, "Imported {:d} of {:d} markers from {}", static_cast<std::int64_t>(*added), count,
                pack.path);
     if (not_finite > 0) {
-        log_format(ctx, LogLevel::error, "Left out %d markers of %v whose position is not a finite number",
+        log_format(ctx, LogLevel::error, "Left out {:d} markers of {} whose position is not a finite number",
                    static_cast<std::int64_t>(not_finite), pack.path);
     }
     return true;

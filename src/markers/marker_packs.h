@@ -7,9 +7,7 @@
 
 #include "src/base/run_context.h"
 #include "src/core/state.h"
-
-inline constexpr const char* import_directory = "Quillfen/import";
-inline constexpr const char* imported_directory = "Quillfen/import/imported";
+#include "src/markers_file/markers_folder.h"
 
 // At set-up: makes Quillfen/import when it is missing, so players see where
 // packs go. Silent unless the folder cannot be made.

@@ -4,22 +4,11 @@
 #include "src/map/blips.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/markers_folder.h"
 
-// Sections: what stands at markers.json · the backups at set-up · keeping an
-// unloadable file · recovery · load · save.
-
-// ---- what stands at markers.json -------------------------------------------------------
-
-// Something that is not a file (a directory, a device, a link to nothing): no
-// copy is taken of it, no save replaces it.
-static const char* obstacle_description(PlatformFileKind kind) {
-    switch (kind) {
-        case PlatformFileKind::directory: return "a directory";
-        case PlatformFileKind::special: return "a device or other special file";
-        case PlatformFileKind::broken_link: return "a link to a file that does not exist";
-        default: return nullptr;
-    }
-}
+// Sections: the backups at set-up · keeping an unloadable file · recovery ·
+// load · save. Of something that is not a file at markers.json
+// (obstacle_description) no copy is taken, and no save replaces it.
 
 // ---- the backups at set-up ---------------------------------------------------------------
 
@@ -83,16 +72,13 @@ void make_backup(RunContext& ctx) {
     // The backups only ever hold a file that loads: checked with the reader and
     // mapping of the load itself.
     MarkersData data{};
-    DeserializeDetail detail{};
-    const DeserializeError loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
+    MarkersFileRead loaded{};
+    load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
     free_markers_data(data, ctx.general);
-    if (loaded != DeserializeError::none) {
-        char why[160];
-        TextBuilder b = text_builder(why, sizeof why);
-        describe_load_failure(b, loaded, detail);
+    if (loaded.loaded != DeserializeError::none) {
         log_format(ctx, LogLevel::error,
                    "Did not back up markers data file, which cannot be loaded ({}): {} keeps the last one that could",
-                   why, markers_backup_path);
+                   loaded.why, markers_backup_path);
     } else {
         const PlatformError e = write_whole_file(markers_copying_path, markers_backup_path, text, size, true);
         if (e.code != 0) log_format(ctx, LogLevel::error, "Failed to back up markers data file: {}", e);
@@ -119,9 +105,7 @@ static bool keep_unreadable_copy(RunContext& ctx, const char* text, std::size_t 
     }
     char base[96];
     TextBuilder b = text_builder(base, sizeof base);
-    text_append(b, markers_path);
-    text_append(b, ".unreadable-");
-    append_utc_stamp(b, platform_now_ns());
+    append_kept_copy_name(b, markers_path, unreadable_copy_infix, platform_now_ns());
     char name[112];
     TextBuilder chosen = text_builder(name, sizeof name);
     const PlatformError e = keep_under_new_name(markers_copying_path, base, text, size, chosen);
@@ -149,28 +133,11 @@ static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data)
     marker_list_changed(state);
 }
 
-MarkersFileRead read_markers_file(RunContext& ctx, const char* path, MarkersData& data) {
-    MarkersFileRead r{};
-    data = MarkersData{};
-    char* text = nullptr;
-    std::size_t size = 0;
-    r.read = platform_read_file(path, ctx.general, &text, &size);
-    if (r.read.code != 0) return r;
-    DeserializeDetail detail{};
-    r.loaded = deserialize_markers(std::string_view(text, size), ctx.general, data, &detail);
-    free_bytes(ctx.general, text, size + 1);
-    if (r.loaded != DeserializeError::none) {
-        TextBuilder b = text_builder(r.why, sizeof r.why);
-        describe_load_failure(b, r.loaded, detail);
-    }
-    return r;
-}
-
 // Loads `path` into the list when it loads; false (and a line when it is
 // there but does not load) otherwise.
 static bool load_copy(RunContext& ctx, PluginState& state, const char* path) {
     MarkersData data{};
-    const MarkersFileRead r = read_markers_file(ctx, path, data);
+    const MarkersFileRead r = read_markers_file(path, ctx.general, data);
     if (r.read.code != 0) {
         if (!platform_error_is_not_found(r.read)) {
             log_format(ctx, LogLevel::info, "Could not read the backup {} either: {}", path, r.read);
@@ -182,7 +149,7 @@ static bool load_copy(RunContext& ctx, PluginState& state, const char* path) {
         return false;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::error, "Recovered %d markers from %v, the newest backup that loads",
+    log_format(ctx, LogLevel::error, "Recovered {:d} markers from {}, the newest backup that loads",
                static_cast<std::int64_t>(state.markers.length), path);
     return true;
 }
@@ -229,7 +196,9 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         return;
     }
     MarkersData data{};
-    if (deserialize_markers(std::string_view(text, size), ctx.general, data) != DeserializeError::none) {
+    MarkersFileRead loaded{};
+    load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
+    if (loaded.loaded != DeserializeError::none) {
         log_message(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON");
         state.unreadable_copy_pending = !keep_unreadable_copy(ctx, text, size);
         free_bytes(ctx.general, text, size + 1);
@@ -237,7 +206,7 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         return;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
+    log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON", static_cast<std::int64_t>(state.markers.length));
     free_bytes(ctx.general, text, size + 1);
 }
 
@@ -291,7 +260,7 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) {
     if (e.code != 0) {
         log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
     } else {
-        log_format(ctx, LogLevel::info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
+        log_format(ctx, LogLevel::info, "Saved {:d} markers to JSON", static_cast<std::int64_t>(count));
     }
     free_markers_text(text, ctx.general);
     return e.code == 0;

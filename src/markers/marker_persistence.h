@@ -9,27 +9,10 @@
 #include "src/base/run_context.h"
 #include "src/core/state.h"
 #include "src/markers_file/marker_file.h"
-
-inline constexpr const char* markers_path = "Quillfen/markers.json";
-inline constexpr const char* markers_backup_path = "Quillfen/markers.json.bak";
-inline constexpr const char* markers_saving_path = "Quillfen/markers.json.saving";
-// Where copies beside markers.json are written before they get their names.
-inline constexpr const char* markers_copying_path = "Quillfen/markers.json.copying";
-inline constexpr const char* daily_copies_directory = "Quillfen/backups";
-inline constexpr const char* daily_copy_copying_path = "Quillfen/backups/markers.json.copying";
+#include "src/markers_file/markers_folder.h"
 
 void make_backup(RunContext& ctx);
 
-// A markers file read and loaded in one go, as the recovery and the import of
-// marker packs take one: `read` is not 0 when the file could not be read;
-// otherwise `loaded` says whether it loaded, and `why` why not
-// ("LINE:COLUMN: reason"). `data` holds the markers when it loaded.
-struct MarkersFileRead {
-    PlatformError read;
-    DeserializeError loaded;
-    char why[160];
-};
-MarkersFileRead read_markers_file(RunContext& ctx, const char* path, MarkersData& data);
 void load_data_from_disk(RunContext& ctx, PluginState& state);
 // True when the file now holds the list.
 bool save_data_to_disk(RunContext& ctx, PluginState& state);

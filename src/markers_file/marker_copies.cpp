@@ -98,18 +98,3 @@ PlatformError list_daily_copies(const char* directory, const Allocator& allocato
     std::sort(dates.begin(), dates.end(), [](std::uint32_t a, std::uint32_t b) { return a > b; });
     return e;
 }
-
-void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail) {
-    if (error == DeserializeError::out_of_memory) {
-        text_append(out, "out of memory");
-        return;
-    }
-    if (error == DeserializeError::syntax) {
-        text_append_u64(out, detail.line);
-        text_append_char(out, ':');
-        text_append_u64(out, detail.column);
-        text_append(out, ": ");
-    }
-    const char* fallback = error == DeserializeError::syntax ? "invalid JSON5" : "a value of the wrong kind";
-    text_append(out, detail.reason ? detail.reason : fallback);
-}

@@ -37,7 +37,3 @@ void append_daily_copy_name(TextBuilder& out, std::uint32_t date);
 // The dates of the daily copies in `directory`, newest first. A missing
 // directory is no error and gives none.
 PlatformError list_daily_copies(const char* directory, const Allocator& allocator, GrowableArray<std::uint32_t>& dates);
-
-// Why a markers text did not load: "LINE:COLUMN: reason" for a syntax error,
-// else the reason.
-void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "src/base/growable_array.h"
+#include "src/base/text_builder.h"
 #include "src/base/utf8.h"
 #include "src/json5/json5_reader.h"
 
@@ -360,4 +361,19 @@ void free_markers_data(MarkersData& data, const Allocator& allocator) {
     }
     free_array(allocator, data.records, data.capacity);
     data = MarkersData{};
+}
+
+void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail) {
+    if (error == DeserializeError::out_of_memory) {
+        text_append(out, "out of memory");
+        return;
+    }
+    if (error == DeserializeError::syntax) {
+        text_append_u64(out, detail.line);
+        text_append_char(out, ':');
+        text_append_u64(out, detail.column);
+        text_append(out, ": ");
+    }
+    const char* fallback = error == DeserializeError::syntax ? "invalid JSON5" : "a value of the wrong kind";
+    text_append(out, detail.reason ? detail.reason : fallback);
 }

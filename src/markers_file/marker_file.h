@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "src/base/allocators.h"
+#include "src/base/text_builder.h"
 #include "src/markers_file/marker_record.h"
 
 // ---- writing ----------------------------------------------------------------------
@@ -50,3 +51,7 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
                                      DeserializeDetail* detail = nullptr);
 // Frees the records and every name still owned by them.
 void free_markers_data(MarkersData& data, const Allocator& allocator);
+
+// Why a markers text did not load: "LINE:COLUMN: reason" for a syntax error,
+// else the reason.
+void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail);

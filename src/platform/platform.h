@@ -48,6 +48,7 @@ PlatformError platform_write_file(PlatformFile file, const void* data, std::size
 void platform_close_file(PlatformFile file);
 
 // The whole file, zero-terminated, in one block of `*size + 1` bytes from `allocator`.
+// Only a regular file (or a link to one) is read; anything else fails at once.
 PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size);
 bool platform_file_exists(const char* path);
 PlatformFileInfo platform_file_info(const char* path);

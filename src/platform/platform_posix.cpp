@@ -65,11 +65,14 @@ void platform_close_file(PlatformFile file) {
 PlatformError platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size) {
     *data = nullptr;
     *size = 0;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // Regular files only: without O_NONBLOCK opening a fifo would wait for a
+    // writer, and a device such as /dev/zero never ends.
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return PlatformError{static_cast<std::uint32_t>(errno)};
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    const bool stated = fstat(fd, &st) == 0;
+    if (!stated || !S_ISREG(st.st_mode)) {
+        const int e = !stated ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         close(fd);
         return PlatformError{static_cast<std::uint32_t>(e)};
     }

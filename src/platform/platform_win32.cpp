@@ -76,6 +76,11 @@ PlatformError platform_read_file(const char* path, const Allocator& allocator, c
     HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return PlatformError{GetLastError()};
+    // A file on a disk only: a device ("CON.json", "NUL") or a pipe has no end.
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return PlatformError{ERROR_INVALID_FUNCTION};
+    }
     LARGE_INTEGER length{};
     if (!GetFileSizeEx(h, &length) || length.QuadPart < 0 || length.QuadPart > 0x7FFFFFFF) {
         DWORD e = GetLastError();

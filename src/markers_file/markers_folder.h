@@ -1,0 +1,122 @@
+// The Quillfen folder as the plug-in and quillfen-markers both know it: the
+// names of the files in it, what may stand where a markers file belongs, and
+// reading one markers file whole with the reason it cannot be had. No logging
+// and no plug-in state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "src/base/allocators.h"
+#include "src/base/text_builder.h"
+#include "src/markers_file/marker_file.h"
+#include "src/platform/platform.h"
+
+// ---- names ----------------------------------------------------------------------------------
+
+// A text joined at compile time, so that each name is written once and the
+// paths are made of the names.
+template <std::size_t N>
+struct JoinedText {
+    char text[N];
+};
+
+template <std::size_t A, std::size_t B>
+consteval JoinedText<A + B - 1> join_text(const char (&first)[A], const char (&second)[B]) {
+    JoinedText<A + B - 1> out{};
+    for (std::size_t i = 0; i + 1 < A; ++i) out.text[i] = first[i];
+    for (std::size_t i = 0; i < B; ++i) out.text[A - 1 + i] = second[i];
+    return out;
+}
+
+template <std::size_t A, std::size_t B>
+consteval JoinedText<A + B> join_path(const char (&folder)[A], const char (&name)[B]) {
+    JoinedText<A + B> out{};
+    for (std::size_t i = 0; i + 1 < A; ++i) out.text[i] = folder[i];
+    out.text[A - 1] = '/';
+    for (std::size_t i = 0; i < B; ++i) out.text[A + i] = name[i];
+    return out;
+}
+
+// Names in the Quillfen folder.
+inline constexpr char quillfen_folder[] = "Quillfen";
+inline constexpr char markers_file_name[] = "markers.json";
+inline constexpr char log_file_name[] = "last.log";
+inline constexpr auto backup_file_name = join_text(markers_file_name, ".bak");
+inline constexpr char daily_copies_folder[] = "backups";
+inline constexpr char import_folder[] = "import";
+inline constexpr char imported_folder[] = "imported";
+// A whole copy is written under the target's name with one of these added,
+// then renamed.
+inline constexpr char saving_suffix[] = ".saving";    // a save of the file itself
+inline constexpr char copying_suffix[] = ".copying";  // a copy beside it
+// Copies kept under a time stamp: FILE.unreadable-YYYYMMDD-HHMMSS (a file
+// that could not be loaded) and FILE.replaced-YYYYMMDD-HHMMSS (what a restore
+// replaced).
+inline constexpr char unreadable_copy_infix[] = ".unreadable-";
+inline constexpr char replaced_copy_infix[] = ".replaced-";
+
+// The plug-in's paths, relative to the game's folder.
+inline constexpr auto log_path_text = join_path(quillfen_folder, log_file_name);
+inline constexpr auto markers_path_text = join_path(quillfen_folder, markers_file_name);
+inline constexpr auto markers_backup_path_text = join_path(quillfen_folder, backup_file_name.text);
+inline constexpr auto markers_saving_path_text = join_text(markers_path_text.text, saving_suffix);
+inline constexpr auto markers_copying_path_text = join_text(markers_path_text.text, copying_suffix);
+inline constexpr auto daily_copies_directory_text = join_path(quillfen_folder, daily_copies_folder);
+inline constexpr auto daily_copy_copying_path_text =
+    join_path(daily_copies_directory_text.text, join_text(markers_file_name, copying_suffix).text);
+inline constexpr auto import_directory_text = join_path(quillfen_folder, import_folder);
+inline constexpr auto imported_directory_text = join_path(import_directory_text.text, imported_folder);
+
+inline constexpr const char* log_path = log_path_text.text;
+inline constexpr const char* markers_path = markers_path_text.text;
+inline constexpr const char* markers_backup_path = markers_backup_path_text.text;
+inline constexpr const char* markers_saving_path = markers_saving_path_text.text;
+// Where copies beside markers.json are written before they get their names.
+inline constexpr const char* markers_copying_path = markers_copying_path_text.text;
+inline constexpr const char* daily_copies_directory = daily_copies_directory_text.text;
+inline constexpr const char* daily_copy_copying_path = daily_copy_copying_path_text.text;
+inline constexpr const char* import_directory = import_directory_text.text;
+inline constexpr const char* imported_directory = imported_directory_text.text;
+
+// Whether a name in the Quillfen folder is one of the files that hold markers
+// there: markers.json, its .bak and the copies kept under a time stamp (the
+// daily copies are in their own folder: daily_copy_date).
+bool is_markers_file_name(const char* name);
+
+// `path`, then `infix`, then the UTC time stamp of `unix_ns`: the name under
+// which a copy of `path` is kept.
+void append_kept_copy_name(TextBuilder& out, std::string_view path, const char* infix, std::int64_t unix_ns);
+
+// ---- what stands at a path ------------------------------------------------------------------
+
+// Something that is not a file (a directory, a device, a link to nothing):
+// "a directory", "a device or other special file", "a link to a file that
+// does not exist"; null for a file or nothing.
+const char* obstacle_description(PlatformFileKind kind);
+
+// ---- reading one markers file ---------------------------------------------------------------
+
+// A markers file read and loaded in one go: `read` is not 0 when the file
+// could not be read (nothing but a regular file is); otherwise `loaded` says
+// whether it loaded. `why` says why not, for people: "a directory, not a
+// markers file", "cannot be read: ENOENT", "LINE:COLUMN: reason".
+struct MarkersFileRead {
+    PlatformError read;
+    DeserializeError loaded;
+    char why[192];
+};
+
+inline bool markers_file_loaded(const MarkersFileRead& r) {
+    return r.read.code == 0 && r.loaded == DeserializeError::none;
+}
+
+// The whole file: `text` (zero-terminated, `size` bytes, from `allocator`) when
+// it was read; else `read` and `why` say why not.
+MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, char*& text, std::size_t& size);
+// Loads a text read whole: `loaded` and, when it does not load, `why`. `data`
+// holds the markers when it loaded.
+void load_markers_text(MarkersFileRead& r, std::string_view text, const Allocator& allocator, MarkersData& data);
+// Both; the text is released again.
+MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data);
