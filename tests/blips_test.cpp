@@ -464,6 +464,43 @@ TEST_F(BlipTest, ASteadyFrameOnlyChecksAFewBlipsAndEveryBlipInTurn) {
     EXPECT_EQ(checked.size(), 500u) << "every blip looked at within a second";
 }
 
+// The process heap, except for what the blips ask for.
+Allocator heap_but_not_for_blips;
+
+TEST_F(BlipTest, WithoutMemoryForAChoiceTheMapKeepsItsBlipsAndTheLogSaysSoOnce) {
+    start(markers_file(two_clusters()));
+    frames(1);
+    const std::set<std::size_t> before = holders();
+    ASSERT_EQ(before.size(), 500u);
+
+    AllocationTracker& tracker = runtime_globals.allocation_tracker;
+    const Allocator backing = tracker.backing;
+    heap_but_not_for_blips = backing;
+    tracker.backing.allocate = [](void* data, std::size_t size, std::size_t align,
+                                  const std::source_location& where) -> void* {
+        if (std::string_view(where.file_name()).ends_with("src/map/blips.cpp")) return nullptr;
+        return heap_but_not_for_blips.allocate(data, size, align, where);
+    };
+    // One more marker: its keys need room the choice cannot have.
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(2, 3, 0));
+    });
+    frames(frames_per_second);
+    EXPECT_EQ(holders(), before) << "the blips there were stay";
+    EXPECT_EQ(plugin_state.markers[1200].blip, 0u);
+    const std::string said =
+        "Could not choose which markers to show on the map: out of memory. The map keeps the blips it has; restart "
+        "the game if markers near you are missing";
+    const std::vector<std::string> logged = messages();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), said), 1);
+
+    tracker.backing = backing;  // memory again: the choice is made at the next frame
+    frames(1);
+    EXPECT_NE(plugin_state.markers[1200].blip, 0u);
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+}
+
 // ---- the Guarma divide ---------------------------------------------------------------------
 
 TEST_F(BlipTest, BlipsFollowThePlayersSideOfTheGuarmaDivideAndEachSideIsAskedOnce) {
