@@ -33,6 +33,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
         free_array(ctx.general, state.category_tiles.data, state.category_tiles.length);
     }
     if (state.marker_list_cache.data) array_free(state.marker_list_cache);
+    free_blip_choice(state.blip_choice);
 }
 
 void script_start(RunContext& ctx, PluginState& state) {
@@ -125,7 +126,7 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_backdrop(state);
     request_texture_dictionary("BLIPS", false);
     request_texture_dictionary("BLIPS_MP", false);
-    refresh_marker_blips(state);
+    refresh_marker_blips(ctx, state);
     state.last_frame_time = state.frame_time;
     scratch_release(thread_scratch_arena());
 }

@@ -401,7 +401,7 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
         std::remove_if(files.begin(), files.end(), [](const std::string& f) { return f.rfind("import/", 0) == 0; }),
         files.end());
     EXPECT_EQ(files, missing.files);
-    EXPECT_GT(missing.trace.size(), 1000u);
+    EXPECT_GT(missing.trace.size(), 600u);  // every frame's natives were compared
 }
 
 TEST_F(MarkerPacksTest, WhatIsNotAFileOrIsTooLargeIsSkippedWithALineAndStays) {

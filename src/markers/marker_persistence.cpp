@@ -4,6 +4,7 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
+#include "src/map/blips.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/markers_folder.h"
@@ -170,11 +171,12 @@ static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data)
     state.markers.length = 0;
     if (array_reserve(state.markers, ctx.general, data.count)) {
         for (std::size_t i = 0; i < data.count; ++i) {
-            array_append(state.markers, ctx.general, Marker{data.records[i], 0, false});
+            array_append(state.markers, ctx.general, Marker{data.records[i], 0, false, GuarmaSide::unknown});
             data.records[i].name = nullptr;  // the marker owns it now
         }
     }
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
+    marker_list_changed(state);
 }
 
 // What became of one copy tried by the recovery.
