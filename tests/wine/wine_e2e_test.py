@@ -262,7 +262,8 @@ class QuillfenUnderWine(unittest.TestCase):
                 with open(os.path.join(q, "markers.json.bak"), "rb") as f:
                     self.assertEqual(f.read(), good, "the backup keeps the good bytes")
                 messages, _ = log_messages(d)
-                self.assertIn("Failed to deserialize markers data file as JSON", messages)
+                self.assertIn("Failed to deserialize markers data file as JSON: 1:32: unexpected end of input: missing ]",
+                              messages)
                 self.assertIn("Recovered 100 markers from Quillfen/markers.json.bak, the newest backup that loads",
                               messages)
                 self.assertTrue(any(m.startswith("Did not back up markers data file, which cannot be loaded (1:32: ")
