@@ -803,17 +803,23 @@ bool visit_source(Parser& ps, bool (*visit)(void*, const Json5SourceValue&), voi
         } else {
             const Byte* start = p;
             if (*p == '"' || *p == '\'') {
-                Sink measure{nullptr, 0};
-                if (!scan_string(ps, p, measure)) return false;
-                v.text_replaced = string_replaces(start, p - 1);
+                // Plain ASCII up to the closing quote holds nothing to decode.
+                const Byte* plain_end = skip_plain(p + 1, ps.end, *p);
+                if (plain_end < ps.end && *plain_end == *p) {
+                    p = plain_end + 1;
+                } else {
+                    Sink measure{nullptr, 0};
+                    if (!scan_string(ps, p, measure)) return false;
+                    v.text_replaced = string_replaces(start, p - 1);
+                }
             } else if (match_word(p, ps.end, "true") || match_word(p, ps.end, "null")) {
                 p += 4;
             } else if (match_word(p, ps.end, "false")) {
                 p += 5;
             } else {
-                Json5Value number{};
-                Json5NumberError error{};
-                if (!json5_scan_number(p, ps.end, number, error)) return false;
+                // A number the parser took: its letters, digits, signs and point, up to what follows it.
+                while (p < ps.end && (is_ascii_letter(*p) || is_digit(*p) || *p == '.' || *p == '+' || *p == '-')) ++p;
+                if (p == start) return false;
             }
             if (!visit(data, v)) return true;
         }
