@@ -1,8 +1,9 @@
 // A script host for the benchmarks that answers every native at near-zero
 // cost, so what is measured is the plug-in's own work; it counts the calls.
-// The prompt group page is 0 (shown), no control is pressed, textures and
-// blips are live, the player stands at the origin. A benchmark may set a
-// waypoint and ground for the capture.
+// The map's prompt group is shown (page 0) unless a benchmark hides it, no
+// control is pressed, textures and blips are live, the player stands at the
+// origin. A benchmark may set a
+// waypoint and ground for the capture, and move the player.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,8 @@ struct HostAnswers {
     bool waypoint_set = false;
     float waypoint_x = 0, waypoint_y = 0;  // reported at height 0, as the game does
     float ground = 40;                     // found by every probe
+    float player[3] = {0, 0, 0};           // the player character's position
+    bool map_prompts_shown = true;         // false: the menu stays closed
 };
 
 inline HostAnswers host_answers;
@@ -60,6 +63,12 @@ inline std::uint64_t* call() {
         case native_waypoint_coords:
             answer[0] = float_slot(host_answers.waypoint_x);
             answer[1] = float_slot(host_answers.waypoint_y);
+            break;
+        case native_prompt_group_page: answer[0] = host_answers.map_prompts_shown ? 0 : 0xFFFFFFFFu; break;
+        case native_entity_position:
+            answer[0] = float_slot(host_answers.player[0]);
+            answer[1] = float_slot(host_answers.player[1]);
+            answer[2] = float_slot(host_answers.player[2]);
             break;
         case native_ground_z_at:
             *reinterpret_cast<float*>(static_cast<std::uintptr_t>(args[3])) = host_answers.ground;

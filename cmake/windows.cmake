@@ -36,7 +36,7 @@ quillfen_warnings(Quillfen)
 
 # The substitute host: the real host's exports (by .def) over the simulated game.
 add_library(ScriptHookRDR2 SHARED
-  sim/native_signatures.cpp sim/game.cpp sim/host.cpp sim/trace.cpp sim/scenario.cpp sim/fiber_win32.cpp
+  sim/game_natives.cpp sim/game.cpp sim/host.cpp sim/trace.cpp sim/scenario.cpp sim/fiber_win32.cpp
   sim/host_dll_win32.cpp sim/ScriptHookRDR2.def)
 set_target_properties(ScriptHookRDR2 PROPERTIES PREFIX "" OUTPUT_NAME ScriptHookRDR2)
 target_include_directories(ScriptHookRDR2 PRIVATE ${PROJECT_SOURCE_DIR})

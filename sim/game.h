@@ -2,8 +2,9 @@
 // natives and the platform seam. Scenarios change it between frames; native
 // handlers read and change it during frames.
 //
-// To extend it: add the state here, answer the natives in game.cpp, and let a
-// scenario set it through a key in scenario.cpp.
+// To extend it: add the state here, answer the natives that observe it in their
+// entries of the natives' table (game_natives.cpp), and let a scenario set it
+// through a key in scenario.cpp.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +13,10 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "sim/native_signatures.h"
+#include "sim/game_natives.h"
 
 struct SimWindow {
     bool present;
@@ -99,6 +101,32 @@ struct SimSound {
 
 enum class SimRepeat { every, first, frames };
 
+// The tests of a press that `SimRepeat::first` tells apart.
+enum class SimQuery : std::uint32_t { press, control, disabled_control };
+
+// Jenkins one-at-a-time over the ASCII-lowercased bytes, as the game hashes names.
+constexpr std::uint32_t sim_joaat(std::string_view text) {
+    std::uint32_t h = 0;
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+        h += c;
+        h += h << 10;
+        h ^= h >> 6;
+    }
+    h += h << 3;
+    h ^= h >> 11;
+    h += h << 15;
+    return h;
+}
+
+// The game's hashes the model itself needs, from the game's names: the
+// simulated game does not take them from the plug-in's headers, which it checks.
+inline constexpr std::uint32_t sim_stick_x = sim_joaat("INPUT_RADIAL_MENU_NAV_LR");
+inline constexpr std::uint32_t sim_stick_y = sim_joaat("INPUT_RADIAL_MENU_NAV_UD");
+// The prompt group the game shows while the map is open; it has no known name.
+inline constexpr std::uint32_t sim_map_prompt_group = 0x29FEEDA9;
+
 struct SimGame {
     std::int64_t frame;     // counts the host's resumes of the scripts, from 0
     std::int64_t clock_ns;  // the Linux build's clock; Windows runs in real time
@@ -150,7 +178,9 @@ struct SimGame {
     // `repeat_frames` frames (a press that stays "completed" for a while).
     SimRepeat repeat_answers;
     std::int32_t repeat_frames;
-    std::set<std::string> answered;  // "kind:hash" already answered this frame
+    // Queries already answered this frame: the kind of test (SimQuery) in the
+    // high half, the control in the low half.
+    std::set<std::uint64_t> answered;
 
     SimKeyboard keyboard;
     SimKeyboardScript next_keyboard;
@@ -176,35 +206,5 @@ void sim_game_end_frame(SimGame& game);
 void sim_game_set_window(SimGame& game, bool present, std::int32_t width, std::int32_t height, std::int32_t x,
                          std::int32_t y);
 
-// Jenkins one-at-a-time over the ASCII-lowercased bytes, as the game hashes names.
-std::uint32_t sim_joaat(const char* text);
-
-// ---- native calls -----------------------------------------------------------------
-struct SimNativeCall {
-    const SimNativeSignature* signature;
-    const std::uint64_t* args;
-    std::size_t arg_count;
-    std::uint64_t result[3];  // the words returned to the caller
-    bool wrote_f32;           // a float out-parameter was written
-    float written_f32;
-
-    std::int32_t i32(std::size_t i) const { return static_cast<std::int32_t>(static_cast<std::uint32_t>(args[i])); }
-    bool boolean(std::size_t i) const { return static_cast<std::uint32_t>(args[i]) != 0; }
-    std::uint32_t hash(std::size_t i) const { return static_cast<std::uint32_t>(args[i]); }
-    float f32(std::size_t i) const;
-    std::uint64_t u64(std::size_t i) const { return args[i]; }
-    const char* text(std::size_t i) const {
-        return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(args[i]));
-    }
-
-    void set_i32(std::int32_t v) { result[0] = static_cast<std::uint32_t>(v); }
-    void set_bool(bool v) { result[0] = v ? 1 : 0; }
-    void set_hash(std::uint32_t v) { result[0] = v; }
-    void set_u64(std::uint64_t v) { result[0] = v; }
-    void set_text(const char* v) { result[0] = reinterpret_cast<std::uintptr_t>(v); }
-    void set_vector3(float x, float y, float z);
-    void write_f32(std::size_t i, float v);
-};
-
-// Answers one call; every native of the signature table has an answer.
+// Answers one call through its native's entry in the table.
 void sim_game_answer(SimGame& game, SimNativeCall& call);

@@ -246,17 +246,18 @@ extern "C" std::uint64_t* sim_native_call() {
         return host.call_result;
     }
     host.call_open = false;
-    const SimNativeSignature* sig = sim_find_native(host.call_hash);
-    if (!sig) {
+    const SimNative* native = sim_find_native(host.call_hash);
+    if (!native) {
         // The real host ends the game here.
         sim_fail(host, "unknown native hash " + hex64(host.call_hash));
         return host.call_result;
     }
+    const SimNativeSignature* sig = &native->signature;
     if (std::string problem = check_call(*sig, host.call_args); !problem.empty()) {
         sim_fail(host, problem);
         return host.call_result;
     }
-    SimNativeCall call{sig, host.call_args.data(), host.call_args.size(), {}, false, 0.0f};
+    SimNativeCall call{native, host.call_args.data(), host.call_args.size(), {}, false, 0.0f};
     std::uint64_t handle_before = 0;
     for (std::size_t i = 0; i < sig->arg_count; ++i) {
         if (sig->args[i] == SimArgKind::handle_pointer && call.args[i] != 0) {

@@ -15,7 +15,7 @@ void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {
         // Intended: the message ends in a line feed of its own, so a blank line
         // follows each leak line in the log.
-        log_format(ctx, LogLevel::error, "%v leaked %m\n", r.where, static_cast<std::uint64_t>(r.size));
+        log_format(ctx, LogLevel::error, "{} leaked {:size}\n", r.where, static_cast<std::uint64_t>(r.size));
     });
     tracker_clear(tracker);
 }
@@ -33,6 +33,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
         free_array(ctx.general, state.category_tiles.data, state.category_tiles.length);
     }
     if (state.marker_list_cache.data) array_free(state.marker_list_cache);
+    free_blip_choice(state.blip_choice);
 }
 
 void script_start(RunContext& ctx, PluginState& state) {
@@ -124,7 +125,7 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_backdrop(state);
     request_texture_dictionary("BLIPS", false);
     request_texture_dictionary("BLIPS_MP", false);
-    refresh_marker_blips(state);
+    refresh_marker_blips(ctx, state);
     state.last_frame_time = state.frame_time;
     scratch_release(thread_scratch_arena());
 }

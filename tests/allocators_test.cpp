@@ -18,7 +18,7 @@ std::source_location at_line(std::source_location l = std::source_location::curr
 struct Lines {
     std::string text;
 };
-void collect(void* data, std::int32_t, std::string_view message, std::uint32_t) {
+void collect(void* data, LogLevel, std::string_view message, std::uint32_t) {
     static_cast<Lines*>(data)->text.append(message).append("|");
 }
 
@@ -76,7 +76,7 @@ TEST(LeakReport, OneErrorLinePerLeakWithLocationAndSizeThenTheTrackerIsClear) {
     void* small = a.allocate(a.data, 24, 8, small_at);
     void* big = a.allocate(a.data, 1536, 8, small_at);
     Lines lines;
-    RunContext ctx{heap_allocator(), heap_allocator(), Logger{collect, &lines, 0, 0}};
+    RunContext ctx{heap_allocator(), heap_allocator(), Logger{collect, &lines, LogLevel::debug, 0}};
     report_leaks(ctx, t);
     const std::string where = std::string(small_at.file_name()) + "(" + std::to_string(small_at.line()) + ":" +
                               std::to_string(small_at.column()) + ")";

@@ -1,6 +1,12 @@
-// Marker blips: dressing, the limit and its lowering, stale handles, the
-// Guarma divide, and the count of markers holding a blip.
+// Marker blips: dressing, the nearest markers past the limit, following the
+// player without churn, the limit and its lowering, stale handles, the Guarma
+// divide, what a steady frame costs, and the count of markers holding a blip.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
 #include <random>
+#include <set>
 
 #include "sim_fixture.h"
 #include "src/map/blips.h"
@@ -10,20 +16,55 @@
 
 namespace {
 
-std::string markers_file(int count, float x0 = 0, std::int64_t category = 1) {
+struct Spot {
+    float x, y, z;
+};
+
+std::string markers_file(const std::vector<Spot>& spots, std::int64_t category = 1) {
     std::string s = "{\"markers\": [";
-    for (int i = 0; i < count; ++i) {
-        s += "{\"position\": [" + std::to_string(x0 + static_cast<float>(i) * 10) +
-             ", 0, 0], \"category\": " + std::to_string(category) + "},";
+    for (const Spot& p : spots) {
+        s += "{\"position\": [" + std::to_string(p.x) + ", " + std::to_string(p.y) + ", " + std::to_string(p.z) +
+             "], \"category\": " + std::to_string(category) + "},";
     }
     return s + "]}";
 }
 
+// `count` markers on the x axis, 10 apart from `x0`.
+std::string markers_file(int count, float x0 = 0) {
+    std::vector<Spot> spots;
+    for (int i = 0; i < count; ++i) spots.push_back({x0 + static_cast<float>(i) * 10, 0, 0});
+    return markers_file(spots);
+}
+
+// Markers scattered over a square of side `size` centred on (cx, cy).
+std::vector<Spot> cluster(int count, float cx, float cy, float size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-size / 2, size / 2);
+    std::vector<Spot> spots;
+    for (int i = 0; i < count; ++i) spots.push_back({std::round(cx + d(rng)), std::round(cy + d(rng)), 0});
+    return spots;
+}
+
+// 1,200 markers: 700 around (4000, 4000) first in the file, then the 500
+// around the origin, where the player starts.
+std::vector<Spot> two_clusters() {
+    std::vector<Spot> spots = cluster(700, 4000, 4000, 1500, 1);
+    std::vector<Spot> near = cluster(500, 0, 0, 1500, 2);
+    spots.insert(spots.end(), near.begin(), near.end());
+    return spots;
+}
+
+float f32_arg(std::uint64_t word) {
+    const auto bits = static_cast<std::uint32_t>(word);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
 class BlipTest : public SimTest {
 protected:
-    void start(const std::string& markers, const std::string& scenario = "{frames: 1000}") {
-        std::filesystem::create_directories(dir / "Quillfen");
-        std::ofstream(dir / "Quillfen" / "markers.json") << markers;
+    void start(const std::string& markers, const std::string& scenario = "{frames: 100000}") {
+        write_markers(markers);
         begin(scenario);
         frames(1);  // the script's start: markers loaded, no blip yet
     }
@@ -37,12 +78,70 @@ protected:
         for (const Marker& m : plugin_state.markers) n += m.blip != 0;
         return n;
     }
+    // The markers holding a live blip, by index.
+    std::set<std::size_t> holders() const {
+        std::set<std::size_t> out;
+        for (std::size_t i = 0; i < plugin_state.markers.length; ++i) {
+            const Blip b = plugin_state.markers[i].blip;
+            if (b != 0 && session->host.game.blips.count(b)) out.insert(i);
+        }
+        return out;
+    }
+    // By a sort of the whole list: the `k` markers nearest to `from` (ties by
+    // list order) among those whose category is in the table and for which
+    // `same_side` holds.
+    std::set<std::size_t> nearest(std::size_t k, Spot from,
+                                  const std::function<bool(const Marker&)>& same_side = nullptr) const {
+        std::vector<std::pair<float, std::size_t>> by_distance;
+        const Position p{from.x, from.y, from.z};
+        for (std::size_t i = 0; i < plugin_state.markers.length; ++i) {
+            const Marker& m = plugin_state.markers[i];
+            if (m.data.category < 0 || m.data.category >= 10) continue;
+            if (same_side && !same_side(m)) continue;
+            by_distance.push_back({distance_squared(m.data.position, p), i});
+        }
+        std::sort(by_distance.begin(), by_distance.end());
+        std::set<std::size_t> out;
+        for (std::size_t i = 0; i < k && i < by_distance.size(); ++i) out.insert(by_distance[i].second);
+        return out;
+    }
+    void place_player(Spot at) {
+        game().player_position[0] = at.x;
+        game().player_position[1] = at.y;
+        game().player_position[2] = at.z;
+    }
+    std::vector<std::string> showing_lines() const {
+        std::vector<std::string> out;
+        for (const std::string& m : messages()) {
+            if (m.rfind("Showing the nearest", 0) == 0) out.push_back(m);
+        }
+        return out;
+    }
     std::size_t count_in_frame(const std::string& native, std::int64_t frame) const {
         return calls(native, frame).size();
     }
+    // The natives the blip pass called in `frame`: those after the texture requests.
+    std::map<std::string, int> blip_pass_natives(std::int64_t frame) const {
+        std::map<std::string, int> per_native;
+        bool past_textures = false;
+        for (const SimTraceEntry& e : session->host.trace) {
+            if (e.frame != frame) continue;
+            const std::string n = e.signature->name;
+            if (n == "request_texture_dictionary") {
+                past_textures = true;
+                continue;
+            }
+            if (past_textures) ++per_native[n];
+        }
+        return per_native;
+    }
 };
 
+constexpr int frames_per_second = 60;
+
 }  // namespace
+
+// ---- one blip ------------------------------------------------------------------------------
 
 TEST_F(BlipTest, EachBlipIsDressedInOrderAndOnlyValidCategoriesGetOne) {
     start(R"({"markers": [
@@ -85,10 +184,180 @@ TEST_F(BlipTest, ANewMarkerGetsTheNewMarkerModifierOnItsFirstBlipOnly) {
     EXPECT_EQ(game().blips.at(plugin_state.markers[0].blip).modifiers,
               (std::vector<std::uint32_t>{0xF366785F, 0x95BD6684}));
     game().blips.clear();  // the game drops it: the next blip is not "new" any more
-    frames(1);
+    frames(frames_per_second);
     ASSERT_NE(plugin_state.markers[0].blip, 0u);
     EXPECT_EQ(game().blips.at(plugin_state.markers[0].blip).modifiers, (std::vector<std::uint32_t>{0xF366785F}));
 }
+
+// ---- the nearest past the limit ------------------------------------------------------------
+
+TEST_F(BlipTest, PastTheLimitTheNearestHoldBlipsWhereverTheyStandInTheList) {
+    start(markers_file(two_clusters()));
+    frames(1);
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+    for (std::size_t i = 700; i < 1200; ++i) EXPECT_NE(plugin_state.markers[i].blip, 0u) << i;
+    EXPECT_EQ(plugin_state.markers_with_blip, 500);
+    EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 500 of 1200 markers on the map"}));
+
+    // The player rides to the other cluster, 100 m a frame, and stops there.
+    const int ride = 57;
+    for (int f = 1; f <= ride; ++f) {
+        place_player({4000.0f * static_cast<float>(f) / ride, 4000.0f * static_cast<float>(f) / ride, 0});
+        frames(1);
+    }
+    frames(8 * frames_per_second);
+    const std::set<std::size_t> there = nearest(500, {4000, 4000, 0});
+    EXPECT_EQ(holders(), there);
+    EXPECT_EQ(std::count_if(there.begin(), there.end(), [](std::size_t i) { return i < 700; }), 500)
+        << "all of them in the cluster listed first";
+    EXPECT_EQ(live_blips(), 500);
+    EXPECT_EQ(static_cast<std::int64_t>(game().blips.size()), 500) << "the blips left behind were removed";
+    EXPECT_EQ(showing_lines().size(), 1u) << "said once";
+}
+
+TEST_F(BlipTest, NothingIsSaidWhenAllFit) {
+    start(markers_file(500));
+    frames(3 * frames_per_second);
+    EXPECT_EQ(live_blips(), 500);
+    EXPECT_EQ(showing_lines(), std::vector<std::string>{});
+}
+
+TEST_F(BlipTest, TiesInDistanceGoByListOrder) {
+    // 501 markers on the x axis around the player: the two 250 m away are
+    // tied for the last place, and the one listed first takes it.
+    std::vector<Spot> spots;
+    for (int i = 0; i < 501; ++i) spots.push_back({static_cast<float>(i - 250), 0, 0});
+    std::swap(spots.front(), spots.back());  // +250 now comes first in the list, -250 last
+    start(markers_file(spots), "{frames: 1000, world: {player: {position: [-1, 0, 0]}}}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers[0].blip, 0u) << "+250 is 251 m away";
+    EXPECT_NE(plugin_state.markers[500].blip, 0u) << "-250 is 249 m away";
+    place_player({0, 0, 0});
+    frames(2 * frames_per_second + 2);
+    EXPECT_NE(plugin_state.markers[0].blip, 0u) << "+250, listed first";
+    EXPECT_EQ(plugin_state.markers[500].blip, 0u) << "-250, listed last, gave its blip up";
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+}
+
+// ---- following the player ------------------------------------------------------------------
+
+TEST_F(BlipTest, AMarkerThatStaysAmongTheNearestKeepsItsBlip) {
+    start(markers_file(cluster(700, 0, 0, 800, 3)));
+    frames(1);
+    std::map<std::size_t, Blip> before;
+    for (std::size_t i : holders()) before[i] = plugin_state.markers[i].blip;
+    const std::size_t calls_before = session->host.trace.size();
+
+    place_player({60, 0, 0});  // past the distance that makes a new choice
+    frames(2);
+    const std::set<std::size_t> now = nearest(500, {60, 0, 0});
+    ASSERT_EQ(holders(), now);
+    std::size_t kept = 0, created = 0, removed = 0;
+    for (std::size_t i : now) {
+        if (before.count(i)) {
+            EXPECT_EQ(plugin_state.markers[i].blip, before[i]) << "marker " << i << " kept its blip";
+            ++kept;
+        }
+    }
+    for (std::size_t t = calls_before; t < session->host.trace.size(); ++t) {
+        const std::string n = session->host.trace[t].signature->name;
+        created += n == "create_blip_at_coords";
+        removed += n == "remove_blip";
+    }
+    EXPECT_GT(kept, 400u);
+    EXPECT_LT(kept, 500u) << "the move changed which markers are nearest";
+    EXPECT_EQ(created, 500 - kept);
+    EXPECT_EQ(removed, 500 - kept);
+}
+
+TEST_F(BlipTest, AShortMoveIsFollowedOnceThePlayerHasStoodStillForTwoSeconds) {
+    // 600 markers 2 m apart on the x axis, centred on the player: a move of
+    // 30 m changes which 500 are nearest, but is too short for a new choice.
+    std::vector<Spot> spots;
+    for (int i = 0; i < 600; ++i) spots.push_back({static_cast<float>(2 * i - 600), 0, 0});
+    start(markers_file(spots));
+    frames(1);
+    const std::set<std::size_t> at_start = nearest(500, {0, 0, 0});
+    ASSERT_EQ(holders(), at_start);
+
+    place_player({30, 0, 0});
+    const std::set<std::size_t> there = nearest(500, {30, 0, 0});
+    ASSERT_NE(there, at_start);
+    frames(frames_per_second);
+    EXPECT_EQ(holders(), at_start) << "a second after: not yet";
+    frames(frames_per_second + 2);
+    EXPECT_EQ(holders(), there) << "two seconds still: exactly the nearest";
+
+    // Standing on, nothing changes.
+    const std::size_t calls_before = session->host.trace.size();
+    frames(3 * frames_per_second);
+    for (std::size_t t = calls_before; t < session->host.trace.size(); ++t) {
+        const std::string n = session->host.trace[t].signature->name;
+        ASSERT_NE(n, "create_blip_at_coords");
+        ASSERT_NE(n, "remove_blip");
+        ASSERT_NE(n, "zone_at_coords");
+    }
+}
+
+TEST_F(BlipTest, ChangesToTheListAreFollowedAtOnce) {
+    start(markers_file(two_clusters()));
+    frames(1);
+    // A marker added beside the player takes a place among the nearest.
+    in_script([] {
+        RunContext ctx = script_context();
+        plugin_state.current_category = 3;
+        try_add_marker(ctx, plugin_state, position_to_vector3(1, 1, 0));
+    });
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 1201u);
+    EXPECT_NE(plugin_state.markers[1200].blip, 0u);
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+
+    // Deleting one of the nearest gives its place to the next nearest.
+    const std::set<std::size_t> before = holders();
+    const std::size_t gone = *before.begin();
+    in_script([gone] {
+        RunContext ctx = script_context();
+        delete_marker_at(ctx, plugin_state, static_cast<std::int64_t>(gone));
+    });
+    frames(1);
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+    EXPECT_EQ(live_blips(), 500);
+    EXPECT_EQ(static_cast<std::int64_t>(game().blips.size()), 500);
+}
+
+TEST_F(BlipTest, WithManyMarkersTheChoiceIsSpreadOverFramesAndAChangeMeanwhileStartsItAfresh) {
+    // Keys for every marker, then three passes over them: the frames a frame's share pays for.
+    const std::size_t count = 70000;
+    const auto frames_per_choice =
+        static_cast<int>((count * (blip_key_work + 3) + blip_choice_work_per_frame - 1) / blip_choice_work_per_frame);
+    ASSERT_GT(frames_per_choice, 2);
+    start(markers_file(cluster(static_cast<int>(count), 0, 0, 14000, 4)));
+    frames(frames_per_choice - 1);
+    EXPECT_EQ(walk_count(), 0) << "still at work on the choice";
+    EXPECT_NE(plugin_state.blip_choice.step, BlipChoiceStep::none);
+    frames(1);
+    EXPECT_EQ(plugin_state.blip_choice.step, BlipChoiceStep::none);
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+
+    // The player moves on; while the new choice is under way, the blips stay
+    // and a deleted marker makes it start again.
+    place_player({300, 0, 0});
+    frames(frames_per_choice - 2);
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+    const std::size_t gone = *nearest(1, {300, 0, 0}).begin();
+    ASSERT_NE(plugin_state.markers[gone].blip, 0u);
+    in_script([gone] {
+        RunContext ctx = script_context();
+        delete_marker_at(ctx, plugin_state, static_cast<std::int64_t>(gone));
+    });
+    frames(frames_per_choice - 1);
+    EXPECT_EQ(walk_count(), 499) << "only the deleted marker's blip went";
+    frames(1);
+    EXPECT_EQ(holders(), nearest(500, {300, 0, 0}));
+}
+
+// ---- the limit -----------------------------------------------------------------------------
 
 TEST_F(BlipTest, RefusingThe30thBlipDropsTheLimitToZeroRemovesAllAndTheNextPassRebuilds) {
     start(markers_file(40), "{frames: 100, blips: {capacity: 29}}");
@@ -102,83 +371,168 @@ TEST_F(BlipTest, RefusingThe30thBlipDropsTheLimitToZeroRemovesAllAndTheNextPassR
     frames(1);  // the limit is back at 500 and the same happens again
     EXPECT_EQ(count_in_frame("create_blip_at_coords", f + 1), 30u);
     EXPECT_EQ(plugin_state.blip_limit, 0);
+    EXPECT_EQ(showing_lines(), std::vector<std::string>{}) << "a limit of 0 does not last";
 }
 
-TEST_F(BlipTest, RefusingThe120thBlipKeeps69AfterwardsInListOrder) {
-    start(markers_file(200), "{frames: 100, blips: {capacity: 119}}");
+TEST_F(BlipTest, RefusingThe120thBlipKeepsTheNearest69) {
+    // 200 markers on the x axis, the player past the last: the nearest are last in the list.
+    start(markers_file(200), "{frames: 1000, world: {player: {position: [2000, 0, 0]}}, blips: {capacity: 119}}");
     frames(1);
     EXPECT_EQ(plugin_state.blip_limit, 69);
-    EXPECT_EQ(live_blips(), 0);
-    frames(1);  // rebuilt up to the new limit, then the pass stops at the 70th
-    EXPECT_EQ(live_blips(), 69);
-    for (int i = 0; i < 69; ++i) EXPECT_NE(plugin_state.markers[static_cast<std::size_t>(i)].blip, 0u) << i;
-    EXPECT_EQ(plugin_state.markers[69].blip, 0u);
-    frames(1);
     const std::int64_t f = game().frame - 1;
-    EXPECT_EQ(count_in_frame("create_blip_at_coords", f), 0u);
-    EXPECT_EQ(count_in_frame("blip_exists", f), 69u);
+    EXPECT_EQ(count_in_frame("create_blip_at_coords", f), 120u);
+    EXPECT_EQ(count_in_frame("remove_blip", f), 50u) << "the farthest 50 go, the nearest keep theirs";
+    EXPECT_EQ(holders(), nearest(69, {2000, 0, 0}));
+    for (std::size_t i = 131; i < 200; ++i) EXPECT_NE(plugin_state.markers[i].blip, 0u) << i;
+    EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 69 of 200 markers on the map"}));
+
+    frames(3 * frames_per_second);
+    EXPECT_EQ(holders(), nearest(69, {2000, 0, 0}));
     EXPECT_EQ(plugin_state.blip_limit, 69);
+    EXPECT_EQ(showing_lines().size(), 1u);
 }
 
-TEST_F(BlipTest, FiveHundredLiveBlipsStopThePassAtTheNextMarkerWithOnlyChecksAndItsZoneQuery) {
-    start(markers_file(501));
+TEST_F(BlipTest, AGameThatRefusesPast119BlipsShowsTheNearestOfTheLoweredLimit) {
+    start(markers_file(two_clusters()), "{frames: 100000, blips: {capacity: 119}}");
+    frames(2);
+    EXPECT_EQ(plugin_state.blip_limit, 69);
+    EXPECT_EQ(holders(), nearest(69, {0, 0, 0}));
+    EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 69 of 1200 markers on the map"}));
+    place_player({4000, 4000, 0});
+    frames(8 * frames_per_second);
+    EXPECT_EQ(holders(), nearest(69, {4000, 4000, 0}));
+    EXPECT_EQ(game().blips_refused, 1) << "the lowered limit holds";
+}
+
+TEST_F(BlipTest, WhenTheGameIsFullANewMarkerBesideThePlayerStillGetsItsPlaceAmongTheLoweredNearest) {
+    start(markers_file(cluster(700, 0, 0, 800, 3)));
     frames(1);
-    EXPECT_EQ(live_blips(), 500);
-    EXPECT_EQ(plugin_state.markers[500].blip, 0u);
+    ASSERT_EQ(live_blips(), 500);
+    game().blip_capacity = 490;  // other scripts took blips meanwhile: the game makes no more for us
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(1, 1, 0));
+    });
+    frames(1);  // refused: the limit drops to 449 (499 held - 50)
+    EXPECT_EQ(plugin_state.blip_limit, 449);
     frames(1);
-    const std::int64_t f = game().frame - 1;
-    std::map<std::string, int> per_native;
-    bool past_textures = false;
-    for (const SimTraceEntry& e : session->host.trace) {
-        if (e.frame != f) continue;
-        const std::string n = e.signature->name;
-        if (n == "request_texture_dictionary") {
-            past_textures = true;
-            continue;
+    EXPECT_NE(plugin_state.markers[700].blip, 0u) << "the nearest of all";
+    EXPECT_EQ(holders(), nearest(449, {0, 0, 0}));
+}
+
+// ---- stale handles, steady frames ----------------------------------------------------------
+
+TEST_F(BlipTest, ABlipTheGameDroppedIsMadeAgainWithinASecond) {
+    start(markers_file(600));
+    frames(1);
+    ASSERT_EQ(live_blips(), 500);
+    for (std::size_t which : {0u, 250u, 499u}) {
+        const Blip old = plugin_state.markers[which].blip;
+        ASSERT_NE(old, 0u);
+        game().blips.erase(old);  // the game dropped it
+        int waited = 0;
+        while (plugin_state.markers[which].blip == old && waited < 2 * frames_per_second) {
+            frames(1);
+            ++waited;
         }
-        if (past_textures) ++per_native[n];
+        EXPECT_LE(waited, frames_per_second) << "marker " << which;
+        auto pre = calls("blip_pre_remove");
+        ASSERT_FALSE(pre.empty());
+        EXPECT_EQ(pre.back()->args[0], old) << "the stale handle is removed first";
+        frames(1);
+        EXPECT_NE(plugin_state.markers[which].blip, 0u);
+        EXPECT_TRUE(game().blips.count(plugin_state.markers[which].blip));
+        EXPECT_EQ(live_blips(), 500);
+        EXPECT_EQ(plugin_state.markers_with_blip, 500);
     }
-    // The player's zone, then 500 existence checks, then the 501st marker's zone;
-    // neither lies in Guarma, which costs the six key hashes each.
-    EXPECT_EQ(per_native["blip_exists"], 500);
-    EXPECT_EQ(per_native["zone_at_coords"], 2);
-    EXPECT_EQ(per_native["hash_of_name"], 12);
-    EXPECT_EQ(per_native.size(), 3u);
 }
 
-TEST_F(BlipTest, StaleHandlesAreRemovedAndReplaced) {
-    start(markers_file(3));
+TEST_F(BlipTest, ASteadyFrameOnlyChecksAFewBlipsAndEveryBlipInTurn) {
+    start(markers_file(two_clusters()));
     frames(1);
-    const Blip old_first = plugin_state.markers[0].blip;
-    std::vector<std::string> n;
-    game().blips.erase(old_first);  // the game dropped one
-    frames(1);
-    const std::int64_t f = game().frame - 1;
-    auto pre = calls("blip_pre_remove", f);
-    ASSERT_EQ(pre.size(), 1u);
-    EXPECT_EQ(pre[0]->args[0], old_first);
-    EXPECT_NE(plugin_state.markers[0].blip, 0u);
-    EXPECT_NE(plugin_state.markers[0].blip, old_first);
-    EXPECT_EQ(live_blips(), 3);
-    EXPECT_EQ(plugin_state.markers_with_blip, 3);
+    ASSERT_EQ(live_blips(), 500);
+    std::set<std::uint64_t> checked;
+    const int second = frames_per_second;
+    for (int f = 0; f < second; ++f) {
+        frames(1);
+        const std::int64_t frame = game().frame - 1;
+        const std::map<std::string, int> pass = blip_pass_natives(frame);
+        EXPECT_EQ(pass, (std::map<std::string, int>{{"blip_exists", 12}})) << "frame " << frame;
+        EXPECT_LE(natives_in_frame(frame).size(), 40u);
+        for (const SimTraceEntry* e : calls("blip_exists", frame)) checked.insert(e->args[0]);
+    }
+    EXPECT_EQ(checked.size(), 500u) << "every blip looked at within a second";
 }
 
-TEST_F(BlipTest, BlipsFollowThePlayersSideOfTheGuarmaDivide) {
+// The process heap, except for what the blips ask for.
+Allocator heap_but_not_for_blips;
+
+TEST_F(BlipTest, WithoutMemoryForAChoiceTheMapKeepsItsBlipsAndTheLogSaysSoOnce) {
+    start(markers_file(two_clusters()));
+    frames(1);
+    const std::set<std::size_t> before = holders();
+    ASSERT_EQ(before.size(), 500u);
+
+    AllocationTracker& tracker = runtime_globals.allocation_tracker;
+    const Allocator backing = tracker.backing;
+    heap_but_not_for_blips = backing;
+    tracker.backing.allocate = [](void* data, std::size_t size, std::size_t align,
+                                  const std::source_location& where) -> void* {
+        if (std::string_view(where.file_name()).ends_with("src/map/blips.cpp")) return nullptr;
+        return heap_but_not_for_blips.allocate(data, size, align, where);
+    };
+    // One more marker: its keys need room the choice cannot have.
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(2, 3, 0));
+    });
+    frames(frames_per_second);
+    EXPECT_EQ(holders(), before) << "the blips there were stay";
+    EXPECT_EQ(plugin_state.markers[1200].blip, 0u);
+    const std::string said =
+        "Could not choose which markers to show on the map: out of memory. The map keeps the blips it has; restart "
+        "the game if markers near you are missing";
+    const std::vector<std::string> logged = messages();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), said), 1);
+
+    tracker.backing = backing;  // memory again: the choice is made at the next frame
+    frames(1);
+    EXPECT_NE(plugin_state.markers[1200].blip, 0u);
+    EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
+}
+
+// ---- the Guarma divide ---------------------------------------------------------------------
+
+TEST_F(BlipTest, BlipsFollowThePlayersSideOfTheGuarmaDivideAndEachSideIsAskedOnce) {
     const std::string guarma_file = R"({"markers": [
         {"position": [10, 10, 0], "category": 1},
-        {"position": [5010, 5010, 0], "category": 1}]})";
-    start(guarma_file, R"({frames: 100, zones: [{type: "STATE", hash: "0x7356B8ED", rect: [5000, 5000, 6000, 6000]},
+        {"position": [5010, 5010, 0], "category": 1},
+        {"position": [30, 30, 0], "category": 1}]})";
+    start(guarma_file, R"({frames: 1000, zones: [{type: "STATE", hash: "0x7356B8ED", rect: [5000, 5000, 6000, 6000]},
                                              {type: "STATE", hash: "0xB32957A3", rect: [0, 0, 1000, 1000]}],
                           world: {player: {position: [20, 20, 0]}},
-                          events: [{frame: 5, player: {position: [5020, 5020, 0]}}]})");
+                          events: [{frame: 5, player: {position: [5020, 5020, 0]}},
+                                   {frame: 200, player: {position: [25, 25, 0]}}]})");
     frames(1);
     EXPECT_NE(plugin_state.markers[0].blip, 0u) << "mainland marker, player on the mainland";
     EXPECT_EQ(plugin_state.markers[1].blip, 0u) << "Guarma marker waits";
+    EXPECT_NE(plugin_state.markers[2].blip, 0u);
     frames(4);  // the player reaches Guarma
     EXPECT_NE(plugin_state.markers[1].blip, 0u);
-    EXPECT_NE(plugin_state.markers[0].blip, 0u) << "the mainland blip is left, not removed";
-    EXPECT_TRUE(game().blips.count(plugin_state.markers[0].blip));
+    EXPECT_EQ(plugin_state.markers[0].blip, 0u) << "only the player's side is on the map";
+    EXPECT_EQ(holders(), (std::set<std::size_t>{1}));
+    frames(200);  // and back
+    EXPECT_EQ(holders(), (std::set<std::size_t>{0, 2}));
+
+    // Each marker's side was asked of the game once, however often the choice was made.
+    std::map<std::pair<float, float>, int> asked;
+    for (const SimTraceEntry* e : calls("zone_at_coords")) ++asked[{f32_arg(e->args[0]), f32_arg(e->args[1])}];
+    EXPECT_EQ(asked[std::make_pair(10.0f, 10.0f)], 1);
+    EXPECT_EQ(asked[std::make_pair(5010.0f, 5010.0f)], 1);
+    EXPECT_EQ(asked[std::make_pair(30.0f, 30.0f)], 1);
 }
+
+// ---- the list and the count ----------------------------------------------------------------
 
 TEST_F(BlipTest, DeletingAMarkerRemovesItsBlip) {
     start(markers_file(2));
@@ -230,5 +584,47 @@ TEST_F(BlipTest, TheCountOfMarkersWithABlipAlwaysMatchesAWalk) {
                 break;
         }
         ASSERT_EQ(plugin_state.markers_with_blip, walk_count()) << "step " << step;
+    }
+}
+
+TEST_F(BlipTest, AfterAnyChangesAndMovesTheNearestHoldBlipsOnceThePlayerStandsStill) {
+    start(markers_file(cluster(700, 0, 0, 800, 3)));
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> anywhere(-500, 500);
+    for (int step = 0; step < 25; ++step) {
+        switch (rng() % 4) {
+            case 0: {
+                const auto i = static_cast<std::int64_t>(rng() % plugin_state.markers.length);
+                in_script([i] {
+                    RunContext ctx = script_context();
+                    delete_marker_at(ctx, plugin_state, i);
+                });
+                break;
+            }
+            case 1: {
+                const Vector3 at = position_to_vector3(anywhere(rng), anywhere(rng), 0);
+                in_script([at] {
+                    RunContext ctx = script_context();
+                    try_add_marker(ctx, plugin_state, at);
+                });
+                break;
+            }
+            case 2:  // a short move
+                place_player({game().player_position[0] + static_cast<float>(rng() % 40),
+                              game().player_position[1] - static_cast<float>(rng() % 40), 0});
+                break;
+            case 3:  // a long ride
+                place_player({anywhere(rng), anywhere(rng), 0});
+                break;
+        }
+        frames(static_cast<int>(rng() % 30));
+        for (int f = 0; f < 30; ++f) {
+            frames(1);
+            ASSERT_LE(walk_count(), 500) << "step " << step;
+        }
+        frames(2 * frames_per_second + 2);  // standing still
+        const Spot at{game().player_position[0], game().player_position[1], game().player_position[2]};
+        ASSERT_EQ(holders(), nearest(500, at)) << "step " << step;
+        ASSERT_EQ(walk_count(), 500) << "step " << step;
     }
 }

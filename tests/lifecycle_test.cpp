@@ -134,8 +134,7 @@ TEST_F(SimTest, AScriptRestartReportsWhatTheLastRunLeaked) {
 
 TEST(Setup, FillsTheFirstSlotWithTheScript) {
     ScriptProcedure slots[64] = {};
-    std::filesystem::path d = std::filesystem::temp_directory_path() / "quillfen-tests" / "setup-slots";
-    std::filesystem::create_directories(d);
+    const std::filesystem::path d = fresh_test_dir();
     auto previous = std::filesystem::current_path();
     std::filesystem::current_path(d);
     EXPECT_EQ(setup(slots, 64), 1);

@@ -8,6 +8,8 @@
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
 #include "src/menu/marker_list_page.h"
+#include "src/menu/menu_input.h"
+#include "src/menu/prompts.h"
 #include "src/platform/local_time.h"
 
 namespace {
@@ -128,14 +130,13 @@ protected:
                     "}},";
         }
         file += "]}";
-        std::filesystem::create_directories(dir / "Quillfen");
-        std::ofstream(dir / "Quillfen" / "markers.json") << file;
+        write_markers(file);
         // Every test runs under each answer the game may give to the second tick's repeated tests.
         begin("{frames: 100000, repeat_answers: \"" + std::string(GetParam()) +
               "\", world: {window: {width: 1920, height: 1080}, player: {position: [0, 0, 0]}, map: true}" + extra +
               "}");
         frames(2);
-        game().pressed.insert(0x80F28E95);
+        game().pressed.insert(control_edit_markers);
         frames(1);
         ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
     }
@@ -178,7 +179,8 @@ protected:
     }
 };
 
-constexpr std::uint32_t nav_up = 0x911CB09E, nav_down = 0x4403F97F, nav_left = 0xAD7FCC5B, nav_right = 0x65F9EC5B;
+constexpr std::uint32_t nav_up = control_menu_up, nav_down = control_menu_down, nav_left = control_menu_left,
+                        nav_right = control_menu_right;
 
 }  // namespace
 
@@ -231,7 +233,7 @@ TEST_P(ListPageTest, EachPressActsOnceWhateverTheRepeatedTestAnswers) {
     EXPECT_EQ(plugin_state.marker_list_selection, 1);
     EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_DOWN"}));
     frames(3);
-    game().pressed.insert(0xD596CFB0);  // the sort prompt
+    game().pressed.insert(control_sort);
     frames(1);
     EXPECT_EQ(plugin_state.sort_mode, 1) << "sorted once, not toggled back";
     just_press(nav_right);
@@ -252,7 +254,7 @@ TEST_P(ListPageTest, ASingleRowIgnoresUpAndDown) {
 TEST_P(ListPageTest, HoldingDeleteOnTheLastRowDeletesItAndResetsTheHold) {
     start(20);
     plugin_state.marker_list_selection = 19;  // the oldest marker, M01
-    game().held.insert(0xFBD7B3E6);
+    game().held.insert(control_delete);
     frames(1);
     ASSERT_EQ(plugin_state.markers.length, 19u);
     EXPECT_STREQ(plugin_state.markers[0].data.name, "M02");
@@ -275,7 +277,7 @@ TEST_P(ListPageTest, HoldingDeleteOnTheLastRowDeletesItAndResetsTheHold) {
 
 TEST_P(ListPageTest, RenameOpensTheKeyboardWithTheNameAndTheConfirmedTextIsTrimmed) {
     start(3, ", keyboard: {typing_frames: 2, result: \"  New  \"}");
-    game().pressed.insert(0x43DBF61F);
+    game().pressed.insert(control_rename);
     frames(1);
     auto shown = calls("show_onscreen_keyboard");
     ASSERT_EQ(shown.size(), 1u) << "the second tick does not open it again: the keyboard tick comes first";
@@ -298,14 +300,14 @@ TEST_P(ListPageTest, SortingTwiceComesBackToTimeWithTheSelectionOnTop) {
     start(5);
     plugin_state.player_position = position_to_vector3(0, 0, 0);
     plugin_state.marker_list_selection = 3;
-    game().pressed.insert(0xD596CFB0);
+    game().pressed.insert(control_sort);
     frames(1);
     EXPECT_EQ(plugin_state.sort_mode, 1);
     EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Proximity");
     EXPECT_EQ(labels().front(), "1/5 M01") << "nearest first";
     EXPECT_EQ(plugin_state.marker_list_selection, 0);
     frames(3);
-    game().pressed.insert(0xD596CFB0);
+    game().pressed.insert(control_sort);
     frames(1);
     EXPECT_EQ(plugin_state.sort_mode, 0);
     EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Time");

@@ -148,25 +148,12 @@ struct Loaded {
     const MarkerDataV1& operator[](std::size_t i) const { return data.records[i]; }
 };
 
-void write(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 class MarkerPacksTest : public SimTest {
 protected:
-    fs::path quillfen() const { return dir / "Quillfen"; }
     fs::path import() const { return quillfen() / "import"; }
     void start() {
         begin("{frames: 100}");
         frames(1);
-    }
-    std::vector<std::string> names_in(const fs::path& folder) const {
-        std::vector<std::string> out;
-        if (!fs::exists(folder)) return out;
-        for (auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
     }
     // The messages from "Loading data from disk" on.
     std::vector<std::string> start_messages() const {
@@ -181,7 +168,7 @@ protected:
 };
 
 TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAndMovedAway) {
-    write(quillfen() / "markers.json", two_markers);
+    write_markers(two_markers);
     const std::string friends =
         "// from Arthur\n" +
         markers_json({
@@ -198,10 +185,10 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
         "{\"position\": [NaN, 1, 2], \"category\": 1}", "{\"position\": [5, -Infinity, 2], \"category\": 1}",
         marker_json(-5, -5, -5, 12, "\"category twelve\"", 1700000000000000006),  // new; never a blip
     });
-    write(import() / "a friends.json", friends);
-    write(import() / "b-broken.json", broken);
-    write(import() / "c-more.JSON", more);
-    write(import() / "notes.txt", "mine");
+    write_file(import() / "a friends.json", friends);
+    write_file(import() / "b-broken.json", broken);
+    write_file(import() / "c-more.JSON", more);
+    write_file(import() / "notes.txt", "mine");
     start();
 
     std::vector<std::string> m = start_messages();
@@ -267,7 +254,7 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
 
     // The same pack again: nothing to add, so nothing to save; it goes beside
     // the first one under a name of its own.
-    write(import() / "a friends.json", friends);
+    write_file(import() / "a friends.json", friends);
     start();
     m = start_messages();
     EXPECT_EQ(std::vector<std::string>(m.begin() + 2, m.end()),
@@ -279,11 +266,11 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
 }
 
 TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
-    write(quillfen() / "markers.json", two_markers);
+    write_markers(two_markers);
     const std::string pack =
         markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1), marker_json(20, 20, 20, 2, "\"two\"", 2),
                       marker_json(30, 30, 30, 3, "", 3)});
-    write(import() / "pack.json", pack);
+    write_file(import() / "pack.json", pack);
     begin("{frames: 100}");
     const FileFaults full{ENOSPC, 10, 0, 0, 0, 0, 0};
     inject_file_faults(&full);
@@ -320,44 +307,49 @@ TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
     EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
 }
 
-TEST_F(MarkerPacksTest, APackAtAStartWithoutAGoodMarkersFileJoinsWhatTheStartHas) {
+// A start that has no good markers file of its own: what it loads, then the pack.
+struct StartCase {
+    const char* what;
+    void (*prepare)(const fs::path& quillfen);
+    std::vector<std::string> before_import;  // messages after "Loading data from disk"
+    std::size_t markers;
+};
+void PrintTo(const StartCase& c, std::ostream* out) { *out << c.what; }
+
+const StartCase starts_without_a_good_file[] = {
+    {"the first start: no markers file", [](const fs::path&) {}, {"Failed to read markers data file: ENOENT"}, 2},
+    {"a damaged file: the backup's markers, then the pack's",
+     [](const fs::path& q) {
+         write_file(q / "markers.json", "{\"markers\": [ {\"position\": [1,2");
+         write_file(q / "markers.json.bak", two_markers);
+     },
+     {"Failed to deserialize markers data file as JSON: 1:32: unexpected end of input: missing ]",
+      "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000",
+      "Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads"},
+     3},
+};
+
+class PackAtAStartTest : public MarkerPacksTest, public ::testing::WithParamInterface<StartCase> {};
+
+INSTANTIATE_TEST_SUITE_P(StartsWithoutAGoodFile, PackAtAStartTest, ::testing::ValuesIn(starts_without_a_good_file));
+
+TEST_P(PackAtAStartTest, APackAtAStartWithoutAGoodMarkersFileJoinsWhatTheStartHas) {
+    const StartCase& c = GetParam();
     const std::string pack = markers_json(
         {marker_json(10, 10, 10, 1, "\"from a friend\"", 1), marker_json(-1234.5f, 567.25f, 42.5f, 2, "", 2)});
-    struct Case {
-        const char* what;
-        std::function<void(const fs::path& quillfen)> prepare;
-        std::vector<std::string> before_import;  // messages after "Loading data from disk"
-        std::size_t markers;
-    } cases[] = {
-        {"the first start: no markers file", [](const fs::path&) {}, {"Failed to read markers data file: ENOENT"}, 2},
-        {"a damaged file: the backup's markers, then the pack's",
-         [](const fs::path& q) {
-             write(q / "markers.json", "{\"markers\": [ {\"position\": [1,2");
-             write(q / "markers.json.bak", two_markers);
-         },
-         {"Failed to deserialize markers data file as JSON: 1:32: unexpected end of input: missing ]",
-          "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000",
-          "Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads"},
-         3},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove_all(quillfen());
-        c.prepare(quillfen());
-        write(import() / "pack.json", pack);
-        start();
-        std::vector<std::string> m = start_messages();
-        std::vector<std::string> want = {"Loading data from disk"};
-        want.insert(want.end(), c.before_import.begin(), c.before_import.end());
-        want.push_back("Imported " + std::to_string(c.markers == 2 ? 2 : 1) +
-                       " of 2 markers from Quillfen/import/pack.json");
-        want.push_back("Saving data to disk");
-        want.push_back("Saved " + std::to_string(c.markers) + " markers to JSON");
-        want.push_back("Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json");
-        EXPECT_EQ(m, want);
-        EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), c.markers);
-        ASSERT_TRUE(end());
-    }
+    c.prepare(quillfen());
+    write_file(import() / "pack.json", pack);
+    start();
+    std::vector<std::string> want = {"Loading data from disk"};
+    want.insert(want.end(), c.before_import.begin(), c.before_import.end());
+    want.push_back("Imported " + std::to_string(c.markers == 2 ? 2 : 1) +
+                   " of 2 markers from Quillfen/import/pack.json");
+    want.push_back("Saving data to disk");
+    want.push_back("Saved " + std::to_string(c.markers) + " markers to JSON");
+    want.push_back("Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json");
+    EXPECT_EQ(start_messages(), want);
+    EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), c.markers);
+    ASSERT_TRUE(end());
 }
 
 TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
@@ -368,11 +360,9 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
     };
     auto run = [&](const std::function<void()>& prepare) {
         fs::remove_all(quillfen());
-        write(quillfen() / "markers.json", two_markers);
+        write_markers(two_markers);
         prepare();
-        waypoint_check_timer = 0;
-        last_waypoint = Vector3{};
-        waypoint_cooldown = 0;
+        load_library_afresh();
         begin("{frames: 100, events: [{frame: 3, waypoint: [-310.46, 802.27]}]}");
         EXPECT_TRUE(fs::is_directory(import())) << "made at set-up";
         frames(90);
@@ -389,7 +379,7 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
     };
     const Run missing = run([] {});
     const Run empty = run([&] {
-        write(import() / "readme.txt", "packs go here");
+        write_file(import() / "readme.txt", "packs go here");
         fs::create_directories(import() / "imported");
         fs::create_directories(import() / "folder.json");
     });
@@ -408,7 +398,7 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
         std::remove_if(files.begin(), files.end(), [](const std::string& f) { return f.rfind("import/", 0) == 0; }),
         files.end());
     EXPECT_EQ(files, missing.files);
-    EXPECT_GT(missing.trace.size(), 1000u);
+    EXPECT_GT(missing.trace.size(), 600u);  // every frame's natives were compared
 }
 
 }  // namespace

@@ -21,10 +21,6 @@ const char* const two_markers = R"json({
 
 class MarkerStoreTest : public SimTest {
 protected:
-    void write_markers(const std::string& text) {
-        std::filesystem::create_directories(dir / "Quillfen");
-        std::ofstream(dir / "Quillfen" / "markers.json", std::ios::binary) << text;
-    }
     std::string markers_text() const { return read_file(dir / "Quillfen" / "markers.json"); }
     std::vector<std::filesystem::path> kept_copies() const {
         std::vector<std::filesystem::path> out;
@@ -45,7 +41,6 @@ protected:
         inject_file_faults(nullptr);
         SimTest::TearDown();
     }
-    std::filesystem::path quillfen() const { return dir / "Quillfen"; }
     std::string backup_text() const { return read_file(quillfen() / "markers.json.bak"); }
     // A whole start of the game (set-up, script start, a frame) and its end, on
     // the given UTC day of December 2025.
@@ -56,13 +51,6 @@ protected:
         ASSERT_TRUE(end()) << end_error;
     }
     static std::int64_t day_ns(int day) { return 1764547200000000000 + (day - 1) * std::int64_t{86400000000000}; }
-    // Names in a folder, sorted.
-    static std::vector<std::string> names_in(const std::filesystem::path& folder) {
-        std::vector<std::string> out;
-        for (auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
     std::size_t count_messages(const std::string& prefix) const {
         std::size_t n = 0;
         for (const std::string& m : messages()) n += m.rfind(prefix, 0) == 0;
@@ -323,16 +311,12 @@ TEST_F(MarkerStoreTest, EveryCutOfAGoodFileLeavesTheGoodBackupWhole) {
 }
 
 TEST_F(MarkerStoreTest, RecoveryTakesTheNewestCopyThatLoads) {
-    std::filesystem::create_directories(quillfen() / "backups");
-    const auto put = [&](const std::filesystem::path& p, const std::string& text) {
-        std::ofstream(p, std::ios::binary) << text;
-    };
     write_markers("{\"markers\": [");
-    put(quillfen() / "markers.json.bak", "{\"markers\": 5}");                     // edited by hand
-    put(quillfen() / "backups" / "markers-20251208.json", "{\"markers\": [{\"");  // cut
-    put(quillfen() / "backups" / "markers-20251207.json", markers_file(7));
-    put(quillfen() / "backups" / "markers-20251201.json", markers_file(1));
-    put(quillfen() / "backups" / "markers-20251209.json.old", markers_file(9));  // not a daily copy
+    write_file(quillfen() / "markers.json.bak", "{\"markers\": 5}");                     // edited by hand
+    write_file(quillfen() / "backups" / "markers-20251208.json", "{\"markers\": [{\"");  // cut
+    write_file(quillfen() / "backups" / "markers-20251207.json", markers_file(7));
+    write_file(quillfen() / "backups" / "markers-20251201.json", markers_file(1));
+    write_file(quillfen() / "backups" / "markers-20251209.json.old", markers_file(9));  // not a daily copy
     begin("{frames: 10}");
     frames(1);
     EXPECT_EQ(plugin_state.markers.length, 7u);
@@ -368,7 +352,6 @@ TEST_F(MarkerStoreTest, AMissingFileIsNoDamage) {
 
 TEST_F(MarkerStoreTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherFile) {
     const std::filesystem::path backups = quillfen() / "backups";
-    std::filesystem::create_directories(backups);
     const std::vector<std::string> foreign = {"notes.txt",
                                               "markers-2025120.json",
                                               "markers-20251209.json.old",
@@ -376,8 +359,8 @@ TEST_F(MarkerStoreTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherF
                                               "markers-20251201.JSON",
                                               "markers-2025120x.json",
                                               "markers-202512011.json"};
-    for (const std::string& f : foreign) std::ofstream(backups / f) << "mine";
-    std::ofstream(backups / "markers-20200101.json") << "an old daily copy";
+    for (const std::string& f : foreign) write_file(backups / f, "mine");
+    write_file(backups / "markers-20200101.json", "an old daily copy");
     for (int day = 1; day <= 10; ++day) {
         SCOPED_TRACE("day " + std::to_string(day));
         const std::string today = markers_file(day);
@@ -410,109 +393,130 @@ TEST_F(MarkerStoreTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherF
     EXPECT_EQ(count_messages("Copied markers data file to"), 0u);
 }
 
-TEST_F(MarkerStoreTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
+namespace {
+
+// What may stand at Quillfen/markers.json besides a file.
+struct ObstacleCase {
+    const char* what;
+    void (*make)(const std::filesystem::path&);
+    const char* is;
+    std::filesystem::file_type type;
+};
+void PrintTo(const ObstacleCase& c, std::ostream* out) { *out << c.what; }
+
+const ObstacleCase obstacles[] = {
+    {"a directory", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }, "a directory",
+     std::filesystem::file_type::directory},
+    {"a pipe", [](const std::filesystem::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
+     "a device or other special file", std::filesystem::file_type::fifo},
+    {"a dangling link", [](const std::filesystem::path& p) { std::filesystem::create_symlink("gone.json", p); },
+     "a link to a file that does not exist", std::filesystem::file_type::symlink},
+};
+
+class MarkersObstacleTest : public MarkerStoreTest, public ::testing::WithParamInterface<ObstacleCase> {};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Obstacles, MarkersObstacleTest, ::testing::ValuesIn(obstacles));
+
+TEST_P(MarkersObstacleTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
+    const ObstacleCase& c = GetParam();
     const std::string good = markers_file(4);
-    using Type = std::filesystem::file_type;
-    struct Case {
-        const char* what;
-        std::function<void(const std::filesystem::path&)> make;
-        const char* is;
-        Type type;
-    } cases[] = {
-        {"a directory", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }, "a directory",
-         Type::directory},
-        {"a pipe", [](const std::filesystem::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
-         "a device or other special file", Type::fifo},
-        {"a dangling link", [](const std::filesystem::path& p) { std::filesystem::create_symlink("gone.json", p); },
-         "a link to a file that does not exist", Type::symlink},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::filesystem::remove_all(quillfen());
-        std::filesystem::create_directories(quillfen());
-        std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << good;
-        c.make(quillfen() / "markers.json");
-        std::vector<std::string> before = names_in(quillfen());
-        before.push_back("last.log");
-        before.push_back("import");  // made at set-up for marker packs
-        std::sort(before.begin(), before.end());
+    write_file(quillfen() / "markers.json.bak", good);
+    c.make(quillfen() / "markers.json");
+    std::vector<std::string> before = names_in(quillfen());
+    before.push_back("last.log");
+    before.push_back("import");  // made at set-up for marker packs
+    std::sort(before.begin(), before.end());
 
-        begin("{frames: 20}");
-        frames(1);
-        const std::string line =
-            std::string("Quillfen/markers.json is ") + c.is + ", not a markers data file: Quillfen will not touch it";
-        EXPECT_EQ(count_messages("Quillfen/markers.json is "), 1u);
-        EXPECT_TRUE(logged(line));
-        EXPECT_FALSE(logged("Failed to read markers data file: EISDIR"));
-        EXPECT_EQ(plugin_state.markers.length, 4u) << "recovered from the backup";
-        EXPECT_TRUE(logged("Recovered 4 markers from Quillfen/markers.json.bak, the newest backup that loads"));
-        EXPECT_FALSE(plugin_state.unreadable_copy_pending);
+    begin("{frames: 20}");
+    frames(1);
+    const std::string line =
+        std::string("Quillfen/markers.json is ") + c.is + ", not a markers data file: Quillfen will not touch it";
+    EXPECT_EQ(count_messages("Quillfen/markers.json is "), 1u);
+    EXPECT_TRUE(logged(line));
+    EXPECT_FALSE(logged("Failed to read markers data file: EISDIR"));
+    EXPECT_EQ(plugin_state.markers.length, 4u) << "recovered from the backup";
+    EXPECT_TRUE(logged("Recovered 4 markers from Quillfen/markers.json.bak, the newest backup that loads"));
+    EXPECT_FALSE(plugin_state.unreadable_copy_pending);
 
-        const std::size_t errors_before = messages().size();
-        add_marker(500);
-        add_marker(600);
-        const std::vector<std::string> m = messages();
-        std::vector<std::string> failures;
-        for (std::size_t i = errors_before; i < m.size(); ++i) {
-            if (m[i] != "Saving data to disk") failures.push_back(m[i]);
-        }
-        ASSERT_EQ(failures.size(), 2u) << "one line per save, nothing else";
-        for (const std::string& f : failures) {
-            EXPECT_EQ(f.rfind("Failed to write to markers data file: 0/", 0), 0u) << f;
-            EXPECT_NE(f.find(std::string(" Quillfen/markers.json is ") + c.is), std::string::npos) << f;
-        }
-        EXPECT_EQ(names_in(quillfen()), before) << "no file made because of it";
-        EXPECT_EQ(backup_text(), good);
-        EXPECT_EQ(std::filesystem::symlink_status(quillfen() / "markers.json").type(), c.type);
-
-        std::filesystem::remove(quillfen() / "markers.json");  // the obstacle goes
-        add_marker(700);
-        EXPECT_EQ(messages().back(), "Saved 7 markers to JSON");
-        EXPECT_EQ(markers_in(markers_text()), 7u);
-        ASSERT_TRUE(end());
+    const std::size_t errors_before = messages().size();
+    add_marker(500);
+    add_marker(600);
+    const std::vector<std::string> m = messages();
+    std::vector<std::string> failures;
+    for (std::size_t i = errors_before; i < m.size(); ++i) {
+        if (m[i] != "Saving data to disk") failures.push_back(m[i]);
     }
+    ASSERT_EQ(failures.size(), 2u) << "one line per save, nothing else";
+    for (const std::string& f : failures) {
+        EXPECT_EQ(f.rfind("Failed to write to markers data file: 0/", 0), 0u) << f;
+        EXPECT_NE(f.find(std::string(" Quillfen/markers.json is ") + c.is), std::string::npos) << f;
+    }
+    EXPECT_EQ(names_in(quillfen()), before) << "no file made because of it";
+    EXPECT_EQ(backup_text(), good);
+    EXPECT_EQ(std::filesystem::symlink_status(quillfen() / "markers.json").type(), c.type);
+
+    std::filesystem::remove(quillfen() / "markers.json");  // the obstacle goes
+    add_marker(700);
+    EXPECT_EQ(messages().back(), "Saved 7 markers to JSON");
+    EXPECT_EQ(markers_in(markers_text()), 7u);
+    ASSERT_TRUE(end());
 }
 
-TEST_F(MarkerStoreTest, EveryFailedCopyIsLogged) {
+namespace {
+
+// A copy at set-up that fails, and the lines the log has for it.
+struct FailedCopyCase {
+    const char* what;
+    FileFaults faults;
+    std::vector<std::string> lines;
+};
+void PrintTo(const FailedCopyCase& c, std::ostream* out) { *out << c.what; }
+
+const FailedCopyCase failed_copies[] = {
+    {"a read-only folder",
+     {EROFS, 0, 0, 0, EROFS, 0, 0},
+     {"Failed to back up markers data file: EROFS",
+      "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EROFS",
+      "Failed to create Quillfen/import: EROFS"}},
+    {"an immutable backup",
+     {0, 0, EPERM, 0, 0, 0, 0},
+     {"Failed to back up markers data file: EPERM",
+      "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EPERM"}},
+    {"a markers file nobody may read", {0, 0, 0, EACCES, 0, 0, 0}, {"Failed to back up markers data file: EACCES"}},
+};
+
+class FailedCopyTest : public MarkerStoreTest, public ::testing::WithParamInterface<FailedCopyCase> {};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Faults, FailedCopyTest, ::testing::ValuesIn(failed_copies));
+
+TEST_P(FailedCopyTest, EveryFailedCopyIsLogged) {
+    const FailedCopyCase& c = GetParam();
     write_markers(markers_file(2));
-    struct Case {
-        const char* what;
-        FileFaults faults;
-        std::vector<std::string> lines;
-    } cases[] = {
-        {"a read-only folder",
-         {EROFS, 0, 0, 0, EROFS, 0, 0},
-         {"Failed to back up markers data file: EROFS",
-          "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EROFS",
-          "Failed to create Quillfen/import: EROFS"}},
-        {"an immutable backup",
-         {0, 0, EPERM, 0, 0, 0, 0},
-         {"Failed to back up markers data file: EPERM",
-          "Failed to copy markers data file to Quillfen/backups/markers-20251209.json: EPERM"}},
-        {"a markers file nobody may read", {0, 0, 0, EACCES, 0, 0, 0}, {"Failed to back up markers data file: EACCES"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::filesystem::remove_all(quillfen() / "backups");
-        inject_file_faults(&c.faults);
-        begin("{frames: 10}");
-        inject_file_faults(nullptr);
-        std::vector<std::string> m = messages();
-        m.erase(m.begin(), m.begin() + 2);  // "Setup", "Backing up any existing data"
-        EXPECT_EQ(m, c.lines);
-        EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.bak"));
-        EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.copying"));
-        ASSERT_TRUE(end());
-    }
-    if (geteuid() != 0) {  // the real thing, where permissions hold
-        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::remove);
-        begin("{frames: 10}");
-        std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add);
-        EXPECT_TRUE(logged("Failed to back up markers data file: EACCES"));
-        ASSERT_TRUE(end());
-    }
+    inject_file_faults(&c.faults);
+    begin("{frames: 10}");
+    inject_file_faults(nullptr);
+    std::vector<std::string> m = messages();
+    m.erase(m.begin(), m.begin() + 2);  // "Setup", "Backing up any existing data"
+    EXPECT_EQ(m, c.lines);
+    EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.bak"));
+    EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.copying"));
+    ASSERT_TRUE(end());
+}
+
+TEST_F(MarkerStoreTest, AFolderThatCannotBeWrittenFailsTheBackupAndIsLogged) {
+    // The real thing, where permissions hold.
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into a folder without write permission";
+    write_markers(markers_file(2));
+    std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    begin("{frames: 10}");
+    std::filesystem::permissions(quillfen(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_TRUE(logged("Failed to back up markers data file: EACCES"));
+    ASSERT_TRUE(end());
 }
 
 TEST_F(MarkerStoreTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
@@ -528,7 +532,7 @@ TEST_F(MarkerStoreTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
             SCOPED_TRACE((damaged ? "damaged, killed at step " : "good, killed at step ") + std::to_string(step));
             std::filesystem::remove_all(quillfen());
             write_markers(current);
-            std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << older;
+            write_file(quillfen() / "markers.json.bak", older);
             const FileFaults kill{0, 0, 0, 0, 0, EIO, step};
             inject_file_faults(&kill);
             begin("{frames: 10}");

@@ -36,7 +36,7 @@ protected:
     }
 };
 
-constexpr std::uint32_t edit_markers = 0x80F28E95, back = 0x308588E6;
+constexpr std::uint32_t edit_markers = control_edit_markers, back = control_back;
 
 }  // namespace
 
@@ -48,7 +48,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     EXPECT_EQ(edit.control, edit_markers);
     EXPECT_EQ(edit.text, "Edit Markers");
     EXPECT_TRUE(edit.in_group);
-    EXPECT_EQ(edit.group, 0x29FEEDA9u);
+    EXPECT_EQ(edit.group, sim_map_prompt_group);
     EXPECT_TRUE(edit.enabled && edit.visible);
     EXPECT_EQ(edit.priority, 2);
     const SimPrompt& sort = prompt(plugin_state.sort_prompt);
@@ -57,7 +57,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     const SimPrompt& del = prompt(plugin_state.delete_prompt);
     EXPECT_TRUE(del.hold_mode);
     EXPECT_EQ(del.hold_time, 1000);
-    EXPECT_EQ(prompt(plugin_state.rename_prompt).control, 0x43DBF61Fu);
+    EXPECT_EQ(prompt(plugin_state.rename_prompt).control, control_rename);
     EXPECT_EQ(prompt(plugin_state.back_prompt).text, "Back");
     EXPECT_EQ(game().prompts.size(), 5u);
     // The order of making them, and the sort text after its mode and priority.
@@ -66,7 +66,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     for (const SimTraceEntry& e : session->host.trace) {
         const std::string n = e.signature->name;
         if (n == "prompt_begin") in_sort = false;
-        if (n == "prompt_set_control" && e.args[1] == pack_native_u32(0xD596CFB0)) in_sort = true;
+        if (n == "prompt_set_control" && e.args[1] == pack_native_u32(control_sort)) in_sort = true;
         if (in_sort && n.rfind("prompt_", 0) == 0) sort_calls.push_back(n);
     }
     EXPECT_EQ(sort_calls,
@@ -219,20 +219,20 @@ TEST_P(MenuTest, TheStickPointsInTheRingOnly) {
     start(", input: \"pad\"");
     open_map();
     // Fully left: 128 is a hair below the middle, so 0.2494 of a turn, category round(2.494) = 2.
-    game().control_values[0x390948DC] = 0;
-    game().control_values[0xBA60039F] = 128;
+    game().control_values[control_stick_x] = 0;
+    game().control_values[control_stick_y] = 128;
     frames(1);
     EXPECT_EQ(plugin_state.current_category, 2);
-    game().control_values[0x390948DC] = 255;  // fully right and up: 0.625, round(6.25) = 6
-    game().control_values[0xBA60039F] = 0;
+    game().control_values[control_stick_x] = 255;  // fully right and up: 0.625, round(6.25) = 6
+    game().control_values[control_stick_y] = 0;
     frames(1);
     EXPECT_EQ(plugin_state.current_category, 6);
-    game().control_values[0x390948DC] = 128;  // at rest: the choice stays
-    game().control_values[0xBA60039F] = 128;
+    game().control_values[control_stick_x] = 128;  // at rest: the choice stays
+    game().control_values[control_stick_y] = 128;
     frames(2);
     EXPECT_EQ(plugin_state.current_category, 6);
     press(edit_markers);
-    game().control_values[0x390948DC] = 0;
+    game().control_values[control_stick_x] = 0;
     frames(2);
     EXPECT_EQ(plugin_state.current_category, 6) << "in the full menu the stick does nothing here";
 }
@@ -240,8 +240,8 @@ TEST_P(MenuTest, TheStickPointsInTheRingOnly) {
 TEST_P(MenuTest, QuickAddAtThePlayerOrTheWaypoint) {
     start(", world: {player: {position: [100, 200, 30]}}");
     open_map();
-    game().just_pressed.insert(0x07CE1E61);  // both at once: only at the player
-    game().just_pressed.insert(0xF84FA74F);
+    game().just_pressed.insert(control_add_at_player);  // both at once: only at the player
+    game().just_pressed.insert(control_add_at_waypoint);
     game().waypoint_set = true;
     game().waypoint_x = 500;
     frames(1);
@@ -251,7 +251,7 @@ TEST_P(MenuTest, QuickAddAtThePlayerOrTheWaypoint) {
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"SELECT"}));
     frames(3);  // past any answer that lasts a few frames
     EXPECT_EQ(plugin_state.markers.length, 1u);
-    game().just_pressed.insert(0xF84FA74F);
+    game().just_pressed.insert(control_add_at_waypoint);
     frames(1);
     ASSERT_EQ(plugin_state.markers.length, 2u);
     EXPECT_EQ(plugin_state.markers[1].data.position.x, 500.0f);
@@ -259,7 +259,7 @@ TEST_P(MenuTest, QuickAddAtThePlayerOrTheWaypoint) {
 
     frames(3);
     game().waypoint_set = false;
-    game().just_pressed.insert(0xF84FA74F);
+    game().just_pressed.insert(control_add_at_waypoint);
     frames(1);
     EXPECT_EQ(plugin_state.markers.length, 2u);
     EXPECT_EQ(sounds_of_last_frame().front(), "UNAFFORDABLE");
@@ -276,7 +276,7 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
     game().cursor_y = 50 + static_cast<std::int32_t>(tile.y * 1080);
     frames(1);
     ASSERT_EQ(plugin_state.current_category, 5);
-    game().just_pressed.insert(0xF84FA74F);  // a marker at the waypoint
+    game().just_pressed.insert(control_add_at_waypoint);  // a marker at the waypoint
     frames(1);
     press(edit_markers);
     frames(10);  // the tiles glide into the row

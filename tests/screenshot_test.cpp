@@ -361,11 +361,12 @@ TEST_F(ScreenshotSessionTest, ScenarioScreenshotsAreTakenAfterTheirFrame) {
 }
 
 TEST_F(ScreenshotSessionTest, AScreenshotThatCannotBeWrittenFailsTheRun) {
-    std::ofstream(dir / "screenshots") << "a file where the directory should be";
+    write_file(dir / "screenshots", "a file where the directory should be");
     begin("{frames: 3, screenshots: [{frame: 0, name: \"x\"}]}");
-    EXPECT_FALSE(sim_session_frame(*session));
+    const std::string printed = stderr_of([&] { EXPECT_FALSE(sim_session_frame(*session)); });
     EXPECT_NE(session->host.failure.find("screenshot \"x\" (after frame 0)"), std::string::npos)
         << session->host.failure;
+    EXPECT_EQ(printed, "quillfen-sim: FAILED: " + session->host.failure + "\n") << "reported at once";
     EXPECT_FALSE(end());
     EXPECT_NE(end_error.find("screenshot"), std::string::npos) << end_error;
 }

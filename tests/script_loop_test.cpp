@@ -54,22 +54,12 @@ TEST(WaypointTimer, DueOnceASecondHasGatheredAndSaysHowMuch) {
 TEST_F(SimTest, EachIterationReadsThePlayerFadesAndRequestsTexturesInOrder) {
     begin("{frames: 10, world: {player: {position: [1.5, -20, 3.25]}}}");
     frames(3);
-    // The closed menu asks twice whether the map's prompts are up; the blip pass
-    // asks for the player's zone (not Guarma: six key hashes).
-    const std::vector<std::string> expected = {"player_character",
-                                               "entity_position",
-                                               "prompt_group_page",
-                                               "prompt_group_page",
-                                               "screen_effect_stop",
-                                               "request_texture_dictionary",
-                                               "request_texture_dictionary",
-                                               "zone_at_coords",
-                                               "hash_of_name",
-                                               "hash_of_name",
-                                               "hash_of_name",
-                                               "hash_of_name",
-                                               "hash_of_name",
-                                               "hash_of_name"};
+    // The closed menu asks twice whether the map's prompts are up; without
+    // markers the blip pass has nothing to ask the game.
+    const std::vector<std::string> expected = {"player_character",          "entity_position",
+                                               "prompt_group_page",         "prompt_group_page",
+                                               "screen_effect_stop",        "request_texture_dictionary",
+                                               "request_texture_dictionary"};
     EXPECT_EQ(natives_in_frame(1), expected);
     EXPECT_EQ(natives_in_frame(2), expected);
     auto textures = calls("request_texture_dictionary", 2);

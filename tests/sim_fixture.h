@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,30 @@ inline std::string log_message_of(const std::string& line) {
     return at == std::string::npos ? line : line.substr(at + 2);
 }
 
+// Writes `text` as the file's bytes, making the folders on the way.
+inline void write_file(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The names in a folder, sorted; none when there is no such folder.
+inline std::vector<std::string> names_in(const std::filesystem::path& folder) {
+    std::vector<std::string> out;
+    if (!std::filesystem::exists(folder)) return out;
+    for (auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// What `run` printed on stderr. For runs that must fail: the simulator reports
+// a failure there at once, and the test checks that line instead of printing
+// it among the lines of a passing test run.
+inline std::string stderr_of(const std::function<void()>& run) {
+    ::testing::internal::CaptureStderr();
+    run();
+    return ::testing::internal::GetCapturedStderr();
+}
+
 // A second script, registered after the plug-in's, that runs what a test hands
 // it on the script fiber (where natives may be called), once per frame.
 inline std::vector<std::function<void()>>& test_script_actions() {
@@ -66,11 +91,12 @@ inline void test_script_main() {
 // true for a few frames. Menu tests run under each; the plug-in must act alike.
 inline const char* const repeat_answer_modes[] = {"first", "every", "frames:3"};
 
-// An empty directory of the test's own, named after it.
+// An empty directory of the test's own, named after it, in this build's tree:
+// the same test run from another checkout at the same time has its own.
 inline std::filesystem::path fresh_test_dir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "quillfen-tests" /
-                                (std::string(info->test_suite_name()) + "." + info->name());
+    std::filesystem::path dir =
+        std::filesystem::path(QUILLFEN_TEST_GAME_FOLDERS) / (std::string(info->test_suite_name()) + "." + info->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -90,11 +116,20 @@ protected:
     void SetUp() override {
         dir = fresh_test_dir();
         test_script_actions().clear();
-        // As when the library is loaded afresh: the waypoint globals start at zero.
+        load_library_afresh();
+    }
+
+    // As when the library is loaded afresh: the waypoint globals start at zero.
+    static void load_library_afresh() {
         waypoint_check_timer = 0;
         last_waypoint = Vector3{};
         waypoint_cooldown = 0;
     }
+
+    // The game folder's Quillfen folder, and a markers file in it as an earlier
+    // run or the player left it (call before begin()).
+    std::filesystem::path quillfen() const { return dir / "Quillfen"; }
+    void write_markers(const std::string& text) const { write_file(quillfen() / "markers.json", text); }
 
     void TearDown() override {
         if (session && session->attached) end();

@@ -2,11 +2,17 @@
 // loudly, instead of passing silently.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
+#include <string>
+
 #include "sim/game.h"
+#include "sim/game_natives.h"
 #include "sim/host.h"
-#include "sim/native_signatures.h"
 #include "sim/scenario.h"
 #include "sim/trace.h"
+#include "sim_fixture.h"
+#include "src/menu/menu_input.h"
 #include "src/scripthook/host_api.h"
 #include "src/scripthook/native_call.h"
 #include "src/scripthook/native_hashes.h"
@@ -21,6 +27,7 @@ void run_script_body() {
 }
 
 // Runs `body` as a script for one frame; returns the failure ("" when sound).
+// A failure is also printed at once, exactly one line of it: checked here.
 std::string run_as_script(void (*body)(), std::vector<SimTraceEntry>* trace = nullptr) {
     SimHost host;
     sim_host_init(host);
@@ -29,12 +36,15 @@ std::string run_as_script(void (*body)(), std::vector<SimTraceEntry>* trace = nu
     host_api = sim_host_api();
     script_body = body;
     host_api.scriptRegister(nullptr, run_script_body);
-    sim_host_run_frame(host);
-    sim_host_run_frame(host);
+    const std::string printed = stderr_of([&] {
+        sim_host_run_frame(host);
+        sim_host_run_frame(host);
+    });
     host_api = saved;
     sim_host_shutdown(host);
     sim_host_activate(nullptr);
     if (trace) *trace = host.trace;
+    EXPECT_EQ(printed, host.failure.empty() ? "" : "quillfen-sim: FAILED: " + host.failure + "\n");
     return host.failure;
 }
 
@@ -105,8 +115,9 @@ TEST(StrictHost, AScriptThatReturnsFailsTheRun) {
     sim_host_init(host);
     sim_host_activate(&host);
     sim_script_register(nullptr, returning_script);
-    EXPECT_FALSE(sim_host_run_frame(host));
+    const std::string printed = stderr_of([&] { EXPECT_FALSE(sim_host_run_frame(host)); });
     EXPECT_NE(host.failure.find("returned"), std::string::npos);
+    EXPECT_EQ(printed, "quillfen-sim: FAILED: " + host.failure + "\n");
     EXPECT_FALSE(sim_host_run_frame(host)) << "a failed run stays failed";
     sim_host_shutdown(host);
     sim_host_activate(nullptr);
@@ -116,8 +127,9 @@ TEST(StrictHost, ScriptWaitOutsideAScriptFails) {
     SimHost host;
     sim_host_init(host);
     sim_host_activate(&host);
-    sim_script_wait(0);
+    const std::string printed = stderr_of([] { sim_script_wait(0); });
     EXPECT_NE(host.failure.find("scriptWait called outside a script"), std::string::npos);
+    EXPECT_EQ(printed, "quillfen-sim: FAILED: " + host.failure + "\n");
     sim_host_activate(nullptr);
 }
 
@@ -165,6 +177,21 @@ TEST(Trace, OneJsonObjectPerCallWithTypedArgumentsAndResult) {
               R"({"frame":0,"native":"entity_position","args":[10753,true,true],"result":[0,0,0]})");
 }
 
+TEST(NativesTable, EachNativeIsFoundByItsOwnHashAndAnswers) {
+    std::set<std::uint64_t> hashes;
+    std::set<std::string> names;
+    for (const SimNative& n : sim_natives()) {
+        const SimNativeSignature& sig = n.signature;
+        EXPECT_TRUE(hashes.insert(sig.hash).second) << sig.name << ": its hash is another native's too";
+        EXPECT_TRUE(names.insert(sig.name).second) << sig.name << " appears twice";
+        EXPECT_EQ(sim_find_native(sig.hash), &n) << sig.name;
+        EXPECT_NE(n.answer, nullptr) << sig.name;
+        EXPECT_LE(sig.arg_count, std::size(sig.args)) << sig.name;
+    }
+    EXPECT_EQ(sim_find_native(0), nullptr);
+    EXPECT_EQ(sim_find_native(0xFFFFFFFFFFFFFFFFULL), nullptr);
+}
+
 TEST(Joaat, IsTheGamesHashOfNames) {
     // Control names hash to the control hashes the game uses.
     struct Case {
@@ -189,7 +216,7 @@ TEST(RepeatAnswers, APressAnswersTheRepeatedTestAsTheScenarioSays) {
         {"frames:1", {true, true, false, false, false}},
         {"frames:3", {true, true, true, true, false}},
     };
-    constexpr std::uint32_t down = 0x4403F97F;
+    constexpr std::uint32_t down = control_menu_down;
     for (const Case& c : cases) {
         SimScenario scenario;
         std::string error;

@@ -10,7 +10,7 @@ constexpr std::size_t log_line_capacity = 4096;
 
 // ---- file logger --------------------------------------------------------------
 
-static void file_logger_write(void* data, std::int32_t level, std::string_view message, std::uint32_t options) {
+static void file_logger_write(void* data, LogLevel level, std::string_view message, std::uint32_t options) {
     auto* d = static_cast<FileLoggerData*>(data);
     if (!d || d->file == platform_invalid_file) return;
     char buffer[log_line_capacity];
@@ -26,8 +26,7 @@ Logger file_logger_create(PlatformFile file, const Allocator& allocator) {
         static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
     if (!data) return Logger{};
     *data = FileLoggerData{file};
-    return Logger{file_logger_write, data, static_cast<std::int32_t>(LogLevel::debug),
-                  log_option_level | log_option_date | log_option_time};
+    return Logger{file_logger_write, data, LogLevel::debug, log_option_level | log_option_date | log_option_time};
 }
 
 void file_logger_destroy(Logger& logger, const Allocator& allocator) {
@@ -111,38 +110,20 @@ static void render_size(TextBuilder& out, const LogArg& a) {
 }
 
 void render_log_format(TextBuilder& out, std::string_view format, const LogArg* args, std::size_t count) {
+    using Step = LogFormatStep::Kind;
     std::size_t next = 0;
-    auto take = [&]() -> const LogArg* { return next < count ? &args[next++] : nullptr; };
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        char c = format[i];
-        if (c == '{' && i + 1 < format.size() && format[i + 1] == '}') {
-            if (const LogArg* a = take()) render_log_value(out, *a);
-            ++i;
+    for (LogFormatStep s = log_format_step(format, 0); s.kind != Step::end; s = log_format_step(format, s.next)) {
+        if (s.kind != Step::placeholder) {
+            text_append(out, s.text);
             continue;
         }
-        if (c != '%' || i + 1 >= format.size()) {
-            text_append_char(out, c);
-            continue;
-        }
-        char spec = format[i + 1];
-        if (spec == '%') {
-            text_append_char(out, '%');
-            ++i;
-        } else if (spec == 'd' || spec == 'i') {
-            if (const LogArg* a = take()) render_integer(out, *a);
-            ++i;
-        } else if (spec == 'v' || spec == 's') {
-            if (const LogArg* a = take()) render_log_value(out, *a);
-            ++i;
-        } else if (spec == 'm') {
-            if (const LogArg* a = take()) render_size(out, *a);
-            ++i;
-        } else if (spec == '.' && i + 3 < format.size() && format[i + 2] >= '0' && format[i + 2] <= '9' &&
-                   format[i + 3] == 'f') {
-            if (const LogArg* a = take()) render_fixed(out, *a, format[i + 2] - '0');
-            i += 3;
-        } else {
-            text_append_char(out, c);
+        if (next == count) continue;  // no value: nothing is read past the list
+        const LogArg& a = args[next++];
+        switch (s.placeholder.kind) {
+            case LogPlaceholder::Kind::value: render_log_value(out, a); break;
+            case LogPlaceholder::Kind::integer: render_integer(out, a); break;
+            case LogPlaceholder::Kind::fixed: render_fixed(out, a, s.placeholder.decimals); break;
+            case LogPlaceholder::Kind::size: render_size(out, a); break;
         }
     }
 }
@@ -154,15 +135,18 @@ void render_log_values(TextBuilder& out, const LogArg* args, std::size_t count) 
     }
 }
 
-static const char* level_header(std::int32_t level) {
-    if (level < 10) return "[DEBUG] --- ";
-    if (level < 20) return "[INFO ] --- ";
-    if (level < 30) return "[WARN ] --- ";
-    if (level < 40) return "[ERROR] --- ";
+// By bands of the level's value, so a value between the named ones still gets
+// the header of the one below it.
+static const char* level_header(LogLevel level) {
+    const auto value = static_cast<std::int32_t>(level);
+    if (value < static_cast<std::int32_t>(LogLevel::info)) return "[DEBUG] --- ";
+    if (value < static_cast<std::int32_t>(LogLevel::warning)) return "[INFO ] --- ";
+    if (value < static_cast<std::int32_t>(LogLevel::error)) return "[WARN ] --- ";
+    if (value < static_cast<std::int32_t>(LogLevel::fatal)) return "[ERROR] --- ";
     return "[FATAL] --- ";
 }
 
-void render_log_line(TextBuilder& out, std::int32_t level, std::uint32_t options, std::int64_t now_ns,
+void render_log_line(TextBuilder& out, LogLevel level, std::uint32_t options, std::int64_t now_ns,
                      std::string_view message) {
     if (options & log_option_level) text_append(out, level_header(level));
     if (options & (log_option_date | log_option_time)) {
@@ -199,12 +183,12 @@ void render_log_line(TextBuilder& out, std::int32_t level, std::uint32_t options
 // ---- logging --------------------------------------------------------------------
 
 static bool log_enabled(const RunContext& ctx, LogLevel level) {
-    return ctx.logger.write != nullptr && static_cast<std::int32_t>(level) >= ctx.logger.lowest_level;
+    return ctx.logger.write != nullptr && log_level_reaches(level, ctx.logger.lowest_level);
 }
 
 void log_message(const RunContext& ctx, LogLevel level, std::string_view message) {
     if (!log_enabled(ctx, level)) return;
-    ctx.logger.write(ctx.logger.data, static_cast<std::int32_t>(level), message, ctx.logger.options);
+    ctx.logger.write(ctx.logger.data, level, message, ctx.logger.options);
 }
 
 void log_format_args(const RunContext& ctx, LogLevel level, std::string_view format, const LogArg* args,

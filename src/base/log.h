@@ -1,6 +1,16 @@
 // The plug-in's log: one line per entry, level header, UTC date and time, the
-// message. Values inside messages have one default rendering each; format
-// texts understand %d %i %s %v %m %.Nf %% and {}.
+// message. Values inside messages have one default rendering each. Format
+// texts have one placeholder syntax, checked against the values when the call
+// is compiled:
+//
+//   {}        the value's default rendering (any value)
+//   {:d}      an integer, in decimal
+//   {:.Nf}    a floating-point number with exactly N decimals (N is 0 to 9)
+//   {:size}   an unsigned byte count in units of 1024 ("24b", "1.50kib")
+//   {{ }}     a literal brace
+//
+// A placeholder without a value, a value without a placeholder, a value of the
+// wrong kind for its placeholder or a malformed placeholder does not compile.
 #pragma once
 
 #include <concepts>
@@ -24,11 +34,16 @@ enum LogOptions : std::uint32_t {
 };
 
 struct Logger {
-    void (*write)(void* data, std::int32_t level, std::string_view message, std::uint32_t options);
+    void (*write)(void* data, LogLevel level, std::string_view message, std::uint32_t options);
     void* data;
-    std::int32_t lowest_level;
+    LogLevel lowest_level;
     std::uint32_t options;
 };
+
+// True when `level` is `lowest` or above it.
+constexpr bool log_level_reaches(LogLevel level, LogLevel lowest) {
+    return static_cast<std::int32_t>(level) >= static_cast<std::int32_t>(lowest);
+}
 
 inline bool logger_is_empty(const Logger& l) { return l.write == nullptr && l.data == nullptr; }
 
@@ -122,13 +137,137 @@ LogArg log_arg(T value) {
     return a;
 }
 
+// ---- format texts -----------------------------------------------------------------
+struct LogPlaceholder {
+    enum class Kind : std::uint8_t { value, integer, fixed, size };
+    Kind kind;
+    int decimals;  // of `fixed`
+};
+
+// One step through a format text: a run of literal text, one placeholder, or a
+// fault that a checked format text never has (written out as it stands).
+struct LogFormatStep {
+    enum class Kind : std::uint8_t {
+        end,
+        literal,
+        placeholder,
+        unmatched_open_brace,
+        unmatched_close_brace,
+        unknown_placeholder
+    };
+    Kind kind;
+    std::string_view text;  // the literal text to write; for the others the part of the format they cover
+    LogPlaceholder placeholder;
+    std::size_t next;  // where the next step starts
+};
+
+// The one reader of format texts: the check when compiling and the rendering
+// both go through it, so they cannot disagree.
+constexpr LogFormatStep log_format_step(std::string_view format, std::size_t at) {
+    using Step = LogFormatStep::Kind;
+    using Kind = LogPlaceholder::Kind;
+    if (at >= format.size()) return {Step::end, {}, {}, at};
+    const char c = format[at];
+    if (c != '{' && c != '}') {
+        std::size_t end = at;
+        while (end < format.size() && format[end] != '{' && format[end] != '}') ++end;
+        return {Step::literal, format.substr(at, end - at), {}, end};
+    }
+    if (at + 1 < format.size() && format[at + 1] == c) return {Step::literal, format.substr(at, 1), {}, at + 2};
+    if (c == '}') return {Step::unmatched_close_brace, format.substr(at, 1), {}, at + 1};
+    const std::size_t close = format.find('}', at + 1);
+    if (close == std::string_view::npos) return {Step::unmatched_open_brace, format.substr(at), {}, format.size()};
+    const std::string_view whole = format.substr(at, close + 1 - at);
+    const std::string_view spec = format.substr(at + 1, close - at - 1);
+    LogPlaceholder p{Kind::value, 0};
+    if (spec == ":d") {
+        p.kind = Kind::integer;
+    } else if (spec == ":size") {
+        p.kind = Kind::size;
+    } else if (spec.size() == 4 && spec[0] == ':' && spec[1] == '.' && spec[2] >= '0' && spec[2] <= '9' &&
+               spec[3] == 'f') {
+        p = {Kind::fixed, spec[2] - '0'};
+    } else if (!spec.empty()) {
+        return {Step::unknown_placeholder, whole, {}, close + 1};
+    }
+    return {Step::placeholder, whole, p, close + 1};
+}
+
+// What the check knows of a value's type.
+enum class LogValueKind : std::uint8_t { signed_integer, unsigned_integer, floating_point, other };
+
+template <class T>
+consteval LogValueKind log_value_kind_of() {
+    using U = std::remove_cvref_t<T>;
+    if constexpr (std::is_same_v<U, bool>) return LogValueKind::other;
+    else if constexpr (std::is_integral_v<U> && std::is_signed_v<U>) return LogValueKind::signed_integer;
+    else if constexpr (std::is_integral_v<U>) return LogValueKind::unsigned_integer;
+    else if constexpr (std::is_floating_point_v<U>) return LogValueKind::floating_point;
+    else return LogValueKind::other;
+}
+
+// Declared and never defined: a format text whose check reaches one of these
+// does not compile, and the compiler's message names the fault (and shows the
+// line declaring it, comment included).
+namespace log_format_fault {
+void placeholder_without_a_value();
+void value_without_a_placeholder();
+void unmatched_open_brace();   // a literal brace is written {{
+void unmatched_close_brace();  // a literal brace is written }}
+void unknown_placeholder();    // {}, {:d}, {:.Nf} with N 0 to 9, or {:size}
+void d_placeholder_needs_an_integer();
+void fixed_placeholder_needs_a_floating_point_number();
+void size_placeholder_needs_an_unsigned_integer();
+}  // namespace log_format_fault
+
+consteval void check_log_format(std::string_view format, const LogValueKind* kinds, std::size_t count) {
+    using Step = LogFormatStep::Kind;
+    using Kind = LogPlaceholder::Kind;
+    std::size_t used = 0;
+    for (LogFormatStep s = log_format_step(format, 0); s.kind != Step::end; s = log_format_step(format, s.next)) {
+        if (s.kind == Step::unmatched_open_brace) log_format_fault::unmatched_open_brace();
+        if (s.kind == Step::unmatched_close_brace) log_format_fault::unmatched_close_brace();
+        if (s.kind == Step::unknown_placeholder) log_format_fault::unknown_placeholder();
+        if (s.kind != Step::placeholder) continue;
+        if (used == count) {
+            log_format_fault::placeholder_without_a_value();
+            continue;
+        }
+        const LogValueKind value = kinds[used++];
+        const bool integer = value == LogValueKind::signed_integer || value == LogValueKind::unsigned_integer;
+        if (s.placeholder.kind == Kind::integer && !integer) log_format_fault::d_placeholder_needs_an_integer();
+        if (s.placeholder.kind == Kind::fixed && value != LogValueKind::floating_point) {
+            log_format_fault::fixed_placeholder_needs_a_floating_point_number();
+        }
+        if (s.placeholder.kind == Kind::size && value != LogValueKind::unsigned_integer) {
+            log_format_fault::size_placeholder_needs_an_unsigned_integer();
+        }
+    }
+    if (used != count) log_format_fault::value_without_a_placeholder();
+}
+
+// A format text checked against the types of its values; made only from a
+// text known when compiling (a literal), like std::format_string.
+template <class... A>
+struct LogFormat {
+    template <class S>
+    requires std::convertible_to<const S&, std::string_view>
+    consteval LogFormat(const S& format) : text(format) {
+        constexpr LogValueKind kinds[sizeof...(A) + 1] = {log_value_kind_of<A>()..., LogValueKind::other};
+        check_log_format(text, kinds, sizeof...(A));
+    }
+    std::string_view text;
+};
+
 // ---- rendering (pure, for tests) ------------------------------------------------
 void render_log_value(TextBuilder& out, const LogArg& value);
-void render_byte_size(TextBuilder& out, std::uint64_t bytes);  // "%m"
+void render_byte_size(TextBuilder& out, std::uint64_t bytes);  // "{:size}"
+// Also for a text not checked when compiling: a placeholder without a value
+// writes nothing, a malformed one is written as it stands.
 void render_log_format(TextBuilder& out, std::string_view format, const LogArg* args, std::size_t count);
 void render_log_values(TextBuilder& out, const LogArg* args, std::size_t count);
 // Header, "[date time] ", message and a line feed, as the options ask.
-void render_log_line(TextBuilder& out, std::int32_t level, std::uint32_t options, std::int64_t now_ns,
+void render_log_line(TextBuilder& out, LogLevel level, std::uint32_t options, std::int64_t now_ns,
                      std::string_view message);
 
 // ---- logging --------------------------------------------------------------------
@@ -151,11 +290,12 @@ void log_values(const RunContext& ctx, LogLevel level, const A&... values) {
 
 // The format text filled with the values, in order.
 template <class... A>
-void log_format(const RunContext& ctx, LogLevel level, std::string_view format, const A&... values) {
+void log_format(const RunContext& ctx, LogLevel level, LogFormat<std::type_identity_t<A>...> format,
+                const A&... values) {
     if constexpr (sizeof...(A) == 0) {
-        log_format_args(ctx, level, format, nullptr, 0);
+        log_format_args(ctx, level, format.text, nullptr, 0);
     } else {
         const LogArg args[] = {log_arg(values)...};
-        log_format_args(ctx, level, format, args, sizeof...(A));
+        log_format_args(ctx, level, format.text, args, sizeof...(A));
     }
 }

@@ -32,5 +32,5 @@ void text_append_i64_padded(TextBuilder& b, std::int64_t value, int width);
 // Shortest decimal form that reads back to the same value.
 void text_append_f32_shortest(TextBuilder& b, float value);
 void text_append_f64_shortest(TextBuilder& b, double value);
-// Exactly `decimals` digits after the point, correctly rounded ("%.2f").
+// Exactly `decimals` digits after the point, correctly rounded (the log's "{:.2f}").
 void text_append_f64_fixed(TextBuilder& b, double value, int decimals);

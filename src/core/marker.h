@@ -10,10 +10,15 @@
 #include "src/markers_file/marker_record.h"
 #include "src/scripthook/types.h"
 
+// Which side of the Guarma divide a marker lies on. Asking the game is native
+// calls and a marker never moves, so it is asked once, when first needed.
+enum class GuarmaSide : std::uint8_t { unknown, mainland, guarma };
+
 struct Marker {
     MarkerDataV1 data;
-    Blip blip;    // 0: no blip
-    bool is_new;  // made this run and not yet given its first blip
+    Blip blip;        // 0: no blip
+    bool is_new;      // made this run and not yet given its first blip
+    GuarmaSide side;  // unknown until the blip pass asks the game
 };
 
 struct MarkerCategory {

@@ -51,6 +51,47 @@ struct PressMemory {
     bool add_at_player, add_at_waypoint;
 };
 
+// The markers chosen to hold a blip: the nearest that qualify, measured from
+// where the player stood. A new choice goes through its steps over as many
+// frames as the list needs (each frame does a bounded share), then is put on
+// the map in one frame.
+enum class BlipChoiceStep : std::uint8_t {
+    none,          // no choice under way
+    keys,          // each marker gets its key: its distance's ordered bits, or none
+    count_middle,  // the keys in the bucket of the k-th are counted by their next 11 bits...
+    count_low,     // ...and then by their last 10: the k-th key is known
+    collect,       // the markers up to it are gathered, in list order
+};
+inline constexpr std::size_t blip_key_buckets = 2048;
+struct BlipChoice {
+    GrowableArray<std::uint32_t> chosen;       // indices into `markers`, nearest first
+    GrowableArray<std::uint32_t> next_chosen;  // the choice being gathered, then swapped with `chosen`
+    std::size_t next_check;                    // the entry of `chosen` whose blip's existence is checked next
+    Position chosen_from;                      // where the player stood for the choice on the map
+    std::int64_t chosen_of;                    // how many markers qualified for it
+    bool up_to_date;                           // false: choose again once no choice is under way
+    Position still_at;                         // where the player has stood...
+    std::int64_t still_ns;                     // ...for this long
+    std::int64_t said_limit;                   // the limit the log last named ("Showing the nearest ..."); 0: none yet
+    bool out_of_memory_said;                   // a choice failed for want of memory, and the log said so
+
+    // ---- the choice under way
+    BlipChoiceStep step;
+    std::size_t cursor;                       // how far the step has gone through the markers or keys
+    Position from;                            // the player's position when it began
+    bool player_in_guarma;                    // the player's side of the Guarma divide then
+    std::int64_t limit;                       // how many it chooses
+    std::int64_t qualifying;                  // markers with a key
+    GrowableArray<std::uint32_t> keys;        // per marker
+    std::uint32_t buckets[blip_key_buckets];  // how many keys share each value of the bits being counted
+    std::uint32_t prefix;                     // the bits of the k-th key known so far
+    std::int64_t below;                       // keys known to be smaller than the k-th
+    std::uint32_t threshold;                  // the k-th key: chosen are those below it...
+    std::int64_t ties;                        // ...and this many equal to it, the first in list order
+    std::int64_t ties_left;
+    std::size_t last_tie;  // the last marker taken with a key equal to the threshold
+};
+
 struct PluginState {
     // ---- markers and categories
     GrowableArray<MarkerCategory> categories;  // the category table, copied at script start
@@ -96,6 +137,7 @@ struct PluginState {
     // How many markers hold a non-zero blip handle (live or stale); kept by
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
+    BlipChoice blip_choice;  // which markers hold the blips, and the next choice
 };
 
 // Cleared as one block by `setup` and `cleanup`.

@@ -1,7 +1,16 @@
 #include "src/map/blips.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
 #include "src/map/location_names.h"
 #include "src/scripthook/natives.h"
+
+// Sections: one blip · choosing the nearest · the pass.
+
+// ---- one blip -------------------------------------------------------------------------
 
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip) {
     state.markers_with_blip += static_cast<std::int64_t>(blip != 0) - static_cast<std::int64_t>(marker.blip != 0);
@@ -26,11 +35,6 @@ bool create_marker_blip(PluginState& state, Marker& marker) {
     if (marker.blip == 0 || !blip_exists(marker.blip)) {
         // The game is out of blips: keep well below where it refused.
         state.blip_limit = count - blip_limit_step < 0 ? 0 : count - blip_limit_step;
-        if (count > state.blip_limit) {
-            for (Marker& m : state.markers) {
-                if (m.blip != 0) remove_marker_blip(state, m);
-            }
-        }
         return false;
     }
 
@@ -47,15 +51,319 @@ bool create_marker_blip(PluginState& state, Marker& marker) {
     return true;
 }
 
-void refresh_marker_blips(PluginState& state) {
-    if (state.blip_limit <= 0) state.blip_limit = default_blip_limit;
-    const bool player_in_guarma = is_guarma_zone(zone_hash_at(state.player_position));
-    for (std::size_t i = 0; i < state.markers.length; ++i) {
-        Marker& m = state.markers[i];
-        if (!category_row(state.categories, m.data.category)) continue;
-        if (m.blip != 0 && blip_exists(m.blip)) continue;
-        if (is_guarma_zone(zone_hash_at(position_to_vector3(m.data.position))) != player_in_guarma) continue;
-        if (m.blip != 0) remove_marker_blip(state, m);  // stale: the game dropped it
-        if (!create_marker_blip(state, m)) return;
+// ---- choosing the nearest -----------------------------------------------------------------
+//
+// A marker's key is its squared distance's bits: for floats that are not
+// negative, the bits order as the values do. The k-th smallest key is found
+// by counting keys by their top 11 bits, then those in its bucket by the next
+// 11 and the last 10 (a radix selection: passes over the keys, no sort); the
+// chosen are the keys below it and, of those equal to it, the first in list
+// order. Every step goes through the keys from a cursor, so it can stop at the
+// end of a frame's share and go on in the next.
+
+constexpr std::uint32_t key_none = 0xFFFFFFFFu;  // the marker does not qualify (counted in no bucket)
+constexpr std::uint32_t key_nan = 0xFF000000u;   // no distance (a position that is no number): after all others
+
+static std::uint32_t distance_key(const Position& a, const Position& b) {
+    const float d = distance_squared(a, b);
+    return std::isnan(d) ? key_nan : std::bit_cast<std::uint32_t>(d);
+}
+
+// Of `counts`, the bucket holding the `rank`-th key (from 1); `below` gets the
+// keys in the buckets before it.
+static std::uint32_t bucket_of_rank(const std::uint32_t* counts, std::size_t n, std::int64_t rank,
+                                    std::int64_t* below) {
+    std::int64_t before = 0;
+    for (std::size_t b = 0; b < n; ++b) {
+        if (before + counts[b] >= rank) {
+            *below = before;
+            return static_cast<std::uint32_t>(b);
+        }
+        before += counts[b];
     }
+    *below = before;
+    return static_cast<std::uint32_t>(n - 1);  // not reached: rank is at most the number of keys counted
+}
+
+void marker_list_changed(PluginState& state) {
+    state.blip_choice.up_to_date = false;
+    state.blip_choice.step = BlipChoiceStep::none;  // its keys no longer match the list
+}
+
+void marker_leaving_list(PluginState& state, std::size_t index) {
+    GrowableArray<std::uint32_t>& chosen = state.blip_choice.chosen;
+    std::size_t kept = 0;
+    for (std::uint32_t i : chosen) {
+        if (i == index) continue;
+        chosen[kept++] = i > index ? i - 1 : i;
+    }
+    chosen.length = kept;
+    marker_list_changed(state);
+}
+
+void free_blip_choice(BlipChoice& choice) {
+    array_free(choice.chosen);
+    array_free(choice.next_chosen);
+    array_free(choice.keys);
+}
+
+static void out_of_memory(RunContext& ctx, BlipChoice& c) {
+    c.step = BlipChoiceStep::none;
+    c.up_to_date = false;  // tried again in the next frame
+    if (c.out_of_memory_said) return;
+    c.out_of_memory_said = true;
+    log_format(ctx, LogLevel::error,
+               "Could not choose which markers to show on the map: {}. The map keeps the blips it has; restart the "
+               "game if markers near you are missing",
+               "out of memory");
+}
+
+static void begin_choice(RunContext& ctx, PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    const auto most = static_cast<std::size_t>(default_blip_limit);
+    if (!array_reserve(c.keys, ctx.general, state.markers.length) || !array_reserve(c.chosen, ctx.general, most) ||
+        !array_reserve(c.next_chosen, ctx.general, most)) {
+        out_of_memory(ctx, c);
+        return;
+    }
+    c.keys.length = state.markers.length;
+    c.step = BlipChoiceStep::keys;
+    c.cursor = 0;
+    c.up_to_date = true;  // until something changes again
+    c.limit = state.blip_limit;
+    c.qualifying = 0;
+    c.from = vector3_to_position(state.player_position);
+    // Without markers there is nothing to ask the game about.
+    c.player_in_guarma = state.markers.length > 0 && is_guarma_zone(zone_hash_at(state.player_position));
+    std::fill(std::begin(c.buckets), std::end(c.buckets), 0u);
+}
+
+// The end of the stretch of `length` elements from the cursor that `work`
+// pays for at `cost` each, and what is left of `work` after it.
+static std::size_t stretch_end(const BlipChoice& c, std::size_t length, std::size_t cost, std::size_t& work) {
+    const std::size_t end = std::min(length, c.cursor + work / cost);
+    work -= (end - c.cursor) * cost;
+    return end;
+}
+
+static void give_keys(PluginState& state, std::size_t end) {
+    BlipChoice& c = state.blip_choice;
+    const auto categories = static_cast<std::uint64_t>(state.categories.length);
+    const GuarmaSide other = c.player_in_guarma ? GuarmaSide::mainland : GuarmaSide::guarma;
+    std::int64_t qualifying = 0;  // counted here, not in the state, so that it stays in a register
+    for (std::size_t i = c.cursor; i < end; ++i) {
+        const Marker& m = state.markers[i];
+        // Qualifies: a category of the table, and not known to lie across the divide.
+        if (m.data.category < 0 || static_cast<std::uint64_t>(m.data.category) >= categories || m.side == other) {
+            c.keys[i] = key_none;
+            continue;
+        }
+        const std::uint32_t key = distance_key(m.data.position, c.from);
+        c.keys[i] = key;
+        ++c.buckets[key >> 21];
+        ++qualifying;
+    }
+    c.qualifying += qualifying;
+}
+
+// Counts the keys whose bits above `shift + width` are `c.prefix`, by the
+// `width` bits below.
+static void count_keys(BlipChoice& c, std::size_t end, std::uint32_t shift, std::uint32_t width) {
+    const std::uint32_t mask = (1u << width) - 1;
+    const std::uint32_t prefix = c.prefix;
+    for (std::size_t i = c.cursor; i < end; ++i) {
+        const std::uint32_t key = c.keys[i];
+        if ((key >> (shift + width)) == prefix) ++c.buckets[(key >> shift) & mask];
+    }
+}
+
+// Narrows the k-th key down to the bucket the counts put it in.
+static void narrow(BlipChoice& c, std::size_t buckets, std::uint32_t width) {
+    std::int64_t within = 0;
+    const std::uint32_t b = bucket_of_rank(c.buckets, buckets, c.limit - c.below, &within);
+    c.below += within;
+    c.prefix = (c.prefix << width) | b;
+    std::fill(std::begin(c.buckets), std::end(c.buckets), 0u);
+}
+
+static void start_collecting(BlipChoice& c, std::uint32_t threshold, std::int64_t ties) {
+    c.threshold = threshold;
+    c.ties = c.ties_left = ties;
+    c.last_tie = 0;
+    c.next_chosen.length = 0;
+    c.step = BlipChoiceStep::collect;
+}
+
+static void collect(BlipChoice& c, std::size_t end) {
+    GrowableArray<std::uint32_t>& next = c.next_chosen;
+    for (std::size_t i = c.cursor; i < end; ++i) {
+        const std::uint32_t key = c.keys[i];
+        if (key > c.threshold || (key == c.threshold && c.ties_left == 0)) continue;
+        if (key == c.threshold) {
+            --c.ties_left;
+            c.last_tie = i;
+        }
+        // At most the limit's number (500 at most), for which room is reserved.
+        if (next.length < next.capacity) next[next.length++] = static_cast<std::uint32_t>(i);
+    }
+}
+
+static bool is_chosen(const BlipChoice& c, std::uint32_t i) {
+    const std::uint32_t key = c.keys[i];
+    return key < c.threshold || (c.ties > 0 && key == c.threshold && i <= c.last_tie);
+}
+
+// Goes on with the choice under way for a frame's share of work; true once it
+// is made and can be put on the map.
+static bool work_on_choice(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    std::size_t work = blip_choice_work_per_frame;
+    for (;;) {
+        const std::size_t length = c.keys.length;
+        const std::size_t end = stretch_end(c, length, c.step == BlipChoiceStep::keys ? blip_key_work : 1, work);
+        switch (c.step) {
+            case BlipChoiceStep::none: return false;
+            case BlipChoiceStep::keys: give_keys(state, end); break;
+            case BlipChoiceStep::count_middle: count_keys(c, end, 10, 11); break;
+            case BlipChoiceStep::count_low: count_keys(c, end, 0, 10); break;
+            case BlipChoiceStep::collect: collect(c, end); break;
+        }
+        c.cursor = end;
+        if (end < length) return false;  // the rest in the next frame
+        c.cursor = 0;
+        switch (c.step) {
+            case BlipChoiceStep::none: return false;
+            case BlipChoiceStep::keys:
+                if (c.qualifying <= c.limit) {
+                    start_collecting(c, key_none, 0);  // all that qualify
+                    break;
+                }
+                c.prefix = 0;
+                c.below = 0;
+                narrow(c, blip_key_buckets, 11);
+                c.step = BlipChoiceStep::count_middle;
+                break;
+            case BlipChoiceStep::count_middle:
+                narrow(c, 2048, 11);
+                c.step = BlipChoiceStep::count_low;
+                break;
+            case BlipChoiceStep::count_low:
+                narrow(c, 1024, 10);
+                start_collecting(c, c.prefix, c.limit - c.below);  // at least one tie: the k-th key itself
+                break;
+            case BlipChoiceStep::collect: return true;
+        }
+    }
+}
+
+static void say_what_the_map_shows(RunContext& ctx, PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    const std::int64_t limit = state.blip_limit;
+    if (c.chosen_of <= limit || limit <= 0) return;  // all fit; a limit of 0 goes back to 500 at once
+    if (c.said_limit != 0 && limit >= c.said_limit) return;
+    c.said_limit = limit;
+    log_format(ctx, LogLevel::info, "Showing the nearest {} of {} markers on the map", limit, c.chosen_of);
+}
+
+static bool on_players_side(const BlipChoice& c, Marker& m) {
+    if (m.side == GuarmaSide::unknown) {
+        const bool guarma = is_guarma_zone(zone_hash_at(position_to_vector3(m.data.position)));
+        m.side = guarma ? GuarmaSide::guarma : GuarmaSide::mainland;
+    }
+    return (m.side == GuarmaSide::guarma) == c.player_in_guarma;
+}
+
+// Puts the choice on the map: the blips of markers no longer chosen go, the
+// chosen ones without a blip get one, nearest first.
+static void apply_choice(RunContext& ctx, PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    c.step = BlipChoiceStep::none;
+    for (std::uint32_t i : c.chosen) {
+        if (!is_chosen(c, i) && state.markers[i].blip != 0) remove_marker_blip(state, state.markers[i]);
+    }
+    std::swap(c.chosen, c.next_chosen);
+    const std::uint32_t* keys = c.keys.data;
+    std::sort(c.chosen.begin(), c.chosen.end(),
+              [keys](std::uint32_t a, std::uint32_t b) { return keys[a] != keys[b] ? keys[a] < keys[b] : a < b; });
+    c.chosen_from = c.from;
+    c.chosen_of = c.qualifying;
+    c.next_check = 0;
+
+    bool settled = true;
+    for (std::size_t n = 0; n < c.chosen.length; ++n) {
+        Marker& m = state.markers[c.chosen[n]];
+        if (m.blip != 0) continue;
+        if (!on_players_side(c, m)) {
+            settled = false;  // across the divide after all: the next choice leaves it out
+            c.up_to_date = false;
+            continue;
+        }
+        const std::int64_t limit = state.blip_limit;
+        if (create_marker_blip(state, m)) continue;
+        if (state.blip_limit < limit) {
+            // Refused: the nearest of the lowered limit keep their blips, the
+            // rest go at once; the next choice fills any gap among the nearest.
+            const auto keep = static_cast<std::size_t>(state.blip_limit);
+            for (std::size_t f = keep; f < c.chosen.length; ++f) {
+                Marker& far = state.markers[c.chosen[f]];
+                if (far.blip != 0) remove_marker_blip(state, far);
+            }
+            if (c.chosen.length > keep) c.chosen.length = keep;
+            c.up_to_date = false;
+            say_what_the_map_shows(ctx, state);
+        }
+        return;
+    }
+    if (settled) say_what_the_map_shows(ctx, state);
+}
+
+// ---- the pass ------------------------------------------------------------------------------
+
+// A few blips' existence per frame; a blip the game dropped is removed and the
+// markers on the map are chosen again.
+static void check_some_blips(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    std::size_t checks = 0;
+    for (std::size_t visited = 0; visited < c.chosen.length && checks < blip_checks_per_frame; ++visited) {
+        if (c.next_check >= c.chosen.length) c.next_check = 0;
+        Marker& m = state.markers[c.chosen[c.next_check++]];
+        if (m.blip == 0) continue;
+        ++checks;
+        if (!blip_exists(m.blip)) {
+            remove_marker_blip(state, m);
+            c.up_to_date = false;
+        }
+    }
+}
+
+// The choice is due again when the player has gone far from where it was
+// made, or has stood still for a while anywhere else.
+static void follow_player(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    const Position at = vector3_to_position(state.player_position);
+    const Position& from = c.step != BlipChoiceStep::none ? c.from : c.chosen_from;
+    if (distance_squared(at, from) > blip_choice_distance * blip_choice_distance) c.up_to_date = false;
+    if (!(distance_squared(at, c.still_at) <= blip_still_tolerance * blip_still_tolerance)) {
+        c.still_at = at;
+        c.still_ns = 0;
+        return;
+    }
+    c.still_ns += state.frame_delta > 0 ? state.frame_delta : 0;
+    if (c.still_ns < blip_still_ns) return;
+    c.still_at = at;
+    c.still_ns = 0;
+    if (std::memcmp(&at, &from, sizeof at) != 0) c.up_to_date = false;
+}
+
+void refresh_marker_blips(RunContext& ctx, PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    if (state.blip_limit <= 0) {
+        state.blip_limit = default_blip_limit;
+        c.up_to_date = false;
+    }
+    check_some_blips(state);
+    follow_player(state);
+    if (c.step == BlipChoiceStep::none && !c.up_to_date) begin_choice(ctx, state);
+    // The choice goes on the map in the frame it is made.
+    if (c.step != BlipChoiceStep::none && work_on_choice(state)) apply_choice(ctx, state);
 }

@@ -22,6 +22,7 @@ Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& positi
     m.blip = 0;
     m.is_new = true;
     if (!array_append(state.markers, ctx.general, m)) return nullptr;
+    marker_list_changed(state);
     update_marker_list_cache(ctx, state, true);
     return &state.markers[state.markers.length - 1];
 }
@@ -37,6 +38,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     Marker& m = state.markers[static_cast<std::size_t>(index)];
     free_name(ctx, m);
     remove_marker_blip(state, m);
+    marker_leaving_list(state, static_cast<std::size_t>(index));
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
     update_marker_list_cache(ctx, state, false);
     save_data_to_disk(ctx, state);
@@ -54,6 +56,7 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
     } else {
         free_name(ctx, marker);
     }
+    marker_list_changed(state);
     if (marker.blip != 0) {
         if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "src/base/text_builder.h"
+#include "src/map/blips.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_copies.h"
@@ -104,8 +105,9 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
         switch (admit_pack_marker(grid, ctx.general, record.position)) {
             case PackMarkerVerdict::added:
                 // Shown on the map as new, like a marker added during the run.
-                array_append(state.markers, ctx.general, Marker{record, 0, true});  // room reserved above
-                record.name = nullptr;                                              // the marker owns it now
+                array_append(state.markers, ctx.general,
+                             Marker{record, 0, true, GuarmaSide::unknown});  // room reserved above
+                record.name = nullptr;                                       // the marker owns it now
                 ++*added;
                 break;
             case PackMarkerVerdict::too_close: break;
@@ -113,16 +115,17 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
             case PackMarkerVerdict::out_of_memory: whole = false; break;
         }
     }
+    if (*added > 0) marker_list_changed(state);
     const auto count = static_cast<std::int64_t>(data.count);
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
     if (!whole) {
         log_format(ctx, LogLevel::error, "Failed to import marker pack {}: {}", pack.path, "out of memory");
         return false;
     }
-    log_format(ctx, LogLevel::info, "Imported %d of %d markers from %v", static_cast<std::int64_t>(*added), count,
+    log_format(ctx, LogLevel::info, "Imported {:d} of {:d} markers from {}", static_cast<std::int64_t>(*added), count,
                pack.path);
     if (not_finite > 0) {
-        log_format(ctx, LogLevel::error, "Left out %d markers of %v whose position is not a finite number",
+        log_format(ctx, LogLevel::error, "Left out {:d} markers of {} whose position is not a finite number",
                    static_cast<std::int64_t>(not_finite), pack.path);
     }
     return true;

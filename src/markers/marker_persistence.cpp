@@ -1,6 +1,7 @@
 #include "src/markers/marker_persistence.h"
 
 #include "src/base/text_builder.h"
+#include "src/map/blips.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/markers_folder.h"
@@ -124,11 +125,12 @@ static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data)
     state.markers.length = 0;
     if (array_reserve(state.markers, ctx.general, data.count)) {
         for (std::size_t i = 0; i < data.count; ++i) {
-            array_append(state.markers, ctx.general, Marker{data.records[i], 0, false});
+            array_append(state.markers, ctx.general, Marker{data.records[i], 0, false, GuarmaSide::unknown});
             data.records[i].name = nullptr;  // the marker owns it now
         }
     }
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
+    marker_list_changed(state);
 }
 
 // Loads `path` into the list when it loads; false (and a line when it is
@@ -147,7 +149,7 @@ static bool load_copy(RunContext& ctx, PluginState& state, const char* path) {
         return false;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::error, "Recovered %d markers from %v, the newest backup that loads",
+    log_format(ctx, LogLevel::error, "Recovered {:d} markers from {}, the newest backup that loads",
                static_cast<std::int64_t>(state.markers.length), path);
     return true;
 }
@@ -204,7 +206,7 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
         return;
     }
     take_markers(ctx, state, data);
-    log_format(ctx, LogLevel::info, "Loaded %d markers from JSON", static_cast<std::int64_t>(state.markers.length));
+    log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON", static_cast<std::int64_t>(state.markers.length));
     free_bytes(ctx.general, text, size + 1);
 }
 
@@ -258,7 +260,7 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) {
     if (e.code != 0) {
         log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", written, text.length, e);
     } else {
-        log_format(ctx, LogLevel::info, "Saved %d markers to JSON", static_cast<std::int64_t>(count));
+        log_format(ctx, LogLevel::info, "Saved {:d} markers to JSON", static_cast<std::int64_t>(count));
     }
     free_markers_text(text, ctx.general);
     return e.code == 0;

@@ -59,7 +59,8 @@ void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float
     // Added and named as one change, so the file is written once per capture.
     Marker* marker = append_marker(ctx, state, at);
     if (!marker) return;
-    log_format(ctx, LogLevel::info, "Auto-created marker at waypoint: %.2f, %.2f, %.2f", at._x.x, at._y.y, at._z.z);
+    log_format(ctx, LogLevel::info, "Auto-created marker at waypoint: {:.2f}, {:.2f}, {:.2f}", at._x.x, at._y.y,
+               at._z.z);
     set_marker_name(ctx, state, *marker, capture_name(ctx, state, at));
     save_data_to_disk(ctx, state);
     waypoint_cooldown = waypoint_cooldown_seconds;

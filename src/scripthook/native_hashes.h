@@ -1,6 +1,7 @@
-// The game natives the plug-in calls, by hash, each with the game's own name
-// (the simulator checks calls against the game's signatures,
-// sim/native_signatures.cpp). Call sites use these names, never raw numbers.
+// The game natives the plug-in calls, by hash, each with the game's own name.
+// Call sites use these names, never raw numbers. The simulator keeps its own
+// table of the game's hashes and signatures (sim/game_natives.cpp) and checks
+// every call against it, so a wrong hash here fails the tests.
 #pragma once
 
 #include <cstdint>

@@ -7,7 +7,9 @@ tests look at what the run left in the game directory. Run through
 scripts/wine-env (a Wine prefix under build/ and a virtual display).
 """
 import json
+import math
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -369,6 +371,45 @@ class QuillfenUnderWine(unittest.TestCase):
             self.assertEqual(f.read().decode("utf-8"), saved)
         self.assertEqual(sorted(os.listdir(os.path.join(q, "import", "imported"))),
                          ["Bären von Sadie — 熊-2.json", "Bären von Sadie — 熊.json"])
+
+    def test_past_the_limit_the_map_shows_the_nearest_markers_and_follows_the_player(self):
+        """1,200 markers, the 500 around the player last in the file; then the player goes to the others."""
+        rng = random.Random(19)
+
+        def ring(cx, cy, count, r0, r1):
+            out = []
+            for _ in range(count):
+                a, r = rng.uniform(0, 2 * math.pi), rng.uniform(r0, r1)
+                out.append([round(cx + r * math.cos(a)), round(cy + r * math.sin(a)), 0])
+            return out
+
+        far_inner = ring(4000, 4000, 500, 0, 300)
+        far_outer = ring(4000, 4000, 200, 1000, 1500)
+        near = ring(0, 0, 500, 0, 300)
+        d = self.game_dir()
+        os.makedirs(os.path.join(d, "Quillfen"))
+        with open(os.path.join(d, "Quillfen", "markers.json"), "w") as f:
+            json.dump({"markers": [{"position": p, "category": 1} for p in far_inner + far_outer + near]}, f)
+        r = run_sim("{frames: 700, frame_ms: 16.666667, events: [{frame: 200, player: {position: [4000, 4000, 0]}}]}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+
+        def shown_after(frame):
+            """Positions of the blips alive at the end of `frame`, from the trace."""
+            alive = {}
+            for c in trace(d):
+                if c["frame"] > frame:
+                    break
+                if c["native"] == "create_blip_at_coords" and c["result"]:
+                    alive[c["result"]] = (c["args"][1], c["args"][2])
+                elif c["native"] == "remove_blip":
+                    alive.pop(c["args"][0]["handle"], None)
+            return sorted(alive.values())
+
+        self.assertEqual(shown_after(199), sorted((p[0], p[1]) for p in near))
+        self.assertEqual(shown_after(699), sorted((p[0], p[1]) for p in far_inner), "8 s after the move")
+        messages, _ = log_messages(d)
+        self.assertEqual([m for m in messages if m.startswith("Showing")],
+                         ["Showing the nearest 500 of 1200 markers on the map"])
 
     def test_the_ring_centres_the_real_cursor_in_a_window_at_a_screen_offset(self):
         d = self.game_dir()
