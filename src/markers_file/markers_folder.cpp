@@ -63,11 +63,13 @@ std::uint64_t kept_copy_order(const char* name, std::string_view file, const cha
     const std::uint64_t year = value(0, 4), month = value(4, 2), day = value(6, 2);
     const std::uint64_t hour = value(8, 2), minute = value(10, 2), second = value(12, 2);
     if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return 0;
-    // A real date: the calendar gives it back as it is.
-    const CivilTime t = civil_from_unix_ns(
-        days_from_civil(static_cast<std::int64_t>(year), static_cast<int>(month), static_cast<int>(day)) * 86400 *
-        ns_per_second);
-    if (t.month != static_cast<int>(month) || t.day != static_cast<int>(day)) return 0;
+    // A real date: no further than its month's last day (counted in days, so
+    // that any year of four digits fits).
+    const auto y = static_cast<std::int64_t>(year);
+    const auto m = static_cast<int>(month);
+    const std::int64_t month_days =
+        (m == 12 ? days_from_civil(y + 1, 1, 1) : days_from_civil(y, m + 1, 1)) - days_from_civil(y, m, 1);
+    if (static_cast<std::int64_t>(day) > month_days) return 0;
     return value(0, 14) * 100 + number;
 }
 
