@@ -171,8 +171,7 @@ PlatformErrorKind platform_error_kind(PlatformError error) {
         case EBUSY:
         case ETXTBSY: return PlatformErrorKind::in_use;
         case ENOSPC:
-        case EDQUOT:
-        case EFBIG: return PlatformErrorKind::disk_full;
+        case EDQUOT: return PlatformErrorKind::disk_full;
         default: return PlatformErrorKind::other;
     }
 }
