@@ -10,6 +10,7 @@
 
 #include "bench/markers_corpus.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_file_warnings.h"
 
 namespace {
 
@@ -59,6 +60,35 @@ void BM_QuillfenLoad(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.text.size()));
     state.counters["peak_memory_per_file_byte"] =
         static_cast<double>(counting.peak) / static_cast<double>(c.text.size());
+}
+
+// What quillfen-markers check does beyond the load: its lines of what the
+// game would drop or change (a parse and one walk of the text). The reference
+// is BM_QuillfenLoad on the same file.
+void check(benchmark::State& state, const std::string& text) {
+    const Allocator heap = heap_allocator();
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        MarkersData d{};
+        if (deserialize_markers(text, heap, d) != DeserializeError::none) state.SkipWithError("load failed");
+        free_markers_data(d, heap);
+        lines = list_markers_warnings(
+            text, heap, [](void*, const char*) {}, nullptr);
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+    state.counters["warnings"] = static_cast<double>(lines);
+}
+
+void BM_QuillfenCheck(benchmark::State& state) { check(state, corpus(static_cast<std::size_t>(state.range(0))).text); }
+
+// Every marker with a misspelt key: two lines each (the key, and the field it lacks).
+void BM_QuillfenCheckEveryMarkerWarned(benchmark::State& state) {
+    std::string text = corpus(static_cast<std::size_t>(state.range(0))).text;
+    for (std::size_t at = 0; (at = text.find("\"category\"", at)) != std::string::npos; at += 10) {
+        text.replace(at, 10, "\"categroy\"");
+    }
+    check(state, text);
 }
 
 void BM_RapidJsonWritePretty(benchmark::State& state) {
@@ -115,5 +145,7 @@ BENCHMARK(BM_QuillfenSave)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::
 BENCHMARK(BM_RapidJsonWritePretty)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QuillfenLoad)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RapidJsonParseDom)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuillfenCheck)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuillfenCheckEveryMarkerWarned)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

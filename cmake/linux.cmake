@@ -10,7 +10,8 @@ enable_testing()
 add_subdirectory(tests)
 add_subdirectory(bench)
 
-add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.cpp tools/tool_platform_posix.cpp)
+add_executable(quillfen-markers tools/quillfen_markers.cpp tools/folder_commands.cpp tools/tool_files.cpp
+               tools/marker_export.cpp tools/tool_platform_posix.cpp)
 target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
 target_link_libraries(quillfen-markers PRIVATE quillfen_markers_file)
 set_target_properties(quillfen-markers PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

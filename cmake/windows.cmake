@@ -58,7 +58,8 @@ quillfen_warnings(quillfen-hold-file)
 # The markers tool for players: the same reader and writer as the plug-in, with
 # paths and arguments in any language (wide-character entry point and APIs).
 # It links the store format only (and the lower layer under it).
-add_executable(quillfen-markers tools/quillfen_markers.cpp tools/marker_export.cpp tools/tool_platform_win32.cpp
+add_executable(quillfen-markers tools/quillfen_markers.cpp tools/folder_commands.cpp tools/tool_files.cpp
+               tools/marker_export.cpp tools/tool_platform_win32.cpp
                tools/quillfen_markers.rc)
 target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
 target_compile_definitions(quillfen-markers PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)

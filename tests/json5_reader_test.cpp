@@ -1200,4 +1200,163 @@ TEST(Json5Reader, AgreesWithTheReferenceOnGeneratedDocuments) {
     EXPECT_EQ(count_disagreements(expectations), 0u);
 }
 
+// ---- where values stand in the text ------------------------------------------------------------------
+
+struct SourceStep {
+    std::vector<std::size_t> path;
+    std::size_t offset, key_offset;
+    bool text_replaced;
+};
+
+std::vector<SourceStep> walk_source(std::string_view text, bool* ok = nullptr, std::size_t stop_after = SIZE_MAX) {
+    struct Walk {
+        std::vector<SourceStep> steps;
+        std::size_t stop_after;
+    } walk{{}, stop_after};
+    const bool walked = json5_visit_source(
+        text,
+        [](void* data, const Json5SourceValue& v) {
+            auto& w = *static_cast<Walk*>(data);
+            w.steps.push_back(SourceStep{std::vector<std::size_t>(v.path, v.path + v.depth), v.offset, v.key_offset,
+                                         v.text_replaced});
+            return w.steps.size() < w.stop_after;
+        },
+        &walk);
+    if (ok) *ok = walked;
+    return walk.steps;
+}
+
+// The tree's values in the walk's order, with their paths.
+void tree_steps(const Json5Value& v, std::vector<std::size_t>& path,
+                std::vector<std::pair<std::vector<std::size_t>, const Json5Value*>>& out) {
+    out.emplace_back(path, &v);
+    const std::size_t n = v.kind == Json5Kind::object ? v.member_count() : v.item_count();
+    for (std::size_t i = 0; i < n; ++i) {
+        path.push_back(i);
+        tree_steps(v.kind == Json5Kind::object ? v.members()[i].value : v.items()[i], path, out);
+        path.pop_back();
+    }
+}
+
+bool starts_like(const Json5Value& v, char c) {
+    switch (v.kind) {
+        case Json5Kind::null_value: return c == 'n';
+        case Json5Kind::boolean: return c == (v.boolean() ? 't' : 'f');
+        case Json5Kind::number: return std::strchr("0123456789+-.IN", c) != nullptr;
+        case Json5Kind::string: return c == '"' || c == '\'';
+        case Json5Kind::array: return c == '[';
+        case Json5Kind::object: return c == '{';
+    }
+    return false;
+}
+
+// Every document the reader takes (the whole reference corpus and the suite):
+// the walk meets the tree's values in order, each where its text starts, and
+// each member's key before its value.
+TEST(Json5Source, TheWalkMeetsEveryValueOfTheTreeWhereItStarts) {
+    std::vector<Expectation> documents = read_expectations("generated.tsv", true);
+    for (Expectation& e : read_expectations("suite.tsv", false)) documents.push_back(std::move(e));
+    std::size_t walked = 0;
+    for (const Expectation& e : documents) {
+        Tree tree(e.text);
+        if (!tree.ok) continue;
+        ++walked;
+        bool ok = false;
+        const std::vector<SourceStep> steps = walk_source(e.text, &ok);
+        ASSERT_TRUE(ok) << e.name;
+        std::vector<std::size_t> path;
+        std::vector<std::pair<std::vector<std::size_t>, const Json5Value*>> expected;
+        tree_steps(tree.root(), path, expected);
+        ASSERT_EQ(steps.size(), expected.size()) << e.name;
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const SourceStep& s = steps[i];
+            ASSERT_EQ(s.path, expected[i].first) << e.name << " value " << i;
+            ASSERT_LT(s.offset, e.text.size()) << e.name;
+            EXPECT_TRUE(starts_like(*expected[i].second, e.text[s.offset])) << e.name << " value " << i;
+            if (i > 0) {
+                EXPECT_GT(s.offset, steps[i - 1].offset) << e.name;
+            }
+            EXPECT_LE(s.key_offset, s.offset) << e.name;
+        }
+    }
+    EXPECT_GT(walked, 1000u);
+}
+
+TEST(Json5Source, PlacesCountLinesAndCharactersAsTheParsersErrorsDo) {
+    const std::string text = "{\n  \"a\": [1, '\xE4\xB8\xAD'],\r\n  // note\r  b: {c: null},\xE2\x80\xA8  d: -2\n}";
+    const struct {
+        std::vector<std::size_t> path;
+        std::int32_t line, column, key_line, key_column;
+    } cases[] = {
+        {{}, 1, 1, 1, 1},  {{0}, 2, 8, 2, 3},     {{0, 0}, 2, 9, 2, 9}, {{0, 1}, 2, 12, 2, 12},
+        {{1}, 4, 6, 4, 3}, {{1, 0}, 4, 10, 4, 7}, {{2}, 5, 6, 5, 3},
+    };
+    const std::vector<SourceStep> steps = walk_source(text);
+    ASSERT_EQ(steps.size(), std::size(cases));
+    Json5Place place = json5_text_start;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(steps[i].path, cases[i].path) << i;
+        Json5Place key = json5_text_start;
+        json5_advance_place(text, key, steps[i].key_offset);
+        json5_advance_place(text, place, steps[i].offset);  // one pass: each place from the last
+        EXPECT_EQ(std::make_pair(place.line, place.column), std::make_pair(cases[i].line, cases[i].column)) << i;
+        EXPECT_EQ(std::make_pair(key.line, key.column), std::make_pair(cases[i].key_line, cases[i].key_column)) << i;
+    }
+    // The same place as the parser gives for a fault there.
+    const std::string broken = text.substr(0, steps[6].offset) + "?" + text.substr(steps[6].offset + 2);
+    const Parsed p = parse(broken);
+    ASSERT_FALSE(p.ok);
+    EXPECT_EQ(std::make_pair(p.error.line, p.error.column), std::make_pair(place.line, place.column));
+}
+
+// Text that reads with a U+FFFD it does not spell: the same strings as the
+// parser's own cases above.
+TEST(Json5Source, StringsThatReadWithReplacementCharactersAreMarked) {
+    // clang-format off: the adjacent texts stand apart only to end a \x escape
+    const struct {
+        std::string text;
+        bool replaced;
+    } cases[] = {
+        {"'plain \\n \\u00e9 \xC3\xA9'", false},
+        {"'\xEF\xBF\xBD'", false},
+        {"'\\uFFFD'", false},
+        {"'\\uD83D\\uDE00'", false},
+        {"'\\uD83D\\\n\\uDE00'", false},
+        {"'\\uD800'", true},
+        {"'\\uDC00'", true},
+        {"'\\uD800x'", true},
+        {"'\\uD800\\u0041'", true},
+        {"'\\uD800\\x41'", true},
+        {"'\\uD83D\\uDE00\\uDE00'", true},
+        {"'\\uD800\\uD800\\uDC00'", true},
+        {"'\xFF'", true},
+        {"'a\x80"
+         "b'",
+         true},
+        {"'\xC3'", true},
+        {"'\xED\xA0\x80'", true},
+        {"'\\\xFF'", true},
+        {"\"\xC0\x80\"", true},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        bool ok = false;
+        const std::vector<SourceStep> steps = walk_source("[" + c.text + ", 'after']", &ok);
+        ASSERT_TRUE(ok) << escape_bytes(c.text);
+        ASSERT_EQ(steps.size(), 3u) << escape_bytes(c.text);
+        EXPECT_EQ(steps[1].text_replaced, c.replaced) << escape_bytes(c.text);
+        EXPECT_FALSE(steps[2].text_replaced) << escape_bytes(c.text);
+    }
+}
+
+TEST(Json5Source, TheWalkStopsWhenAskedAndRefusesWhatTheParserRefuses) {
+    bool ok = false;
+    EXPECT_EQ(walk_source("[1, [2, 3], {a: 4}]", &ok, 3).size(), 3u);
+    EXPECT_TRUE(ok);
+    for (const char* bad : {"", "[1,", "{a 1}", "[1 2]", "'open", "{a: 1,, }", "/* open"}) {
+        walk_source(bad, &ok);
+        EXPECT_FALSE(ok) << bad;
+    }
+}
+
 }  // namespace

@@ -258,6 +258,58 @@ TEST(MarkerFileReader, MapsKeysToFieldsAndRejectsWrongKinds) {
     }
 }
 
+std::string why_not(const std::string& text) {
+    MarkersData data{};
+    DeserializeDetail detail{};
+    const DeserializeError e = deserialize_markers(text, heap, data, &detail);
+    free_markers_data(data, heap);
+    if (e == DeserializeError::none) return "<loads>";
+    char why[256];
+    TextBuilder b = text_builder(why, sizeof why);
+    describe_load_failure(b, e, detail);
+    return why;
+}
+
+// Every reason says where: the line and column of the value at fault, and for
+// a value of the wrong kind its marker (counted from 1) and its key.
+TEST(MarkerFileReader, TheReasonNamesThePlaceTheMarkerAndTheKey) {
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {"{\"markers\": [\n  {\"category\": 1},\n  {\"name\": 5}\n]}",
+         "3:12: marker 2: \"name\" must be text, not a number"},
+        {R"({"markers": [{"category": "5"}]})", "1:27: marker 1: \"category\" must be a whole number, not text"},
+        {R"({"markers": [{}, {}, {"category": 1.5}]})",
+         "1:35: marker 3: \"category\" must be a whole number, not a number with a fraction"},
+        {R"({"markers": [{"category": 9223372036854775808}]})",
+         "1:27: marker 1: \"category\" must be a whole number, not a whole number beyond 64 bits"},
+        {R"({"markers": [{"category": NaN}]})", "1:27: marker 1: \"category\" must be a whole number, not NaN"},
+        {R"({"markers": [{"position": [1, 2]}]})",
+         "1:27: marker 1: \"position\" must be a list of three numbers, not a list of 2 values"},
+        {R"({"markers": [{"position": [1, "2", 3]}]})",
+         "1:31: marker 1: \"position\" must be a list of three numbers, not a list holding text"},
+        {R"({"markers": [{"position": {}}]})",
+         "1:27: marker 1: \"position\" must be a list of three numbers, not an object"},
+        {R"({"markers": [{"timestamp": "2025-12-09"}]})",
+         "1:28: marker 1: \"timestamp\" must be an object like {\"_nsec\": 1765267200000000000}, not text"},
+        {R"({"markers": [{"timestamp": {"x": 1, "_nsec": 0.5}}]})",
+         "1:46: marker 1: \"_nsec\" in \"timestamp\" must be a whole number, not a number with a fraction"},
+        {R"({"markers": [{"name": "a"}, true]})", "1:29: marker 2 must be an object ({...}), not true"},
+        {R"({"markers": null})", "1:13: \"markers\" must be a list ([...]), not null"},
+        {R"({"markers": [], "markers": {}})", "1:28: \"markers\" must be a list ([...]), not an object"},
+        {"[]", "1:1: the file must be an object ({...}), not a list"},
+        {"  // comment\n  'x'", "2:3: the file must be an object ({...}), not text"},
+        // The key given last counts, and so does its place.
+        {R"({"markers": [{"name": "a", "name": []}]})", "1:36: marker 1: \"name\" must be text, not a list"},
+        // Characters, not bytes, make the column.
+        {"{\"markers\": [{\"name\": \"Überfall\", \"category\": {}}]}",
+         "1:47: marker 1: \"category\" must be a whole number, not an object"},
+        {"{\"markers\": [\n  {\"category\": 1,,}\n]}", "2:18: expected a key"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(why_not(c.text), c.why) << c.text;
+}
+
 TEST(MarkerFileReader, SettledCornersOfTheMapping) {
     Loaded l = deserialize(R"({"markers": [
         {"category": 1.0, "name": null, "position": [NaN, Infinity, -0.0]},

@@ -326,7 +326,7 @@ const StartCase starts_without_a_good_file[] = {
          write_file(q / "markers.json", "{\"markers\": [ {\"position\": [1,2");
          write_file(q / "markers.json.bak", two_markers);
      },
-     {"Failed to deserialize markers data file as JSON",
+     {"Failed to deserialize markers data file as JSON: 1:32: unexpected end of input: missing ]",
       "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080000",
       "Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads"},
      3},

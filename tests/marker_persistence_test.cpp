@@ -134,7 +134,8 @@ TEST_F(MarkerStoreTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwr
     frames(1);
     EXPECT_EQ(plugin_state.markers.length, 0u);
     std::vector<std::string> m = messages();
-    auto at = std::find(m.begin(), m.end(), "Failed to deserialize markers data file as JSON");
+    auto at = std::find(m.begin(), m.end(),
+                        "Failed to deserialize markers data file as JSON: 1:32: unexpected end of input: missing ]");
     ASSERT_NE(at, m.end());
     ASSERT_NE(at + 1, m.end());
     EXPECT_EQ(*(at + 1),
@@ -162,7 +163,9 @@ TEST_F(MarkerStoreTest, AValueOfTheWrongKindLoadsNothingAndIsKept) {
     begin("{frames: 10}");
     frames(1);
     EXPECT_EQ(plugin_state.markers.length, 0u);
-    EXPECT_TRUE(logged("Failed to deserialize markers data file as JSON"));
+    EXPECT_TRUE(
+        logged("Failed to deserialize markers data file as JSON: 1:45: marker 2: \"timestamp\" must be an "
+               "object like {\"_nsec\": 1765267200000000000}, not a number"));
     ASSERT_EQ(kept_copies().size(), 1u);
     EXPECT_EQ(read_file(kept_copies()[0]), wrong);
 }
@@ -299,7 +302,7 @@ TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersCom
             "Quillfen/markers.json.bak keeps the last one that could",
             "Script starting",
             "Loading data from disk",
-            "Failed to deserialize markers data file as JSON"};
+            "Failed to deserialize markers data file as JSON: 1:32: unexpected end of input: missing ]"};
         ASSERT_GE(m.size(), expected_start.size() + 2);
         EXPECT_EQ(std::vector<std::string>(m.begin(), m.begin() + 6), expected_start);
         EXPECT_EQ(m[7], "Recovered 100 markers from Quillfen/markers.json.bak, the newest backup that loads");
@@ -352,11 +355,13 @@ TEST_F(MarkerStoreTest, RecoveryTakesTheNewestCopyThatLoads) {
     EXPECT_EQ(plugin_state.markers.length, 7u);
     const std::vector<std::string> m = messages();
     const std::vector<std::string> tail(m.end() - 3, m.end());
-    EXPECT_EQ(tail,
-              (std::vector<std::string>{
-                  "Could not load the backup Quillfen/markers.json.bak either: \"markers\" is not an array",
-                  "Could not load the backup Quillfen/backups/markers-20251208.json either: 1:15: unterminated string",
-                  "Recovered 7 markers from Quillfen/backups/markers-20251207.json, the newest backup that loads"}));
+    EXPECT_EQ(
+        tail,
+        (std::vector<std::string>{
+            "Could not load the backup Quillfen/markers.json.bak either: 1:13: \"markers\" must be a list ([...]), "
+            "not a number",
+            "Could not load the backup Quillfen/backups/markers-20251208.json either: 1:15: unterminated string",
+            "Recovered 7 markers from Quillfen/backups/markers-20251207.json, the newest backup that loads"}));
     ASSERT_TRUE(end());
 
     // Nothing that loads: no markers, and the log says so.

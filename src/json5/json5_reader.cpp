@@ -687,9 +687,9 @@ bool parse_text(Parser& ps, Json5Value& root) {
 }
 
 // Line and column of `at`, counting characters as the lexer reads them.
-void locate(const Byte* begin, const Byte* end, const Byte* at, Json5Error& error) {
-    std::int32_t line = 1, column = 1;
-    const Byte* p = begin;
+void advance_place(const Byte* begin, const Byte* end, const Byte* at, Json5Place& place) {
+    std::int32_t line = place.line, column = place.column;
+    const Byte* p = begin + place.offset;
     while (p < at) {
         bool new_line = false;
         if (*p == '\n') {
@@ -711,9 +711,138 @@ void locate(const Byte* begin, const Byte* end, const Byte* at, Json5Error& erro
             ++column;
         }
     }
+    place = Json5Place{static_cast<std::size_t>(p - begin), line, column};
+}
+
+void locate(const Byte* begin, const Byte* end, const Byte* at, Json5Error& error) {
+    Json5Place place = json5_text_start;
+    advance_place(begin, end, at, place);
     error.offset = static_cast<std::size_t>(at - begin);
-    error.line = line;
-    error.column = column;
+    error.line = place.line;
+    error.column = place.column;
+}
+
+// ---- where values stand ------------------------------------------------------------------------
+// The text was taken by the parser before, so the walk only finds where each
+// value starts; it uses the lexer's own pieces to step over them.
+
+// Whether the string between `open` (its quote) and `close` (its closing
+// quote) reads any U+FFFD that it does not spell: a byte that is not UTF-8, or
+// an escaped surrogate without its other half (scan_string's rules).
+bool string_replaces(const Byte* open, const Byte* close) {
+    const Byte* q = open + 1;
+    bool pending_high = false;
+    while (q < close) {
+        if (*q == '\\') {
+            ++q;
+            std::uint32_t unit = 0;
+            if (*q == 'u' && read_hex(q + 1, close, 4, unit)) {
+                q += 5;
+                if (is_low_surrogate(unit) && pending_high) {
+                    pending_high = false;
+                } else if (pending_high || is_low_surrogate(unit)) {
+                    return true;
+                } else {
+                    pending_high = is_high_surrogate(unit);
+                }
+                continue;
+            }
+            if (*q == '\n' || *q == '\r') {  // a line continuation keeps a pair together
+                q += *q == '\r' && q + 1 < close && q[1] == '\n' ? 2 : 1;
+                continue;
+            }
+            const Utf8Char d = utf8_decode(q, close);
+            if (!d.valid) return true;
+            q += d.length;
+            if (d.code_point == 0x2028 || d.code_point == 0x2029) continue;
+            if (pending_high) return true;
+            continue;
+        }
+        const Utf8Char d = utf8_decode(q, close);
+        if (!d.valid || pending_high) return true;
+        q += d.length;
+    }
+    return pending_high;
+}
+
+// Steps over the key at `p` and its colon, to the value.
+bool skip_key(Parser& ps, const Byte*& p) {
+    Sink measure{nullptr, 0};
+    const bool identifier = *p != '"' && *p != '\'';
+    if (!(identifier ? scan_identifier(ps, p, measure) : scan_string(ps, p, measure))) return false;
+    if (!skip_space_and_comments(ps, p) || p == ps.end || *p != ':') return false;
+    ++p;
+    return skip_space_and_comments(ps, p) && p != ps.end;
+}
+
+bool visit_source(Parser& ps, bool (*visit)(void*, const Json5SourceValue&), void* data) {
+    std::size_t path[json5_max_depth];
+    bool in_object[json5_max_depth];
+    std::size_t depth = 0;
+    const Byte* p = ps.begin;
+    const Byte* key = nullptr;
+    if (!skip_space_and_comments(ps, p) || p == ps.end) return false;
+    for (;;) {
+        // A value starts at p.
+        Json5SourceValue v{depth, path, static_cast<std::size_t>(p - ps.begin),
+                           static_cast<std::size_t>((key ? key : p) - ps.begin), false};
+        if (*p == '[' || *p == '{') {
+            if (!visit(data, v)) return true;
+            if (depth == json5_max_depth) return false;
+            in_object[depth] = *p == '{';
+            path[depth++] = 0;
+            ++p;
+            if (!skip_space_and_comments(ps, p) || p == ps.end) return false;
+            if (*p != (in_object[depth - 1] ? '}' : ']')) {
+                key = in_object[depth - 1] ? p : nullptr;
+                if (key && !skip_key(ps, p)) return false;
+                continue;
+            }
+            ++p;
+            --depth;
+        } else {
+            const Byte* start = p;
+            if (*p == '"' || *p == '\'') {
+                // Plain ASCII up to the closing quote holds nothing to decode.
+                const Byte* plain_end = skip_plain(p + 1, ps.end, *p);
+                if (plain_end < ps.end && *plain_end == *p) {
+                    p = plain_end + 1;
+                } else {
+                    Sink measure{nullptr, 0};
+                    if (!scan_string(ps, p, measure)) return false;
+                    v.text_replaced = string_replaces(start, p - 1);
+                }
+            } else if (match_word(p, ps.end, "true") || match_word(p, ps.end, "null")) {
+                p += 4;
+            } else if (match_word(p, ps.end, "false")) {
+                p += 5;
+            } else {
+                // A number the parser took: its letters, digits, signs and point, up to what follows it.
+                while (p < ps.end && (is_ascii_letter(*p) || is_digit(*p) || *p == '.' || *p == '+' || *p == '-')) ++p;
+                if (p == start) return false;
+            }
+            if (!visit(data, v)) return true;
+        }
+        // After a value: the next one of its container, or the container's end.
+        for (;;) {
+            if (depth == 0) return true;
+            const bool object = in_object[depth - 1];
+            if (!skip_space_and_comments(ps, p) || p == ps.end) return false;
+            if (*p == ',') {
+                ++p;
+                if (!skip_space_and_comments(ps, p) || p == ps.end) return false;
+                if (*p != (object ? '}' : ']')) {
+                    ++path[depth - 1];
+                    key = object ? p : nullptr;
+                    if (key && !skip_key(ps, p)) return false;
+                    break;
+                }
+            }
+            if (*p != (object ? '}' : ']')) return false;
+            ++p;
+            --depth;
+        }
+    }
 }
 
 }  // namespace
@@ -767,3 +896,19 @@ const Json5Value* json5_find_member(const Json5Value& object, std::string_view k
 }
 
 bool json5_error_is_out_of_memory(const Json5Error& error) { return error.message == out_of_memory; }
+
+bool json5_visit_source(std::string_view text, bool (*visit)(void* data, const Json5SourceValue& value), void* data) {
+    Parser ps;
+    ps.begin = reinterpret_cast<const Byte*>(text.data());
+    ps.end = ps.begin + text.size();
+    ps.allocator = nullptr;  // the walk takes no memory
+    ps.error_at = nullptr;
+    ps.error_message = nullptr;
+    return visit_source(ps, visit, data);
+}
+
+void json5_advance_place(std::string_view text, Json5Place& place, std::size_t offset) {
+    const auto* begin = reinterpret_cast<const Byte*>(text.data());
+    if (offset > text.size()) offset = text.size();
+    if (offset > place.offset) advance_place(begin, begin + text.size(), begin + offset, place);
+}

@@ -99,3 +99,35 @@ bool json5_error_is_out_of_memory(const Json5Error& error);
 // wins (as in the reference implementation). nullptr when absent or when
 // `object` is not an object.
 const Json5Value* json5_find_member(const Json5Value& object, std::string_view key);
+
+// ---- where values stand in the text ---------------------------------------------------------
+// The tree keeps no places (they would grow every value); messages that point
+// into a text find them again here, in one pass over a text json5_parse took.
+
+struct Json5SourceValue {
+    std::size_t depth;        // containers around it: 0 for the root
+    const std::size_t* path;  // path[i] (i < depth): the place, among the items or the members
+                              // (in order of appearance, duplicates counted) of the container at
+                              // depth i, of the value's container at depth i + 1, or of the value
+    std::size_t offset;       // its first byte
+    std::size_t key_offset;   // its key's first byte, in an object; else `offset`
+    bool text_replaced;       // a string holding bytes that are not UTF-8 or an escaped surrogate
+                              // without its other half, which read as U+FFFD
+};
+
+// Calls `visit` with every value in the order of the text, containers before
+// what they hold, until it returns false. False when the text is not one that
+// json5_parse takes.
+bool json5_visit_source(std::string_view text, bool (*visit)(void* data, const Json5SourceValue& value), void* data);
+
+// A place in a text: its line and column (1-based, columns in characters),
+// counted as json5_parse counts them for its errors.
+struct Json5Place {
+    std::size_t offset;
+    std::int32_t line;
+    std::int32_t column;
+};
+inline constexpr Json5Place json5_text_start{0, 1, 1};
+// Moves `place` on to `offset` (not before it), so that places found one after
+// the other cost one pass over the text.
+void json5_advance_place(std::string_view text, Json5Place& place, std::size_t offset);

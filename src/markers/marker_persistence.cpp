@@ -258,7 +258,7 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
     MarkersFileRead loaded{};
     load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
     if (loaded.loaded != DeserializeError::none) {
-        log_message(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON");
+        log_format(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON: {}", loaded.why);
         state.unreadable_copy_pending = !keep_unreadable_copy(ctx, text, size);
         free_bytes(ctx.general, text, size + 1);
         recover_markers(ctx, state, false);

@@ -1,5 +1,6 @@
 #include "src/markers_file/marker_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -245,7 +246,8 @@ void free_markers_text(MarkersText& text, const Allocator& allocator) {
 // ---- the reader -----------------------------------------------------------------------------
 // The whole text is parsed (and so validated) first; only then are values
 // taken. Unknown keys are skipped with their values; a key given twice counts
-// with its last value; a value of the wrong kind fails the whole read.
+// with its last value; a value of the wrong kind fails the whole read, and the
+// reason names it: its place in the text, its marker and its key.
 
 namespace {
 
@@ -259,83 +261,194 @@ bool key_is(const Json5Member& m, std::string_view key) {
     return m.key_length == key.size() && std::memcmp(m.key, key.data(), key.size()) == 0;
 }
 
-DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m) {
+// A value of the wrong kind: what it is for, what it must be, what it is, and
+// where it stands below the marker (members and items by their place).
+struct Fault {
+    const char* subject;  // the key, or null for the marker itself
+    const char* must_be;
+    const char* found;
+    std::size_t path[2];
+    std::size_t depth;
+};
+
+DeserializeError wrong_kind(Fault& fault, const char* subject, const char* must_be, const char* found,
+                            std::size_t depth = 0, std::size_t first = 0, std::size_t second = 0) {
+    fault = Fault{subject, must_be, found, {first, second}, depth};
+    return DeserializeError::wrong_kind;
+}
+
+// What a number is when a whole one was wanted.
+const char* number_found(const Json5Value& v) {
+    const double d = v.number();
+    if (std::isnan(d)) return "NaN";
+    if (std::isinf(d)) return d < 0 ? "-Infinity" : "Infinity";
+    return std::trunc(d) == d ? "a whole number beyond 64 bits" : "a number with a fraction";
+}
+
+const char* whole_number_found(const Json5Value& v) {
+    return v.kind == Json5Kind::number ? number_found(v) : describe_value_kind(v);
+}
+
+const char* position_found(const Json5Value& position, std::size_t& bad_item) {
+    static constexpr const char* lengths[] = {"an empty list", "a list of 1 value", "a list of 2 values"};
+    if (position.kind != Json5Kind::array) return describe_value_kind(position);
+    const std::size_t count = position.item_count();
+    if (count < 3) return lengths[count];
+    if (count > 3) return "a list of more than three values";
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Json5Value& item = position.items()[i];
+        if (item.kind == Json5Kind::number) continue;
+        bad_item = i;
+        switch (item.kind) {
+            case Json5Kind::null_value: return "a list holding null";
+            case Json5Kind::boolean: return item.boolean() ? "a list holding true" : "a list holding false";
+            case Json5Kind::string: return "a list holding text";
+            case Json5Kind::array: return "a list holding a list";
+            default: return "a list holding an object";
+        }
+    }
+    return nullptr;
+}
+
+constexpr const char* must_be_whole = "must be a whole number";
+
+DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m, Fault& fault) {
     m = MarkerDataV1{};
-    if (object.kind != Json5Kind::object) return DeserializeError::wrong_kind;
+    if (object.kind != Json5Kind::object) {
+        return wrong_kind(fault, nullptr, "must be an object ({...})", describe_value_kind(object));
+    }
     // One pass over the members; a later one with the same key replaces an earlier one.
-    const Json5Value* position = nullptr;
-    const Json5Value* category = nullptr;
-    const Json5Value* timestamp = nullptr;
-    const Json5Value* name = nullptr;
+    std::size_t position = SIZE_MAX, category = SIZE_MAX, timestamp = SIZE_MAX, name = SIZE_MAX;
     const Json5Member* members = object.members();
     for (std::size_t i = 0, count = object.member_count(); i < count; ++i) {
         const Json5Member& member = members[i];
-        if (key_is(member, "position")) position = &member.value;
-        else if (key_is(member, "category")) category = &member.value;
-        else if (key_is(member, "timestamp")) timestamp = &member.value;
-        else if (key_is(member, "name")) name = &member.value;
+        if (key_is(member, "position")) position = i;
+        else if (key_is(member, "category")) category = i;
+        else if (key_is(member, "timestamp")) timestamp = i;
+        else if (key_is(member, "name")) name = i;
     }
-    if (position) {
-        if (position->item_count() != 3) return DeserializeError::wrong_kind;
-        const Json5Value* xyz = position->items();
-        for (std::size_t i = 0; i < 3; ++i) {
-            if (xyz[i].kind != Json5Kind::number) return DeserializeError::wrong_kind;
+    if (position != SIZE_MAX) {
+        const Json5Value& v = members[position].value;
+        std::size_t bad_item = SIZE_MAX;
+        if (const char* found = position_found(v, bad_item)) {
+            return wrong_kind(fault, "\"position\"", "must be a list of three numbers", found,
+                              bad_item == SIZE_MAX ? 1 : 2, position, bad_item);
         }
+        const Json5Value* xyz = v.items();
         m.position = Position{xyz[0].number_f32(), xyz[1].number_f32(), xyz[2].number_f32()};
     }
-    if (category && !read_integer(*category, m.category)) return DeserializeError::wrong_kind;
-    if (timestamp) {
-        if (timestamp->kind != Json5Kind::object) return DeserializeError::wrong_kind;
-        const Json5Value* nsec = nullptr;
-        const Json5Member* t = timestamp->members();
-        for (std::size_t i = 0, count = timestamp->member_count(); i < count; ++i) {
-            if (key_is(t[i], "_nsec")) nsec = &t[i].value;
-        }
-        if (nsec && !read_integer(*nsec, m.timestamp._nsec)) return DeserializeError::wrong_kind;
+    if (category != SIZE_MAX && !read_integer(members[category].value, m.category)) {
+        return wrong_kind(fault, "\"category\"", must_be_whole, whole_number_found(members[category].value), 1,
+                          category);
     }
-    if (name) {
-        if (name->kind == Json5Kind::null_value) return DeserializeError::none;
-        if (name->kind != Json5Kind::string) return DeserializeError::wrong_kind;
+    if (timestamp != SIZE_MAX) {
+        const Json5Value& v = members[timestamp].value;
+        if (v.kind != Json5Kind::object) {
+            return wrong_kind(fault, "\"timestamp\"", "must be an object like {\"_nsec\": 1765267200000000000}",
+                              describe_value_kind(v), 1, timestamp);
+        }
+        std::size_t nsec = SIZE_MAX;
+        const Json5Member* t = v.members();
+        for (std::size_t i = 0, count = v.member_count(); i < count; ++i) {
+            if (key_is(t[i], "_nsec")) nsec = i;
+        }
+        if (nsec != SIZE_MAX && !read_integer(t[nsec].value, m.timestamp._nsec)) {
+            return wrong_kind(fault, "\"_nsec\" in \"timestamp\"", must_be_whole, whole_number_found(t[nsec].value), 2,
+                              timestamp, nsec);
+        }
+    }
+    if (name != SIZE_MAX) {
+        const Json5Value& v = members[name].value;
+        if (v.kind == Json5Kind::null_value) return DeserializeError::none;
+        if (v.kind != Json5Kind::string)
+            return wrong_kind(fault, "\"name\"", "must be text", describe_value_kind(v), 1, name);
         // The name is a zero-terminated text: it ends at an escaped NUL, if any.
-        const std::size_t length = std::strlen(name->string());
+        const std::size_t length = std::strlen(v.string());
         if (length == 0) return DeserializeError::none;  // an empty name is no name
         char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
         if (!copy) return DeserializeError::out_of_memory;
-        std::memcpy(copy, name->string(), length + 1);
+        std::memcpy(copy, v.string(), length + 1);
         m.name = copy;
     }
     return DeserializeError::none;
 }
 
+// The place of the value at `path` (from the root), found again in the text.
+void place_of(std::string_view text, const std::size_t* path, std::size_t depth, DeserializeDetail& detail) {
+    struct Search {
+        const std::size_t* path;
+        std::size_t depth;
+        std::size_t offset;
+        bool found;
+    } search{path, depth, 0, false};
+    (void)json5_visit_source(
+        text,
+        [](void* data, const Json5SourceValue& v) {
+            auto& s = *static_cast<Search*>(data);
+            if (v.depth != s.depth || !std::equal(v.path, v.path + v.depth, s.path)) return true;
+            s.offset = v.offset;
+            s.found = true;
+            return false;
+        },
+        &search);
+    if (!search.found) return;
+    Json5Place place = json5_text_start;
+    json5_advance_place(text, place, search.offset);
+    detail.line = static_cast<std::size_t>(place.line);
+    detail.column = static_cast<std::size_t>(place.column);
+}
+
 }  // namespace
+
+const char* describe_value_kind(const Json5Value& v) {
+    switch (v.kind) {
+        case Json5Kind::null_value: return "null";
+        case Json5Kind::boolean: return v.boolean() ? "true" : "false";
+        case Json5Kind::number: return "a number";
+        case Json5Kind::string: return "text";
+        case Json5Kind::array: return "a list";
+        case Json5Kind::object: return "an object";
+    }
+    return "a value";
+}
 
 DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
                                      DeserializeDetail* detail) {
     out = MarkersData{};
-    if (detail) *detail = DeserializeDetail{0, 0, nullptr};
+    if (detail) *detail = DeserializeDetail{};
     Json5Document doc{};
     Json5Error error{};
     if (!json5_parse(text, allocator, doc, error)) {
         // A text that could not be read for want of memory is not a damaged one.
         if (json5_error_is_out_of_memory(error)) {
-            if (detail) detail->reason = error.message;
+            if (detail) detail->must_be = error.message;
             return DeserializeError::out_of_memory;
         }
         if (detail) {
-            *detail = DeserializeDetail{static_cast<std::size_t>(error.line), static_cast<std::size_t>(error.column),
-                                        error.message};
+            detail->line = static_cast<std::size_t>(error.line);
+            detail->column = static_cast<std::size_t>(error.column);
+            detail->must_be = error.message;
         }
         return DeserializeError::syntax;
     }
     DeserializeError result = DeserializeError::none;
     const Json5Value& root = doc.root;
-    const Json5Value* list = root.kind == Json5Kind::object ? json5_find_member(root, "markers") : nullptr;
+    // Where a wrong value stands: the list's place among the members (the last
+    // "markers" counts), then below it.
+    std::size_t path[4] = {};
+    std::size_t depth = 0;
+    Fault fault{};
+    const Json5Value* list = nullptr;
+    for (std::size_t i = 0, count = root.member_count(); i < count; ++i) {
+        if (!key_is(root.members()[i], "markers")) continue;
+        list = &root.members()[i].value;
+        path[0] = i;
+    }
     if (root.kind != Json5Kind::object) {
-        result = DeserializeError::wrong_kind;
-        if (detail) detail->reason = "the file is not an object";
+        result = wrong_kind(fault, "the file", "must be an object ({...})", describe_value_kind(root));
     } else if (list && list->kind != Json5Kind::array) {
-        result = DeserializeError::wrong_kind;
-        if (detail) detail->reason = "\"markers\" is not an array";
+        result = wrong_kind(fault, "\"markers\"", "must be a list ([...])", describe_value_kind(*list));
+        depth = 1;
     } else if (list && list->item_count() > 0) {
         const std::size_t count = list->item_count();
         out.records = allocate_array<MarkerDataV1>(allocator, count);
@@ -344,13 +457,26 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
         } else {
             out.capacity = count;
             for (std::size_t i = 0; i < count && result == DeserializeError::none; ++i) {
-                result = read_marker(list->items()[i], allocator, out.records[out.count]);
-                if (result == DeserializeError::none) ++out.count;
-                else if (detail) detail->reason = "a marker holds a value of the wrong kind";
+                result = read_marker(list->items()[i], allocator, out.records[out.count], fault);
+                if (result == DeserializeError::none) {
+                    ++out.count;
+                } else if (result == DeserializeError::wrong_kind) {
+                    path[1] = i;
+                    path[2] = fault.path[0];
+                    path[3] = fault.path[1];
+                    depth = 2 + fault.depth;
+                    if (detail) detail->marker = i + 1;
+                }
             }
         }
     }
     json5_free(doc, allocator);
+    if (result == DeserializeError::wrong_kind && detail) {
+        detail->subject = fault.subject;
+        detail->must_be = fault.must_be;
+        detail->found = fault.found;
+        place_of(text, path, depth, *detail);
+    }
     if (result != DeserializeError::none) free_markers_data(out, allocator);
     return result;
 }
@@ -368,12 +494,28 @@ void describe_load_failure(TextBuilder& out, DeserializeError error, const Deser
         text_append(out, "out of memory");
         return;
     }
-    if (error == DeserializeError::syntax) {
+    if (detail.line > 0) {
         text_append_u64(out, detail.line);
         text_append_char(out, ':');
         text_append_u64(out, detail.column);
         text_append(out, ": ");
     }
-    const char* fallback = error == DeserializeError::syntax ? "invalid JSON5" : "a value of the wrong kind";
-    text_append(out, detail.reason ? detail.reason : fallback);
+    if (error == DeserializeError::syntax) {
+        text_append(out, detail.must_be ? detail.must_be : "invalid JSON5");
+        return;
+    }
+    if (detail.marker > 0) {
+        text_append(out, "marker ");
+        text_append_u64(out, detail.marker);
+        text_append(out, detail.subject ? ": " : " ");
+    }
+    if (detail.subject) {
+        text_append(out, detail.subject);
+        text_append_char(out, ' ');
+    }
+    text_append(out, detail.must_be ? detail.must_be : "holds a value of the wrong kind");
+    if (detail.found) {
+        text_append(out, ", not ");
+        text_append(out, detail.found);
+    }
 }

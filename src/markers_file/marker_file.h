@@ -7,6 +7,7 @@
 
 #include "src/base/allocators.h"
 #include "src/base/text_builder.h"
+#include "src/json5/json5_reader.h"
 #include "src/markers_file/marker_record.h"
 
 // ---- writing ----------------------------------------------------------------------
@@ -42,9 +43,15 @@ struct MarkersData {
     std::size_t capacity;  // records allocated
 };
 
+// Why a text did not load, in static texts. A syntax error: `must_be` is the
+// parser's message. A value of the wrong kind: "marker 5: \"name\" must be
+// text, not a number" is `marker`, `subject`, `must_be` and `found`.
 struct DeserializeDetail {
-    std::size_t line, column;  // where the syntax failed (1-based), or 0
-    const char* reason;        // a static text
+    std::size_t line, column;  // the place at fault (1-based), or 0
+    std::size_t marker;        // the marker at fault (1-based), or 0 when it is none
+    const char* subject;       // "\"name\"", "the file"; null for the marker itself
+    const char* must_be;       // "must be text"
+    const char* found;         // "a number"
 };
 
 DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
@@ -52,6 +59,10 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
 // Frees the records and every name still owned by them.
 void free_markers_data(MarkersData& data, const Allocator& allocator);
 
-// Why a markers text did not load: "LINE:COLUMN: reason" for a syntax error,
-// else the reason.
+// Why a markers text did not load, with its place: "LINE:COLUMN: reason" for
+// a syntax error, "LINE:COLUMN: marker 5: \"name\" must be text, not a number"
+// for a value of the wrong kind.
 void describe_load_failure(TextBuilder& out, DeserializeError error, const DeserializeDetail& detail);
+
+// What a value is, in words for players: "text", "a number", "a list", "null".
+const char* describe_value_kind(const Json5Value& v);

@@ -89,12 +89,24 @@ bool is_markers_file_name(const char* name);
 // which a copy of `path` is kept.
 void append_kept_copy_name(TextBuilder& out, std::string_view path, const char* infix, std::int64_t unix_ns);
 
+// quillfen-markers keeps this many of a file's replaced copies, the newest.
+inline constexpr std::size_t replaced_copies_kept = 7;
+// The order of a kept copy's `name` among those of `file` (a file name, no
+// folder): YYYYMMDDHHMMSS * 100 + N of "FILE" `infix` "YYYYMMDD-HHMMSS[-N]",
+// N from 2 to 99 (keep_under_new_name), else 1. 0 for any other name,
+// and for a stamp that is no real date and time.
+std::uint64_t kept_copy_order(const char* name, std::string_view file, const char* infix);
+// The order of the copy that a copy made at `unix_ns` gets first.
+std::uint64_t kept_copy_order_at(std::int64_t unix_ns);
+
 // ---- what stands at a path ------------------------------------------------------------------
 
 // Something that is not a file (a directory, a device, a link to nothing):
 // "a directory", "a device or other special file", "a link to a file that
 // does not exist"; null for a file or nothing.
 const char* obstacle_description(PlatformFileKind kind);
+// The same, as why it holds no markers: "a directory, not a markers file".
+void describe_obstacle(TextBuilder& out, PlatformFileKind kind);
 
 // ---- reading one markers file ---------------------------------------------------------------
 

@@ -64,6 +64,15 @@ PlatformError platform_rename_new(const char* from, const char* to);
 PlatformError platform_delete_file(const char* path);
 bool platform_error_is_not_found(PlatformError error);
 bool platform_error_is_exists(PlatformError error);
+// What a person can do about an error, for the hints of quillfen-markers.
+enum class PlatformErrorKind {
+    other,
+    not_found,
+    denied,     // no right to it, or read-only (the file, its folder or the disk)
+    in_use,     // another program holds it
+    disk_full,  // or over a quota
+};
+PlatformErrorKind platform_error_kind(PlatformError error);
 
 // Calls `visit` with each name in the directory (not "." and ".."), in no
 // particular order, until it returns false.

@@ -162,6 +162,21 @@ PlatformError platform_rename_new(const char* from, const char* to) {
 bool platform_error_is_not_found(PlatformError error) { return error.code == ENOENT; }
 bool platform_error_is_exists(PlatformError error) { return error.code == EEXIST; }
 
+PlatformErrorKind platform_error_kind(PlatformError error) {
+    switch (error.code) {
+        case ENOENT:
+        case ENOTDIR: return PlatformErrorKind::not_found;
+        case EACCES:
+        case EPERM:
+        case EROFS: return PlatformErrorKind::denied;
+        case EBUSY:
+        case ETXTBSY: return PlatformErrorKind::in_use;
+        case ENOSPC:
+        case EDQUOT: return PlatformErrorKind::disk_full;
+        default: return PlatformErrorKind::other;
+    }
+}
+
 PlatformError platform_list_directory(const char* path, bool (*visit)(void* data, const char* name), void* data) {
     DIR* dir = opendir(path);
     if (!dir) return errno_error(errno);

@@ -201,6 +201,27 @@ bool platform_error_is_exists(PlatformError error) {
     return error.code == ERROR_ALREADY_EXISTS || error.code == ERROR_FILE_EXISTS;
 }
 
+PlatformErrorKind platform_error_kind(PlatformError error) {
+    switch (error.code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME: return PlatformErrorKind::not_found;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_NETWORK_ACCESS_DENIED: return PlatformErrorKind::denied;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE:
+        case ERROR_BUSY: return PlatformErrorKind::in_use;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+        case 1295:  // ERROR_DISK_QUOTA_EXCEEDED
+            return PlatformErrorKind::disk_full;
+        default: return PlatformErrorKind::other;
+    }
+}
+
 PlatformError platform_list_directory(const char* path, bool (*visit)(void* data, const char* name), void* data) {
     wchar_t pattern[MAX_PATH];
     const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, pattern, MAX_PATH - 2);

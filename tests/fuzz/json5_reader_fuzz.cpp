@@ -175,12 +175,50 @@ void expect_same(const Json5Value& a, const Json5Value& b) {
 
 }  // namespace
 
+std::size_t values_in(const Json5Value& v) {
+    std::size_t n = 1;
+    for (std::size_t i = 0; i < v.item_count(); ++i) n += values_in(v.items()[i]);
+    for (std::size_t i = 0; i < v.member_count(); ++i) n += values_in(v.members()[i].value);
+    return n;
+}
+
+// Where values stand: the walk of an accepted text meets as many values as the
+// tree holds, each after the last, each key before its value; on any other
+// text it may stop, but must not run past the end.
+struct SourceWalk {
+    std::size_t size, values, last;
+    bool ordered;
+};
+
+void walk_source(std::string_view text, bool accepted, std::size_t tree_values) {
+    SourceWalk w{text.size(), 0, 0, true};
+    const bool walked = json5_visit_source(
+        text,
+        [](void* d, const Json5SourceValue& v) {
+            auto& s = *static_cast<SourceWalk*>(d);
+            s.ordered =
+                s.ordered && v.offset < s.size && v.key_offset <= v.offset && (s.values == 0 || v.offset > s.last);
+            s.last = v.offset;
+            ++s.values;
+            return true;
+        },
+        &w);
+    if (!accepted) return;
+    check(walked, "the walk refused a text the parser took");
+    check(w.values == tree_values, "the walk met another number of values than the tree holds");
+    check(w.ordered, "a value's place out of order or past the end");
+    Json5Place place = json5_text_start;
+    json5_advance_place(text, place, w.last);
+    check(place.line >= 1 && place.column >= 1 && place.offset == w.last, "a place not 1-based or not where asked");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Heap heap;
     Json5Document doc{};
     Json5Error error{};
     const bool ok = json5_parse(text, heap.allocator(), doc, error);
+    walk_source(text, ok, ok ? values_in(doc.root) : 0);
     if (ok) {
         check(error.message == nullptr, "success with an error message");
         walk(doc.root, 1);

@@ -1,5 +1,7 @@
 // libFuzzer target for the marker store's file: any bytes are loaded as a
-// markers file; what loads is written, loaded again and written again. The two
+// markers file; a reason it does not load must say where, and its warnings
+// (what the game would drop or change) each carry their place; what loads is
+// written, loaded again and written again. The two
 // lists must be equal and the two texts byte for byte the same, and every
 // block must be back with the heap. The load runs a second time with a heap
 // that fails part-way (the point chosen from the input).
@@ -18,6 +20,7 @@
 #include <string_view>
 
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_file_warnings.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 namespace {
@@ -65,7 +68,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Heap heap;
     MarkersData first{};
-    const DeserializeError loaded = deserialize_markers(text, heap.allocator(), first);
+    DeserializeDetail detail{};
+    const DeserializeError loaded = deserialize_markers(text, heap.allocator(), first, &detail);
+    // Every reason says where, and a value of the wrong kind says what it is.
+    if (loaded == DeserializeError::syntax || loaded == DeserializeError::wrong_kind) {
+        check(detail.line >= 1 && detail.column >= 1, "a reason without its place");
+        check(detail.must_be != nullptr, "a reason without its text");
+        check(loaded == DeserializeError::syntax || detail.found != nullptr, "a wrong kind without what it is");
+        char why[256];
+        TextBuilder b = text_builder(why, sizeof why);
+        describe_load_failure(b, loaded, detail);
+        check(why[0] >= '1' && why[0] <= '9' && std::strchr(why, ':') != nullptr, "a reason that starts elsewhere");
+    }
+    // What the game would drop or change: only of a file that loads, each line placed.
+    struct Lines {
+        std::size_t count;
+        bool placed;
+    } lines{0, true};
+    const std::size_t warnings = list_markers_warnings(
+        text, heap.allocator(),
+        [](void* d, const char* line) {
+            auto& l = *static_cast<Lines*>(d);
+            ++l.count;
+            unsigned long row = 0, column = 0;
+            char* end = nullptr;
+            row = std::strtoul(line, &end, 10);
+            if (*end == ':') column = std::strtoul(end + 1, &end, 10);
+            l.placed = l.placed && row >= 1 && column >= 1 && end[0] == ':' && end[1] == ' ';
+        },
+        &lines);
+    check(loaded == DeserializeError::syntax ? warnings == SIZE_MAX : warnings == lines.count,
+          "warnings of a text that does not parse, or a count that is not the lines'");
+    check(lines.placed, "a warning without its place");
     if (loaded == DeserializeError::none) {
         check_loaded_storage(first);
         MarkersText written{};

@@ -88,6 +88,55 @@ class ReleaseZip(unittest.TestCase):
             self.assertEqual(text.count(b"\r"), text.count(b"\r\n"), name)
             text.decode("utf-8")
 
+    def test_the_readme_says_what_a_player_needs(self):
+        text = self.files["Quillfen/README.txt"].decode("utf-8").replace("\r\n", "\n")
+        flat = " ".join(text.split())  # wrapped lines read as one
+        cases = [
+            ("where ScriptHookRDR2 is", r"https://www\.dev-c\.com/rdr2/scripthookrdr2/", text),
+            ("where an ASI loader is", r"https://github\.com/ThirteenAG/Ultimate-ASI-Loader/releases", text),
+            ("that ScriptHookRDR2 must match the game",
+             r"ScriptHookRDR2 must be made for your version of the game: after a game update", flat),
+            ("the quick adds for mouse and controller",
+             r"add a marker where you stand left mouse button RT \(Xbox\) / R2 \(PlayStation\) "
+             r"add a marker at the waypoint right mouse button LT \(Xbox\) / L2 \(PlayStation\)", flat),
+            ("the nearest 500 on the map, the rest listed and dimmed",
+             r"the map shows the 500 nearest to you.*?they stay in the list \(\"Edit Markers\"\), dimmed", flat),
+            ("distances in metres", r"10 metres.*1 metre of another.*how many metres away", flat),
+            ("the first start's line is no fault",
+             r"At the very first start last\.log says.*\] Failed to read markers data file: ERROR_FILE_NOT_FOUND "
+             r"That only means there is no markers\.json yet.*Nothing is wrong\.", flat),
+            ("a command prompt in the Quillfen folder", r"click into the address bar .*type cmd and press Enter", flat),
+            ("the repair: check, then format, then restore",
+             r"REPAIRING A MARKERS FILE.*quillfen-markers check markers\.json.*LINE:COLUMN.*"
+             r"quillfen-markers format markers\.json > repaired\.json.*quillfen-markers restore \. repaired\.json", flat),
+            ("merge keeps an undo", r"keeps what markers\.json held as markers\.json\.replaced-YYYYMMDD-HHMMSS", flat),
+            ("every exit code", r"0 done; for check: the file loads as it is written 1 a file does not load .* "
+                                r"2 a file cannot be read or written .* 3 check: the file loads, but the game", flat),
+        ]
+        for what, pattern, where in cases:
+            with self.subTest(what):
+                self.assertRegex(where, re.compile(pattern, re.S))
+        with self.subTest("a short quick start, the first section"):
+            lines = text.split("\n")
+            headings = [i for i in range(1, len(lines)) if re.fullmatch(r"-{3,}", lines[i]) and lines[i - 1].strip()]
+            self.assertEqual(lines[headings[0] - 1], "QUICK START")
+            self.assertLessEqual(headings[1] - headings[0], 16)
+        self.assertNotRegex(text, re.compile(r"\bunits?\b", re.I), "metres throughout")
+
+    def test_the_readme_names_only_commands_the_tool_has(self):
+        text = self.files["Quillfen/README.txt"].decode("utf-8")
+        with open(os.path.join(TOP, "tools", "quillfen_markers.cpp"), encoding="utf-8") as f:
+            usage = re.findall(r'"(?:usage:| {6}) quillfen-markers ([\w-]+)', f.read())
+        self.assertIn("check", usage)
+        named = set(re.findall(r"quillfen-markers (\w+|--\w+)", text))
+        self.assertTrue(named)
+        self.assertEqual(named - set(usage) - {"exe"}, set())
+
+    def test_the_changelog_speaks_to_players(self):
+        text = self.files["Quillfen/CHANGELOG.txt"].decode("utf-8")
+        for words in ("however the game reports", "unit", "JSON5", "serial", "native"):
+            self.assertNotIn(words, text)
+
     def test_the_same_build_gives_the_same_zip_bytes(self):
         with tempfile.TemporaryDirectory() as out:
             subprocess.run([sys.executable, os.path.join(TOP, "scripts", "release_zip.py"), BUILD, out],

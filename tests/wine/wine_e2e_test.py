@@ -264,7 +264,8 @@ class QuillfenUnderWine(unittest.TestCase):
                 with open(os.path.join(q, "markers.json.bak"), "rb") as f:
                     self.assertEqual(f.read(), good, "the backup keeps the good bytes")
                 messages, _ = log_messages(d)
-                self.assertIn("Failed to deserialize markers data file as JSON", messages)
+                self.assertIn("Failed to deserialize markers data file as JSON: 1:32: unexpected end of input: missing ]",
+                              messages)
                 self.assertIn("Recovered 100 markers from Quillfen/markers.json.bak, the newest backup that loads",
                               messages)
                 self.assertTrue(any(m.startswith("Did not back up markers data file, which cannot be loaded (1:32: ")
@@ -532,6 +533,57 @@ class MarkersToolUnderWine(unittest.TestCase):
                             os.path.join(TOP, "tests", "data")], capture_output=True, text=True, timeout=300)
         self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
         self.assertRegex(r.stdout, r"(?m)^[1-9][0-9]* passed, 0 failed$")
+
+    def test_the_tables_of_files_pass_for_the_exe(self):
+        r = subprocess.run([sys.executable, os.path.join(TOP, "tests", "tools", "tool_cases_test.py"), MARKERS_TOOL],
+                           capture_output=True, text=True, timeout=900)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertRegex(r.stdout, r"(?m)^[1-9][0-9]* passed, 0 failed$")
+
+    def test_a_markers_file_another_program_holds_is_not_replaced_and_the_hint_says_so(self):
+        root = tempfile.mkdtemp(prefix="quillfen-tool-")
+        try:
+            q = os.path.join(root, "Quillfen")
+            os.makedirs(q)
+            with open(os.path.join(TOP, "tests", "data", "markers", "two-markers.json"), "rb") as f:
+                mine = f.read()
+            for name, data in (("markers.json", mine), ("pack.json", b'{"markers": [{"position": [9, 9, 9]}]}')):
+                with open(os.path.join(q, name), "wb") as f:
+                    f.write(data)
+            with HeldOpen(os.path.join(q, "markers.json"), root):
+                for args in (["restore", wine_path(q), "pack.json"],
+                             ["merge", wine_path(os.path.join(q, "markers.json")), wine_path(os.path.join(q, "pack.json"))]):
+                    with self.subTest(args[0]):
+                        r = subprocess.run(["wine", MARKERS_TOOL] + args, capture_output=True, timeout=60)
+                        out, err = r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
+                        self.assertEqual(r.returncode, 2, out + err)
+                        self.assertIn("markers.json cannot be read: ERROR_SHARING_VIOLATION (another program holds "
+                                      "it: close it, then try again).", out)
+                        self.assertNotIn("Restored", out)
+                        self.assertNotIn("holds 3 markers", out)
+                        self.assertEqual(sorted(os.listdir(q)), ["markers.json", "pack.json"])
+            with open(os.path.join(q, "markers.json"), "rb") as f:
+                self.assertEqual(f.read(), mine)
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
+
+    def test_double_clicked_on_a_fresh_install_it_says_to_start_the_game_once(self):
+        root = tempfile.mkdtemp(prefix="quillfen-tool-")
+        try:
+            q = os.path.join(root, "Red Dead Redemption 2", "Quillfen")
+            os.makedirs(q)
+            shutil.copy(MARKERS_TOOL, q)  # as the release zip leaves it, before the first start
+            tool = subprocess.Popen(["wine", os.path.join(q, "quillfen-markers.exe")], stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            out, err = tool.communicate(b"\n", timeout=60)
+            self.assertEqual(tool.returncode, 0, out + err)
+            lines = out.decode("utf-8").splitlines()
+            self.assertRegex(lines[0], r"^No markers files in .*\\Quillfen yet\.$")
+            self.assertEqual(lines[1], "Quillfen has not run here yet. Start the game once with Quillfen installed "
+                                       "(Quillfen.asi,")
+            self.assertEqual(lines[-1], "Press Enter to close this window.")
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
 
     def test_started_without_arguments_it_shows_its_own_folder_and_waits_for_enter(self):
         root = tempfile.mkdtemp(prefix="quillfen-tool-")

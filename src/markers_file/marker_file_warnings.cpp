@@ -1,0 +1,411 @@
+#include "src/markers_file/marker_file_warnings.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "src/base/growable_array.h"
+#include "src/base/text_builder.h"
+#include "src/json5/json5_reader.h"
+#include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_record.h"
+
+// Sections: the keys the game reads · finding the warnings in the tree ·
+// placing and saying them.
+//
+// The tree says what the game makes of the file; the walk of the text says
+// where each value stands and which strings are not UTF-8. Both go in the
+// order of the text, so the warnings found in the tree are placed during one
+// walk.
+
+namespace {
+
+// ---- the keys the game reads --------------------------------------------------------------
+
+constexpr const char* top_keys[] = {"markers"};
+constexpr const char* marker_keys[] = {"position", "category", "name", "timestamp"};
+constexpr const char* timestamp_keys[] = {"_nsec"};
+
+bool key_is(const Json5Member& m, std::string_view key) {
+    return m.key_length == key.size() && std::memcmp(m.key, key.data(), key.size()) == 0;
+}
+
+// The member the game takes for `key`: the last one with it.
+std::size_t last_member(const Json5Value& object, std::string_view key) {
+    std::size_t found = SIZE_MAX;
+    for (std::size_t i = 0; i < object.member_count(); ++i) {
+        if (key_is(object.members()[i], key)) found = i;
+    }
+    return found;
+}
+
+// Edits (insert, delete, change, swap of neighbours) from `a` to `b`, at most
+// `limit + 1`.
+std::size_t edits_between(std::string_view a, std::string_view b, std::size_t limit) {
+    constexpr std::size_t longest = 32;
+    if (a.size() > longest || b.size() > longest) return limit + 1;
+    const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+    if (gap > limit) return limit + 1;
+    std::size_t d[longest + 1][longest + 1];
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            std::size_t best = d[i - 1][j] + 1 < d[i][j - 1] + 1 ? d[i - 1][j] + 1 : d[i][j - 1] + 1;
+            if (change < best) best = change;
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1] && d[i - 2][j - 2] + 1 < best) {
+                best = d[i - 2][j - 2] + 1;
+            }
+            d[i][j] = best;
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        if (x != b[i]) return false;
+    }
+    return true;
+}
+
+// The key the game reads that `key` was likely meant to be, or null.
+template <std::size_t N>
+const char* meant_key(std::string_view key, const char* const (&known)[N]) {
+    for (const char* k : known) {
+        if (same_ignoring_case(key, k)) return k;
+    }
+    if (key.size() < 3) return nullptr;
+    for (const char* k : known) {
+        if (edits_between(key, k, 2) <= 2) return k;
+    }
+    return nullptr;
+}
+
+// ---- finding the warnings in the tree ---------------------------------------------------------
+
+enum class Problem : std::uint8_t {
+    ignored_key,       // `key`, in `found` (null or "timestamp"), `meant` the likely key
+    given_twice,       // `key`
+    missing,           // `key` in the marker (or "_nsec" in "timestamp")
+    category_outside,  // `number`
+    not_finite,        // `found`
+    cut_at_nul,
+};
+
+struct Warning {
+    std::size_t path[4];
+    std::size_t depth;
+    bool at_key;  // placed at the member's key, else at the value
+    Problem problem;
+    std::size_t marker;  // 1-based; 0 for the file
+    std::string_view key;
+    const char* meant;
+    const char* found;
+    std::int64_t number;
+    bool no_list;  // the file has no "markers" at all
+};
+
+struct Finder {
+    const Allocator* allocator;
+    GrowableArray<Warning> warnings;
+    bool out_of_memory;
+};
+
+void add(Finder& f, const Warning& w) {
+    if (!f.out_of_memory && !array_append(f.warnings, *f.allocator, w)) f.out_of_memory = true;
+}
+
+Warning warning_at(const std::size_t* path, std::size_t depth, Problem problem, std::size_t marker) {
+    Warning w{};
+    for (std::size_t i = 0; i < depth; ++i) w.path[i] = path[i];
+    w.depth = depth;
+    w.problem = problem;
+    w.marker = marker;
+    return w;
+}
+
+// Unknown keys and known ones given twice, of `object` at `path`; `within`
+// names the object when it is not the file or a marker.
+template <std::size_t N>
+void check_keys(Finder& f, const Json5Value& object, std::size_t* path, std::size_t depth, std::size_t marker,
+                const char* const (&known)[N], const char* within) {
+    for (std::size_t i = 0; i < object.member_count(); ++i) {
+        const Json5Member& m = object.members()[i];
+        const std::string_view key(m.key, m.key_length);
+        path[depth] = i;
+        bool is_known = false;
+        for (const char* k : known) is_known = is_known || key == k;
+        if (!is_known) {
+            Warning w = warning_at(path, depth + 1, Problem::ignored_key, marker);
+            w.at_key = true;
+            w.key = key;
+            w.meant = meant_key(key, known);
+            w.found = within;
+            add(f, w);
+        } else if (last_member(object, key) != i) {
+            Warning w = warning_at(path, depth + 1, Problem::given_twice, marker);
+            w.at_key = true;
+            w.key = key;
+            add(f, w);
+        }
+    }
+}
+
+const char* not_finite_found(const Json5Value& v) {
+    const double d = v.number();
+    if (std::isnan(d)) return "NaN";
+    if (std::isinf(d)) return d < 0 ? "-Infinity" : "Infinity";
+    return "a number too large for a place in the game (beyond 3.4e38)";
+}
+
+// The warnings of one marker (a marker that loads: every value is of its kind).
+void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::size_t number) {
+    // What is missing is placed at the marker itself, before what it holds.
+    for (const char* key : {"position", "category", "timestamp"}) {
+        if (last_member(marker, key) == SIZE_MAX) {
+            Warning w = warning_at(path, 2, Problem::missing, number);
+            w.key = key;
+            add(f, w);
+        }
+    }
+    for (std::size_t i = 0; i < marker.member_count(); ++i) {
+        const Json5Member& m = marker.members()[i];
+        path[2] = i;
+        // The keys of this member, then its values.
+        const std::string_view key(m.key, m.key_length);
+        bool is_known = false;
+        for (const char* k : marker_keys) is_known = is_known || key == k;
+        if (!is_known) {
+            Warning w = warning_at(path, 3, Problem::ignored_key, number);
+            w.at_key = true;
+            w.key = key;
+            w.meant = meant_key(key, marker_keys);
+            add(f, w);
+            continue;
+        }
+        if (last_member(marker, key) != i) {
+            Warning w = warning_at(path, 3, Problem::given_twice, number);
+            w.at_key = true;
+            w.key = key;
+            add(f, w);
+            continue;
+        }
+        const Json5Value& v = m.value;
+        if (key == "category" && !category_name(v.integer())) {
+            Warning w = warning_at(path, 3, Problem::category_outside, number);
+            w.number = v.integer();
+            add(f, w);
+        } else if (key == "position") {
+            for (std::size_t k = 0; k < 3 && k < v.item_count(); ++k) {
+                if (std::isfinite(v.items()[k].number_f32())) continue;
+                path[3] = k;
+                Warning w = warning_at(path, 4, Problem::not_finite, number);
+                w.found = not_finite_found(v.items()[k]);
+                add(f, w);
+                break;  // one line per marker
+            }
+        } else if (key == "name" && v.kind == Json5Kind::string && std::strlen(v.string()) < v.string_length()) {
+            add(f, warning_at(path, 3, Problem::cut_at_nul, number));
+        } else if (key == "timestamp") {
+            if (last_member(v, "_nsec") == SIZE_MAX) {
+                Warning w = warning_at(path, 3, Problem::missing, number);
+                w.key = "_nsec";
+                add(f, w);
+            }
+            check_keys(f, v, path, 3, number, timestamp_keys, "timestamp");
+        }
+    }
+}
+
+void find_warnings(Finder& f, const Json5Value& root) {
+    std::size_t path[4] = {};
+    if (root.kind != Json5Kind::object) return;
+    const std::size_t list = last_member(root, "markers");
+    check_keys(f, root, path, 0, 0, top_keys, nullptr);
+    if (list == SIZE_MAX) {
+        for (Warning& w : f.warnings) w.no_list = true;
+        return;
+    }
+    // The top level's warnings stand in the order of its keys; those of the
+    // list's markers come in at its place.
+    std::size_t first_after = 0;
+    while (first_after < f.warnings.length && f.warnings[first_after].path[0] <= list) ++first_after;
+    GrowableArray<Warning> after{};
+    for (std::size_t i = first_after; i < f.warnings.length; ++i) {
+        if (!array_append(after, *f.allocator, f.warnings[i])) f.out_of_memory = true;
+    }
+    f.warnings.length = first_after;
+    const Json5Value& markers = root.members()[list].value;
+    path[0] = list;
+    for (std::size_t i = 0; i < markers.item_count(); ++i) {
+        path[1] = i;
+        if (markers.items()[i].kind == Json5Kind::object) check_marker(f, markers.items()[i], path, i + 1);
+    }
+    for (const Warning& w : after) add(f, w);
+    array_free(after);
+}
+
+// ---- placing and saying them ----------------------------------------------------------------------
+
+// The order of the text: a container before what it holds.
+bool path_before_or_at(const Warning& w, const Json5SourceValue& v) {
+    for (std::size_t i = 0; i < w.depth && i < v.depth; ++i) {
+        if (w.path[i] != v.path[i]) return w.path[i] < v.path[i];
+    }
+    return w.depth <= v.depth;
+}
+
+bool path_is(const Warning& w, const Json5SourceValue& v) {
+    if (w.depth != v.depth) return false;
+    for (std::size_t i = 0; i < w.depth; ++i) {
+        if (w.path[i] != v.path[i]) return false;
+    }
+    return true;
+}
+
+struct Teller {
+    std::string_view text;
+    const Allocator* allocator;
+    const Json5Value* root;
+    std::size_t list;  // the member holding the markers, or SIZE_MAX
+    const GrowableArray<Warning>* warnings;
+    std::size_t next;
+    Json5Place place;
+    std::size_t told;
+    void (*warn)(void*, const char*);
+    void* data;
+};
+
+void append_quoted(TextBuilder& b, const Teller& t, std::string_view key) {
+    // As the file would write it: control characters and quotes escaped.
+    char plain[64];
+    TextBuilder copy = text_builder(plain, sizeof plain);
+    text_append(copy, key);
+    MarkersText quoted{};
+    if (!copy.truncated && serialize_string(plain, *t.allocator, quoted) == SerializeError::none) {
+        text_append(b, std::string_view(quoted.data, quoted.length));
+        free_markers_text(quoted, *t.allocator);
+        return;
+    }
+    text_append_char(b, '"');
+    text_append(b, key.substr(0, 40));
+    text_append(b, "...\"");
+}
+
+void tell(Teller& t, std::size_t offset, std::size_t marker, void (*say)(TextBuilder&, const Teller&, const Warning*),
+          const Warning* w) {
+    json5_advance_place(t.text, t.place, offset);
+    char line[320];
+    TextBuilder b = text_builder(line, sizeof line);
+    text_append_i64(b, t.place.line);
+    text_append_char(b, ':');
+    text_append_i64(b, t.place.column);
+    text_append(b, ": ");
+    if (marker > 0) {
+        text_append(b, "marker ");
+        text_append_u64(b, marker);
+        if (!(w && w->problem == Problem::missing && w->key != "_nsec")) text_append(b, ": ");
+    }
+    say(b, t, w);
+    ++t.told;
+    t.warn(t.data, line);
+}
+
+void say_warning(TextBuilder& b, const Teller& t, const Warning* w) {
+    switch (w->problem) {
+        case Problem::ignored_key:
+            text_append(b, "the game ignores the key ");
+            append_quoted(b, t, w->key);
+            if (w->found) {
+                text_append(b, " in \"");
+                text_append(b, w->found);
+                text_append_char(b, '"');
+            }
+            if (w->meant) {
+                text_append(b, " (did you mean \"");
+                text_append(b, w->meant);
+                text_append(b, "\"?)");
+            } else if (w->no_list) {
+                text_append(b, " (the markers go under \"markers\")");
+            }
+            break;
+        case Problem::given_twice:
+            append_quoted(b, t, w->key);
+            text_append(b, " is given again later: the game takes the last one");
+            break;
+        case Problem::missing:
+            if (w->key == "_nsec") {
+                text_append(b, "\"timestamp\" has no \"_nsec\": the game dates the marker 1 January 1970");
+                break;
+            }
+            text_append(b, " has no ");
+            append_quoted(b, t, w->key);
+            if (w->key == "position") text_append(b, ": the game puts it at 0, 0, 0");
+            else if (w->key == "category") text_append(b, ": the game makes it a Marker (Flag)");
+            else text_append(b, ": the game dates it 1 January 1970");
+            break;
+        case Problem::category_outside:
+            text_append(b, "category ");
+            text_append_i64(b, w->number);
+            text_append(b,
+                        " is none of the game's ten (0 to 9): the marker is kept but never shown, on the map "
+                        "or in the menu");
+            break;
+        case Problem::not_finite:
+            text_append(b, "\"position\" holds ");
+            text_append(b, w->found);
+            text_append(b, ", not a finite number: the marker is kept but never shown on the map");
+            break;
+        case Problem::cut_at_nul:
+            text_append(b, "\"name\" holds \\u0000: the game keeps only the text before it");
+            break;
+    }
+}
+
+void say_not_utf8(TextBuilder& b, const Teller&, const Warning*) {
+    text_append(b,
+                "\"name\" is not valid UTF-8 (was the file saved as Latin-1 or another code page?): the game reads "
+                "each broken character as \"\xEF\xBF\xBD\" and saves it so");
+}
+
+bool visit(void* data, const Json5SourceValue& v) {
+    Teller& t = *static_cast<Teller*>(data);
+    const GrowableArray<Warning>& ws = *t.warnings;
+    while (t.next < ws.length && path_before_or_at(ws[t.next], v)) {
+        const Warning& w = ws[t.next++];
+        if (path_is(w, v)) tell(t, w.at_key ? v.key_offset : v.offset, w.marker, say_warning, &w);
+    }
+    // A marker's name (the one the game takes) whose text reads with U+FFFD it does not spell.
+    if (v.text_replaced && v.depth == 3 && v.path[0] == t.list) {
+        const Json5Value& marker = t.root->members()[t.list].value.items()[v.path[1]];
+        if (marker.kind == Json5Kind::object && key_is(marker.members()[v.path[2]], "name") &&
+            last_member(marker, "name") == v.path[2]) {
+            tell(t, v.offset, v.path[1] + 1, say_not_utf8, nullptr);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::size_t list_markers_warnings(std::string_view text, const Allocator& allocator,
+                                  void (*warn)(void* data, const char* line), void* data) {
+    Json5Document doc{};
+    Json5Error error{};
+    if (!json5_parse(text, allocator, doc, error)) return SIZE_MAX;
+    Finder f{&allocator, {}, false};
+    find_warnings(f, doc.root);
+    std::size_t told = SIZE_MAX;
+    if (!f.out_of_memory) {
+        const std::size_t list = doc.root.kind == Json5Kind::object ? last_member(doc.root, "markers") : SIZE_MAX;
+        Teller t{text, &allocator, &doc.root, list, &f.warnings, 0, json5_text_start, 0, warn, data};
+        if (json5_visit_source(text, visit, &t)) told = t.told;
+    }
+    array_free(f.warnings);
+    json5_free(doc, allocator);
+    return told;
+}

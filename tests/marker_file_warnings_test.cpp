@@ -1,0 +1,139 @@
+// What the game would drop or change in a markers file that loads, each with
+// its place: the lines `quillfen-markers check` prints.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_file_warnings.h"
+
+namespace {
+
+std::vector<std::string> warnings_of(const std::string& text) {
+    std::vector<std::string> lines;
+    const std::size_t n = list_markers_warnings(
+        text, heap_allocator(),
+        [](void* data, const char* line) { static_cast<std::vector<std::string>*>(data)->push_back(line); }, &lines);
+    EXPECT_EQ(n, lines.size()) << text;
+    return lines;
+}
+
+const std::string timestamp = R"("timestamp": {"_nsec": 1765267200000000000})";
+// A marker the game reads as written, with what follows it inside the braces.
+std::string full(const std::string& more = "") {
+    return R"({"position": [1, 2, 3], "category": 1, )" + timestamp + more + "}";
+}
+
+struct WarningCase {
+    const char* what;
+    std::string text;
+    std::vector<std::string> lines;
+};
+
+class MarkerFileWarnings : public testing::TestWithParam<WarningCase> {};
+
+TEST_P(MarkerFileWarnings, NameThePlaceAndWhatTheGameMakesOfIt) {
+    const WarningCase& c = GetParam();
+    MarkersData data{};
+    ASSERT_EQ(deserialize_markers(c.text, heap_allocator(), data), DeserializeError::none) << "the file loads";
+    free_markers_data(data, heap_allocator());
+    EXPECT_EQ(warnings_of(c.text), c.lines);
+}
+
+const WarningCase warning_cases[] = {
+    {"a file as the game writes it",
+     "{\"markers\": [" + full() + ", " + full(R"(, "name": "Überfall — 北")") + "]}",
+     {}},
+    {"no markers at all", "{}", {}},
+    {"the list under a capital M",
+     "{\n    \"Markers\": [" + full() + "]\n}",
+     {"2:5: the game ignores the key \"Markers\" (did you mean \"markers\"?)"}},
+    {"a key of no meaning beside no list",
+     R"({"version": 2})",
+     {"1:2: the game ignores the key \"version\" (the markers go under \"markers\")"}},
+    {"a misspelt position: ignored, and so the marker has none",
+     "{\"markers\": [\n  {\"postion\": [1, 2, 3], \"category\": 1, " + timestamp + "}\n]}",
+     {"2:3: marker 1 has no \"position\": the game puts it at 0, 0, 0",
+      "2:4: marker 1: the game ignores the key \"postion\" (did you mean \"position\"?)"}},
+    {"every field missing",
+     R"({"markers": [{"name": "bare"}]})",
+     {"1:14: marker 1 has no \"position\": the game puts it at 0, 0, 0",
+      "1:14: marker 1 has no \"category\": the game makes it a Marker (Flag)",
+      "1:14: marker 1 has no \"timestamp\": the game dates it 1 January 1970"}},
+    {"a timestamp without _nsec, and a key in it of no meaning",
+     R"({"markers": [{"position": [1, 2, 3], "category": 1, "timestamp": {"nsec": 5}}]})",
+     {"1:66: marker 1: \"timestamp\" has no \"_nsec\": the game dates the marker 1 January 1970",
+      "1:67: marker 1: the game ignores the key \"nsec\" in \"timestamp\" (did you mean \"_nsec\"?)"}},
+    {"a category outside the table, and one inside",
+     "{\"markers\": [" + full() + ",\n" + R"({"position": [1, 2, 3], "category": 12, )" + timestamp + "}]}",
+     {"2:37: marker 2: category 12 is none of the game's ten (0 to 9): the marker is kept but never shown, on the "
+      "map or in the menu"}},
+    {"a negative category",
+     R"({"markers": [{"position": [1, 2, 3], "category": -1, )" + timestamp + "}]}",
+     {"1:50: marker 1: category -1 is none of the game's ten (0 to 9): the marker is kept but never shown, on the "
+      "map or in the menu"}},
+    {"a name in Latin-1",
+     "{\"markers\": [" + full(", \"name\": \"Caf\xE9 du Nord\"") + "]}",
+     {"1:106: marker 1: \"name\" is not valid UTF-8 (was the file saved as Latin-1 or another code page?): the game "
+      "reads each broken character as \"\xEF\xBF\xBD\" and saves it so"}},
+    {"an escaped surrogate without its pair",
+     "{\"markers\": [" + full(", \"name\": \"\\uD800\"") + "]}",
+     {"1:106: marker 1: \"name\" is not valid UTF-8 (was the file saved as Latin-1 or another code page?): the game "
+      "reads each broken character as \"\xEF\xBF\xBD\" and saves it so"}},
+    {"a real U+FFFD is no fault", "{\"markers\": [" + full(", \"name\": \"\xEF\xBF\xBD\"") + "]}", {}},
+    {"a broken byte in a name the game does not take",
+     "{\"markers\": [" + full(", \"name\": \"\xE9\", \"name\": \"ok\"") + "]}",
+     {"1:98: marker 1: \"name\" is given again later: the game takes the last one"}},
+    {"a name cut by an escaped NUL",
+     "{\"markers\": [" + full(", \"name\": \"camp\\u0000 north\"") + "]}",
+     {"1:106: marker 1: \"name\" holds \\u0000: the game keeps only the text before it"}},
+    {"positions that are not finite numbers",
+     R"({"markers": [{"position": [1, NaN, 3], "category": 1, )" + timestamp + "},\n" +
+         R"({"position": [-Infinity, 1e39, 3], "category": 1, )" + timestamp + "}]}",
+     {"1:31: marker 1: \"position\" holds NaN, not a finite number: the marker is kept but never shown on the map",
+      "2:15: marker 2: \"position\" holds -Infinity, not a finite number: the marker is kept but never shown on "
+      "the map"}},
+    {"a number beyond a float's range",
+     R"({"markers": [{"position": [1, 2, 4e38], "category": 1, )" + timestamp + "}]}",
+     {"1:34: marker 1: \"position\" holds a number too large for a place in the game (beyond 3.4e38), not a finite "
+      "number: the marker is kept but never shown on the map"}},
+    {"keys given twice: the last one counts",
+     R"({"markers": [], "markers": [{"category": 2, "category": 3, "position": [1, 2, 3], )" + timestamp + "}]}",
+     {"1:2: \"markers\" is given again later: the game takes the last one",
+      "1:30: marker 1: \"category\" is given again later: the game takes the last one"}},
+    {"warnings in the order of the text, the file's keys after the list included",
+     "{\"a\": 1,\n \"markers\": [" + full(", \"Name\": \"x\"") + "],\n \"zz\": 2}",
+     {"1:2: the game ignores the key \"a\"",
+      "2:98: marker 1: the game ignores the key \"Name\" (did you mean \"name\"?)",
+      "3:2: the game ignores the key \"zz\""}},
+    {"a key with a quote and a line break is shown escaped",
+     "{\"markers\": [" + full(", \"say \\\"hi\\\"\\n\": 1") + "]}",
+     {"1:98: marker 1: the game ignores the key \"say \\\"hi\\\"\\n\""}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, MarkerFileWarnings, testing::ValuesIn(warning_cases));
+
+TEST(MarkerFileWarningsLimits, AFileThatDoesNotParseHasNoWarningsButSaysSo) {
+    int calls = 0;
+    EXPECT_EQ(list_markers_warnings(
+                  "{\"markers\": [", heap_allocator(), [](void* d, const char*) { ++*static_cast<int*>(d); }, &calls),
+              SIZE_MAX);
+    EXPECT_EQ(calls, 0);
+}
+
+// One walk for all: a warning in each of many markers is placed in time.
+TEST(MarkerFileWarningsLimits, ManyMarkersWithWarningsArePlacedInOneWalk) {
+    std::string text = "{\"markers\": [\n";
+    const int count = 20000;
+    for (int i = 0; i < count; ++i) text += std::string(i ? ",\n" : "") + R"({"position": [1, 2, 3], "category": 12})";
+    text += "]}";
+    const std::vector<std::string> lines = warnings_of(text);
+    ASSERT_EQ(lines.size(), 2u * count);
+    EXPECT_EQ(lines[0], "2:1: marker 1 has no \"timestamp\": the game dates it 1 January 1970");
+    EXPECT_EQ(
+        lines.back().rfind(std::to_string(count + 1) + ":37: marker " + std::to_string(count) + ": category 12", 0), 0u)
+        << lines.back();
+}
+
+}  // namespace

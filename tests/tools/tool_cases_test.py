@@ -1,0 +1,333 @@
+#!/usr/bin/env python3
+"""quillfen-markers as a player meets it: tables of files and what the tool
+says and exits with. The same tables run against the Linux build and against
+quillfen-markers.exe under Wine (through scripts/wine-env).
+
+    tool_cases_test.py TOOL
+
+Exit codes, in every command: 0 done (check: loads as written), 1 a file does
+not load, 2 a file cannot be read or written or the command is wrong, 3 check:
+loads, but the game would drop or change something.
+"""
+import os
+import re
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOOL = None
+WINDOWS = False
+
+TIMESTAMP = '"timestamp": {"_nsec": 1765267200000000000}'
+GOOD = ('{"markers": [\n  {"position": [1, 2, 3], "category": 1, "name": "Camp", %s},\n'
+        '  {"position": [4, 5, 6], "category": 2, %s}\n]}' % (TIMESTAMP, TIMESTAMP))
+BROKEN = '{"markers": [\n  {"position": [1, 2, 3],\n'
+
+
+def tool_path(path):
+    """Wine sees the Linux root as drive Z:."""
+    return "Z:" + path if WINDOWS and path.startswith("/") and path != "/?" else path
+
+
+def run(*args, cwd=None, stdin=subprocess.DEVNULL, timeout=120):
+    command = (["wine", TOOL] if WINDOWS else [TOOL]) + [tool_path(a) for a in args]
+    started = time.time()
+    r = subprocess.run(command, cwd=cwd, stdin=stdin, capture_output=True, timeout=timeout)
+    r.seconds = time.time() - started
+    r.out = r.stdout.decode("utf-8").replace("Z:/", "/")
+    r.err = r.stderr.decode("utf-8").replace("Z:/", "/")
+    return r
+
+
+def place(text, index):
+    """LINE:COLUMN of text[index], columns in characters."""
+    line = text.count("\n", 0, index) + 1
+    return "%d:%d" % (line, index - (text.rfind("\n", 0, index) + 1) + 1)
+
+
+def many_markers(count, bad_at):
+    """`count` markers as the game writes them, the one numbered `bad_at` (from 1) with a number for a name."""
+    parts = []
+    for i in range(1, count + 1):
+        name = "%d" % i if i == bad_at else '"Marker %d"' % i
+        parts.append('        {\n            "position": [\n                %d.00000000,\n                2.00000000,\n'
+                     '                3.00000000\n            ],\n            "category": %d,\n'
+                     '            "name": %s,\n            "timestamp": {\n                "_nsec": %d\n'
+                     '            }\n        }' % (i, i % 10, name, 1765267200000000000 + i))
+    text = '{\n    "markers": [\n' + ",\n".join(parts) + "\n    ]\n}"
+    at = text.index('"name": %d,' % bad_at) + len('"name": ')
+    return text, place(text, at)
+
+
+class Files(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="quillfen-tool-cases-")
+
+    def tearDown(self):
+        for root, dirs, _ in os.walk(self.dir):
+            for d in dirs:
+                os.chmod(os.path.join(root, d), 0o755)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def put(self, name, content):
+        path = os.path.join(self.dir, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content.encode("utf-8") if isinstance(content, str) else content)
+        return path
+
+    def read(self, name):
+        with open(os.path.join(self.dir, name), "rb") as f:
+            return f.read()
+
+    def names(self, folder=""):
+        return sorted(os.listdir(os.path.join(self.dir, folder)))
+
+
+class Check(Files):
+    """check: each file, what it prints and its exit code."""
+
+    def test_files_and_what_check_says(self):
+        big, big_place = many_markers(100000, 58213)
+        cases = [
+            ("a file as the game writes it", GOOD, 0, ["2"]),
+            ("100,000 markers, one name a number", big, 1,
+             ['%s: marker 58213: "name" must be text, not a number' % big_place]),
+            ("a category written as text", '{"markers": [\n  {"category": "5"}\n]}', 1,
+             ['2:16: marker 1: "category" must be a whole number, not text']),
+            ("the list under a capital M", '{"Markers": [{"position": [1, 2, 3], "category": 1, %s}]}' % TIMESTAMP, 3,
+             ['1:2: the game ignores the key "Markers" (did you mean "markers"?)', "0"]),
+            ("a misspelt position", '{"markers": [\n  {"postion": [1, 2, 3], "category": 1, %s}\n]}' % TIMESTAMP, 3,
+             ['2:3: marker 1 has no "position": the game puts it at 0, 0, 0',
+              '2:4: marker 1: the game ignores the key "postion" (did you mean "position"?)', "1"]),
+            ("a category outside the table", '{"markers": [{"position": [1, 2, 3], "category": 12, %s}]}' % TIMESTAMP,
+             3, ["1:50: marker 1: category 12 is none of the game's ten (0 to 9): the marker is kept but never shown, "
+                 "on the map or in the menu", "1"]),
+            ("a name in Latin-1",
+             b'{"markers": [{"position": [1, 2, 3], "category": 1, "name": "Caf\xe9", '
+             + TIMESTAMP.encode() + b"}]}", 3,
+             ['1:61: marker 1: "name" is not valid UTF-8 (was the file saved as Latin-1 or another code page?): the '
+              'game reads each broken character as "\ufffd" and saves it so', "1"]),
+            ("a position that is not a finite number",
+             '{"markers": [{"position": [1, Infinity, 3], "category": 1, %s}]}' % TIMESTAMP, 3,
+             ['1:31: marker 1: "position" holds Infinity, not a finite number: the marker is kept but never shown '
+              "on the map", "1"]),
+            ("a file cut short", BROKEN, 1, ["3:1: unexpected end of input: missing }"]),
+        ]
+        for what, content, status, lines in cases:
+            with self.subTest(what):
+                r = run("check", self.put("case.json", content))
+                self.assertEqual((r.returncode, r.out.splitlines()), (status, lines), r.err)
+
+    def test_format_writes_what_the_game_saves_and_check_s_lines_to_standard_error(self):
+        path = self.put("case.json", '{"markers": [\n  {"postion": [1, 2, 3], "category": 12, %s}\n]}' % TIMESTAMP)
+        checked = run("check", path)
+        formatted = run("format", path)
+        self.assertEqual(checked.returncode, 3)
+        self.assertEqual(formatted.returncode, 0, formatted.err)
+        self.assertEqual(formatted.err.splitlines(), checked.out.splitlines()[:-1])
+        self.assertEqual(len(formatted.err.splitlines()), 3)
+        # What the game drops is gone; what it keeps (category 12) stays.
+        again = run("check", self.put("repaired.json", formatted.stdout))
+        self.assertEqual(again.returncode, 3)
+        self.assertEqual([l.split(": ", 1)[1] for l in again.out.splitlines()[:-1]],
+                         [l.split(": ", 1)[1] for l in checked.out.splitlines() if "category 12" in l])
+
+
+class ExitCodes(Files):
+    """One meaning per exit code, whatever the command."""
+
+    def test_every_command_on_files_that_cannot_be_had(self):
+        good = self.put("good.json", GOOD)
+        broken = self.put("broken.json", BROKEN)
+        missing = os.path.join(self.dir, "missing.json")
+        folder = os.path.join(self.dir, "a folder")
+        os.makedirs(folder)
+        not_a_folder = self.put("file", "x")
+        cases = [
+            (("check", good), 0), (("check", broken), 1), (("check", missing), 2), (("check", folder), 2),
+            (("format", good), 0), (("format", broken), 1), (("format", missing), 2), (("format", folder), 2),
+            (("parse", good), 0), (("parse", broken), 1), (("parse", missing), 2), (("parse", folder), 2),
+            (("export", good, "--format", "csv"), 0), (("export", broken, "--format", "csv"), 1),
+            (("export", missing, "--format", "csv"), 2), (("export", folder, "--format", "geojson"), 2),
+            (("merge", os.path.join(self.dir, "new.json"), missing), 2),
+            (("merge", os.path.join(self.dir, "new.json"), broken), 1),
+            (("merge", os.path.join(self.dir, "new.json"), broken, missing), 2),
+            (("merge", folder, good), 2), (("merge", broken, good), 1),
+            (("restore", self.dir, missing), 2), (("restore", self.dir, broken), 1),
+            (("restore", os.path.join(self.dir, "no folder"), good), 2), (("restore", not_a_folder, good), 2),
+            (("status", os.path.join(self.dir, "no folder")), 2), (("status", not_a_folder), 2),
+            (("frobnicate", good), 2), (("check",), 2), (("check", good, good), 2), (("merge", good), 2),
+            (("export", good), 2), (("export", good, "--format", "kml"), 2),
+        ]
+        for args, status in cases:
+            with self.subTest(" ".join(os.path.basename(a) for a in args)):
+                r = run(*args)
+                self.assertEqual(r.returncode, status, r.out + r.err)
+        self.assertEqual(self.names(), ["a folder", "broken.json", "file", "good.json"], "nothing was written")
+
+    def test_what_a_file_that_cannot_be_had_is_called(self):
+        folder = os.path.join(self.dir, "Quillfen")
+        os.makedirs(folder)
+        cases = [
+            (("check", os.path.join(self.dir, "missing.json")), "there is no file %s/missing.json" % self.dir),
+            (("check", folder), "%s is a directory, not a markers file: check expects a markers file such as "
+                                "markers.json (for a Quillfen folder, see status)" % folder),
+            (("status", self.put("markers.json", GOOD)),
+             "%s/markers.json is not a folder. status expects the Quillfen folder, the one that holds markers.json; "
+             "in that folder: quillfen-markers status ." % self.dir),
+            (("restore", os.path.join(self.dir, "nowhere"), "x.json"),
+             "there is no folder %s/nowhere. restore expects the Quillfen folder in the game folder (beside "
+             "RDR2.exe); in that folder: quillfen-markers restore ." % self.dir),
+        ]
+        for args, message in cases:
+            with self.subTest(args[0]):
+                r = run(*args)
+                self.assertEqual(r.returncode, 2)
+                self.assertEqual(r.err.replace("\\", "/"), "quillfen-markers: %s\n" % message)
+
+    @unittest.skipIf(sys.platform != "linux", "fifos and /dev/zero are Linux's")
+    def test_a_fifo_or_a_link_to_a_device_fails_at_once_in_every_command(self):
+        fifo = os.path.join(self.dir, "pack.json")
+        os.mkfifo(fifo)
+        zero = os.path.join(self.dir, "zero.json")
+        os.symlink("/dev/zero", zero)
+        for path in (fifo, zero):
+            for args in (("check", path), ("format", path), ("parse", path), ("export", path, "--format", "csv"),
+                         ("merge", os.path.join(self.dir, "new.json"), path), ("restore", self.dir, path)):
+                with self.subTest(" ".join(os.path.basename(a) for a in args)):
+                    r = run(*args, timeout=30)
+                    self.assertEqual(r.returncode, 2, r.out + r.err)
+                    # Wine shows a fifo or a device to the program as a file that cannot be read.
+                    self.assertIn("cannot be read: ERROR_INVALID_FUNCTION" if WINDOWS else
+                                  "is a device or other special file, not a markers file", r.out + r.err)
+                    self.assertLess(r.seconds, 20)
+
+    def test_help_in_every_form(self):
+        for form in ("help", "-h", "--help", "/?"):
+            with self.subTest(form):
+                r = run(form)
+                self.assertEqual(r.returncode, 0)
+                self.assertTrue(r.out.startswith("usage: quillfen-markers check FILE\n"), r.out[:80])
+                self.assertIn("  3  check: the file loads, but the game would drop or change what the lines say\n",
+                              r.out)
+
+
+class Undo(Files):
+    """merge and restore: an undo copy once the new file is in place; a failed write changes nothing."""
+
+    def replaced(self, name="markers.json", folder=""):
+        return [n for n in self.names(folder) if n.startswith(name + ".replaced-")]
+
+    def test_a_merge_into_an_existing_file_keeps_what_it_held(self):
+        lenient = "// mine\n" + GOOD
+        into = self.put("markers.json", lenient)
+        pack = self.put("pack.json", '{"markers": [{"position": [100, 0, 0], "category": 3, %s}]}' % TIMESTAMP)
+        r = run("merge", into, pack)
+        self.assertEqual(r.returncode, 0, r.err)
+        kept = self.replaced()
+        self.assertEqual(len(kept), 1)
+        self.assertRegex(kept[0], r"^markers\.json\.replaced-\d{8}-\d{6}$")
+        self.assertEqual(self.read(kept[0]), lenient.encode())
+        self.assertEqual(r.out.splitlines(), [
+            "Added 1 of 1 markers from %s" % pack,
+            "%s holds 3 markers" % into,
+            "Kept what markers.json held as %s (to undo: quillfen-markers restore %s %s)." % (kept[0], self.dir, kept[0]),
+            "The game must be closed while merging: a running game writes its own markers over",
+            "markers.json at its next change. Start it again to see the added markers."])
+        self.assertEqual(run("check", into).out, "3\n")
+
+        # Nothing new: nothing written, no copy.
+        r = run("merge", into, pack)
+        self.assertEqual((r.returncode, len(self.replaced())), (0, 1), r.out)
+        self.assertIn("holds 3 markers; it was not changed", r.out)
+
+    def test_a_merge_into_a_new_file_keeps_nothing(self):
+        r = run("merge", os.path.join(self.dir, "pack.json"), self.put("a.json", GOOD))
+        self.assertEqual(r.returncode, 0, r.err)
+        self.assertEqual(self.names(), ["a.json", "pack.json"])
+        self.assertNotIn("Kept", r.out)
+        self.assertNotIn("The game must be closed", r.out)
+
+    def test_a_write_that_fails_changes_nothing_and_claims_nothing(self):
+        quillfen = os.path.join(self.dir, "Quillfen")
+        original = "// mine\n" + GOOD
+        pack = self.put("pack.json", '{"markers": [{"position": [100, 0, 0], "category": 3, %s}]}' % TIMESTAMP)
+        cases = [
+            # A folder standing where the new file is written first: the write fails.
+            ("merge", "markers.json.saving", ("merge", os.path.join(quillfen, "markers.json"), pack), "cannot write"),
+            ("restore", "markers.json.saving", ("restore", quillfen, pack), "cannot write"),
+            ("restore", "markers.json.copying", ("restore", quillfen, pack), "cannot keep a copy of"),
+        ]
+        for command, obstacle, args, failure in cases:
+            with self.subTest(command + " with " + obstacle):
+                shutil.rmtree(quillfen, ignore_errors=True)
+                self.put("Quillfen/markers.json", original)
+                os.makedirs(os.path.join(quillfen, obstacle))
+                r = run(*args)
+                self.assertEqual(r.returncode, 2, r.out)
+                self.assertEqual(self.read("Quillfen/markers.json"), original.encode())
+                self.assertEqual(self.names("Quillfen"), ["markers.json", obstacle], "no copy left behind")
+                for claim in ("Added", "holds", "Restored", "Kept", "Start it again"):
+                    self.assertNotIn(claim, r.out)
+                lines = r.err.replace("\\", "/").splitlines()
+                self.assertEqual(len(lines), 2, r.err)
+                self.assertRegex(lines[0], r"^quillfen-markers: %s %s/markers\.json: \w+\. Nothing was changed: "
+                                           r"markers\.json is as it was\.$" % (failure, re.escape(quillfen)))
+                self.assertIn("read-only", lines[1])
+                self.assertIn("close the game", lines[1].lower())
+
+    def test_the_newest_seven_replaced_copies_stay(self):
+        old = ["markers.json.replaced-2020010%d-120000" % d for d in range(1, 10)] + [
+            "markers.json.replaced-20200109-120000-2"]
+        others = ["markers.json.replaced-29991231-235959",  # a clock that was ahead: never counted, never deleted
+                  "markers.json.replaced-20200230-120000",  # no such date
+                  "markers.json.replaced-20200101-120000-mine", "markers.json.replaced-notes.txt"]
+        for name in old + others:
+            self.put(name, GOOD)
+        self.put("markers.json", GOOD)
+        r = run("restore", self.dir, self.put("other.json", GOOD.replace("Camp", "Mill")))
+        self.assertEqual(r.returncode, 0, r.err)
+        new = [n for n in self.replaced() if n not in old + others]
+        self.assertEqual(len(new), 1)
+        kept_old = sorted(old)[-6:]
+        self.assertEqual(sorted(self.replaced()), sorted(kept_old + new + others))
+        deleted = sorted(set(old) - set(kept_old))
+        self.assertEqual(sorted(l for l in r.out.splitlines() if l.startswith("Deleted")),
+                         ["Deleted the older copy " + n for n in deleted])
+
+
+class Status(Files):
+    def test_a_fresh_install_says_to_start_the_game_once(self):
+        os.makedirs(os.path.join(self.dir, "Quillfen"))
+        r = run("status", os.path.join(self.dir, "Quillfen"))
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(r.out.replace("\\", "/").splitlines(), [
+            "No markers files in %s/Quillfen yet." % self.dir,
+            "Quillfen has not run here yet. Start the game once with Quillfen installed (Quillfen.asi,",
+            "ScriptHookRDR2.dll and an ASI loader beside RDR2.exe): it writes last.log in this folder,",
+            "and markers.json with your first marker."])
+        self.put("Quillfen/last.log", "")
+        r = run("status", os.path.join(self.dir, "Quillfen"))
+        self.assertEqual(r.out.splitlines()[1],
+                         "Quillfen has run here (see last.log), but no marker was added yet: markers.json comes with "
+                         "the first.")
+
+
+def main():
+    global TOOL, WINDOWS
+    TOOL = os.path.abspath(sys.argv.pop(1))
+    WINDOWS = TOOL.endswith(".exe")
+    result = unittest.main(exit=False, verbosity=2).result
+    # A failing case of a table counts its test once.
+    failed = len({getattr(t, "test_case", t).id() for t, _ in result.failures + result.errors})
+    print("%d passed, %d failed" % (result.testsRun - failed - len(result.skipped), failed))
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()

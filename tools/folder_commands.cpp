@@ -1,0 +1,282 @@
+#include "tools/folder_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "src/markers_file/marker_copies.h"
+#include "src/markers_file/marker_spacing.h"
+#include "src/platform/local_time.h"
+#include "tools/tool_files.h"
+#include "tools/tool_platform.h"
+
+// Sections: the folder · status · writing a player's file · restore · merge.
+
+// ---- the folder ----------------------------------------------------------------------------------
+
+static std::string in_folder(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+
+// Says what a command that takes the Quillfen folder got instead; true when it is one.
+static bool is_quillfen_folder(const std::string& folder, const char* command) {
+    const PlatformFileKind kind = platform_file_info(folder.c_str()).kind;
+    if (kind == PlatformFileKind::directory) return true;
+    if (kind == PlatformFileKind::missing) {
+        std::fprintf(stderr,
+                     "quillfen-markers: there is no folder %s. %s expects the Quillfen folder in the game folder "
+                     "(beside RDR2.exe); in that folder: quillfen-markers %s .\n",
+                     folder.c_str(), command, command);
+    } else {
+        std::fprintf(stderr,
+                     "quillfen-markers: %s is not a folder. %s expects the Quillfen folder, the one that holds "
+                     "%s; in that folder: quillfen-markers %s .\n",
+                     folder.c_str(), command, markers_file_name, command);
+    }
+    return false;
+}
+
+static std::vector<std::string> names_in(const std::string& folder, bool (*wanted)(const char*)) {
+    struct Found {
+        std::vector<std::string> names;
+        bool (*wanted)(const char*);
+    } found{{}, wanted};
+    (void)platform_list_directory(
+        folder.c_str(),
+        [](void* data, const char* name) {
+            auto& f = *static_cast<Found*>(data);
+            if (f.wanted(name)) f.names.push_back(name);
+            return true;
+        },
+        &found);
+    return found.names;
+}
+
+// ---- status --------------------------------------------------------------------------------------------
+
+static std::string local_time_text(std::int64_t unix_ns) {
+    static LocalTimeZone* zone = load_local_time_zone(heap_allocator());
+    CivilTime t{};
+    const bool local = utc_to_local(zone, unix_ns, &t);
+    if (!local) t = civil_from_unix_ns(unix_ns);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month,
+                  t.day, t.hour, t.minute, t.second, local ? "" : " UTC");
+    return text;
+}
+
+int run_status(const std::string& folder) {
+    if (!is_quillfen_folder(folder, "status")) return exit_cannot;
+    struct Row {
+        std::string name;
+        std::int64_t modified_ns;
+        bool loads;
+        std::string what;  // the number of markers, or why not
+    };
+    std::vector<Row> rows;
+    auto add = [&](const std::string& shown, const std::string& path) {
+        MarkersData data{};
+        const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), data);
+        const bool loads = markers_file_loaded(r);
+        rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, loads,
+                           loads ? std::to_string(data.count) + " markers" : std::string(r.why)});
+        free_markers_data(data, heap_allocator());
+    };
+    for (const std::string& name : names_in(folder, is_markers_file_name)) add(name, in_folder(folder, name));
+    const std::string backups = in_folder(folder, daily_copies_folder);
+    for (const std::string& name : names_in(backups, [](const char* n) { return daily_copy_date(n) != 0; })) {
+        add(daily_copies_folder + std::string(1, native_path_separator) + name, in_folder(backups, name));
+    }
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        if (a.modified_ns != b.modified_ns) return a.modified_ns > b.modified_ns;
+        if ((a.name == markers_file_name) != (b.name == markers_file_name)) return a.name == markers_file_name;
+        return a.name < b.name;
+    });
+    std::size_t width = 0;
+    for (const Row& r : rows) width = std::max(width, r.name.size());
+    int status = exit_done;
+    for (const Row& r : rows) {
+        std::printf("%-*s  %s  %s\n", static_cast<int>(width), r.name.c_str(), local_time_text(r.modified_ns).c_str(),
+                    r.what.c_str());
+        if (r.name == markers_file_name && !r.loads) status = exit_not_loaded;
+    }
+    if (rows.empty()) {
+        std::printf("No markers files in %s yet.\n", folder.c_str());
+        if (platform_file_info(in_folder(folder, log_file_name).c_str()).kind == PlatformFileKind::missing) {
+            std::printf(
+                "Quillfen has not run here yet. Start the game once with Quillfen installed (Quillfen.asi,\n"
+                "ScriptHookRDR2.dll and an ASI loader beside RDR2.exe): it writes %s in this folder,\n"
+                "and %s with your first marker.\n",
+                log_file_name, markers_file_name);
+        } else {
+            std::printf("Quillfen has run here (see %s), but no marker was added yet: %s comes with the first.\n",
+                        log_file_name, markers_file_name);
+        }
+    }
+    return status;
+}
+
+// ---- writing a player's file -------------------------------------------------------------------------
+
+// A write that replaces `path` failed: what failed, that nothing changed, and what to do.
+static void report_failed_write(const Replacement& r, const std::string& path) {
+    std::fprintf(stderr, "quillfen-markers: %s %s: %s. Nothing was changed: %s is as it was.\n%s\n",
+                 r.copy_failed ? "cannot keep a copy of" : "cannot write", path.c_str(), error_name(r.error).c_str(),
+                 name_of(path).c_str(), write_hint(r.error, path).c_str());
+}
+
+// Once the new file is in place: where its undo is, and the older copies that went.
+static void report_undo(const Replacement& r, const std::string& path, const std::string& undo) {
+    if (!r.kept.empty()) {
+        std::printf("Kept what %s held as %s (%s).\n", name_of(path).c_str(), r.kept.c_str(), undo.c_str());
+    }
+    for (const std::string& line : prune_replaced_copies(path)) std::printf("%s\n", line.c_str());
+}
+
+static void say_game_must_be_closed(const char* doing, const char* then) {
+    std::printf(
+        "The game must be closed while %s: a running game writes its own markers over\n"
+        "%s at its next change. %s\n",
+        doing, markers_file_name, then);
+}
+
+// ---- restore --------------------------------------------------------------------------------------------
+
+int run_restore(const std::string& folder, std::string from) {
+    if (!is_quillfen_folder(folder, "restore")) return exit_cannot;
+    // A name as status shows it works from anywhere.
+    if (platform_file_info(from.c_str()).kind == PlatformFileKind::missing &&
+        platform_file_info(in_folder(folder, from).c_str()).kind != PlatformFileKind::missing) {
+        from = in_folder(folder, from);
+    }
+    LoadedFile source = load_file(from);
+    if (!source.read || !source.loads) {
+        if (!source.read) std::printf("%s.\nNothing was changed.\n", source.why.c_str());
+        else std::printf("%s cannot be loaded: %s\nNothing was changed.\n", from.c_str(), source.why.c_str());
+        return source.read ? exit_not_loaded : exit_cannot;
+    }
+    MarkersText text{};
+    const bool made =
+        serialize_markers(source.data.records, source.data.count, heap_allocator(), text) == SerializeError::none;
+    const std::size_t count = source.data.count;
+    free_markers_data(source.data, heap_allocator());
+    if (!made) {
+        std::fprintf(stderr, "quillfen-markers: out of memory\n");
+        return exit_cannot;
+    }
+    const std::string restored(text.data, text.length);
+    free_markers_text(text, heap_allocator());
+
+    const std::string target = in_folder(folder, markers_file_name);
+    const PlatformFileKind kind = platform_file_info(target.c_str()).kind;
+    std::string current, why;
+    if (obstacle_description(kind) || (kind != PlatformFileKind::missing && !read_text(target, current, why))) {
+        if (why.empty()) {
+            char obstacle[96];
+            TextBuilder b = text_builder(obstacle, sizeof obstacle);
+            describe_obstacle(b, kind);
+            why = target + " is " + obstacle + ": move it out of the way first";
+        }
+        std::printf("%s.\nNothing was changed.\n", why.c_str());
+        return exit_cannot;
+    }
+    const Replacement r = replace_with_undo(target, kind == PlatformFileKind::missing ? nullptr : &current, restored);
+    if (!r.written) {
+        report_failed_write(r, target);
+        return exit_cannot;
+    }
+    std::printf("Restored %zu markers from %s into %s.\n", count, from.c_str(), markers_file_name);
+    report_undo(r, target, "to undo: quillfen-markers restore " + typed(folder) + " " + typed(r.kept));
+    say_game_must_be_closed("restoring", "Start it again to see the restored markers.");
+    return exit_done;
+}
+
+// ---- merge ----------------------------------------------------------------------------------------------
+
+int run_merge(const std::string& into, const std::vector<std::string>& from) {
+    // Everything is loaded before anything is written.
+    const PlatformFileKind into_kind = platform_file_info(into.c_str()).kind;
+    LoadedFile base{true, true, {}, {}, MarkersData{}};
+    std::vector<LoadedFile> packs;
+    int status = exit_done;
+    auto failed = [&](const LoadedFile& f, const std::string& path) {
+        if (!f.read) std::printf("%s.\n", f.why.c_str());
+        else std::printf("%s cannot be loaded: %s\n", path.c_str(), f.why.c_str());
+        status = std::max(status, static_cast<int>(f.read ? exit_not_loaded : exit_cannot));
+    };
+    if (into_kind != PlatformFileKind::missing) {
+        base = load_file(into);
+        if (!base.read || !base.loads) failed(base, into);
+    }
+    for (const std::string& path : from) {
+        packs.push_back(load_file(path));
+        if (!packs.back().read || !packs.back().loads) failed(packs.back(), path);
+    }
+    auto free_all = [&] {
+        free_markers_data(base.data, heap_allocator());
+        for (LoadedFile& p : packs) free_markers_data(p.data, heap_allocator());
+    };
+    if (status != exit_done) {
+        std::printf("Nothing was written.\n");
+        free_all();
+        return status;
+    }
+
+    // The names stay with the loaded data, which outlives the write.
+    std::vector<MarkerDataV1> merged(base.data.records, base.data.records + base.data.count);
+    SpacingGrid grid{};
+    std::size_t total = merged.size();
+    for (const LoadedFile& p : packs) total += p.data.count;
+    bool whole = true;
+    (void)spacing_grid_reserve(grid, heap_allocator(), total);
+    for (const MarkerDataV1& m : merged) whole = spacing_grid_add(grid, heap_allocator(), m.position) && whole;
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        const MarkersData& pack = packs[i].data;
+        std::size_t added = 0, not_finite = 0;
+        for (std::size_t j = 0; j < pack.count; ++j) {
+            switch (admit_pack_marker(grid, heap_allocator(), pack.records[j].position)) {
+                case PackMarkerVerdict::added:
+                    merged.push_back(pack.records[j]);
+                    ++added;
+                    break;
+                case PackMarkerVerdict::too_close: break;
+                case PackMarkerVerdict::not_finite: ++not_finite; break;
+                case PackMarkerVerdict::out_of_memory: whole = false; break;
+            }
+        }
+        std::string line =
+            "Added " + std::to_string(added) + " of " + std::to_string(pack.count) + " markers from " + from[i];
+        if (not_finite > 0) line += " (" + std::to_string(not_finite) + " left out: position not a finite number)";
+        lines.push_back(line);
+    }
+    spacing_grid_free(grid);
+    MarkersText text{};
+    if (!whole || serialize_markers(merged.data(), merged.size(), heap_allocator(), text) != SerializeError::none) {
+        std::fprintf(stderr, "quillfen-markers: out of memory\n");
+        free_all();
+        return exit_cannot;
+    }
+    const std::string written(text.data, text.length);
+    free_markers_text(text, heap_allocator());
+    free_all();
+
+    const bool exists = into_kind != PlatformFileKind::missing;
+    const bool game_file = name_of(into) == markers_file_name;
+    if (exists && written == base.text) {
+        // Nothing new, and already in the game's layout: no write, no copy.
+        for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+        std::printf("%s holds %zu markers; it was not changed\n", into.c_str(), merged.size());
+        return exit_done;
+    }
+    const Replacement r = replace_with_undo(into, exists ? &base.text : nullptr, written);
+    if (!r.written) {
+        report_failed_write(r, into);
+        return exit_cannot;
+    }
+    for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+    std::printf("%s holds %zu markers\n", into.c_str(), merged.size());
+    report_undo(r, into,
+                game_file ? "to undo: quillfen-markers restore " + typed(folder_of(into)) + " " + typed(r.kept)
+                          : "to undo, put it back in the place of " + name_of(into));
+    if (game_file) say_game_must_be_closed("merging", "Start it again to see the added markers.");
+    return exit_done;
+}

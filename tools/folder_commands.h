@@ -1,0 +1,10 @@
+// The commands of quillfen-markers that look at a Quillfen folder or write a
+// player's file: status, restore and merge.
+#pragma once
+
+#include <string>
+#include <vector>
+
+int run_status(const std::string& folder);
+int run_restore(const std::string& folder, std::string from);
+int run_merge(const std::string& into, const std::vector<std::string>& from);

@@ -1,0 +1,159 @@
+#include "tools/tool_files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "src/markers_file/marker_copies.h"
+
+// Sections: messages · reading · replacing a player's file · the replaced copies · paths.
+
+// ---- messages -------------------------------------------------------------------------------------
+
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "quillfen-markers: %s (see quillfen-markers help)\n", message.c_str());
+    return exit_cannot;
+}
+
+std::string error_name(PlatformError e) {
+    char name[64];
+    platform_error_name(e, name, sizeof name);
+    return name;
+}
+
+std::string write_hint(PlatformError e, const std::string& path) {
+    const std::string file = name_of(path);
+    switch (platform_error_kind(e)) {
+        case PlatformErrorKind::denied:
+            return "The file " + file +
+                   " or its folder is read-only, or you may not change it: in Windows, right-click it, choose "
+                   "Properties and untick Read-only. If the game is running, close it first. Then try again.";
+        case PlatformErrorKind::in_use:
+            return "Another program holds " + file +
+                   " open: close the game if it is running (and any editor that has the file open), then try again.";
+        case PlatformErrorKind::disk_full: return "The disk is full: make room on it, then try again.";
+        case PlatformErrorKind::not_found: return "Its folder is not there (any more): check the path.";
+        default:
+            return "Close the game if it is running, check that " + file +
+                   " and its folder are not read-only, then try again.";
+    }
+}
+
+// ---- reading ----------------------------------------------------------------------------------------
+
+bool read_text(const std::string& path, std::string& text, std::string& message) {
+    char* data = nullptr;
+    std::size_t size = 0;
+    const MarkersFileRead r = read_whole_file(path.c_str(), heap_allocator(), data, size);
+    if (r.read.code == 0) {
+        text.assign(data, size);
+        free_bytes(heap_allocator(), data, size + 1);
+        return true;
+    }
+    const PlatformFileKind kind = platform_file_info(path.c_str()).kind;
+    if (obstacle_description(kind)) {
+        message = path + " is " + r.why;
+    } else if (platform_error_kind(r.read) == PlatformErrorKind::not_found) {
+        message = "there is no file " + path;
+    } else {
+        message = path + " cannot be read: " + error_name(r.read);
+        switch (platform_error_kind(r.read)) {
+            case PlatformErrorKind::denied: message += " (you may not read it: check its Security properties)"; break;
+            case PlatformErrorKind::in_use: message += " (another program holds it: close it, then try again)"; break;
+            default: break;
+        }
+    }
+    return false;
+}
+
+LoadedFile load_file(const std::string& path) {
+    LoadedFile f{false, false, {}, {}, MarkersData{}};
+    if (!read_text(path, f.text, f.why)) return f;
+    f.read = true;
+    MarkersFileRead r{};
+    load_markers_text(r, f.text, heap_allocator(), f.data);
+    f.loads = r.loaded == DeserializeError::none;
+    if (!f.loads) f.why = r.why;
+    return f;
+}
+
+// ---- replacing a player's file ------------------------------------------------------------------------
+
+Replacement replace_with_undo(const std::string& path, const std::string* current, const std::string& text) {
+    Replacement result{false, {}, false, PlatformError{0}};
+    std::string kept_path;
+    if (current) {
+        char base[1024], name[1040];
+        TextBuilder b = text_builder(base, sizeof base);
+        append_kept_copy_name(b, path, replaced_copy_infix, platform_now_ns());
+        TextBuilder chosen = text_builder(name, sizeof name);
+        const std::string copying = path + copying_suffix;
+        result.error = keep_under_new_name(copying.c_str(), base, current->data(), current->size(), chosen);
+        if (result.error.code != 0) {
+            result.copy_failed = true;
+            return result;
+        }
+        kept_path = name;
+    }
+    const std::string saving = path + saving_suffix;
+    result.error = write_whole_file(saving.c_str(), path.c_str(), text.data(), text.size(), true);
+    if (result.error.code != 0) {
+        // The undo of nothing: the player's file is as it was.
+        if (!kept_path.empty()) (void)platform_delete_file(kept_path.c_str());
+        return result;
+    }
+    result.written = true;
+    result.kept = name_of(kept_path);
+    return result;
+}
+
+// ---- the replaced copies ---------------------------------------------------------------------------------
+
+std::vector<std::string> prune_replaced_copies(const std::string& path) {
+    const std::string folder = folder_of(path), file = name_of(path);
+    struct Found {
+        std::string file;
+        std::vector<std::pair<std::uint64_t, std::string>> copies;
+    } found{file, {}};
+    (void)platform_list_directory(
+        folder.c_str(),
+        [](void* data, const char* name) {
+            auto& f = *static_cast<Found*>(data);
+            if (const std::uint64_t order = kept_copy_order(name, f.file, replaced_copy_infix)) {
+                f.copies.emplace_back(order, name);
+            }
+            return true;
+        },
+        &found);
+    const std::uint64_t now = kept_copy_order_at(platform_now_ns());
+    std::vector<std::pair<std::uint64_t, std::string>> counted;
+    for (auto& c : found.copies) {
+        if (c.first <= now + 98) counted.push_back(std::move(c));  // -2 ... -99 of this second count too
+    }
+    std::sort(counted.begin(), counted.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<std::string> lines;
+    for (std::size_t i = replaced_copies_kept; i < counted.size(); ++i) {
+        const std::string old = folder + "/" + counted[i].second;
+        const PlatformError e = platform_delete_file(old.c_str());
+        if (e.code == 0) lines.push_back("Deleted the older copy " + counted[i].second);
+        else lines.push_back("Could not delete the older copy " + counted[i].second + ": " + error_name(e));
+    }
+    return lines;
+}
+
+// ---- paths -----------------------------------------------------------------------------------------
+
+static std::size_t last_separator(const std::string& path) { return path.find_last_of("/\\"); }
+
+std::string folder_of(const std::string& path) {
+    const std::size_t at = last_separator(path);
+    if (at == std::string::npos) return ".";
+    return at == 0 ? path.substr(0, 1) : path.substr(0, at);
+}
+
+std::string name_of(const std::string& path) {
+    const std::size_t at = last_separator(path);
+    return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+std::string typed(const std::string& path) { return path.find(' ') == std::string::npos ? path : "\"" + path + "\""; }

@@ -1,0 +1,69 @@
+// What the commands of quillfen-markers share: one meaning per exit code, how
+// they say that a file cannot be had, and how they put a new file in the place
+// of a player's file with an undo copy beside it and a hint when that fails.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "src/markers_file/markers_folder.h"
+
+// The same in every command (the help and README.txt say so).
+enum ToolExit : int {
+    exit_done = 0,        // done; for check: the file loads as written
+    exit_not_loaded = 1,  // a file does not load; nothing was changed
+    exit_cannot = 2,      // a file cannot be read or written, or the command is wrong; nothing was changed
+    exit_warnings = 3,    // check: the file loads, but the game would drop or change what the lines say
+};
+
+// "quillfen-markers: MESSAGE (see quillfen-markers help)" on standard error.
+int usage_error(const std::string& message);
+
+// "ENOENT", "ERROR_ACCESS_DENIED": as the game's log names errors.
+std::string error_name(PlatformError e);
+
+// The whole file at `path`; or false, with `message` saying why as a
+// sentence: "X is a directory, not a markers file", "there is no file X",
+// "X cannot be read: EACCES (...)".
+bool read_text(const std::string& path, std::string& text, std::string& message);
+
+// A markers file read and loaded, as the commands that take several need it.
+struct LoadedFile {
+    bool read;   // false: `why` is a sentence from read_text
+    bool loads;  // false (when read): `why` is "LINE:COLUMN: reason"
+    std::string why;
+    std::string text;  // the bytes, when read
+    MarkersData data;  // the markers, when it loads (free_markers_data)
+};
+LoadedFile load_file(const std::string& path);
+
+// What a person can do when `path` could not be written: a line for each
+// kind of error (read-only file or folder, the game still running, a full
+// disk).
+std::string write_hint(PlatformError e, const std::string& path);
+
+// Puts `text` whole at `path`, written under a temporary name and then put in
+// its place. When `current` (the bytes `path` holds) is given they are first
+// kept as PATH.replaced-YYYYMMDD-HHMMSS (UTC), the undo; when the new file
+// cannot be put in place, that copy is deleted again and `path` stays as it
+// was. `kept` gets the copy's name (no folder), `error` the failure.
+struct Replacement {
+    bool written;
+    std::string kept;
+    bool copy_failed;  // the failure was in keeping the copy: nothing was written
+    PlatformError error;
+};
+Replacement replace_with_undo(const std::string& path, const std::string* current, const std::string& text);
+
+// Deletes the replaced copies of `path` beyond the newest replaced_copies_kept.
+// A copy dated after now (a clock that was ahead) is neither counted nor
+// deleted, nor is a name that is not exactly of a copy's form. Returns a line
+// for each copy deleted or that could not be.
+std::vector<std::string> prune_replaced_copies(const std::string& path);
+
+// The folder part of a path ("." when there is none), and the rest.
+std::string folder_of(const std::string& path);
+std::string name_of(const std::string& path);
+// A path as a person types it on a command line: quoted when it holds a space.
+std::string typed(const std::string& path);
