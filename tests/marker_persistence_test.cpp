@@ -397,7 +397,9 @@ TEST_F(MarkerStoreTest, AMissingFileWithABackupThatLoadsIsALossAndItsMarkersCome
          2},
         {"copies, none of which loads",
          [&] { std::ofstream(quillfen() / "markers.json.bak", std::ios::binary) << "{\"markers\": 5}"; },
-         {enoent, "Could not load the backup Quillfen/markers.json.bak either: \"markers\" is not an array",
+         {enoent,
+          "Could not load the backup Quillfen/markers.json.bak either: 1:13: \"markers\" must be a list ([...]), not "
+          "a number",
           "Found no backup of the markers data file that loads"},
          0},
         {"nothing at all: a first start", [] {}, {enoent}, 0},
