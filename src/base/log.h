@@ -178,16 +178,16 @@ constexpr LogFormatStep log_format_step(std::string_view format, std::size_t at)
     const std::size_t close = format.find('}', at + 1);
     if (close == std::string_view::npos) return {Step::unmatched_open_brace, format.substr(at), {}, format.size()};
     const std::string_view whole = format.substr(at, close + 1 - at);
-    const std::string_view spec = format.substr(at + 1, close - at - 1);
+    const std::string_view inside = format.substr(at + 1, close - at - 1);  // between the braces
     LogPlaceholder p{Kind::value, 0};
-    if (spec == ":d") {
+    if (inside == ":d") {
         p.kind = Kind::integer;
-    } else if (spec == ":size") {
+    } else if (inside == ":size") {
         p.kind = Kind::size;
-    } else if (spec.size() == 4 && spec[0] == ':' && spec[1] == '.' && spec[2] >= '0' && spec[2] <= '9' &&
-               spec[3] == 'f') {
-        p = {Kind::fixed, spec[2] - '0'};
-    } else if (!spec.empty()) {
+    } else if (inside.size() == 4 && inside[0] == ':' && inside[1] == '.' && inside[2] >= '0' && inside[2] <= '9' &&
+               inside[3] == 'f') {
+        p = {Kind::fixed, inside[2] - '0'};
+    } else if (!inside.empty()) {
         return {Step::unknown_placeholder, whole, {}, close + 1};
     }
     return {Step::placeholder, whole, p, close + 1};
