@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "src/markers_file/marker_copies.h"
 #include "src/markers_file/markers_folder.h"
 
 namespace {

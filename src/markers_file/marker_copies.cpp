@@ -45,60 +45,86 @@ void append_utc_stamp(TextBuilder& out, std::int64_t unix_ns) {
     text_append_i64_padded(out, t.second, 2);
 }
 
-namespace {
-struct NewestStamped {
-    const char* prefix;
-    char stamp[16];  // "YYYYMMDD-HHMMSS" of the newest so far; empty: none yet
-    int number;      // its "-N", 1 without one
-};
-
-// The stamp and number of a name of the form, or false.
-bool parse_stamped(const char* name, const char* prefix, const char** stamp, int* number) {
-    const std::size_t p = std::strlen(prefix);
-    if (std::strncmp(name, prefix, p) != 0) return false;
-    const char* s = name + p;
-    for (int i = 0; i < 15; ++i) {
-        if (i == 8 ? s[i] != '-' : (s[i] < '0' || s[i] > '9')) return false;
+std::uint64_t kept_copy_order(const char* name, std::string_view file, const char* infix) {
+    const std::size_t n = std::strlen(name), infix_length = std::strlen(infix);
+    const std::size_t stamp_at = file.size() + infix_length;
+    if (n < stamp_at + 15 || (!file.empty() && std::memcmp(name, file.data(), file.size()) != 0) ||
+        std::memcmp(name + file.size(), infix, infix_length) != 0) {
+        return 0;
     }
-    *stamp = s;
-    *number = 1;
-    if (s[15] == '\0') return true;
-    if (s[15] != '-' || s[16] < '1' || s[16] > '9') return false;  // no leading zero
-    int n = 0;
-    const char* d = s + 16;
-    for (; *d >= '0' && *d <= '9' && n < 1000; ++d) n = n * 10 + (*d - '0');
-    if (*d != '\0' || n < 2 || n > 99) return false;
-    *number = n;
-    return true;
+    const char* stamp = name + stamp_at;
+    std::uint64_t digits[14];
+    for (std::size_t i = 0, d = 0; i < 15; ++i) {
+        if (i == 8) {
+            if (stamp[i] != '-') return 0;
+            continue;
+        }
+        if (stamp[i] < '0' || stamp[i] > '9') return 0;
+        digits[d++] = static_cast<std::uint64_t>(stamp[i] - '0');
+    }
+    std::uint64_t number = 1;  // the first copy of a second
+    const char* rest = stamp + 15;
+    if (*rest != '\0') {
+        if (rest[0] != '-' || rest[1] < '0' || rest[1] > '9') return 0;
+        number = static_cast<std::uint64_t>(rest[1] - '0');
+        if (rest[2] >= '0' && rest[2] <= '9') {
+            if (rest[1] == '0') return 0;
+            number = number * 10 + static_cast<std::uint64_t>(rest[2] - '0');
+            if (rest[3] != '\0') return 0;
+        } else if (rest[2] != '\0') {
+            return 0;
+        }
+        if (number < 2) return 0;
+    }
+    const auto value = [&](std::size_t from, std::size_t count) {
+        std::uint64_t v = 0;
+        for (std::size_t i = from; i < from + count; ++i) v = v * 10 + digits[i];
+        return v;
+    };
+    const std::uint64_t year = value(0, 4), month = value(4, 2), day = value(6, 2);
+    const std::uint64_t hour = value(8, 2), minute = value(10, 2), second = value(12, 2);
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return 0;
+    // A real date: no further than its month's last day (counted in days, so
+    // that any year of four digits fits).
+    const auto y = static_cast<std::int64_t>(year);
+    const auto m = static_cast<int>(month);
+    const std::int64_t month_days =
+        (m == 12 ? days_from_civil(y + 1, 1, 1) : days_from_civil(y, m + 1, 1)) - days_from_civil(y, m, 1);
+    if (static_cast<std::int64_t>(day) > month_days) return 0;
+    return value(0, 14) * 100 + number;
 }
-}  // namespace
+
+std::uint64_t kept_copy_order_at(std::int64_t unix_ns) {
+    const CivilTime t = civil_from_unix_ns(unix_ns);
+    const std::uint64_t date = static_cast<std::uint64_t>(t.year) * 10000 + static_cast<std::uint64_t>(t.month) * 100 +
+                               static_cast<std::uint64_t>(t.day);
+    const std::uint64_t time = static_cast<std::uint64_t>(t.hour) * 10000 + static_cast<std::uint64_t>(t.minute) * 100 +
+                               static_cast<std::uint64_t>(t.second);
+    return (date * 1000000 + time) * 100 + 1;
+}
 
 bool newest_stamped_copy(const char* directory, const char* prefix, TextBuilder& name) {
-    NewestStamped newest{prefix, {}, 0};
+    struct Newest {
+        const char* prefix;
+        std::uint64_t order;  // kept_copy_order of the newest so far; 0: none yet
+        char name[256];
+    } newest{prefix, 0, {}};
     const PlatformError e = platform_list_directory(
         directory,
         [](void* data, const char* entry) {
-            auto& n = *static_cast<NewestStamped*>(data);
-            const char* stamp = nullptr;
-            int number = 0;
-            if (!parse_stamped(entry, n.prefix, &stamp, &number)) return true;
-            const int order = n.stamp[0] == '\0' ? 1 : std::strncmp(stamp, n.stamp, 15);
-            if (order < 0 || (order == 0 && number <= n.number)) return true;
-            std::memcpy(n.stamp, stamp, 15);
-            n.stamp[15] = '\0';
-            n.number = number;
+            auto& n = *static_cast<Newest*>(data);
+            const std::uint64_t order = kept_copy_order(entry, {}, n.prefix);
+            if (order > n.order && std::strlen(entry) < sizeof n.name) {
+                n.order = order;
+                std::strcpy(n.name, entry);
+            }
             return true;
         },
         &newest);
-    if (e.code != 0 || newest.stamp[0] == '\0') return false;
+    if (e.code != 0 || newest.order == 0) return false;
     name.length = 0;
     name.truncated = false;
-    text_append(name, prefix);
-    text_append(name, std::string_view(newest.stamp, 15));
-    if (newest.number > 1) {
-        text_append_char(name, '-');
-        text_append_i64(name, newest.number);
-    }
+    text_append(name, newest.name);
     return !name.truncated;
 }
 

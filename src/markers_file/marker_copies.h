@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "src/base/growable_array.h"
 #include "src/base/text_builder.h"
@@ -28,10 +29,20 @@ PlatformError keep_under_new_name(const char* temporary, const char* base, const
 // "YYYYMMDD-HHMMSS" of a UTC instant, as the names of kept copies end.
 void append_utc_stamp(TextBuilder& out, std::int64_t unix_ns);
 // The newest copy in `directory` named `prefix` and a stamp ("PREFIXYYYYMMDD-HHMMSS",
-// or with "-N" after it as keep_under_new_name makes them): its name, without
+// or with "-N" after it as keep_under_new_name makes them; see kept_copy_order): its name, without
 // the directory, goes to `name`. False when there is none (or the folder
 // cannot be listed).
 bool newest_stamped_copy(const char* directory, const char* prefix, TextBuilder& name);
+
+// The order of a kept copy's `name` among those of `file` (a file name, no
+// folder; empty when `infix` is the whole prefix): YYYYMMDDHHMMSS * 100 + N of
+// "FILE" `infix` "YYYYMMDD-HHMMSS[-N]", N from 2 to 99 (keep_under_new_name),
+// else 1. 0 for any other name, and for a stamp that is no real date and time.
+// The one reading of these names: the newest unreadable copy and the pruning of
+// replaced copies both go by it.
+std::uint64_t kept_copy_order(const char* name, std::string_view file, const char* infix);
+// The order of the copy that a copy made at `unix_ns` gets first.
+std::uint64_t kept_copy_order_at(std::int64_t unix_ns);
 
 // Daily copies are named exactly "markers-YYYYMMDD.json" (UTC date), the date
 // a real one (year 0001 on). The seven latest dated up to today are kept; a

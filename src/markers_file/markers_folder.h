@@ -91,13 +91,6 @@ void append_kept_copy_name(TextBuilder& out, std::string_view path, const char* 
 
 // quillfen-markers keeps this many of a file's replaced copies, the newest.
 inline constexpr std::size_t replaced_copies_kept = 7;
-// The order of a kept copy's `name` among those of `file` (a file name, no
-// folder): YYYYMMDDHHMMSS * 100 + N of "FILE" `infix` "YYYYMMDD-HHMMSS[-N]",
-// N from 2 to 99 (keep_under_new_name), else 1. 0 for any other name,
-// and for a stamp that is no real date and time.
-std::uint64_t kept_copy_order(const char* name, std::string_view file, const char* infix);
-// The order of the copy that a copy made at `unix_ns` gets first.
-std::uint64_t kept_copy_order_at(std::int64_t unix_ns);
 
 // ---- what stands at a path ------------------------------------------------------------------
 
