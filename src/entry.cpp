@@ -7,6 +7,7 @@
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
 #include "src/platform/local_time.h"
+#include "src/platform/log_file.h"
 #include "src/script_main.h"
 
 constexpr std::int32_t script_slot_count = 64;

@@ -10,6 +10,7 @@
 #include "src/base/calendar.h"
 #include "src/base/log.h"
 #include "src/base/run_context.h"
+#include "src/platform/platform.h"
 #include "src/scripthook/vector3_log.h"
 
 namespace {

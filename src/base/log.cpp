@@ -2,41 +2,6 @@
 
 #include "src/base/calendar.h"
 #include "src/base/run_context.h"
-#include "src/platform/platform.h"
-
-// Longest line written; longer messages are cut (a log line is never worth a
-// heap allocation inside a game frame).
-constexpr std::size_t log_line_capacity = 4096;
-
-// ---- file logger --------------------------------------------------------------
-
-static void file_logger_write(void* data, LogLevel level, std::string_view message, std::uint32_t options) {
-    auto* d = static_cast<FileLoggerData*>(data);
-    if (!d || d->file == platform_invalid_file) return;
-    char buffer[log_line_capacity];
-    TextBuilder line = text_builder(buffer, sizeof buffer);
-    render_log_line(line, level, options, platform_now_ns(), message);
-    std::size_t written = 0;
-    // A failed write is ignored: there is nowhere else to report it.
-    (void)platform_write_file(d->file, line.data, line.length, &written);
-}
-
-Logger file_logger_create(PlatformFile file, const Allocator& allocator) {
-    auto* data =
-        static_cast<FileLoggerData*>(allocate_bytes(allocator, sizeof(FileLoggerData), alignof(FileLoggerData)));
-    if (!data) return Logger{};
-    *data = FileLoggerData{file};
-    return Logger{file_logger_write, data, LogLevel::debug, log_option_level | log_option_date | log_option_time};
-}
-
-void file_logger_destroy(Logger& logger, const Allocator& allocator) {
-    auto* data = static_cast<FileLoggerData*>(logger.data);
-    if (data) {
-        if (data->file != platform_invalid_file) platform_close_file(data->file);
-        free_bytes(allocator, data, sizeof(FileLoggerData));
-    }
-    logger = Logger{};
-}
 
 // ---- rendering ------------------------------------------------------------------
 
@@ -101,12 +66,6 @@ void render_log_value(TextBuilder& out, const LogArg& a) {
             text_append_char(out, ')');
             break;
         case LogArg::Kind::custom: a.custom.render(out, a.custom.bytes); break;
-        case LogArg::Kind::error: {
-            char name[64];
-            platform_error_name(a.error, name, sizeof name);
-            text_append(out, name);
-            break;
-        }
     }
 }
 

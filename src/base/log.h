@@ -23,7 +23,6 @@
 
 #include "src/base/allocators.h"
 #include "src/base/text_builder.h"
-#include "src/platform/platform.h"
 
 enum class LogLevel : std::int32_t { debug = 0, info = 10, warning = 20, error = 30, fatal = 40 };
 
@@ -47,14 +46,9 @@ constexpr bool log_level_reaches(LogLevel level, LogLevel lowest) {
 
 inline bool logger_is_empty(const Logger& l) { return l.write == nullptr && l.data == nullptr; }
 
-struct FileLoggerData {
-    PlatformFile file;
-};
-
-// Allocates its data from `allocator`; an empty logger when that fails.
-Logger file_logger_create(PlatformFile file, const Allocator& allocator);
-// Closes the file (when valid) and frees the data.
-void file_logger_destroy(Logger& logger, const Allocator& allocator);
+// Longest line written; longer messages are cut (a log line is never worth a
+// heap allocation inside a game frame).
+inline constexpr std::size_t log_line_capacity = 4096;
 
 // ---- values ---------------------------------------------------------------------
 struct LogArg {
@@ -65,12 +59,11 @@ struct LogArg {
         float64,
         text,
         location,
-        error,
         boolean,
         custom,
     };
-    // A value of a type this layer does not know (a game type), copied in
-    // whole, with the procedure that renders it.
+    // A value of a type this layer does not know (an OS error, a game type),
+    // copied in whole, with the procedure that renders it.
     struct Custom {
         alignas(8) unsigned char bytes[24];
         void (*render)(TextBuilder& out, const void* value);
@@ -82,7 +75,6 @@ struct LogArg {
         float f32;
         double f64;
         std::source_location loc;
-        PlatformError error;
         bool boolean;
         Custom custom;
     };
@@ -112,11 +104,6 @@ inline LogArg log_arg(bool b) {
 inline LogArg log_arg(const std::source_location& l) {
     LogArg a{LogArg::Kind::location, {}, {}};
     a.loc = l;
-    return a;
-}
-inline LogArg log_arg(PlatformError e) {
-    LogArg a{LogArg::Kind::error, {}, {}};
-    a.error = e;
     return a;
 }
 // For a type of a higher layer: that layer's log_arg overload calls this.

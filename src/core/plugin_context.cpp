@@ -2,6 +2,7 @@
 
 #include "src/core/state.h"
 #include "src/markers_file/markers_folder.h"
+#include "src/platform/log_file.h"
 
 RunContext plugin_context() {
     RunContext ctx{heap_allocator(), scratch_allocator(thread_scratch_arena()), Logger{}};

@@ -7,10 +7,10 @@
 #include "src/base/run_context.h"
 #include "src/core/marker.h"
 #include "src/core/state.h"
+#include "src/scripthook/game_hashes.h"
 
 inline constexpr std::int64_t default_blip_limit = 500;
 inline constexpr std::int64_t blip_limit_step = 50;
-inline constexpr Hash new_marker_modifier = 0x95BD6684;
 
 // The player moves this far (metres) before the markers on the map are chosen
 // again; once the player has stood still (within `blip_still_tolerance`) for

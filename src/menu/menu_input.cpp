@@ -21,9 +21,15 @@ constexpr struct {
     Hash control;
     bool enable_related;
 } ring_controls[] = {
-    {control_reveal_hud, true},    {control_select_radar_mode, true}, {control_simple_radar, true},
-    {control_expand_radar, true},  {control_regular_radar, true},     {control_disable_radar, true},
-    {control_edit_markers, false}, {control_interact_animal, false},  {control_special_ability, false},
+    {InputControl::INPUT_REVEAL_HUD, true},
+    {InputControl::INPUT_SELECT_RADAR_MODE, true},
+    {InputControl::INPUT_SIMPLE_RADAR, true},
+    {InputControl::INPUT_EXPAND_RADAR, true},
+    {InputControl::INPUT_REGULAR_RADAR, true},
+    {InputControl::INPUT_DISABLE_RADAR, true},
+    {control_edit_markers, false},
+    {InputControl::INPUT_INTERACT_ANIMAL, false},
+    {InputControl::INPUT_SPECIAL_ABILITY, false},
 };
 
 // Both states: the stick, the four full-menu prompts, navigation, the four
@@ -39,10 +45,10 @@ constexpr Hash menu_controls[] = {
     control_menu_down,
     control_menu_left,
     control_menu_right,
-    control_menu_tab_left,
-    control_menu_tab_right,
-    control_menu_tab_left_secondary,
-    control_menu_tab_right_secondary,
+    InputControl::INPUT_GAME_MENU_TAB_LEFT,
+    InputControl::INPUT_GAME_MENU_TAB_RIGHT,
+    InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY,
+    InputControl::INPUT_GAME_MENU_TAB_RIGHT_SECONDARY,
     control_menu_scroll_forward,
     control_menu_scroll_backward,
 };

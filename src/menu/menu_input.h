@@ -6,37 +6,25 @@
 
 #include "src/base/run_context.h"
 #include "src/core/state.h"
+#include "src/scripthook/game_hashes.h"
 #include "src/scripthook/types.h"
 
 // The navigation codes: what read_menu_navigation saw pressed first.
 enum class MenuNavigation : std::int32_t { none = 0, up = 1, down = 2, left = 3, right = 4 };
 
-// The game's controls the menu reads or takes over, beside the prompts' own
-// (prompts.h). Each hash is the game's hash of the name beside it
-// (tests/menu_test.cpp checks them all).
-inline constexpr Hash control_stick_x = 0x390948DC;               // INPUT_RADIAL_MENU_NAV_LR
-inline constexpr Hash control_stick_y = 0xBA60039F;               // INPUT_RADIAL_MENU_NAV_UD
-inline constexpr Hash control_add_at_player = 0x07CE1E61;         // INPUT_ATTACK
-inline constexpr Hash control_add_at_waypoint = 0xF84FA74F;       // INPUT_AIM
-inline constexpr Hash control_menu_up = 0x911CB09E;               // INPUT_GAME_MENU_UP
-inline constexpr Hash control_menu_down = 0x4403F97F;             // INPUT_GAME_MENU_DOWN
-inline constexpr Hash control_menu_left = 0xAD7FCC5B;             // INPUT_GAME_MENU_LEFT
-inline constexpr Hash control_menu_right = 0x65F9EC5B;            // INPUT_GAME_MENU_RIGHT
-inline constexpr Hash control_menu_scroll_forward = 0x81457A1A;   // INPUT_GAME_MENU_SCROLL_FORWARD
-inline constexpr Hash control_menu_scroll_backward = 0x9DA42644;  // INPUT_GAME_MENU_SCROLL_BACKWARD
-// Taken over but not read:
-inline constexpr Hash control_menu_tab_left = 0xCBD5B26E;             // INPUT_GAME_MENU_TAB_LEFT
-inline constexpr Hash control_menu_tab_right = 0x110AD1D2;            // INPUT_GAME_MENU_TAB_RIGHT
-inline constexpr Hash control_menu_tab_left_secondary = 0x26E9DC00;   // INPUT_GAME_MENU_TAB_LEFT_SECONDARY
-inline constexpr Hash control_menu_tab_right_secondary = 0x8CC9CD42;  // INPUT_GAME_MENU_TAB_RIGHT_SECONDARY
-inline constexpr Hash control_reveal_hud = 0xCF8A4ECA;                // INPUT_REVEAL_HUD
-inline constexpr Hash control_select_radar_mode = 0x0F39B3D4;         // INPUT_SELECT_RADAR_MODE
-inline constexpr Hash control_simple_radar = 0x5FEF1B6D;              // INPUT_SIMPLE_RADAR
-inline constexpr Hash control_expand_radar = 0xCF0B11DE;              // INPUT_EXPAND_RADAR
-inline constexpr Hash control_regular_radar = 0x51AA7A35;             // INPUT_REGULAR_RADAR
-inline constexpr Hash control_disable_radar = 0x70CBD78D;             // INPUT_DISABLE_RADAR
-inline constexpr Hash control_interact_animal = 0xA1ABB953;           // INPUT_INTERACT_ANIMAL
-inline constexpr Hash control_special_ability = 0xCEE12B50;           // INPUT_SPECIAL_ABILITY
+// The game's controls the menu reads, by what it reads them for (the
+// prompts' own are in prompts.h; those it only takes over are named where it
+// does, in menu_input.cpp).
+inline constexpr Hash control_stick_x = InputControl::INPUT_RADIAL_MENU_NAV_LR;
+inline constexpr Hash control_stick_y = InputControl::INPUT_RADIAL_MENU_NAV_UD;
+inline constexpr Hash control_add_at_player = InputControl::INPUT_ATTACK;
+inline constexpr Hash control_add_at_waypoint = InputControl::INPUT_AIM;
+inline constexpr Hash control_menu_up = InputControl::INPUT_GAME_MENU_UP;
+inline constexpr Hash control_menu_down = InputControl::INPUT_GAME_MENU_DOWN;
+inline constexpr Hash control_menu_left = InputControl::INPUT_GAME_MENU_LEFT;
+inline constexpr Hash control_menu_right = InputControl::INPUT_GAME_MENU_RIGHT;
+inline constexpr Hash control_menu_scroll_forward = InputControl::INPUT_GAME_MENU_SCROLL_FORWARD;
+inline constexpr Hash control_menu_scroll_backward = InputControl::INPUT_GAME_MENU_SCROLL_BACKWARD;
 
 struct CursorFraction {
     float x, y;

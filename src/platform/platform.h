@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "src/base/allocators.h"
+#include "src/base/log.h"
 
 using PlatformFile = std::intptr_t;
 inline constexpr PlatformFile platform_invalid_file = -1;
@@ -91,3 +92,7 @@ bool platform_client_to_screen(PlatformWindow window, std::int32_t* x, std::int3
 bool platform_set_cursor_position(std::int32_t x, std::int32_t y);
 
 }  // extern "C"
+
+// An error in a log line: its name, as platform_error_name gives it.
+void render_platform_error(TextBuilder& out, const void* error);
+inline LogArg log_arg(PlatformError e) { return log_arg_custom(e, render_platform_error); }
