@@ -554,6 +554,9 @@ TEST_F(MarkerPacksTest, WhatIsNotAFileOrIsTooLargeIsSkippedWithALineAndStays) {
         {"d gone.json", [](const fs::path& p) { fs::create_symlink("nowhere.json", p); },
          "Skipped marker pack Quillfen/import/d gone.json: it is a link to a file that does not exist, not a file; "
          "only files are imported"},
+        {"d loop.json", [](const fs::path& p) { fs::create_symlink("d loop.json", p); },
+         "Skipped marker pack Quillfen/import/d loop.json: it is a link that loops back to itself, not a file; only "
+         "files are imported"},
         {"e huge.json",
          [](const fs::path& p) {
              write_file(p, "");

@@ -137,7 +137,10 @@ PlatformFileInfo platform_file_info(const char* path) {
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD e = GetLastError();
-            if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_CANT_RESOLVE_FILENAME) {
+            if (e == ERROR_CANT_RESOLVE_FILENAME) {
+                return PlatformFileInfo{PlatformFileKind::looping_link, modified, PlatformError{e}};
+            }
+            if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) {
                 return PlatformFileInfo{PlatformFileKind::broken_link, modified, PlatformError{e}};
             }
         } else {
@@ -160,6 +163,47 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     if (!CloseHandle(h) && e.code == 0) e = PlatformError{GetLastError()};
     if (e.code) DeleteFileW(wide);
     return e;
+}
+
+PlatformError platform_link_target(const char* path, char* target, std::size_t capacity) {
+    if (capacity > 0) target[0] = '\0';
+    wchar_t wide[MAX_PATH];
+    if (!to_wide(path, wide, MAX_PATH)) return PlatformError{GetLastError()};
+    // A symbolic link is a reparse point; so are other things (a file kept in
+    // the cloud), whose final path is their own: harmless.
+    const DWORD attributes = GetFileAttributesW(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return PlatformError{0};
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return PlatformError{GetLastError()};
+    wchar_t final_path[MAX_PATH + 8];
+    const DWORD n = GetFinalPathNameByHandleW(h, final_path, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD e = n == 0 ? GetLastError() : n >= MAX_PATH + 8 ? static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE) : 0;
+    CloseHandle(h);
+    if (e != 0) return PlatformError{e};
+    // "\\?\C:\folder\file" or "\\?\UNC\server\share\file": the path as the
+    // other calls take it, "C:/folder/file" or "//server/share/file".
+    const wchar_t* from = final_path;
+    wchar_t plain[MAX_PATH + 8];
+    if (std::wcsncmp(from, L"\\\\?\\UNC\\", 8) == 0) {
+        plain[0] = L'\\';
+        std::wcscpy(plain + 1, from + 7);
+        from = plain;
+    } else if (std::wcsncmp(from, L"\\\\?\\", 4) == 0) {
+        from += 4;
+    }
+    if (std::wcslen(from) >= MAX_PATH || capacity == 0) return PlatformError{ERROR_FILENAME_EXCED_RANGE};
+    wchar_t slashed[MAX_PATH];
+    std::size_t i = 0;
+    for (; from[i] != L'\0'; ++i) slashed[i] = from[i] == L'\\' ? L'/' : from[i];
+    slashed[i] = L'\0';
+    const int bytes = static_cast<int>(capacity < 0x7FFFFFFF ? capacity : 0x7FFFFFFF);
+    if (WideCharToMultiByte(CP_UTF8, 0, slashed, -1, target, bytes, nullptr, nullptr) <= 0) {
+        const DWORD w = GetLastError();
+        if (capacity > 0) target[0] = '\0';
+        return PlatformError{w == ERROR_INSUFFICIENT_BUFFER ? static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE) : w};
+    }
+    return PlatformError{0};
 }
 
 PlatformError platform_replace_file(const char* from, const char* to) {
