@@ -13,16 +13,14 @@ PlatformError write_whole_file(const char* temporary, const char* path, const vo
     // file, so that the replace stays on its file system and whole.
     char target[platform_path_capacity], beside[platform_path_capacity];
     if (replace) {
-        const char* slash = std::strrchr(temporary, '/');
-        const char* name = slash ? slash + 1 : temporary;
+        const char* name = platform_file_name_of(temporary);
         const std::size_t name_length = std::strlen(name);
         // Room for the temporary's name beside the target (none: too long).
         const std::size_t room = name_length < sizeof target ? sizeof target - name_length : 0;
         const PlatformError e = platform_link_target(path, target, room);
         if (e.code != 0) return e;
         if (target[0] != '\0') {
-            const char* folder_end = std::strrchr(target, '/');
-            const std::size_t folder = folder_end ? static_cast<std::size_t>(folder_end - target) + 1 : 0;
+            const auto folder = static_cast<std::size_t>(platform_file_name_of(target) - target);
             std::memcpy(beside, target, folder);
             std::memcpy(beside + folder, name, name_length + 1);
             temporary = beside;

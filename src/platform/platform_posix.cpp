@@ -142,6 +142,11 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     return e;
 }
 
+const char* platform_file_name_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
 PlatformError platform_link_target(const char* path, char* target, std::size_t capacity) {
     if (capacity > 0) target[0] = '\0';
     struct stat link {};
