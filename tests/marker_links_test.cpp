@@ -195,6 +195,15 @@ TEST(MarkerLinks, AWriteThroughALinkThatLeadsNowhereOrLoopsFailsAndWritesNothing
     }
     EXPECT_TRUE(fs::is_empty(d / "Synced")) << "no target made";
     EXPECT_FALSE(fs::exists(d / "markers.json.saving"));
+
+    // A temporary name that would not fit beside the target: refused, not cut.
+    write_file(d / "Synced" / "real.json", "old");
+    fs::create_symlink("Synced/real.json", d / "good.json");
+    const std::string long_temporary = (d / std::string(platform_path_capacity - 8, 'x')).string();
+    const PlatformError e = write_whole_file(long_temporary.c_str(), (d / "good.json").c_str(), "{}", 2, true);
+    EXPECT_EQ(e.code, static_cast<std::uint32_t>(ENAMETOOLONG));
+    EXPECT_EQ(read_file(d / "Synced" / "real.json"), "old");
+    EXPECT_EQ(fs::symlink_status(d / "good.json").type(), fs::file_type::symlink);
 }
 
 // ---- the plug-in's saves through a link ---------------------------------------------------------
