@@ -267,47 +267,178 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
     EXPECT_EQ(plugin_state.markers.length, 5u);
 }
 
-TEST_F(MarkerPacksTest, APackWhoseSaveFailsStaysAndTheNextStartAddsNoDoubles) {
-    write_markers(two_markers);
-    const std::string pack =
-        markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1), marker_json(20, 20, 20, 2, "\"two\"", 2),
-                      marker_json(30, 30, 30, 3, "", 3)});
-    write_file(import() / "pack.json", pack);
-    begin("{frames: 100}");
-    const FileFaults full{ENOSPC, 10, 0, 0, 0, 0, 0};
-    inject_file_faults(&full);
-    frames(1);  // the script start
-    inject_file_faults(nullptr);
-    std::vector<std::string> m = start_messages();
-    ASSERT_EQ(m.size(), 7u);
-    EXPECT_EQ(m[2], "Imported 3 of 3 markers from Quillfen/import/pack.json");
-    EXPECT_EQ(m[4].rfind("Failed to write to markers data file: 10/", 0), 0u) << m[4];
-    EXPECT_EQ(m[5].rfind("Could not save the markers: they stay in the game", 0), 0u) << m[5];
-    EXPECT_EQ(m[6],
-              "Left marker pack Quillfen/import/pack.json in place: its markers could not be saved, so it is "
-              "imported again at the next start");
-    EXPECT_EQ(read_file(import() / "pack.json"), pack);
-    EXPECT_FALSE(fs::exists(import() / "imported"));
-    EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 2u);
-    EXPECT_EQ(plugin_state.markers.length, 5u) << "the pack's markers are in the game all the same";
+// ---- a pack whose save failed ------------------------------------------------------------
 
-    // A change during the run saves them with the rest ...
+const std::string three_markers =
+    markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1), marker_json(20, 20, 20, 2, "\"two\"", 2),
+                  marker_json(30, 30, 30, 3, "", 3)});
+
+const char* const pack_waits_line =
+    "Left marker pack Quillfen/import/pack.json in place until its markers are saved: it moves to "
+    "Quillfen/import/imported with the first save that works, or is imported again at the next start";
+
+// The names of the markers in the game, "-" for none.
+std::vector<std::string> marker_names() {
+    std::vector<std::string> names;
+    for (const Marker& m : plugin_state.markers) names.push_back(m.data.name ? m.data.name : "-");
+    return names;
+}
+
+// A start whose save after the import fails (a full disk); the pack's markers
+// are in the game, the pack still in import/, and the player deletes "two",
+// one of them, while saves still fail.
+class PackSaveFailedTest : public MarkerPacksTest {
+protected:
+    const FileFaults full{ENOSPC, 10, 0, 0, 0, 0, 0};
+
+    void start_with_a_failed_save() {
+        write_markers(two_markers);
+        write_file(import() / "pack.json", three_markers);
+        begin("{frames: 2000}");
+        inject_file_faults(&full);
+        frames(1);  // the script start
+        const std::vector<std::string> m = start_messages();
+        ASSERT_EQ(m.size(), 7u);
+        EXPECT_EQ(m[2], "Imported 3 of 3 markers from Quillfen/import/pack.json");
+        EXPECT_EQ(m[3], "Saving data to disk");
+        EXPECT_EQ(m[4].rfind("Failed to write to markers data file: 10/", 0), 0u) << m[4];
+        EXPECT_EQ(m[5].rfind("Could not save the markers: they stay in the game", 0), 0u) << m[5];
+        EXPECT_EQ(m[6], pack_waits_line);
+        EXPECT_EQ(read_file(import() / "pack.json"), three_markers);
+        EXPECT_FALSE(fs::exists(import() / "imported"));
+        EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 2u);
+        EXPECT_EQ(marker_names(), (std::vector<std::string>{"Flat Iron Lake", "-", "one", "two", "-"}))
+            << "the pack's markers are in the game all the same";
+
+        in_script([] {
+            RunContext ctx = script_context();
+            delete_marker_at(ctx, plugin_state, 3);
+        });
+        EXPECT_EQ(marker_names(), (std::vector<std::string>{"Flat Iron Lake", "-", "one", "-"}));
+        EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 2u) << "saves still fail";
+        EXPECT_TRUE(fs::exists(import() / "pack.json"));
+        inject_file_faults(nullptr);
+    }
+
+    // The messages from the failed start's last line on.
+    std::vector<std::string> messages_since_start() const {
+        const std::vector<std::string> m = messages();
+        return std::vector<std::string>(std::find(m.begin(), m.end(), pack_waits_line) + 1, m.end());
+    }
+};
+
+// The first save that works after the failure: the retry of the failed save,
+// or the save of the player's next change.
+struct SaveThatWorksCase {
+    const char* what;
+    bool by_a_change;  // else the retry, 5 seconds of frame time on
+    std::size_t markers;
+};
+void PrintTo(const SaveThatWorksCase& c, std::ostream* out) { *out << c.what; }
+
+class PackLeavesWithTheFirstSaveTest : public PackSaveFailedTest,
+                                       public ::testing::WithParamInterface<SaveThatWorksCase> {};
+
+INSTANTIATE_TEST_SUITE_P(SavesThatWork, PackLeavesWithTheFirstSaveTest,
+                         ::testing::Values(SaveThatWorksCase{"the retry", false, 4},
+                                           SaveThatWorksCase{"the next change", true, 5}));
+
+TEST_P(PackLeavesWithTheFirstSaveTest, APackLeavesWithTheFirstSaveThatWorksAndADeletedMarkerStaysDeleted) {
+    const SaveThatWorksCase& c = GetParam();
+    start_with_a_failed_save();
+    if (c.by_a_change) {
+        in_script([] {
+            RunContext ctx = script_context();
+            try_add_marker(ctx, plugin_state, position_to_vector3(500, 500, 0));
+        });
+    } else {
+        frames(150);
+        EXPECT_TRUE(messages_since_start().empty()) << "no try before the 5 seconds are up";
+        EXPECT_TRUE(fs::exists(import() / "pack.json"));
+        frames(160);
+    }
+    EXPECT_EQ(messages_since_start(),
+              (std::vector<std::string>{
+                  "Saved " + std::to_string(c.markers) + " markers to JSON",
+                  "Saving works again: Quillfen/markers.json holds every change since saving failed",
+                  "Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json"}));
+    EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
+    EXPECT_EQ(read_file(import() / "imported" / "pack.json"), three_markers);
+    EXPECT_TRUE(plugin_state.packs_waiting_for_save.length == 0 && !plugin_state.packs_waiting_for_save.data);
+
+    // Later saves have no pack left to move.
     in_script([] {
         RunContext ctx = script_context();
-        try_add_marker(ctx, plugin_state, position_to_vector3(500, 500, 0));
+        try_add_marker(ctx, plugin_state, position_to_vector3(600, 600, 0));
     });
-    EXPECT_TRUE(logged("Saved 6 markers to JSON"));
+    const std::vector<std::string> after = messages_since_start();
+    EXPECT_EQ(std::vector<std::string>(after.begin() + 3, after.end()),
+              (std::vector<std::string>{"Saving data to disk",
+                                        "Saved " + std::to_string(c.markers + 1) + " markers to JSON"}));
     ASSERT_TRUE(end());
 
-    // ... so the next start finds every marker of the pack there already.
+    // The next start finds no pack: the deleted marker stays deleted.
     start();
-    m = start_messages();
+    const std::vector<std::string> m = start_messages();
     EXPECT_EQ(std::vector<std::string>(m.begin() + 1, m.end()),
+              (std::vector<std::string>{"Loaded " + std::to_string(c.markers + 1) + " markers from JSON"}));
+    std::vector<std::string> want = {"Flat Iron Lake", "-", "one", "-"};
+    if (c.by_a_change) want.push_back("-");
+    want.push_back("-");
+    EXPECT_EQ(marker_names(), want);
+    for (const Marker& marker : plugin_state.markers) EXPECT_FALSE(marker.is_new);
+    ASSERT_TRUE(end());
+}
+
+// What keeps a pack whose markers were saved from leaving import/.
+struct StuckPackCase {
+    const char* what;
+    std::function<void(const fs::path& import)> in_the_way;
+    std::string line;
+    std::string pack_after;  // what stays at import/pack.json
+};
+void PrintTo(const StuckPackCase& c, std::ostream* out) { *out << c.what; }
+
+const std::string another_pack =
+    markers_json({marker_json(70, 70, 70, 4, "\"another\"", 7), marker_json(80, 80, 80, 4, "\"and one more\"", 8)});
+
+const StuckPackCase stuck_packs[] = {
+    {"a file where the imported folder belongs",
+     [](const fs::path& import) { write_file(import / "imported", "not a folder"); },
+     "Failed to move marker pack Quillfen/import/pack.json into Quillfen/import/imported: ENOTDIR", three_markers},
+    {"another pack put there under the same name",
+     [](const fs::path& import) { write_file(import / "pack.json", another_pack); },
+     "Left marker pack Quillfen/import/pack.json in place: it changed after its markers were imported, so it is "
+     "imported again at the next start",
+     another_pack},
+};
+
+class StuckPackTest : public PackSaveFailedTest, public ::testing::WithParamInterface<StuckPackCase> {};
+
+INSTANTIATE_TEST_SUITE_P(InTheWay, StuckPackTest, ::testing::ValuesIn(stuck_packs));
+
+TEST_P(StuckPackTest, APackThatCannotLeaveStaysWithALineAndIsNotTriedAgain) {
+    const StuckPackCase& c = GetParam();
+    start_with_a_failed_save();
+    c.in_the_way(import());
+    frames(310);  // the retry, which works
+    EXPECT_EQ(messages_since_start(),
               (std::vector<std::string>{
-                  "Loaded 6 markers from JSON", "Imported 0 of 3 markers from Quillfen/import/pack.json",
-                  "Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json"}));
-    EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 6u);
-    EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
+                  "Saved 4 markers to JSON",
+                  "Saving works again: Quillfen/markers.json holds every change since saving failed", c.line}));
+    EXPECT_EQ(read_file(import() / "pack.json"), c.pack_after);
+    EXPECT_EQ(Loaded(read_file(quillfen() / "markers.json")).size(), 4u);
+
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(600, 600, 0));
+    });
+    const std::vector<std::string> m = messages_since_start();
+    EXPECT_EQ(std::vector<std::string>(m.begin() + 3, m.end()),
+              (std::vector<std::string>{"Saving data to disk", "Saved 5 markers to JSON"}))
+        << "the pack is not tried again at every save";
+    EXPECT_TRUE(fs::exists(import() / "pack.json"));
+    ASSERT_TRUE(end());
 }
 
 // A start that has no good markers file of its own: what it loads, then the pack.
@@ -423,6 +554,9 @@ TEST_F(MarkerPacksTest, WhatIsNotAFileOrIsTooLargeIsSkippedWithALineAndStays) {
         {"d gone.json", [](const fs::path& p) { fs::create_symlink("nowhere.json", p); },
          "Skipped marker pack Quillfen/import/d gone.json: it is a link to a file that does not exist, not a file; "
          "only files are imported"},
+        {"d loop.json", [](const fs::path& p) { fs::create_symlink("d loop.json", p); },
+         "Skipped marker pack Quillfen/import/d loop.json: it is a link that loops back to itself, not a file; only "
+         "files are imported"},
         {"e huge.json",
          [](const fs::path& p) {
              write_file(p, "");

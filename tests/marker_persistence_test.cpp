@@ -484,6 +484,14 @@ const ObstacleCase obstacles[] = {
      "a device or other special file", std::filesystem::file_type::fifo},
     {"a dangling link", [](const std::filesystem::path& p) { std::filesystem::create_symlink("gone.json", p); },
      "a link to a file that does not exist", std::filesystem::file_type::symlink},
+    {"a link to itself", [](const std::filesystem::path& p) { std::filesystem::create_symlink("markers.json", p); },
+     "a link that loops back to itself", std::filesystem::file_type::symlink},
+    {"a link to a link that leads back to it",
+     [](const std::filesystem::path& p) {
+         std::filesystem::create_symlink("markers.json", p.parent_path() / "other.json");
+         std::filesystem::create_symlink("other.json", p);
+     },
+     "a link that loops back to itself", std::filesystem::file_type::symlink},
 };
 
 class MarkersObstacleTest : public MarkerStoreTest, public ::testing::WithParamInterface<ObstacleCase> {};

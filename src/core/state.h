@@ -60,6 +60,15 @@ enum class SaveFailure : std::uint8_t {
     write,                // writing or replacing the file (the code says why)
 };
 
+// A marker pack whose markers are in the list but not yet in the markers
+// file: it leaves Quillfen/import/ with the first save that works.
+struct WaitingPack {
+    char* path;                // "Quillfen/import/NAME", zero-terminated, from the general allocator
+    std::size_t size;          // of that block
+    std::int64_t modified_ns;  // the pack as it was imported: one changed since then stays
+    std::uint64_t bytes;
+};
+
 // The markers chosen to hold a blip: the nearest that qualify, measured from
 // where the player stood. A new choice goes through its steps over as many
 // frames as the list needs (each frame does a bounded share), then is put on
@@ -115,6 +124,9 @@ struct PluginState {
     SaveFailure save_failure;
     std::uint32_t save_failure_code;
     float save_retry_seconds;  // frame time left until the next try
+    // Packs imported at this script start whose markers are not saved yet: no
+    // more than the import found, and none once a save has worked.
+    GrowableArray<WaitingPack> packs_waiting_for_save;
 
     // ---- menu
     std::int64_t menu_state;     // MENU_CLOSED, MENU_RING or MENU_FULL

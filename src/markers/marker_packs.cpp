@@ -12,7 +12,7 @@
 #include "src/markers_file/marker_spacing.h"
 
 // Sections: the folder · finding the packs · merging one pack · moving a pack ·
-// the import.
+// packs waiting for a save · the import.
 
 // ---- the folder ---------------------------------------------------------------------------
 
@@ -42,11 +42,11 @@ namespace {
 // A pack's path, "Quillfen/import/NAME", zero-terminated, from the general allocator.
 struct Pack {
     char* path;
-    std::size_t size;  // of the block
-    bool merged;       // its markers are in the list: it goes once they are saved
+    std::size_t size;          // of the block
+    bool merged;               // its markers are in the list: it goes once they are saved
+    std::int64_t modified_ns;  // as it was read
+    std::uint64_t bytes;
 };
-
-const char* pack_name(const Pack& pack) { return pack.path + std::strlen(import_directory) + 1; }
 
 struct Finding {
     GrowableArray<Pack>* packs;
@@ -67,7 +67,7 @@ bool collect_pack(void* data, const char* name) {
     std::memcpy(path, import_directory, directory);
     path[directory] = '/';
     std::memcpy(path + directory + 1, name, length + 1);
-    if (!array_append(*f.packs, f.allocator, Pack{path, size, false})) {
+    if (!array_append(*f.packs, f.allocator, Pack{path, size, false, 0, 0})) {
         free_bytes(f.allocator, path, size);
         f.out_of_memory = true;
     }
@@ -75,7 +75,9 @@ bool collect_pack(void* data, const char* name) {
 }
 
 void free_packs(const RunContext& ctx, GrowableArray<Pack>& packs) {
-    for (Pack& p : packs) free_bytes(ctx.general, p.path, p.size);
+    for (Pack& p : packs) {
+        if (p.path) free_bytes(ctx.general, p.path, p.size);
+    }
     array_free(packs);
 }
 
@@ -83,8 +85,12 @@ void free_packs(const RunContext& ctx, GrowableArray<Pack>& packs) {
 
 // A pack is read only when it is a file of a size a pack can have; else a
 // line says why it is skipped, and it stays where it is.
-bool worth_reading(RunContext& ctx, const Pack& pack) {
+// What it was is noted, so that a pack changed before it is moved is not
+// taken for the one imported.
+bool worth_reading(RunContext& ctx, Pack& pack) {
     const PlatformFileInfo info = platform_file_info(pack.path);
+    pack.modified_ns = info.modified_ns;
+    pack.bytes = info.size;
     if (const char* what = obstacle_description(info.kind)) {
         log_format(ctx, LogLevel::error, "Skipped marker pack {}: it is {}, not a file; only files are imported",
                    pack.path, what);
@@ -159,9 +165,9 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
 
 // Into Quillfen/import/imported/, never over a file there: NAME, else
 // STEM-2.json, STEM-3.json, ...
-void move_pack(RunContext& ctx, const Pack& pack) {
+void move_pack(RunContext& ctx, const WaitingPack& pack) {
     const PlatformError made = platform_create_directory(imported_directory);
-    const char* name = pack_name(pack);
+    const char* name = pack.path + std::strlen(import_directory) + 1;
     const std::size_t length = std::strlen(name), stem = length - 5;  // is_pack_name: it ends in ".json"
     char to[1024];
     PlatformError e = made.code != 0 && !platform_error_is_exists(made) ? made : PlatformError{0};
@@ -192,7 +198,37 @@ void move_pack(RunContext& ctx, const Pack& pack) {
     }
 }
 
+// The pack as it was imported: a file put there under the same name since
+// (or the pack edited) is not moved without having been read.
+bool unchanged_since_import(const WaitingPack& pack) {
+    const PlatformFileInfo info = platform_file_info(pack.path);
+    return info.kind == PlatformFileKind::regular && info.modified_ns == pack.modified_ns && info.size == pack.bytes;
+}
+
 }  // namespace
+
+// ---- packs waiting for a save ------------------------------------------------------------
+
+void move_saved_packs(RunContext& ctx, PluginState& state) {
+    GrowableArray<WaitingPack>& waiting = state.packs_waiting_for_save;
+    if (waiting.length == 0) return;
+    for (const WaitingPack& pack : waiting) {
+        if (unchanged_since_import(pack) || !platform_file_exists(pack.path)) {
+            move_pack(ctx, pack);  // one that is gone is named by the move's error
+        } else {
+            log_format(ctx, LogLevel::error,
+                       "Left marker pack {} in place: it changed after its markers were imported, so it is imported "
+                       "again at the next start",
+                       pack.path);
+        }
+    }
+    forget_waiting_packs(ctx, state);
+}
+
+void forget_waiting_packs(const RunContext& ctx, PluginState& state) {
+    for (WaitingPack& pack : state.packs_waiting_for_save) free_bytes(ctx.general, pack.path, pack.size);
+    array_free(state.packs_waiting_for_save);
+}
 
 // ---- the import ----------------------------------------------------------------------------
 
@@ -223,34 +259,47 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
                    "out of memory");
     }
 
-    std::size_t added = 0;
+    std::size_t added = 0, merged = 0;
     for (Pack& pack : packs) {
         if (!grid_made) break;
         if (!worth_reading(ctx, pack)) continue;
         std::size_t from_pack = 0;
         pack.merged = merge_pack(ctx, state, grid, pack, &from_pack);
         added += from_pack;
+        merged += pack.merged ? 1 : 0;
     }
     spacing_grid_free(grid);
 
-    // One save for all packs. Only once the file holds their markers do the
-    // packs go: a pack that stays is merged again at the next start, where the
-    // 1-unit rule keeps its markers from doubling.
-    bool saved = true;
-    if (added > 0) {
-        update_marker_list_cache(ctx, state, true);
-        saved = save_data_to_disk(ctx, state);
-    }
-    for (const Pack& pack : packs) {
+    // The merged packs wait for the save of their markers. Only once the file
+    // holds them do the packs go, with this save or any later one that works
+    // (move_saved_packs): a pack that goes earlier loses its markers when
+    // no save works, one that stays longer brings back those deleted meanwhile.
+    forget_waiting_packs(ctx, state);
+    GrowableArray<WaitingPack>& waiting = state.packs_waiting_for_save;
+    const bool can_wait = merged == 0 || array_reserve(waiting, ctx.general, merged);
+    for (Pack& pack : packs) {
         if (!pack.merged) continue;
-        if (saved) {
-            move_pack(ctx, pack);
-        } else {
+        if (!can_wait) {
             log_format(ctx, LogLevel::error,
-                       "Left marker pack {} in place: its markers could not be saved, so it is "
-                       "imported again at the next start",
-                       pack.path);
+                       "Left marker pack {} in place: {}, so it is imported again at the next start", pack.path,
+                       "out of memory");
+            continue;
         }
+        array_append(waiting, ctx.general, WaitingPack{pack.path, pack.size, pack.modified_ns, pack.bytes});
+        pack.path = nullptr;  // the waiting pack owns it now
     }
     free_packs(ctx, packs);
+
+    if (added > 0) {
+        update_marker_list_cache(ctx, state, true);
+        (void)save_data_to_disk(ctx, state);  // when it works, the packs have gone
+    } else {
+        move_saved_packs(ctx, state);  // nothing new: the file holds their markers already
+    }
+    for (const WaitingPack& pack : waiting) {
+        log_format(ctx, LogLevel::error,
+                   "Left marker pack {} in place until its markers are saved: it moves to {} with the first save "
+                   "that works, or is imported again at the next start",
+                   pack.path, imported_directory);
+    }
 }

@@ -5,6 +5,7 @@
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
 #include "src/map/blips.h"
+#include "src/markers/marker_packs.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/markers_folder.h"
@@ -368,6 +369,7 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) {
         state.save_failure_code = 0;
         log_format(ctx, LogLevel::info, "Saving works again: {} holds every change since saving failed", markers_path);
     }
+    move_saved_packs(ctx, state);
     return true;
 }
 

@@ -7,6 +7,26 @@
 
 PlatformError write_whole_file(const char* temporary, const char* path, const void* data, std::size_t size,
                                bool replace, std::size_t* written) {
+    if (written) *written = 0;
+    // A link at `path` (to a file in a synced folder, say) stays a link, and
+    // what it leads to gets the bytes: the temporary file goes beside that
+    // file, so that the replace stays on its file system and whole.
+    char target[platform_path_capacity], beside[platform_path_capacity];
+    if (replace) {
+        const char* name = platform_file_name_of(temporary);
+        const std::size_t name_length = std::strlen(name);
+        // Room for the temporary's name beside the target (none: too long).
+        const std::size_t room = name_length < sizeof target ? sizeof target - name_length : 0;
+        const PlatformError e = platform_link_target(path, target, room);
+        if (e.code != 0) return e;
+        if (target[0] != '\0') {
+            const auto folder = static_cast<std::size_t>(platform_file_name_of(target) - target);
+            std::memcpy(beside, target, folder);
+            std::memcpy(beside + folder, name, name_length + 1);
+            temporary = beside;
+            path = target;
+        }
+    }
     (void)platform_delete_file(temporary);  // a leftover of a copy or save that was cut short
     PlatformError e = platform_write_new_file(temporary, data, size, written);
     if (e.code != 0) return e;  // the temporary file is gone again

@@ -17,7 +17,10 @@
 // Puts `size` bytes whole at `path`: into `temporary` first (a leftover of an
 // earlier crash there is deleted), flushed, then renamed to `path`, replacing
 // what is there when `replace`, else failing when `path` exists.
-// `written` (optional) says how far the temporary file got.
+// `written` (optional) says how far the temporary file got. A symbolic link
+// at `path` is not replaced but followed: the file it leads to is, through a
+// temporary file of the same name as `temporary` beside it; a link that leads
+// to nothing or loops fails with the error of following it, and nothing is written.
 PlatformError write_whole_file(const char* temporary, const char* path, const void* data, std::size_t size,
                                bool replace, std::size_t* written = nullptr);
 

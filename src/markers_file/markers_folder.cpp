@@ -33,6 +33,7 @@ const char* obstacle_description(PlatformFileKind kind) {
         case PlatformFileKind::directory: return "a directory";
         case PlatformFileKind::special: return "a device or other special file";
         case PlatformFileKind::broken_link: return "a link to a file that does not exist";
+        case PlatformFileKind::looping_link: return "a link that loops back to itself";
         default: return nullptr;
     }
 }
@@ -41,7 +42,9 @@ void describe_obstacle(TextBuilder& out, PlatformFileKind kind) {
     const char* what = obstacle_description(kind);
     if (!what) return;
     text_append(out, what);
-    if (kind != PlatformFileKind::broken_link) text_append(out, ", not a markers file");
+    if (kind != PlatformFileKind::broken_link && kind != PlatformFileKind::looping_link) {
+        text_append(out, ", not a markers file");
+    }
 }
 
 // ---- reading one markers file ---------------------------------------------------------------

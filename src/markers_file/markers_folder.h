@@ -94,9 +94,10 @@ inline constexpr std::size_t replaced_copies_kept = 7;
 
 // ---- what stands at a path ------------------------------------------------------------------
 
-// Something that is not a file (a directory, a device, a link to nothing):
-// "a directory", "a device or other special file", "a link to a file that
-// does not exist"; null for a file or nothing.
+// Something that is not a file (a directory, a device, a link to nothing or
+// one that loops): "a directory", "a device or other special file", "a link
+// to a file that does not exist", "a link that loops back to itself"; null
+// for a file or nothing.
 const char* obstacle_description(PlatformFileKind kind);
 // The same, as why it holds no markers: "a directory, not a markers file".
 void describe_obstacle(TextBuilder& out, PlatformFileKind kind);

@@ -22,8 +22,9 @@ struct PlatformError {
 };
 
 // What stands at a path. A link counts as what it leads to; one that leads to
-// nothing is a broken link.
-enum class PlatformFileKind { missing, regular, directory, special, broken_link, unknown };
+// nothing is a broken link, one that leads round and back to itself (or
+// through more links than the system follows) a looping link.
+enum class PlatformFileKind { missing, regular, directory, special, broken_link, looping_link, unknown };
 struct PlatformFileInfo {
     PlatformFileKind kind;
     std::int64_t modified_ns;  // last write, nanoseconds since 1970 UTC
@@ -57,6 +58,21 @@ PlatformFileInfo platform_file_info(const char* path);
 // Creates `path` (which must not exist), writes all of `data`, flushes it to the
 // disk and closes it; on failure the file is removed again.
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written);
+// The last part of a path, after its last '/' (or '\\' on Windows): the file's
+// own name.
+const char* platform_file_name_of(const char* path);
+// Room for any path platform_link_target gives, with its terminator.
+inline constexpr std::size_t platform_path_capacity = 4096;
+// The file a write to `path` replaces when `path` is a symbolic link, or a
+// chain of them (each relative target counted from its own link's folder):
+// its full path, with '/' between folders, goes to `target`. `target` is left
+// empty when `path` is that file itself, or nothing is there. (Windows also
+// gives the final path of a file reached through a junction or a mapped
+// drive, and Wine that of a Unix link.) A link that leads to nothing fails
+// with the not-found error, one that loops with the system's loop error
+// (ELOOP, ERROR_CANT_RESOLVE_FILENAME), a target longer than `capacity` with
+// the name-too-long error.
+PlatformError platform_link_target(const char* path, char* target, std::size_t capacity);
 // Puts `from` in the place of `to` in one step: readers see the old file or the
 // new one, never a mix. Retries briefly while another program holds `to`.
 PlatformError platform_replace_file(const char* from, const char* to);

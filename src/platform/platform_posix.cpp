@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -122,7 +124,8 @@ PlatformFileInfo platform_file_info(const char* path) {
     const int e = errno;
     struct stat link {};
     if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
-        return PlatformFileInfo{PlatformFileKind::broken_link, modified_ns(link), errno_error(e)};
+        const PlatformFileKind kind = e == ELOOP ? PlatformFileKind::looping_link : PlatformFileKind::broken_link;
+        return PlatformFileInfo{kind, modified_ns(link), errno_error(e)};
     }
     if (e == ENOENT) return PlatformFileInfo{PlatformFileKind::missing, 0, errno_error(e)};
     return PlatformFileInfo{PlatformFileKind::unknown, 0, errno_error(e)};
@@ -137,6 +140,23 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     if (close(fd) != 0 && e.code == 0) e = PlatformError{static_cast<std::uint32_t>(errno)};
     if (e.code) unlink(path);
     return e;
+}
+
+const char* platform_file_name_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+PlatformError platform_link_target(const char* path, char* target, std::size_t capacity) {
+    if (capacity > 0) target[0] = '\0';
+    struct stat link {};
+    if (lstat(path, &link) != 0 || !S_ISLNK(link.st_mode)) return PlatformError{0};
+    char resolved[PATH_MAX];
+    if (!realpath(path, resolved)) return errno_error(errno);
+    const std::size_t length = std::strlen(resolved);
+    if (length >= capacity) return errno_error(ENAMETOOLONG);
+    std::memcpy(target, resolved, length + 1);
+    return PlatformError{0};
 }
 
 PlatformError platform_replace_file(const char* from, const char* to) {

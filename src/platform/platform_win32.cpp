@@ -123,6 +123,9 @@ PlatformFileInfo platform_file_info(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(wide, GetFileExInfoStandard, &data)) {
         const DWORD e = GetLastError();
+        if (e == ERROR_CANT_RESOLVE_FILENAME) {  // Wine: a Unix link that loops
+            return PlatformFileInfo{PlatformFileKind::looping_link, 0, PlatformError{e}};
+        }
         const bool missing = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
         return PlatformFileInfo{missing ? PlatformFileKind::missing : PlatformFileKind::unknown, 0, PlatformError{e}};
     }
@@ -137,7 +140,10 @@ PlatformFileInfo platform_file_info(const char* path) {
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD e = GetLastError();
-            if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_CANT_RESOLVE_FILENAME) {
+            if (e == ERROR_CANT_RESOLVE_FILENAME) {
+                return PlatformFileInfo{PlatformFileKind::looping_link, modified, PlatformError{e}};
+            }
+            if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) {
                 return PlatformFileInfo{PlatformFileKind::broken_link, modified, PlatformError{e}};
             }
         } else {
@@ -160,6 +166,64 @@ PlatformError platform_write_new_file(const char* path, const void* data, std::s
     if (!CloseHandle(h) && e.code == 0) e = PlatformError{GetLastError()};
     if (e.code) DeleteFileW(wide);
     return e;
+}
+
+const char* platform_file_name_of(const char* path) {
+    const char* name = path;
+    for (const char* c = path; *c != '\0'; ++c) {
+        if (*c == '/' || *c == '\\' || (c == path + 1 && *c == ':')) name = c + 1;
+    }
+    return name;
+}
+
+PlatformError platform_link_target(const char* path, char* target, std::size_t capacity) {
+    if (capacity > 0) target[0] = '\0';
+    wchar_t wide[MAX_PATH];
+    if (!to_wide(path, wide, MAX_PATH)) return PlatformError{GetLastError()};
+    // Windows links are reparse points. Wine shows a Unix link (Proton's
+    // links) as the file it leads to, so every file's final path is asked
+    // for; a file that is not a reparse point and whose final path cannot
+    // be had is written where it is, as before.
+    const DWORD attributes = GetFileAttributesW(wide);
+    const bool reparse_point = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        return PlatformError{reparse_point || e == ERROR_CANT_RESOLVE_FILENAME ? e : 0};
+    }
+    wchar_t final_path[MAX_PATH + 8];
+    const DWORD n = GetFinalPathNameByHandleW(h, final_path, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    DWORD e = n == 0 ? GetLastError() : n >= MAX_PATH + 8 ? static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE) : 0;
+    CloseHandle(h);
+    // "\\?\C:\folder\file" or "\\?\UNC\server\share\file": the path as the
+    // other calls take it, "C:\folder\file" or "\\server\share\file".
+    const wchar_t* from = final_path;
+    wchar_t plain[MAX_PATH + 8];
+    if (e == 0 && std::wcsncmp(from, L"\\\\?\\UNC\\", 8) == 0) {
+        plain[0] = L'\\';
+        std::wcscpy(plain + 1, from + 7);
+        from = plain;
+    } else if (e == 0 && std::wcsncmp(from, L"\\\\?\\", 4) == 0) {
+        from += 4;
+    }
+    if (e == 0 && (std::wcslen(from) >= MAX_PATH || capacity == 0)) e = ERROR_FILENAME_EXCED_RANGE;
+    if (e != 0) return PlatformError{reparse_point ? e : 0};
+    // A path that leads to itself is no link.
+    wchar_t full[MAX_PATH];
+    const DWORD f = GetFullPathNameW(wide, MAX_PATH, full, nullptr);
+    if (f > 0 && f < MAX_PATH && CompareStringOrdinal(full, -1, from, -1, TRUE) == CSTR_EQUAL) return PlatformError{0};
+    wchar_t slashed[MAX_PATH];
+    std::size_t i = 0;
+    for (; from[i] != L'\0'; ++i) slashed[i] = from[i] == L'\\' ? L'/' : from[i];
+    slashed[i] = L'\0';
+    const int bytes = static_cast<int>(capacity < 0x7FFFFFFF ? capacity : 0x7FFFFFFF);
+    if (WideCharToMultiByte(CP_UTF8, 0, slashed, -1, target, bytes, nullptr, nullptr) <= 0) {
+        const DWORD w = GetLastError();
+        target[0] = '\0';
+        return PlatformError{w == ERROR_INSUFFICIENT_BUFFER ? static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE) : w};
+    }
+    return PlatformError{0};
 }
 
 PlatformError platform_replace_file(const char* from, const char* to) {

@@ -323,6 +323,48 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertIn("Recovered 2 markers from Quillfen/markers.json.bak, the newest backup that loads", messages)
         self.assertIn("Saved 3 markers to JSON", messages)
 
+    def test_saves_go_through_a_link_at_markers_json_and_a_link_that_loops_is_named(self):
+        """A Unix link, as Proton players make them: Wine shows it as the file it
+        leads to, so only the final path of the open file tells where it leads."""
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        synced = os.path.join(d, "Synced — 同期")
+        os.makedirs(q)
+        os.makedirs(synced)
+        with open(os.path.join(TOP, "tests", "data", "markers", "two-markers.json"), "rb") as f:
+            good = f.read()
+        target = os.path.join(synced, "my markers.json")
+        with open(target, "wb") as f:
+            f.write(good)
+        link_text = os.path.join("..", "Synced — 同期", "my markers.json")
+        os.symlink(link_text, os.path.join(q, "markers.json"))
+        r = run_sim(CAPTURE_SCENARIO, d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertIn("Loaded 2 markers from JSON", messages)
+        self.assertIn("Saved 3 markers to JSON", messages)
+        self.assertTrue(os.path.islink(os.path.join(q, "markers.json")), "the link stays a link")
+        self.assertEqual(os.readlink(os.path.join(q, "markers.json")), link_text)
+        with open(target, "rb") as f:
+            self.assertEqual(f.read().count(b'"position"'), 3)
+        self.assertEqual(os.listdir(synced), ["my markers.json"], "no temporary file left beside it")
+        self.assertFalse(os.path.islink(os.path.join(q, "markers.json.bak")))
+        with open(os.path.join(q, "markers.json.bak"), "rb") as f:
+            self.assertEqual(f.read(), good)
+
+        # A link that loops is named as a loop and left alone.
+        os.remove(os.path.join(q, "markers.json"))
+        os.symlink("markers.json", os.path.join(q, "markers.json"))
+        r = run_sim(CAPTURE_SCENARIO, d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertIn("Quillfen/markers.json is a link that loops back to itself, not a markers data file: "
+                      "Quillfen will not touch it", messages)
+        failed = [m for m in messages if m.startswith("Failed to write to markers data file: 0/")]
+        self.assertEqual(len(failed), 1, messages)
+        self.assertTrue(failed[0].endswith(" Quillfen/markers.json is a link that loops back to itself"), failed)
+        self.assertEqual(os.readlink(os.path.join(q, "markers.json")), "markers.json")
+
     def test_a_marker_pack_is_merged_without_doubles_and_moved_and_a_broken_one_costs_nothing(self):
         d = self.game_dir()
         q = os.path.join(d, "Quillfen")
