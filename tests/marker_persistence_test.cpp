@@ -81,9 +81,18 @@ std::string markers_file(int count, float first_x = 0) {
     return text;
 }
 
-const std::string retry_line =
-    "Could not save the markers: they stay in the game, and Quillfen tries again every 5 seconds until it works "
-    "(make room on the disk, or close what holds Quillfen/markers.json)";
+// The line that says saves are retried, with the delay to the next try and
+// what the player can do about the cause.
+std::string retry_line(int seconds, const std::string& advice) {
+    return "Could not save the markers: they stay in the game, and Quillfen tries again in " + std::to_string(seconds) +
+           " seconds, then less often (every 300 seconds at most), and at once whenever you change a marker; to let "
+           "it work, " +
+           advice;
+}
+const std::string make_room = "make room on the disk that holds the game";
+const std::string close_the_holder = "close the program that holds Quillfen/markers.json";
+const std::string make_writable =
+    "make Quillfen/markers.json and the Quillfen folder writable (not read-only, and yours to change)";
 const std::string works_again_line = "Saving works again: Quillfen/markers.json holds every change since saving failed";
 
 std::size_t markers_in(const std::string& text) {
@@ -175,15 +184,35 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     begin("{frames: 20}");
     frames(1);
     // One after the other, each before a retry is due: each new reason gets its
-    // line, the first also the line that says saves are retried.
+    // line and the line that says saves are retried, with the delay (doubled by
+    // each failed try) and advice that fits the cause.
     struct Case {
         const char* what;
         FileFaults faults;
         const char* line;  // the error line; {n} stands for the text's length
+        int delay;
+        std::string advice;
     } cases[] = {
-        {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/{n} ENOSPC"},
-        {"an I/O error at once", {EIO, 0, 0, 0, 0}, "Failed to write to markers data file: 0/{n} EIO"},
-        {"the file cannot be replaced", {0, 0, EBUSY, 0, 0}, "Failed to write to markers data file: {n}/{n} EBUSY"},
+        {"disk full after 100 bytes",
+         {ENOSPC, 100, 0, 0, 0},
+         "Failed to write to markers data file: 100/{n} ENOSPC",
+         5,
+         make_room},
+        {"an I/O error at once",
+         {EIO, 0, 0, 0, 0},
+         "Failed to write to markers data file: 0/{n} EIO",
+         10,
+         "the line above says what failed"},
+        {"the file cannot be replaced",
+         {0, 0, EBUSY, 0, 0},
+         "Failed to write to markers data file: {n}/{n} EBUSY",
+         20,
+         close_the_holder},
+        {"a read-only folder",
+         {EROFS, 0, 0, 0, 0},
+         "Failed to write to markers data file: 0/{n} EROFS",
+         40,
+         make_writable},
     };
     float x = 100;
     for (const Case& c : cases) {
@@ -194,11 +223,11 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
         add_marker(x += 10);
         inject_file_faults(nullptr);
         const bool first = &c == &cases[0];
-        ASSERT_EQ(messages().size(), lines_before + (first ? 3 : 1)) << c.what;
+        ASSERT_EQ(messages().size(), lines_before + (first ? 3 : 2)) << c.what;
         if (first) {
             EXPECT_EQ(messages()[lines_before], "Saving data to disk");
-            EXPECT_EQ(messages().back(), retry_line);
         }
+        EXPECT_EQ(messages().back(), retry_line(c.delay, c.advice)) << c.what;
         EXPECT_EQ(markers_text(), before) << c.what;
         EXPECT_EQ(plugin_state.markers.length, markers_before + 1) << "the change stands in memory: " << c.what;
         EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving")) << c.what;
@@ -219,46 +248,72 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     add_marker(x += 10);
     const std::vector<std::string> m = messages();
     EXPECT_EQ(std::vector<std::string>(m.end() - 2, m.end()),
-              (std::vector<std::string>{"Saved 6 markers to JSON", works_again_line}));
+              (std::vector<std::string>{"Saved 7 markers to JSON", works_again_line}));
     EXPECT_NE(markers_text().find(std::to_string(static_cast<int>(x)) + ".00000000"), std::string::npos);
 }
 
-TEST_F(MarkerStoreTest, AMissingDirectoryFailsTheSaveWithoutLosingTheList) {
+TEST_F(MarkerStoreTest, AQuillfenFolderMovedAwayWhilePlayingIsMadeAgainByTheNextSave) {
+    write_markers(markers_file(2));
     begin("{frames: 20}");
     frames(1);
-    std::filesystem::remove_all(dir / "Quillfen");  // the log goes with it; its handle stays open
-    add_marker(1);
-    EXPECT_EQ(plugin_state.markers.length, 1u);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json"));
-    std::filesystem::create_directories(dir / "Quillfen");
-    add_marker(5);
-    const std::string text = markers_text();
-    EXPECT_NE(text.find("1.00000000"), std::string::npos);
-    EXPECT_NE(text.find("5.00000000"), std::string::npos);
+    const std::filesystem::path moved = dir / "Quillfen-moved";
+    std::filesystem::rename(quillfen(), moved);  // the log's handle goes with it, and writes there
+    add_marker(100);
+    EXPECT_EQ(markers_in(markers_text()), 3u) << "the whole list, in a folder made again";
+    const std::vector<std::string> m = split_lines(read_file(moved / "last.log"));
+    ASSERT_GE(m.size(), 3u);
+    EXPECT_EQ(log_message_of(m[m.size() - 3]), "Saving data to disk");
+    EXPECT_EQ(log_message_of(m[m.size() - 2]),
+              "The Quillfen folder was gone (moved or deleted while the game ran): made it again to save the markers "
+              "in it");
+    EXPECT_EQ(log_message_of(m.back()), "Saved 3 markers to JSON");
+    EXPECT_EQ(read_file(moved / "markers.json"), markers_file(2)) << "the moved folder is left as it was";
+    EXPECT_EQ(plugin_state.save_failure, SaveFailure::none);
+
+    // Gone again, and it cannot be made: the advice says what to do.
+    std::filesystem::remove_all(quillfen());
+    const FileFaults no_folder{0, 0, 0, 0, EACCES};
+    inject_file_faults(&no_folder);
+    add_marker(200);
+    inject_file_faults(nullptr);
+    const std::string log = read_file(moved / "last.log");
+    EXPECT_NE(log.find("Failed to write to markers data file: 0/"), std::string::npos);
+    EXPECT_NE(log.find(retry_line(5, make_writable)), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(quillfen()));
+    add_marker(300);  // the next change makes it
+    EXPECT_EQ(markers_in(markers_text()), 5u);
 }
 
-TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
-    write_markers(two_markers);
-    const FileFaults locked{0, 0, 0, EACCES, 0};  // another program holds it
-    inject_file_faults(&locked);
-    begin("{frames: 20}");
+TEST_F(MarkerStoreTest, ADamagedFileIsNotReplacedUntilACopyOfItExistsAndAFailedCopyIsSaidOnce) {
+    const std::string damaged = markers_file(2).substr(0, 60);
+    write_markers(damaged);
+    const FileFaults full{ENOSPC, 0, 0, 0, 0};
+    inject_file_faults(&full);  // no room for the copy
+    begin("{frames: 5000}");
     frames(1);
-    EXPECT_TRUE(logged("Failed to read markers data file: EACCES"));
-    EXPECT_TRUE(logged("Could not keep a copy of the markers file that could not be loaded: EACCES"));
+    EXPECT_TRUE(logged("Could not keep a copy of the markers file that could not be loaded: ENOSPC"));
     EXPECT_TRUE(plugin_state.unreadable_copy_pending);
 
-    add_marker(1);  // still locked: the save refuses to replace the file
-    EXPECT_EQ(markers_text(), two_markers);
+    add_marker(1);  // still no room: the save refuses to replace the file
+    EXPECT_EQ(markers_text(), damaged);
     std::vector<std::string> m = messages();
-    EXPECT_EQ(m[m.size() - 3], "Could not keep a copy of the markers file that could not be loaded: EACCES");
     EXPECT_EQ(m[m.size() - 2].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[m.size() - 2];
     EXPECT_NE(m[m.size() - 2].find(" the old file could not be kept yet"), std::string::npos) << m[m.size() - 2];
-    EXPECT_EQ(m.back(), retry_line);
+    EXPECT_EQ(m.back(), retry_line(5, make_room));
+    frames(60 * 60);  // a minute of retries, each trying the copy again
+    EXPECT_EQ(count_messages("Could not keep a copy of the markers file"), 1u) << "once per cause, not per try";
+    EXPECT_EQ(markers_text(), damaged);
 
-    inject_file_faults(nullptr);  // released
+    const FileFaults held{0, 0, 0, EACCES, 0};  // another cause: its line, once
+    inject_file_faults(&held);
+    frames(60 * 60);
+    EXPECT_EQ(count_messages("Could not keep a copy of the markers file that could not be loaded: EACCES"), 1u);
+    EXPECT_EQ(count_messages("Could not keep a copy of the markers file"), 2u);
+
+    inject_file_faults(nullptr);  // room again
     add_marker(2);
     ASSERT_EQ(kept_copies().size(), 1u);
-    EXPECT_EQ(read_file(kept_copies()[0]), two_markers);
+    EXPECT_EQ(read_file(kept_copies()[0]), damaged);
     m = messages();
     EXPECT_EQ(std::vector<std::string>(m.end() - 2, m.end()),
               (std::vector<std::string>{"Saved 2 markers to JSON", works_again_line}));
@@ -524,7 +579,7 @@ TEST_P(MarkersObstacleTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
     ASSERT_EQ(failures.size(), 2u) << "the failure once, and that saves are retried; nothing else";
     EXPECT_EQ(failures[0].rfind("Failed to write to markers data file: 0/", 0), 0u) << failures[0];
     EXPECT_NE(failures[0].find(std::string(" Quillfen/markers.json is ") + c.is), std::string::npos) << failures[0];
-    EXPECT_EQ(failures[1], retry_line);
+    EXPECT_EQ(failures[1], retry_line(5, "move away what stands at Quillfen/markers.json"));
     EXPECT_EQ(names_in(quillfen()), before) << "no file made because of it";
     EXPECT_EQ(backup_text(), good);
     EXPECT_EQ(std::filesystem::symlink_status(quillfen() / "markers.json").type(), c.type);
@@ -781,14 +836,14 @@ TEST_F(MarkerStoreTest, ADamagedFileIsKeptAsideOnceHoweverManyStartsFindIt) {
 
 TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     write_markers(markers_file(2));
-    begin("{frames: 5000}");  // 16.7 ms a frame: 300 frames are 5 seconds
+    begin("{frames: 20000}");  // 16.7 ms a frame: 60 frames are a second
     frames(1);
     const FileFaults full{ENOSPC, 0, 0, 0, 0, 0, 0};
     inject_file_faults(&full);
     const std::size_t before = messages().size();
     add_marker(100);  // fails: the line, and that saves are retried
     add_marker(200);  // fails for the same reason: quiet
-    frames(1200);     // four retries, all failing: quiet
+    frames(1200);     // a retry, failing: quiet
     in_script([] {
         RunContext ctx = script_context();
         rename_marker(ctx, plugin_state, plugin_state.markers[2], "Camp");
@@ -800,11 +855,15 @@ TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     EXPECT_EQ(m[0], "Saving data to disk");
     EXPECT_EQ(m[1].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[1];
     EXPECT_NE(m[1].find(" ENOSPC"), std::string::npos) << m[1];
-    EXPECT_EQ(m[2], retry_line);
+    EXPECT_EQ(m[2], retry_line(5, make_room));
     EXPECT_EQ(markers_in(markers_text()), 2u) << "the old file stays whole";
 
-    inject_file_faults(nullptr);  // room again: the next try, within five seconds, saves everything
-    frames(301);
+    // Room again: the next try saves everything. Five tries failed (four
+    // changes and one retry), so it is due 80 seconds after the last.
+    inject_file_faults(nullptr);
+    frames(80 * 60 - 2);
+    EXPECT_EQ(messages().size(), before + 3) << "not due yet";
+    frames(2);
     m = messages();
     m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before) + 3);
     EXPECT_EQ(m, (std::vector<std::string>{"Saved 3 markers to JSON", works_again_line}));
@@ -822,7 +881,7 @@ TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     EXPECT_EQ(plugin_state.markers[2].data.position.x, 200.0f);
 }
 
-TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLineAndTheTriesGoOn) {
+TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLinesAndTheTriesGoOn) {
     write_markers(markers_file(2));
     begin("{frames: 5000}");
     frames(1);
@@ -831,16 +890,17 @@ TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLineAndTheTriesGoOn) {
     add_marker(100);
     const std::size_t after_first = messages().size();
     inject_file_faults(&locked);
-    frames(301);  // a try, for another reason
+    frames(301);  // the try after 5 seconds, for another reason
     std::vector<std::string> m = messages();
     m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(after_first));
-    ASSERT_EQ(m.size(), 1u);
+    ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].rfind("Failed to write to markers data file: ", 0), 0u) << m[0];
     EXPECT_NE(m[0].find(" EBUSY"), std::string::npos) << m[0];
-    frames(301);  // the same reason again: quiet
-    EXPECT_EQ(messages().size(), after_first + 1);
+    EXPECT_EQ(m[1], retry_line(10, close_the_holder));
+    frames(601);  // the try 10 seconds later, for the same reason: quiet
+    EXPECT_EQ(messages().size(), after_first + 2);
     inject_file_faults(nullptr);
-    frames(301);
+    frames(1201);  // 20 seconds later
     EXPECT_EQ(messages().back(), works_again_line);
     EXPECT_EQ(markers_in(markers_text()), 3u);
 }

@@ -57,7 +57,8 @@ PlatformFileInfo platform_file_info(const char* path);
 // disk and closes it; on failure the file is removed again.
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written);
 // Puts `from` in the place of `to` in one step: readers see the old file or the
-// new one, never a mix. Retries briefly while another program holds `to`.
+// new one, never a mix. One try, without waiting: while another program holds
+// `to` it fails (ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED).
 PlatformError platform_replace_file(const char* from, const char* to);
 // Gives `from` the name `to` only if nothing has that name yet (no check-then-act race).
 PlatformError platform_rename_new(const char* from, const char* to);
