@@ -133,7 +133,7 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     inject_file_faults(&full_at_the_last_byte);
     save_data_to_disk(script.ctx, plugin_state);                          // fails: the tries begin
     for (int i = 0; i < 60; ++i) script_frame(script.ctx, plugin_state);  // blips made, textures in
-    measure_frames(bench, script, [] { plugin_state.save_retry_seconds = 0; });
+    measure_frames(bench, script, [] { plugin_state.save_retry_at_ns = 0; });
     inject_file_faults(nullptr);
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
     if (plugin_state.save_failure == SaveFailure::none) bench.SkipWithError("the save did not fail");

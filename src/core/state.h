@@ -129,17 +129,17 @@ struct PluginState {
     // the log last gave.
     bool markers_file_unread;
     std::uint32_t unread_error;
-    float unread_retry_seconds;
+    std::int64_t unread_retry_at_ns;  // when it is read again (the clock, as frame_time)
     std::size_t shown_from_backup;
     GrowableArray<MarkerEdit> edited_meanwhile;  // the backup's markers deleted or renamed meanwhile
     // Why the last save failed (none while saves work) and the error code of
     // a failed write: while it is not none the list is saved again after a
-    // delay that doubles with each failed try (failed_save_retry_seconds), and
+    // delay that doubles with each failed try (save_retry_delay_seconds), and
     // only a new reason is logged.
     SaveFailure save_failure;
     std::uint32_t save_failure_code;
-    std::uint32_t failed_saves;  // tries in a row that failed
-    float save_retry_seconds;    // frame time left until the next try
+    std::uint32_t failed_saves;     // tries in a row that failed
+    std::int64_t save_retry_at_ns;  // when the next try is due (the clock, as frame_time)
     // The newest file known to hold the markers as they were before the
     // changes not saved yet: markers.json once loaded or saved, else the
     // backup they were recovered from; empty when there is none.

@@ -16,6 +16,10 @@
 // save · script end. Of something that is not a file at markers.json
 // (obstacle_description) no copy is taken, and no save replaces it.
 
+static std::int64_t ns_from_seconds(float seconds) {
+    return static_cast<std::int64_t>(static_cast<double>(seconds) * static_cast<double>(ns_per_second));
+}
+
 // Copies of a markers file that did not load: markers.json.unreadable-STAMP.
 constexpr auto unreadable_copy_prefix = join_text(markers_file_name, unreadable_copy_infix);
 
@@ -265,7 +269,7 @@ static const char* why_unread(PlatformError e) {
 static void wait_for_unread_file(RunContext& ctx, PluginState& state, PlatformError read) {
     state.markers_file_unread = true;
     state.unread_error = read.code;
-    state.unread_retry_seconds = unread_file_retry_seconds;
+    state.unread_retry_at_ns = platform_now_ns() + ns_from_seconds(unread_file_retry_seconds);
     log_format(ctx, LogLevel::error,
                "{} is there but cannot be read now, as {}: Quillfen leaves it as it is and saves nothing over it, "
                "shows the newest backup's markers meanwhile, and reads it again every second until it can",
@@ -513,7 +517,8 @@ static bool note_save_failure(PluginState& state, SaveFailure why, std::uint32_t
     state.save_failure = why;
     state.save_failure_code = code;
     if (state.failed_saves < 64) ++state.failed_saves;
-    state.save_retry_seconds = save_retry_delay_seconds(state.failed_saves);
+    // Counted from the failed try: a try that takes long does not eat into the pause.
+    state.save_retry_at_ns = platform_now_ns() + ns_from_seconds(save_retry_delay_seconds(state.failed_saves));
     return news;
 }
 
@@ -542,7 +547,7 @@ static void say_saves_are_retried(RunContext& ctx, const PluginState& state) {
     log_format(ctx, LogLevel::error,
                "Could not save the markers: they stay in the game, and Quillfen tries again in {:d} seconds, then less "
                "often (every {:d} seconds at most), and at once whenever you change a marker; to let it work, {}",
-               static_cast<std::int64_t>(state.save_retry_seconds),
+               static_cast<std::int64_t>(save_retry_delay_seconds(state.failed_saves)),
                static_cast<std::int64_t>(failed_save_retry_most_seconds),
                save_advice(state.save_failure, state.save_failure_code));
 }
@@ -664,20 +669,16 @@ bool save_data_to_disk(RunContext& ctx, PluginState& state) { return save_marker
 // ---- retrying a failed save -------------------------------------------------------------------
 
 void retry_failed_save(RunContext& ctx, PluginState& state) {
-    const float elapsed = state.frame_delta > 0 ? static_cast<float>(seconds_from_ns(state.frame_delta)) : 0.0f;
     if (state.markers_file_unread) {
-        state.unread_retry_seconds -= elapsed;
-        if (state.unread_retry_seconds > 0.0f) return;
-        state.unread_retry_seconds = unread_file_retry_seconds;
+        if (state.frame_time < state.unread_retry_at_ns) return;
+        state.unread_retry_at_ns = state.frame_time + ns_from_seconds(unread_file_retry_seconds);
         // Not while the keyboard renames a marker: the list the rename points
         // into is about to be replaced.
         if (state.rename_marker_index >= 0) return;
         read_unread_file_again(ctx, state);
         return;
     }
-    if (state.save_failure == SaveFailure::none) return;
-    state.save_retry_seconds -= elapsed;
-    if (state.save_retry_seconds > 0.0f) return;
+    if (state.save_failure == SaveFailure::none || state.frame_time < state.save_retry_at_ns) return;
     (void)save_data_to_disk(ctx, state);  // a failure sets the next delay
 }
 
