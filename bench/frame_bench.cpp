@@ -1,16 +1,17 @@
 // The whole script iteration against the budget of a 60 fps frame, four ways:
 // the full menu open, nearest first; the same while a failed save is tried
-// again in every frame; the menu closed with the player standing still; the
-// menu closed with the player riding fast, so that the markers on the map are
-// chosen again all the time. Natives are answered by a host that does next to
-// nothing (bench/bench_host.h), so what is measured is the plug-in's own work;
+// again in every frame (a full disk: each try writes the whole file); the menu closed with the player standing still;
+// the menu closed with the player riding fast, so that the markers on the map are chosen again all the time. Natives
+// are answered by a host that does next to nothing (bench/bench_host.h), so what is measured is the plug-in's own work;
 // the natives it calls are counted beside the time.
 //   build/linux/bench/frame_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <time.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -27,6 +28,7 @@
 #include "src/markers/marker_persistence.h"
 #include "src/menu/menu.h"
 #include "src/script_main.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -118,19 +120,21 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
 }
 
 // The full menu's frame while a save has failed, with the try due in every
-// frame (every 5 seconds in the game): something other than a file stands at
-// markers.json, so each try writes the whole list to text and then fails, as
-// on a full disk, and logs nothing.
+// frame (in the game only as often as the back-off lets it): the disk is full
+// at the file's last byte (through the platform seam, tests/support/file_faults.h),
+// so each try writes the whole list to text and to the disk, flushes it, and
+// then fails, and logs nothing.
 void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
     plugin_state.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
-    std::filesystem::remove(markers_path);
-    std::filesystem::create_directory(markers_path);
+    const FileFaults full_at_the_last_byte{ENOSPC, SIZE_MAX, 0, 0, 0, 0, 0};
+    inject_file_faults(&full_at_the_last_byte);
     save_data_to_disk(script.ctx, plugin_state);                          // fails: the tries begin
     for (int i = 0; i < 60; ++i) script_frame(script.ctx, plugin_state);  // blips made, textures in
-    measure_frames(bench, script, [] { plugin_state.save_retry_seconds = 0; });
+    measure_frames(bench, script, [] { plugin_state.save_retry_at_ns = 0; });
+    inject_file_faults(nullptr);
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
     if (plugin_state.save_failure == SaveFailure::none) bench.SkipWithError("the save did not fail");
 }

@@ -30,6 +30,9 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
 
 extern "C" void cleanup() {
     RunContext ctx = plugin_context();
+    // Changes that saves could not write yet get one last try, or a line
+    // that says they are lost.
+    save_before_quit(ctx, plugin_state);
     log_message(ctx, LogLevel::info, "Shutdown");
     if (runtime_globals.file_logger.data) file_logger_destroy(runtime_globals.file_logger, ctx.general);
     if (allocator_is_set(runtime_globals.allocation_tracker.backing))

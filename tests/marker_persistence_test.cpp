@@ -81,9 +81,18 @@ std::string markers_file(int count, float first_x = 0) {
     return text;
 }
 
-const std::string retry_line =
-    "Could not save the markers: they stay in the game, and Quillfen tries again every 5 seconds until it works "
-    "(make room on the disk, or close what holds Quillfen/markers.json)";
+// The line that says saves are retried, with the delay to the next try and
+// what the player can do about the cause.
+std::string retry_line(int seconds, const std::string& advice) {
+    return "Could not save the markers: they stay in the game, and Quillfen tries again in " + std::to_string(seconds) +
+           " seconds, then less often (every 300 seconds at most), and at once whenever you change a marker; to let "
+           "it work, " +
+           advice;
+}
+const std::string make_room = "make room on the disk that holds the game";
+const std::string close_the_holder = "close the program that holds Quillfen/markers.json";
+const std::string make_writable =
+    "make Quillfen/markers.json and the Quillfen folder writable (not read-only, and yours to change)";
 const std::string works_again_line = "Saving works again: Quillfen/markers.json holds every change since saving failed";
 
 std::size_t markers_in(const std::string& text) {
@@ -175,15 +184,35 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     begin("{frames: 20}");
     frames(1);
     // One after the other, each before a retry is due: each new reason gets its
-    // line, the first also the line that says saves are retried.
+    // line and the line that says saves are retried, with the delay (doubled by
+    // each failed try) and advice that fits the cause.
     struct Case {
         const char* what;
         FileFaults faults;
         const char* line;  // the error line; {n} stands for the text's length
+        int delay;
+        std::string advice;
     } cases[] = {
-        {"disk full after 100 bytes", {ENOSPC, 100, 0, 0, 0}, "Failed to write to markers data file: 100/{n} ENOSPC"},
-        {"an I/O error at once", {EIO, 0, 0, 0, 0}, "Failed to write to markers data file: 0/{n} EIO"},
-        {"the file cannot be replaced", {0, 0, EBUSY, 0, 0}, "Failed to write to markers data file: {n}/{n} EBUSY"},
+        {"disk full after 100 bytes",
+         {ENOSPC, 100, 0, 0, 0},
+         "Failed to write to markers data file: 100/{n} ENOSPC",
+         5,
+         make_room},
+        {"an I/O error at once",
+         {EIO, 0, 0, 0, 0},
+         "Failed to write to markers data file: 0/{n} EIO",
+         10,
+         "the line above says what failed"},
+        {"the file cannot be replaced",
+         {0, 0, EBUSY, 0, 0},
+         "Failed to write to markers data file: {n}/{n} EBUSY",
+         20,
+         close_the_holder},
+        {"a read-only folder",
+         {EROFS, 0, 0, 0, 0},
+         "Failed to write to markers data file: 0/{n} EROFS",
+         40,
+         make_writable},
     };
     float x = 100;
     for (const Case& c : cases) {
@@ -194,11 +223,11 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
         add_marker(x += 10);
         inject_file_faults(nullptr);
         const bool first = &c == &cases[0];
-        ASSERT_EQ(messages().size(), lines_before + (first ? 3 : 1)) << c.what;
+        ASSERT_EQ(messages().size(), lines_before + (first ? 3 : 2)) << c.what;
         if (first) {
             EXPECT_EQ(messages()[lines_before], "Saving data to disk");
-            EXPECT_EQ(messages().back(), retry_line);
         }
+        EXPECT_EQ(messages().back(), retry_line(c.delay, c.advice)) << c.what;
         EXPECT_EQ(markers_text(), before) << c.what;
         EXPECT_EQ(plugin_state.markers.length, markers_before + 1) << "the change stands in memory: " << c.what;
         EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving")) << c.what;
@@ -219,46 +248,72 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     add_marker(x += 10);
     const std::vector<std::string> m = messages();
     EXPECT_EQ(std::vector<std::string>(m.end() - 2, m.end()),
-              (std::vector<std::string>{"Saved 6 markers to JSON", works_again_line}));
+              (std::vector<std::string>{"Saved 7 markers to JSON", works_again_line}));
     EXPECT_NE(markers_text().find(std::to_string(static_cast<int>(x)) + ".00000000"), std::string::npos);
 }
 
-TEST_F(MarkerStoreTest, AMissingDirectoryFailsTheSaveWithoutLosingTheList) {
+TEST_F(MarkerStoreTest, AQuillfenFolderMovedAwayWhilePlayingIsMadeAgainByTheNextSave) {
+    write_markers(markers_file(2));
     begin("{frames: 20}");
     frames(1);
-    std::filesystem::remove_all(dir / "Quillfen");  // the log goes with it; its handle stays open
-    add_marker(1);
-    EXPECT_EQ(plugin_state.markers.length, 1u);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json"));
-    std::filesystem::create_directories(dir / "Quillfen");
-    add_marker(5);
-    const std::string text = markers_text();
-    EXPECT_NE(text.find("1.00000000"), std::string::npos);
-    EXPECT_NE(text.find("5.00000000"), std::string::npos);
+    const std::filesystem::path moved = dir / "Quillfen-moved";
+    std::filesystem::rename(quillfen(), moved);  // the log's handle goes with it, and writes there
+    add_marker(100);
+    EXPECT_EQ(markers_in(markers_text()), 3u) << "the whole list, in a folder made again";
+    const std::vector<std::string> m = split_lines(read_file(moved / "last.log"));
+    ASSERT_GE(m.size(), 3u);
+    EXPECT_EQ(log_message_of(m[m.size() - 3]), "Saving data to disk");
+    EXPECT_EQ(log_message_of(m[m.size() - 2]),
+              "The Quillfen folder was gone (moved or deleted while the game ran): made it again to save the markers "
+              "in it");
+    EXPECT_EQ(log_message_of(m.back()), "Saved 3 markers to JSON");
+    EXPECT_EQ(read_file(moved / "markers.json"), markers_file(2)) << "the moved folder is left as it was";
+    EXPECT_EQ(plugin_state.save_failure, SaveFailure::none);
+
+    // Gone again, and it cannot be made: the advice says what to do.
+    std::filesystem::remove_all(quillfen());
+    const FileFaults no_folder{0, 0, 0, 0, EACCES};
+    inject_file_faults(&no_folder);
+    add_marker(200);
+    inject_file_faults(nullptr);
+    const std::string log = read_file(moved / "last.log");
+    EXPECT_NE(log.find("Failed to write to markers data file: 0/"), std::string::npos);
+    EXPECT_NE(log.find(retry_line(5, make_writable)), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(quillfen()));
+    add_marker(300);  // the next change makes it
+    EXPECT_EQ(markers_in(markers_text()), 5u);
 }
 
-TEST_F(MarkerStoreTest, AnUnreadableFileIsNotReplacedUntilACopyOfItExists) {
-    write_markers(two_markers);
-    const FileFaults locked{0, 0, 0, EACCES, 0};  // another program holds it
-    inject_file_faults(&locked);
-    begin("{frames: 20}");
+TEST_F(MarkerStoreTest, ADamagedFileIsNotReplacedUntilACopyOfItExistsAndAFailedCopyIsSaidOnce) {
+    const std::string damaged = markers_file(2).substr(0, 60);
+    write_markers(damaged);
+    const FileFaults full{ENOSPC, 0, 0, 0, 0};
+    inject_file_faults(&full);  // no room for the copy
+    begin("{frames: 5000}");
     frames(1);
-    EXPECT_TRUE(logged("Failed to read markers data file: EACCES"));
-    EXPECT_TRUE(logged("Could not keep a copy of the markers file that could not be loaded: EACCES"));
+    EXPECT_TRUE(logged("Could not keep a copy of the markers file that could not be loaded: ENOSPC"));
     EXPECT_TRUE(plugin_state.unreadable_copy_pending);
 
-    add_marker(1);  // still locked: the save refuses to replace the file
-    EXPECT_EQ(markers_text(), two_markers);
+    add_marker(1);  // still no room: the save refuses to replace the file
+    EXPECT_EQ(markers_text(), damaged);
     std::vector<std::string> m = messages();
-    EXPECT_EQ(m[m.size() - 3], "Could not keep a copy of the markers file that could not be loaded: EACCES");
     EXPECT_EQ(m[m.size() - 2].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[m.size() - 2];
     EXPECT_NE(m[m.size() - 2].find(" the old file could not be kept yet"), std::string::npos) << m[m.size() - 2];
-    EXPECT_EQ(m.back(), retry_line);
+    EXPECT_EQ(m.back(), retry_line(5, make_room));
+    frames(60 * 60);  // a minute of retries, each trying the copy again
+    EXPECT_EQ(count_messages("Could not keep a copy of the markers file"), 1u) << "once per cause, not per try";
+    EXPECT_EQ(markers_text(), damaged);
 
-    inject_file_faults(nullptr);  // released
+    const FileFaults held{0, 0, 0, EACCES, 0};  // another cause: its line, once
+    inject_file_faults(&held);
+    frames(60 * 60);
+    EXPECT_EQ(count_messages("Could not keep a copy of the markers file that could not be loaded: EACCES"), 1u);
+    EXPECT_EQ(count_messages("Could not keep a copy of the markers file"), 2u);
+
+    inject_file_faults(nullptr);  // room again
     add_marker(2);
     ASSERT_EQ(kept_copies().size(), 1u);
-    EXPECT_EQ(read_file(kept_copies()[0]), two_markers);
+    EXPECT_EQ(read_file(kept_copies()[0]), damaged);
     m = messages();
     EXPECT_EQ(std::vector<std::string>(m.end() - 2, m.end()),
               (std::vector<std::string>{"Saved 2 markers to JSON", works_again_line}));
@@ -532,7 +587,7 @@ TEST_P(MarkersObstacleTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
     ASSERT_EQ(failures.size(), 2u) << "the failure once, and that saves are retried; nothing else";
     EXPECT_EQ(failures[0].rfind("Failed to write to markers data file: 0/", 0), 0u) << failures[0];
     EXPECT_NE(failures[0].find(std::string(" Quillfen/markers.json is ") + c.is), std::string::npos) << failures[0];
-    EXPECT_EQ(failures[1], retry_line);
+    EXPECT_EQ(failures[1], retry_line(5, "move away what stands at Quillfen/markers.json"));
     EXPECT_EQ(names_in(quillfen()), before) << "no file made because of it";
     EXPECT_EQ(backup_text(), good);
     EXPECT_EQ(std::filesystem::symlink_status(quillfen() / "markers.json").type(), c.type);
@@ -789,14 +844,14 @@ TEST_F(MarkerStoreTest, ADamagedFileIsKeptAsideOnceHoweverManyStartsFindIt) {
 
 TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     write_markers(markers_file(2));
-    begin("{frames: 5000}");  // 16.7 ms a frame: 300 frames are 5 seconds
+    begin("{frames: 20000}");  // 16.7 ms a frame: 60 frames are a second
     frames(1);
     const FileFaults full{ENOSPC, 0, 0, 0, 0, 0, 0};
     inject_file_faults(&full);
     const std::size_t before = messages().size();
     add_marker(100);  // fails: the line, and that saves are retried
     add_marker(200);  // fails for the same reason: quiet
-    frames(1200);     // four retries, all failing: quiet
+    frames(1200);     // a retry, failing: quiet
     in_script([] {
         RunContext ctx = script_context();
         rename_marker(ctx, plugin_state, plugin_state.markers[2], "Camp");
@@ -808,11 +863,15 @@ TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     EXPECT_EQ(m[0], "Saving data to disk");
     EXPECT_EQ(m[1].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[1];
     EXPECT_NE(m[1].find(" ENOSPC"), std::string::npos) << m[1];
-    EXPECT_EQ(m[2], retry_line);
+    EXPECT_EQ(m[2], retry_line(5, make_room));
     EXPECT_EQ(markers_in(markers_text()), 2u) << "the old file stays whole";
 
-    inject_file_faults(nullptr);  // room again: the next try, within five seconds, saves everything
-    frames(301);
+    // Room again: the next try saves everything. Five tries failed (four
+    // changes and one retry), so it is due 80 seconds after the last.
+    inject_file_faults(nullptr);
+    frames(80 * 60 - 2);
+    EXPECT_EQ(messages().size(), before + 3) << "not due yet";
+    frames(2);
     m = messages();
     m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before) + 3);
     EXPECT_EQ(m, (std::vector<std::string>{"Saved 3 markers to JSON", works_again_line}));
@@ -830,7 +889,7 @@ TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     EXPECT_EQ(plugin_state.markers[2].data.position.x, 200.0f);
 }
 
-TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLineAndTheTriesGoOn) {
+TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLinesAndTheTriesGoOn) {
     write_markers(markers_file(2));
     begin("{frames: 5000}");
     frames(1);
@@ -839,16 +898,287 @@ TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLineAndTheTriesGoOn) {
     add_marker(100);
     const std::size_t after_first = messages().size();
     inject_file_faults(&locked);
-    frames(301);  // a try, for another reason
+    frames(301);  // the try after 5 seconds, for another reason
     std::vector<std::string> m = messages();
     m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(after_first));
-    ASSERT_EQ(m.size(), 1u);
+    ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].rfind("Failed to write to markers data file: ", 0), 0u) << m[0];
     EXPECT_NE(m[0].find(" EBUSY"), std::string::npos) << m[0];
-    frames(301);  // the same reason again: quiet
-    EXPECT_EQ(messages().size(), after_first + 1);
+    EXPECT_EQ(m[1], retry_line(10, close_the_holder));
+    frames(601);  // the try 10 seconds later, for the same reason: quiet
+    EXPECT_EQ(messages().size(), after_first + 2);
     inject_file_faults(nullptr);
-    frames(301);
+    frames(1201);  // 20 seconds later
     EXPECT_EQ(messages().back(), works_again_line);
     EXPECT_EQ(markers_in(markers_text()), 3u);
+}
+
+// ---- the back-off of a failed save ---------------------------------------------------------
+
+TEST(SaveRetryDelay, FiveSecondsThenTwiceAsLongAfterEachFailureAtMostFiveMinutes) {
+    const std::pair<std::uint32_t, float> schedule[] = {{1, 5},   {2, 10},  {3, 20},  {4, 40},   {5, 80},
+                                                        {6, 160}, {7, 300}, {8, 300}, {64, 300}, {0xFFFFFFFFu, 300}};
+    for (const auto& [failures, seconds] : schedule) EXPECT_EQ(save_retry_delay_seconds(failures), seconds) << failures;
+}
+
+TEST_F(MarkerStoreTest, AFullDiskIsTriedOnTheBackOffScheduleAndAtOnceAtEachChange) {
+    // Ten frames a second: the game time of each try, to the frame.
+    write_markers(markers_file(2));
+    begin("{frames: 20000, frame_ms: 100}");
+    frames(1);
+    const FileFaults full{ENOSPC, 0, 0, 0, 0, 0, 0};
+    inject_file_faults(&full);
+    add_marker(100);  // the first failure, at 0 s
+    std::vector<int> tries = {0};
+    for (int frame = 1; frame <= 10000; ++frame) {  // 1,000 seconds
+        const std::size_t before = file_writes();
+        frames(1);
+        if (file_writes() > before) tries.push_back(frame);
+    }
+    // 5 s, then 10, 20, 40, 80, 160, and every 300 s.
+    EXPECT_EQ(tries, (std::vector<int>{0, 50, 150, 350, 750, 1550, 3150, 6150, 9150}));
+
+    // A change tries at once, however long the next retry is away; and once
+    // there is room, the change itself saves.
+    std::size_t before = file_writes();
+    add_marker(200);
+    EXPECT_EQ(file_writes(), before + 1);
+    EXPECT_EQ(markers_in(markers_text()), 2u);
+    inject_file_faults(nullptr);
+    in_script([] {
+        RunContext ctx = script_context();
+        rename_marker(ctx, plugin_state, plugin_state.markers[0], "Camp");
+    });
+    EXPECT_EQ(messages().back(), works_again_line);
+    EXPECT_EQ(markers_in(markers_text()), 4u);
+    before = file_writes();
+    frames(4000);
+    EXPECT_EQ(file_writes(), before) << "no tries once it works";
+}
+
+TEST_F(MarkerStoreTest, AFullDiskForTwoMinutesOfGameTimeIsTriedAtMostEightTimes) {
+    write_markers(markers_file(2));
+    begin("{frames: 8000}");  // 60 frames a second
+    frames(1);
+    const FileFaults full{ENOSPC, 0, 0, 0, 0, 0, 0};
+    inject_file_faults(&full);
+    add_marker(100);
+    frames(120 * 60 - 1);
+    EXPECT_LE(file_writes(), 8u);
+    EXPECT_EQ(file_writes(), 5u) << "the change, then at 5, 15, 35 and 75 seconds";
+    EXPECT_EQ(count_messages("Failed to write to markers data file: "), 1u);
+}
+
+// ---- a markers.json that another program holds -------------------------------------------
+
+namespace {
+
+// The marker at `x` of a markers file made by markers_file (x = 3 * i), or null.
+const MarkerDataV1* marker_at(const MarkersData& data, float x) {
+    for (std::size_t i = 0; i < data.count; ++i) {
+        if (data.records[i].position.x == x) return &data.records[i];
+    }
+    return nullptr;
+}
+
+const FileFaults markers_json_held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/markers.json"};
+
+}  // namespace
+
+TEST_F(MarkerStoreTest, AFileHeldAtTheStartIsReadOnceLetGoAndKeepsEveryMarkerAndEveryChangeMeanwhile) {
+    // The last session left 1,002 markers; the backup has the 1,000 of the
+    // session before. Another program holds markers.json from before the start.
+    const std::string last_session = markers_file(1002);
+    write_markers(last_session);
+    write_file(quillfen() / "markers.json.bak", markers_file(1000));
+    inject_file_faults(&markers_json_held);
+    begin("{frames: 5000}");
+    frames(1);
+    EXPECT_TRUE(logged("Failed to read markers data file: EACCES"));
+    EXPECT_TRUE(
+        logged("Quillfen/markers.json is there but cannot be read now, as reading it is denied (another program may "
+               "hold it): Quillfen leaves it as it is and saves nothing over it, shows the newest backup's markers "
+               "meanwhile, and reads it again every second until it can"));
+    EXPECT_TRUE(logged("Recovered 1000 markers from Quillfen/markers.json.bak, the newest backup that loads"));
+    ASSERT_EQ(plugin_state.markers.length, 1000u);
+
+    // Meanwhile: a marker far from all; one within 1 unit of a marker only the
+    // held file has; a backup marker deleted, another renamed.
+    in_script([] {
+        RunContext ctx = script_context();
+        try_add_marker(ctx, plugin_state, position_to_vector3(-500, 0, 0));
+        try_add_marker(ctx, plugin_state, position_to_vector3(3003.5f, 2, 3));  // the file's marker 1001 is at 3003
+        delete_marker_at(ctx, plugin_state, 5);                                 // at x = 15
+        rename_marker(ctx, plugin_state, plugin_state.markers[6], "Camp");      // at x = 21
+    });
+    frames(8 * 60);  // held for 8 seconds
+    EXPECT_EQ(markers_text(), last_session) << "nothing is saved over the held file";
+    EXPECT_TRUE(kept_copies().empty()) << "a held file is no damaged file";
+    EXPECT_EQ(count_messages("Did not save the markers: Quillfen/markers.json could not be read yet"), 1u);
+    EXPECT_EQ(count_messages("Failed to read markers data file"), 1u) << "the read is tried again quietly";
+
+    inject_file_faults(nullptr);  // let go
+    frames(61);
+    const std::vector<std::string> m = messages();
+    const auto read = std::find(m.begin(), m.end(), "Loaded 1002 markers from JSON");
+    ASSERT_NE(read, m.end());
+    ASSERT_GE(m.end() - read, 5);
+    EXPECT_EQ(std::vector<std::string>(read + 1, read + 4),
+              (std::vector<std::string>{
+                  "Read Quillfen/markers.json at last: its 1002 markers take the place of the backup's, and 1 of the 2 "
+                  "markers added meanwhile joined them (1 lay within 1 unit of one of its markers); of the backup's "
+                  "markers shown meanwhile, 1 deleted and 1 renamed stay so",
+                  "Copied markers data file to Quillfen/backups/markers-20251209.json", "Saved 1002 markers to JSON"}));
+    EXPECT_EQ(*(read + 4), works_again_line);
+    EXPECT_TRUE(kept_copies().empty());
+    EXPECT_EQ(backup_text(), last_session) << "the backup holds the file as the game found it";
+    EXPECT_FALSE(plugin_state.markers_file_unread);
+
+    MarkersData saved{};
+    ASSERT_EQ(deserialize_markers(markers_text(), heap_allocator(), saved), DeserializeError::none);
+    EXPECT_EQ(saved.count, 1002u);
+    EXPECT_NE(marker_at(saved, 3003), nullptr) << "the last session's markers are there";
+    EXPECT_NE(marker_at(saved, 3000), nullptr);
+    EXPECT_NE(marker_at(saved, -500), nullptr) << "the marker added meanwhile joined";
+    EXPECT_EQ(marker_at(saved, 3003.5f), nullptr) << "within 1 unit of one of the file's";
+    EXPECT_EQ(marker_at(saved, 15), nullptr) << "deleted meanwhile";
+    ASSERT_NE(marker_at(saved, 21), nullptr);
+    EXPECT_STREQ(marker_at(saved, 21)->name, "Camp");
+    free_markers_data(saved, heap_allocator());
+    EXPECT_EQ(plugin_state.markers.length, 1002u);
+    ASSERT_TRUE(end());
+
+    begin("{frames: 10}");  // the next start loads it all
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 1002u);
+}
+
+namespace {
+
+// What a held markers.json turns out to be when it can be read at last.
+struct LateReadCase {
+    const char* what;
+    std::function<void(const std::filesystem::path&)> meanwhile;
+    std::vector<std::string> lines;  // after the let-go
+    std::size_t kept_aside;
+};
+void PrintTo(const LateReadCase& c, std::ostream* out) { *out << c.what; }
+
+class LateReadTest : public MarkerStoreTest, public ::testing::WithParamInterface<LateReadCase> {};
+
+const LateReadCase late_reads[] = {
+    {"damaged",
+     [](const std::filesystem::path& p) { std::ofstream(p, std::ios::binary) << "{\"markers\": ["; },
+     {"Failed to deserialize markers data file as JSON: 1:14: unexpected end of input: missing ]",
+      "Kept the markers file that could not be loaded as Quillfen/markers.json.unreadable-20251209-080008",
+      "Saved 4 markers to JSON", works_again_line},
+     1},
+    {"gone",
+     [](const std::filesystem::path& p) { std::filesystem::remove(p); },
+     {"Quillfen/markers.json could not be read, and is no longer there as a file: the markers shown are saved in its "
+      "place",
+      "Saved 4 markers to JSON", works_again_line},
+     0},
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(HeldFiles, LateReadTest, ::testing::ValuesIn(late_reads));
+
+TEST_P(LateReadTest, WhatTheHeldFileTurnsOutToBeDecidesAndTheMarkersShownAreSaved) {
+    const LateReadCase& c = GetParam();
+    write_markers(markers_file(5));
+    write_file(quillfen() / "markers.json.bak", markers_file(3));
+    inject_file_faults(&markers_json_held);
+    begin("{frames: 5000, start_time_ns: 1765267200000000000}");  // 2025-12-09 08:00:00 UTC
+    frames(1);
+    add_marker(-100);
+    frames(7 * 60);
+    c.meanwhile(quillfen() / "markers.json");
+    inject_file_faults(nullptr);
+    const std::size_t before = messages().size();
+    frames(61);
+    std::vector<std::string> m = messages();
+    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before));
+    EXPECT_EQ(m, c.lines);
+    EXPECT_EQ(kept_copies().size(), c.kept_aside);
+    EXPECT_EQ(markers_in(markers_text()), 4u) << "the backup's 3 and the one added";
+}
+
+// ---- quitting while saves fail -------------------------------------------------------------
+
+namespace {
+
+class QuitTest;
+struct QuitCase {
+    const char* what;
+    std::function<void(QuitTest&)> play;  // from the start to the quit
+    std::string last_line;                // before "Shutdown"; empty: saved at the quit
+    std::size_t markers_in_file;
+};
+void PrintTo(const QuitCase& c, std::ostream* out) { *out << c.what; }
+
+class QuitTest : public MarkerStoreTest, public ::testing::WithParamInterface<QuitCase> {
+public:
+    using MarkerStoreTest::add_marker;
+    using MarkerStoreTest::frames;
+    using MarkerStoreTest::restart_script;
+};
+
+const FileFaults disk_full{ENOSPC, 0, 0, 0, 0, 0, 0};
+
+const QuitCase quits[] = {
+    {"room again 2 s before the quit",
+     [](QuitTest& t) {
+         inject_file_faults(&disk_full);
+         t.add_marker(100);  // the next try is due 5 s later
+         t.frames(60);
+         inject_file_faults(nullptr);
+         t.frames(120);
+     },
+     "", 3},
+    {"the disk still full",
+     [](QuitTest& t) {
+         inject_file_faults(&disk_full);
+         t.add_marker(100);
+         t.frames(180);
+     },
+     "The changes made since saving failed were not saved: the game held 3 markers when it quit, and the last good "
+     "copy is Quillfen/markers.json as last saved",
+     2},
+    {"the file held since the start",
+     [](QuitTest& t) {
+         inject_file_faults(&markers_json_held);
+         t.restart_script();
+         t.add_marker(100);
+         t.frames(180);
+     },
+     "The changes made in the game were not saved: Quillfen/markers.json still could not be read when the game quit, "
+     "so it is left as it was (the game held 3 markers, the backup's and those added since)",
+     2},
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Quits, QuitTest, ::testing::ValuesIn(quits));
+
+TEST_P(QuitTest, AQuitWhileSavesFailTriesOnceMoreAndOtherwiseSaysWhatWasNotSaved) {
+    const QuitCase& c = GetParam();
+    write_markers(markers_file(2));
+    write_file(quillfen() / "markers.json.bak", markers_file(3));
+    begin("{frames: 5000}");
+    frames(1);
+    c.play(*this);
+    ASSERT_TRUE(end());
+    inject_file_faults(nullptr);
+    const std::vector<std::string> m = messages();
+    ASSERT_GE(m.size(), 3u);
+    EXPECT_EQ(m.back(), "Shutdown");
+    if (c.last_line.empty()) {
+        EXPECT_EQ(std::vector<std::string>(m.end() - 3, m.end() - 1),
+                  (std::vector<std::string>{"Saved 3 markers to JSON", works_again_line}));
+    } else {
+        EXPECT_EQ(m[m.size() - 2], c.last_line);
+    }
+    EXPECT_EQ(markers_in(markers_text()), c.markers_in_file);
 }

@@ -35,6 +35,7 @@ bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position
 
 void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     if (!index_in_range(index, state.markers.length)) return;
+    note_marker_deleted(ctx, state, static_cast<std::size_t>(index));
     Marker& m = state.markers[static_cast<std::size_t>(index)];
     free_name(ctx, m);
     remove_marker_blip(state, m);
@@ -45,6 +46,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
 }
 
 void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+    note_marker_renamed(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
     if (!name.empty()) {
         char* copy = static_cast<char*>(allocate_bytes(ctx.general, name.size() + 1, 1));
         if (copy) {

@@ -1,10 +1,15 @@
 // The markers file on disk: its backups at set-up, loading at script start, and
 // saving after every change. A save never truncates the live file; a file that
 // cannot be loaded is kept under a name of its own before anything can replace
-// it, and the newest copy that loads takes its place in memory; the backups
-// only ever hold a file that loads, each written whole; and something that is
-// not a file where markers.json belongs is left alone.
+// it, and the newest copy that loads takes its place in memory; a file that is
+// there but cannot be read (another program holds it) is not damaged: nothing
+// replaces it, and it is read again until it can be, with the markers added
+// meanwhile joining it; the backups only ever hold a file that loads, each
+// written whole; and something that is not a file where markers.json belongs
+// is left alone.
 #pragma once
+
+#include <cstdint>
 
 #include "src/base/run_context.h"
 #include "src/core/state.h"
@@ -18,8 +23,27 @@ void load_data_from_disk(RunContext& ctx, PluginState& state);
 // again by retry_failed_save until it works.
 bool save_data_to_disk(RunContext& ctx, PluginState& state);
 
-// Seconds of frame time between two tries of a save that failed.
+// Seconds of frame time from a failed try of a save to the next: 5 after the
+// first failure, twice as long after each further one, 300 at most. A change
+// of the list tries at once whatever is due.
 inline constexpr float failed_save_retry_seconds = 5.0f;
-// Every frame: after a failed save, saves the list again once the seconds
-// have passed, until that works.
+inline constexpr float failed_save_retry_most_seconds = 300.0f;
+float save_retry_delay_seconds(std::uint32_t failed_tries);
+// Seconds of frame time between two reads of a markers.json that is there but
+// could not be read.
+inline constexpr float unread_file_retry_seconds = 1.0f;
+// Every frame: after a failed save, saves the list again once its delay has
+// passed, until that works; a markers.json that could not be read is read
+// again every second, and loaded once it can be.
 void retry_failed_save(RunContext& ctx, PluginState& state);
+
+// Called by the editing before a marker is deleted or renamed: a marker of the
+// backup shown while markers.json could not be read stays deleted or renamed
+// once the file can be read.
+void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index);
+void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
+
+// At script end (cleanup): while saves fail, one last try whatever the delay
+// says; when that fails too, or markers.json could still not be read, an
+// Error line says that the changes were not saved and where the last good copy is.
+void save_before_quit(RunContext& ctx, PluginState& state);

@@ -74,7 +74,8 @@ inline constexpr std::size_t platform_path_capacity = 4096;
 // the name-too-long error.
 PlatformError platform_link_target(const char* path, char* target, std::size_t capacity);
 // Puts `from` in the place of `to` in one step: readers see the old file or the
-// new one, never a mix. Retries briefly while another program holds `to`.
+// new one, never a mix. One try, without waiting: while another program holds
+// `to` it fails (ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED).
 PlatformError platform_replace_file(const char* from, const char* to);
 // Gives `from` the name `to` only if nothing has that name yet (no check-then-act race).
 PlatformError platform_rename_new(const char* from, const char* to);

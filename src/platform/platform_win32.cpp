@@ -229,17 +229,11 @@ PlatformError platform_link_target(const char* path, char* target, std::size_t c
 PlatformError platform_replace_file(const char* from, const char* to) {
     wchar_t wide_from[MAX_PATH], wide_to[MAX_PATH];
     if (!to_wide(from, wide_from, MAX_PATH) || !to_wide(to, wide_to, MAX_PATH)) return PlatformError{GetLastError()};
-    // Another program may have the file open for a moment (an editor, a
-    // backup tool): a few short tries, well inside a frame's patience.
-    DWORD error = 0;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        if (MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return PlatformError{0};
-        error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) break;
-        Sleep(attempt < 2 ? 2 : 8);
-    }
-    return PlatformError{error};
+    // One try: this runs in the game's frame, which must never sleep. A file
+    // that another program holds is tried again by the caller in a later frame.
+    if (!MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return PlatformError{GetLastError()};
+    return PlatformError{0};
 }
 
 PlatformError platform_rename_new(const char* from, const char* to) {

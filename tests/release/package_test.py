@@ -102,9 +102,18 @@ class ReleaseZip(unittest.TestCase):
             ("the nearest 500 on the map, the rest listed and dimmed",
              r"the map shows the 500 nearest to you.*?they stay in the list \(\"Edit Markers\"\), dimmed", flat),
             ("distances in metres", r"10 metres.*1 metre of another.*how many metres away", flat),
-            ("the first start's line is no fault",
+            ("the first start's line is no fault, unless a recovery follows it",
              r"At the very first start last\.log says.*\] Failed to read markers data file: ERROR_FILE_NOT_FOUND "
-             r"That only means there is no markers\.json yet.*Nothing is wrong\.", flat),
+             r"It means there is no markers\.json\. If the lines after it say nothing more, this is a first start.*"
+             r"nothing is wrong\. If a line \"Recovered \.\.\. markers from \.\.\.\" follows, .*came back from "
+             r"that backup", flat),
+            ("a held file is waited for, not damaged",
+             r"If another program holds markers\.json when the game starts.*reads the file again every second; "
+             r"once it can, it loads it and adds the markers you made meanwhile\. Nothing is lost\.", flat),
+            ("a failed save backs off and is reported at the quit",
+             r"tries again after 5 seconds, then less and less often \(every 5 minutes at most\), and at once "
+             r"whenever you change a marker.*If you quit the game while saves fail, last\.log says what was not "
+             r"saved\.", flat),
             ("a command prompt in the Quillfen folder", r"click into the address bar .*type cmd and press Enter", flat),
             ("the repair: check, then format, then restore",
              r"REPAIRING A MARKERS FILE.*quillfen-markers check markers\.json.*LINE:COLUMN.*"

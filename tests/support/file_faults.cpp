@@ -1,16 +1,21 @@
 #include "tests/support/file_faults.h"
 
+#include <cstring>
+
 #include "src/platform/platform.h"
 
 static const FileFaults* faults = nullptr;
 static std::size_t steps = 0;
+static std::size_t writes = 0;
 
 void inject_file_faults(const FileFaults* f) {
     faults = f;
     steps = 0;
+    writes = 0;
 }
 
 std::size_t file_steps() { return steps; }
+std::size_t file_writes() { return writes; }
 
 // One change to the disk; false when the process is dead by then.
 static bool alive_for_a_step() {
@@ -33,6 +38,7 @@ PlatformError __real_platform_create_directory(const char* path);
 PlatformError __wrap_platform_write_new_file(const char* path, const void* data, std::size_t size,
                                              std::size_t* written) {
     if (written) *written = 0;
+    ++writes;
     if (!alive_for_a_step()) return crash();
     if (!alive_for_a_step()) {
         // Killed while writing: the file is there with part of its bytes.
@@ -62,7 +68,7 @@ PlatformError __wrap_platform_rename_new(const char* from, const char* to) {
 }
 
 PlatformError __wrap_platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size) {
-    if (faults && faults->read_error) {
+    if (faults && faults->read_error && (!faults->read_error_path || std::strcmp(path, faults->read_error_path) == 0)) {
         *data = nullptr;
         *size = 0;
         return PlatformError{faults->read_error};

@@ -25,9 +25,15 @@ struct FileFaults {
     // bytes in it. 0 for no kill.
     std::uint32_t crash_error;
     std::size_t crash_at_step;
+    // With `read_error`: only reads of this path fail (as a file another
+    // program holds); null: every read.
+    const char* read_error_path;
 };
 
 // nullptr: no faults.
 void inject_file_faults(const FileFaults* faults);
 // The steps taken (or refused) since the last injection.
 std::size_t file_steps();
+// New files written whole or in part (platform_write_new_file calls, failed
+// ones too) since the last injection: how often something tried to write.
+std::size_t file_writes();

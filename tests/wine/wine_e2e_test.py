@@ -76,11 +76,11 @@ def start_wine():
 class HeldOpen:
     """Another program holding `path` open without sharing, for as long as the block runs."""
 
-    def __init__(self, path, game_dir):
-        self.path, self.ready = path, os.path.join(game_dir, "holder-ready")
+    def __init__(self, path, game_dir, seconds=60):
+        self.path, self.ready, self.seconds = path, os.path.join(game_dir, "holder-ready"), seconds
 
     def __enter__(self):
-        self.holder = subprocess.Popen(["wine", HOLD, wine_path(self.path), "60", wine_path(self.ready)])
+        self.holder = subprocess.Popen(["wine", HOLD, wine_path(self.path), str(self.seconds), wine_path(self.ready)])
         deadline = time.time() + 60
         while not os.path.exists(self.ready):
             if self.holder.poll() is not None:
@@ -224,9 +224,20 @@ class QuillfenUnderWine(unittest.TestCase):
             self.assertEqual(f.read(), original, "the held file survives byte for byte")
         messages, _ = log_messages(d)
         self.assertIn("Failed to read markers data file: ERROR_SHARING_VIOLATION", messages)
-        failed = [m for m in messages if m.startswith("Failed to write to markers data file: 0/")]
-        self.assertEqual(len(failed), 1, messages)  # the capture's one save
-        self.assertFalse(os.path.exists(os.path.join(d, "Quillfen", "markers.json.saving")))
+        self.assertIn("Quillfen/markers.json is there but cannot be read now, as another program holds it: Quillfen "
+                      "leaves it as it is and saves nothing over it, shows the newest backup's markers meanwhile, "
+                      "and reads it again every second until it can", messages)
+        self.assertEqual([m for m in messages if m.startswith("Did not save the markers: ")],
+                         ["Did not save the markers: Quillfen/markers.json could not be read yet, and saving over it "
+                          "would lose what it holds; the 1 markers stay in the game and are saved once it can be "
+                          "read"])  # the capture's one save
+        self.assertEqual(messages[-2:], [
+            "The changes made in the game were not saved: Quillfen/markers.json still could not be read when the "
+            "game quit, so it is left as it was (the game held 1 markers, the backup's and those added since)",
+            "Shutdown"])
+        q = os.path.join(d, "Quillfen")
+        self.assertFalse(any(n.startswith("markers.json.unreadable-") for n in os.listdir(q)), "not damaged")
+        self.assertFalse(os.path.exists(os.path.join(q, "markers.json.saving")))
 
         # Released: the next run loads the old marker, keeps nothing aside, and saves.
         r = run_sim(CAPTURE_SCENARIO, d)
@@ -240,6 +251,48 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertIn("Valentine, New Hanover (Waypoint)", text)
         with open(os.path.join(d, "Quillfen", "markers.json.bak"), "rb") as f:
             self.assertEqual(f.read(), original)
+
+    def test_a_markers_file_held_for_8_seconds_from_before_the_start_keeps_every_marker(self):
+        """1,002 markers, 2 of them from the last session; the backup has the 1,000 before."""
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        os.makedirs(q)
+
+        def markers(count):
+            return ('{"markers": [%s]}' % ", ".join(
+                '{"position": [%d, 2, 3], "category": %d, "timestamp": {"_nsec": %d}}'
+                % (3 * i, i % 10, 1765267200000000000 + i) for i in range(count))).encode()
+
+        path = os.path.join(q, "markers.json")
+        with open(path, "wb") as f:
+            f.write(markers(1002))
+        with open(os.path.join(q, "markers.json.bak"), "wb") as f:
+            f.write(markers(1000))
+        # Two waypoints captured while the file is held (the first second and the fourth).
+        scenario = """{frames: 900, frame_ms: 16.666667,
+            world: {zones: [{type: "TOWN", hash: "0x1B6880B3", text: null, rect: [-400, 700, -200, 900]}],
+                    ground: {default: 100}},
+            events: [{frame: 60, waypoint: [-310.46, 802.27]}, {frame: 240, waypoint: [-250, 850]}]}"""
+        with HeldOpen(path, d, seconds=8) as held:
+            r = run_sim(scenario, d)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            self.assertIsNotNone(held.holder.poll(), "the hold ended during the run")
+        messages, _ = log_messages(d)
+        self.assertIn("Failed to read markers data file: ERROR_SHARING_VIOLATION", messages)
+        self.assertIn("Recovered 1000 markers from Quillfen/markers.json.bak, the newest backup that loads", messages)
+        self.assertIn("Loaded 1002 markers from JSON", messages)
+        self.assertIn("Read Quillfen/markers.json at last: its 1002 markers take the place of the backup's, and 2 of "
+                      "the 2 markers added meanwhile joined them", messages)
+        self.assertIn("Saved 1004 markers to JSON", messages)
+        self.assertEqual(messages[-1], "Shutdown")
+        self.assertFalse(any(n.startswith("markers.json.unreadable-") for n in os.listdir(q)),
+                         "nothing was kept aside as unreadable")
+        with open(path, "rb") as f:
+            saved = json.loads(f.read())["markers"]
+        self.assertEqual(len(saved), 1004)
+        xs = {m["position"][0] for m in saved}
+        self.assertTrue({3000.0, 3003.0} <= xs, "the last session's two markers")
+        self.assertEqual(sum(1 for m in saved if m.get("name", "").endswith("(Waypoint)")), 2)
 
     def test_a_damaged_markers_file_never_costs_the_last_good_markers(self):
         d = self.game_dir()
