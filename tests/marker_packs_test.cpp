@@ -331,7 +331,7 @@ protected:
 // or the save of the player's next change.
 struct SaveThatWorksCase {
     const char* what;
-    bool by_a_change;  // else the retry, 5 seconds of frame time on
+    bool by_a_change;  // else the retry, 10 seconds of frame time on
     std::size_t markers;
 };
 void PrintTo(const SaveThatWorksCase& c, std::ostream* out) { *out << c.what; }
@@ -352,10 +352,12 @@ TEST_P(PackLeavesWithTheFirstSaveTest, APackLeavesWithTheFirstSaveThatWorksAndAD
             try_add_marker(ctx, plugin_state, position_to_vector3(500, 500, 0));
         });
     } else {
-        frames(150);
-        EXPECT_TRUE(messages_since_start().empty()) << "no try before the 5 seconds are up";
+        // The delete's save failed too, the second failure in a row: the retry
+        // comes 10 seconds after it.
+        frames(580);
+        EXPECT_TRUE(messages_since_start().empty()) << "no try before the 10 seconds are up";
         EXPECT_TRUE(fs::exists(import() / "pack.json"));
-        frames(160);
+        frames(30);
     }
     EXPECT_EQ(messages_since_start(),
               (std::vector<std::string>{
@@ -421,7 +423,7 @@ TEST_P(StuckPackTest, APackThatCannotLeaveStaysWithALineAndIsNotTriedAgain) {
     const StuckPackCase& c = GetParam();
     start_with_a_failed_save();
     c.in_the_way(import());
-    frames(310);  // the retry, which works
+    frames(610);  // the retry 10 seconds after the delete's failed save, which works
     EXPECT_EQ(messages_since_start(),
               (std::vector<std::string>{
                   "Saved 4 markers to JSON",
