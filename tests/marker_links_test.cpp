@@ -215,14 +215,6 @@ const char* const two_markers = R"json({
     ]
 })json";
 
-std::size_t markers_in(const std::string& text) {
-    MarkersData data{};
-    if (deserialize_markers(text, heap_allocator(), data) != DeserializeError::none) return SIZE_MAX;
-    const std::size_t n = data.count;
-    free_markers_data(data, heap_allocator());
-    return n;
-}
-
 class MarkersFileLinkTest : public SimTest, public ::testing::WithParamInterface<LinkShape> {
 protected:
     void TearDown() override {

@@ -95,14 +95,6 @@ const std::string make_writable =
     "make Quillfen/markers.json and the Quillfen folder writable (not read-only, and yours to change)";
 const std::string works_again_line = "Saving works again: Quillfen/markers.json holds every change since saving failed";
 
-std::size_t markers_in(const std::string& text) {
-    MarkersData data{};
-    if (deserialize_markers(text, heap_allocator(), data) != DeserializeError::none) return SIZE_MAX;
-    const std::size_t n = data.count;
-    free_markers_data(data, heap_allocator());
-    return n;
-}
-
 }  // namespace
 
 TEST_F(MarkerStoreTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {

@@ -20,6 +20,7 @@
 #include "src/core/plugin_context.h"
 #include "src/core/state.h"
 #include "src/entry.h"
+#include "src/markers_file/marker_file.h"
 #include "src/scripthook/host_api.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
@@ -44,6 +45,15 @@ inline std::string log_message_of(const std::string& line) {
 }
 
 // Writes `text` as the file's bytes, making the folders on the way.
+// How many markers a markers file's text holds; SIZE_MAX when it does not load.
+inline std::size_t markers_in(const std::string& text) {
+    MarkersData data{};
+    if (deserialize_markers(text, heap_allocator(), data) != DeserializeError::none) return SIZE_MAX;
+    const std::size_t n = data.count;
+    free_markers_data(data, heap_allocator());
+    return n;
+}
+
 inline void write_file(const std::filesystem::path& path, const std::string& text) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;

@@ -9,6 +9,9 @@ inline constexpr std::int64_t ns_per_second = 1000000000;
 
 // A duration in seconds as the frame timers count them: times 1e-9, in double.
 inline double seconds_from_ns(std::int64_t ns) { return static_cast<double>(ns) * 1e-9; }
+inline std::int64_t ns_from_seconds(double seconds) {
+    return static_cast<std::int64_t>(seconds * static_cast<double>(ns_per_second));
+}
 
 struct CivilTime {
     std::int64_t year;

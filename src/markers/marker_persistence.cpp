@@ -17,10 +17,6 @@
 // save · script end. Of something that is not a file at markers.json
 // (obstacle_description) no copy is taken, and no save replaces it.
 
-static std::int64_t ns_from_seconds(float seconds) {
-    return static_cast<std::int64_t>(static_cast<double>(seconds) * static_cast<double>(ns_per_second));
-}
-
 // Copies of a markers file that did not load: markers.json.unreadable-STAMP.
 constexpr auto unreadable_copy_prefix = join_text(markers_file_name, unreadable_copy_infix);
 
@@ -185,6 +181,15 @@ static bool keep_unreadable_copy(RunContext& ctx, PluginState& state, const char
     log_format(ctx, LogLevel::error, "Kept the markers file that could not be loaded as {}", name);
     state.unreadable_copy_error = 0;
     return true;
+}
+
+// markers.json was read and does not load: said, kept aside before anything
+// can replace it, and its text given back.
+static void keep_damaged_file(RunContext& ctx, PluginState& state, const MarkersFileRead& loaded, char* text,
+                              std::size_t size) {
+    log_format(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON: {}", loaded.why);
+    state.unreadable_copy_pending = !keep_unreadable_copy(ctx, state, text, size);
+    free_bytes(ctx.general, text, size + 1);
 }
 
 // ---- recovery ------------------------------------------------------------------------------
@@ -408,9 +413,7 @@ static void read_unread_file_again(RunContext& ctx, PluginState& state) {
     if (loaded.loaded != DeserializeError::none) {
         // Read at last, and damaged: kept aside as any damaged file; the
         // markers shown (the backup's and those added since) take its place.
-        log_format(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON: {}", loaded.why);
-        state.unreadable_copy_pending = !keep_unreadable_copy(ctx, state, text, size);
-        free_bytes(ctx.general, text, size + 1);
+        keep_damaged_file(ctx, state, loaded, text, size);
         stop_waiting_for_unread_file(state);
         (void)save_data_to_disk(ctx, state);
         return;
@@ -490,9 +493,7 @@ void load_data_from_disk(RunContext& ctx, PluginState& state) {
     MarkersFileRead loaded{};
     load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
     if (loaded.loaded != DeserializeError::none) {
-        log_format(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON: {}", loaded.why);
-        state.unreadable_copy_pending = !keep_unreadable_copy(ctx, state, text, size);
-        free_bytes(ctx.general, text, size + 1);
+        keep_damaged_file(ctx, state, loaded, text, size);
         recover_markers(ctx, state, false);
         return;
     }
