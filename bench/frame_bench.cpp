@@ -2,9 +2,12 @@
 // the full menu open, nearest first; the same while a failed save is tried
 // again in every frame; the menu closed with the player standing still; the
 // menu closed with the player riding fast, so that the markers on the map are
-// chosen again all the time. Natives are answered by a host that does next to
-// nothing (bench/bench_host.h), so what is measured is the plug-in's own work;
-// the natives it calls are counted beside the time.
+// chosen again all the time. Then the frames that put blips on the map, from
+// the first frame until the blips are in place: the script's start, a fast
+// travel, and a crossing into Guarma, with the menu closed or the full menu
+// open. Natives are answered by a host that does next to nothing
+// (bench/bench_host.h), so what is measured is the plug-in's own work; the
+// natives it calls are counted beside the time.
 //   build/linux/bench/frame_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <time.h>
@@ -161,11 +164,106 @@ void BM_ScriptFrameMovingPlayer(benchmark::State& bench) {
     measure_frames(bench, script, ride);
 }
 
+// ---- the frames that put blips on the map
+
+// The blip pass has nothing more to do for the map: the choice is made and on it.
+bool blips_at_rest() {
+    const BlipChoice& c = plugin_state.blip_choice;
+    return c.step == BlipChoiceStep::none && c.up_to_date;
+}
+
+// Runs frames until the blips are in place again (at least one frame), and
+// sets the counters: the most natives any frame called (the whole frame, menu
+// included), the frames it took, and the slowest frame's share of 16.7 ms in
+// the thread's own time.
+void frames_until_at_rest(benchmark::State& bench, StartedScript& script) {
+    constexpr int most_frames = 200000;
+    std::int64_t most_natives = 0;
+    double slowest_s = 0;
+    int frames = 0;
+    do {
+        const std::int64_t calls_before = bench::native_calls;
+        const double t0 = thread_seconds();
+        script_frame(script.ctx, plugin_state);
+        slowest_s = std::max(slowest_s, thread_seconds() - t0);
+        most_natives = std::max(most_natives, bench::native_calls - calls_before);
+        ++frames;
+    } while (!blips_at_rest() && frames < most_frames);
+    if (!blips_at_rest()) bench.SkipWithError("the blips did not come to rest");
+    bench.counters["most_natives_in_a_frame"] = static_cast<double>(most_natives);
+    bench.counters["frames_until_at_rest"] = frames;
+    bench.counters["slowest_percent_of_frame"] = slowest_s / frame_budget_s * 100.0;
+    std::int64_t with_blip = 0;
+    for (const Marker& m : plugin_state.markers) with_blip += m.blip != 0;
+    bench.counters["blips"] = static_cast<double>(with_blip);
+}
+
+// The menu for an episode: closed (0), or the full menu open, nearest first (1).
+void open_menu_if_asked(benchmark::State& bench, StartedScript& script) {
+    if (bench.range(1) == 0) {
+        bench::host_answers.map_prompts_shown = false;
+        return;
+    }
+    set_menu_state(script.ctx, plugin_state, MENU_FULL);
+    plugin_state.sort_mode = sort_mode_proximity;
+    update_marker_list_cache(script.ctx, plugin_state, true);
+}
+
+// A corner of the markers' area (3 km x 3 km, about one marker in 22) is Guarma.
+void guarma_in_a_corner() {
+    const float corner[4] = {4000, -7000, 7000, -4000};
+    std::copy(std::begin(corner), std::end(corner), bench::host_answers.guarma);
+}
+
+// The script's first frames: from no blip to the nearest 500 on the map.
+void BM_BlipsFirstStart(benchmark::State& bench) {
+    for (auto _ : bench) {
+        StartedScript script(static_cast<std::size_t>(bench.range(0)));
+        guarma_in_a_corner();
+        open_menu_if_asked(bench, script);
+        frames_until_at_rest(bench, script);
+    }
+}
+
+// A fast travel of 7 km: the blips there go, the nearest 500 here come.
+void BM_BlipsTeleport(benchmark::State& bench) {
+    for (auto _ : bench) {
+        StartedScript script(static_cast<std::size_t>(bench.range(0)));
+        guarma_in_a_corner();
+        open_menu_if_asked(bench, script);
+        frames_until_at_rest(bench, script);
+        bench::host_answers.player[0] = 5000;
+        bench::host_answers.player[1] = 5000;
+        frames_until_at_rest(bench, script);
+    }
+}
+
+// From the mainland into Guarma: the mainland's blips go, Guarma's come, and
+// the side of the divide of every marker nearer than Guarma's 500th is asked.
+void BM_BlipsGuarmaCrossing(benchmark::State& bench) {
+    for (auto _ : bench) {
+        StartedScript script(static_cast<std::size_t>(bench.range(0)));
+        guarma_in_a_corner();
+        open_menu_if_asked(bench, script);
+        frames_until_at_rest(bench, script);
+        bench::host_answers.player[0] = 5500;
+        bench::host_answers.player[1] = -5500;
+        frames_until_at_rest(bench, script);
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_ScriptFrameFullMenuByProximity)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameTryingAFailedSaveAgain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMenuClosed)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMovingPlayer)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// Markers, then the menu: 0 closed, 1 the full menu open.
+#define QF_BLIP_EPISODES(name) \
+    BENCHMARK(name)->ArgsProduct({{1000, 10000, 100000}, {0, 1}})->Iterations(1)->Unit(benchmark::kMillisecond)
+QF_BLIP_EPISODES(BM_BlipsFirstStart);
+QF_BLIP_EPISODES(BM_BlipsTeleport);
+QF_BLIP_EPISODES(BM_BlipsGuarmaCrossing);
 
 BENCHMARK_MAIN();
