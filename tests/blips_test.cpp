@@ -889,6 +889,7 @@ struct CountCase {
     const char* name;
     int mainland, guarma;
     bool player_in_guarma;
+    int capacity;      // the game refuses blips past this many (-1: never)
     const char* line;  // null: no line
 };
 
@@ -909,28 +910,31 @@ TEST_P(BlipCountTest, TheCountIsOfTheMarkersOnThePlayersSide) {
         if (i < guarma.size()) spots.push_back(guarma[i]);
     }
     const Spot at = c.player_in_guarma ? Spot{5500, -5500, 0} : Spot{0, 0, 0};
+    const std::string capacity = c.capacity < 0 ? "null" : std::to_string(c.capacity);
     start(markers_file(spots),
           R"({frames: 100000, zones: [{type: "STATE", hash: "0x7356B8ED", rect: [4000, -7000, 7000, -4000]}],
-                                   world: {player: {position: [)" +
-              std::to_string(at.x) + ", " + std::to_string(at.y) + ", 0]}}}");
+              blips: {capacity: )" +
+              capacity + R"(}, world: {player: {position: [)" + std::to_string(at.x) + ", " + std::to_string(at.y) +
+              ", 0]}}}");
     until_in_place();
     until_at_rest();
     frames(frames_per_second);
     const std::vector<std::string> expected = c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{};
     EXPECT_EQ(showing_lines(), expected);
     const std::size_t on_side = static_cast<std::size_t>(c.player_in_guarma ? c.guarma : c.mainland);
-    EXPECT_EQ(holders(), nearest(std::min<std::size_t>(500, on_side), at, [&c](const Marker& m) {
+    const std::size_t limit = c.capacity < 0 ? 500 : static_cast<std::size_t>(c.capacity - 50);
+    EXPECT_EQ(holders(), nearest(std::min(limit, on_side), at, [&c](const Marker& m) {
                   return in_guarma_rect(m.data.position.x, m.data.position.y) == c.player_in_guarma;
               }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sides, BlipCountTest,
-                         ::testing::Values(CountCase{"AllMainlandShown", 480, 30, false, nullptr},
-                                           CountCase{"MoreMainlandThanFit", 600, 30, false,
-                                                     "Showing the nearest 500 of 600 markers on the map"},
-                                           CountCase{"AllGuarmaShown", 600, 30, true, nullptr},
-                                           CountCase{"MoreGuarmaThanFit", 480, 620, true,
-                                                     "Showing the nearest 500 of 620 markers on the map"}),
-                         [](const ::testing::TestParamInfo<CountCase>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Sides, BlipCountTest,
+    ::testing::Values(
+        CountCase{"AllMainlandShown", 480, 30, false, -1, nullptr},
+        CountCase{"MoreMainlandThanFit", 600, 30, false, -1, "Showing the nearest 500 of 600 markers on the map"},
+        CountCase{"AllGuarmaShown", 600, 30, true, -1, nullptr},
+        CountCase{"MoreGuarmaThanFit", 480, 620, true, -1, "Showing the nearest 500 of 620 markers on the map"},
+        // The game refuses the 301st: the limit drops to 250, of the mainland's 480.
+        CountCase{"RefusedMainland", 480, 30, false, 300, "Showing the nearest 250 of 480 markers on the map"}),
+    [](const ::testing::TestParamInfo<CountCase>& param) { return std::string(param.param.name); });
