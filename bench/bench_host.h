@@ -2,8 +2,8 @@
 // cost, so what is measured is the plug-in's own work; it counts the calls.
 // The map's prompt group is shown (page 0) unless a benchmark hides it, no
 // control is pressed, textures and blips are live, the player stands at the
-// origin. A benchmark may set a
-// waypoint and ground for the capture, and move the player.
+// origin, every place is on the mainland, names hash as in the game. A benchmark may set a waypoint and
+// ground for the capture, move the player, and make an area Guarma.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,12 @@ struct HostAnswers {
     float ground = 40;                     // found by every probe
     float player[3] = {0, 0, 0};           // the player character's position
     bool map_prompts_shown = true;         // false: the menu stays closed
+    // Where the map's zone is Guarma's ("Guarma", a fixed hash); elsewhere the
+    // zone is 0, which is no Guarma zone. Empty unless a benchmark sets it.
+    float guarma[4] = {1, 1, 0, 0};  // x0, y0, x1, y1
 };
+
+inline constexpr std::uint32_t guarma_zone = 0x7356B8ED;
 
 inline HostAnswers host_answers;
 inline std::int64_t native_calls;
@@ -37,6 +42,34 @@ inline std::uint64_t float_slot(float f) {
     std::uint32_t bits;
     __builtin_memcpy(&bits, &f, 4);
     return bits;
+}
+
+inline float float_arg(std::uint64_t slot) {
+    const auto bits = static_cast<std::uint32_t>(slot);
+    float f;
+    __builtin_memcpy(&f, &bits, 4);
+    return f;
+}
+
+// The game's hash of a name (joaat over the lower-cased bytes), so that a zone
+// is told from Guarma's names as in the game: an answer of 0 would match the
+// zone 0 and put every place in Guarma.
+inline std::uint32_t name_hash(const char* name) {
+    std::uint32_t h = 0;
+    for (const char* c = name; *c; ++c) {
+        h += static_cast<std::uint8_t>(*c >= 'A' && *c <= 'Z' ? *c + ('a' - 'A') : *c);
+        h += h << 10;
+        h ^= h >> 6;
+    }
+    h += h << 3;
+    h ^= h >> 11;
+    h += h << 15;
+    return h;
+}
+
+inline bool in_guarma(float x, float y) {
+    const float* g = host_answers.guarma;
+    return x >= g[0] && y >= g[1] && x <= g[2] && y <= g[3];
 }
 
 inline void init(std::uint64_t hash) {
@@ -69,6 +102,12 @@ inline std::uint64_t* call() {
             answer[0] = float_slot(host_answers.player[0]);
             answer[1] = float_slot(host_answers.player[1]);
             answer[2] = float_slot(host_answers.player[2]);
+            break;
+        case native_hash_of_name:
+            answer[0] = name_hash(reinterpret_cast<const char*>(static_cast<std::uintptr_t>(args[0])));
+            break;
+        case native_zone_at_coords:
+            answer[0] = in_guarma(float_arg(args[0]), float_arg(args[1])) ? guarma_zone : 0;
             break;
         case native_ground_z_at:
             *reinterpret_cast<float*>(static_cast<std::uintptr_t>(args[3])) = host_answers.ground;

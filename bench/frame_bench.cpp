@@ -1,9 +1,13 @@
 // The whole script iteration against the budget of a 60 fps frame, four ways:
 // the full menu open, nearest first; the same while a failed save is tried
-// again in every frame (a full disk: each try writes the whole file); the menu closed with the player standing still;
-// the menu closed with the player riding fast, so that the markers on the map are chosen again all the time. Natives
-// are answered by a host that does next to nothing (bench/bench_host.h), so what is measured is the plug-in's own work;
-// the natives it calls are counted beside the time.
+// again in every frame (a full disk: each try writes the whole file); the menu
+// closed with the player standing still; the menu closed with the player riding
+// fast, so that the markers on the map are chosen again all the time. Then the
+// frames that put blips on the map, from the first frame until the blips are in
+// place: the script's start, a fast travel, and a crossing into Guarma, with the
+// menu closed or the full menu open. Natives are answered by a host that does
+// next to nothing (bench/bench_host.h), so what is measured is the plug-in's own
+// work; the natives it calls are counted beside the time.
 //   build/linux/bench/frame_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <time.h>
@@ -66,6 +70,23 @@ struct StartedScript {
 
 constexpr double frame_budget_s = 1.0 / 60.0;
 
+// The blip pass has nothing more to do for the map: the choice is made and on it.
+bool blips_at_rest() {
+    const BlipChoice& c = plugin_state.blip_choice;
+    return c.step == BlipChoiceStep::none && c.up_to_date;
+}
+
+// ...and every marker's side of the divide is known, so the log's count is
+// said: from here on a frame is steady.
+bool blips_counted() {
+    return blips_at_rest() && plugin_state.blip_choice.sides_known_to >= plugin_state.markers.length;
+}
+
+// Runs the script until its blips are steady (60 frames at least: textures in).
+void settle(StartedScript& script) {
+    for (int i = 0; i < 60 || (!blips_counted() && i < 100000); ++i) script_frame(script.ctx, plugin_state);
+}
+
 // The time this thread has run: a frame's own cost, without the time the
 // shared machine gave to other work meanwhile.
 double thread_seconds() {
@@ -114,7 +135,7 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
     plugin_state.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
-    for (int i = 0; i < 60; ++i) script_frame(script.ctx, plugin_state);  // blips made, textures in
+    settle(script);
     measure_frames(bench, script, [] {});
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
 }
@@ -132,7 +153,7 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     const FileFaults full_at_the_last_byte{ENOSPC, SIZE_MAX, 0, 0, 0, 0, 0};
     inject_file_faults(&full_at_the_last_byte);
     save_data_to_disk(script.ctx, plugin_state);                          // fails: the tries begin
-    for (int i = 0; i < 60; ++i) script_frame(script.ctx, plugin_state);  // blips made, textures in
+    settle(script);
     measure_frames(bench, script, [] { plugin_state.save_retry_at_ns = 0; });
     inject_file_faults(nullptr);
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
@@ -143,7 +164,7 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
 void BM_ScriptFrameMenuClosed(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     bench::host_answers.map_prompts_shown = false;
-    for (int i = 0; i < 60; ++i) script_frame(script.ctx, plugin_state);  // blips made, textures in
+    settle(script);
     measure_frames(bench, script, [] {});
 }
 
@@ -165,11 +186,112 @@ void BM_ScriptFrameMovingPlayer(benchmark::State& bench) {
     measure_frames(bench, script, ride);
 }
 
+// ---- the frames that put blips on the map
+
+// Runs frames until the blips are in place again (at least one frame), then,
+// when asked, until every marker's side is known and the log's count said; sets
+// the counters: the most natives any of those frames called (the whole frame,
+// menu included), the frames each took, and the slowest frame's share of
+// 16.7 ms in the thread's own time.
+void frames_until_at_rest(benchmark::State& bench, StartedScript& script, bool then_counted = true) {
+    constexpr int most_frames = 200000;
+    std::int64_t most_natives = 0;
+    double slowest_s = 0;
+    int frames = 0;
+    do {
+        const std::int64_t calls_before = bench::native_calls;
+        const double t0 = thread_seconds();
+        script_frame(script.ctx, plugin_state);
+        slowest_s = std::max(slowest_s, thread_seconds() - t0);
+        most_natives = std::max(most_natives, bench::native_calls - calls_before);
+        ++frames;
+    } while (!blips_at_rest() && frames < most_frames);
+    if (!blips_at_rest()) bench.SkipWithError("the blips did not come to rest");
+    // Then, a few sides a frame, until the log's count is true.
+    int counting = 0;
+    while (then_counted && !blips_counted() && counting < most_frames) {
+        const std::int64_t calls_before = bench::native_calls;
+        const double t0 = thread_seconds();
+        script_frame(script.ctx, plugin_state);
+        slowest_s = std::max(slowest_s, thread_seconds() - t0);
+        most_natives = std::max(most_natives, bench::native_calls - calls_before);
+        ++counting;
+    }
+    bench.counters["frames_until_counted"] = frames + counting;
+    bench.counters["most_natives_in_a_frame"] = static_cast<double>(most_natives);
+    bench.counters["frames_until_at_rest"] = frames;
+    bench.counters["slowest_percent_of_frame"] = slowest_s / frame_budget_s * 100.0;
+    std::int64_t with_blip = 0;
+    for (const Marker& m : plugin_state.markers) with_blip += m.blip != 0;
+    bench.counters["blips"] = static_cast<double>(with_blip);
+}
+
+// The menu for an episode: closed (0), or the full menu open, nearest first (1).
+void open_menu_if_asked(benchmark::State& bench, StartedScript& script) {
+    if (bench.range(1) == 0) {
+        bench::host_answers.map_prompts_shown = false;
+        return;
+    }
+    set_menu_state(script.ctx, plugin_state, MENU_FULL);
+    plugin_state.sort_mode = sort_mode_proximity;
+    update_marker_list_cache(script.ctx, plugin_state, true);
+}
+
+// A corner of the markers' area (3 km x 3 km, about one marker in 22) is Guarma.
+void guarma_in_a_corner() {
+    const float corner[4] = {4000, -7000, 7000, -4000};
+    std::copy(std::begin(corner), std::end(corner), bench::host_answers.guarma);
+}
+
+// The script's first frames: from no blip to the nearest 500 on the map.
+void BM_BlipsFirstStart(benchmark::State& bench) {
+    for (auto _ : bench) {
+        StartedScript script(static_cast<std::size_t>(bench.range(0)));
+        guarma_in_a_corner();
+        open_menu_if_asked(bench, script);
+        frames_until_at_rest(bench, script);
+    }
+}
+
+// A fast travel of 7 km: the blips there go, the nearest 500 here come.
+void BM_BlipsTeleport(benchmark::State& bench) {
+    for (auto _ : bench) {
+        StartedScript script(static_cast<std::size_t>(bench.range(0)));
+        guarma_in_a_corner();
+        open_menu_if_asked(bench, script);
+        frames_until_at_rest(bench, script, false);  // at once: sides not asked yet stay unknown
+        bench::host_answers.player[0] = 5000;
+        bench::host_answers.player[1] = 5000;
+        frames_until_at_rest(bench, script);
+    }
+}
+
+// From the mainland into Guarma: the mainland's blips go, Guarma's come, and
+// the side of the divide of every marker nearer than Guarma's 500th is asked.
+void BM_BlipsGuarmaCrossing(benchmark::State& bench) {
+    for (auto _ : bench) {
+        StartedScript script(static_cast<std::size_t>(bench.range(0)));
+        guarma_in_a_corner();
+        open_menu_if_asked(bench, script);
+        frames_until_at_rest(bench, script, false);  // at once: sides not asked yet stay unknown
+        bench::host_answers.player[0] = 5500;
+        bench::host_answers.player[1] = -5500;
+        frames_until_at_rest(bench, script);
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_ScriptFrameFullMenuByProximity)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameTryingAFailedSaveAgain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMenuClosed)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMovingPlayer)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// Markers, then the menu: 0 closed, 1 the full menu open.
+#define QF_BLIP_EPISODES(name) \
+    BENCHMARK(name)->ArgsProduct({{1000, 10000, 100000}, {0, 1}})->Iterations(1)->Unit(benchmark::kMillisecond)
+QF_BLIP_EPISODES(BM_BlipsFirstStart);
+QF_BLIP_EPISODES(BM_BlipsTeleport);
+QF_BLIP_EPISODES(BM_BlipsGuarmaCrossing);
 
 BENCHMARK_MAIN();

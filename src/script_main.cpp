@@ -9,6 +9,7 @@
 #include "src/menu/menu.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/host_api.h"
+#include "src/scripthook/native_call.h"
 #include "src/scripthook/natives.h"
 
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
@@ -110,6 +111,7 @@ static void update_backdrop(PluginState& state) {
 }
 
 void script_frame(RunContext& ctx, PluginState& state) {
+    state.frame_natives_from = native_calls_begun;
     state.frame_time = platform_now_ns();
     state.frame_delta = state.frame_time - state.last_frame_time;
     update_game_window(state);

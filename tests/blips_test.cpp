@@ -68,6 +68,34 @@ protected:
         begin(scenario);
         frames(1);  // the script's start: markers loaded, no blip yet
     }
+    // The choice is made and all of it is on the map (the log's count may
+    // still wait for the sides of farther markers).
+    static bool in_place() {
+        const BlipChoice& c = plugin_state.blip_choice;
+        return c.step == BlipChoiceStep::none && c.up_to_date;
+    }
+    // Runs frames until the blips are in place (at least one, at most
+    // `most`); the frames it took.
+    int until_in_place(int most = 1000) {
+        int n = 0;
+        do {
+            frames(1);
+            ++n;
+        } while (!in_place() && n < most);
+        EXPECT_TRUE(in_place()) << "not in place after " << n << " frames";
+        return n;
+    }
+    // ...and until every marker's side of the divide is known: from then on
+    // nothing is left for the blip pass to do but its checks.
+    int until_at_rest(int most = 1000) {
+        int n = 0;
+        do {
+            frames(1);
+            ++n;
+        } while (!(in_place() && plugin_state.blip_choice.sides_known_to >= plugin_state.markers.length) && n < most);
+        EXPECT_TRUE(in_place()) << "not in place after " << n << " frames";
+        return n;
+    }
     std::int64_t live_blips() const {
         std::int64_t n = 0;
         for (const Marker& m : plugin_state.markers) n += m.blip != 0 && session->host.game.blips.count(m.blip);
@@ -193,10 +221,11 @@ TEST_F(BlipTest, ANewMarkerGetsTheNewMarkerModifierOnItsFirstBlipOnly) {
 
 TEST_F(BlipTest, PastTheLimitTheNearestHoldBlipsWhereverTheyStandInTheList) {
     start(markers_file(two_clusters()));
-    frames(1);
+    until_in_place();
     EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
     for (std::size_t i = 700; i < 1200; ++i) EXPECT_NE(plugin_state.markers[i].blip, 0u) << i;
     EXPECT_EQ(plugin_state.markers_with_blip, 500);
+    until_at_rest();  // the count waits for every marker's side
     EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 500 of 1200 markers on the map"}));
 
     // The player rides to the other cluster, 100 m a frame, and stops there.
@@ -229,11 +258,12 @@ TEST_F(BlipTest, TiesInDistanceGoByListOrder) {
     for (int i = 0; i < 501; ++i) spots.push_back({static_cast<float>(i - 250), 0, 0});
     std::swap(spots.front(), spots.back());  // +250 now comes first in the list, -250 last
     start(markers_file(spots), "{frames: 1000, world: {player: {position: [-1, 0, 0]}}}");
-    frames(1);
+    until_in_place();
     EXPECT_EQ(plugin_state.markers[0].blip, 0u) << "+250 is 251 m away";
     EXPECT_NE(plugin_state.markers[500].blip, 0u) << "-250 is 249 m away";
     place_player({0, 0, 0});
-    frames(2 * frames_per_second + 2);
+    frames(2 * frames_per_second);
+    until_in_place();
     EXPECT_NE(plugin_state.markers[0].blip, 0u) << "+250, listed first";
     EXPECT_EQ(plugin_state.markers[500].blip, 0u) << "-250, listed last, gave its blip up";
     EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
@@ -243,13 +273,13 @@ TEST_F(BlipTest, TiesInDistanceGoByListOrder) {
 
 TEST_F(BlipTest, AMarkerThatStaysAmongTheNearestKeepsItsBlip) {
     start(markers_file(cluster(700, 0, 0, 800, 3)));
-    frames(1);
+    until_in_place();
     std::map<std::size_t, Blip> before;
     for (std::size_t i : holders()) before[i] = plugin_state.markers[i].blip;
     const std::size_t calls_before = session->host.trace.size();
 
     place_player({60, 0, 0});  // past the distance that makes a new choice
-    frames(2);
+    until_in_place();
     const std::set<std::size_t> now = nearest(500, {60, 0, 0});
     ASSERT_EQ(holders(), now);
     std::size_t kept = 0, created = 0, removed = 0;
@@ -276,7 +306,7 @@ TEST_F(BlipTest, AShortMoveIsFollowedOnceThePlayerHasStoodStillForTwoSeconds) {
     std::vector<Spot> spots;
     for (int i = 0; i < 600; ++i) spots.push_back({static_cast<float>(2 * i - 600), 0, 0});
     start(markers_file(spots));
-    frames(1);
+    until_in_place();
     const std::set<std::size_t> at_start = nearest(500, {0, 0, 0});
     ASSERT_EQ(holders(), at_start);
 
@@ -301,7 +331,7 @@ TEST_F(BlipTest, AShortMoveIsFollowedOnceThePlayerHasStoodStillForTwoSeconds) {
 
 TEST_F(BlipTest, ChangesToTheListAreFollowedAtOnce) {
     start(markers_file(two_clusters()));
-    frames(1);
+    until_in_place();
     // A marker added beside the player takes a place among the nearest.
     in_script([] {
         RunContext ctx = script_context();
@@ -337,7 +367,9 @@ TEST_F(BlipTest, WithManyMarkersTheChoiceIsSpreadOverFramesAndAChangeMeanwhileSt
     EXPECT_EQ(walk_count(), 0) << "still at work on the choice";
     EXPECT_NE(plugin_state.blip_choice.step, BlipChoiceStep::none);
     frames(1);
-    EXPECT_EQ(plugin_state.blip_choice.step, BlipChoiceStep::none);
+    EXPECT_GT(walk_count(), 0) << "made, and put on the map from the same frame on...";
+    EXPECT_LT(walk_count(), 500) << "...a frame's room at a time";
+    until_in_place();
     EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
 
     // The player moves on; while the new choice is under way, the blips stay
@@ -353,7 +385,7 @@ TEST_F(BlipTest, WithManyMarkersTheChoiceIsSpreadOverFramesAndAChangeMeanwhileSt
     });
     frames(frames_per_choice - 1);
     EXPECT_EQ(walk_count(), 499) << "only the deleted marker's blip went";
-    frames(1);
+    until_in_place();
     EXPECT_EQ(holders(), nearest(500, {300, 0, 0}));
 }
 
@@ -377,11 +409,10 @@ TEST_F(BlipTest, RefusingThe30thBlipDropsTheLimitToZeroRemovesAllAndTheNextPassR
 TEST_F(BlipTest, RefusingThe120thBlipKeepsTheNearest69) {
     // 200 markers on the x axis, the player past the last: the nearest are last in the list.
     start(markers_file(200), "{frames: 1000, world: {player: {position: [2000, 0, 0]}}, blips: {capacity: 119}}");
-    frames(1);
+    until_at_rest();
     EXPECT_EQ(plugin_state.blip_limit, 69);
-    const std::int64_t f = game().frame - 1;
-    EXPECT_EQ(count_in_frame("create_blip_at_coords", f), 120u);
-    EXPECT_EQ(count_in_frame("remove_blip", f), 50u) << "the farthest 50 go, the nearest keep theirs";
+    EXPECT_EQ(calls("create_blip_at_coords").size(), 120u);
+    EXPECT_EQ(calls("remove_blip").size(), 50u) << "the farthest 50 go, the nearest keep theirs";
     EXPECT_EQ(holders(), nearest(69, {2000, 0, 0}));
     for (std::size_t i = 131; i < 200; ++i) EXPECT_NE(plugin_state.markers[i].blip, 0u) << i;
     EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 69 of 200 markers on the map"}));
@@ -394,7 +425,7 @@ TEST_F(BlipTest, RefusingThe120thBlipKeepsTheNearest69) {
 
 TEST_F(BlipTest, AGameThatRefusesPast119BlipsShowsTheNearestOfTheLoweredLimit) {
     start(markers_file(two_clusters()), "{frames: 100000, blips: {capacity: 119}}");
-    frames(2);
+    until_at_rest();
     EXPECT_EQ(plugin_state.blip_limit, 69);
     EXPECT_EQ(holders(), nearest(69, {0, 0, 0}));
     EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 69 of 1200 markers on the map"}));
@@ -406,7 +437,7 @@ TEST_F(BlipTest, AGameThatRefusesPast119BlipsShowsTheNearestOfTheLoweredLimit) {
 
 TEST_F(BlipTest, WhenTheGameIsFullANewMarkerBesideThePlayerStillGetsItsPlaceAmongTheLoweredNearest) {
     start(markers_file(cluster(700, 0, 0, 800, 3)));
-    frames(1);
+    until_in_place();
     ASSERT_EQ(live_blips(), 500);
     game().blip_capacity = 490;  // other scripts took blips meanwhile: the game makes no more for us
     in_script([] {
@@ -415,7 +446,7 @@ TEST_F(BlipTest, WhenTheGameIsFullANewMarkerBesideThePlayerStillGetsItsPlaceAmon
     });
     frames(1);  // refused: the limit drops to 449 (499 held - 50)
     EXPECT_EQ(plugin_state.blip_limit, 449);
-    frames(1);
+    until_in_place();
     EXPECT_NE(plugin_state.markers[700].blip, 0u) << "the nearest of all";
     EXPECT_EQ(holders(), nearest(449, {0, 0, 0}));
 }
@@ -424,7 +455,7 @@ TEST_F(BlipTest, WhenTheGameIsFullANewMarkerBesideThePlayerStillGetsItsPlaceAmon
 
 TEST_F(BlipTest, ABlipTheGameDroppedIsMadeAgainWithinASecond) {
     start(markers_file(600));
-    frames(1);
+    until_in_place();
     ASSERT_EQ(live_blips(), 500);
     for (std::size_t which : {0u, 250u, 499u}) {
         const Blip old = plugin_state.markers[which].blip;
@@ -449,7 +480,7 @@ TEST_F(BlipTest, ABlipTheGameDroppedIsMadeAgainWithinASecond) {
 
 TEST_F(BlipTest, ASteadyFrameOnlyChecksAFewBlipsAndEveryBlipInTurn) {
     start(markers_file(two_clusters()));
-    frames(1);
+    until_at_rest();
     ASSERT_EQ(live_blips(), 500);
     std::set<std::uint64_t> checked;
     const int second = frames_per_second;
@@ -469,7 +500,7 @@ Allocator heap_but_not_for_blips;
 
 TEST_F(BlipTest, WithoutMemoryForAChoiceTheMapKeepsItsBlipsAndTheLogSaysSoOnce) {
     start(markers_file(two_clusters()));
-    frames(1);
+    until_in_place();
     const std::set<std::size_t> before = holders();
     ASSERT_EQ(before.size(), 500u);
 
@@ -628,3 +659,282 @@ TEST_F(BlipTest, AfterAnyChangesAndMovesTheNearestHoldBlipsOnceThePlayerStandsSt
         ASSERT_EQ(walk_count(), 500) << "step " << step;
     }
 }
+
+// ---- the frame's room ----------------------------------------------------------------------
+//
+// However many markers there are, no frame calls more than 1,000 natives (the
+// whole frame, the menu's included): the first start, a fast travel, a
+// crossing into Guarma, a game that refuses blips, the list changing while
+// blips are being made. The map ends as a full sort says: the nearest 500 on
+// the player's side, each blip made once, nearest first.
+
+namespace {
+
+// A corner of the markers' area is Guarma ("Guarma", a fixed hash of the game's).
+constexpr float guarma_rect[4] = {4000, -7000, 7000, -4000};
+
+bool in_guarma_rect(float x, float y) {
+    return x >= guarma_rect[0] && y >= guarma_rect[1] && x <= guarma_rect[2] && y <= guarma_rect[3];
+}
+
+// `count` markers at random over 14 km x 14 km, in every category; one in 22
+// stands in the Guarma corner.
+std::string spread_markers(int count) {
+    std::mt19937 rng(static_cast<unsigned>(count));
+    std::uniform_real_distribution<float> c(-7000, 7000);
+    std::string s = "{\"markers\": [";
+    for (int i = 0; i < count; ++i) {
+        const float x = std::round(c(rng)), y = std::round(c(rng));
+        s += "{\"position\": [" + std::to_string(x) + ", " + std::to_string(y) +
+             ", 40], \"category\": " + std::to_string(i % 10) + (i % 3 ? ", \"name\": \"M\"" : "") + "},";
+    }
+    return s + "]}";
+}
+
+enum class Trip { first_start, fast_travel, into_guarma, back_from_guarma, travel_while_making, list_change };
+
+struct RoomCase {
+    const char* name;
+    int markers;
+    Trip trip;
+    bool full_menu;
+    int capacity;  // the game refuses blips past this many (-1: never)
+};
+
+std::ostream& operator<<(std::ostream& out, const RoomCase& c) { return out << c.name; }
+
+}  // namespace
+
+class BlipRoomTest : public BlipTest, public ::testing::WithParamInterface<RoomCase> {
+protected:
+    // Natives per frame, from the trace, from `first` on.
+    std::size_t most_natives_in_a_frame(std::int64_t first) const {
+        std::map<std::int64_t, std::size_t> per_frame;
+        for (const SimTraceEntry& e : session->host.trace) {
+            if (e.frame >= first) ++per_frame[e.frame];
+        }
+        std::size_t most = 0;
+        for (const auto& [frame, n] : per_frame) most = std::max(most, n);
+        return most;
+    }
+    // The markers a sort of the whole list puts on the map for a player at `at`.
+    std::set<std::size_t> expected_at(Spot at, std::size_t limit) const {
+        const bool player_in_guarma = in_guarma_rect(at.x, at.y);
+        return nearest(limit, at, [player_in_guarma](const Marker& m) {
+            return in_guarma_rect(m.data.position.x, m.data.position.y) == player_in_guarma;
+        });
+    }
+    // The blips made from trace entry `from` on were made nearest `at` first,
+    // and each one dressed once.
+    void expect_made_nearest_first(std::size_t from, Spot at) {
+        float last = 0;
+        std::size_t made = 0, sprites = 0, names = 0, coords = 0;
+        for (std::size_t t = from; t < session->host.trace.size(); ++t) {
+            const SimTraceEntry& e = session->host.trace[t];
+            const std::string n = e.signature->name;
+            sprites += n == "set_blip_sprite";
+            names += n == "set_blip_name";
+            coords += n == "set_blip_coords";
+            if (n != "create_blip_at_coords" || e.result[0] == 0 || !game().blips.count(e.result[0])) continue;
+            ++made;
+            const float dx = f32_arg(e.args[1]) - at.x, dy = f32_arg(e.args[2]) - at.y, dz = f32_arg(e.args[3]) - at.z;
+            const float d = dx * dx + dy * dy + dz * dz;
+            EXPECT_GE(d, last) << "blip " << made << " made after a nearer one";
+            last = d;
+        }
+        EXPECT_GT(made, 0u);
+        EXPECT_EQ(sprites, names);
+        EXPECT_EQ(names, coords);
+    }
+};
+
+TEST_P(BlipRoomTest, NoFrameCallsMoreThanAThousandNativesAndTheNearestEndOnTheMap) {
+    const RoomCase& c = GetParam();
+    const std::string capacity = c.capacity < 0 ? "null" : std::to_string(c.capacity);
+    // In the full menu the list is sorted nearest first: the heaviest page.
+    const std::string menu = c.full_menu ? R"(map: true},
+        events: [{frame: 1, press: "INPUT_PLAYER_MENU"}, {frame: 3, press: "INPUT_GAME_MENU_EXTRA_OPTION"}],)"
+                                         : "},";
+    start(spread_markers(c.markers),
+          R"({frames: 100000, blips: {capacity: )" + capacity +
+              R"(}, zones: [{type: "STATE", hash: "0x7356B8ED", rect: [4000, -7000, 7000, -4000]}],
+        world: {player: {position: [0, 0, 40]}, )" +
+              menu + "}");
+    const std::int64_t limit = c.capacity < 0 ? 500 : c.capacity - 50;
+    Spot at{0, 0, 40};
+    std::size_t trip_starts = 0;
+    if (c.trip != Trip::first_start) {
+        if (c.trip == Trip::back_from_guarma) at = {5500, -5500, 40};
+        place_player(at);
+        if (c.trip != Trip::travel_while_making) until_in_place();
+        if (c.trip == Trip::travel_while_making) frames(3);  // some blips made, most not
+        ASSERT_LT(plugin_state.markers_with_blip, limit + (c.trip == Trip::travel_while_making ? 0 : 1));
+        trip_starts = session->host.trace.size();
+        switch (c.trip) {
+            case Trip::fast_travel:
+            case Trip::travel_while_making: at = {3000, 2500, 40}; break;
+            case Trip::into_guarma: at = {5500, -5500, 40}; break;
+            case Trip::back_from_guarma: at = {-2000, -3000, 40}; break;
+            case Trip::list_change: break;
+            case Trip::first_start: break;
+        }
+        place_player(at);
+        if (c.trip == Trip::list_change) {
+            // Added beside the player while the list's nearest are being made.
+            const std::size_t gone = *nearest(1, at).begin();
+            in_script([gone] {
+                RunContext ctx = script_context();
+                delete_marker_at(ctx, plugin_state, static_cast<std::int64_t>(gone));
+                try_add_marker(ctx, plugin_state, position_to_vector3(3, 4, 40));
+            });
+        }
+    }
+    const int taken = until_in_place(5000);
+    if (c.full_menu) {
+        EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
+        EXPECT_EQ(plugin_state.sort_mode, sort_mode_proximity);
+    }
+
+    EXPECT_LE(most_natives_in_a_frame(1), 1000u);
+    EXPECT_EQ(plugin_state.blip_limit, limit);
+    EXPECT_EQ(holders(), expected_at(at, static_cast<std::size_t>(limit)));
+    EXPECT_EQ(plugin_state.markers_with_blip, walk_count());
+    EXPECT_EQ(static_cast<std::int64_t>(game().blips.size()), walk_count()) << "no blip lost track of";
+    if (c.trip != Trip::list_change && c.capacity < 0) expect_made_nearest_first(trip_starts, at);
+    RecordProperty("frames_until_in_place", taken);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trips, BlipRoomTest,
+    ::testing::Values(RoomCase{"FirstStart1000", 1000, Trip::first_start, false, -1},
+                      RoomCase{"FirstStart10000", 10000, Trip::first_start, false, -1},
+                      RoomCase{"FirstStart100000", 100000, Trip::first_start, false, -1},
+                      RoomCase{"FirstStartFullMenu10000", 10000, Trip::first_start, true, -1},
+                      RoomCase{"FastTravel1000", 1000, Trip::fast_travel, false, -1},
+                      RoomCase{"FastTravel10000FullMenu", 10000, Trip::fast_travel, true, -1},
+                      RoomCase{"FastTravel100000", 100000, Trip::fast_travel, false, -1},
+                      RoomCase{"IntoGuarma1000", 1000, Trip::into_guarma, false, -1},
+                      RoomCase{"IntoGuarma10000", 10000, Trip::into_guarma, false, -1},
+                      RoomCase{"IntoGuarma10000FullMenu", 10000, Trip::into_guarma, true, -1},
+                      RoomCase{"BackFromGuarma10000", 10000, Trip::back_from_guarma, false, -1},
+                      RoomCase{"TravelWhileMaking10000", 10000, Trip::travel_while_making, false, -1},
+                      RoomCase{"ListChangeWhileMaking10000", 10000, Trip::list_change, false, -1},
+                      RoomCase{"RefusedAtStart10000", 10000, Trip::first_start, false, 300},
+                      RoomCase{"RefusedAfterTravel10000FullMenu", 10000, Trip::fast_travel, true, 300}),
+    [](const ::testing::TestParamInfo<RoomCase>& param) { return std::string(param.param.name); });
+
+// ---- standing still ------------------------------------------------------------------------
+//
+// A player standing still is never quite still (idling on a horse): within the
+// stillness tolerance of where the markers were chosen nothing is chosen
+// again; past it, once, after two seconds still.
+
+namespace {
+
+struct DriftCase {
+    const char* name;
+    float amplitude;  // metres from where the markers were chosen
+    bool jitter;      // to and fro every frame, or a slow drift out to the amplitude
+    int choices;      // new choices expected in ten seconds
+};
+
+std::ostream& operator<<(std::ostream& out, const DriftCase& c) { return out << c.name; }
+
+}  // namespace
+
+class BlipStillnessTest : public BlipTest, public ::testing::WithParamInterface<DriftCase> {};
+
+TEST_P(BlipStillnessTest, DriftWithinTheToleranceDoesNotChooseAgain) {
+    const DriftCase& c = GetParam();
+    start(markers_file(cluster(600, 100, 100, 800, 7)), "{frames: 100000, world: {player: {position: [100, 100, 0]}}}");
+    until_at_rest();
+    ASSERT_EQ(holders(), nearest(500, {100, 100, 0}));
+    const std::set<std::size_t> before = holders();
+    const std::size_t asked_before = calls("zone_at_coords").size();
+    const int ten_seconds = 10 * frames_per_second;
+    Spot at{};
+    for (int f = 1; f <= ten_seconds; ++f) {
+        const float off = c.jitter ? (f % 2 ? c.amplitude : -c.amplitude)
+                                   : c.amplitude * static_cast<float>(std::min(f, ten_seconds / 2)) / (ten_seconds / 2);
+        at = {100 + off, 100 + off * 0.5f, 0};
+        place_player(at);
+        frames(1);
+    }
+    // With every marker's side known, a choice asks the game only for the player's.
+    EXPECT_EQ(calls("zone_at_coords").size() - asked_before, static_cast<std::size_t>(c.choices));
+    if (c.choices == 0) {
+        EXPECT_EQ(holders(), before);
+    } else {
+        EXPECT_EQ(holders(), nearest(500, at)) << "chosen again from where the player stands";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drifts, BlipStillnessTest,
+                         ::testing::Values(DriftCase{"SubMillimetreJitter", 0.0004f, true, 0},
+                                           DriftCase{"JitterOfTenCentimetres", 0.1f, true, 0},
+                                           DriftCase{"SlowDriftToFortyCentimetres", 0.4f, false, 0},
+                                           DriftCase{"SlowDriftToOneMetre", 0.9f, false, 1}),
+                         [](const ::testing::TestParamInfo<DriftCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// ---- the count -----------------------------------------------------------------------------
+//
+// "Showing the nearest 500 of N" counts the markers on the player's side of
+// the divide, and is said once every marker's side is known.
+
+namespace {
+
+struct CountCase {
+    const char* name;
+    int mainland, guarma;
+    bool player_in_guarma;
+    int capacity;      // the game refuses blips past this many (-1: never)
+    const char* line;  // null: no line
+};
+
+std::ostream& operator<<(std::ostream& out, const CountCase& c) { return out << c.name; }
+
+}  // namespace
+
+class BlipCountTest : public BlipTest, public ::testing::WithParamInterface<CountCase> {};
+
+TEST_P(BlipCountTest, TheCountIsOfTheMarkersOnThePlayersSide) {
+    const CountCase& c = GetParam();
+    // Mainland markers around (0, 0), Guarma's around (5500, -5500), listed mixed.
+    std::vector<Spot> mainland = cluster(c.mainland, 0, 0, 3000, 8);
+    std::vector<Spot> guarma = cluster(c.guarma, 5500, -5500, 2000, 9);
+    std::vector<Spot> spots;
+    for (std::size_t i = 0; i < mainland.size() || i < guarma.size(); ++i) {
+        if (i < mainland.size()) spots.push_back(mainland[i]);
+        if (i < guarma.size()) spots.push_back(guarma[i]);
+    }
+    const Spot at = c.player_in_guarma ? Spot{5500, -5500, 0} : Spot{0, 0, 0};
+    const std::string capacity = c.capacity < 0 ? "null" : std::to_string(c.capacity);
+    start(markers_file(spots),
+          R"({frames: 100000, zones: [{type: "STATE", hash: "0x7356B8ED", rect: [4000, -7000, 7000, -4000]}],
+              blips: {capacity: )" +
+              capacity + R"(}, world: {player: {position: [)" + std::to_string(at.x) + ", " + std::to_string(at.y) +
+              ", 0]}}}");
+    until_in_place();
+    until_at_rest();
+    frames(frames_per_second);
+    const std::vector<std::string> expected = c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{};
+    EXPECT_EQ(showing_lines(), expected);
+    const std::size_t on_side = static_cast<std::size_t>(c.player_in_guarma ? c.guarma : c.mainland);
+    const std::size_t limit = c.capacity < 0 ? 500 : static_cast<std::size_t>(c.capacity - 50);
+    EXPECT_EQ(holders(), nearest(std::min(limit, on_side), at, [&c](const Marker& m) {
+                  return in_guarma_rect(m.data.position.x, m.data.position.y) == c.player_in_guarma;
+              }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sides, BlipCountTest,
+    ::testing::Values(
+        CountCase{"AllMainlandShown", 480, 30, false, -1, nullptr},
+        CountCase{"MoreMainlandThanFit", 600, 30, false, -1, "Showing the nearest 500 of 600 markers on the map"},
+        CountCase{"AllGuarmaShown", 600, 30, true, -1, nullptr},
+        CountCase{"MoreGuarmaThanFit", 480, 620, true, -1, "Showing the nearest 500 of 620 markers on the map"},
+        // The game refuses the 301st: the limit drops to 250, of the mainland's 480.
+        CountCase{"RefusedMainland", 480, 30, false, 300, "Showing the nearest 250 of 480 markers on the map"}),
+    [](const ::testing::TestParamInfo<CountCase>& param) { return std::string(param.param.name); });

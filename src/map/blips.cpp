@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 
 #include "src/map/location_names.h"
+#include "src/scripthook/native_call.h"
 #include "src/scripthook/natives.h"
 
-// Sections: one blip · choosing the nearest · the pass.
+// Sections: one blip · the frame's room · choosing the nearest · putting it on the map ·
+// sides for the count · the pass.
 
 // ---- one blip -------------------------------------------------------------------------
 
@@ -51,6 +52,27 @@ bool create_marker_blip(PluginState& state, Marker& marker) {
     return true;
 }
 
+std::uint64_t blip_making_natives(const PluginState& state, const Marker& marker) {
+    const MarkerCategory& row = state.categories[static_cast<std::size_t>(marker.data.category)];
+    // Two name hashes, create, exists, sprite, name, coords; then the modifiers.
+    return 7 + row.modifier_count + (row.colour_modifier != 0 ? 1 : 0) + (marker.is_new ? 1 : 0);
+}
+
+// ---- the frame's room -----------------------------------------------------------------------
+
+// The natives the frame may still call without passing its ceiling.
+static std::uint64_t room(const PluginState& state) {
+    const std::uint64_t spent = native_calls_begun - state.frame_natives_from;
+    return spent >= frame_native_ceiling ? 0 : frame_native_ceiling - spent;
+}
+
+static bool side_known(const Marker& m) { return m.side != GuarmaSide::unknown; }
+
+static void ask_side(Marker& m) {
+    const bool guarma = is_guarma_zone(zone_hash_at(position_to_vector3(m.data.position)));
+    m.side = guarma ? GuarmaSide::guarma : GuarmaSide::mainland;
+}
+
 // ---- choosing the nearest -----------------------------------------------------------------
 //
 // A marker's key is its squared distance's bits: for floats that are not
@@ -86,8 +108,10 @@ static std::uint32_t bucket_of_rank(const std::uint32_t* counts, std::size_t n, 
 }
 
 void marker_list_changed(PluginState& state) {
-    state.blip_choice.up_to_date = false;
-    state.blip_choice.step = BlipChoiceStep::none;  // its keys no longer match the list
+    BlipChoice& c = state.blip_choice;
+    c.up_to_date = false;
+    c.step = BlipChoiceStep::none;  // its keys no longer match the list
+    c.sides_known_to = 0;           // looked through again: new markers may stand anywhere
 }
 
 void marker_leaving_list(PluginState& state, std::size_t index) {
@@ -120,6 +144,9 @@ static void out_of_memory(RunContext& ctx, BlipChoice& c) {
 
 static void begin_choice(RunContext& ctx, PluginState& state) {
     BlipChoice& c = state.blip_choice;
+    // Without markers there is nothing to ask the game about.
+    const bool ask_player = state.markers.length > 0;
+    if (ask_player && room(state) < side_query_natives) return;  // begun in the next frame
     const auto most = static_cast<std::size_t>(default_blip_limit);
     if (!array_reserve(c.keys, ctx.general, state.markers.length) || !array_reserve(c.chosen, ctx.general, most) ||
         !array_reserve(c.next_chosen, ctx.general, most)) {
@@ -132,9 +159,9 @@ static void begin_choice(RunContext& ctx, PluginState& state) {
     c.up_to_date = true;  // until something changes again
     c.limit = state.blip_limit;
     c.qualifying = 0;
+    c.settled = false;
     c.from = vector3_to_position(state.player_position);
-    // Without markers there is nothing to ask the game about.
-    c.player_in_guarma = state.markers.length > 0 && is_guarma_zone(zone_hash_at(state.player_position));
+    c.player_in_guarma = ask_player && is_guarma_zone(zone_hash_at(state.player_position));
     std::fill(std::begin(c.buckets), std::end(c.buckets), 0u);
 }
 
@@ -222,7 +249,10 @@ static bool work_on_choice(PluginState& state) {
         const std::size_t length = c.keys.length;
         const std::size_t end = stretch_end(c, length, c.step == BlipChoiceStep::keys ? blip_key_work : 1, work);
         switch (c.step) {
-            case BlipChoiceStep::none: return false;
+            case BlipChoiceStep::none:
+            case BlipChoiceStep::remove:
+            case BlipChoiceStep::make:
+            case BlipChoiceStep::trim: return false;
             case BlipChoiceStep::keys: give_keys(state, end); break;
             case BlipChoiceStep::count_middle: count_keys(c, end, 10, 11); break;
             case BlipChoiceStep::count_low: count_keys(c, end, 0, 10); break;
@@ -232,7 +262,10 @@ static bool work_on_choice(PluginState& state) {
         if (end < length) return false;  // the rest in the next frame
         c.cursor = 0;
         switch (c.step) {
-            case BlipChoiceStep::none: return false;
+            case BlipChoiceStep::none:
+            case BlipChoiceStep::remove:
+            case BlipChoiceStep::make:
+            case BlipChoiceStep::trim: return false;
             case BlipChoiceStep::keys:
                 if (c.qualifying <= c.limit) {
                     start_collecting(c, key_none, 0);  // all that qualify
@@ -256,65 +289,151 @@ static bool work_on_choice(PluginState& state) {
     }
 }
 
-static void say_what_the_map_shows(RunContext& ctx, PluginState& state) {
-    BlipChoice& c = state.blip_choice;
-    const std::int64_t limit = state.blip_limit;
-    if (c.chosen_of <= limit || limit <= 0) return;  // all fit; a limit of 0 goes back to 500 at once
-    if (c.said_limit != 0 && limit >= c.said_limit) return;
-    c.said_limit = limit;
-    log_format(ctx, LogLevel::info, "Showing the nearest {} of {} markers on the map", limit, c.chosen_of);
+// ---- putting it on the map ----------------------------------------------------------------
+//
+// Removals first (the blips of markers no longer chosen), then the chosen
+// without a blip get one, nearest first; each frame does what its room pays
+// for and the next goes on from there. Until all removals are done `chosen` is
+// the old choice (whose markers hold every blip there is), then the new one.
+
+static void start_putting_on_map(BlipChoice& c) {
+    c.step = BlipChoiceStep::remove;
+    c.cursor = 0;
 }
 
-static bool on_players_side(const BlipChoice& c, Marker& m) {
-    if (m.side == GuarmaSide::unknown) {
-        const bool guarma = is_guarma_zone(zone_hash_at(position_to_vector3(m.data.position)));
-        m.side = guarma ? GuarmaSide::guarma : GuarmaSide::mainland;
-    }
-    return (m.side == GuarmaSide::guarma) == c.player_in_guarma;
-}
-
-// Puts the choice on the map: the blips of markers no longer chosen go, the
-// chosen ones without a blip get one, nearest first.
-static void apply_choice(RunContext& ctx, PluginState& state) {
-    BlipChoice& c = state.blip_choice;
+// The choice is on the map as far as the side of each chosen marker allows.
+static void made(BlipChoice& c) {
     c.step = BlipChoiceStep::none;
-    for (std::uint32_t i : c.chosen) {
-        if (!is_chosen(c, i) && state.markers[i].blip != 0) remove_marker_blip(state, state.markers[i]);
+    if (c.complete) {
+        c.settled = true;
+    } else {
+        c.up_to_date = false;  // some lie across the divide after all: the next choice leaves them out
+    }
+}
+
+// True once the step is done; false when the frame has no room left for it.
+static bool remove_unchosen(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    for (; c.cursor < c.chosen.length; ++c.cursor) {
+        Marker& m = state.markers[c.chosen[c.cursor]];
+        if (m.blip == 0 || is_chosen(c, c.chosen[c.cursor])) continue;
+        if (room(state) < blip_removal_natives) return false;
+        remove_marker_blip(state, m);
     }
     std::swap(c.chosen, c.next_chosen);
     const std::uint32_t* keys = c.keys.data;
     std::sort(c.chosen.begin(), c.chosen.end(),
               [keys](std::uint32_t a, std::uint32_t b) { return keys[a] != keys[b] ? keys[a] < keys[b] : a < b; });
     c.chosen_from = c.from;
-    c.chosen_of = c.qualifying;
     c.next_check = 0;
+    c.cursor = 0;
+    c.complete = true;
+    c.step = BlipChoiceStep::make;
+    return true;
+}
 
-    bool settled = true;
-    for (std::size_t n = 0; n < c.chosen.length; ++n) {
-        Marker& m = state.markers[c.chosen[n]];
+static bool make_chosen(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    for (; c.cursor < c.chosen.length; ++c.cursor) {
+        Marker& m = state.markers[c.chosen[c.cursor]];
         if (m.blip != 0) continue;
-        if (!on_players_side(c, m)) {
-            settled = false;  // across the divide after all: the next choice leaves it out
-            c.up_to_date = false;
+        if (!side_known(m)) {
+            if (room(state) < side_query_natives) return false;
+            ask_side(m);
+        }
+        if ((m.side == GuarmaSide::guarma) != c.player_in_guarma) {
+            c.complete = false;
             continue;
         }
+        if (room(state) < blip_making_natives(state, m)) return false;
         const std::int64_t limit = state.blip_limit;
         if (create_marker_blip(state, m)) continue;
+        c.complete = false;
         if (state.blip_limit < limit) {
             // Refused: the nearest of the lowered limit keep their blips, the
-            // rest go at once; the next choice fills any gap among the nearest.
-            const auto keep = static_cast<std::size_t>(state.blip_limit);
-            for (std::size_t f = keep; f < c.chosen.length; ++f) {
-                Marker& far = state.markers[c.chosen[f]];
-                if (far.blip != 0) remove_marker_blip(state, far);
-            }
-            if (c.chosen.length > keep) c.chosen.length = keep;
+            // farther give theirs up; the next choice fills any gap among the nearest.
+            c.step = BlipChoiceStep::trim;
+            c.cursor = c.chosen.length;
             c.up_to_date = false;
-            say_what_the_map_shows(ctx, state);
+            return true;
         }
-        return;
+        break;  // the limit is full: choose again
     }
-    if (settled) say_what_the_map_shows(ctx, state);
+    made(c);
+    return true;
+}
+
+// Takes the blips of the chosen past the lowered limit, farthest first.
+static bool trim_to_limit(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    const auto keep = static_cast<std::size_t>(state.blip_limit);
+    for (; c.cursor > keep; --c.cursor) {
+        Marker& far = state.markers[c.chosen[c.cursor - 1]];
+        if (far.blip == 0) continue;
+        if (room(state) < blip_removal_natives) return false;
+        remove_marker_blip(state, far);
+    }
+    if (c.chosen.length > keep) c.chosen.length = keep;
+    c.step = BlipChoiceStep::none;
+    return true;
+}
+
+static void put_on_map(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    for (;;) {
+        switch (c.step) {
+            case BlipChoiceStep::remove:
+                if (!remove_unchosen(state)) return;
+                break;
+            case BlipChoiceStep::make:
+                if (!make_chosen(state)) return;
+                break;
+            case BlipChoiceStep::trim:
+                if (!trim_to_limit(state)) return;
+                break;
+            default: return;
+        }
+    }
+}
+
+// ---- sides for the count ------------------------------------------------------------------
+//
+// "Showing the nearest 500 of N" counts the markers on the player's side, so
+// it waits until every marker's side is known: those a choice needs are asked
+// as it goes on the map, the rest a few a frame from here.
+
+// Asks the sides not known yet, within the frame's room and the walk's share;
+// true once every marker's side is known.
+static bool learn_sides(PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    const auto categories = static_cast<std::uint64_t>(state.categories.length);
+    std::uint64_t share = side_walk_natives_per_frame;
+    for (; c.sides_known_to < state.markers.length; ++c.sides_known_to) {
+        Marker& m = state.markers[c.sides_known_to];
+        if (side_known(m) || m.data.category < 0 || static_cast<std::uint64_t>(m.data.category) >= categories) {
+            continue;
+        }
+        if (share < side_query_natives || room(state) < side_query_natives) return false;
+        share -= side_query_natives;
+        ask_side(m);
+    }
+    return true;
+}
+
+static void say_what_the_map_shows(RunContext& ctx, PluginState& state) {
+    BlipChoice& c = state.blip_choice;
+    const auto categories = static_cast<std::uint64_t>(state.categories.length);
+    const GuarmaSide side = c.player_in_guarma ? GuarmaSide::guarma : GuarmaSide::mainland;
+    std::int64_t on_side = 0;
+    for (const Marker& m : state.markers) {
+        on_side += m.side == side && m.data.category >= 0 && static_cast<std::uint64_t>(m.data.category) < categories;
+    }
+    c.chosen_of = on_side;
+    const std::int64_t limit = state.blip_limit;
+    if (c.chosen_of <= limit || limit <= 0) return;  // all fit; a limit of 0 goes back to 500 at once
+    if (c.said_limit != 0 && limit >= c.said_limit) return;
+    c.said_limit = limit;
+    log_format(ctx, LogLevel::info, "Showing the nearest {} of {} markers on the map", limit, c.chosen_of);
 }
 
 // ---- the pass ------------------------------------------------------------------------------
@@ -324,7 +443,8 @@ static void apply_choice(RunContext& ctx, PluginState& state) {
 static void check_some_blips(PluginState& state) {
     BlipChoice& c = state.blip_choice;
     std::size_t checks = 0;
-    for (std::size_t visited = 0; visited < c.chosen.length && checks < blip_checks_per_frame; ++visited) {
+    for (std::size_t visited = 0;
+         visited < c.chosen.length && checks < blip_checks_per_frame && room(state) >= blip_check_natives; ++visited) {
         if (c.next_check >= c.chosen.length) c.next_check = 0;
         Marker& m = state.markers[c.chosen[c.next_check++]];
         if (m.blip == 0) continue;
@@ -337,7 +457,9 @@ static void check_some_blips(PluginState& state) {
 }
 
 // The choice is due again when the player has gone far from where it was
-// made, or has stood still for a while anywhere else.
+// made, or has stood still for a while anywhere else: farther than the
+// stillness tolerance, so that the drift of a player standing (idling on a
+// horse) does not choose again every time.
 static void follow_player(PluginState& state) {
     BlipChoice& c = state.blip_choice;
     const Position at = vector3_to_position(state.player_position);
@@ -352,7 +474,7 @@ static void follow_player(PluginState& state) {
     if (c.still_ns < blip_still_ns) return;
     c.still_at = at;
     c.still_ns = 0;
-    if (std::memcmp(&at, &from, sizeof at) != 0) c.up_to_date = false;
+    if (!(distance_squared(at, from) <= blip_still_tolerance * blip_still_tolerance)) c.up_to_date = false;
 }
 
 void refresh_marker_blips(RunContext& ctx, PluginState& state) {
@@ -364,6 +486,13 @@ void refresh_marker_blips(RunContext& ctx, PluginState& state) {
     check_some_blips(state);
     follow_player(state);
     if (c.step == BlipChoiceStep::none && !c.up_to_date) begin_choice(ctx, state);
-    // The choice goes on the map in the frame it is made.
-    if (c.step != BlipChoiceStep::none && work_on_choice(state)) apply_choice(ctx, state);
+    // Put on the map from the frame it is made in, as far as the frame's room goes.
+    if (work_on_choice(state)) start_putting_on_map(c);
+    const bool settled_before = c.settled && c.step == BlipChoiceStep::none;
+    put_on_map(state);
+    const bool settled_now = c.settled && c.step == BlipChoiceStep::none;
+    const bool all_sides_before = c.sides_known_to >= state.markers.length;
+    if (!learn_sides(state) || !settled_now) return;
+    // Said once the choice is on the map and the count is true.
+    if (!settled_before || !all_sides_before) say_what_the_map_shows(ctx, state);
 }

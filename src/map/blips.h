@@ -28,20 +28,39 @@ inline constexpr std::size_t blip_checks_per_frame = 12;
 inline constexpr std::size_t blip_choice_work_per_frame = 131072;
 inline constexpr std::size_t blip_key_work = 4;
 
+// Natives cost the game time inside its frame: the blip pass calls only as
+// many as keep the whole frame (menu included) at or below this, and goes on
+// in the next frame. 500 blips with their sides take about nine frames.
+inline constexpr std::uint64_t frame_native_ceiling = 1000;
+// What the pass's steps cost at most, in natives: asking a position's side of
+// the divide (the zone, then up to six of Guarma's names hashed), ending a
+// blip, checking one (and ending it when it went stale).
+inline constexpr std::uint64_t side_query_natives = 7;
+inline constexpr std::uint64_t blip_removal_natives = 2;
+inline constexpr std::uint64_t blip_check_natives = 1 + blip_removal_natives;
+// Sides not needed for the map are asked a few a frame: they make the log's
+// count true ("of N" counts the markers on the player's side) and spare later
+// choices the asking. 20 a frame: 10,000 markers in some 8 seconds.
+inline constexpr std::uint64_t side_walk_natives_per_frame = 20 * side_query_natives;
+
 // The only writer of a marker's `blip`: keeps the count of markers holding one.
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip);
 // Ends the marker's blip (also for a handle of 0); afterwards `blip` is 0.
 void remove_marker_blip(PluginState& state, Marker& marker);
+// The natives `create_marker_blip` calls for `marker` when the game makes the blip.
+std::uint64_t blip_making_natives(const PluginState& state, const Marker& marker);
 // For a marker whose `blip` is 0: true when it now has a dressed, live blip.
 // When the game refuses one, the blip limit drops to 50 below the blips there
 // are; the caller takes away the farthest of them.
 bool create_marker_blip(PluginState& state, Marker& marker);
-// The per-frame pass: a few existence checks, and a new choice of the markers
-// on the map when it is due.
+// The per-frame pass: a few existence checks, a new choice of the markers on
+// the map when it is due, and a share of putting it on the map, all within the
+// natives the frame has room for.
 void refresh_marker_blips(RunContext& ctx, PluginState& state);
 
 // The marker list changed (markers added, loaded, imported or renamed): the
-// markers on the map are chosen again, and a choice under way starts over.
+// markers on the map are chosen again, and a choice under way starts over (the
+// blips it made so far stay until the next one is put on the map).
 void marker_list_changed(PluginState& state);
 // The marker at `index` is about to leave the list, its blip already removed:
 // the later markers' indices move down by one.

@@ -5,8 +5,12 @@
 #include "src/scripthook/host_api.h"
 
 HostApi host_api;
+std::uint64_t native_calls_begun;
 
-void begin_native_call(std::uint64_t hash) { host_api.nativeInit(hash); }
+void begin_native_call(std::uint64_t hash) {
+    ++native_calls_begun;
+    host_api.nativeInit(hash);
+}
 
 void push_native_arg_u64(std::uint64_t value) { host_api.nativePush64(value); }
 

@@ -8,6 +8,10 @@
 
 void begin_native_call(std::uint64_t hash);
 
+// Every native call begun since the library was loaded: the blip pass keeps a
+// frame's calls under a ceiling by what it has called so far.
+extern std::uint64_t native_calls_begun;
+
 // 32-bit values travel with their pattern in both halves of the word.
 inline std::uint64_t pack_native_u32(std::uint32_t bits) { return (static_cast<std::uint64_t>(bits) << 32) | bits; }
 

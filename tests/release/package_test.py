@@ -101,6 +101,7 @@ class ReleaseZip(unittest.TestCase):
              r"add a marker at the waypoint right mouse button LT \(Xbox\) / L2 \(PlayStation\)", flat),
             ("the nearest 500 on the map, the rest listed and dimmed",
              r"the map shows the 500 nearest to you.*?they stay in the list \(\"Edit Markers\"\), dimmed", flat),
+            ("the 500 is Quillfen's limit, not the game's", r"500 is Quillfen's own limit, not the game's", flat),
             ("distances in metres", r"10 metres.*1 metre of another.*how many metres away", flat),
             ("the first start's line is no fault, unless a recovery follows it",
              r"At the very first start last\.log says.*\] Failed to read markers data file: ERROR_FILE_NOT_FOUND "
@@ -131,6 +132,7 @@ class ReleaseZip(unittest.TestCase):
             self.assertEqual(lines[headings[0] - 1], "QUICK START")
             self.assertLessEqual(headings[1] - headings[0], 16)
         self.assertNotRegex(text, re.compile(r"\bunits?\b", re.I), "metres throughout")
+        self.assertNotRegex(flat, r"the game shows at most 500", "500 is Quillfen's limit, not the game's")
 
     def test_the_readme_names_only_commands_the_tool_has(self):
         text = self.files["Quillfen/README.txt"].decode("utf-8")

@@ -6,6 +6,7 @@ with LoadLibrary, runs frames in real time and unloads with FreeLibrary; these
 tests look at what the run left in the game directory. Run through
 scripts/wine-env (a Wine prefix under build/ and a virtual display).
 """
+import collections
 import json
 import math
 import os
@@ -531,6 +532,9 @@ class QuillfenUnderWine(unittest.TestCase):
 
         self.assertEqual(shown_after(199), sorted((p[0], p[1]) for p in near))
         self.assertEqual(shown_after(699), sorted((p[0], p[1]) for p in far_inner), "8 s after the move")
+        per_frame = collections.Counter(c["frame"] for c in trace(d) if c["frame"] > 0)
+        self.assertLessEqual(max(per_frame.values()), 1000, "no frame calls more than 1,000 natives")
+        self.assertGreater(len([f for f, n in per_frame.items() if n > 500]), 5, "500 blips take several frames")
         messages, _ = log_messages(d)
         self.assertEqual([m for m in messages if m.startswith("Showing")],
                          ["Showing the nearest 500 of 1200 markers on the map"])
