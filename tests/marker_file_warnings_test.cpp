@@ -137,6 +137,12 @@ const WarningCase not_loading_cases[] = {
     // Found by the markers fuzz target: "markers" holds an object, whose
     // string of broken UTF-8 stands where a marker's name would.
     {"a list that is an object, a name in it not UTF-8", "{\"markers\": {\"a\": {\"name\": \"x\xFF\"}}}", {}},
+    // Found by the same target at once, once it checked each input also in
+    // the place of the list: U+3000 is white space to JSON5, "\\" before a
+    // line break continues the text, and each surrogate stands without its pair.
+    {"a list that is an object holding broken text in an array",
+     "{\"markers\": \xE3\x80\x80{\"a\":['\\udaa8\\\n\\udddb\\ude15\\f\"',],}}",
+     {}},
     {"a list that is a text not UTF-8", "{\"markers\": \"x\xFF\"}", {}},
     {"a marker that is an array holding broken text", "{\"markers\": [[\"x\xFF\", \"\xFF\"]]}", {}},
     {"markers of every kind, the object among them with a broken name",
