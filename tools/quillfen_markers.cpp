@@ -123,7 +123,7 @@ static int run_parse(const std::string& text) {
 }
 
 // check and format: the markers, what the game would make of them, and for
-// format the bytes it would save.
+// format the bytes the game saves for them.
 static int run_check_or_format(const std::string& text, bool format) {
     MarkersData data{};
     MarkersFileRead loaded{};
