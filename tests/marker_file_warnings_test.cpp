@@ -114,6 +114,58 @@ const WarningCase warning_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Files, MarkerFileWarnings, testing::ValuesIn(warning_cases));
 
+// Texts that parse but do not load: the checker is handed any text (the
+// markers fuzz target hands it every input), so none of them may take
+// anything from the tree that is not there. Under the sanitizers a read
+// beside the tree fails the test; without them, a read through null ends it.
+std::string repeated(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+}
+
+class MarkerFileWarningsOfFilesThatDoNotLoad : public testing::TestWithParam<WarningCase> {};
+
+TEST_P(MarkerFileWarningsOfFilesThatDoNotLoad, AreWalkedSafely) {
+    const WarningCase& c = GetParam();
+    MarkersData data{};
+    ASSERT_NE(deserialize_markers(c.text, heap_allocator(), data), DeserializeError::none) << "the file does not load";
+    EXPECT_EQ(warnings_of(c.text), c.lines);
+}
+
+const WarningCase not_loading_cases[] = {
+    // Found by the markers fuzz target: "markers" holds an object, whose
+    // string of broken UTF-8 stands where a marker's name would.
+    {"a list that is an object, a name in it not UTF-8", "{\"markers\": {\"a\": {\"name\": \"x\xFF\"}}}", {}},
+    // Found by the same target at once, once it checked each input also in
+    // the place of the list: U+3000 is white space to JSON5, "\\" before a
+    // line break continues the text, and each surrogate stands without its pair.
+    {"a list that is an object holding broken text in an array",
+     "{\"markers\": \xE3\x80\x80{\"a\":['\\udaa8\\\n\\udddb\\ude15\\f\"',],}}",
+     {}},
+    {"a list that is a text not UTF-8", "{\"markers\": \"x\xFF\"}", {}},
+    {"a marker that is an array holding broken text", "{\"markers\": [[\"x\xFF\", \"\xFF\"]]}", {}},
+    {"markers of every kind, the object among them with a broken name",
+     "{\"markers\": [1, \"\xFF\", null, [{\"name\": \"\xFF\"}],\n" + full(", \"name\": \"ok\xFF\"") + "]}",
+     {"2:93: marker 5: \"name\" is not valid UTF-8 (was the file saved as Latin-1 or another code page?): the game "
+      "reads each broken character as \"\xEF\xBF\xBD\" and saves it so"}},
+    {"every field of the wrong kind",
+     R"({"markers": [{"position": {"x": 1}, "category": "5", "name": ["\uD800"], "timestamp": 7}]})",
+     {"1:87: marker 1: \"timestamp\" has no \"_nsec\": the game dates the marker 1 January 1970"}},
+    {"a time stamp of the wrong kind, given twice",
+     R"({"markers": [{"position": [1, 2, 3], "category": 1, "timestamp": {"_nsec": "x", "_nsec": [], "nsec": 1}}]})",
+     {"1:67: marker 1: \"_nsec\" is given again later: the game takes the last one",
+      "1:94: marker 1: the game ignores the key \"nsec\" in \"timestamp\" (did you mean \"_nsec\"?)"}},
+    {"a file that is an array", "[{\"markers\": [], \"name\": \"\xFF\"}]", {}},
+    {"a file that is a text", "\"\xFF\"", {}},
+    {"a long key of control characters is shown escaped and cut",
+     "{\"markers\": [], \"" + std::string(70, '\x1B') + "\": 1, \"markers\": 5}",
+     {"1:2: \"markers\" is given again later: the game takes the last one",
+      "1:17: the game ignores the key \"" + repeated("\\u001b", 40) + "...\""}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, MarkerFileWarningsOfFilesThatDoNotLoad, testing::ValuesIn(not_loading_cases));
+
 TEST(MarkerFileWarningsLimits, AFileThatDoesNotParseHasNoWarningsButSaysSo) {
     int calls = 0;
     EXPECT_EQ(list_markers_warnings(
@@ -133,6 +185,24 @@ TEST(MarkerFileWarningsLimits, ManyMarkersWithWarningsArePlacedInOneWalk) {
     EXPECT_EQ(lines[0], "2:1: marker 1 has no \"timestamp\": the game dates it 1 January 1970");
     EXPECT_EQ(
         lines.back().rfind(std::to_string(count + 1) + ":37: marker " + std::to_string(count) + ": category 12", 0), 0u)
+        << lines.back();
+}
+
+// A key given again and again: each repeat is found against a set of the
+// keys the game reads, not by a scan of the marker's members per key (which
+// took 21 s for 100,000 repeats).
+TEST(MarkerFileWarningsLimits, AKeyGivenOneHundredThousandTimesIsWarnedAtEachRepeat) {
+    const int repeats = 100000;
+    std::string text = R"({"markers": [{"position": [1, 2, 3], "category": 1, )" + timestamp;
+    for (int i = 0; i < repeats; ++i) text += i % 2 ? ",\n\"name\": \"x\xFF\"" : ",\n\"name\": \"x\"";
+    text += "}]}";
+    const std::vector<std::string> lines = warnings_of(text);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(repeats)) << "every repeat but the last, and its broken text";
+    EXPECT_EQ(lines[0], "2:1: marker 1: \"name\" is given again later: the game takes the last one");
+    EXPECT_EQ(lines[repeats - 2], std::to_string(repeats) +
+                                      ":1: marker 1: \"name\" is given again later: the game "
+                                      "takes the last one");
+    EXPECT_EQ(lines.back().rfind(std::to_string(repeats + 1) + ":9: marker 1: \"name\" is not valid UTF-8", 0), 0u)
         << lines.back();
 }
 

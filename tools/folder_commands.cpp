@@ -68,6 +68,7 @@ int run_status(const std::string& folder) {
     struct Row {
         std::string name;
         std::int64_t modified_ns;
+        bool read;
         bool loads;
         std::string what;  // the number of markers, or why not
     };
@@ -76,7 +77,7 @@ int run_status(const std::string& folder) {
         MarkersData data{};
         const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), data);
         const bool loads = markers_file_loaded(r);
-        rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, loads,
+        rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, r.read.code == 0, loads,
                            loads ? std::to_string(data.count) + " markers" : std::string(r.why)});
         free_markers_data(data, heap_allocator());
     };
@@ -96,7 +97,14 @@ int run_status(const std::string& folder) {
     for (const Row& r : rows) {
         std::printf("%-*s  %s  %s\n", static_cast<int>(width), r.name.c_str(), local_time_text(r.modified_ns).c_str(),
                     r.what.c_str());
-        if (r.name == markers_file_name && !r.loads) status = exit_not_loaded;
+        if (r.name == markers_file_name && !r.loads) status = r.read ? exit_not_loaded : exit_cannot;
+    }
+    if (status == exit_cannot) {
+        std::fprintf(stderr,
+                     "quillfen-markers: %s cannot be read (its line says why), so the game cannot load it either. "
+                     "Close any program that holds it; if it is not your markers file, move it out of the way. "
+                     "Then run status again.\n",
+                     markers_file_name);
     }
     if (rows.empty()) {
         std::printf("No markers files in %s yet.\n", folder.c_str());

@@ -32,17 +32,20 @@ static const char* const help_text =
     "               what it becomes, a category outside 0 to 9, a name that is not UTF-8,\n"
     "               a position that is not a finite number), each at LINE:COLUMN, then the\n"
     "               number of markers. A file that does not load: LINE:COLUMN: reason.\n"
-    "  format FILE  print exactly the bytes the game would save after loading FILE; check's\n"
-    "               lines go to standard error. To repair a file by hand: check it, fix what\n"
-    "               check says, then format FILE > repaired.json and restore DIR repaired.json.\n"
+    "  format FILE  print the markers of FILE in the game's own layout: the bytes the game\n"
+    "               writes for these markers when it saves them (at its next change, with\n"
+    "               that change). check's lines go to standard error. To repair a file by\n"
+    "               hand: check it, fix what check says, then format FILE > repaired.json\n"
+    "               and restore DIR repaired.json.\n"
     "  parse FILE   is FILE valid JSON5 (any document)? If not: LINE:COLUMN: reason.\n"
     "\n"
     "  status DIR   DIR is a Quillfen folder. One line per file that holds markers\n"
     "               (markers.json, markers.json.bak, markers.json.unreadable-...,\n"
     "               markers.json.replaced-..., backups/markers-YYYYMMDD.json), newest\n"
     "               first: its name, when it was last written (local time), and the\n"
-    "               number of markers or why it cannot be loaded. Exit 1 when\n"
-    "               markers.json is there and does not load.\n"
+    "               number of markers or why it cannot be loaded. Exit 2 when\n"
+    "               markers.json is there but cannot be read (a folder, a broken\n"
+    "               link, no permission), 1 when it does not load.\n"
     "  restore DIR FILE\n"
     "               put the markers of FILE (a path, or a name as status shows it)\n"
     "               into DIR/markers.json, written whole in the game's format. What\n"
@@ -90,7 +93,8 @@ static const char* const help_text =
     "  0  done; for check: the file loads as it is written\n"
     "  1  a file does not load (it is damaged, or a value is of the wrong kind);\n"
     "     nothing was changed\n"
-    "  2  a file cannot be read or written, or the command is wrong; nothing was changed\n"
+    "  2  a file cannot be read or written (standard output too: a full disk), or the\n"
+    "     command is wrong; nothing was changed\n"
     "  3  check: the file loads, but the game would drop or change what the lines say\n";
 
 // ---- one markers file: parse, check, format, export ---------------------------------------------------
@@ -119,7 +123,7 @@ static int run_parse(const std::string& text) {
 }
 
 // check and format: the markers, what the game would make of them, and for
-// format the bytes it would save.
+// format the bytes the game saves for them.
 static int run_check_or_format(const std::string& text, bool format) {
     MarkersData data{};
     MarkersFileRead loaded{};
@@ -142,9 +146,9 @@ static int run_check_or_format(const std::string& text, bool format) {
         return exit_cannot;
     }
     if (format) {
-        std::fwrite(out.data, 1, out.length, stdout);
+        const bool whole = write_output(out.data, out.length);
         free_markers_text(out, heap_allocator());
-        return exit_done;
+        return whole ? exit_done : exit_cannot;
     }
     std::printf("%zu\n", count);
     return warnings > 0 ? exit_warnings : exit_done;
@@ -174,8 +178,7 @@ static int run_export(const std::vector<std::string>& arguments) {
     const std::string out = export_markers(data, format == "csv" ? ExportFormat::csv : ExportFormat::geojson, left_out);
     free_markers_data(data, heap_allocator());
     for (const std::string& line : left_out) std::fprintf(stderr, "quillfen-markers: %s\n", line.c_str());
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return exit_done;
+    return write_output(out.data(), out.size()) ? exit_done : exit_cannot;
 }
 
 // ---- the commands ---------------------------------------------------------------------------

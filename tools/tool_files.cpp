@@ -1,7 +1,9 @@
 #include "tools/tool_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "src/markers_file/marker_copies.h"
@@ -12,6 +14,44 @@
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "quillfen-markers: %s (see quillfen-markers help)\n", message.c_str());
+    return exit_cannot;
+}
+
+// Standard output is the C library's, so its errors are errno values (also on
+// Windows, whose C library maps a full disk to ENOSPC).
+static bool output_failure_told = false;
+
+// `error` 0: the stream failed earlier, in a print that kept no reason.
+static void tell_output_failure(int error) {
+    if (output_failure_told) return;
+    output_failure_told = true;
+    std::fprintf(stderr,
+                 "quillfen-markers: cannot write all of the output to standard output%s%s. What it holds is "
+                 "cut short: do not use it.\n%s\n",
+                 error != 0 ? ": " : "", error != 0 ? std::strerror(error) : "",
+                 error == ENOSPC ? "The disk is full: make room on it, then run the command again."
+                                 : "Check where the output goes (a disk that is full or gone, a closed window or "
+                                   "program), then run the command again.");
+}
+
+bool write_output(const char* bytes, std::size_t size) {
+    errno = 0;
+    const std::size_t written = std::fwrite(bytes, 1, size, stdout);
+    if (written == size && std::fflush(stdout) == 0) return true;
+    tell_output_failure(errno);
+    return false;
+}
+
+int finish_output(int status) {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    int error = errno;
+    // Closing is where a file on a network share reports what its writes met.
+    errno = 0;
+    const bool closed = std::fclose(stdout) == 0;
+    if (flushed && closed) return status;
+    if (error == 0) error = errno;
+    tell_output_failure(error);
     return exit_cannot;
 }
 

@@ -20,6 +20,17 @@ enum ToolExit : int {
 // "quillfen-markers: MESSAGE (see quillfen-markers help)" on standard error.
 int usage_error(const std::string& message);
 
+// Writes `bytes` to standard output and flushes it. False, after a message
+// on standard error, when any of it could not be written (a full disk, a
+// closed output): the output is then cut short and the command exits with
+// exit_cannot, never claiming it was done.
+bool write_output(const char* bytes, std::size_t size);
+
+// At the end of every command, in the platform's entry: flushes and closes
+// standard output. Returns `status`, or exit_cannot (after the message, once)
+// when something printed could not be written.
+int finish_output(int status);
+
 // "ENOENT", "ERROR_ACCESS_DENIED": as the game's log names errors.
 std::string error_name(PlatformError e);
 

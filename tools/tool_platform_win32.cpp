@@ -5,6 +5,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "tools/tool_files.h"
 #include "tools/tool_platform.h"
 
 static std::string narrow(const wchar_t* wide) {
@@ -27,7 +28,7 @@ int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(narrow(argv[i]));
-    if (!arguments.empty()) return run_tool(arguments);
+    if (!arguments.empty()) return finish_output(run_tool(arguments));
 
     // Double-clicked in the Quillfen folder: the status of that folder, in a
     // window that stays until the player has read it.
@@ -43,5 +44,5 @@ int wmain(int argc, wchar_t** argv) {
     std::fputs("\nPress Enter to close this window.\n", stdout);
     std::fflush(stdout);
     for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {}
-    return status;
+    return finish_output(status);
 }

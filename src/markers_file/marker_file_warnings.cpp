@@ -30,13 +30,53 @@ bool key_is(const Json5Member& m, std::string_view key) {
     return m.key_length == key.size() && std::memcmp(m.key, key.data(), key.size()) == 0;
 }
 
-// The member the game takes for `key`: the last one with it.
+// The member the game takes for `key`: the last one with it. One pass over
+// the object; callers ask it once per object, never once per member.
 std::size_t last_member(const Json5Value& object, std::string_view key) {
     std::size_t found = SIZE_MAX;
     for (std::size_t i = 0; i < object.member_count(); ++i) {
         if (key_is(object.members()[i], key)) found = i;
     }
     return found;
+}
+
+// The set of keys the game reads in one kind of object, with the member the
+// game takes for each (the last one, or SIZE_MAX): found in one pass, so that
+// a key given 100,000 times costs 100,000 steps, not their square. Only a key
+// the game reads can be "given again"; any other key is ignored each time.
+template <std::size_t N>
+struct KnownKeys {
+    const char* const (&names)[N];
+    std::size_t last[N];
+};
+
+// Which of `known` the member's key is, or N.
+template <std::size_t N>
+std::size_t known_index(const Json5Member& m, const char* const (&known)[N]) {
+    const std::string_view key(m.key, m.key_length);
+    for (std::size_t k = 0; k < N; ++k) {
+        if (key == known[k]) return k;
+    }
+    return N;
+}
+
+template <std::size_t N>
+KnownKeys<N> known_keys_of(const Json5Value& object, const char* const (&known)[N]) {
+    KnownKeys<N> keys{known, {}};
+    for (std::size_t& last : keys.last) last = SIZE_MAX;
+    for (std::size_t i = 0; i < object.member_count(); ++i) {
+        const std::size_t k = known_index(object.members()[i], known);
+        if (k < N) keys.last[k] = i;
+    }
+    return keys;
+}
+
+template <std::size_t N>
+std::size_t last_of(const KnownKeys<N>& keys, std::string_view key) {
+    for (std::size_t k = 0; k < N; ++k) {
+        if (key == keys.names[k]) return keys.last[k];
+    }
+    return SIZE_MAX;
 }
 
 // Edits (insert, delete, change, swap of neighbours) from `a` to `b`, at most
@@ -131,22 +171,21 @@ Warning warning_at(const std::size_t* path, std::size_t depth, Problem problem, 
 // Unknown keys and known ones given twice, of `object` at `path`; `within`
 // names the object when it is not the file or a marker.
 template <std::size_t N>
-void check_keys(Finder& f, const Json5Value& object, std::size_t* path, std::size_t depth, std::size_t marker,
-                const char* const (&known)[N], const char* within) {
+void check_keys(Finder& f, const Json5Value& object, const KnownKeys<N>& keys, std::size_t* path, std::size_t depth,
+                std::size_t marker, const char* within) {
     for (std::size_t i = 0; i < object.member_count(); ++i) {
         const Json5Member& m = object.members()[i];
         const std::string_view key(m.key, m.key_length);
         path[depth] = i;
-        bool is_known = false;
-        for (const char* k : known) is_known = is_known || key == k;
-        if (!is_known) {
+        const std::size_t k = known_index(m, keys.names);
+        if (k == N) {
             Warning w = warning_at(path, depth + 1, Problem::ignored_key, marker);
             w.at_key = true;
             w.key = key;
-            w.meant = meant_key(key, known);
+            w.meant = meant_key(key, keys.names);
             w.found = within;
             add(f, w);
-        } else if (last_member(object, key) != i) {
+        } else if (keys.last[k] != i) {
             Warning w = warning_at(path, depth + 1, Problem::given_twice, marker);
             w.at_key = true;
             w.key = key;
@@ -162,11 +201,14 @@ const char* not_finite_found(const Json5Value& v) {
     return "a number too large for a place in the game (beyond 3.4e38)";
 }
 
-// The warnings of one marker (a marker that loads: every value is of its kind).
+// The warnings of one marker. In a file that loads every value is of its
+// kind; the accessors give zero or nothing for a value of another kind, so a
+// file that does not load (a fuzzer's, a test's) is walked safely as well.
 void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::size_t number) {
+    const KnownKeys keys = known_keys_of(marker, marker_keys);
     // What is missing is placed at the marker itself, before what it holds.
     for (const char* key : {"position", "category", "timestamp"}) {
-        if (last_member(marker, key) == SIZE_MAX) {
+        if (last_of(keys, key) == SIZE_MAX) {
             Warning w = warning_at(path, 2, Problem::missing, number);
             w.key = key;
             add(f, w);
@@ -177,9 +219,8 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
         path[2] = i;
         // The keys of this member, then its values.
         const std::string_view key(m.key, m.key_length);
-        bool is_known = false;
-        for (const char* k : marker_keys) is_known = is_known || key == k;
-        if (!is_known) {
+        const std::size_t known = known_index(m, marker_keys);
+        if (known == std::size(marker_keys)) {
             Warning w = warning_at(path, 3, Problem::ignored_key, number);
             w.at_key = true;
             w.key = key;
@@ -187,7 +228,7 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
             add(f, w);
             continue;
         }
-        if (last_member(marker, key) != i) {
+        if (keys.last[known] != i) {
             Warning w = warning_at(path, 3, Problem::given_twice, number);
             w.at_key = true;
             w.key = key;
@@ -211,12 +252,13 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
         } else if (key == "name" && v.kind == Json5Kind::string && std::strlen(v.string()) < v.string_length()) {
             add(f, warning_at(path, 3, Problem::cut_at_nul, number));
         } else if (key == "timestamp") {
-            if (last_member(v, "_nsec") == SIZE_MAX) {
+            const KnownKeys stamp_keys = known_keys_of(v, timestamp_keys);
+            if (stamp_keys.last[0] == SIZE_MAX) {
                 Warning w = warning_at(path, 3, Problem::missing, number);
                 w.key = "_nsec";
                 add(f, w);
             }
-            check_keys(f, v, path, 3, number, timestamp_keys, "timestamp");
+            check_keys(f, v, stamp_keys, path, 3, number, "timestamp");
         }
     }
 }
@@ -224,8 +266,9 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
 void find_warnings(Finder& f, const Json5Value& root) {
     std::size_t path[4] = {};
     if (root.kind != Json5Kind::object) return;
-    const std::size_t list = last_member(root, "markers");
-    check_keys(f, root, path, 0, 0, top_keys, nullptr);
+    const KnownKeys keys = known_keys_of(root, top_keys);
+    const std::size_t list = keys.last[0];
+    check_keys(f, root, keys, path, 0, 0, nullptr);
     if (list == SIZE_MAX) {
         for (Warning& w : f.warnings) w.no_list = true;
         return;
@@ -270,8 +313,10 @@ bool path_is(const Warning& w, const Json5SourceValue& v) {
 struct Teller {
     std::string_view text;
     const Allocator* allocator;
-    const Json5Value* root;
-    std::size_t list;  // the member holding the markers, or SIZE_MAX
+    std::size_t list;           // the member holding the markers, or SIZE_MAX
+    const Json5Value* markers;  // its value when that is an array (as in a file that loads), else null
+    std::size_t named_marker;   // the marker whose names were last looked at (SIZE_MAX: none yet)
+    std::size_t last_name;      // the member of its name that the game takes
     const GrowableArray<Warning>* warnings;
     std::size_t next;
     Json5Place place;
@@ -281,19 +326,29 @@ struct Teller {
 };
 
 void append_quoted(TextBuilder& b, const Teller& t, std::string_view key) {
-    // As the file would write it: control characters and quotes escaped.
+    // As the file would write it: control characters and quotes escaped, also
+    // in a long key, which is cut after 40 bytes (at a character's start), so
+    // that no key from someone else's file reaches the console as it is.
     char plain[64];
+    std::size_t kept = key.size();
+    if (kept >= sizeof plain) {
+        kept = 40;
+        while (kept > 0 && (static_cast<unsigned char>(key[kept]) & 0xC0) == 0x80) --kept;
+    }
     TextBuilder copy = text_builder(plain, sizeof plain);
-    text_append(copy, key);
+    text_append(copy, key.substr(0, kept));
     MarkersText quoted{};
-    if (!copy.truncated && serialize_string(plain, *t.allocator, quoted) == SerializeError::none) {
-        text_append(b, std::string_view(quoted.data, quoted.length));
-        free_markers_text(quoted, *t.allocator);
+    if (serialize_string(plain, *t.allocator, quoted) != SerializeError::none) {
+        text_append(b, "\"...\"");  // out of memory: the line still says where
         return;
     }
-    text_append_char(b, '"');
-    text_append(b, key.substr(0, 40));
-    text_append(b, "...\"");
+    if (kept == key.size()) {
+        text_append(b, std::string_view(quoted.data, quoted.length));
+    } else {
+        text_append(b, std::string_view(quoted.data, quoted.length - 1));
+        text_append(b, "...\"");
+    }
+    free_markers_text(quoted, *t.allocator);
 }
 
 void tell(Teller& t, std::size_t offset, std::size_t marker, void (*say)(TextBuilder&, const Teller&, const Warning*),
@@ -379,12 +434,19 @@ bool visit(void* data, const Json5SourceValue& v) {
         const Warning& w = ws[t.next++];
         if (path_is(w, v)) tell(t, w.at_key ? v.key_offset : v.offset, w.marker, say_warning, &w);
     }
-    // A marker's name (the one the game takes) whose text reads with U+FFFD it does not spell.
-    if (v.text_replaced && v.depth == 3 && v.path[0] == t.list) {
-        const Json5Value& marker = t.root->members()[t.list].value.items()[v.path[1]];
-        if (marker.kind == Json5Kind::object && key_is(marker.members()[v.path[2]], "name") &&
-            last_member(marker, "name") == v.path[2]) {
-            tell(t, v.offset, v.path[1] + 1, say_not_utf8, nullptr);
+    // A marker's name (the one the game takes) whose text reads with U+FFFD it
+    // does not spell. Any text may come here, also one whose "markers" holds
+    // no list or whose markers are not objects: nothing is taken from the tree
+    // before its kind and size say it is there.
+    if (v.text_replaced && v.depth == 3 && t.markers && v.path[0] == t.list && v.path[1] < t.markers->item_count()) {
+        const Json5Value& marker = t.markers->items()[v.path[1]];
+        if (marker.kind == Json5Kind::object && v.path[2] < marker.member_count() &&
+            key_is(marker.members()[v.path[2]], "name")) {
+            if (t.named_marker != v.path[1]) {  // once per marker, however many names it holds
+                t.named_marker = v.path[1];
+                t.last_name = last_member(marker, "name");
+            }
+            if (t.last_name == v.path[2]) tell(t, v.offset, v.path[1] + 1, say_not_utf8, nullptr);
         }
     }
     return true;
@@ -401,8 +463,11 @@ std::size_t list_markers_warnings(std::string_view text, const Allocator& alloca
     find_warnings(f, doc.root);
     std::size_t told = SIZE_MAX;
     if (!f.out_of_memory) {
-        const std::size_t list = doc.root.kind == Json5Kind::object ? last_member(doc.root, "markers") : SIZE_MAX;
-        Teller t{text, &allocator, &doc.root, list, &f.warnings, 0, json5_text_start, 0, warn, data};
+        const std::size_t list = last_member(doc.root, "markers");
+        const Json5Value* markers = list != SIZE_MAX && doc.root.members()[list].value.kind == Json5Kind::array
+                                        ? &doc.root.members()[list].value
+                                        : nullptr;
+        Teller t{text, &allocator, list, markers, SIZE_MAX, SIZE_MAX, &f.warnings, 0, json5_text_start, 0, warn, data};
         if (json5_visit_source(text, visit, &t)) told = t.told;
     }
     array_free(f.warnings);

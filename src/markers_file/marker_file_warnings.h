@@ -14,6 +14,8 @@
 // Calls `warn` once per warning, in the order of the text, with its line:
 // "LINE:COLUMN: marker 2: the game ignores the key \"postion\" (did you mean
 // \"position\"?)" (valid during the call). Returns the number of warnings, or
-// SIZE_MAX when the text does not parse or memory ran out.
+// SIZE_MAX when the text does not parse or memory ran out. Any text may be
+// given, also one that parses but does not load (its lines then say what they
+// can), and the time taken grows with the text's length, not its square.
 std::size_t list_markers_warnings(std::string_view text, const Allocator& allocator,
                                   void (*warn)(void* data, const char* line), void* data);

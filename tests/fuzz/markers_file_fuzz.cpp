@@ -3,8 +3,14 @@
 // (what the game would drop or change) each carry their place; what loads is
 // written, loaded again and written again. The two
 // lists must be equal and the two texts byte for byte the same, and every
-// block must be back with the heap. The load runs a second time with a heap
-// that fails part-way (the point chosen from the input).
+// block must be back with the heap. The load and the warnings run a second
+// time with a heap that fails part-way (the point chosen from the input).
+//
+// The warnings' checker takes any text, loaded or not: it gets the input as it
+// is and the input standing where the list of markers goes, {"markers": INPUT}
+// (a list that is an object, a marker that is not one: the shapes a file that
+// loads never has, which mutations of whole files seldom make), each with a
+// dictionary of the file's keys and shapes (tests/fuzz/markers.dict).
 //
 // Equal means: the same count, categories, time stamps and names, and the same
 // coordinates bit for bit (NaN as NaN), except a coordinate smaller than 0.125
@@ -17,8 +23,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
+#include "src/json5/json5_reader.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_file_warnings.h"
 #include "tests/fuzz/fuzz_heap.h"
@@ -57,6 +65,39 @@ void check_same(const MarkersData& first, const MarkersData& again) {
     }
 }
 
+// The warnings of `text`: one placed line for each counted, and a count
+// unless the text does not parse (or memory ran out, with `may_run_out`).
+// Returns the count (SIZE_MAX for none); `allocations` gets what they took.
+std::size_t check_warnings(std::string_view text, Heap& heap, bool may_run_out, std::size_t* allocations = nullptr) {
+    struct Lines {
+        std::size_t count;
+        bool placed;
+    } lines{0, true};
+    const std::size_t before = heap.allocations;
+    const std::size_t warnings = list_markers_warnings(
+        text, heap.allocator(),
+        [](void* d, const char* line) {
+            auto& l = *static_cast<Lines*>(d);
+            ++l.count;
+            unsigned long row = 0, column = 0;
+            char* end = nullptr;
+            row = std::strtoul(line, &end, 10);
+            if (*end == ':') column = std::strtoul(end + 1, &end, 10);
+            l.placed = l.placed && row >= 1 && column >= 1 && end[0] == ':' && end[1] == ' ';
+        },
+        &lines);
+    check(lines.placed, "a warning without its place");
+    if (warnings != SIZE_MAX) {
+        check(warnings == lines.count, "a count of warnings that is not the lines'");
+    } else if (!may_run_out) {
+        Json5Document doc{};
+        Json5Error error{};
+        check(!json5_parse(text, heap.allocator(), doc, error), "no warnings of a text that parses");
+    }
+    if (allocations) *allocations = heap.allocations - before;
+    return warnings;
+}
+
 void check_loaded_storage(const MarkersData& d) {
     check(d.count <= d.capacity, "more records than room");
     check((d.records != nullptr) == (d.capacity > 0), "records and room disagree");
@@ -80,26 +121,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         describe_load_failure(b, loaded, detail);
         check(why[0] >= '1' && why[0] <= '9' && std::strchr(why, ':') != nullptr, "a reason that starts elsewhere");
     }
-    // What the game would drop or change: only of a file that loads, each line placed.
-    struct Lines {
-        std::size_t count;
-        bool placed;
-    } lines{0, true};
-    const std::size_t warnings = list_markers_warnings(
-        text, heap.allocator(),
-        [](void* d, const char* line) {
-            auto& l = *static_cast<Lines*>(d);
-            ++l.count;
-            unsigned long row = 0, column = 0;
-            char* end = nullptr;
-            row = std::strtoul(line, &end, 10);
-            if (*end == ':') column = std::strtoul(end + 1, &end, 10);
-            l.placed = l.placed && row >= 1 && column >= 1 && end[0] == ':' && end[1] == ' ';
-        },
-        &lines);
-    check(loaded == DeserializeError::syntax ? warnings == SIZE_MAX : warnings == lines.count,
-          "warnings of a text that does not parse, or a count that is not the lines'");
-    check(lines.placed, "a warning without its place");
+    // What the game would drop or change, each line placed: of any text, and
+    // of the text in the place of the list.
+    std::size_t checked = 0;
+    check((check_warnings(text, heap, false, &checked) == SIZE_MAX) == (loaded == DeserializeError::syntax),
+          "warnings of a text that does not parse, or none of one that does");
+    std::string as_list = "{\"markers\": ";
+    as_list.append(text);
+    as_list += '}';
+    check_warnings(as_list, heap, false);
     if (loaded == DeserializeError::none) {
         check_loaded_storage(first);
         MarkersText written{};
@@ -144,6 +174,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         free_markers_data(partial, short_heap.allocator());
         check(short_heap.live_blocks == 0, "blocks left after running out of memory");
+    }
+    if (checked > 0) {  // the warnings too, running out somewhere along the way
+        Heap short_heap;
+        short_heap.fail_after = fuzz::failure_point(data, size, checked);
+        check_warnings(text, short_heap, true);
+        check(short_heap.live_blocks == 0, "blocks left after the warnings ran out of memory");
     }
     return 0;
 }

@@ -4,14 +4,19 @@
 //   daily copy exactly when it reads "markers-YYYYMMDD.json" with a date of
 //   the calendar (checked against a conversion of its own: the date through a
 //   day count and back), and then the date's name is the name itself.
-// - The rest is a marker pack, loaded as a markers file. Its first half is
-//   taken as the list already there, its second half is offered under the
-//   1-unit rule as the import does; every verdict must be the pairwise loop's
-//   (added, too close, not finite). Offered again, the pack adds nothing: a
-//   pack left in import/ never doubles a marker. Every block must be back with
-//   the heap, also when memory runs out part-way.
+// - The rest is a marker pack, Quillfen/import/pack.json, imported by the
+//   plug-in's own merge_pack (its file read served from the input). The list
+//   already there is the pack's first half, so the whole pack is offered over
+//   it under the 1-unit rule; the markers it adds must be exactly those the
+//   pairwise loop adds (not finite: left out; within 1 unit of one kept: too
+//   close), in order and unchanged, new and without a blip, with the log line
+//   that counts them. Offered again, the pack adds nothing: a pack left in
+//   import/ never doubles a marker. Every block must be back with the heap,
+//   also when memory runs out part-way, and what was added then is the start
+//   of what the loop adds.
 //
 //   scripts/fuzz packs [seconds]
+#include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +30,29 @@
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_spacing.h"
 #include "tests/fuzz/fuzz_heap.h"
+
+// The plug-in's import of one pack (merge_pack and the Pack it takes) lives in
+// its source file, not behind a header: compiled into this target as it is.
+#include "src/markers/marker_packs.cpp"
+
+// The pack's bytes, served as the file at pack_path by the stand-in for the
+// platform's read (the target is linked with --wrap=platform_read_file).
+static std::string_view served_pack;
+static char pack_path[] = "Quillfen/import/pack.json";
+
+extern "C" PlatformError __real_platform_read_file(const char* path, const Allocator& allocator, char** data,
+                                                   std::size_t* size);
+extern "C" PlatformError __wrap_platform_read_file(const char* path, const Allocator& allocator, char** data,
+                                                   std::size_t* size) {
+    if (std::strcmp(path, pack_path) != 0) return __real_platform_read_file(path, allocator, data, size);
+    *data = static_cast<char*>(allocate_bytes(allocator, served_pack.size() + 1, 1));
+    *size = 0;
+    if (!*data) return PlatformError{ENOMEM};
+    std::memcpy(*data, served_pack.data(), served_pack.size());
+    (*data)[served_pack.size()] = '\0';
+    *size = served_pack.size();
+    return PlatformError{0};
+}
 
 namespace {
 
@@ -81,38 +109,97 @@ bool too_close_pairwise(const std::vector<Position>& kept, const Position& p) {
     return false;
 }
 
-// The import of `pack` into a list made of its first half. False when memory
-// ran out (then nothing is checked further).
-bool import_pack(const MarkersData& pack, const Allocator& allocator) {
-    const std::size_t there = pack.count / 2;
-    SpacingGrid grid{};
+bool same_record(const MarkerDataV1& a, const MarkerDataV1& b) {
+    return std::memcmp(&a.position, &b.position, sizeof a.position) == 0 && a.category == b.category &&
+           a.timestamp._nsec == b.timestamp._nsec && (a.name == nullptr) == (b.name == nullptr) &&
+           (a.name == nullptr || std::strcmp(a.name, b.name) == 0);
+}
+
+struct Log {
+    std::string lines;
+};
+
+void keep_line(void* data, LogLevel, std::string_view message, std::uint32_t) {
+    auto& log = *static_cast<Log*>(data);
+    log.lines.append(message);
+    log.lines += '\n';
+}
+
+// What the import of `pack` (as loaded here) must add over a list of its
+// first `there` markers: the pairwise loop's verdicts.
+struct Expected {
+    std::vector<std::size_t> added;  // indices into the pack
+    std::size_t not_finite;
+};
+
+Expected expected_import(const MarkersData& pack, std::size_t there) {
+    Expected e{{}, 0};
     std::vector<Position> kept;
-    bool memory = true;
-    for (std::size_t i = 0; i < there && memory; ++i) {
-        memory = spacing_grid_add(grid, allocator, pack.records[i].position);
-        if (memory && finite(pack.records[i].position)) kept.push_back(pack.records[i].position);
+    for (std::size_t i = 0; i < there; ++i) {
+        if (finite(pack.records[i].position)) kept.push_back(pack.records[i].position);
     }
-    for (int round = 0; round < 2 && memory; ++round) {  // the pack's second half, then again
-        for (std::size_t i = there; i < pack.count && memory; ++i) {
-            const Position p = pack.records[i].position;
-            const PackMarkerVerdict v = admit_pack_marker(grid, allocator, p);
-            if (v == PackMarkerVerdict::out_of_memory) {
-                memory = false;
-                break;
-            }
-            if (!finite(p)) {
-                check(v == PackMarkerVerdict::not_finite, "a position not finite was not refused as such");
-            } else if (too_close_pairwise(kept, p)) {
-                check(v == PackMarkerVerdict::too_close, "a marker within 1 unit of another was added");
-            } else {
-                check(round == 0, "a pack offered again added a marker");
-                check(v == PackMarkerVerdict::added, "a marker 1 unit or more from every other was refused");
-                kept.push_back(p);
-            }
+    for (std::size_t i = 0; i < pack.count; ++i) {
+        const Position p = pack.records[i].position;
+        if (!finite(p)) {
+            ++e.not_finite;
+        } else if (!too_close_pairwise(kept, p)) {
+            e.added.push_back(i);
+            kept.push_back(p);
         }
     }
+    return e;
+}
+
+// merge_pack over a list made of the pack's first half, twice; with a heap
+// that runs out, only what must hold whatever the point.
+void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
+    const std::size_t there = pack.count / 2;
+    Log log;
+    RunContext ctx{heap.allocator(), heap.allocator(), Logger{keep_line, &log, LogLevel::info, 0}};
+    PluginState state{};
+    SpacingGrid grid{};
+    bool made = array_reserve(state.markers, ctx.general, there);
+    for (std::size_t i = 0; i < there && made; ++i) {
+        MarkerDataV1 record = pack.records[i];
+        record.name = nullptr;  // the names of the list there play no part
+        array_append(state.markers, ctx.general, Marker{record, 0, false, GuarmaSide::unknown});
+        made = spacing_grid_add(grid, ctx.general, record.position);
+    }
+    check(made || may_run_out, "the list there could not be made with memory to spare");
+    if (made) {
+        const Expected expected = expected_import(pack, there);
+        Pack file{pack_path, sizeof pack_path, false};
+        for (int round = 0; round < 2; ++round) {
+            state.blip_choice.up_to_date = true;
+            const std::size_t before = state.markers.length;
+            std::size_t added = SIZE_MAX;
+            log.lines.clear();
+            const bool whole = merge_pack(ctx, state, grid, file, &added);
+            check(whole || may_run_out, "a pack that loads was not gone through with memory to spare");
+            check(added == state.markers.length - before, "the count of markers added is not the list's growth");
+            const std::size_t wanted = round == 0 ? expected.added.size() : 0;
+            check(whole ? added == wanted : added <= wanted,
+                  round == 0 ? "the import added other markers than the pairwise loop"
+                             : "a pack offered again added "
+                               "a marker");
+            for (std::size_t k = 0; k < added; ++k) {
+                const Marker& m = state.markers[before + k];
+                check(same_record(m.data, pack.records[expected.added[k]]),
+                      "an added marker is not the pack's marker the pairwise loop adds there");
+                check(m.is_new && m.blip == 0, "an added marker is not new, or has a blip");
+            }
+            check(added == 0 || !state.blip_choice.up_to_date, "markers were added without the blips hearing of it");
+            if (!whole) break;
+            char line[160];
+            std::snprintf(line, sizeof line, "Imported %zu of %zu markers from %s\n", added, pack.count, pack_path);
+            check(log.lines.rfind(line, 0) == 0, "the import's line does not count what it did");
+            check((log.lines.find("Left out ") != std::string::npos) == (expected.not_finite > 0),
+                  "markers left out without a line, or a line without them");
+        }
+    }
+    for (Marker& m : state.markers) free_marker_name(ctx.general, m.data.name);
+    array_free(state.markers);
     spacing_grid_free(grid);
-    return memory;
 }
 
 }  // namespace
@@ -126,10 +213,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line == std::string_view::npos) return 0;
     const std::string_view text = input.substr(line + 1);
 
+    served_pack = text;
     Heap heap;
     MarkersData pack{};
     if (deserialize_markers(text, heap.allocator(), pack) == DeserializeError::none) {
-        check(import_pack(pack, heap.allocator()), "the import ran out of memory with memory to spare");
+        import_pack(pack, heap, false);
     }
     const std::size_t needed = heap.allocations;
     free_markers_data(pack, heap.allocator());
@@ -140,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         short_heap.fail_after = fuzz::failure_point(data, size, needed);
         MarkersData partial{};
         if (deserialize_markers(text, short_heap.allocator(), partial) == DeserializeError::none) {
-            (void)import_pack(partial, short_heap.allocator());
+            import_pack(partial, short_heap, true);
         }
         free_markers_data(partial, short_heap.allocator());
         check(short_heap.live_blocks == 0, "blocks left after running out of memory in an import");

@@ -33,12 +33,12 @@ def tool_path(path):
     return "Z:" + path if WINDOWS and path.startswith("/") and path != "/?" else path
 
 
-def run(*args, cwd=None, stdin=subprocess.DEVNULL, timeout=120):
+def run(*args, cwd=None, stdin=subprocess.DEVNULL, timeout=120, stdout=subprocess.PIPE):
     command = (["wine", TOOL] if WINDOWS else [TOOL]) + [tool_path(a) for a in args]
     started = time.time()
-    r = subprocess.run(command, cwd=cwd, stdin=stdin, capture_output=True, timeout=timeout)
+    r = subprocess.run(command, cwd=cwd, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE, timeout=timeout)
     r.seconds = time.time() - started
-    r.out = r.stdout.decode("utf-8").replace("Z:/", "/")
+    r.out = (r.stdout or b"").decode("utf-8").replace("Z:/", "/")
     r.err = r.stderr.decode("utf-8").replace("Z:/", "/")
     return r
 
@@ -50,7 +50,8 @@ def place(text, index):
 
 
 def many_markers(count, bad_at):
-    """`count` markers as the game writes them, the one numbered `bad_at` (from 1) with a number for a name."""
+    """`count` markers as the game writes them, the one numbered `bad_at` (from 1, or None) with a number for a
+    name."""
     parts = []
     for i in range(1, count + 1):
         name = "%d" % i if i == bad_at else '"Marker %d"' % i
@@ -59,6 +60,8 @@ def many_markers(count, bad_at):
                      '            "name": %s,\n            "timestamp": {\n                "_nsec": %d\n'
                      '            }\n        }' % (i, i % 10, name, 1765267200000000000 + i))
     text = '{\n    "markers": [\n' + ",\n".join(parts) + "\n    ]\n}"
+    if bad_at is None:
+        return text, None
     at = text.index('"name": %d,' % bad_at) + len('"name": ')
     return text, place(text, at)
 
@@ -217,6 +220,49 @@ class ExitCodes(Files):
                               r.out)
 
 
+class Output(Files):
+    """What a command prints must land whole, or it says so and exits with 2."""
+
+    @unittest.skipIf(not os.path.exists("/dev/full"), "/dev/full is Linux's")
+    def test_printing_to_a_full_disk_fails_loudly(self):
+        text, _ = many_markers(2000, None)
+        good = self.put("markers.json", text)
+        folder = os.path.join(self.dir, "Quillfen")
+        os.makedirs(folder)
+        shutil.copy(good, folder)
+        for args in (("format", good), ("export", good, "--format", "csv"), ("export", good, "--format", "geojson"),
+                     ("check", good), ("status", folder), ("help",)):
+            with self.subTest(" ".join(os.path.basename(a) for a in args)):
+                with open("/dev/full", "wb") as full:
+                    r = run(*args, stdout=full)
+                self.assertEqual(r.returncode, 2, r.err)
+                lines = r.err.splitlines()
+                self.assertRegex(lines[-2], r"^quillfen-markers: cannot write all of the output to standard output"
+                                            r"(: .+)?\. What it holds is cut short: do not use it\.$")
+                self.assertEqual(lines[-1], "The disk is full: make room on it, then run the command again."
+                                 if "No space left" in lines[-2] else
+                                 "Check where the output goes (a disk that is full or gone, a closed window or "
+                                 "program), then run the command again.")
+        with open("/dev/full", "wb") as full:
+            r = run("format", good, stdout=full)
+        self.assertIn("standard output: No space left on device.", r.err, "the first write says why")
+
+    def test_a_key_given_100000_times_is_checked_in_a_moment(self):
+        text = '{"markers": [{"position": [1, 2, 3], "category": 1, %s%s}]}' % (TIMESTAMP, ', "name": "x"' * 100000)
+        path = self.put("repeats.json", text)
+        second_last = text.rfind('"name"', 0, text.rfind('"name"'))
+        self.assertGreater(os.path.getsize(path), 1000000)
+        r = run("check", path)
+        self.assertEqual(r.returncode, 3, r.err)
+        lines = r.out.splitlines()
+        self.assertEqual(len(lines), 100000)
+        self.assertEqual(lines[-2], '%s: marker 1: "name" is given again later: the game takes the last one'
+                         % place(text, second_last))
+        self.assertEqual(lines[-1], "1")
+        # The scan per key it replaced took 19 to 23 s on this file.
+        self.assertLess(r.seconds, 5)
+
+
 class Undo(Files):
     """merge and restore: an undo copy once the new file is in place; a failed write changes nothing."""
 
@@ -302,6 +348,33 @@ class Undo(Files):
 
 
 class Status(Files):
+    def test_the_exit_code_says_whether_markers_json_can_be_read_and_loaded(self):
+        cases = [
+            ("a markers.json that loads", lambda p: self.put(p, GOOD), 0, None),
+            ("a damaged markers.json", lambda p: self.put(p, BROKEN), 1, "3:1: unexpected end of input: missing }"),
+            ("a folder named markers.json", os.makedirs, 2, "a directory, not a markers file"),
+        ]
+        if not WINDOWS:
+            cases += [
+                ("a link to nothing", lambda p: os.symlink("gone.json", p), 2, "a link to a file that does not exist"),
+                ("a fifo", os.mkfifo, 2, "a device or other special file, not a markers file"),
+            ]
+        for what, make, status, why in cases:
+            with self.subTest(what):
+                folder = os.path.join(self.dir, what.replace(" ", "-"))
+                os.makedirs(folder)
+                self.put(os.path.join(what.replace(" ", "-"), "markers.json.bak"), GOOD)
+                make(os.path.join(folder, "markers.json"))
+                r = run("status", folder, timeout=30)
+                self.assertEqual(r.returncode, status, r.out + r.err)
+                row = [l for l in r.out.splitlines() if l.startswith("markers.json ")]
+                self.assertEqual(len(row), 1, r.out)
+                self.assertTrue(row[0].endswith("  " + (why or "2 markers")), row[0])
+                self.assertEqual(r.err, "" if status != 2 else
+                                 "quillfen-markers: markers.json cannot be read (its line says why), so the game "
+                                 "cannot load it either. Close any program that holds it; if it is not your markers "
+                                 "file, move it out of the way. Then run status again.\n")
+
     def test_a_fresh_install_says_to_start_the_game_once(self):
         os.makedirs(os.path.join(self.dir, "Quillfen"))
         r = run("status", os.path.join(self.dir, "Quillfen"))

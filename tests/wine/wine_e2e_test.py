@@ -661,6 +661,12 @@ class MarkersToolUnderWine(unittest.TestCase):
                         self.assertNotIn("Restored", out)
                         self.assertNotIn("holds 3 markers", out)
                         self.assertEqual(sorted(os.listdir(q)), ["markers.json", "pack.json"])
+                with self.subTest("status"):
+                    r = subprocess.run(["wine", MARKERS_TOOL, "status", wine_path(q)], capture_output=True, timeout=60)
+                    out, err = r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
+                    self.assertEqual(r.returncode, 2, out + err)
+                    self.assertRegex(out, r"(?m)^markers\.json +\S+ \S+  cannot be read: ERROR_SHARING_VIOLATION$")
+                    self.assertIn("Close any program that holds it", err)
             with open(os.path.join(q, "markers.json"), "rb") as f:
                 self.assertEqual(f.read(), mine)
         finally:
