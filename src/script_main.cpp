@@ -90,14 +90,6 @@ double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t fra
     return strength * (1.0 - t) + target * t;
 }
 
-bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gathered_seconds) {
-    timer += static_cast<float>(seconds_from_ns(frame_delta_ns));
-    if (timer < 1.0f) return false;
-    gathered_seconds = timer;
-    timer = 0.0f;
-    return true;
-}
-
 static void update_backdrop(PluginState& state) {
     state.backdrop_strength = blend_backdrop(state.backdrop_strength, state.menu_state, state.frame_delta);
     if (state.backdrop_strength < 0.001) {
@@ -117,7 +109,7 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
     float since_last_check = 0.0f;
-    if (waypoint_check_due(waypoint_check_timer, state.frame_delta, since_last_check)) {
+    if (waypoint_check_due(waypoint_capture.waypoint_check_timer, state.frame_delta, since_last_check)) {
         check_waypoint_and_create_marker(ctx, state, since_last_check);
     }
     retry_failed_save(ctx, state);

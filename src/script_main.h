@@ -20,7 +20,4 @@ void script_frame(RunContext& ctx, PluginState& state);
 // Pieces of the frame, separate so they can be checked on their own.
 void update_game_window(PluginState& state);
 double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t frame_delta_ns);
-// Adds the frame to the timer; true (and the timer back at 0) once a second has
-// gathered, with the seconds gathered in `gathered_seconds`.
-bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gathered_seconds);
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker);
