@@ -3,6 +3,7 @@
 #include "src/base/calendar.h"
 #include "src/core/plugin_context.h"
 #include "src/map/blips.h"
+#include "src/markers/marker_list.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/waypoint_capture.h"
@@ -23,13 +24,7 @@ void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
 
 static void release_previous_run(const RunContext& ctx, PluginState& state) {
     if (state.categories.data) array_free(state.categories);
-    if (state.markers.data) {
-        for (Marker& m : state.markers) {
-            remove_marker_blip(state, m);
-            free_marker_name(ctx.general, m.data.name);
-        }
-        array_free(state.markers);
-    }
+    if (state.markers.data) free_marker_list(ctx, state, state.markers);
     if (state.category_tiles.data) {
         free_array(ctx.general, state.category_tiles.data, state.category_tiles.length);
     }

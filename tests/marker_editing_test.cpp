@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "sim_fixture.h"
-#include "src/map/blips.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
@@ -183,15 +182,6 @@ protected:
     }
 };
 
-// What a script start does to the list it leaves: its blips and names go.
-void empty_the_list(RunContext& ctx) {
-    for (Marker& m : plugin_state.markers) {
-        remove_marker_blip(plugin_state, m);
-        free_marker_name(ctx.general, m.data.name);
-    }
-    plugin_state.markers.length = 0;
-}
-
 const ListChangeCase list_changes[] = {
     {"Add",
      [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
@@ -215,7 +205,7 @@ const ListChangeCase list_changes[] = {
      SelectionAfter::kept},
     {"Load",
      [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
-         empty_the_list(ctx);
+         free_marker_list(ctx, plugin_state, plugin_state.markers);  // as a script start does
          load_data_from_disk(ctx, plugin_state);
      },
      SelectionAfter::first_row},

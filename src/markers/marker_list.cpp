@@ -75,3 +75,11 @@ void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange c
             break;
     }
 }
+
+void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<Marker>& markers) {
+    for (Marker& m : markers) {
+        remove_marker_blip(state, m);
+        free_marker_name(ctx.general, m.data.name);
+    }
+    array_free(markers);
+}

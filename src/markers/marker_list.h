@@ -29,6 +29,11 @@ enum class MarkerListChange : std::uint8_t {
 // saves once when it is whole.
 void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index = 0);
 
+// A list of markers that goes (the last run's at a script start, or the one
+// shown while markers.json could not be read): each marker's blip ends and its
+// name is freed, then the array.
+void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<Marker>& markers);
+
 // Refills `marker_list_cache` for the current category in `sort_mode`'s
 // order; the selection goes back to the first row, or stays within the rows.
 void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection);

@@ -370,11 +370,7 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     spacing_grid_free(grid);
     (void)whole;  // positions the grid could not take were checked all the same up to there
 
-    for (Marker& shown : old) {
-        remove_marker_blip(state, shown);
-        free_marker_name(ctx.general, shown.data.name);
-    }
-    array_free(old);
+    free_marker_list(ctx, state, old);
     state.markers = merged;
     // As at a script start: the choice of blips begins anew on the new list.
     marker_list_changed(ctx, state, MarkerListChange::replaced);
