@@ -209,6 +209,16 @@ const ListChangeCase list_changes[] = {
          load_data_from_disk(ctx, plugin_state);
      },
      SelectionAfter::first_row},
+    {"LateRead",
+     [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
+         // As when markers.json could not be read at the start and the list
+         // shown is the backup's: read again, its markers replace them.
+         plugin_state.markers_file_unread = true;
+         plugin_state.shown_from_backup = plugin_state.markers.length;
+         plugin_state.unread_retry_at_ns = 0;
+         retry_failed_save(ctx, plugin_state);
+     },
+     SelectionAfter::first_row},
     {"Import",
      [](RunContext& ctx, SimGame&, const std::filesystem::path& quillfen) {
          write_file(quillfen / "import" / "pack.json",
