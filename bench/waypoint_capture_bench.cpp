@@ -23,7 +23,7 @@ struct LoadedPlugin {
     RunContext ctx;
     explicit LoadedPlugin(std::size_t count) : folder(bench::corpus(count).text) {
         bench::host_answers = bench::HostAnswers{};
-        last_waypoint = Vector3{};  // as at load: no waypoint handled yet
+        waypoint_capture.last_waypoint = Vector3{};  // as at load: no waypoint handled yet
         plugin_process_attach(nullptr, bench::host());
         ctx = plugin_context();
         ctx.general = tracker_allocator(runtime_globals.allocation_tracker);
@@ -42,7 +42,7 @@ void BM_WaypointCapture(benchmark::State& state) {
     std::size_t captured = plugin_state.markers.length;
     for (auto _ : state) {
         bench::host_answers.waypoint_x += 20;
-        waypoint_cooldown = 0;
+        waypoint_capture.waypoint_cooldown = 0;
         check_waypoint_and_create_marker(plugin.ctx, plugin_state, 1.0f);
     }
     captured = plugin_state.markers.length - captured;

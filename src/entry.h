@@ -14,8 +14,15 @@
 #endif
 
 extern "C" {
-// Fills the first script slots; returns how many it filled (always 1).
+// Clears the state and the runtime globals, opens the log ("Setup"), loads the
+// local time zone, puts `script_main` into the first script slot, backs up the
+// markers file (read whole, checked by loading it, written to
+// markers.json.bak and on a day's first start to the day's copy) and makes
+// Quillfen/import. Returns how many slots it filled: 1; 0 when there is no
+// slot for the script, and then nothing is backed up or made.
 QUILLFEN_EXPORT std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap);
+// One last try of a save that kept failing (or a line saying what was lost),
+// "Shutdown", then the log closed and the state and runtime globals cleared.
 QUILLFEN_EXPORT void cleanup();
 }
 

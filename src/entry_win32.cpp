@@ -1,5 +1,18 @@
-// The library's entry point. Windows calls it under the loader lock, so it does
-// no more than bind, set up and register (and, at unload, clean up).
+// The library's entry point. Windows calls it under the loader lock, which
+// holds up every other library load of the game until it returns.
+//
+// At load it binds the host's functions, runs `setup` and registers the
+// script. `setup` opens the log, loads the local time zone and backs up the
+// markers file: it reads the whole file, loads it to check it, and writes
+// markers.json.bak (and, at the first start of a day, the day's copy), each
+// under a temporary name, flushed and renamed. That holds the loader about 10
+// to 13 ms at 10,000 markers and 0.14 to 0.16 s at 100,000 (a 22 MB file),
+// 0.07 to 0.16 s more than the plain copy it replaced (docs/performance.md).
+// It stays in this order: the backup is made before the script can run and
+// save over the file.
+//
+// At unload it runs `cleanup`, which tries one last save of the whole list
+// while saves were failing, and unregisters the script.
 #include <windows.h>
 
 #include "src/entry.h"

@@ -3,6 +3,7 @@
 #include "src/base/calendar.h"
 #include "src/core/plugin_context.h"
 #include "src/map/blips.h"
+#include "src/markers/marker_list.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/waypoint_capture.h"
@@ -23,13 +24,7 @@ void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
 
 static void release_previous_run(const RunContext& ctx, PluginState& state) {
     if (state.categories.data) array_free(state.categories);
-    if (state.markers.data) {
-        for (Marker& m : state.markers) {
-            remove_marker_blip(state, m);
-            free_marker_name(ctx.general, m.data.name);
-        }
-        array_free(state.markers);
-    }
+    if (state.markers.data) free_marker_list(ctx, state, state.markers);
     if (state.category_tiles.data) {
         free_array(ctx.general, state.category_tiles.data, state.category_tiles.length);
     }
@@ -90,14 +85,6 @@ double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t fra
     return strength * (1.0 - t) + target * t;
 }
 
-bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gathered_seconds) {
-    timer += static_cast<float>(seconds_from_ns(frame_delta_ns));
-    if (timer < 1.0f) return false;
-    gathered_seconds = timer;
-    timer = 0.0f;
-    return true;
-}
-
 static void update_backdrop(PluginState& state) {
     state.backdrop_strength = blend_backdrop(state.backdrop_strength, state.menu_state, state.frame_delta);
     if (state.backdrop_strength < 0.001) {
@@ -117,7 +104,7 @@ void script_frame(RunContext& ctx, PluginState& state) {
     update_game_window(state);
     state.player_position = entity_position(player_character(), true, true);
     float since_last_check = 0.0f;
-    if (waypoint_check_due(waypoint_check_timer, state.frame_delta, since_last_check)) {
+    if (waypoint_check_due(waypoint_capture.waypoint_check_timer, state.frame_delta, since_last_check)) {
         check_waypoint_and_create_marker(ctx, state, since_last_check);
     }
     retry_failed_save(ctx, state);

@@ -11,8 +11,11 @@ inline constexpr const char* backdrop_effect = "Mission_EndCredits";
 // Registered with the host; never returns.
 void script_main();
 
-// The start of a run: free what the last run left, clear the state, report
-// leaks, build the per-run tables. `ctx.general` is the tracker's allocator.
+// The start of a run: frees what the last run left, clears the state, reports
+// leaks, copies the category table and makes the tiles, loads the markers (or
+// recovers them from a copy), imports the marker packs waiting in
+// Quillfen/import (saving the list when they added markers) and makes the
+// prompts. `ctx.general` is the tracker's allocator.
 void script_start(RunContext& ctx, PluginState& state);
 // One iteration after the wait for the next frame.
 void script_frame(RunContext& ctx, PluginState& state);
@@ -20,7 +23,4 @@ void script_frame(RunContext& ctx, PluginState& state);
 // Pieces of the frame, separate so they can be checked on their own.
 void update_game_window(PluginState& state);
 double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t frame_delta_ns);
-// Adds the frame to the timer; true (and the timer back at 0) once a second has
-// gathered, with the seconds gathered in `gathered_seconds`.
-bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gathered_seconds);
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker);

@@ -70,9 +70,9 @@ TEST_F(SimTest, AnUnopenableLogNeverStopsTheFrames) {
 }
 
 TEST_F(SimTest, ResetRulesAcrossSetupScriptStartAndCleanup) {
-    waypoint_check_timer = 0.25f;
-    last_waypoint = position_to_vector3(100.0f, 200.0f, 30.0f);
-    waypoint_cooldown = 1.5f;
+    waypoint_capture.waypoint_check_timer = 0.25f;
+    waypoint_capture.last_waypoint = position_to_vector3(100.0f, 200.0f, 30.0f);
+    waypoint_capture.waypoint_cooldown = 1.5f;
 
     begin(one_second_at_60);
     // setup zeroes the record: the rename index is 0, not yet -1.
@@ -98,13 +98,11 @@ TEST_F(SimTest, ResetRulesAcrossSetupScriptStartAndCleanup) {
     EXPECT_EQ(runtime_globals.allocation_tracker.capacity, 0u);
 
     // The waypoint globals outlive all of it (the timer has moved by the frames' time only).
-    EXPECT_EQ(last_waypoint._x.x, 100.0f);
-    EXPECT_EQ(last_waypoint._z.z, 30.0f);
-    EXPECT_EQ(waypoint_cooldown, 1.5f);
-    EXPECT_EQ(waypoint_check_timer, 0.25f) << "only the script's starts ran: no frame time gathered";
-    waypoint_check_timer = 0;
-    last_waypoint = Vector3{};
-    waypoint_cooldown = 0;
+    EXPECT_EQ(waypoint_capture.last_waypoint._x.x, 100.0f);
+    EXPECT_EQ(waypoint_capture.last_waypoint._z.z, 30.0f);
+    EXPECT_EQ(waypoint_capture.waypoint_cooldown, 1.5f);
+    EXPECT_EQ(waypoint_capture.waypoint_check_timer, 0.25f) << "only the script's starts ran: no frame time gathered";
+    waypoint_capture = WaypointCapture{};
 }
 
 TEST_F(SimTest, AScriptRestartReportsWhatTheLastRunLeaked) {

@@ -1,8 +1,14 @@
 // Adding, deleting and renaming markers: each change keeps the list, the cache
 // and the game's blip in step and saves the file.
 #include "src/markers/marker_editing.h"
+
+#include <algorithm>
+
 #include "sim_fixture.h"
 #include "src/markers/marker_list.h"
+#include "src/markers/marker_packs.h"
+#include "src/markers/marker_persistence.h"
+#include "src/markers/waypoint_capture.h"
 
 namespace {
 
@@ -128,3 +134,127 @@ TEST_F(EditingTest, RenamingSetsOrClearsTheNameAndRelabelsALiveBlip) {
     EXPECT_STREQ(plugin_state.markers[0].data.name, "Camp");
     EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"name\": \"Camp\""), std::string::npos);
 }
+
+// ---- every change of the list goes through one step -----------------------------------------
+
+namespace {
+
+// Four markers, three of them in the first category, none of them new.
+const std::string four_markers = R"({"markers": [
+  {"position": [10, 0, 0], "category": 0, "timestamp": {"_nsec": 1700000000000000001}},
+  {"position": [20, 0, 0], "category": 1, "timestamp": {"_nsec": 1700000000000000004}},
+  {"position": [30, 0, 0], "category": 0, "timestamp": {"_nsec": 1700000000000000003}},
+  {"position": [40, 0, 0], "category": 0, "timestamp": {"_nsec": 1700000000000000002}}
+]})";
+
+// Where the selection stands after a change: back on the first row, or where
+// it was while that is a row (else on the last).
+enum class SelectionAfter { first_row, kept };
+
+struct ListChangeCase {
+    const char* name;
+    void (*change)(RunContext& ctx, SimGame& game, const std::filesystem::path& quillfen);
+    SelectionAfter selection;
+    friend void PrintTo(const ListChangeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ListChangeTest : public SimTest, public ::testing::WithParamInterface<ListChangeCase> {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        write_markers(four_markers);
+        begin("{frames: 100}");
+        frames(3);
+    }
+    // The rows the list page must show: the current category's markers, newest first.
+    static std::vector<std::int64_t> expected_rows() {
+        std::vector<std::int64_t> rows;
+        for (std::size_t i = 0; i < plugin_state.markers.length; ++i) {
+            if (plugin_state.markers[i].data.category == plugin_state.current_category) rows.push_back(i);
+        }
+        std::stable_sort(rows.begin(), rows.end(), [](std::int64_t a, std::int64_t b) {
+            return plugin_state.markers[a].data.timestamp._nsec > plugin_state.markers[b].data.timestamp._nsec;
+        });
+        return rows;
+    }
+    static std::vector<std::int64_t> rows() {
+        return {plugin_state.marker_list_cache.begin(), plugin_state.marker_list_cache.end()};
+    }
+};
+
+const ListChangeCase list_changes[] = {
+    {"Add",
+     [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
+         try_add_marker(ctx, plugin_state, position_to_vector3(50, 0, 0));
+     },
+     SelectionAfter::first_row},
+    {"WaypointCapture",
+     [](RunContext& ctx, SimGame& game, const std::filesystem::path&) {
+         game.waypoint_set = true;
+         game.waypoint_x = 300;
+         game.waypoint_y = 300;
+         check_waypoint_and_create_marker(ctx, plugin_state, 1.0f);
+     },
+     SelectionAfter::first_row},
+    {"Delete", [](RunContext& ctx, SimGame&, const std::filesystem::path&) { delete_marker_at(ctx, plugin_state, 0); },
+     SelectionAfter::kept},
+    {"Rename",
+     [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
+         rename_marker(ctx, plugin_state, plugin_state.markers[3], "Camp");
+     },
+     SelectionAfter::kept},
+    {"Load",
+     [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
+         free_marker_list(ctx, plugin_state, plugin_state.markers);  // as a script start does
+         load_data_from_disk(ctx, plugin_state);
+     },
+     SelectionAfter::first_row},
+    {"LateRead",
+     [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
+         // As when markers.json could not be read at the start and the list
+         // shown is the backup's: read again, its markers replace them.
+         plugin_state.markers_file_unread = true;
+         plugin_state.shown_from_backup = plugin_state.markers.length;
+         plugin_state.unread_retry_at_ns = 0;
+         retry_failed_save(ctx, plugin_state);
+     },
+     SelectionAfter::first_row},
+    {"Import",
+     [](RunContext& ctx, SimGame&, const std::filesystem::path& quillfen) {
+         write_file(quillfen / "import" / "pack.json",
+                    R"({"markers": [{"position": [60, 0, 0], "category": 0, "timestamp": {"_nsec": 5}}]})");
+         import_marker_packs(ctx, plugin_state);
+     },
+     SelectionAfter::first_row},
+};
+
+}  // namespace
+
+TEST_P(ListChangeTest, TheBlipsAreChosenAgainAndTheListPageShowsTheNewRows) {
+    ASSERT_TRUE(plugin_state.blip_choice.up_to_date) << "the markers on the map were chosen at the start";
+    in_script([] {
+        RunContext ctx = script_context();
+        update_marker_list_cache(ctx, plugin_state, true);
+        plugin_state.marker_list_selection = 2;  // the last of the three rows
+    });
+    in_script([this] {
+        RunContext ctx = script_context();
+        GetParam().change(ctx, game(), quillfen());
+    });
+    EXPECT_FALSE(plugin_state.blip_choice.up_to_date) << "the blips did not hear of the change";
+    EXPECT_EQ(plugin_state.blip_choice.step, BlipChoiceStep::none) << "a choice on the old list went on";
+    EXPECT_EQ(rows(), expected_rows());
+    const auto last_row = static_cast<std::int64_t>(plugin_state.marker_list_cache.length) - 1;
+    EXPECT_EQ(plugin_state.marker_list_selection,
+              GetParam().selection == SelectionAfter::first_row ? 0 : std::min<std::int64_t>(2, last_row));
+
+    frames(5);
+    for (const Marker& m : plugin_state.markers) {
+        EXPECT_NE(m.blip, 0u) << "a marker at x " << m.data.position.x << " lacks its blip after the change";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryChange, ListChangeTest, ::testing::ValuesIn(list_changes),
+                         [](const ::testing::TestParamInfo<ListChangeCase>& change) {
+                             return std::string(change.param.name);
+                         });

@@ -4,6 +4,7 @@
 
 #include "sim_fixture.h"
 #include "src/core/state.h"
+#include "src/markers/waypoint_capture.h"
 #include "src/script_main.h"
 
 namespace {
@@ -152,12 +153,12 @@ TEST_F(SimTest, ALongFrameBringsTheBackdropStraightToFull) {
 }
 
 TEST_F(SimTest, TheWaypointTimerRunsOnFrameTimeAcrossTheRun) {
-    waypoint_check_timer = 0;
+    waypoint_capture.waypoint_check_timer = 0;
     begin("{frames: 20, frame_ms: 250}");
     frames(4);  // start + three iterations: 0.75 s
-    EXPECT_EQ(waypoint_check_timer, 0.75f);
+    EXPECT_EQ(waypoint_capture.waypoint_check_timer, 0.75f);
     frames(1);
-    EXPECT_EQ(waypoint_check_timer, 0.0f);
+    EXPECT_EQ(waypoint_capture.waypoint_check_timer, 0.0f);
     ASSERT_TRUE(end());
-    waypoint_check_timer = 0;
+    waypoint_capture.waypoint_check_timer = 0;
 }

@@ -129,12 +129,8 @@ protected:
         load_library_afresh();
     }
 
-    // As when the library is loaded afresh: the waypoint globals start at zero.
-    static void load_library_afresh() {
-        waypoint_check_timer = 0;
-        last_waypoint = Vector3{};
-        waypoint_cooldown = 0;
-    }
+    // As when the library is loaded afresh: the waypoint capture starts at zero.
+    static void load_library_afresh() { waypoint_capture = WaypointCapture{}; }
 
     // The game folder's Quillfen folder, and a markers file in it as an earlier
     // run or the player left it (call before begin()).

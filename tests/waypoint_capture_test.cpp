@@ -41,9 +41,10 @@ TEST_F(WaypointTest, ACaptureMakesANamedMarkerOnTheGroundAndSavesOnce) {
     EXPECT_EQ(saves(), 1) << "the marker and its name in one write";
     EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"name\": \"Valentine, New Hanover (Waypoint)\""),
               std::string::npos);
-    EXPECT_EQ(waypoint_cooldown, 2.0f);
-    EXPECT_EQ(last_waypoint._x.x, -310.46f);
-    EXPECT_EQ(last_waypoint._z.z, 0.0f) << "remembered as the game reports it, not as put on the ground";
+    EXPECT_EQ(waypoint_capture.waypoint_cooldown, 2.0f);
+    EXPECT_EQ(waypoint_capture.last_waypoint._x.x, -310.46f);
+    EXPECT_EQ(waypoint_capture.last_waypoint._z.z, 0.0f)
+        << "remembered as the game reports it, not as put on the ground";
 }
 
 struct GroundCase {
@@ -102,8 +103,8 @@ TEST_F(WaypointTest, ARefusedAddIsStillRememberedAndNothingIsLogged) {
     });
     checks(1);
     EXPECT_EQ(plugin_state.markers.length, 1u);
-    EXPECT_EQ(last_waypoint._x.x, 100.0f);
-    EXPECT_EQ(waypoint_cooldown, 0.0f) << "no pause after a refusal";
+    EXPECT_EQ(waypoint_capture.last_waypoint._x.x, 100.0f);
+    EXPECT_EQ(waypoint_capture.waypoint_cooldown, 0.0f) << "no pause after a refusal";
     for (const std::string& m : messages()) EXPECT_EQ(m.find("Auto-created"), std::string::npos);
     // The same waypoint is not tried again: the ground is probed no more.
     const std::size_t probes = calls("ground_z_at").size();
@@ -159,7 +160,7 @@ TEST_F(WaypointTest, AQuickAddAtTheWaypointAndItsCaptureMakeOneMarkerOnTheGround
     checks(2);
     ASSERT_EQ(plugin_state.markers.length, 1u);
     EXPECT_EQ(plugin_state.markers[0].data.position.z, 41.0f);
-    EXPECT_EQ(last_waypoint._x.x, 500.0f) << "the capture looked at it and was refused";
+    EXPECT_EQ(waypoint_capture.last_waypoint._x.x, 500.0f) << "the capture looked at it and was refused";
 
     // The capture first, then the quick add.
     game().waypoint_x = 900;

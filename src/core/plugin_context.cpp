@@ -1,6 +1,6 @@
 #include "src/core/plugin_context.h"
 
-#include "src/core/state.h"
+#include "src/core/runtime_globals.h"
 #include "src/markers_file/markers_folder.h"
 #include "src/platform/log_file.h"
 

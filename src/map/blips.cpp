@@ -107,14 +107,14 @@ static std::uint32_t bucket_of_rank(const std::uint32_t* counts, std::size_t n, 
     return static_cast<std::uint32_t>(n - 1);  // not reached: rank is at most the number of keys counted
 }
 
-void marker_list_changed(PluginState& state) {
+void choose_blips_again(PluginState& state) {
     BlipChoice& c = state.blip_choice;
     c.up_to_date = false;
     c.step = BlipChoiceStep::none;  // its keys no longer match the list
     c.sides_known_to = 0;           // looked through again: new markers may stand anywhere
 }
 
-void marker_leaving_list(PluginState& state, std::size_t index) {
+void blips_after_marker_left(PluginState& state, std::size_t index) {
     GrowableArray<std::uint32_t>& chosen = state.blip_choice.chosen;
     std::size_t kept = 0;
     for (std::uint32_t i : chosen) {
@@ -122,13 +122,24 @@ void marker_leaving_list(PluginState& state, std::size_t index) {
         chosen[kept++] = i > index ? i - 1 : i;
     }
     chosen.length = kept;
-    marker_list_changed(state);
+    choose_blips_again(state);
 }
 
 void free_blip_choice(BlipChoice& choice) {
     array_free(choice.chosen);
     array_free(choice.next_chosen);
     array_free(choice.keys);
+}
+
+void blips_after_new_list(PluginState& state) {
+    free_blip_choice(state.blip_choice);
+    state.blip_choice = BlipChoice{};
+    choose_blips_again(state);
+}
+
+void relabel_marker_blip(const PluginState& state, const Marker& marker) {
+    if (marker.blip == 0) return;
+    if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
 }
 
 static void out_of_memory(RunContext& ctx, BlipChoice& c) {

@@ -58,12 +58,19 @@ bool create_marker_blip(PluginState& state, Marker& marker);
 // natives the frame has room for.
 void refresh_marker_blips(RunContext& ctx, PluginState& state);
 
-// The marker list changed (markers added, loaded, imported or renamed): the
-// markers on the map are chosen again, and a choice under way starts over (the
-// blips it made so far stay until the next one is put on the map).
-void marker_list_changed(PluginState& state);
-// The marker at `index` is about to leave the list, its blip already removed:
-// the later markers' indices move down by one.
-void marker_leaving_list(PluginState& state, std::size_t index);
+// The blips' part of the step after a change of the marker list
+// (`marker_list_changed` in src/markers/marker_list.h, which every change goes
+// through; nothing else calls these):
+// The markers on the map are chosen again, and a choice under way starts over
+// (the blips it made so far stay until the next one is put on the map).
+void choose_blips_again(PluginState& state);
+// The marker at `index` left the list, its blip ended before: the later
+// markers keep their blips under indices one lower; then as choose_blips_again.
+void blips_after_marker_left(PluginState& state, std::size_t index);
+// The list was replaced, every blip of the old one ended before: the choice
+// starts from nothing, as at a script start.
+void blips_after_new_list(PluginState& state);
+// The marker's blip, when it has one, takes the marker's label (its name).
+void relabel_marker_blip(const PluginState& state, const Marker& marker);
 // Gives back the choice's memory (at script start, before the state is cleared).
 void free_blip_choice(BlipChoice& choice);

@@ -6,7 +6,6 @@
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_spacing.h"
-#include "src/scripthook/natives.h"
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 
@@ -22,8 +21,7 @@ Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& positi
     m.blip = 0;
     m.is_new = true;
     if (!array_append(state.markers, ctx.general, m)) return nullptr;
-    marker_list_changed(state);
-    update_marker_list_cache(ctx, state, true);
+    marker_list_changed(ctx, state, MarkerListChange::added);
     return &state.markers[state.markers.length - 1];
 }
 
@@ -39,14 +37,14 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     Marker& m = state.markers[static_cast<std::size_t>(index)];
     free_name(ctx, m);
     remove_marker_blip(state, m);
-    marker_leaving_list(state, static_cast<std::size_t>(index));
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
-    update_marker_list_cache(ctx, state, false);
+    marker_list_changed(ctx, state, MarkerListChange::removed, static_cast<std::size_t>(index));
     save_data_to_disk(ctx, state);
 }
 
 void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
-    note_marker_renamed(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
+    const auto index = static_cast<std::size_t>(&marker - state.markers.data);
+    note_marker_renamed(ctx, state, index);
     if (!name.empty()) {
         char* copy = static_cast<char*>(allocate_bytes(ctx.general, name.size() + 1, 1));
         if (copy) {
@@ -58,10 +56,7 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
     } else {
         free_name(ctx, marker);
     }
-    marker_list_changed(state);
-    if (marker.blip != 0) {
-        if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
-    }
+    marker_list_changed(ctx, state, MarkerListChange::renamed, index);
 }
 
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {

@@ -1,4 +1,5 @@
-// The three changes of the marker list; each saves the whole list before it returns.
+// The three changes of the marker list; each goes through the list's one step
+// (marker_list_changed) and saves the whole list before it returns.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "src/map/blips.h"
+
 bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b) {
     return state.markers[static_cast<std::size_t>(a)].data.timestamp._nsec >
            state.markers[static_cast<std::size_t>(b)].data.timestamp._nsec;
@@ -51,4 +53,33 @@ void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_se
         const auto last = static_cast<std::int64_t>(cache.length) - 1;
         state.marker_list_selection = std::min(std::max(state.marker_list_selection, std::int64_t{0}), last);
     }
+}
+
+void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
+    switch (change) {
+        case MarkerListChange::added:
+            choose_blips_again(state);
+            update_marker_list_cache(ctx, state, true);
+            break;
+        case MarkerListChange::removed:
+            blips_after_marker_left(state, index);
+            update_marker_list_cache(ctx, state, false);
+            break;
+        case MarkerListChange::renamed:
+            choose_blips_again(state);
+            relabel_marker_blip(state, state.markers[index]);
+            break;
+        case MarkerListChange::replaced:
+            blips_after_new_list(state);
+            update_marker_list_cache(ctx, state, true);
+            break;
+    }
+}
+
+void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<Marker>& markers) {
+    for (Marker& m : markers) {
+        remove_marker_blip(state, m);
+        free_marker_name(ctx.general, m.data.name);
+    }
+    array_free(markers);
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "src/base/text_builder.h"
-#include "src/map/blips.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_copies.h"
@@ -145,7 +144,7 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
             case PackMarkerVerdict::out_of_memory: whole = false; break;
         }
     }
-    if (*added > 0) marker_list_changed(state);
+    if (*added > 0) marker_list_changed(ctx, state, MarkerListChange::added);
     const auto count = static_cast<std::int64_t>(data.count);
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
     if (!whole) {
@@ -291,7 +290,6 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
     free_packs(ctx, packs);
 
     if (added > 0) {
-        update_marker_list_cache(ctx, state, true);
         (void)save_data_to_disk(ctx, state);  // when it works, the packs have gone
     } else {
         move_saved_packs(ctx, state);  // nothing new: the file holds their markers already

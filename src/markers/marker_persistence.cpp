@@ -209,7 +209,7 @@ static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data)
         }
     }
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
-    marker_list_changed(state);
+    marker_list_changed(ctx, state, MarkerListChange::replaced);
 }
 
 // What became of one copy tried by the recovery.
@@ -370,17 +370,10 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     spacing_grid_free(grid);
     (void)whole;  // positions the grid could not take were checked all the same up to there
 
-    for (Marker& shown : old) {
-        remove_marker_blip(state, shown);
-        free_marker_name(ctx.general, shown.data.name);
-    }
-    array_free(old);
+    free_marker_list(ctx, state, old);
     state.markers = merged;
     // As at a script start: the choice of blips begins anew on the new list.
-    free_blip_choice(state.blip_choice);
-    state.blip_choice = BlipChoice{};
-    marker_list_changed(state);
-    update_marker_list_cache(ctx, state, true);
+    marker_list_changed(ctx, state, MarkerListChange::replaced);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "src/base/calendar.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_persistence.h"
@@ -35,25 +36,34 @@ static std::string_view capture_name(RunContext& ctx, PluginState& state, const 
     return std::string_view(name, length + sizeof suffix - 1);
 }
 
+bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gathered_seconds) {
+    timer += static_cast<float>(seconds_from_ns(frame_delta_ns));
+    if (timer < 1.0f) return false;
+    gathered_seconds = timer;
+    timer = 0.0f;
+    return true;
+}
+
 void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float seconds_since_last_check) {
+    WaypointCapture& capture = waypoint_capture;
     // The pause after a capture is counted in game time: the seconds since the
     // last check, not one frame per check (which made it last minutes). The
     // check at which it runs out captures as usual.
-    if (waypoint_cooldown > 0.0f) {
-        waypoint_cooldown -= seconds_since_last_check;
-        if (waypoint_cooldown > 0.0f) return;
-        waypoint_cooldown = 0.0f;
+    if (capture.waypoint_cooldown > 0.0f) {
+        capture.waypoint_cooldown -= seconds_since_last_check;
+        if (capture.waypoint_cooldown > 0.0f) return;
+        capture.waypoint_cooldown = 0.0f;
     }
     if (!waypoint_active()) return;
     const Vector3 reported = waypoint_coords();
     // Compared and remembered as the game reports it (height 0), not as put on
     // the ground: a waypoint on ground more than 10 up would otherwise count as
     // new at every check and bring back a marker the player deleted.
-    if (!(distance_squared(vector3_to_position(reported), vector3_to_position(last_waypoint)) >
+    if (!(distance_squared(vector3_to_position(reported), vector3_to_position(capture.last_waypoint)) >
           waypoint_new_distance_squared)) {
         return;
     }
-    last_waypoint = reported;
+    capture.last_waypoint = reported;
 
     const Vector3 at = waypoint_on_ground(reported);
     // Added and named as one change, so the file is written once per capture.
@@ -63,5 +73,5 @@ void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float
                at._z.z);
     set_marker_name(ctx, state, *marker, capture_name(ctx, state, at));
     save_data_to_disk(ctx, state);
-    waypoint_cooldown = waypoint_cooldown_seconds;
+    capture.waypoint_cooldown = waypoint_cooldown_seconds;
 }

@@ -1,6 +1,8 @@
 // Turning a newly set map waypoint into a named marker on the ground.
 #pragma once
 
+#include <cstdint>
+
 #include "src/base/run_context.h"
 #include "src/core/state.h"
 #include "src/scripthook/types.h"
@@ -8,6 +10,10 @@
 inline constexpr float waypoint_new_distance_squared = 100.0f;  // more than 10 units
 inline constexpr float waypoint_cooldown_seconds = 2.0f;
 
+// Adds the frame to the timer; true (and the timer back at 0) once a second has
+// gathered, with the seconds gathered in `gathered_seconds`. The main loop
+// runs the check below when it is due.
+bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gathered_seconds);
 // Run about once a second by the main loop, with the seconds since the last check.
 void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float seconds_since_last_check);
 

@@ -1,5 +1,5 @@
-// The menu's three states and the tick that runs its pages, finishes a pending
-// rename and makes the transitions.
+// The tick that runs the menu's pages, finishes a pending rename and moves
+// between the menu's three states (their values: menu_state.h).
 #pragma once
 
 #include <cstdint>

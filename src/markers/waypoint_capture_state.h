@@ -1,0 +1,14 @@
+// What the waypoint capture remembers while the library is loaded (the
+// capture: waypoint_capture.h). One global of this kind lives beside the
+// state record; unlike the record, it is never reset: it is zero at load, and
+// setup, cleanup and script starts leave it as it is, so a waypoint handled
+// before a script restart is not captured again.
+#pragma once
+
+#include "src/scripthook/types.h"
+
+struct WaypointCapture {
+    float waypoint_check_timer;  // seconds of frame time gathered toward the next check (once a second)
+    Vector3 last_waypoint;       // the last waypoint handled, as the game reported it
+    float waypoint_cooldown;     // seconds of game time left in the pause after a capture
+};
