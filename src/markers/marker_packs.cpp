@@ -26,13 +26,12 @@ void make_import_folder(RunContext& ctx) {
 // ---- finding the packs ----------------------------------------------------------------------
 
 bool is_pack_name(const char* name) {
-    static constexpr char suffix[] = ".json";
-    const std::size_t n = std::strlen(name), s = sizeof suffix - 1;
+    const std::size_t n = std::strlen(name), s = json_suffix_length;
     if (n <= s) return false;  // ".json" alone is a hidden file's name, not a pack's
     for (std::size_t i = 0; i < s; ++i) {
         char c = name[n - s + i];
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
+        if (c != json_suffix[i]) return false;
     }
     return true;
 }
@@ -168,7 +167,7 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
 void move_pack(RunContext& ctx, const WaitingPack& pack) {
     const PlatformError made = platform_create_directory(imported_directory);
     const char* name = pack.path + std::strlen(import_directory) + 1;
-    const std::size_t length = std::strlen(name), stem = length - 5;  // is_pack_name: it ends in ".json"
+    const std::size_t length = std::strlen(name), stem = length - json_suffix_length;  // is_pack_name
     char to[1024];
     PlatformError e = made.code != 0 && !platform_error_is_exists(made) ? made : PlatformError{0};
     for (int n = 1; e.code == 0 && n <= 999; ++n) {
@@ -179,7 +178,7 @@ void move_pack(RunContext& ctx, const WaitingPack& pack) {
         if (n > 1) {
             text_append_char(b, '-');
             text_append_i64(b, n);
-            text_append(b, std::string_view(name + stem, 5));
+            text_append(b, std::string_view(name + stem, json_suffix_length));  // its own case kept
         }
         if (b.truncated) break;  // no longer name to try; the last error stands
         e = platform_rename_new(pack.path, to);
