@@ -12,6 +12,7 @@
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_pack_merge.h"
 #include "src/markers_file/marker_spacing.h"
 #include "tests/support/file_faults.h"
 
@@ -109,6 +110,95 @@ TEST(MarkerSpacing, ExactlyOneUnitIsAllowedAcrossACellBorder) {
     EXPECT_EQ(admit_pack_marker(grid, heap_allocator(), Position{7, 7, 7}), PackMarkerVerdict::added);
     EXPECT_EQ(admit_pack_marker(grid, heap_allocator(), Position{7.5f, 7, 7}), PackMarkerVerdict::too_close);
     spacing_grid_free(grid);
+}
+
+// ---- the merge of one pack, as the import and quillfen-markers merge both make it ----------
+
+// The heap, failing every allocation after the first `left`.
+struct RunningOut {
+    std::size_t left;
+};
+
+Allocator running_out_allocator(RunningOut& r) {
+    return Allocator{
+        [](void* data, std::size_t size, std::size_t align, const std::source_location& where) -> void* {
+            auto& out = *static_cast<RunningOut*>(data);
+            if (out.left == 0) return nullptr;
+            --out.left;
+            return heap_allocator().allocate(heap_allocator().data, size, align, where);
+        },
+        [](void*, void* block, std::size_t size) { heap_allocator().deallocate(heap_allocator().data, block, size); },
+        &r};
+}
+
+struct MergeRun {
+    bool filled;
+    PackMergeCounts counts;
+    std::vector<std::int64_t> taken;  // the categories of the records taken, in order
+};
+
+MergeRun merge_over(const std::vector<Position>& list, std::vector<MarkerDataV1>& pack, const Allocator& allocator) {
+    MergeRun run{};
+    SpacingGrid grid{};
+    run.filled = fill_spacing_grid(grid, allocator, list.size(), [&](std::size_t i) { return list[i]; });
+    if (run.filled) {
+        run.counts = merge_pack_records(grid, allocator, pack.data(), pack.size(),
+                                        [&](MarkerDataV1& record) { run.taken.push_back(record.category); });
+    }
+    spacing_grid_free(grid);
+    return run;
+}
+
+TEST(PackMerge, EachRecordIsAddedTooCloseOrLeftOutAndTheAddedAreTakenInTheirOrder) {
+    constexpr float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<Position> list = {{0, 0, 0}, {10, 0, 0}};
+    // The category says which record of the pack was taken.
+    std::vector<MarkerDataV1> pack = {
+        {{0.5f, 0, 0}, 0, nullptr, {0}},    // too close to the list
+        {{5, 0, 0}, 1, nullptr, {0}},       // added
+        {{5.5f, 0, 0}, 2, nullptr, {0}},    // too close to the one just added
+        {{nan, 0, 0}, 3, nullptr, {0}},     // left out
+        {{0, -inf, 0}, 4, nullptr, {0}},    // left out
+        {{10, 1, 0}, 5, nullptr, {0}},      // exactly 1 unit from the list: added
+        {{-20, 3, 1}, 6, nullptr, {0}},     // added
+        {{-20, 3, 1.5f}, 7, nullptr, {0}},  // too close to the one added before
+    };
+    const MergeRun run = merge_over(list, pack, heap_allocator());
+    ASSERT_TRUE(run.filled);
+    EXPECT_TRUE(run.counts.whole);
+    EXPECT_EQ(run.counts.added, 3u);
+    EXPECT_EQ(run.counts.too_close, 3u);
+    EXPECT_EQ(run.counts.not_finite, 2u);
+    EXPECT_EQ(run.taken, (std::vector<std::int64_t>{1, 5, 6}));
+
+    // Offered again over the list it made, the pack adds nothing.
+    std::vector<Position> grown = list;
+    for (std::int64_t c : run.taken) grown.push_back(pack[static_cast<std::size_t>(c)].position);
+    const MergeRun again = merge_over(grown, pack, heap_allocator());
+    EXPECT_EQ(again.counts.added, 0u);
+    EXPECT_EQ(again.counts.too_close, 6u);
+
+    // Memory running out anywhere: the list's grid is not made, or the merge
+    // stops short, and what was taken until then is the start of the whole
+    // merge's, counted as added.
+    bool whole_reached = false, stopped_short = false;
+    for (std::size_t left = 0; left < 64 && !whole_reached; ++left) {
+        SCOPED_TRACE(left);
+        RunningOut out{left};
+        const MergeRun part = merge_over(list, pack, running_out_allocator(out));
+        if (!part.filled) continue;
+        EXPECT_EQ(part.counts.added, part.taken.size());
+        ASSERT_LE(part.taken.size(), run.taken.size());
+        EXPECT_TRUE(std::equal(part.taken.begin(), part.taken.end(), run.taken.begin()));
+        if (!part.counts.whole) {
+            stopped_short = true;
+            continue;
+        }
+        whole_reached = true;
+        EXPECT_EQ(part.taken, run.taken);
+    }
+    EXPECT_TRUE(stopped_short) << "no run ran out of memory within the merge";
+    EXPECT_TRUE(whole_reached);
 }
 
 TEST(MarkerSpacing, PackNamesEndInJson) {
