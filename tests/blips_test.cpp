@@ -21,12 +21,9 @@ struct Spot {
 };
 
 std::string markers_file(const std::vector<Spot>& spots, std::int64_t category = 1) {
-    std::string s = "{\"markers\": [";
-    for (const Spot& p : spots) {
-        s += "{\"position\": [" + std::to_string(p.x) + ", " + std::to_string(p.y) + ", " + std::to_string(p.z) +
-             "], \"category\": " + std::to_string(category) + "},";
-    }
-    return s + "]}";
+    std::vector<TextMarker> markers;
+    for (const Spot& p : spots) markers.push_back(TextMarker{p.x, p.y, p.z, category, "", "", std::nullopt});
+    return markers_file_text(markers);
 }
 
 // `count` markers on the x axis, 10 apart from `x0`.
@@ -682,13 +679,12 @@ bool in_guarma_rect(float x, float y) {
 std::string spread_markers(int count) {
     std::mt19937 rng(static_cast<unsigned>(count));
     std::uniform_real_distribution<float> c(-7000, 7000);
-    std::string s = "{\"markers\": [";
+    std::vector<TextMarker> markers;
     for (int i = 0; i < count; ++i) {
         const float x = std::round(c(rng)), y = std::round(c(rng));
-        s += "{\"position\": [" + std::to_string(x) + ", " + std::to_string(y) +
-             ", 40], \"category\": " + std::to_string(i % 10) + (i % 3 ? ", \"name\": \"M\"" : "") + "},";
+        markers.push_back(TextMarker{x, y, 40, i % 10, i % 3 ? "M" : "", "", std::nullopt});
     }
-    return s + "]}";
+    return markers_file_text(markers);
 }
 
 enum class Trip { first_start, fast_travel, into_guarma, back_from_guarma, travel_while_making, list_change };
