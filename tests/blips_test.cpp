@@ -748,14 +748,19 @@ TEST_P(BlipRoomTest, NoFrameCallsMoreThanAThousandNativesAndTheNearestEndOnTheMa
     const RoomCase& c = GetParam();
     const std::string capacity = c.capacity < 0 ? "null" : std::to_string(c.capacity);
     // In the full menu the list is sorted nearest first: the heaviest page.
-    const std::string menu = c.full_menu ? R"(map: true},
-        events: [{frame: 1, press: "INPUT_PLAYER_MENU"}, {frame: 3, press: "INPUT_GAME_MENU_EXTRA_OPTION"}],)"
-                                         : "},";
-    start(spread_markers(c.markers),
-          R"({frames: 100000, blips: {capacity: )" + capacity +
-              R"(}, zones: [{type: "STATE", hash: "0x7356B8ED", rect: [4000, -7000, 7000, -4000]}],
-        world: {player: {position: [0, 0, 40]}, )" +
-              menu + "}");
+    Scenario scenario =
+        Scenario()
+            .with("frames", 100000)
+            .with("blips", "{capacity: " + capacity + "}")
+            .with("zones", R"([{type: "STATE", hash: "0x7356B8ED", rect: [4000, -7000, 7000, -4000]}])");
+    if (c.full_menu) {
+        scenario.with("world", "{player: {position: [0, 0, 40]}, map: true}")
+            .with("events",
+                  R"([{frame: 1, press: "INPUT_PLAYER_MENU"}, {frame: 3, press: "INPUT_GAME_MENU_EXTRA_OPTION"}])");
+    } else {
+        scenario.with("world", "{player: {position: [0, 0, 40]}}");
+    }
+    start(spread_markers(c.markers), scenario.text());
     const std::int64_t limit = c.capacity < 0 ? 500 : c.capacity - 50;
     Spot at{0, 0, 40};
     std::size_t trip_starts = 0;
