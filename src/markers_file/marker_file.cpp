@@ -154,15 +154,23 @@ consteval Piece piece(std::initializer_list<std::string_view> parts) {
 }
 
 // The fixed pieces of the file and of a marker, indentation included.
-constexpr Piece open_file = piece({"{\n    \"", file_keys[key_markers].key, "\": [\n"});
-constexpr Piece open_marker =
+constexpr Piece open_file_piece = piece({"{\n    \"", file_keys[key_markers].key, "\": [\n"});
+constexpr Piece open_marker_piece =
     piece({"        {\n            \"", marker_keys[key_position].key, "\": [\n                "});
-constexpr Piece next_coordinate = piece({",\n                "});
-constexpr Piece category_key = piece({"\n            ],\n            \"", marker_keys[key_category].key, "\": "});
-constexpr Piece name_key = piece({",\n            \"", marker_keys[key_name].key, "\": "});
-constexpr Piece timestamp_key = piece({",\n            \"", marker_keys[key_timestamp].key, "\": {\n                \"",
-                                       timestamp_keys[key_nsec].key, "\": "});
-constexpr Piece close_marker = piece({"\n            }\n        }"});
+constexpr Piece next_coordinate_piece = piece({",\n                "});
+constexpr Piece category_key_piece = piece({"\n            ],\n            \"", marker_keys[key_category].key, "\": "});
+constexpr Piece name_key_piece = piece({",\n            \"", marker_keys[key_name].key, "\": "});
+constexpr Piece timestamp_key_piece = piece({",\n            \"", marker_keys[key_timestamp].key,
+                                             "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
+constexpr Piece close_marker_piece = piece({"\n            }\n        }"});
+
+constexpr std::string_view open_file = open_file_piece.view();
+constexpr std::string_view open_marker = open_marker_piece.view();
+constexpr std::string_view next_coordinate = next_coordinate_piece.view();
+constexpr std::string_view category_key = category_key_piece.view();
+constexpr std::string_view name_key = name_key_piece.view();
+constexpr std::string_view timestamp_key = timestamp_key_piece.view();
+constexpr std::string_view close_marker = close_marker_piece.view();
 
 }  // namespace
 
@@ -227,26 +235,26 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
     Output o{&allocator, {}, false};
     // About 220 bytes per marker without its name; one allocation in the common case.
     reserve(o, 64 + count * 240);
-    put(o, open_file.view());
+    put(o, open_file);
     if (count == 0) put(o, "\n");
     for (std::size_t i = 0; i < count; ++i) {
         const MarkerDataV1& m = markers[i];
         char number[64];
-        put(o, open_marker.view());
+        put(o, open_marker);
         put(o, std::string_view(number, format_coordinate(m.position.x, number)));
-        put(o, next_coordinate.view());
+        put(o, next_coordinate);
         put(o, std::string_view(number, format_coordinate(m.position.y, number)));
-        put(o, next_coordinate.view());
+        put(o, next_coordinate);
         put(o, std::string_view(number, format_coordinate(m.position.z, number)));
-        put(o, category_key.view());
+        put(o, category_key);
         put_i64(o, m.category);
         if (marker_has_name(m)) {
-            put(o, name_key.view());
+            put(o, name_key);
             put_string(o, m.name);
         }
-        put(o, timestamp_key.view());
+        put(o, timestamp_key);
         put_i64(o, m.timestamp._nsec);
-        put(o, close_marker.view());
+        put(o, close_marker);
         put(o, i + 1 < count ? ",\n" : "\n");
     }
     put_indent(o, 1);
