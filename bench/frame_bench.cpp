@@ -33,6 +33,7 @@
 #include "src/menu/menu.h"
 #include "src/script_main.h"
 #include "tests/support/file_faults.h"
+#include "tests/support/markers_text.h"
 
 namespace {
 
@@ -41,17 +42,18 @@ namespace {
 std::string markers_text(std::size_t count) {
     std::mt19937 rng(static_cast<unsigned>(count));
     std::uniform_real_distribution<float> c(-7000, 7000);
-    std::ostringstream out;
-    out << "{\"markers\": [";
+    std::vector<TextMarker> markers;
     for (std::size_t i = 0; i < count; ++i) {
-        out << "{\"position\": [" << c(rng) << ", " << c(rng)
-            << ", 40], \"category\": " << (i % 2 == 0 ? 0 : 1 + rng() % 9);
-        if (i % 3) out << ", \"name\": \"Marker " << i << "\"";
-        out << ", \"timestamp\": {\"_nsec\": " << 1765267200000000000LL + static_cast<long long>(i) * 1000000007LL
-            << "}},";
+        TextMarker m{};
+        m.x = c(rng);
+        m.y = c(rng);
+        m.z = 40;
+        m.category = i % 2 == 0 ? 0 : 1 + rng() % 9;
+        if (i % 3) m.name = "Marker " + std::to_string(i);
+        m.timestamp_ns = 1765267200000000000LL + static_cast<long long>(i) * 1000000007LL;
+        markers.push_back(m);
     }
-    out << "]}";
-    return out.str();
+    return markers_file_text(markers);
 }
 
 // The plug-in loaded and its script started on `count` markers.

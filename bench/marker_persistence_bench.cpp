@@ -10,6 +10,7 @@
 
 #include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
+#include "src/markers/marker_backups.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/platform/platform.h"

@@ -4,6 +4,7 @@
 
 #include "src/core/plugin_context.h"
 #include "src/core/state.h"
+#include "src/markers/marker_backups.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
 #include "src/platform/local_time.h"

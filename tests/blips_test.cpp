@@ -21,12 +21,9 @@ struct Spot {
 };
 
 std::string markers_file(const std::vector<Spot>& spots, std::int64_t category = 1) {
-    std::string s = "{\"markers\": [";
-    for (const Spot& p : spots) {
-        s += "{\"position\": [" + std::to_string(p.x) + ", " + std::to_string(p.y) + ", " + std::to_string(p.z) +
-             "], \"category\": " + std::to_string(category) + "},";
-    }
-    return s + "]}";
+    std::vector<TextMarker> markers;
+    for (const Spot& p : spots) markers.push_back(TextMarker{p.x, p.y, p.z, category, "", "", std::nullopt});
+    return markers_file_text(markers);
 }
 
 // `count` markers on the x axis, 10 apart from `x0`.
@@ -682,13 +679,12 @@ bool in_guarma_rect(float x, float y) {
 std::string spread_markers(int count) {
     std::mt19937 rng(static_cast<unsigned>(count));
     std::uniform_real_distribution<float> c(-7000, 7000);
-    std::string s = "{\"markers\": [";
+    std::vector<TextMarker> markers;
     for (int i = 0; i < count; ++i) {
         const float x = std::round(c(rng)), y = std::round(c(rng));
-        s += "{\"position\": [" + std::to_string(x) + ", " + std::to_string(y) +
-             ", 40], \"category\": " + std::to_string(i % 10) + (i % 3 ? ", \"name\": \"M\"" : "") + "},";
+        markers.push_back(TextMarker{x, y, 40, i % 10, i % 3 ? "M" : "", "", std::nullopt});
     }
-    return s + "]}";
+    return markers_file_text(markers);
 }
 
 enum class Trip { first_start, fast_travel, into_guarma, back_from_guarma, travel_while_making, list_change };
@@ -752,14 +748,19 @@ TEST_P(BlipRoomTest, NoFrameCallsMoreThanAThousandNativesAndTheNearestEndOnTheMa
     const RoomCase& c = GetParam();
     const std::string capacity = c.capacity < 0 ? "null" : std::to_string(c.capacity);
     // In the full menu the list is sorted nearest first: the heaviest page.
-    const std::string menu = c.full_menu ? R"(map: true},
-        events: [{frame: 1, press: "INPUT_PLAYER_MENU"}, {frame: 3, press: "INPUT_GAME_MENU_EXTRA_OPTION"}],)"
-                                         : "},";
-    start(spread_markers(c.markers),
-          R"({frames: 100000, blips: {capacity: )" + capacity +
-              R"(}, zones: [{type: "STATE", hash: "0x7356B8ED", rect: [4000, -7000, 7000, -4000]}],
-        world: {player: {position: [0, 0, 40]}, )" +
-              menu + "}");
+    Scenario scenario =
+        Scenario()
+            .with("frames", 100000)
+            .with("blips", "{capacity: " + capacity + "}")
+            .with("zones", R"([{type: "STATE", hash: "0x7356B8ED", rect: [4000, -7000, 7000, -4000]}])");
+    if (c.full_menu) {
+        scenario.with("world", "{player: {position: [0, 0, 40]}, map: true}")
+            .with("events",
+                  R"([{frame: 1, press: "INPUT_PLAYER_MENU"}, {frame: 3, press: "INPUT_GAME_MENU_EXTRA_OPTION"}])");
+    } else {
+        scenario.with("world", "{player: {position: [0, 0, 40]}}");
+    }
+    start(spread_markers(c.markers), scenario.text());
     const std::int64_t limit = c.capacity < 0 ? 500 : c.capacity - 50;
     Spot at{0, 0, 40};
     std::size_t trip_starts = 0;

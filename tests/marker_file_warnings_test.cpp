@@ -7,6 +7,7 @@
 
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_file_warnings.h"
+#include "src/markers_file/marker_keys.h"
 
 namespace {
 
@@ -204,6 +205,85 @@ TEST(MarkerFileWarningsLimits, AKeyGivenOneHundredThousandTimesIsWarnedAtEachRep
                                       "takes the last one");
     EXPECT_EQ(lines.back().rfind(std::to_string(repeats + 1) + ":9: marker 1: \"name\" is not valid UTF-8", 0), 0u)
         << lines.back();
+}
+
+// ---- the table of keys drives the writer, the reader and the checker --------------------
+
+// A value of each kind the game takes, as a file may hold it.
+std::string value_of(MarkerValueKind kind) {
+    switch (kind) {
+        case MarkerValueKind::position: return "[1, 2, 3]";
+        case MarkerValueKind::whole_number: return "1";
+        case MarkerValueKind::text: return "\"n\"";
+        case MarkerValueKind::timestamp: return R"({"_nsec": 5})";
+        case MarkerValueKind::marker_list: return "[]";
+    }
+    return "";
+}
+
+// One marker holding every key of the table but `left_out`, or with `odd`'s value replaced by `value`.
+std::string marker_without(std::size_t left_out, std::size_t odd = SIZE_MAX, const std::string& value = "") {
+    std::string m = "{";
+    for (std::size_t k = 0; k < std::size(marker_keys); ++k) {
+        if (k == left_out) continue;
+        if (m.size() > 1) m += ", ";
+        m += "\"" + std::string(marker_keys[k].key) + "\": " + (k == odd ? value : value_of(marker_keys[k].kind));
+    }
+    return "{\"markers\": [" + m + "}]}";
+}
+
+std::string load_failure(const std::string& text) {
+    MarkersData data{};
+    DeserializeDetail detail{};
+    const DeserializeError e = deserialize_markers(text, heap_allocator(), data, &detail);
+    free_markers_data(data, heap_allocator());
+    if (e == DeserializeError::none) return "<loads>";
+    char why[256];
+    TextBuilder b = text_builder(why, sizeof why);
+    describe_load_failure(b, e, detail);
+    return why;
+}
+
+bool ends_with(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+TEST(MarkerFileKeys, EachKeyIsWrittenInItsOrderReadByItsKindAndCheckedWhenMissing) {
+    // Written in the table's order, each once.
+    const MarkerDataV1 record{{1, 2, 3}, 4, const_cast<char*>("n"), {5}};
+    MarkersText written{};
+    ASSERT_EQ(serialize_markers(&record, 1, heap_allocator(), written), SerializeError::none);
+    const std::string file(written.data, written.length);
+    free_markers_text(written, heap_allocator());
+    std::size_t last = file.find("\"" + std::string(file_keys[key_markers].key) + "\": [");
+    ASSERT_NE(last, std::string::npos) << file;
+    for (const MarkerFileKey& k : marker_keys) {
+        const std::size_t at = file.find("\"" + std::string(k.key) + "\": ");
+        ASSERT_NE(at, std::string::npos) << k.key << " in\n" << file;
+        EXPECT_GT(at, last) << k.key << " out of the table's order";
+        last = at;
+    }
+    EXPECT_NE(file.find("\"" + std::string(timestamp_keys[key_nsec].key) + "\": 5"), std::string::npos) << file;
+
+    ASSERT_EQ(warnings_of(marker_without(SIZE_MAX)), std::vector<std::string>{}) << "every key, each of its kind";
+    for (std::size_t k = 0; k < std::size(marker_keys); ++k) {
+        const MarkerFileKey& key = marker_keys[k];
+        SCOPED_TRACE(std::string(key.key));
+        // Missing: the file loads, and the checker says what the game makes of it.
+        const std::vector<std::string> lines = warnings_of(marker_without(k));
+        EXPECT_EQ(load_failure(marker_without(k)), "<loads>");
+        if (key.when_missing) {
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_TRUE(ends_with(lines[0], " has no \"" + std::string(key.key) + "\": " + key.when_missing))
+                << lines[0];
+        } else {
+            EXPECT_EQ(lines, std::vector<std::string>{});
+        }
+        // Of another kind (true is no key's): the load fails, naming the key and its kind.
+        EXPECT_TRUE(ends_with(load_failure(marker_without(SIZE_MAX, k, "true")),
+                              std::string(key.subject) + " " + key.must_be + ", not true"))
+            << load_failure(marker_without(SIZE_MAX, k, "true"));
+    }
 }
 
 }  // namespace

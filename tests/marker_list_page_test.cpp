@@ -120,21 +120,21 @@ struct DrawnText {
 class ListPageTest : public SimTest, public ::testing::WithParamInterface<const char*> {
 protected:
     // `count` markers of category 0 named M01, M02, ... made an hour apart, the full menu open.
-    void start(int count, const std::string& extra = "") {
-        std::string file = "{\"markers\": [";
+    void start(int count, const Scenario& extra = {}) {
+        std::vector<TextMarker> markers;
         for (int i = 1; i <= count; ++i) {
             char name[16];
             std::snprintf(name, sizeof name, "M%02d", i);
-            file += "{\"position\": [" + std::to_string(i * 10) + ", 0, 0], \"category\": 0, \"name\": \"" + name +
-                    "\", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000LL + i * 3600000000000LL) +
-                    "}},";
+            markers.push_back(
+                TextMarker{static_cast<float>(i * 10), 0, 0, 0, name, "", 1765267200000000000LL + i * 3600000000000LL});
         }
-        file += "]}";
-        write_markers(file);
+        write_markers(markers_file_text(markers));
         // Every test runs under each answer the game may give to the second tick's repeated tests.
-        begin("{frames: 100000, repeat_answers: \"" + std::string(GetParam()) +
-              "\", world: {window: {width: 1920, height: 1080}, player: {position: [0, 0, 0]}, map: true}" + extra +
-              "}");
+        begin(Scenario()
+                  .with("frames", 100000)
+                  .with("repeat_answers", quoted(GetParam()))
+                  .with("world", "{window: {width: 1920, height: 1080}, player: {position: [0, 0, 0]}, map: true}")
+                  .with(extra));
         frames(2);
         game().pressed.insert(control_edit_markers);
         frames(1);
@@ -276,7 +276,7 @@ TEST_P(ListPageTest, HoldingDeleteOnTheLastRowDeletesItAndResetsTheHold) {
 }
 
 TEST_P(ListPageTest, RenameOpensTheKeyboardWithTheNameAndTheConfirmedTextIsTrimmed) {
-    start(3, ", keyboard: {typing_frames: 2, result: \"  New  \"}");
+    start(3, Scenario().with("keyboard", "{typing_frames: 2, result: \"  New  \"}"));
     game().pressed.insert(control_rename);
     frames(1);
     auto shown = calls("show_onscreen_keyboard");
@@ -316,7 +316,9 @@ TEST_P(ListPageTest, SortingTwiceComesBackToTimeWithTheSelectionOnTop) {
 
 TEST_P(ListPageTest, ARowWithoutABlipIsDimmedAndTheSelectedRowAlternatesItsCentreText) {
     // M02 lies in Guarma while the player is on the mainland: only M01 gets a blip.
-    start(2, ", frame_ms: 500, zones: [{type: \"STATE\", hash: \"0x7356B8ED\", rect: [15, -5, 25, 5]}]");
+    start(2, Scenario()
+                 .with("frame_ms", 500)
+                 .with("zones", R"([{type: "STATE", hash: "0x7356B8ED", rect: [15, -5, 25, 5]}])"));
     std::vector<DrawnText> t = texts();
     ASSERT_FALSE(t.empty());
     std::map<std::string, std::int32_t> alpha_of;

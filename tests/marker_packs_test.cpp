@@ -12,6 +12,7 @@
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_pack_merge.h"
 #include "src/markers_file/marker_spacing.h"
 #include "tests/support/file_faults.h"
 
@@ -111,6 +112,95 @@ TEST(MarkerSpacing, ExactlyOneUnitIsAllowedAcrossACellBorder) {
     spacing_grid_free(grid);
 }
 
+// ---- the merge of one pack, as the import and quillfen-markers merge both make it ----------
+
+// The heap, failing every allocation after the first `left`.
+struct RunningOut {
+    std::size_t left;
+};
+
+Allocator running_out_allocator(RunningOut& r) {
+    return Allocator{
+        [](void* data, std::size_t size, std::size_t align, const std::source_location& where) -> void* {
+            auto& out = *static_cast<RunningOut*>(data);
+            if (out.left == 0) return nullptr;
+            --out.left;
+            return heap_allocator().allocate(heap_allocator().data, size, align, where);
+        },
+        [](void*, void* block, std::size_t size) { heap_allocator().deallocate(heap_allocator().data, block, size); },
+        &r};
+}
+
+struct MergeRun {
+    bool filled;
+    PackMergeCounts counts;
+    std::vector<std::int64_t> taken;  // the categories of the records taken, in order
+};
+
+MergeRun merge_over(const std::vector<Position>& list, std::vector<MarkerDataV1>& pack, const Allocator& allocator) {
+    MergeRun run{};
+    SpacingGrid grid{};
+    run.filled = fill_spacing_grid(grid, allocator, list.size(), [&](std::size_t i) { return list[i]; });
+    if (run.filled) {
+        run.counts = merge_pack_records(grid, allocator, pack.data(), pack.size(),
+                                        [&](MarkerDataV1& record) { run.taken.push_back(record.category); });
+    }
+    spacing_grid_free(grid);
+    return run;
+}
+
+TEST(PackMerge, EachRecordIsAddedTooCloseOrLeftOutAndTheAddedAreTakenInTheirOrder) {
+    constexpr float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<Position> list = {{0, 0, 0}, {10, 0, 0}};
+    // The category says which record of the pack was taken.
+    std::vector<MarkerDataV1> pack = {
+        {{0.5f, 0, 0}, 0, nullptr, {0}},    // too close to the list
+        {{5, 0, 0}, 1, nullptr, {0}},       // added
+        {{5.5f, 0, 0}, 2, nullptr, {0}},    // too close to the one just added
+        {{nan, 0, 0}, 3, nullptr, {0}},     // left out
+        {{0, -inf, 0}, 4, nullptr, {0}},    // left out
+        {{10, 1, 0}, 5, nullptr, {0}},      // exactly 1 unit from the list: added
+        {{-20, 3, 1}, 6, nullptr, {0}},     // added
+        {{-20, 3, 1.5f}, 7, nullptr, {0}},  // too close to the one added before
+    };
+    const MergeRun run = merge_over(list, pack, heap_allocator());
+    ASSERT_TRUE(run.filled);
+    EXPECT_TRUE(run.counts.whole);
+    EXPECT_EQ(run.counts.added, 3u);
+    EXPECT_EQ(run.counts.too_close, 3u);
+    EXPECT_EQ(run.counts.not_finite, 2u);
+    EXPECT_EQ(run.taken, (std::vector<std::int64_t>{1, 5, 6}));
+
+    // Offered again over the list it made, the pack adds nothing.
+    std::vector<Position> grown = list;
+    for (std::int64_t c : run.taken) grown.push_back(pack[static_cast<std::size_t>(c)].position);
+    const MergeRun again = merge_over(grown, pack, heap_allocator());
+    EXPECT_EQ(again.counts.added, 0u);
+    EXPECT_EQ(again.counts.too_close, 6u);
+
+    // Memory running out anywhere: the list's grid is not made, or the merge
+    // stops short, and what was taken until then is the start of the whole
+    // merge's, counted as added.
+    bool whole_reached = false, stopped_short = false;
+    for (std::size_t left = 0; left < 64 && !whole_reached; ++left) {
+        SCOPED_TRACE(left);
+        RunningOut out{left};
+        const MergeRun part = merge_over(list, pack, running_out_allocator(out));
+        if (!part.filled) continue;
+        EXPECT_EQ(part.counts.added, part.taken.size());
+        ASSERT_LE(part.taken.size(), run.taken.size());
+        EXPECT_TRUE(std::equal(part.taken.begin(), part.taken.end(), run.taken.begin()));
+        if (!part.counts.whole) {
+            stopped_short = true;
+            continue;
+        }
+        whole_reached = true;
+        EXPECT_EQ(part.taken, run.taken);
+    }
+    EXPECT_TRUE(stopped_short) << "no run ran out of memory within the merge";
+    EXPECT_TRUE(whole_reached);
+}
+
 TEST(MarkerSpacing, PackNamesEndInJson) {
     for (const char* yes : {"a.json", "Legendary animals.JSON", "日本語.Json", "x.y.json"})
         EXPECT_TRUE(is_pack_name(yes)) << yes;
@@ -120,23 +210,9 @@ TEST(MarkerSpacing, PackNamesEndInJson) {
 
 // ---- the import at a script start -----------------------------------------------------
 
-std::string marker_json(float x, float y, float z, int category, const std::string& name, std::int64_t ns) {
-    std::string m = "{\"position\": [" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(z) +
-                    "], \"category\": " + std::to_string(category);
-    if (!name.empty()) m += ", \"name\": " + name;
-    return m + ", \"timestamp\": {\"_nsec\": " + std::to_string(ns) + "}}";
-}
-
-std::string markers_json(const std::vector<std::string>& markers) {
-    std::string text = "{\"markers\": [\n";
-    for (std::size_t i = 0; i < markers.size(); ++i)
-        text += "  " + markers[i] + (i + 1 < markers.size() ? ",\n" : "\n");
-    return text + "]}";
-}
-
 const std::string two_markers =
-    markers_json({marker_json(-1234.5f, 567.25f, 42, 0, "\"Flat Iron Lake\"", 1765267200000000000),
-                  marker_json(2711.75f, -1390.125f, 45, 5, "", 1765270800000000000)});
+    markers_file_text({TextMarker{-1234.5f, 567.25f, 42, 0, "Flat Iron Lake", "", 1765267200000000000},
+                       TextMarker{2711.75f, -1390.125f, 45, 5, "", "", 1765270800000000000}});
 
 // The markers of a file's text, loaded by the plug-in's reader.
 struct Loaded {
@@ -170,22 +246,23 @@ protected:
 };
 
 TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAndMovedAway) {
+    constexpr float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
     write_markers(two_markers);
     const std::string friends =
         "// from Arthur\n" +
-        markers_json({
-            marker_json(100, 200, 30, 7, R"("Say \"hi\" at the \\ old mill")", 1700000000000000001),  // new
-            marker_json(-1234.5f + 0.6f, 567.25f, 42, 1, "'near the lake'",
-                        1700000000000000002),  // 0.6 from one of ours
-            marker_json(-1234.5f, 567.25f, 43, 9, R"("Überfall — 北の小屋")",
-                        1700000000000000003),                          // exactly 1 unit: new
-            marker_json(100.5f, 200, 30, 2, "", 1700000000000000004),  // 0.5 from the first
+        markers_file_text({
+            TextMarker{100, 200, 30, 7, "", R"("Say \"hi\" at the \\ old mill")", 1700000000000000001},  // new
+            TextMarker{-1234.5f + 0.6f, 567.25f, 42, 1, "", "'near the lake'",
+                       1700000000000000002},  // 0.6 from one of ours
+            TextMarker{-1234.5f, 567.25f, 43, 9, "", R"("Überfall — 北の小屋")",
+                       1700000000000000003},                              // exactly 1 unit: new
+            TextMarker{100.5f, 200, 30, 2, "", "", 1700000000000000004},  // 0.5 from the first
         });
     const std::string broken = "{\n  \"markers\": [\n    {\"category\": 1,,}\n  ]\n}";
-    const std::string more = markers_json({
-        marker_json(100, 200.9f, 30, 3, "\"too close to Arthur's\"", 1700000000000000005),
-        "{\"position\": [NaN, 1, 2], \"category\": 1}", "{\"position\": [5, -Infinity, 2], \"category\": 1}",
-        marker_json(-5, -5, -5, 12, "\"category twelve\"", 1700000000000000006),  // new; never a blip
+    const std::string more = markers_file_text({
+        TextMarker{100, 200.9f, 30, 3, "too close to Arthur's", "", 1700000000000000005},
+        TextMarker{nan, 1, 2, 1, "", "", std::nullopt}, TextMarker{5, -inf, 2, 1, "", "", std::nullopt},
+        TextMarker{-5, -5, -5, 12, "category twelve", "", 1700000000000000006},  // new; never a blip
     });
     write_file(import() / "a friends.json", friends);
     write_file(import() / "b-broken.json", broken);
@@ -270,8 +347,8 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
 // ---- a pack whose save failed ------------------------------------------------------------
 
 const std::string three_markers =
-    markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1), marker_json(20, 20, 20, 2, "\"two\"", 2),
-                  marker_json(30, 30, 30, 3, "", 3)});
+    markers_file_text({TextMarker{10, 10, 10, 1, "one", "", 1}, TextMarker{20, 20, 20, 2, "two", "", 2},
+                       TextMarker{30, 30, 30, 3, "", "", 3}});
 
 const char* const pack_waits_line =
     "Left marker pack Quillfen/import/pack.json in place until its markers are saved: it moves to "
@@ -402,7 +479,7 @@ struct StuckPackCase {
 void PrintTo(const StuckPackCase& c, std::ostream* out) { *out << c.what; }
 
 const std::string another_pack =
-    markers_json({marker_json(70, 70, 70, 4, "\"another\"", 7), marker_json(80, 80, 80, 4, "\"and one more\"", 8)});
+    markers_file_text({TextMarker{70, 70, 70, 4, "another", "", 7}, TextMarker{80, 80, 80, 4, "and one more", "", 8}});
 
 const StuckPackCase stuck_packs[] = {
     {"a file where the imported folder belongs",
@@ -471,8 +548,8 @@ INSTANTIATE_TEST_SUITE_P(StartsWithoutAGoodFile, PackAtAStartTest, ::testing::Va
 
 TEST_P(PackAtAStartTest, APackAtAStartWithoutAGoodMarkersFileJoinsWhatTheStartHas) {
     const StartCase& c = GetParam();
-    const std::string pack = markers_json(
-        {marker_json(10, 10, 10, 1, "\"from a friend\"", 1), marker_json(-1234.5f, 567.25f, 42.5f, 2, "", 2)});
+    const std::string pack = markers_file_text(
+        {TextMarker{10, 10, 10, 1, "from a friend", "", 1}, TextMarker{-1234.5f, 567.25f, 42.5f, 2, "", "", 2}});
     c.prepare(quillfen());
     write_file(import() / "pack.json", pack);
     start();
@@ -539,7 +616,7 @@ TEST_F(MarkerPacksTest, AnEmptyOrMissingImportFolderChangesNothing) {
 
 TEST_F(MarkerPacksTest, WhatIsNotAFileOrIsTooLargeIsSkippedWithALineAndStays) {
     write_markers(two_markers);
-    const std::string one = markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1)});
+    const std::string one = markers_file_text({TextMarker{10, 10, 10, 1, "one", "", 1}});
     struct Case {
         const char* name;
         std::function<void(const fs::path&)> make;
@@ -609,7 +686,7 @@ TEST_F(MarkerPacksTest, APackOfExactlyTheLimitIsRead) {
 TEST_F(MarkerPacksTest, AForgedLineInAPacksNameStaysInsideItsOwnLine) {
     write_markers(two_markers);
     const std::string name = "x\n[ERROR] --- [2025-12-09 08:00:00] Deleted every marker\r\t.json";
-    write_file(import() / name, markers_json({marker_json(10, 10, 10, 1, "\"one\"", 1)}));
+    write_file(import() / name, markers_file_text({TextMarker{10, 10, 10, 1, "one", "", 1}}));
     start();
     ASSERT_TRUE(end());
     const std::string escaped = "x\\n[ERROR] --- [2025-12-09 08:00:00] Deleted every marker\\r\\t.json";

@@ -46,7 +46,7 @@ protected:
     // A whole start of the game (set-up, script start, a frame) and its end, on
     // the given UTC day of December 2025.
     void start_and_quit(int day = 9, const std::function<void()>& while_running = {}) {
-        begin("{frames: 10, start_time_ns: " + std::to_string(day_ns(day)) + "}");
+        begin(Scenario().with("frames", 10).with("start_time_ns", day_ns(day)));
         frames(1);
         if (while_running) while_running();
         ASSERT_TRUE(end()) << end_error;
@@ -57,7 +57,7 @@ protected:
         return (days_from_civil(year, month, day) * 86400 + 8 * 3600) * std::int64_t{1000000000};
     }
     void start_at(std::int64_t ns) {
-        begin("{frames: 10, start_time_ns: " + std::to_string(ns) + "}");
+        begin(Scenario().with("frames", 10).with("start_time_ns", ns));
         frames(1);
     }
     std::size_t count_messages(const std::string& prefix) const {
@@ -69,16 +69,12 @@ protected:
 
 // A markers file of `count` markers as the plug-in writes it.
 std::string markers_file(int count, float first_x = 0) {
-    std::vector<MarkerDataV1> records;
+    std::vector<TextMarker> markers;
     for (int i = 0; i < count; ++i) {
-        records.push_back(
-            MarkerDataV1{{first_x + static_cast<float>(i) * 3, 2, 3}, i % 10, nullptr, {1765267200000000000 + i}});
+        markers.push_back(
+            TextMarker{first_x + static_cast<float>(i) * 3, 2, 3, i % 10, "", "", 1765267200000000000 + i});
     }
-    MarkersText t{};
-    serialize_markers(records.data(), records.size(), heap_allocator(), t);
-    std::string text(t.data, t.length);
-    free_markers_text(t, heap_allocator());
-    return text;
+    return markers_file_as_saved(markers);
 }
 
 // The line that says saves are retried, with the delay to the next try and
@@ -335,7 +331,7 @@ TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersCom
     write_markers(damaged);
     for (int start = 1; start <= 2; ++start) {
         SCOPED_TRACE("damaged start " + std::to_string(start));
-        begin("{frames: 10, start_time_ns: " + std::to_string(day_ns(10)) + "}");
+        begin(Scenario().with("frames", 10).with("start_time_ns", day_ns(10)));
         EXPECT_EQ(backup_text(), good) << "set-up never copies a file that does not load";
         frames(1);
         EXPECT_EQ(backup_text(), good);
@@ -380,7 +376,7 @@ TEST_F(MarkerStoreTest, EveryCutOfAGoodFileLeavesTheGoodBackupWhole) {
     start_and_quit(9);
     for (std::size_t cut = 0; cut < good.size(); ++cut) {
         write_markers(good.substr(0, cut));
-        begin("{frames: 10, start_time_ns: " + std::to_string(day_ns(9) + std::int64_t(cut) * 1000000000) + "}");
+        begin(Scenario().with("frames", 10).with("start_time_ns", day_ns(9) + std::int64_t(cut) * 1000000000));
         frames(1);
         ASSERT_EQ(backup_text(), good) << "cut at " << cut;
         ASSERT_EQ(plugin_state.markers.length, 2u) << "cut at " << cut;

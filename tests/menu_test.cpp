@@ -14,10 +14,12 @@ namespace {
 class MenuTest : public SimTest, public ::testing::WithParamInterface<const char*> {
 protected:
     // A game where the map can be opened; the repeated-query behaviour of this run.
-    void start(const std::string& extra = "") {
-        begin(std::string(
-                  "{frames: 10000, world: {window: {width: 1920, height: 1080, x: 100, y: 50}}, repeat_answers: \"") +
-              GetParam() + "\"" + extra + "}");
+    void start(const Scenario& extra = {}) {
+        begin(Scenario()
+                  .with("frames", 10000)
+                  .with("world", "{window: {width: 1920, height: 1080, x: 100, y: 50}}")
+                  .with("repeat_answers", quoted(GetParam()))
+                  .with(extra));
         frames(1);
     }
     std::vector<std::string> sounds_of_last_frame() {
@@ -178,7 +180,7 @@ TEST_P(MenuTest, AConfirmedBlankNameRemovesTheNameAndAStaleIndexChangesNothing) 
 }
 
 TEST_P(MenuTest, TheRingSnapsCentresTheCursorAndTheTilesDrawInOrder) {
-    start(", texture_load_frames: 0");
+    start(Scenario().with("texture_load_frames", 0));
     open_map();
     // The first ring frame: tiles exactly on the smaller ring, the current one enlarged.
     const ScreenRect t0 = plugin_state.category_tiles.data[0];
@@ -216,7 +218,7 @@ TEST_P(MenuTest, PointingAtATileWithTheMouseChoosesItsCategory) {
 }
 
 TEST_P(MenuTest, TheStickPointsInTheRingOnly) {
-    start(", input: \"pad\"");
+    start(Scenario().with("input", quoted("pad")));
     open_map();
     // Fully left: 128 is a hair below the middle, so 0.2494 of a turn, category round(2.494) = 2.
     game().control_values[control_stick_x] = 0;
@@ -238,7 +240,7 @@ TEST_P(MenuTest, TheStickPointsInTheRingOnly) {
 }
 
 TEST_P(MenuTest, QuickAddAtThePlayerOrTheWaypoint) {
-    start(", world: {player: {position: [100, 200, 30]}}");
+    start(Scenario().with("world", "{player: {position: [100, 200, 30]}}"));
     open_map();
     game().just_pressed.insert(control_add_at_player);  // both at once: only at the player
     game().just_pressed.insert(control_add_at_waypoint);
@@ -268,7 +270,9 @@ TEST_P(MenuTest, QuickAddAtThePlayerOrTheWaypoint) {
 }
 
 TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
-    start(", world: {player: {position: [10, 10, 10]}, waypoint: [-310.46, 802.27]}, texture_load_frames: 2");
+    start(Scenario()
+              .with("world", "{player: {position: [10, 10, 10]}, waypoint: [-310.46, 802.27]}")
+              .with("texture_load_frames", 2));
     open_map();
     frames(20);
     const ScreenRect tile = plugin_state.category_tiles.data[5];

@@ -22,6 +22,7 @@
 #include "src/entry.h"
 #include "src/markers_file/marker_file.h"
 #include "src/scripthook/host_api.h"
+#include "tests/support/markers_text.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -151,6 +152,7 @@ protected:
         ASSERT_TRUE(sim_session_begin(*session, scenario, dir.string(), &error)) << error;
         plugin_script = session->host.scripts.empty() ? nullptr : session->host.scripts[0]->procedure;
     }
+    void begin(const Scenario& scenario) { begin(scenario.text()); }
 
     void frames(int count) {
         for (int i = 0; i < count; ++i) ASSERT_TRUE(sim_session_frame(*session)) << session->host.failure;

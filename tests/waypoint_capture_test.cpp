@@ -11,8 +11,8 @@ namespace {
 class WaypointTest : public SimTest {
 protected:
     // A check runs every fourth frame at 250 ms frames.
-    void start(const std::string& world) {
-        begin("{frames: 100000, frame_ms: 250, " + world + "}");
+    void start(const Scenario& world) {
+        begin(Scenario().with("frames", 100000).with("frame_ms", 250).with(world));
         frames(1);
     }
     void checks(int n) { frames(4 * n); }
@@ -22,13 +22,15 @@ protected:
     }
 };
 
-const char* const valentine = R"(zones: [{type: "TOWN", hash: "0x1B6880B3", text: null, rect: [-400, 700, -200, 900]}],
-                                 ground: {default: 100})";
+const Scenario valentine =
+    Scenario()
+        .with("zones", R"([{type: "TOWN", hash: "0x1B6880B3", text: null, rect: [-400, 700, -200, 900]}])")
+        .with("ground", "{default: 100}");
 
 }  // namespace
 
 TEST_F(WaypointTest, ACaptureMakesANamedMarkerOnTheGroundAndSavesOnce) {
-    start(std::string(valentine) + ", events: [{frame: 2, waypoint: [-310.46, 802.27]}]");
+    start(Scenario(valentine).with("events", "[{frame: 2, waypoint: [-310.46, 802.27]}]"));
     checks(1);
     ASSERT_EQ(plugin_state.markers.length, 1u);
     const Marker& m = plugin_state.markers[0];
@@ -53,10 +55,10 @@ struct GroundCase {
     std::vector<float> probes;
 };
 const GroundCase ground_cases[] = {
-    {"ground: {default: 120}", 121.0f, {100, 150}},
-    {"ground: {default: -5}", -4.0f, {100}},
-    {"ground: {default: 175}", 176.0f, {100, 150, 50, 0, 200}},
-    {"ground: {default: null}", 10.0f, {100, 150, 50, 0, 200}},
+    {"{default: 120}", 121.0f, {100, 150}},
+    {"{default: -5}", -4.0f, {100}},
+    {"{default: 175}", 176.0f, {100, 150, 50, 0, 200}},
+    {"{default: null}", 10.0f, {100, 150, 50, 0, 200}},
 };
 
 class WaypointGroundTest : public WaypointTest, public ::testing::WithParamInterface<GroundCase> {};
@@ -65,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Grounds, WaypointGroundTest, ::testing::ValuesIn(ground
 
 TEST_P(WaypointGroundTest, ProbesInOrderAndRaiseToTenWithoutGround) {
     const GroundCase& c = GetParam();
-    start(std::string(c.ground) + ", events: [{frame: 2, waypoint: [500, 500]}]");
+    start(Scenario().with("ground", c.ground).with("events", "[{frame: 2, waypoint: [500, 500]}]"));
     checks(1);
     ASSERT_EQ(plugin_state.markers.length, 1u);
     EXPECT_EQ(plugin_state.markers[0].data.position.z, c.z);
@@ -76,7 +78,7 @@ TEST_P(WaypointGroundTest, ProbesInOrderAndRaiseToTenWithoutGround) {
 }
 
 TEST_F(WaypointTest, NewOnlyBeyondTenUnitsAndOnlyOnceThePauseIsOver) {
-    start("ground: {default: 0}, events: [{frame: 2, waypoint: [100, 100]}]");
+    start(Scenario().with("ground", "{default: 0}").with("events", "[{frame: 2, waypoint: [100, 100]}]"));
     checks(1);
     ASSERT_EQ(plugin_state.markers.length, 1u);
     game().waypoint_x = 500;  // far away, set during the 2-second pause
@@ -95,7 +97,7 @@ TEST_F(WaypointTest, NewOnlyBeyondTenUnitsAndOnlyOnceThePauseIsOver) {
 }
 
 TEST_F(WaypointTest, ARefusedAddIsStillRememberedAndNothingIsLogged) {
-    start("ground: {default: 0}, events: [{frame: 2, waypoint: [100, 100]}]");
+    start(Scenario().with("ground", "{default: 0}").with("events", "[{frame: 2, waypoint: [100, 100]}]"));
     // A marker already stands where the capture would go (made from the menu, say).
     in_script([] {
         RunContext ctx = script_context();
@@ -113,7 +115,9 @@ TEST_F(WaypointTest, ARefusedAddIsStillRememberedAndNothingIsLogged) {
 }
 
 TEST_F(WaypointTest, AFirstWaypointNearTheOriginIsNotCapturedAndAClearedOneDoesNothing) {
-    start("ground: {default: 0}, events: [{frame: 2, waypoint: [3, 4]}, {frame: 10, waypoint: null}]");
+    start(Scenario()
+              .with("ground", "{default: 0}")
+              .with("events", "[{frame: 2, waypoint: [3, 4]}, {frame: 10, waypoint: null}]"));
     checks(4);
     EXPECT_EQ(plugin_state.markers.length, 0u);
     EXPECT_TRUE(calls("waypoint_coords").size() >= 1u);
@@ -122,7 +126,7 @@ TEST_F(WaypointTest, AFirstWaypointNearTheOriginIsNotCapturedAndAClearedOneDoesN
 // The ground here is far above the height the game reports for a waypoint
 // (0), which is where remembering the grounded height went wrong.
 TEST_F(WaypointTest, ADeletedCaptureStaysDeletedWhileItsWaypointStaysSet) {
-    start("ground: {default: 117.5}, events: [{frame: 2, waypoint: [-310, 802]}]");
+    start(Scenario().with("ground", "{default: 117.5}").with("events", "[{frame: 2, waypoint: [-310, 802]}]"));
     checks(1);
     ASSERT_EQ(plugin_state.markers.length, 1u);
     in_script([] {
@@ -142,7 +146,7 @@ TEST_F(WaypointTest, ADeletedCaptureStaysDeletedWhileItsWaypointStaysSet) {
 // where a capture of the same waypoint would: on the ground. So whichever comes
 // first, the 1-unit rule refuses the second, and the quick add sounds refused.
 TEST_F(WaypointTest, AQuickAddAtTheWaypointAndItsCaptureMakeOneMarkerOnTheGround) {
-    start("ground: {default: 40}");
+    start(Scenario().with("ground", "{default: 40}"));
     game().map_open = true;
     frames(1);
     auto quick_add_sound = [&] {
@@ -179,6 +183,10 @@ class WaypointFrameRateTest : public SimTest, public ::testing::WithParamInterfa
 protected:
     double frame_seconds() const { return 1.0 / GetParam(); }
     int frame_at(double seconds) const { return static_cast<int>(seconds / frame_seconds()); }
+    // A scenario's event that sets the waypoint at `frame`.
+    static std::string waypoint_event(int frame, const std::string& waypoint) {
+        return "{frame: " + std::to_string(frame) + ", waypoint: " + waypoint + "}";
+    }
     // Runs frames until the list holds `count` markers; the frame it did, or -1.
     int run_until(std::size_t count, int last_frame) {
         while (game().frame < last_frame) {
@@ -192,13 +200,13 @@ protected:
 INSTANTIATE_TEST_SUITE_P(FramesPerSecond, WaypointFrameRateTest, ::testing::Values(30, 60, 144));
 
 TEST_P(WaypointFrameRateTest, WaypointsSecondsApartEachBecomeAMarkerOnTheGround) {
-    char scenario[512];
-    std::snprintf(scenario, sizeof scenario,
-                  "{frames: 100000, frame_ms: %.6f, world: {ground: {default: 40}}, events: ["
-                  "{frame: %d, waypoint: [100, 100]}, {frame: %d, waypoint: [600, 100]}, "
-                  "{frame: %d, waypoint: [1100, 100]}]}",
-                  1000.0 * frame_seconds(), frame_at(1), frame_at(9), frame_at(17));
-    begin(scenario);
+    begin(Scenario()
+              .with("frames", 100000)
+              .with("frame_ms", std::to_string(1000.0 * frame_seconds()))
+              .with("world", "{ground: {default: 40}}")
+              .with("events", "[" + waypoint_event(frame_at(1), "[100, 100]") + ", " +
+                                  waypoint_event(frame_at(9), "[600, 100]") + ", " +
+                                  waypoint_event(frame_at(17), "[1100, 100]") + "]"));
     run_until(3, frame_at(20));
     ASSERT_EQ(plugin_state.markers.length, 3u);
     for (std::size_t i = 0; i < 3; ++i) {
@@ -210,12 +218,11 @@ TEST_P(WaypointFrameRateTest, WaypointsSecondsApartEachBecomeAMarkerOnTheGround)
 }
 
 TEST_P(WaypointFrameRateTest, AWaypointSetDuringThePauseIsCapturedWhenItEnds) {
-    char scenario[256];
-    std::snprintf(scenario, sizeof scenario,
-                  "{frames: 100000, frame_ms: %.6f, world: {ground: {default: 40}}, events: [{frame: %d, "
-                  "waypoint: [100, 100]}]}",
-                  1000.0 * frame_seconds(), frame_at(1));
-    begin(scenario);
+    begin(Scenario()
+              .with("frames", 100000)
+              .with("frame_ms", std::to_string(1000.0 * frame_seconds()))
+              .with("world", "{ground: {default: 40}}")
+              .with("events", "[" + waypoint_event(frame_at(1), "[100, 100]") + "]"));
     const int first = run_until(1, frame_at(5));
     ASSERT_GT(first, 0);
     frames(frame_at(0.5));

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "src/markers_file/marker_copies.h"
+#include "src/markers_file/marker_pack_merge.h"
 #include "src/markers_file/marker_spacing.h"
 #include "src/platform/local_time.h"
 #include "tools/tool_files.h"
@@ -229,31 +230,22 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
     }
 
     // The names stay with the loaded data, which outlives the write.
+    // The merge of the game's import, pack after pack into the same list.
     std::vector<MarkerDataV1> merged(base.data.records, base.data.records + base.data.count);
     SpacingGrid grid{};
-    std::size_t total = merged.size();
-    for (const LoadedFile& p : packs) total += p.data.count;
-    bool whole = true;
-    (void)spacing_grid_reserve(grid, heap_allocator(), total);
-    for (const MarkerDataV1& m : merged) whole = spacing_grid_add(grid, heap_allocator(), m.position) && whole;
+    bool whole =
+        fill_spacing_grid(grid, heap_allocator(), merged.size(), [&](std::size_t i) { return merged[i].position; });
     std::vector<std::string> lines;
-    for (std::size_t i = 0; i < from.size(); ++i) {
+    for (std::size_t i = 0; i < from.size() && whole; ++i) {
         const MarkersData& pack = packs[i].data;
-        std::size_t added = 0, not_finite = 0;
-        for (std::size_t j = 0; j < pack.count; ++j) {
-            switch (admit_pack_marker(grid, heap_allocator(), pack.records[j].position)) {
-                case PackMarkerVerdict::added:
-                    merged.push_back(pack.records[j]);
-                    ++added;
-                    break;
-                case PackMarkerVerdict::too_close: break;
-                case PackMarkerVerdict::not_finite: ++not_finite; break;
-                case PackMarkerVerdict::out_of_memory: whole = false; break;
-            }
-        }
+        const PackMergeCounts counts = merge_pack_records(grid, heap_allocator(), pack.records, pack.count,
+                                                          [&](MarkerDataV1& record) { merged.push_back(record); });
+        whole = counts.whole;
         std::string line =
-            "Added " + std::to_string(added) + " of " + std::to_string(pack.count) + " markers from " + from[i];
-        if (not_finite > 0) line += " (" + std::to_string(not_finite) + " left out: position not a finite number)";
+            "Added " + std::to_string(counts.added) + " of " + std::to_string(pack.count) + " markers from " + from[i];
+        if (counts.not_finite > 0) {
+            line += " (" + std::to_string(counts.not_finite) + " left out: position not a finite number)";
+        }
         lines.push_back(line);
     }
     spacing_grid_free(grid);

@@ -8,6 +8,7 @@
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_pack_merge.h"
 #include "src/markers_file/marker_spacing.h"
 
 // Sections: the folder · finding the packs · merging one pack · moving a pack ·
@@ -25,13 +26,12 @@ void make_import_folder(RunContext& ctx) {
 // ---- finding the packs ----------------------------------------------------------------------
 
 bool is_pack_name(const char* name) {
-    static constexpr char suffix[] = ".json";
-    const std::size_t n = std::strlen(name), s = sizeof suffix - 1;
+    const std::size_t n = std::strlen(name), s = json_suffix_length;
     if (n <= s) return false;  // ".json" alone is a hidden file's name, not a pack's
     for (std::size_t i = 0; i < s; ++i) {
         char c = name[n - s + i];
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
+        if (c != json_suffix[i]) return false;
     }
     return true;
 }
@@ -126,24 +126,17 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
         return false;
     }
 
-    bool whole = array_reserve(state.markers, ctx.general, state.markers.length + data.count);
-    (void)spacing_grid_reserve(grid, ctx.general, data.count);  // without it, the grid grows as it goes
-    std::size_t not_finite = 0;
-    for (std::size_t i = 0; i < data.count && whole; ++i) {
-        MarkerDataV1& record = data.records[i];
-        switch (admit_pack_marker(grid, ctx.general, record.position)) {
-            case PackMarkerVerdict::added:
-                // Shown on the map as new, like a marker added during the run.
-                array_append(state.markers, ctx.general,
-                             Marker{record, 0, true, GuarmaSide::unknown});  // room reserved above
-                record.name = nullptr;                                       // the marker owns it now
-                ++*added;
-                break;
-            case PackMarkerVerdict::too_close: break;
-            case PackMarkerVerdict::not_finite: ++not_finite; break;
-            case PackMarkerVerdict::out_of_memory: whole = false; break;
-        }
+    PackMergeCounts merged{0, 0, 0, false};
+    if (array_reserve(state.markers, ctx.general, state.markers.length + data.count)) {
+        merged = merge_pack_records(grid, ctx.general, data.records, data.count, [&](MarkerDataV1& record) {
+            // Shown on the map as new, like a marker added during the run.
+            array_append(state.markers, ctx.general, Marker{record, 0, true, GuarmaSide::unknown});  // room reserved
+            record.name = nullptr;  // the marker owns it now
+        });
     }
+    *added = merged.added;
+    const bool whole = merged.whole;
+    const std::size_t not_finite = merged.not_finite;
     if (*added > 0) marker_list_changed(ctx, state, MarkerListChange::added);
     const auto count = static_cast<std::int64_t>(data.count);
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
@@ -167,7 +160,7 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
 void move_pack(RunContext& ctx, const WaitingPack& pack) {
     const PlatformError made = platform_create_directory(imported_directory);
     const char* name = pack.path + std::strlen(import_directory) + 1;
-    const std::size_t length = std::strlen(name), stem = length - 5;  // is_pack_name: it ends in ".json"
+    const std::size_t length = std::strlen(name), stem = length - json_suffix_length;  // is_pack_name
     char to[1024];
     PlatformError e = made.code != 0 && !platform_error_is_exists(made) ? made : PlatformError{0};
     for (int n = 1; e.code == 0 && n <= 999; ++n) {
@@ -178,7 +171,7 @@ void move_pack(RunContext& ctx, const WaitingPack& pack) {
         if (n > 1) {
             text_append_char(b, '-');
             text_append_i64(b, n);
-            text_append(b, std::string_view(name + stem, 5));
+            text_append(b, std::string_view(name + stem, json_suffix_length));  // its own case kept
         }
         if (b.truncated) break;  // no longer name to try; the last error stands
         e = platform_rename_new(pack.path, to);
@@ -250,9 +243,8 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
 
     // The list as it stands: markers loaded, or recovered from a backup.
     SpacingGrid grid{};
-    bool grid_made = true;
-    (void)spacing_grid_reserve(grid, ctx.general, state.markers.length);
-    for (const Marker& m : state.markers) grid_made = grid_made && spacing_grid_add(grid, ctx.general, m.data.position);
+    const bool grid_made = fill_spacing_grid(grid, ctx.general, state.markers.length,
+                                             [&](std::size_t i) { return state.markers[i].data.position; });
     if (!grid_made) {
         log_format(ctx, LogLevel::error, "Failed to import marker packs from {}: {}", import_directory,
                    "out of memory");

@@ -1,12 +1,11 @@
-// The markers file on disk: its backups at set-up, loading at script start, and
-// saving after every change. A save never truncates the live file; a file that
-// cannot be loaded is kept under a name of its own before anything can replace
-// it, and the newest copy that loads takes its place in memory; a file that is
-// there but cannot be read (another program holds it) is not damaged: nothing
-// replaces it, and it is read again until it can be, with the markers added
-// meanwhile joining it; the backups only ever hold a file that loads, each
-// written whole; and something that is not a file where markers.json belongs
-// is left alone.
+// The marker list in markers.json: loading it at script start, saving it
+// after every change, and trying a failed save again. A save never truncates
+// the live file; a file that does not load is kept aside (marker_backups)
+// before anything can replace it, and the newest copy that loads takes its
+// place in memory; a file that is there but cannot be read (another program
+// holds it) is not damaged: nothing replaces it, and it is read again until it
+// can be, with the markers added meanwhile joining it; and something that is
+// not a file where markers.json belongs is left alone.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +14,6 @@
 #include "src/core/state.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/markers_folder.h"
-
-void make_backup(RunContext& ctx);
 
 void load_data_from_disk(RunContext& ctx, PluginState& state);
 // True when the file now holds the list. When it fails, the list is saved

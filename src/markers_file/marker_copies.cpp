@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "src/base/calendar.h"
+#include "src/markers_file/markers_folder.h"
 
 PlatformError write_whole_file(const char* temporary, const char* path, const void* data, std::size_t size,
                                bool replace, std::size_t* written) {
@@ -155,19 +156,17 @@ std::uint32_t utc_date_number(std::int64_t unix_ns) {
 }
 
 std::uint32_t daily_copy_date(const char* name) {
-    static constexpr char prefix[] = "markers-";
-    static constexpr char suffix[] = ".json";
-    const std::size_t p = sizeof prefix - 1, s = sizeof suffix - 1;
+    constexpr std::size_t p = sizeof daily_copy_prefix - 1, digits = daily_copy_date_digits;
     for (std::size_t i = 0; i < p; ++i) {
-        if (name[i] != prefix[i]) return 0;
+        if (name[i] != daily_copy_prefix[i]) return 0;
     }
     std::uint32_t date = 0;
-    for (std::size_t i = p; i < p + 8; ++i) {
+    for (std::size_t i = p; i < p + digits; ++i) {
         if (name[i] < '0' || name[i] > '9') return 0;
         date = date * 10 + static_cast<std::uint32_t>(name[i] - '0');
     }
-    for (std::size_t i = 0; i <= s; ++i) {  // the terminator too: nothing may follow
-        if (name[p + 8 + i] != suffix[i]) return 0;
+    for (std::size_t i = 0; i <= json_suffix_length; ++i) {  // the terminator too: nothing may follow
+        if (name[p + digits + i] != json_suffix[i]) return 0;
     }
     const std::uint32_t year = date / 10000;
     const int month = static_cast<int>(date / 100 % 100), day = static_cast<int>(date % 100);
@@ -175,9 +174,9 @@ std::uint32_t daily_copy_date(const char* name) {
 }
 
 void append_daily_copy_name(TextBuilder& out, std::uint32_t date) {
-    text_append(out, "markers-");
-    text_append_i64_padded(out, date, 8);
-    text_append(out, ".json");
+    text_append(out, daily_copy_prefix);
+    text_append_i64_padded(out, date, daily_copy_date_digits);
+    text_append(out, json_suffix);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include "src/base/text_builder.h"
 #include "src/base/utf8.h"
 #include "src/json5/json5_reader.h"
+#include "src/markers_file/marker_keys.h"
 
 // Sections: text output · the writer · the reader.
 
@@ -135,6 +136,44 @@ void put_string(Output& o, const char* text) {
 
 // ---- the writer ---------------------------------------------------------------------------
 
+namespace {
+
+// A fixed piece of the layout, joined from the keys' names when compiling.
+struct Piece {
+    char text[80];
+    std::size_t length;
+    constexpr std::string_view view() const { return std::string_view(text, length); }
+};
+
+consteval Piece piece(std::initializer_list<std::string_view> parts) {
+    Piece p{};
+    for (std::string_view part : parts) {
+        for (char c : part) p.text[p.length++] = c;
+    }
+    return p;
+}
+
+// The fixed pieces of the file and of a marker, indentation included.
+constexpr Piece open_file_piece = piece({"{\n    \"", file_keys[key_markers].key, "\": [\n"});
+constexpr Piece open_marker_piece =
+    piece({"        {\n            \"", marker_keys[key_position].key, "\": [\n                "});
+constexpr Piece next_coordinate_piece = piece({",\n                "});
+constexpr Piece category_key_piece = piece({"\n            ],\n            \"", marker_keys[key_category].key, "\": "});
+constexpr Piece name_key_piece = piece({",\n            \"", marker_keys[key_name].key, "\": "});
+constexpr Piece timestamp_key_piece = piece({",\n            \"", marker_keys[key_timestamp].key,
+                                             "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
+constexpr Piece close_marker_piece = piece({"\n            }\n        }"});
+
+constexpr std::string_view open_file = open_file_piece.view();
+constexpr std::string_view open_marker = open_marker_piece.view();
+constexpr std::string_view next_coordinate = next_coordinate_piece.view();
+constexpr std::string_view category_key = category_key_piece.view();
+constexpr std::string_view name_key = name_key_piece.view();
+constexpr std::string_view timestamp_key = timestamp_key_piece.view();
+constexpr std::string_view close_marker = close_marker_piece.view();
+
+}  // namespace
+
 std::size_t format_coordinate(float value, char* buffer) {
     if (std::isnan(value)) {
         std::memcpy(buffer, "NaN", 3);
@@ -196,17 +235,8 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
     Output o{&allocator, {}, false};
     // About 220 bytes per marker without its name; one allocation in the common case.
     reserve(o, 64 + count * 240);
-    put(o, "{\n");
-    put_indent(o, 1);
-    put(o, "\"markers\": [\n");
+    put(o, open_file);
     if (count == 0) put(o, "\n");
-    // The fixed pieces of a marker, indentation included.
-    static constexpr std::string_view open_marker = "        {\n            \"position\": [\n                ";
-    static constexpr std::string_view next_coordinate = ",\n                ";
-    static constexpr std::string_view category_key = "\n            ],\n            \"category\": ";
-    static constexpr std::string_view name_key = ",\n            \"name\": ";
-    static constexpr std::string_view timestamp_key = ",\n            \"timestamp\": {\n                \"_nsec\": ";
-    static constexpr std::string_view close_marker = "\n            }\n        }";
     for (std::size_t i = 0; i < count; ++i) {
         const MarkerDataV1& m = markers[i];
         char number[64];
@@ -255,10 +285,6 @@ bool read_integer(const Json5Value& v, std::int64_t& out) {
     if (!v.is_integer()) return false;
     out = v.integer();
     return true;
-}
-
-bool key_is(const Json5Member& m, std::string_view key) {
-    return m.key_length == key.size() && std::memcmp(m.key, key.data(), key.size()) == 0;
 }
 
 // A value of the wrong kind: what it is for, what it must be, what it is, and
@@ -310,58 +336,65 @@ const char* position_found(const Json5Value& position, std::size_t& bad_item) {
     return nullptr;
 }
 
-constexpr const char* must_be_whole = "must be a whole number";
+// A value of the wrong kind for `key`, named and explained by the table.
+DeserializeError wrong_value(Fault& fault, const MarkerFileKey& key, const char* found, std::size_t depth,
+                             std::size_t first, std::size_t second = 0) {
+    return wrong_kind(fault, key.subject, key.must_be, found, depth, first, second);
+}
+
+// The member that counts for each of `keys` (the last with its key), or
+// SIZE_MAX; found in one pass over the members.
+template <std::size_t N>
+void find_members(const Json5Value& object, const MarkerFileKey (&keys)[N], std::size_t (&at)[N]) {
+    for (std::size_t& a : at) a = SIZE_MAX;
+    const Json5Member* members = object.members();
+    for (std::size_t i = 0, count = object.member_count(); i < count; ++i) {
+        const std::size_t k = marker_key_index(std::string_view(members[i].key, members[i].key_length), keys);
+        if (k < N) at[k] = i;
+    }
+}
 
 DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m, Fault& fault) {
     m = MarkerDataV1{};
     if (object.kind != Json5Kind::object) {
         return wrong_kind(fault, nullptr, "must be an object ({...})", describe_value_kind(object));
     }
-    // One pass over the members; a later one with the same key replaces an earlier one.
-    std::size_t position = SIZE_MAX, category = SIZE_MAX, timestamp = SIZE_MAX, name = SIZE_MAX;
+    std::size_t at[std::size(marker_keys)];
+    find_members(object, marker_keys, at);
+    const std::size_t position = at[key_position], category = at[key_category], timestamp = at[key_timestamp],
+                      name = at[key_name];
     const Json5Member* members = object.members();
-    for (std::size_t i = 0, count = object.member_count(); i < count; ++i) {
-        const Json5Member& member = members[i];
-        if (key_is(member, "position")) position = i;
-        else if (key_is(member, "category")) category = i;
-        else if (key_is(member, "timestamp")) timestamp = i;
-        else if (key_is(member, "name")) name = i;
-    }
     if (position != SIZE_MAX) {
         const Json5Value& v = members[position].value;
         std::size_t bad_item = SIZE_MAX;
         if (const char* found = position_found(v, bad_item)) {
-            return wrong_kind(fault, "\"position\"", "must be a list of three numbers", found,
-                              bad_item == SIZE_MAX ? 1 : 2, position, bad_item);
+            return wrong_value(fault, marker_keys[key_position], found, bad_item == SIZE_MAX ? 1 : 2, position,
+                               bad_item);
         }
         const Json5Value* xyz = v.items();
         m.position = Position{xyz[0].number_f32(), xyz[1].number_f32(), xyz[2].number_f32()};
     }
     if (category != SIZE_MAX && !read_integer(members[category].value, m.category)) {
-        return wrong_kind(fault, "\"category\"", must_be_whole, whole_number_found(members[category].value), 1,
-                          category);
+        return wrong_value(fault, marker_keys[key_category], whole_number_found(members[category].value), 1, category);
     }
     if (timestamp != SIZE_MAX) {
         const Json5Value& v = members[timestamp].value;
         if (v.kind != Json5Kind::object) {
-            return wrong_kind(fault, "\"timestamp\"", "must be an object like {\"_nsec\": 1765267200000000000}",
-                              describe_value_kind(v), 1, timestamp);
+            return wrong_value(fault, marker_keys[key_timestamp], describe_value_kind(v), 1, timestamp);
         }
-        std::size_t nsec = SIZE_MAX;
-        const Json5Member* t = v.members();
-        for (std::size_t i = 0, count = v.member_count(); i < count; ++i) {
-            if (key_is(t[i], "_nsec")) nsec = i;
-        }
-        if (nsec != SIZE_MAX && !read_integer(t[nsec].value, m.timestamp._nsec)) {
-            return wrong_kind(fault, "\"_nsec\" in \"timestamp\"", must_be_whole, whole_number_found(t[nsec].value), 2,
-                              timestamp, nsec);
+        std::size_t stamp_at[std::size(timestamp_keys)];
+        find_members(v, timestamp_keys, stamp_at);
+        const std::size_t nsec = stamp_at[key_nsec];
+        if (nsec != SIZE_MAX && !read_integer(v.members()[nsec].value, m.timestamp._nsec)) {
+            return wrong_value(fault, timestamp_keys[key_nsec], whole_number_found(v.members()[nsec].value), 2,
+                               timestamp, nsec);
         }
     }
     if (name != SIZE_MAX) {
         const Json5Value& v = members[name].value;
         if (v.kind == Json5Kind::null_value) return DeserializeError::none;
         if (v.kind != Json5Kind::string)
-            return wrong_kind(fault, "\"name\"", "must be text", describe_value_kind(v), 1, name);
+            return wrong_value(fault, marker_keys[key_name], describe_value_kind(v), 1, name);
         // The name is a zero-terminated text: it ends at an escaped NUL, if any.
         const std::size_t length = std::strlen(v.string());
         if (length == 0) return DeserializeError::none;  // an empty name is no name
@@ -439,15 +472,16 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
     std::size_t depth = 0;
     Fault fault{};
     const Json5Value* list = nullptr;
-    for (std::size_t i = 0, count = root.member_count(); i < count; ++i) {
-        if (!key_is(root.members()[i], "markers")) continue;
-        list = &root.members()[i].value;
-        path[0] = i;
+    std::size_t at[std::size(file_keys)];
+    find_members(root, file_keys, at);
+    if (at[key_markers] != SIZE_MAX) {
+        list = &root.members()[at[key_markers]].value;
+        path[0] = at[key_markers];
     }
     if (root.kind != Json5Kind::object) {
         result = wrong_kind(fault, "the file", "must be an object ({...})", describe_value_kind(root));
     } else if (list && list->kind != Json5Kind::array) {
-        result = wrong_kind(fault, "\"markers\"", "must be a list ([...])", describe_value_kind(*list));
+        result = wrong_value(fault, file_keys[key_markers], describe_value_kind(*list), 0, 0);
         depth = 1;
     } else if (list && list->item_count() > 0) {
         const std::size_t count = list->item_count();

@@ -8,6 +8,7 @@
 #include "src/base/text_builder.h"
 #include "src/json5/json5_reader.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/marker_keys.h"
 #include "src/markers_file/marker_record.h"
 
 // Sections: the keys the game reads · finding the warnings in the tree ·
@@ -21,10 +22,7 @@
 namespace {
 
 // ---- the keys the game reads --------------------------------------------------------------
-
-constexpr const char* top_keys[] = {"markers"};
-constexpr const char* marker_keys[] = {"position", "category", "name", "timestamp"};
-constexpr const char* timestamp_keys[] = {"_nsec"};
+// Those of the table in marker_keys.h: file_keys, marker_keys, timestamp_keys.
 
 bool key_is(const Json5Member& m, std::string_view key) {
     return m.key_length == key.size() && std::memcmp(m.key, key.data(), key.size()) == 0;
@@ -46,22 +44,18 @@ std::size_t last_member(const Json5Value& object, std::string_view key) {
 // the game reads can be "given again"; any other key is ignored each time.
 template <std::size_t N>
 struct KnownKeys {
-    const char* const (&names)[N];
+    const MarkerFileKey (&names)[N];
     std::size_t last[N];
 };
 
 // Which of `known` the member's key is, or N.
 template <std::size_t N>
-std::size_t known_index(const Json5Member& m, const char* const (&known)[N]) {
-    const std::string_view key(m.key, m.key_length);
-    for (std::size_t k = 0; k < N; ++k) {
-        if (key == known[k]) return k;
-    }
-    return N;
+std::size_t known_index(const Json5Member& m, const MarkerFileKey (&known)[N]) {
+    return marker_key_index(std::string_view(m.key, m.key_length), known);
 }
 
 template <std::size_t N>
-KnownKeys<N> known_keys_of(const Json5Value& object, const char* const (&known)[N]) {
+KnownKeys<N> known_keys_of(const Json5Value& object, const MarkerFileKey (&known)[N]) {
     KnownKeys<N> keys{known, {}};
     for (std::size_t& last : keys.last) last = SIZE_MAX;
     for (std::size_t i = 0; i < object.member_count(); ++i) {
@@ -69,14 +63,6 @@ KnownKeys<N> known_keys_of(const Json5Value& object, const char* const (&known)[
         if (k < N) keys.last[k] = i;
     }
     return keys;
-}
-
-template <std::size_t N>
-std::size_t last_of(const KnownKeys<N>& keys, std::string_view key) {
-    for (std::size_t k = 0; k < N; ++k) {
-        if (key == keys.names[k]) return keys.last[k];
-    }
-    return SIZE_MAX;
 }
 
 // Edits (insert, delete, change, swap of neighbours) from `a` to `b`, at most
@@ -114,13 +100,13 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
 
 // The key the game reads that `key` was likely meant to be, or null.
 template <std::size_t N>
-const char* meant_key(std::string_view key, const char* const (&known)[N]) {
-    for (const char* k : known) {
-        if (same_ignoring_case(key, k)) return k;
+const MarkerFileKey* meant_key(std::string_view key, const MarkerFileKey (&known)[N]) {
+    for (const MarkerFileKey& k : known) {
+        if (same_ignoring_case(key, k.key)) return &k;
     }
     if (key.size() < 3) return nullptr;
-    for (const char* k : known) {
-        if (edits_between(key, k, 2) <= 2) return k;
+    for (const MarkerFileKey& k : known) {
+        if (edits_between(key, k.key, 2) <= 2) return &k;
     }
     return nullptr;
 }
@@ -130,7 +116,7 @@ const char* meant_key(std::string_view key, const char* const (&known)[N]) {
 enum class Problem : std::uint8_t {
     ignored_key,       // `key`, in `found` (null or "timestamp"), `meant` the likely key
     given_twice,       // `key`
-    missing,           // `key` in the marker (or "_nsec" in "timestamp")
+    missing,           // `meant`, in the marker or in `found` (the subject of "timestamp")
     category_outside,  // `number`
     not_finite,        // `found`
     cut_at_nul,
@@ -143,7 +129,7 @@ struct Warning {
     Problem problem;
     std::size_t marker;  // 1-based; 0 for the file
     std::string_view key;
-    const char* meant;
+    const MarkerFileKey* meant;
     const char* found;
     std::int64_t number;
     bool no_list;  // the file has no "markers" at all
@@ -207,10 +193,11 @@ const char* not_finite_found(const Json5Value& v) {
 void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::size_t number) {
     const KnownKeys keys = known_keys_of(marker, marker_keys);
     // What is missing is placed at the marker itself, before what it holds.
-    for (const char* key : {"position", "category", "timestamp"}) {
-        if (last_of(keys, key) == SIZE_MAX) {
+    for (std::size_t k = 0; k < std::size(marker_keys); ++k) {
+        if (keys.last[k] == SIZE_MAX && marker_keys[k].when_missing) {
             Warning w = warning_at(path, 2, Problem::missing, number);
-            w.key = key;
+            w.key = marker_keys[k].key;
+            w.meant = &marker_keys[k];
             add(f, w);
         }
     }
@@ -236,11 +223,11 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
             continue;
         }
         const Json5Value& v = m.value;
-        if (key == "category" && !category_name(v.integer())) {
+        if (known == key_category && !category_name(v.integer())) {
             Warning w = warning_at(path, 3, Problem::category_outside, number);
             w.number = v.integer();
             add(f, w);
-        } else if (key == "position") {
+        } else if (known == key_position) {
             for (std::size_t k = 0; k < 3 && k < v.item_count(); ++k) {
                 if (std::isfinite(v.items()[k].number_f32())) continue;
                 path[3] = k;
@@ -249,16 +236,18 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
                 add(f, w);
                 break;  // one line per marker
             }
-        } else if (key == "name" && v.kind == Json5Kind::string && std::strlen(v.string()) < v.string_length()) {
+        } else if (known == key_name && v.kind == Json5Kind::string && std::strlen(v.string()) < v.string_length()) {
             add(f, warning_at(path, 3, Problem::cut_at_nul, number));
-        } else if (key == "timestamp") {
+        } else if (known == key_timestamp) {
             const KnownKeys stamp_keys = known_keys_of(v, timestamp_keys);
-            if (stamp_keys.last[0] == SIZE_MAX) {
+            if (stamp_keys.last[key_nsec] == SIZE_MAX) {
                 Warning w = warning_at(path, 3, Problem::missing, number);
-                w.key = "_nsec";
+                w.key = timestamp_keys[key_nsec].key;
+                w.meant = &timestamp_keys[key_nsec];
+                w.found = marker_keys[key_timestamp].subject;
                 add(f, w);
             }
-            check_keys(f, v, stamp_keys, path, 3, number, "timestamp");
+            check_keys(f, v, stamp_keys, path, 3, number, marker_keys[key_timestamp].subject);
         }
     }
 }
@@ -266,8 +255,8 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
 void find_warnings(Finder& f, const Json5Value& root) {
     std::size_t path[4] = {};
     if (root.kind != Json5Kind::object) return;
-    const KnownKeys keys = known_keys_of(root, top_keys);
-    const std::size_t list = keys.last[0];
+    const KnownKeys keys = known_keys_of(root, file_keys);
+    const std::size_t list = keys.last[key_markers];
     check_keys(f, root, keys, path, 0, 0, nullptr);
     if (list == SIZE_MAX) {
         for (Warning& w : f.warnings) w.no_list = true;
@@ -363,7 +352,8 @@ void tell(Teller& t, std::size_t offset, std::size_t marker, void (*say)(TextBui
     if (marker > 0) {
         text_append(b, "marker ");
         text_append_u64(b, marker);
-        if (!(w && w->problem == Problem::missing && w->key != "_nsec")) text_append(b, ": ");
+        // "marker 3 has no ..." of the marker itself, "marker 3: ..." of what it holds.
+        if (!(w && w->problem == Problem::missing && !w->found)) text_append(b, ": ");
     }
     say(b, t, w);
     ++t.told;
@@ -376,16 +366,17 @@ void say_warning(TextBuilder& b, const Teller& t, const Warning* w) {
             text_append(b, "the game ignores the key ");
             append_quoted(b, t, w->key);
             if (w->found) {
-                text_append(b, " in \"");
+                text_append(b, " in ");
                 text_append(b, w->found);
-                text_append_char(b, '"');
             }
             if (w->meant) {
-                text_append(b, " (did you mean \"");
-                text_append(b, w->meant);
-                text_append(b, "\"?)");
+                text_append(b, " (did you mean ");
+                append_quoted(b, t, w->meant->key);
+                text_append(b, "?)");
             } else if (w->no_list) {
-                text_append(b, " (the markers go under \"markers\")");
+                text_append(b, " (the markers go under ");
+                text_append(b, file_keys[key_markers].subject);
+                text_append(b, ")");
             }
             break;
         case Problem::given_twice:
@@ -393,30 +384,29 @@ void say_warning(TextBuilder& b, const Teller& t, const Warning* w) {
             text_append(b, " is given again later: the game takes the last one");
             break;
         case Problem::missing:
-            if (w->key == "_nsec") {
-                text_append(b, "\"timestamp\" has no \"_nsec\": the game dates the marker 1 January 1970");
-                break;
-            }
+            if (w->found) text_append(b, w->found);
             text_append(b, " has no ");
-            append_quoted(b, t, w->key);
-            if (w->key == "position") text_append(b, ": the game puts it at 0, 0, 0");
-            else if (w->key == "category") text_append(b, ": the game makes it a Marker (Flag)");
-            else text_append(b, ": the game dates it 1 January 1970");
+            append_quoted(b, t, w->meant->key);
+            text_append(b, ": ");
+            text_append(b, w->meant->when_missing);
             break;
         case Problem::category_outside:
             text_append(b, "category ");
             text_append_i64(b, w->number);
-            text_append(b,
-                        " is none of the game's ten (0 to 9): the marker is kept but never shown, on the map "
-                        "or in the menu");
+            text_append(b, " is none of the game's ten (0 to 9): ");
+            text_append(b, marker_keys[key_category].when_unusable);
             break;
         case Problem::not_finite:
-            text_append(b, "\"position\" holds ");
+            text_append(b, marker_keys[key_position].subject);
+            text_append(b, " holds ");
             text_append(b, w->found);
-            text_append(b, ", not a finite number: the marker is kept but never shown on the map");
+            text_append(b, ", not a finite number: ");
+            text_append(b, marker_keys[key_position].when_unusable);
             break;
         case Problem::cut_at_nul:
-            text_append(b, "\"name\" holds \\u0000: the game keeps only the text before it");
+            text_append(b, marker_keys[key_name].subject);
+            text_append(b, " holds \\u0000: ");
+            text_append(b, marker_keys[key_name].when_unusable);
             break;
     }
 }
@@ -441,10 +431,10 @@ bool visit(void* data, const Json5SourceValue& v) {
     if (v.text_replaced && v.depth == 3 && t.markers && v.path[0] == t.list && v.path[1] < t.markers->item_count()) {
         const Json5Value& marker = t.markers->items()[v.path[1]];
         if (marker.kind == Json5Kind::object && v.path[2] < marker.member_count() &&
-            key_is(marker.members()[v.path[2]], "name")) {
+            key_is(marker.members()[v.path[2]], marker_keys[key_name].key)) {
             if (t.named_marker != v.path[1]) {  // once per marker, however many names it holds
                 t.named_marker = v.path[1];
-                t.last_name = last_member(marker, "name");
+                t.last_name = last_member(marker, marker_keys[key_name].key);
             }
             if (t.last_name == v.path[2]) tell(t, v.offset, v.path[1] + 1, say_not_utf8, nullptr);
         }
@@ -463,7 +453,7 @@ std::size_t list_markers_warnings(std::string_view text, const Allocator& alloca
     find_warnings(f, doc.root);
     std::size_t told = SIZE_MAX;
     if (!f.out_of_memory) {
-        const std::size_t list = last_member(doc.root, "markers");
+        const std::size_t list = last_member(doc.root, file_keys[key_markers].key);
         const Json5Value* markers = list != SIZE_MAX && doc.root.members()[list].value.kind == Json5Kind::array
                                         ? &doc.root.members()[list].value
                                         : nullptr;

@@ -56,6 +56,13 @@ inline constexpr char copying_suffix[] = ".copying";  // a copy beside it
 // replaced).
 inline constexpr char unreadable_copy_infix[] = ".unreadable-";
 inline constexpr char replaced_copy_infix[] = ".replaced-";
+// Daily copies in backups/: the prefix, then the UTC date YYYYMMDD, then the
+// suffix ("markers-20261210.json").
+inline constexpr char daily_copy_prefix[] = "markers-";
+inline constexpr std::size_t daily_copy_date_digits = 8;
+// What the names of daily copies and of marker packs end in (a pack's in any case).
+inline constexpr char json_suffix[] = ".json";
+inline constexpr std::size_t json_suffix_length = sizeof json_suffix - 1;
 
 // The plug-in's paths, relative to the game's folder.
 inline constexpr auto log_path_text = join_path(quillfen_folder, log_file_name);
