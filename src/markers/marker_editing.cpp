@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "src/map/blips.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_spacing.h"
@@ -40,6 +41,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     free_name(ctx, m);
     remove_marker_blip(state, m);
     marker_leaving_list(state, static_cast<std::size_t>(index));
+    route_marker_leaving_list(ctx, state, static_cast<std::size_t>(index));
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
     update_marker_list_cache(ctx, state, false);
     save_data_to_disk(ctx, state);

@@ -5,6 +5,7 @@
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
 #include "src/map/blips.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers_file/marker_copies.h"
@@ -201,6 +202,7 @@ static void set_last_good_copy(PluginState& state, const char* path) {
 
 // Moves the records into the marker list; each name passes into a marker's ownership.
 static void take_markers(RunContext& ctx, PluginState& state, MarkersData& data) {
+    end_route(ctx, state, RouteEnd::markers_loaded);  // its marker's index names another marker now
     state.markers.length = 0;
     if (array_reserve(state.markers, ctx.general, data.count)) {
         for (std::size_t i = 0; i < data.count; ++i) {
@@ -376,6 +378,7 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     }
     array_free(old);
     state.markers = merged;
+    end_route(ctx, state, RouteEnd::markers_loaded);  // its marker's index names another marker now
     // As at a script start: the choice of blips begins anew on the new list.
     free_blip_choice(state.blip_choice);
     state.blip_choice = BlipChoice{};

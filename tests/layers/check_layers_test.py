@@ -26,6 +26,7 @@ CASES = [
     ("src/markers_file/marker_file.h", "src/core/marker.h", "the file's format knows nothing of the core records"),
     ("src/core/marker.h", "src/map/blips.h", "the core records are below the map"),
     ("src/map/blips.h", "src/markers/marker_list.h", "the map is below the marker list"),
+    ("src/map/route.h", "src/map/blips.h", "the route's state record sits with the core records, below the map"),
     ("src/markers/marker_list.h", "src/menu/menu.h", "the marker list is below the menu"),
     ("src/menu/menu.h", "src/script_main.h", "the menu is below the script loop"),
     ("src/script_main.h", "src/entry.h", "the script loop is below the entry points"),
