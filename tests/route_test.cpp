@@ -361,6 +361,12 @@ TEST_P(RouteTest, UnloadingWithARouteCallsNoNativeAndSaysTheRouteIsLeft) {
               "Unloading with the route to M3 still on the map: the game takes no calls while Quillfen unloads, so it "
               "cannot be cleared now, and the game may show it until it restarts");
     EXPECT_EQ(m.back(), "Shutdown");
+    // The simulator's summary: the route as the game was left with it.
+    const std::string summary = read_file(dir / "sim-summary.json");
+    EXPECT_NE(summary.find("\"gps_route\":{\"shown\":true,\"colour\":" + std::to_string(sim_joaat("COLOR_RED")) +
+                           ",\"on_foot\":true,\"in_vehicle\":true,\"points\":[[91.5,-9.75,103]],\"clears\":1}"),
+              std::string::npos)
+        << summary;
 }
 
 TEST_P(RouteTest, UnloadingWithoutARouteSaysNothingOfIt) {
