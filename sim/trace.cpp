@@ -138,16 +138,21 @@ bool sim_write_summary(const SimHost& host, const std::string& path, std::string
                       std::to_string(host.game.cursor_x) + "," + std::to_string(host.game.cursor_y) + "],";
     // The GPS route as the game left it: drawn or not, its colour, where it applies, its points.
     const SimGame::GpsRoute& r = host.game.gps_route;
-    out += "\"gps_route\":{\"shown\":" + std::string(r.shown ? "true" : "false") +
-           ",\"colour\":" + std::to_string(r.colour) + ",\"on_foot\":" + (r.on_foot ? "true" : "false") +
-           ",\"in_vehicle\":" + (r.in_vehicle ? "true" : "false") + ",\"points\":[";
+    out += "\"gps_route\":{\"shown\":";
+    out += r.shown ? "true" : "false";
+    out += ",\"colour\":" + std::to_string(r.colour) + ",\"on_foot\":";
+    out += r.on_foot ? "true" : "false";
+    out += ",\"in_vehicle\":";
+    out += r.in_vehicle ? "true" : "false";
+    out += ",\"points\":[";
     for (std::size_t i = 0; i < r.points.size(); ++i) {
         if (i) out += ",";
         out += "[";
         for (std::size_t k = 0; k < 3; ++k) {
             char v[32] = "null";  // JSON has no NaN nor infinity
             if (std::isfinite(r.points[i][k])) std::snprintf(v, sizeof v, "%.9g", static_cast<double>(r.points[i][k]));
-            out += (k ? "," : "") + std::string(v);
+            if (k) out += ",";
+            out += v;
         }
         out += "]";
     }
