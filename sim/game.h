@@ -7,6 +7,7 @@
 // through a key in scenario.cpp.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -159,6 +160,18 @@ struct SimGame {
     std::uint64_t next_blip_handle;
     std::int64_t blip_capacity;
     std::int64_t blips_refused;
+
+    // The GPS multi-route: begun with a colour and where it applies, its points
+    // in order, and whether the game draws it. Cleared: no colour, no points,
+    // not drawn (the game draws a route only once told to).
+    struct GpsRoute {
+        bool started;
+        std::uint32_t colour;
+        bool on_foot, in_vehicle;
+        std::vector<std::array<float, 3>> points;
+        bool shown;
+        std::int64_t clears;  // CLEAR_GPS_MULTI_ROUTE calls, all frames
+    } gps_route;
 
     // Prompts by handle, and the prompt group of the map's prompts (shown while the map is open).
     std::map<std::uint64_t, SimPrompt> prompts;

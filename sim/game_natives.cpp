@@ -243,6 +243,38 @@ const SimNative natives[] = {
              call.set_bool(true);
          }
      }},
+    {{0x64C59DD6834FA942,
+      "gps_route_add_point",
+      "MAP::ADD_POINT_TO_GPS_MULTI_ROUTE",
+      {Arg::f32, Arg::f32, Arg::f32, Arg::boolean},
+      4,
+      Result::none},
+     [](SimGame& game, SimNativeCall& call) {
+         // Points join a route once it is begun.
+         if (game.gps_route.started) game.gps_route.points.push_back({call.f32(0), call.f32(1), call.f32(2)});
+     }},
+    {{0x9E0AB9AAEE87CE28, "gps_route_clear", "MAP::CLEAR_GPS_MULTI_ROUTE", {}, 0, Result::none},
+     [](SimGame& game, SimNativeCall&) {
+         const std::int64_t clears = game.gps_route.clears + 1;
+         game.gps_route = {};
+         game.gps_route.clears = clears;
+     }},
+    {{0x4426D65E029A4DC0, "gps_route_show", "MAP::SET_GPS_MULTI_ROUTE_RENDER", {Arg::boolean}, 1, Result::none},
+     [](SimGame& game, SimNativeCall& call) { game.gps_route.shown = call.i32(0) != 0; }},
+    {{0x3D3D15AF7BCAAF83,
+      "gps_route_start",
+      "MAP::START_GPS_MULTI_ROUTE",
+      {Arg::hash32, Arg::boolean, Arg::boolean},
+      3,
+      Result::none},
+     [](SimGame& game, SimNativeCall& call) {
+         SimGame::GpsRoute& r = game.gps_route;
+         r.started = true;
+         r.colour = call.hash(0);
+         r.on_foot = call.i32(1) != 0;
+         r.in_vehicle = call.i32(2) != 0;
+         r.points.clear();
+     }},
     {{0xFD340785ADF8CFB7, "hash_of_name", "MISC::GET_HASH_KEY", {Arg::text}, 1, Result::hash32},
      [](SimGame&, SimNativeCall& call) { call.set_hash(call.text(0) ? sim_joaat(call.text(0)) : 0); }},
     {{0x58A39BE597CE99CD, "keyboard_close", "MISC::CANCEL_ONSCREEN_KEYBOARD", {}, 0, Result::none},

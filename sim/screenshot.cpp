@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <vector>
 
-// Sections: the mark-up · text runs · sprites and texts · the image.
+// Sections: the mark-up · text runs · sprites and texts · the game's own prompts and route · the image.
 
 // ---- the mark-up ------------------------------------------------------------------------
 
@@ -232,6 +233,94 @@ static void draw_text(cairo_t* cr, const SimDrawItem& d, double image_width, dou
     cairo_fill(cr);
 }
 
+// ---- the game's own prompts and route ------------------------------------------------------
+// What the game draws itself, which the draw list does not hold: the prompts
+// shown, listed at the bottom right as the game lists them, and the GPS route.
+
+// The default key of the controls the plug-in's prompts use; others by their hash.
+static std::string key_of(std::uint32_t control) {
+    static const struct {
+        const char* name;
+        const char* key;
+    } keys[] = {
+        {"INPUT_PLAYER_MENU", "L"},
+        {"INPUT_GAME_MENU_ACCEPT", "Enter"},
+        {"INPUT_GAME_MENU_EXTRA_OPTION", "F"},
+        {"INPUT_GAME_MENU_OPTION", "Space"},
+        {"INPUT_GAME_MENU_CANCEL", "Esc"},
+        {"INPUT_GAME_MENU_TAB_RIGHT_SECONDARY", "X"},
+    };
+    for (const auto& k : keys) {
+        if (sim_joaat(k.name) == control) return k.key;
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", control);
+    return hex;
+}
+
+std::vector<std::string> sim_prompt_lines(const SimGame& game) {
+    std::vector<std::string> lines;
+    // By handle: the order they were made in.
+    for (const auto& [handle, p] : game.prompts) {
+        if (!p.ended || !p.visible || (p.in_group && !game.map_open)) continue;
+        std::string line = "[" + key_of(p.control) + "] " + p.text;
+        if (p.hold_mode) line += " (hold)";
+        if (!p.enabled) line += " (off)";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string sim_route_line(const SimGame& game) {
+    const SimGame::GpsRoute& r = game.gps_route;
+    if (!r.shown || r.points.empty()) return "";
+    char colour[16];
+    std::snprintf(colour, sizeof colour, "0x%08X", r.colour);
+    std::string line = std::string("GPS route (") + (r.colour == sim_joaat("COLOR_RED") ? "red" : colour) + ") to";
+    for (const auto& p : r.points) {
+        char point[96];
+        std::snprintf(point, sizeof point, " (%.1f, %.1f, %.1f)", p[0], p[1], p[2]);
+        line += point;
+    }
+    return line;
+}
+
+// One line right-aligned at `right`, its baseline at `baseline`; dimmed when `dim`.
+static void overlay_line(cairo_t* cr, const std::string& text, double right, double baseline, bool dim,
+                         double image_width) {
+    const std::vector<std::string> chars = characters_of(text);
+    const double x = right - run_width(cr, chars, 0);
+    run_path(cr, chars, x, baseline, 0, image_width);
+    const double a = dim ? 0.45 : 1.0;
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.8);
+    cairo_set_line_width(cr, 3);
+    cairo_stroke_preserve(cr);
+    cairo_set_source_rgba(cr, a, a, a, 1);
+    cairo_fill(cr);
+}
+
+static void draw_game_overlay(cairo_t* cr, const SimGame& game, double image_width, double image_height) {
+    const std::vector<std::string> prompts = sim_prompt_lines(game);
+    const std::string route = sim_route_line(game);
+    const double size = std::clamp(image_height / 45, 8.0, 32.0), line = size * 1.4, margin = size;
+    cairo_set_font_size(cr, size);
+    double baseline = image_height - margin;
+    const double right = image_width - margin;
+    // The last made lowest, as the game stacks them upwards.
+    for (auto it = prompts.rbegin(); it != prompts.rend(); ++it, baseline -= line) {
+        overlay_line(cr, *it, right, baseline, it->ends_with(" (off)"), image_width);
+    }
+    if (route.empty()) return;
+    // The destination: a red mark before the route's line, above the prompts.
+    baseline -= line / 2;
+    const std::vector<std::string> chars = characters_of(route);
+    const double x = right - run_width(cr, chars, 0);
+    cairo_arc(cr, x - size, baseline - size / 3, size / 3, 0, 2 * std::numbers::pi);
+    cairo_set_source_rgb(cr, 0.85, 0.1, 0.1);
+    cairo_fill(cr);
+    overlay_line(cr, route, right, baseline, false, image_width);
+}
+
 // ---- the image ---------------------------------------------------------------------------
 
 bool sim_render_screenshot(const SimGame& game, const std::string& png_path, std::string* error) {
@@ -260,6 +349,7 @@ bool sim_render_screenshot(const SimGame& game, const std::string& png_path, std
         if (d.kind == SimDrawItem::Kind::sprite) draw_sprite_placeholder(cr, d, width, height);
         else draw_text(cr, d, width, height);
     }
+    draw_game_overlay(cr, game, width, height);
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     if (status == CAIRO_STATUS_SUCCESS) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/game.h"
 
@@ -23,6 +24,14 @@ struct SimTextMarkup {
 // False when `label` is not in that form; `out` then is unspecified. The views point into `label`.
 bool sim_parse_text_markup(std::string_view label, SimTextMarkup* out);
 
-// Renders `game.draw_list` into a PNG of the game window's client size (1920x1080
-// when there is no window). False, with a message, when it cannot be written.
+// What the game shows of its own besides the draw list, as the screenshots
+// write it: the prompts shown, in the order made ("[X] Route", with " (hold)"
+// for a held one and " (off)" for one shown but disabled), and the GPS route
+// while it is drawn (empty when not).
+std::vector<std::string> sim_prompt_lines(const SimGame& game);
+std::string sim_route_line(const SimGame& game);
+
+// Renders `game.draw_list`, then the prompts and route the game shows, into a
+// PNG of the game window's client size (1920x1080 when there is no window).
+// False, with a message, when it cannot be written.
 bool sim_render_screenshot(const SimGame& game, const std::string& png_path, std::string* error);

@@ -137,11 +137,12 @@ bool sim_session_run(SimSession& s) {
 }
 
 bool sim_session_end(SimSession& s, std::string* error) {
-    bool ok = s.host.failure.empty();
     if (s.attached) {
         plugin_process_detach(plugin_module);
         s.attached = false;
     }
+    // After the unload: a native that cleanup called breaks the host's rules too.
+    bool ok = s.host.failure.empty();
     sim_host_shutdown(s.host);
     std::string trace_error;
     if (!sim_write_run_records(s.host, "trace.jsonl", &trace_error)) {

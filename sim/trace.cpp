@@ -135,7 +135,28 @@ bool sim_write_summary(const SimHost& host, const std::string& path, std::string
                       ",\"script_registrations\":" + std::to_string(host.script_registrations) +
                       ",\"script_unregistrations\":" + std::to_string(host.script_unregistrations) +
                       ",\"waits\":" + std::to_string(host.waits) + ",\"cursor\":[" +
-                      std::to_string(host.game.cursor_x) + "," + std::to_string(host.game.cursor_y) + "],\"failure\":";
+                      std::to_string(host.game.cursor_x) + "," + std::to_string(host.game.cursor_y) + "],";
+    // The GPS route as the game left it: drawn or not, its colour, where it applies, its points.
+    const SimGame::GpsRoute& r = host.game.gps_route;
+    out += "\"gps_route\":{\"shown\":";
+    out += r.shown ? "true" : "false";
+    out += ",\"colour\":" + std::to_string(r.colour) + ",\"on_foot\":";
+    out += r.on_foot ? "true" : "false";
+    out += ",\"in_vehicle\":";
+    out += r.in_vehicle ? "true" : "false";
+    out += ",\"points\":[";
+    for (std::size_t i = 0; i < r.points.size(); ++i) {
+        if (i) out += ",";
+        out += "[";
+        for (std::size_t k = 0; k < 3; ++k) {
+            char v[32] = "null";  // JSON has no NaN nor infinity
+            if (std::isfinite(r.points[i][k])) std::snprintf(v, sizeof v, "%.9g", static_cast<double>(r.points[i][k]));
+            if (k) out += ",";
+            out += v;
+        }
+        out += "]";
+    }
+    out += "],\"clears\":" + std::to_string(r.clears) + "},\"failure\":";
     if (host.failure.empty()) out += "null";
     else sim_json_string(out, host.failure);
     out += "}\n";

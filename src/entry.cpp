@@ -4,6 +4,7 @@
 
 #include "src/core/plugin_context.h"
 #include "src/core/state.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
@@ -31,6 +32,7 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
 
 extern "C" void cleanup() {
     RunContext ctx = plugin_context();
+    forget_route_at_unload(ctx, plugin_state);
     // Changes that saves could not write yet get one last try, or a line
     // that says they are lost.
     save_before_quit(ctx, plugin_state);

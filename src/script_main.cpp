@@ -3,6 +3,7 @@
 #include "src/base/calendar.h"
 #include "src/core/plugin_context.h"
 #include "src/map/blips.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
@@ -37,6 +38,8 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
 void script_start(RunContext& ctx, PluginState& state) {
     scratch_release(thread_scratch_arena());
     log_message(ctx, LogLevel::info, "Script starting");
+    // The last run's route leads to a marker of the list loaded again below.
+    end_route(ctx, state, RouteEnd::markers_loaded);
     release_previous_run(ctx, state);
     clear_plugin_state(state);
     state.rename_marker_index = -1;
@@ -107,6 +110,7 @@ void script_frame(RunContext& ctx, PluginState& state) {
     if (waypoint_check_due(waypoint_capture.waypoint_check_timer, state.frame_delta, since_last_check)) {
         check_waypoint_and_create_marker(ctx, state, since_last_check);
     }
+    check_route_arrival(ctx, state);
     retry_failed_save(ctx, state);
     // Intended: the menu tick runs twice a frame, and the second repeats every
     // test of the first. Whatever the game answers to a repeat, a press acts

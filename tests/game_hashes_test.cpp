@@ -60,6 +60,11 @@ TEST(GameHashes, EveryNamedBlipModifierIsTheGamesHashOfItsName) {
     for (const Named& c : cases) EXPECT_EQ(c.value, sim_joaat(c.name)) << c.name;
 }
 
+TEST(GameHashes, EveryNamedGpsColourIsTheGamesHashOfItsName) {
+    const Named c = QF_NAMED(GpsColour, COLOR_RED);
+    EXPECT_EQ(c.value, sim_joaat(c.name)) << c.name;
+}
+
 #undef QF_NAMED
 
 }  // namespace

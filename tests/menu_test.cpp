@@ -61,7 +61,20 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     EXPECT_EQ(del.hold_time, 1000);
     EXPECT_EQ(prompt(plugin_state.rename_prompt).control, control_rename);
     EXPECT_EQ(prompt(plugin_state.back_prompt).text, "Back");
-    EXPECT_EQ(game().prompts.size(), 5u);
+    const SimPrompt& route = prompt(plugin_state.route.prompt);
+    EXPECT_EQ(route.control, control_route);
+    EXPECT_EQ(route.text, "Route");
+    EXPECT_FALSE(route.hold_mode || route.in_group || route.enabled || route.visible);
+    EXPECT_EQ(route.priority, 2);
+    EXPECT_EQ(game().prompts.size(), 6u);
+    // The route's prompt is made last, after the five.
+    std::vector<std::uint32_t> made;
+    for (const SimTraceEntry& e : session->host.trace) {
+        if (std::string(e.signature->name) == "prompt_set_control")
+            made.push_back(static_cast<std::uint32_t>(e.args[1]));
+    }
+    EXPECT_EQ(made, (std::vector<std::uint32_t>{control_edit_markers, control_rename, control_sort, control_delete,
+                                                control_back, control_route}));
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -88,8 +101,8 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
     for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt})
         EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
-    // The list is empty: "Rename" and "Delete" are shown, but the page keeps them off.
-    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+    // The list is empty: "Rename", "Delete" and "Route" are shown, but the page keeps them off.
+    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt, plugin_state.route.prompt}) {
         EXPECT_TRUE(prompt(p).visible);
         EXPECT_FALSE(prompt(p).enabled);
     }
@@ -105,8 +118,8 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(back);  // closed in the first tick, the ring again in the second
     EXPECT_EQ(plugin_state.menu_state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
-    for (Prompt p :
-         {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt,
+                     plugin_state.delete_prompt, plugin_state.route.prompt}) {
         EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
     }
     EXPECT_TRUE(game().radar_shown);
@@ -307,6 +320,7 @@ TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {
         {control_sort, "INPUT_GAME_MENU_EXTRA_OPTION"},
         {control_delete, "INPUT_GAME_MENU_OPTION"},
         {control_back, "INPUT_GAME_MENU_CANCEL"},
+        {control_route, "INPUT_GAME_MENU_TAB_RIGHT_SECONDARY"},
         {control_stick_x, "INPUT_RADIAL_MENU_NAV_LR"},
         {control_stick_y, "INPUT_RADIAL_MENU_NAV_UD"},
         {control_add_at_player, "INPUT_ATTACK"},

@@ -176,6 +176,10 @@ const WrapperCall every_wrapper[] = {
     {"draw_text_at", [] { draw_text_at("label", 0.1f, 0.2f); }},
     {"enable_control", [] { enable_control(0, control_rename, false); }},
     {"entity_position", [] { entity_position(0x2A01, true, true); }},
+    {"gps_route_add_point", [] { gps_route_add_point(1.0f, 2.0f, 3.0f, false); }},
+    {"gps_route_clear", [] { gps_route_clear(); }},
+    {"gps_route_show", [] { gps_route_show(true); }},
+    {"gps_route_start", [] { gps_route_start(GpsColour::COLOR_RED, true, true); }},
     {"ground_z_at",
      [] {
          float ground = 0;

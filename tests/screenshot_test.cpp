@@ -245,6 +245,48 @@ TEST_F(ScreenshotTest, TextsAreLaidOutInTheBoxTheirMarkupDescribes) {
     EXPECT_NEAR(spaced_width - plain_width, 3 * 30, 2);
 }
 
+TEST_F(ScreenshotTest, ThePromptsShownAndTheRouteAreWrittenAtTheBottomRight) {
+    const Rgb bg = background();
+    auto prompt = [](const char* control, const char* text, bool enabled, bool visible) {
+        SimPrompt p{};
+        p.control = sim_joaat(control);
+        p.text = text;
+        p.ended = true;
+        p.enabled = enabled;
+        p.visible = visible;
+        return p;
+    };
+    game.prompts[1] = prompt("INPUT_GAME_MENU_EXTRA_OPTION", "Sort: Time", true, false);  // hidden
+    game.prompts[2] = prompt("INPUT_GAME_MENU_OPTION", "Delete", false, true);
+    game.prompts[2].hold_mode = true;
+    game.prompts[3] = prompt("INPUT_PLAYER_MENU", "Edit Markers", true, true);
+    game.prompts[3].in_group = true;  // its group shows with the map only
+    game.prompts[4] = prompt("INPUT_GAME_MENU_TAB_RIGHT_SECONDARY", "Clear Route", true, true);
+    EXPECT_EQ(sim_prompt_lines(game), (std::vector<std::string>{"[Space] Delete (hold) (off)", "[X] Clear Route"}));
+    game.map_open = true;
+    EXPECT_EQ(sim_prompt_lines(game).size(), 3u);
+    game.map_open = false;
+
+    EXPECT_EQ(sim_route_line(game), "") << "no route drawn";
+    game.gps_route.started = true;
+    game.gps_route.colour = sim_joaat("COLOR_RED");
+    game.gps_route.points = {{91.5f, -9.75f, 103.0f}};
+    EXPECT_EQ(sim_route_line(game), "") << "a route the game is not told to draw";
+    game.gps_route.shown = true;
+    EXPECT_EQ(sim_route_line(game), "GPS route (red) to (91.5, -9.8, 103.0)");
+
+    const Image image = render();
+    const Ink lower_right = ink_of(image, bg, 500, 350, 1000, 500);
+    ASSERT_GT(lower_right.count, 0);
+    EXPECT_GT(lower_right.max_x, 950) << "right-aligned near the edge";
+    EXPECT_EQ(ink_of(image, bg, 0, 0, 1000, 300).count, 0) << "nothing but the list at the bottom right";
+    int red = 0;
+    for (int y = 350; y < 500; ++y) {
+        for (int x = 500; x < 1000; ++x) red += near(image.at(x, y), {217, 26, 26}, 3);
+    }
+    EXPECT_GT(red, 10) << "the destination's mark";
+}
+
 TEST_F(ScreenshotTest, OddInputNeitherCrashesNorSpoilsWhatFollows) {
     enum class Expect { ink, nothing, either };
     struct Case {

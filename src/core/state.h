@@ -15,6 +15,7 @@
 #include "src/core/runtime_globals.h"
 #include "src/map/blips_state.h"
 #include "src/map/location_names_state.h"
+#include "src/map/route_state.h"
 #include "src/markers/marker_packs_state.h"
 #include "src/markers/marker_persistence_state.h"
 #include "src/markers/waypoint_capture_state.h"
@@ -97,6 +98,8 @@ struct PluginState {
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
     BlipChoice blip_choice;  // which markers hold the blips, and the next choice
+
+    Route route;  // the GPS route to a marker, its prompt and its arrival check
 };
 
 extern PluginState plugin_state;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "src/map/blips.h"
+#include "src/map/gps_route.h"
 
 bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b) {
     return state.markers[static_cast<std::size_t>(a)].data.timestamp._nsec >
@@ -63,6 +64,7 @@ void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange c
             break;
         case MarkerListChange::removed:
             blips_after_marker_left(state, index);
+            route_marker_left_list(ctx, state, index);
             update_marker_list_cache(ctx, state, false);
             break;
         case MarkerListChange::renamed:
@@ -70,6 +72,7 @@ void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange c
             relabel_marker_blip(state, state.markers[index]);
             break;
         case MarkerListChange::replaced:
+            end_route(ctx, state, RouteEnd::markers_loaded);  // its marker's index names another marker now
             blips_after_new_list(state);
             update_marker_list_cache(ctx, state, true);
             break;

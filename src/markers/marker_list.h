@@ -22,6 +22,8 @@ enum class MarkerListChange : std::uint8_t {
 // - the markers on the map are chosen again (after a removal the markers
 //   after it keep their blips under their new indices; a new list starts the
 //   choice from nothing), and a renamed marker's blip takes its new label;
+// - the GPS route follows its marker to its new index, and ends when its
+//   marker left or a new list came;
 // - the list page's rows are rebuilt: the selection goes back to the first row
 //   after an add or a new list, and stays within the rows after a removal. A
 //   rename leaves the rows as they are: neither order looks at names.

@@ -5,7 +5,7 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
-#include "src/map/location_names.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
 #include "src/menu/category_page.h"
@@ -82,18 +82,18 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
     return text_view(b);
 }
 
-static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row,
-                              std::int64_t rows) {
-    // The place (native calls) is looked up only for a marker without a name;
-    // it is never null, so neither is the label.
-    const char* place =
-        marker_has_name(m.data) ? nullptr : named_location_at_coords(ctx, state, position_to_vector3(m.data.position));
-    const char* label = marker_label(state.categories, m, place);
+// A mark before the label of the row the route leads to.
+constexpr const char* routed_mark = "* ";
+
+static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row, std::int64_t rows,
+                              bool routed) {
+    const char* label = shown_marker_label(ctx, state, m);
     TextBuilder b = scratch_text(ctx, std::char_traits<char>::length(label) + 48);
     text_append_i64(b, row + 1);
     text_append_char(b, '/');
     text_append_i64(b, rows);
     text_append_char(b, ' ');
+    if (routed) text_append(b, routed_mark);
     text_append(b, label);
     return b.data ? b.data : "";
 }
@@ -102,6 +102,27 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
 
 static bool selection_names_a_row(const PluginState& state) {
     return index_in_range(state.marker_list_selection, state.marker_list_cache.length);
+}
+
+// A press routes to the selected row's marker, or clears the route when it
+// leads there already.
+static void route_input(RunContext& ctx, PluginState& state) {
+    prompt_set_enabled(state.route.prompt, state.marker_list_cache.length > 0);
+    if (!new_press(state.route.pressed_before, prompt_press_completed(state.route.prompt, 0)) ||
+        !selection_names_a_row(state)) {
+        return;
+    }
+    const auto index =
+        static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
+    if (route_leads_to(state, index)) {
+        end_route(ctx, state, RouteEnd::pressed);
+        return;
+    }
+    start_route(state, index);
+    const Marker& m = state.markers[index];
+    log_format(ctx, LogLevel::info, "Route to {} ({:d}m)", shown_marker_label(ctx, state, m),
+               static_cast<std::int64_t>(whole_metres(
+                   std::sqrt(distance_squared(m.data.position, vector3_to_position(state.player_position))))));
 }
 
 static void take_input(RunContext& ctx, PluginState& state) {
@@ -132,6 +153,8 @@ static void take_input(RunContext& ctx, PluginState& state) {
         play_sound("BACK", menu_sound_set);
     }
 
+    route_input(ctx, state);
+
     const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
     switch (read_menu_navigation(state.presses)) {
         case MenuNavigation::up:
@@ -149,6 +172,15 @@ static void take_input(RunContext& ctx, PluginState& state) {
         case MenuNavigation::left: select_category(ctx, state, state.current_category - 1); break;
         case MenuNavigation::right: select_category(ctx, state, state.current_category + 1); break;
         default: break;
+    }
+    // After the moves: the text follows the row selected now.
+    const bool on_routed =
+        selection_names_a_row(state) &&
+        route_leads_to(state, static_cast<std::size_t>(
+                                  state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]));
+    if (on_routed != state.route.prompt_says_clear) {
+        state.route.prompt_says_clear = on_routed;
+        prompt_set_text(state.route.prompt, literal_label(route_prompt_text(on_routed)));
     }
 }
 
@@ -223,8 +255,10 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
         draw_text_string(ctx, screen_size(state),
                          date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
                          w, 0.0f, "Right", text);
-        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows), font, size, left, top, w, 0.0f,
-                          "Left", text);
+        const bool routed =
+            route_leads_to(state, static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)]));
+        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows, routed), font, size, left, top, w,
+                          0.0f, "Left", text);
         if (selected) draw_highlight(state, rect);
     }
 }

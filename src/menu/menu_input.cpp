@@ -33,7 +33,8 @@ constexpr struct {
 };
 
 // Both states: the stick, the four full-menu prompts, navigation, the four
-// menu tab controls (not read) and the two scroll controls.
+// menu tab controls (the last of them is the route's prompt; the others are
+// not read) and the two scroll controls.
 constexpr Hash menu_controls[] = {
     control_stick_x,
     control_stick_y,
@@ -48,7 +49,7 @@ constexpr Hash menu_controls[] = {
     InputControl::INPUT_GAME_MENU_TAB_LEFT,
     InputControl::INPUT_GAME_MENU_TAB_RIGHT,
     InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY,
-    InputControl::INPUT_GAME_MENU_TAB_RIGHT_SECONDARY,
+    control_route,
     control_menu_scroll_forward,
     control_menu_scroll_backward,
 };

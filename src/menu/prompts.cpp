@@ -8,6 +8,8 @@ const char* sort_prompt_text(std::int64_t sort_mode) {
     return sort_mode == sort_mode_proximity ? "Sort: Proximity" : "Sort: Time";
 }
 
+const char* route_prompt_text(bool on_routed_marker) { return on_routed_marker ? "Clear Route" : "Route"; }
+
 static void finish_prompt(Prompt prompt, bool on) {
     prompt_end(prompt);
     prompt_set_enabled(prompt, on);
@@ -48,6 +50,13 @@ void create_prompts(PluginState& state) {
     p = state.back_prompt = prompt_begin();
     prompt_set_control(p, control_back);
     prompt_set_text(p, literal_label("Back"));
+    prompt_set_press_mode(p, false);
+    prompt_set_priority(p, ePromptPriority::PP_High);
+    finish_prompt(p, false);
+
+    p = state.route.prompt = prompt_begin();
+    prompt_set_control(p, control_route);
+    prompt_set_text(p, literal_label(route_prompt_text(false)));
     prompt_set_press_mode(p, false);
     prompt_set_priority(p, ePromptPriority::PP_High);
     finish_prompt(p, false);

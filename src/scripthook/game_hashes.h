@@ -57,6 +57,13 @@ struct BlipModifier {
     };
 };
 
+// Colours of the game's GPS line.
+struct GpsColour {
+    enum Value : Hash {
+        COLOR_RED = 0x333FC632,
+    };
+};
+
 // Hashes the game uses whose names are not known to us: named after what the
 // plug-in uses them for, with the number as the game takes it.
 inline constexpr Hash new_marker_modifier = 0x95BD6684;  // the blip modifier of a marker just made

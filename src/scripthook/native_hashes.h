@@ -15,19 +15,23 @@ inline constexpr std::uint64_t native_create_blip_at_coords = 0x554D9D53F696D002
 inline constexpr std::uint64_t native_cursor_hover_active = 0x2B8B605F2A9E64BF;  // INTERACTION::_POINTER_IS_BEING_MOVED
 inline constexpr std::uint64_t native_disable_all_controls = 0x5F4B6931816E599B;  // PAD::DISABLE_ALL_CONTROL_ACTIONS
 inline constexpr std::uint64_t native_disabled_control_just_pressed =
-    0x91AEF906BCA88877;                                                       // PAD::IS_DISABLED_CONTROL_JUST_PRESSED
-inline constexpr std::uint64_t native_draw_sprite = 0xC9884ECADE94CB34;       // GRAPHICS::DRAW_SPRITE
-inline constexpr std::uint64_t native_draw_text_at = 0x16794E044C9EFB58;      // UIDEBUG::_BG_DISPLAY_TEXT
-inline constexpr std::uint64_t native_enable_control = 0x351220255D64C155;    // PAD::ENABLE_CONTROL_ACTION
-inline constexpr std::uint64_t native_entity_position = 0xA86D5F069399F44D;   // ENTITY::GET_ENTITY_COORDS
-inline constexpr std::uint64_t native_ground_z_at = 0x24FA4267BB8D2431;       // MISC::GET_GROUND_Z_FOR_3D_COORD
-inline constexpr std::uint64_t native_hash_of_name = 0xFD340785ADF8CFB7;      // MISC::GET_HASH_KEY
-inline constexpr std::uint64_t native_keyboard_close = 0x58A39BE597CE99CD;    // MISC::CANCEL_ONSCREEN_KEYBOARD
-inline constexpr std::uint64_t native_keyboard_result = 0xAFB4CF58A4A292B1;   // MISC::GET_ONSCREEN_KEYBOARD_RESULT
-inline constexpr std::uint64_t native_keyboard_status = 0x37DF360F235A3893;   // MISC::UPDATE_ONSCREEN_KEYBOARD
-inline constexpr std::uint64_t native_make_text_label = 0xFA925AC00EB830B9;   // MISC::VAR_STRING
-inline constexpr std::uint64_t native_menu_frame_check = 0x2E04AB5FEE042D4A;  // CAM::IS_GAMEPLAY_HINT_ACTIVE
-inline constexpr std::uint64_t native_menu_frame_clear = 0x1BCEC33D54CFCA8A;  // CAM::STOP_GAMEPLAY_HINT
+    0x91AEF906BCA88877;                                                      // PAD::IS_DISABLED_CONTROL_JUST_PRESSED
+inline constexpr std::uint64_t native_draw_sprite = 0xC9884ECADE94CB34;      // GRAPHICS::DRAW_SPRITE
+inline constexpr std::uint64_t native_draw_text_at = 0x16794E044C9EFB58;     // UIDEBUG::_BG_DISPLAY_TEXT
+inline constexpr std::uint64_t native_enable_control = 0x351220255D64C155;   // PAD::ENABLE_CONTROL_ACTION
+inline constexpr std::uint64_t native_entity_position = 0xA86D5F069399F44D;  // ENTITY::GET_ENTITY_COORDS
+inline constexpr std::uint64_t native_gps_route_add_point = 0x64C59DD6834FA942;  // MAP::ADD_POINT_TO_GPS_MULTI_ROUTE
+inline constexpr std::uint64_t native_gps_route_clear = 0x9E0AB9AAEE87CE28;      // MAP::CLEAR_GPS_MULTI_ROUTE
+inline constexpr std::uint64_t native_gps_route_show = 0x4426D65E029A4DC0;       // MAP::SET_GPS_MULTI_ROUTE_RENDER
+inline constexpr std::uint64_t native_gps_route_start = 0x3D3D15AF7BCAAF83;      // MAP::START_GPS_MULTI_ROUTE
+inline constexpr std::uint64_t native_ground_z_at = 0x24FA4267BB8D2431;          // MISC::GET_GROUND_Z_FOR_3D_COORD
+inline constexpr std::uint64_t native_hash_of_name = 0xFD340785ADF8CFB7;         // MISC::GET_HASH_KEY
+inline constexpr std::uint64_t native_keyboard_close = 0x58A39BE597CE99CD;       // MISC::CANCEL_ONSCREEN_KEYBOARD
+inline constexpr std::uint64_t native_keyboard_result = 0xAFB4CF58A4A292B1;      // MISC::GET_ONSCREEN_KEYBOARD_RESULT
+inline constexpr std::uint64_t native_keyboard_status = 0x37DF360F235A3893;      // MISC::UPDATE_ONSCREEN_KEYBOARD
+inline constexpr std::uint64_t native_make_text_label = 0xFA925AC00EB830B9;      // MISC::VAR_STRING
+inline constexpr std::uint64_t native_menu_frame_check = 0x2E04AB5FEE042D4A;     // CAM::IS_GAMEPLAY_HINT_ACTIVE
+inline constexpr std::uint64_t native_menu_frame_clear = 0x1BCEC33D54CFCA8A;     // CAM::STOP_GAMEPLAY_HINT
 inline constexpr std::uint64_t native_menu_frame_finish =
     0xF12E4CCAF249DC10;                                                      // INTERACTION::SET_MOUSE_CURSOR_THIS_FRAME
 inline constexpr std::uint64_t native_menu_frame_flag = 0xB90411F480457A6C;  // CAM::SET_CINEMATIC_BUTTON_ACTIVE

@@ -105,6 +105,34 @@ Vector3 entity_position(Entity entity, bool alive, bool real_coords) {
     return finish_native_call_vector3();
 }
 
+void gps_route_add_point(float x, float y, float z, bool p3) {
+    begin_native_call(native_gps_route_add_point);
+    push_native_arg_f32(x);
+    push_native_arg_f32(y);
+    push_native_arg_f32(z);
+    push_native_arg_bool(p3);
+    finish_native_call_none();
+}
+
+void gps_route_clear() {
+    begin_native_call(native_gps_route_clear);
+    finish_native_call_none();
+}
+
+void gps_route_show(bool shown) {
+    begin_native_call(native_gps_route_show);
+    push_native_arg_bool(shown);
+    finish_native_call_none();
+}
+
+void gps_route_start(Hash colour, bool on_foot, bool in_vehicle) {
+    begin_native_call(native_gps_route_start);
+    push_native_arg_hash(colour);
+    push_native_arg_bool(on_foot);
+    push_native_arg_bool(in_vehicle);
+    finish_native_call_none();
+}
+
 bool ground_z_at(float x, float y, float probe_height, float* ground_z, bool p4) {
     begin_native_call(native_ground_z_at);
     push_native_arg_f32(x);

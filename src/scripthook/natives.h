@@ -27,6 +27,13 @@ void draw_sprite(const char* dictionary, const char* texture, float x, float y, 
 void draw_text_at(const char* label, float x, float y);
 void enable_control(std::int32_t pad, Hash control, bool enable_related);
 Vector3 entity_position(Entity entity, bool alive, bool real_coords);
+// The game's GPS line on the minimap and the map, through the points of one
+// route: MAP::ADD_POINT_TO_GPS_MULTI_ROUTE, CLEAR_GPS_MULTI_ROUTE,
+// SET_GPS_MULTI_ROUTE_RENDER and START_GPS_MULTI_ROUTE.
+void gps_route_add_point(float x, float y, float z, bool p3);
+void gps_route_clear();
+void gps_route_show(bool shown);
+void gps_route_start(Hash colour, bool on_foot, bool in_vehicle);
 bool ground_z_at(float x, float y, float probe_height, float* ground_z, bool p4);
 Hash hash_of_name(const char* name);
 void keyboard_close();

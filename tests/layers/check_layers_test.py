@@ -32,6 +32,7 @@ CASES = [
     ("src/menu/menu_state.h", "src/map/blips_state.h", "one feature's records stand beside another's"),
     ("src/core/state.h", "src/map/blips.h", "the state record is below the features' procedures"),
     ("src/map/blips.h", "src/markers/marker_list.h", "the map is below the marker list"),
+    ("src/map/route_state.h", "src/map/blips.h", "the route's state record sits with the core records, below the map"),
     ("src/markers/marker_list.h", "src/menu/menu.h", "the marker list is below the menu"),
     ("src/menu/menu.h", "src/script_main.h", "the menu is below the script loop"),
     ("src/script_main.h", "src/entry.h", "the script loop is below the entry points"),

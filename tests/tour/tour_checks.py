@@ -76,6 +76,12 @@ def check(test, trace, markers_text):
     test.assertEqual([t for t in texts_of_frame(trace, 262) if t[0] == "Left"], [], "category 6 has no markers")
     test.assertEqual([t[2] for t in texts_of_frame(trace, 270) if t[0] == "Left"], ["1/1 New"])
 
+    # No route is asked for: the "Route" prompt is made and shown with the
+    # full menu, and no GPS native is called.
+    test.assertEqual([c["native"] for c in trace if c["native"].startswith("gps_route_")], [])
+    route_texts = [c["args"][2] for c in trace if c["native"] == "make_text_label" and "Route" in c["args"][2]]
+    test.assertEqual(route_texts, ["Route"])
+
 
 def without_timestamps(markers_text):
     return re.sub(r'"_nsec": -?\d+', '"_nsec": T', markers_text)

@@ -579,6 +579,39 @@ class QuillfenUnderWine(unittest.TestCase):
         for answers in tour_checks.REPEAT_ANSWERS[1:]:
             self.assertEqual(logs[answers], logs["first"], "the log's messages under %s" % answers)
 
+    def test_a_route_to_a_marker_is_drawn_and_cleared_on_arrival_or_named_at_unload(self):
+        """examples/route.json5: "Route" on the Saint Denis marker, then the player rides there."""
+        with open(os.path.join(TOP, "examples", "route.json5")) as f:
+            scenario = f.read()
+        label = "Saint Denis (Waypoint)"
+        for ends in ("arrival", "unload"):
+            with self.subTest(ends=ends):
+                d = self.game_dir() + "-" + ends
+                # Ended before the ride: the route is still drawn when the plug-in unloads.
+                text = scenario if ends == "arrival" else scenario.replace("frames: 420,", "frames: 280,", 1)
+                r = run_sim(text, d)
+                self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                calls = [(c["native"], c["args"]) for c in trace(d) if c["native"].startswith("gps_route_")]
+                route = [("gps_route_clear", []), ("gps_route_start", ["0x333FC632", True, True]),
+                         ("gps_route_add_point", [2750.0, -1400.0, 41.0, False]), ("gps_route_show", [True])]
+                self.assertEqual(calls, route + ([("gps_route_clear", [])] if ends == "arrival" else []))
+                labels = [c["args"][2] for c in trace(d) if c["native"] == "make_text_label"]
+                self.assertIn("Clear Route", labels)
+                messages, _ = log_messages(d)
+                self.assertIn("Route to %s (3753m)" % label, messages)
+                s = summary(d)
+                self.assertIsNone(s["failure"])
+                if ends == "arrival":
+                    self.assertEqual(messages.count("Arrived at %s: route cleared" % label), 1)
+                    self.assertFalse(s["gps_route"]["shown"])
+                else:
+                    self.assertEqual(messages[-2:], [
+                        "Unloading with the route to %s still on the map: the game takes no calls while Quillfen "
+                        "unloads, so it cannot be cleared now, and the game may show it until it restarts" % label,
+                        "Shutdown"])
+                    self.assertTrue(s["gps_route"]["shown"])
+                    self.assertEqual(s["gps_route"]["points"], [[2750, -1400, 41]])
+
     def test_marker_dates_in_the_local_time_zone(self):
         instants = [datetime(2026, 12, 9, 13, 5, 3, tzinfo=timezone.utc), datetime(2025, 12, 31, 23, 30, tzinfo=timezone.utc),
                     datetime(2026, 3, 8, 6, 59, 59, tzinfo=timezone.utc), datetime(2026, 3, 8, 7, 0, 0, tzinfo=timezone.utc),

@@ -1,0 +1,89 @@
+#include "src/map/gps_route.h"
+
+#include "src/map/location_names.h"
+#include "src/scripthook/game_hashes.h"
+#include "src/scripthook/natives.h"
+
+Hash route_colour(const PluginState&) { return GpsColour::COLOR_RED; }
+
+const char* shown_marker_label(RunContext& ctx, PluginState& state, const Marker& marker) {
+    // The place (native calls) is looked up only for a marker without a name;
+    // it is never null, so neither is the label.
+    const char* place = marker_has_name(marker.data)
+                            ? nullptr
+                            : named_location_at_coords(ctx, state, position_to_vector3(marker.data.position));
+    const char* label = marker_label(state.categories, marker, place);
+    return label ? label : "";
+}
+
+void start_route(PluginState& state, std::size_t index) {
+    if (index >= state.markers.length) return;
+    const Position& p = state.markers[index].data.position;
+    // One route at a time: the game's multi-route is cleared before it is begun again.
+    gps_route_clear();
+    gps_route_start(route_colour(state), true, true);
+    gps_route_add_point(p.x, p.y, p.z, false);
+    gps_route_show(true);
+    state.route.active = true;
+    state.route.marker = index;
+    state.route.since_check_ns = 0;
+}
+
+bool route_leads_to(const PluginState& state, std::size_t index) {
+    return state.route.active && state.route.marker == index;
+}
+
+void end_route(RunContext& ctx, PluginState& state, RouteEnd why) {
+    if (!state.route.active) return;
+    // The label before the line goes, while the marker is still there.
+    const char* label = "";
+    if (why == RouteEnd::arrived && state.route.marker < state.markers.length) {
+        label = shown_marker_label(ctx, state, state.markers[state.route.marker]);
+    }
+    gps_route_clear();
+    state.route.active = false;
+    state.route.since_check_ns = 0;
+    switch (why) {
+        case RouteEnd::pressed: log_message(ctx, LogLevel::info, "Route cleared"); break;
+        case RouteEnd::arrived: log_format(ctx, LogLevel::info, "Arrived at {}: route cleared", label); break;
+        case RouteEnd::marker_deleted:
+            log_message(ctx, LogLevel::info, "The routed marker was deleted: route cleared");
+            break;
+        case RouteEnd::markers_loaded: log_message(ctx, LogLevel::info, "Markers loaded again: route cleared"); break;
+    }
+}
+
+void check_route_arrival(RunContext& ctx, PluginState& state) {
+    Route& r = state.route;
+    if (!r.active) return;
+    r.since_check_ns += state.frame_delta;
+    if (r.since_check_ns < route_check_interval_ns) return;
+    r.since_check_ns = 0;
+    if (r.marker >= state.markers.length) return;  // kept right by every deletion; checked all the same
+    const Position& m = state.markers[r.marker].data.position;
+    const Position player = vector3_to_position(state.player_position);
+    const float dx = m.x - player.x, dy = m.y - player.y;
+    // A position that is no number is never reached: the comparison is false.
+    if (dx * dx + dy * dy <= route_arrival_distance * route_arrival_distance) end_route(ctx, state, RouteEnd::arrived);
+}
+
+void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t index) {
+    if (!state.route.active) return;
+    if (state.route.marker == index) end_route(ctx, state, RouteEnd::marker_deleted);
+    else if (state.route.marker > index) --state.route.marker;
+}
+
+void forget_route_at_unload(RunContext& ctx, PluginState& state) {
+    if (!state.route.active) return;
+    state.route.active = false;
+    const char* label = "";
+    if (state.route.marker < state.markers.length) {
+        // No place lookup here: that would call the game.
+        const char* l = marker_label(state.categories, state.markers[state.route.marker], nullptr);
+        if (l) label = l;
+    }
+    log_format(ctx, LogLevel::error,
+               "Unloading with the route to {} still on the map: the game takes no calls while Quillfen unloads, so "
+               "it cannot be cleared now, and the game may show it until it restarts",
+               label);
+}

@@ -1,0 +1,43 @@
+// The GPS route to one marker: started from the list, ended by the player, on
+// arrival, when its marker is deleted or the markers are loaded again. Its
+// state is `PluginState::route` (route_state.h).
+#pragma once
+
+#include <cstddef>
+
+#include "src/base/run_context.h"
+#include "src/core/state.h"
+#include "src/scripthook/types.h"
+
+// Why a route ends; each says so in the log.
+enum class RouteEnd : std::uint8_t {
+    pressed,         // "Route cleared"
+    arrived,         // "Arrived at <label>: route cleared"
+    marker_deleted,  // "The routed marker was deleted: route cleared"
+    markers_loaded,  // "Markers loaded again: route cleared"
+};
+
+// The colour of the line the game draws.
+Hash route_colour(const PluginState& state);
+
+// The label the list shows for a marker (without its row number): its name,
+// else the name of the place it lies in, else its category's. Never null.
+const char* shown_marker_label(RunContext& ctx, PluginState& state, const Marker& marker);
+
+// Replaces any route with one to `markers[index]` (an index out of range does
+// nothing). The caller says so in the log.
+void start_route(PluginState& state, std::size_t index);
+// Ends the route, if there is one, with its line in the log.
+void end_route(RunContext& ctx, PluginState& state, RouteEnd why);
+// True when the route leads to `markers[index]`.
+bool route_leads_to(const PluginState& state, std::size_t index);
+
+// Every frame: once a second, ends the route when the player stands within
+// `route_arrival_distance` of its marker on the ground plane.
+void check_route_arrival(RunContext& ctx, PluginState& state);
+// The marker at `index` has left the list: the route ends when it led there,
+// and follows its marker down an index when it lies later.
+void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t index);
+// At unload, on the loader's thread, where the game takes no native calls: the
+// route cannot be cleared there, so the log says it is left on the map.
+void forget_route_at_unload(RunContext& ctx, PluginState& state);

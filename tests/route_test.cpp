@@ -1,0 +1,410 @@
+// The GPS route to a marker, in the simulated game: the press from the list
+// and its four calls, clearing and replacing it, the row's mark, arrival
+// checked once a second, deletions before and of the routed marker, the
+// markers loaded again, the script's end, and the waypoint capture beside it.
+#include <bit>
+#include <cerrno>
+
+#include "sim_fixture.h"
+#include "src/map/gps_route.h"
+#include "src/markers/marker_editing.h"
+#include "src/menu/menu_input.h"
+#include "src/menu/prompts.h"
+#include "src/scripthook/native_call.h"
+#include "tests/support/file_faults.h"
+
+namespace {
+
+// Marker i (from 1) of a list of `count`: named Mi, made i hours into the day, at a place of its own.
+Position marker_position(int i) {
+    return {static_cast<float>(i) * 30.5f, static_cast<float>(i) * -3.25f, 100.0f + static_cast<float>(i)};
+}
+
+std::string markers_file(int count, const std::string& extra = "") {
+    std::string file = "{\"markers\": [";
+    for (int i = 1; i <= count; ++i) {
+        const Position p = marker_position(i);
+        file += "{\"position\": [" + std::to_string(p.x) + ", " + std::to_string(p.y) + ", " + std::to_string(p.z) +
+                "], \"category\": 0, \"name\": \"M" + std::to_string(i) +
+                "\", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000LL + i * 3600000000000LL) + "}},";
+    }
+    return file + extra + "]}";
+}
+
+float f32_of(std::uint64_t packed) { return std::bit_cast<float>(static_cast<std::uint32_t>(packed)); }
+
+// One call of a route native as the game saw it.
+struct RouteCall {
+    std::string native;
+    std::vector<std::uint64_t> args;
+};
+
+class RouteFixture : public SimTest {
+protected:
+    const char* repeat_answers = "first";
+
+    // `count` markers of category 0 (M1 the oldest, first in the file), the
+    // player at the origin, the full menu open, newest first.
+    void start(int count, const std::string& world = "", const std::string& extra_markers = "") {
+        write_markers(markers_file(count, extra_markers));
+        begin("{frames: 100000, repeat_answers: \"" + std::string(repeat_answers) +
+              "\", world: {window: {width: 1920, height: 1080}, player: {position: [0, 0, 0]}, map: true" + world +
+              "}}");
+        frames(2);
+        game().pressed.insert(control_edit_markers);
+        frames(1);
+        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+    }
+    // A press of a prompt or a control, released long enough before that no
+    // answer still reports the last one.
+    void press(std::uint32_t control) {
+        frames(3);
+        route_calls_from = session->host.trace.size();
+        game().pressed.insert(control);
+        frames(1);
+    }
+    void navigate(std::uint32_t control) {
+        frames(3);
+        game().just_pressed.insert(control);
+        frames(1);
+    }
+    // The route natives called since the last press (the frames after it too).
+    std::vector<RouteCall> route_calls() const {
+        std::vector<RouteCall> out;
+        for (std::size_t i = route_calls_from; i < session->host.trace.size(); ++i) {
+            const SimTraceEntry& e = session->host.trace[i];
+            const std::string n = e.signature->name;
+            if (n.rfind("gps_route_", 0) == 0) out.push_back({n, e.args});
+        }
+        return out;
+    }
+    std::size_t clears_since_press() const {
+        std::size_t n = 0;
+        for (const RouteCall& c : route_calls()) n += c.native == "gps_route_clear";
+        return n;
+    }
+    std::string prompt_text() { return game().prompts.at(plugin_state.route.prompt).text; }
+    // The left texts of the last tick's rows, "n/N label".
+    std::vector<std::string> labels() const {
+        std::vector<std::string> out;
+        for (const SimDrawItem& d : session->host.game.draw_list) {
+            const std::size_t align = d.label.find("ALIGN='Left'"), t = d.label.find("~s~"),
+                              e = d.label.rfind("</FONT>");
+            if (d.kind != SimDrawItem::Kind::text || align == std::string::npos || t == std::string::npos) continue;
+            out.push_back(d.label.substr(t + 3, e - t - 3));
+        }
+        // Both ticks draw the page; keep the second.
+        return std::vector<std::string>(out.begin() + static_cast<std::ptrdiff_t>(out.size() / 2), out.end());
+    }
+    std::size_t count_messages(const std::string& m) const {
+        const std::vector<std::string> all = messages();
+        return static_cast<std::size_t>(std::count(all.begin(), all.end(), m));
+    }
+    void put_player(const Position& p) {
+        game().player_position[0] = p.x;
+        game().player_position[1] = p.y;
+        game().player_position[2] = p.z;
+    }
+    // Routes to row `row` of the list as it is sorted now.
+    void route_to_row(std::int64_t row) {
+        plugin_state.marker_list_selection = row;
+        press(control_route);
+        ASSERT_TRUE(plugin_state.route.active);
+    }
+
+    std::size_t route_calls_from = 0;
+};
+
+// Each test under each answer the game may give to the second tick's repeated tests.
+class RouteTest : public RouteFixture, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        RouteFixture::SetUp();
+        repeat_answers = GetParam();
+    }
+};
+
+// The four calls of a route to `p`, in their order, with their arguments.
+void expect_route_calls(const std::vector<RouteCall>& calls, const Position& p) {
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0].native, "gps_route_clear");
+    EXPECT_TRUE(calls[0].args.empty());
+    EXPECT_EQ(calls[1].native, "gps_route_start");
+    EXPECT_EQ(calls[1].args, (std::vector<std::uint64_t>{pack_native_u32(sim_joaat("COLOR_RED")), pack_native_u32(1),
+                                                         pack_native_u32(1)}));
+    EXPECT_EQ(calls[2].native, "gps_route_add_point");
+    ASSERT_EQ(calls[2].args.size(), 4u);
+    EXPECT_EQ(f32_of(calls[2].args[0]), p.x);
+    EXPECT_EQ(f32_of(calls[2].args[1]), p.y);
+    EXPECT_EQ(f32_of(calls[2].args[2]), p.z);
+    EXPECT_EQ(calls[2].args[3], pack_native_u32(0));
+    EXPECT_EQ(calls[3].native, "gps_route_show");
+    EXPECT_EQ(calls[3].args, (std::vector<std::uint64_t>{pack_native_u32(1)}));
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(RepeatedQueries, RouteTest, ::testing::ValuesIn(repeat_answer_modes));
+
+TEST_P(RouteTest, APressRoutesToTheSelectedMarkerAndASecondPressClearsIt) {
+    start(3);
+    EXPECT_EQ(prompt_text(), "Route");
+    EXPECT_TRUE(game().prompts.at(plugin_state.route.prompt).enabled) << "the list has rows";
+    press(control_route);  // row 1: M3, the newest
+    frames(5);             // a press acts once, however long the game reports it
+    expect_route_calls(route_calls(), marker_position(3));
+    EXPECT_TRUE(game().gps_route.shown);
+    EXPECT_EQ(game().gps_route.colour, sim_joaat("COLOR_RED"));
+    EXPECT_TRUE(game().gps_route.on_foot && game().gps_route.in_vehicle);
+    ASSERT_EQ(game().gps_route.points.size(), 1u);
+    EXPECT_EQ(game().gps_route.points[0][0], marker_position(3).x);
+    // 3D distance from the origin, in whole metres, as the row shows it: sqrt(91.5² + 9.75² + 103²) = 138.1.
+    EXPECT_TRUE(logged("Route to M3 (138m)"));
+    EXPECT_EQ(prompt_text(), "Clear Route");
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/3 * M3", "2/3 M2", "3/3 M1"}));
+
+    press(control_route);
+    frames(5);
+    const std::vector<RouteCall> calls = route_calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].native, "gps_route_clear");
+    EXPECT_FALSE(game().gps_route.shown);
+    EXPECT_TRUE(game().gps_route.points.empty());
+    EXPECT_FALSE(plugin_state.route.active);
+    EXPECT_EQ(count_messages("Route cleared"), 1u);
+    EXPECT_EQ(prompt_text(), "Route");
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/3 M3", "2/3 M2", "3/3 M1"}));
+}
+
+TEST_P(RouteTest, RoutingToAnotherMarkerReplacesTheRouteAndThePromptFollowsTheSelection) {
+    start(3);
+    press(control_route);  // M3
+    navigate(control_menu_down);
+    EXPECT_EQ(prompt_text(), "Route") << "M2 is selected, the route leads to M3";
+    press(control_route);
+    expect_route_calls(route_calls(), marker_position(2));
+    ASSERT_EQ(game().gps_route.points.size(), 1u) << "one route at a time";
+    EXPECT_EQ(game().gps_route.points[0][1], marker_position(2).y);
+    EXPECT_EQ(plugin_state.route.marker, 1u);
+    EXPECT_EQ(prompt_text(), "Clear Route");
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/3 M3", "2/3 * M2", "3/3 M1"}));
+    navigate(control_menu_up);
+    EXPECT_EQ(prompt_text(), "Route");
+    EXPECT_TRUE(logged("Route to M3 (138m)"));
+    EXPECT_TRUE(logged("Route to M2 (119m)"));
+}
+
+TEST_P(RouteTest, TheRoutedRowIsMarkedInEverySortAndCategory) {
+    // One marker of category 1 besides: its page has no routed row.
+    start(3, "", "{\"position\": [500, 500, 0], \"category\": 1, \"name\": \"Other\", \"timestamp\": {\"_nsec\": 1}}");
+    route_to_row(2);  // M1, the oldest
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/3 M3", "2/3 M2", "3/3 * M1"}));
+    press(control_sort);  // nearest first
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/3 * M1", "2/3 M2", "3/3 M3"}));
+    EXPECT_EQ(prompt_text(), "Clear Route") << "the selection is on the top row, M1";
+    navigate(control_menu_right);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 Other"}));
+    EXPECT_EQ(prompt_text(), "Route");
+    navigate(control_menu_left);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/3 * M1", "2/3 M2", "3/3 M3"}));
+    EXPECT_TRUE(plugin_state.route.active) << "sorting and paging leave the route alone";
+    EXPECT_EQ(clears_since_press(), 0u);
+}
+
+// ---- arrival ---------------------------------------------------------------------------------
+
+struct Arrival {
+    const char* what;
+    float dx, dy, dz;  // from the marker
+    bool arrives;
+};
+
+const Arrival arrivals[] = {
+    {"15 m east", 15.0f, 0.0f, 0.0f, true},
+    {"15 m on a slant", 9.0f, -12.0f, 0.0f, true},
+    {"just past 15 m", 15.01f, 0.0f, 0.0f, false},
+    {"15.1 m on a slant", 10.7f, 10.7f, 0.0f, false},
+    {"right above, far up", 3.0f, 4.0f, 500.0f, true},
+    {"below, far down", 0.0f, 0.0f, -300.0f, true},
+};
+
+class RouteArrivalTest : public RouteFixture, public ::testing::WithParamInterface<Arrival> {};
+
+INSTANTIATE_TEST_SUITE_P(Distances, RouteArrivalTest, ::testing::ValuesIn(arrivals));
+
+TEST_P(RouteArrivalTest, ArrivalIsMeasuredOnTheGroundPlane) {
+    const Arrival& a = GetParam();
+    SCOPED_TRACE(a.what);
+    start(3);
+    route_to_row(0);  // M3
+    const Position m = marker_position(3);
+    put_player({m.x + a.dx, m.y + a.dy, m.z + a.dz});
+    frames(130);  // two checks at least
+    EXPECT_EQ(clears_since_press(), a.arrives ? 2u : 1u) << "the route's own clear before it starts, then arrival";
+    EXPECT_EQ(plugin_state.route.active, !a.arrives);
+    EXPECT_EQ(count_messages("Arrived at M3: route cleared"), a.arrives ? 1u : 0u);
+}
+
+TEST_P(RouteTest, ArrivalIsCheckedOnceASecondAndClearsOnce) {
+    start(3);
+    route_to_row(0);
+    const std::int64_t started = game().frame - 1;
+    const Position m = marker_position(3);
+    // In reach only between two checks: not seen.
+    frames(10);
+    put_player(m);
+    frames(30);
+    put_player({0, 0, 0});
+    frames(30);
+    EXPECT_TRUE(plugin_state.route.active) << "within reach for half a second between checks";
+    put_player(m);
+    frames(150);
+    std::vector<std::int64_t> clear_frames;
+    for (auto* e : calls("gps_route_clear")) {
+        if (e->frame > started) clear_frames.push_back(e->frame);
+    }
+    ASSERT_EQ(clear_frames.size(), 1u) << "cleared once, not at every check after";
+    // Checks come a second (60 frames of 16.67 ms) apart from the start: the second one finds the player.
+    EXPECT_GE(clear_frames[0] - started, 119);
+    EXPECT_LE(clear_frames[0] - started, 121);
+    EXPECT_EQ(count_messages("Arrived at M3: route cleared"), 1u);
+    EXPECT_EQ(prompt_text(), "Route");
+}
+
+// ---- the list changes ------------------------------------------------------------------------
+
+TEST_P(RouteTest, DeletingAnotherMarkerKeepsTheRouteOnItsMarkerAndDeletingItClearsIt) {
+    start(4);
+    route_to_row(2);  // M2, the list's second marker
+    auto delete_row = [&](std::int64_t row) {
+        frames(3);
+        route_calls_from = session->host.trace.size();
+        plugin_state.marker_list_selection = row;
+        game().held.insert(control_delete);
+        frames(1);
+    };
+    delete_row(3);  // M1, before it in the list: the indices shift down
+    ASSERT_EQ(plugin_state.markers.length, 3u);
+    EXPECT_EQ(plugin_state.route.marker, 0u);
+    EXPECT_STREQ(plugin_state.markers[plugin_state.route.marker].data.name, "M2");
+    delete_row(0);  // M4, after it
+    EXPECT_STREQ(plugin_state.markers[plugin_state.route.marker].data.name, "M2");
+    EXPECT_EQ(route_calls().size(), 0u) << "the game's route stays as it is";
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 M3", "2/2 * M2"}));
+    plugin_state.marker_list_selection = 1;
+    frames(1);
+    EXPECT_EQ(prompt_text(), "Clear Route");
+
+    delete_row(1);  // M2 itself
+    const std::vector<RouteCall> calls = route_calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].native, "gps_route_clear");
+    EXPECT_FALSE(plugin_state.route.active);
+    EXPECT_TRUE(logged("The routed marker was deleted: route cleared"));
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 M3"}));
+    EXPECT_EQ(prompt_text(), "Route");
+}
+
+TEST_P(RouteTest, AfterADeletionBeforeItArrivalIsAtTheRoutedMarker) {
+    start(3);
+    route_to_row(0);  // M3, the list's last
+    in_script([] {
+        RunContext ctx = script_context();
+        delete_marker_at(ctx, plugin_state, 0);  // M1
+    });
+    put_player(marker_position(3));
+    frames(70);
+    EXPECT_TRUE(logged("Arrived at M3: route cleared"));
+    EXPECT_FALSE(plugin_state.route.active);
+}
+
+TEST_P(RouteTest, MarkersReadAtLastClearTheRoute) {
+    // markers.json is held by another program at the start: the backup is shown meanwhile.
+    write_file(quillfen() / "markers.json.bak", markers_file(3));
+    const FileFaults held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/markers.json"};
+    inject_file_faults(&held);
+    start(3);
+    ASSERT_TRUE(plugin_state.markers_file_unread);
+    route_to_row(0);
+    inject_file_faults(nullptr);  // let go: read at the next second
+    frames(70);
+    EXPECT_FALSE(plugin_state.markers_file_unread);
+    EXPECT_FALSE(plugin_state.route.active);
+    EXPECT_EQ(clears_since_press(), 2u);
+    EXPECT_TRUE(logged("Markers loaded again: route cleared"));
+    EXPECT_FALSE(game().gps_route.shown);
+}
+
+// ---- the script's end ------------------------------------------------------------------------
+
+TEST_P(RouteTest, AScriptStartedAgainClearsTheLastRunsRoute) {
+    start(3);
+    route_to_row(0);
+    route_calls_from = session->host.trace.size();
+    restart_script();
+    EXPECT_EQ(clears_since_press(), 1u);
+    EXPECT_FALSE(game().gps_route.shown);
+    EXPECT_TRUE(logged("Markers loaded again: route cleared"));
+    EXPECT_FALSE(plugin_state.route.active);
+}
+
+TEST_P(RouteTest, UnloadingWithARouteCallsNoNativeAndSaysTheRouteIsLeft) {
+    start(3);
+    route_to_row(0);
+    route_calls_from = session->host.trace.size();
+    // The game takes no native calls on the loader's thread: the host fails the run on one.
+    ASSERT_TRUE(end()) << end_error;
+    EXPECT_EQ(route_calls().size(), 0u);
+    const std::vector<std::string> m = messages();
+    ASSERT_GE(m.size(), 2u);
+    EXPECT_EQ(m[m.size() - 2],
+              "Unloading with the route to M3 still on the map: the game takes no calls while Quillfen unloads, so it "
+              "cannot be cleared now, and the game may show it until it restarts");
+    EXPECT_EQ(m.back(), "Shutdown");
+    // The simulator's summary: the route as the game was left with it.
+    const std::string summary = read_file(dir / "sim-summary.json");
+    EXPECT_NE(summary.find("\"gps_route\":{\"shown\":true,\"colour\":" + std::to_string(sim_joaat("COLOR_RED")) +
+                           ",\"on_foot\":true,\"in_vehicle\":true,\"points\":[[91.5,-9.75,103]],\"clears\":1}"),
+              std::string::npos)
+        << summary;
+}
+
+TEST_P(RouteTest, UnloadingWithoutARouteSaysNothingOfIt) {
+    start(3);
+    ASSERT_TRUE(end()) << end_error;
+    EXPECT_EQ(messages().back(), "Shutdown");
+    for (const std::string& m : messages()) EXPECT_EQ(m.find("route"), std::string::npos) << m;
+}
+
+// ---- beside the waypoint capture -------------------------------------------------------------
+
+TEST_P(RouteTest, TheWaypointCaptureIsUntouchedByARoute) {
+    start(3);
+    route_to_row(0);
+    route_calls_from = session->host.trace.size();
+    game().waypoint_set = true;
+    game().waypoint_x = -310.46f;
+    game().waypoint_y = 802.27f;
+    frames(130);
+    ASSERT_EQ(plugin_state.markers.length, 4u) << "the waypoint became a marker";
+    EXPECT_FLOAT_EQ(plugin_state.markers[3].data.position.x, -310.46f);
+    EXPECT_TRUE(plugin_state.route.active);
+    EXPECT_EQ(plugin_state.route.marker, 2u);
+    EXPECT_EQ(route_calls().size(), 0u) << "the route is neither cleared nor drawn again";
+    EXPECT_TRUE(game().waypoint_set) << "a route is not the player's waypoint";
+    EXPECT_TRUE(game().gps_route.shown);
+}
+
+TEST_P(RouteTest, WithoutARouteNoRouteNativeIsCalled) {
+    start(3);
+    navigate(control_menu_down);
+    press(control_sort);
+    put_player(marker_position(1));
+    frames(130);
+    game().pressed.insert(control_back);
+    frames(5);
+    route_calls_from = 0;
+    EXPECT_TRUE(route_calls().empty());
+    EXPECT_EQ(prompt_text(), "Route");
+    EXPECT_FALSE(game().prompts.at(plugin_state.route.prompt).visible) << "hidden with the full menu";
+}
