@@ -1,4 +1,6 @@
-// The whole script iteration against the budget of a 60 fps frame, four ways:
+// The whole script iteration against the budget of a 60 fps frame, four ways
+// (and the list page with a search in force against it without, and one
+// search against its 5 ms):
 // the full menu open, nearest first; the same while a failed save is tried
 // again in every frame (a full disk: each try writes the whole file); the menu
 // closed with the player standing still; the menu closed with the player riding
@@ -30,6 +32,7 @@
 #include "src/entry.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
+#include "src/menu/marker_search.h"
 #include "src/menu/menu.h"
 #include "src/script_main.h"
 #include "tests/support/file_faults.h"
@@ -140,6 +143,55 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
 }
 
+// The list page's frame with a search in force against the same page without
+// one, in the same run: the full menu nearest first, first showing category 0
+// (half of the markers), then the markers whose label holds "marker 9" (of
+// every category; a third of the markers are unnamed and show their place).
+// The frames without the search are measured first, as many as with it;
+// `search_to_category` is the ratio of the two mean frames.
+void BM_ListPageFrameWithASearch(benchmark::State& bench) {
+    StartedScript script(static_cast<std::size_t>(bench.range(0)));
+    set_menu_state(script.ctx, plugin_state, MENU_FULL);
+    plugin_state.sort_mode = sort_mode_proximity;
+    update_marker_list_cache(script.ctx, plugin_state, true);
+    settle(script);
+    constexpr int reference_frames = 2000;
+    const double t0 = thread_seconds();
+    for (int i = 0; i < reference_frames; ++i) script_frame(script.ctx, plugin_state);
+    const double category_frame_s = (thread_seconds() - t0) / reference_frames;
+    const std::size_t category_rows = plugin_state.marker_list_cache.length;
+    start_search(script.ctx, plugin_state, "marker 9");
+    if (!plugin_state.search.in_force) bench.SkipWithError("no search in force");
+    const double t1 = thread_seconds();
+    measure_frames(bench, script, [] {});
+    const double search_frame_s = (thread_seconds() - t1) / static_cast<double>(bench.iterations());
+    bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
+    bench.counters["category_rows"] = static_cast<double>(category_rows);
+    bench.counters["category_percent_of_frame"] = category_frame_s / frame_budget_s * 100.0;
+    bench.counters["search_to_category"] = search_frame_s / category_frame_s;
+}
+
+// One search: the filter over every marker's label (a place asked of the game
+// for each unnamed one, by a host that answers at once) and the sort of the
+// rows, against the 5 ms it may take at most.
+void BM_SearchFilter(benchmark::State& bench) {
+    StartedScript script(static_cast<std::size_t>(bench.range(0)));
+    set_menu_state(script.ctx, plugin_state, MENU_FULL);
+    settle(script);
+    constexpr double goal_s = 0.005;
+    const std::int64_t calls_before = bench::native_calls;
+    double spent = 0;
+    for (auto _ : bench) {
+        const double t0 = thread_seconds();
+        start_search(script.ctx, plugin_state, "marker 9");
+        spent += thread_seconds() - t0;
+    }
+    const auto searches = static_cast<double>(bench.iterations());
+    bench.counters["found"] = static_cast<double>(plugin_state.search.found.length);
+    bench.counters["natives_per_search"] = static_cast<double>(bench::native_calls - calls_before) / searches;
+    bench.counters["percent_of_5ms"] = spent / searches / goal_s * 100.0;
+}
+
 // The full menu's frame while a save has failed, with the try due in every
 // frame (in the game only as often as the back-off lets it): the disk is full
 // at the file's last byte (through the platform seam, tests/support/file_faults.h),
@@ -152,7 +204,7 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     update_marker_list_cache(script.ctx, plugin_state, true);
     const FileFaults full_at_the_last_byte{ENOSPC, SIZE_MAX, 0, 0, 0, 0, 0};
     inject_file_faults(&full_at_the_last_byte);
-    save_data_to_disk(script.ctx, plugin_state);                          // fails: the tries begin
+    save_data_to_disk(script.ctx, plugin_state);  // fails: the tries begin
     settle(script);
     measure_frames(bench, script, [] { plugin_state.save_retry_at_ns = 0; });
     inject_file_faults(nullptr);
@@ -283,6 +335,8 @@ void BM_BlipsGuarmaCrossing(benchmark::State& bench) {
 }  // namespace
 
 BENCHMARK(BM_ScriptFrameFullMenuByProximity)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ListPageFrameWithASearch)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SearchFilter)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScriptFrameTryingAFailedSaveAgain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMenuClosed)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMovingPlayer)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);

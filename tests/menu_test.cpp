@@ -59,7 +59,20 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     EXPECT_EQ(del.hold_time, 1000);
     EXPECT_EQ(prompt(plugin_state.rename_prompt).control, control_rename);
     EXPECT_EQ(prompt(plugin_state.back_prompt).text, "Back");
-    EXPECT_EQ(game().prompts.size(), 5u);
+    // The search's and the move's prompts are made after the five, hidden like them.
+    const SimPrompt& search = prompt(plugin_state.search.search_prompt);
+    EXPECT_EQ(search.control, control_search);
+    EXPECT_EQ(search.text, "Search");
+    const SimPrompt& move = prompt(plugin_state.search.move_prompt);
+    EXPECT_EQ(move.control, control_move);
+    EXPECT_EQ(move.text, "Move");
+    for (const SimPrompt* p : {&search, &move}) {
+        EXPECT_FALSE(p->enabled || p->visible || p->hold_mode);
+        EXPECT_EQ(p->priority, 2);
+    }
+    EXPECT_GT(plugin_state.search.search_prompt, plugin_state.back_prompt);
+    EXPECT_GT(plugin_state.search.move_prompt, plugin_state.search.search_prompt);
+    EXPECT_EQ(game().prompts.size(), 7u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -84,10 +97,10 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(edit_markers);
     EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt})
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.search.search_prompt})
         EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
-    // The list is empty: "Rename" and "Delete" are shown, but the page keeps them off.
-    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+    // The list is empty: "Rename", "Delete" and "Move" are shown, but the page keeps them off.
+    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt, plugin_state.search.move_prompt}) {
         EXPECT_TRUE(prompt(p).visible);
         EXPECT_FALSE(prompt(p).enabled);
     }
@@ -103,8 +116,8 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(back);  // closed in the first tick, the ring again in the second
     EXPECT_EQ(plugin_state.menu_state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
-    for (Prompt p :
-         {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt}) {
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt,
+                     plugin_state.delete_prompt, plugin_state.search.search_prompt, plugin_state.search.move_prompt}) {
         EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
     }
     EXPECT_TRUE(game().radar_shown);

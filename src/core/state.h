@@ -10,6 +10,7 @@
 #include "src/base/growable_array.h"
 #include "src/base/log.h"
 #include "src/core/marker.h"
+#include "src/menu/marker_search.h"
 #include "src/platform/local_time.h"
 #include "src/platform/platform.h"
 #include "src/scripthook/types.h"
@@ -67,7 +68,8 @@ enum class SaveFailure : std::uint8_t {
 struct MarkerEdit {
     Position position;
     std::int64_t timestamp_ns;
-    bool deleted;  // else renamed
+    bool deleted;  // else renamed or moved
+    bool moved;    // to another category (else renamed)
 };
 
 // A marker pack whose markers are in the list but not yet in the markers
@@ -187,6 +189,7 @@ struct PluginState {
     std::int64_t sort_mode;                         // sort_mode_time or sort_mode_proximity
     std::int64_t rename_marker_index;               // the marker the keyboard is renaming, or -1
     NamelessPlaces nameless_places;                 // places whose missing name was logged already
+    MarkerSearch search;                            // the search across categories, and the move
 
     // ---- frame timing, nanoseconds
     std::int64_t last_frame_time;      // the clock at the previous iteration

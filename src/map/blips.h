@@ -62,6 +62,9 @@ void refresh_marker_blips(RunContext& ctx, PluginState& state);
 // markers on the map are chosen again, and a choice under way starts over (the
 // blips it made so far stay until the next one is put on the map).
 void marker_list_changed(PluginState& state);
+// The marker's category changed: its blip (if any) goes, and is made again in
+// the new style by the pass, within the frame's room for natives.
+void restyle_marker_blip(PluginState& state, Marker& marker);
 // The marker at `index` is about to leave the list, its blip already removed:
 // the later markers' indices move down by one.
 void marker_leaving_list(PluginState& state, std::size_t index);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "src/map/blips.h"
+#include "src/map/location_names.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_spacing.h"
@@ -40,6 +41,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     free_name(ctx, m);
     remove_marker_blip(state, m);
     marker_leaving_list(state, static_cast<std::size_t>(index));
+    search_forget_marker(state, static_cast<std::size_t>(index));
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
     update_marker_list_cache(ctx, state, false);
     save_data_to_disk(ctx, state);
@@ -59,6 +61,7 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
         free_name(ctx, marker);
     }
     marker_list_changed(state);
+    search_marker_named(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
     if (marker.blip != 0) {
         if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
     }
@@ -67,4 +70,21 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
     set_marker_name(ctx, state, marker, name);
     save_data_to_disk(ctx, state);
+}
+
+bool move_marker_to_category(RunContext& ctx, PluginState& state, std::int64_t index, std::int64_t category) {
+    if (!index_in_range(index, state.markers.length) || !index_in_range(category, state.categories.length)) {
+        return false;
+    }
+    Marker& m = state.markers[static_cast<std::size_t>(index)];
+    if (m.data.category == category) return false;
+    note_marker_moved(ctx, state, static_cast<std::size_t>(index));
+    m.data.category = category;
+    restyle_marker_blip(state, m);
+    const char* place =
+        marker_has_name(m.data) ? nullptr : named_location_quietly(position_to_vector3(m.data.position));
+    log_format(ctx, LogLevel::info, "Moved {} to {}", marker_label(state.categories, m, place),
+               state.categories[static_cast<std::size_t>(category)].name);
+    save_data_to_disk(ctx, state);
+    return true;
 }

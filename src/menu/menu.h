@@ -1,5 +1,5 @@
 // The menu's three states and the tick that runs its pages, finishes a pending
-// rename and makes the transitions.
+// rename or search text and makes the transitions.
 #pragma once
 
 #include <cstdint>
@@ -11,4 +11,4 @@
 void update_gui(RunContext& ctx, PluginState& state);
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state);
 void open_menu(RunContext& ctx, PluginState& state);
-void close_menu(PluginState& state);
+void close_menu(RunContext& ctx, PluginState& state);

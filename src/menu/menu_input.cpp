@@ -33,7 +33,8 @@ constexpr struct {
 };
 
 // Both states: the stick, the four full-menu prompts, navigation, the four
-// menu tab controls (not read) and the two scroll controls.
+// menu tab controls (two of them the search's and the move's prompts, the
+// others not read) and the two scroll controls.
 constexpr Hash menu_controls[] = {
     control_stick_x,
     control_stick_y,
@@ -46,8 +47,8 @@ constexpr Hash menu_controls[] = {
     control_menu_left,
     control_menu_right,
     InputControl::INPUT_GAME_MENU_TAB_LEFT,
-    InputControl::INPUT_GAME_MENU_TAB_RIGHT,
-    InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY,
+    control_move,
+    control_search,
     InputControl::INPUT_GAME_MENU_TAB_RIGHT_SECONDARY,
     control_menu_scroll_forward,
     control_menu_scroll_backward,

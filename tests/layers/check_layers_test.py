@@ -31,7 +31,17 @@ CASES = [
     ("src/script_main.h", "src/entry.h", "the script loop is below the entry points"),
     ("src/menu/menu.h", "tests/sim_fixture.h", "the plug-in never includes the tests"),
     ("tools/tool_files.h", "src/scripthook/natives.h", "the tools link only the markers file and what is below"),
+    ("src/core/marker.h", "src/menu/marker_search.h", "only the state record holds a feature's record"),
 ]
+
+# The state record may include a feature's record from a higher layer only
+# while that header includes nothing above the core records: (the record's
+# header, what it is made to include, why), failing at the state record's include.
+RECORD_CASES = [
+    ("src/menu/marker_search.h", "src/map/blips.h", "a record that includes the map is no plain record"),
+    ("src/menu/marker_search.h", "src/menu/menu.h", "nor one that includes its own feature's procedures"),
+]
+STATE = "src/core/state.h"
 
 
 def run(root):
@@ -64,7 +74,24 @@ def main():
             else:
                 print(f"FAIL {file} -> {header} ({why}): exit {result.returncode}, wanted '{expected}' in:\n{result.stderr}")
                 failures += 1
-    print(f"{len(CASES) + 1 - failures} passed, {failures} failed")
+        state_lines = (clean / STATE).read_text(encoding="utf-8").splitlines()
+        for number, (record, header, why) in enumerate(RECORD_CASES):
+            root = pathlib.Path(tmp) / f"record{number}"
+            shutil.copytree(clean, root)
+            target = root / record
+            lines = target.read_text(encoding="utf-8").splitlines(keepends=True)
+            at = next((i + 1 for i, line in enumerate(lines) if line.startswith("#include")), 0)
+            lines.insert(at, f'#include "{header}"\n')
+            target.write_text("".join(lines), encoding="utf-8")
+            result = run(root)
+            line = next(i + 1 for i, text in enumerate(state_lines) if f'#include "{record}"' in text)
+            expected = f"{STATE}:{line}: includes {record}"
+            if result.returncode == 1 and expected in result.stderr:
+                print(f"ok   {record} -> {header} ({why})")
+            else:
+                print(f"FAIL {record} -> {header} ({why}): exit {result.returncode}, wanted '{expected}' in:\n{result.stderr}")
+                failures += 1
+    print(f"{len(CASES) + len(RECORD_CASES) + 1 - failures} passed, {failures} failed")
     return 1 if failures else 0
 
 
