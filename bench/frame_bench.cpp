@@ -1,4 +1,6 @@
-// The whole script iteration against the budget of a 60 fps frame, four ways:
+// The whole script iteration against the budget of a 60 fps frame, four ways
+// (and the list page with a search in force against it without, and one
+// search against its 5 ms):
 // the full menu open, nearest first; the same while a failed save is tried
 // again in every frame (a full disk: each try writes the whole file); the menu
 // closed with the player standing still; the menu closed with the player riding
@@ -30,6 +32,7 @@
 #include "src/entry.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
+#include "src/menu/marker_search.h"
 #include "src/menu/menu.h"
 #include "src/script_main.h"
 #include "tests/support/file_faults.h"
@@ -140,6 +143,68 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     settle(script);
     measure_frames(bench, script, [] {});
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
+}
+
+// The list page's frame with a search in force against the same page without
+// one, in the same run: the full menu nearest first, showing category 0 (half
+// of the markers), or the markers whose label holds "marker 9" (of every
+// category; a third of the markers are unnamed and show their place). Each
+// iteration runs a block of frames without the search and a block with it,
+// each frame timed in the thread's own time; the search is started and ended
+// between the blocks, outside the timing. `search_to_category` is the ratio of
+// the two mean frames.
+void BM_ListPageFrameWithASearch(benchmark::State& bench) {
+    StartedScript script(static_cast<std::size_t>(bench.range(0)));
+    set_menu_state(script.ctx, plugin_state, MENU_FULL);
+    plugin_state.sort_mode = sort_mode_proximity;
+    update_marker_list_cache(script.ctx, plugin_state, true);
+    settle(script);
+    constexpr int block = 200;
+    double category_s = 0, search_s = 0;
+    std::size_t category_rows = 0, search_rows = 0;
+    const auto timed_frames = [&](double& spent) {
+        for (int i = 0; i < block; ++i) {
+            const double t0 = thread_seconds();
+            script_frame(script.ctx, plugin_state);
+            spent += thread_seconds() - t0;
+        }
+    };
+    for (auto _ : bench) {
+        end_search(script.ctx, plugin_state);
+        category_rows = plugin_state.marker_list_cache.length;
+        timed_frames(category_s);
+        start_search(script.ctx, plugin_state, "marker 9");
+        search_rows = plugin_state.marker_list_cache.length;
+        timed_frames(search_s);
+    }
+    if (!plugin_state.search.in_force) bench.SkipWithError("no search in force");
+    const double frames = static_cast<double>(bench.iterations()) * block;
+    bench.counters["rows"] = static_cast<double>(search_rows);
+    bench.counters["category_rows"] = static_cast<double>(category_rows);
+    bench.counters["search_percent_of_frame"] = search_s / frames / frame_budget_s * 100.0;
+    bench.counters["category_percent_of_frame"] = category_s / frames / frame_budget_s * 100.0;
+    bench.counters["search_to_category"] = search_s / category_s;
+}
+
+// One search: the filter over every marker's label (a place asked of the game
+// for each unnamed one, by a host that answers at once) and the sort of the
+// rows, against the 5 ms it may take at most.
+void BM_SearchFilter(benchmark::State& bench) {
+    StartedScript script(static_cast<std::size_t>(bench.range(0)));
+    set_menu_state(script.ctx, plugin_state, MENU_FULL);
+    settle(script);
+    constexpr double goal_s = 0.005;
+    const std::int64_t calls_before = bench::native_calls;
+    double spent = 0;
+    for (auto _ : bench) {
+        const double t0 = thread_seconds();
+        start_search(script.ctx, plugin_state, "marker 9");
+        spent += thread_seconds() - t0;
+    }
+    const auto searches = static_cast<double>(bench.iterations());
+    bench.counters["found"] = static_cast<double>(plugin_state.search.found.length);
+    bench.counters["natives_per_search"] = static_cast<double>(bench::native_calls - calls_before) / searches;
+    bench.counters["percent_of_5ms"] = spent / searches / goal_s * 100.0;
 }
 
 // The full menu's frame while a save has failed, with the try due in every
@@ -285,6 +350,8 @@ void BM_BlipsGuarmaCrossing(benchmark::State& bench) {
 }  // namespace
 
 BENCHMARK(BM_ScriptFrameFullMenuByProximity)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ListPageFrameWithASearch)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchFilter)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScriptFrameTryingAFailedSaveAgain)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMenuClosed)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScriptFrameMovingPlayer)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);

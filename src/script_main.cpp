@@ -30,6 +30,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
         free_array(ctx.general, state.category_tiles.data, state.category_tiles.length);
     }
     if (state.marker_list_cache.data) array_free(state.marker_list_cache);
+    if (state.search.found.data) array_free(state.search.found);
     forget_waiting_packs(ctx, state);
     if (state.edited_meanwhile.data) array_free(state.edited_meanwhile);
     free_blip_choice(state.blip_choice);

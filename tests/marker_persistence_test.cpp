@@ -1041,6 +1041,40 @@ TEST_F(MarkerStoreTest, AFileHeldAtTheStartIsReadOnceLetGoAndKeepsEveryMarkerAnd
     EXPECT_EQ(plugin_state.markers.length, 1002u);
 }
 
+TEST_F(MarkerStoreTest, AMarkerMovedWhileTheFileIsHeldStaysMovedOnceItIsRead) {
+    const std::string last_session = markers_file(12);  // category i % 10 at x = 3 i
+    write_markers(last_session);
+    write_file(quillfen() / "markers.json.bak", markers_file(10));
+    inject_file_faults(&markers_json_held);
+    begin("{frames: 500}");
+    frames(1);
+    ASSERT_EQ(plugin_state.markers.length, 10u);
+    in_script([] {
+        RunContext ctx = script_context();
+        ASSERT_TRUE(move_marker_to_category(ctx, plugin_state, 5, 9));      // at x = 15
+        ASSERT_TRUE(move_marker_to_category(ctx, plugin_state, 7, 0));      // at x = 21...
+        rename_marker(ctx, plugin_state, plugin_state.markers[7], "Camp");  // ...and renamed
+    });
+    inject_file_faults(nullptr);  // let go
+    frames(61);
+    EXPECT_TRUE(
+        logged("Read Quillfen/markers.json at last: its 12 markers take the place of the backup's, and 0 of "
+               "the 0 markers added meanwhile joined them; of the backup's markers shown meanwhile, 0 deleted, "
+               "1 renamed and 2 moved to another category stay so"));
+    MarkersData saved{};
+    ASSERT_EQ(deserialize_markers(markers_text(), heap_allocator(), saved), DeserializeError::none);
+    ASSERT_EQ(saved.count, 12u);
+    ASSERT_NE(marker_at(saved, 15), nullptr);
+    EXPECT_EQ(marker_at(saved, 15)->category, 9);
+    EXPECT_EQ(marker_at(saved, 15)->name, nullptr) << "moved, not renamed";
+    ASSERT_NE(marker_at(saved, 21), nullptr);
+    EXPECT_EQ(marker_at(saved, 21)->category, 0);
+    EXPECT_STREQ(marker_at(saved, 21)->name, "Camp");
+    ASSERT_NE(marker_at(saved, 18), nullptr);
+    EXPECT_EQ(marker_at(saved, 18)->category, 6) << "the others as the file has them";
+    free_markers_data(saved, heap_allocator());
+}
+
 namespace {
 
 // What a held markers.json turns out to be when it can be read at last.

@@ -66,15 +66,28 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     EXPECT_EQ(route.text, "Route");
     EXPECT_FALSE(route.hold_mode || route.in_group || route.enabled || route.visible);
     EXPECT_EQ(route.priority, 2);
-    EXPECT_EQ(game().prompts.size(), 6u);
-    // The route's prompt is made last, after the five.
+    // The route's, the search's and the move's prompts are made after the five, in that order.
     std::vector<std::uint32_t> made;
     for (const SimTraceEntry& e : session->host.trace) {
         if (std::string(e.signature->name) == "prompt_set_control")
             made.push_back(static_cast<std::uint32_t>(e.args[1]));
     }
     EXPECT_EQ(made, (std::vector<std::uint32_t>{control_edit_markers, control_rename, control_sort, control_delete,
-                                                control_back, control_route}));
+                                                control_back, control_route, control_search, control_move}));
+    // The search's and the move's prompts are made after the five, hidden like them.
+    const SimPrompt& search = prompt(plugin_state.search.search_prompt);
+    EXPECT_EQ(search.control, control_search);
+    EXPECT_EQ(search.text, "Search");
+    const SimPrompt& move = prompt(plugin_state.search.move_prompt);
+    EXPECT_EQ(move.control, control_move);
+    EXPECT_EQ(move.text, "Move");
+    for (const SimPrompt* p : {&search, &move}) {
+        EXPECT_FALSE(p->enabled || p->visible || p->hold_mode);
+        EXPECT_EQ(p->priority, 2);
+    }
+    EXPECT_GT(plugin_state.search.search_prompt, plugin_state.route.prompt);
+    EXPECT_GT(plugin_state.search.move_prompt, plugin_state.search.search_prompt);
+    EXPECT_EQ(game().prompts.size(), 7u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -99,10 +112,11 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(edit_markers);
     EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt})
+    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.search.search_prompt})
         EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
-    // The list is empty: "Rename", "Delete" and "Route" are shown, but the page keeps them off.
-    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt, plugin_state.route.prompt}) {
+    // The list is empty: "Rename", "Delete", "Route" and "Move" are shown, but the page keeps them off.
+    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt, plugin_state.route.prompt,
+                     plugin_state.search.move_prompt}) {
         EXPECT_TRUE(prompt(p).visible);
         EXPECT_FALSE(prompt(p).enabled);
     }
@@ -118,8 +132,9 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(back);  // closed in the first tick, the ring again in the second
     EXPECT_EQ(plugin_state.menu_state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt,
-                     plugin_state.delete_prompt, plugin_state.route.prompt}) {
+    for (Prompt p :
+         {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt,
+          plugin_state.route.prompt, plugin_state.search.search_prompt, plugin_state.search.move_prompt}) {
         EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
     }
     EXPECT_TRUE(game().radar_shown);

@@ -19,6 +19,7 @@
 #include "src/markers/marker_packs_state.h"
 #include "src/markers/marker_persistence_state.h"
 #include "src/markers/waypoint_capture_state.h"
+#include "src/menu/marker_search_state.h"
 #include "src/menu/menu_state.h"
 #include "src/platform/platform.h"
 #include "src/scripthook/types.h"
@@ -78,6 +79,7 @@ struct PluginState {
     std::int64_t sort_mode;                         // sort_mode_time or sort_mode_proximity
     std::int64_t rename_marker_index;               // the marker the keyboard is renaming, or -1
     NamelessPlaces nameless_places;                 // places whose missing name was logged already
+    MarkerSearch search;                            // the search across categories, and the move
 
     // ---- frame timing, nanoseconds
     std::int64_t last_frame_time;      // the clock at the previous iteration

@@ -125,6 +125,23 @@ void blips_after_marker_left(PluginState& state, std::size_t index) {
     choose_blips_again(state);
 }
 
+void restyle_marker_blip(PluginState& state, Marker& marker) {
+    if (marker.blip == 0) return;
+    remove_marker_blip(state, marker);
+    // Every marker holding a blip is chosen: the make step gives it one again.
+    // Settled, that step runs once more over the choice; under way, a step
+    // before it reaches the marker anyway; past the marker, or trimming, the
+    // next choice does.
+    BlipChoice& c = state.blip_choice;
+    if (c.step == BlipChoiceStep::none) {
+        c.step = BlipChoiceStep::make;
+        c.cursor = 0;
+        c.complete = true;
+    } else if (c.step == BlipChoiceStep::make || c.step == BlipChoiceStep::trim) {
+        c.up_to_date = false;
+    }
+}
+
 void free_blip_choice(BlipChoice& choice) {
     array_free(choice.chosen);
     array_free(choice.next_chosen);

@@ -72,5 +72,8 @@ void blips_after_marker_left(PluginState& state, std::size_t index);
 void blips_after_new_list(PluginState& state);
 // The marker's blip, when it has one, takes the marker's label (its name).
 void relabel_marker_blip(const PluginState& state, const Marker& marker);
+// The marker's category changed: its blip (if any) goes, and is made again in
+// the new style by the pass, within the frame's room for natives.
+void restyle_marker_blip(PluginState& state, Marker& marker);
 // Gives back the choice's memory (at script start, before the state is cleared).
 void free_blip_choice(BlipChoice& choice);

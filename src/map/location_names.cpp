@@ -145,12 +145,10 @@ static bool first_time_nameless(PluginState& state, const Vector3& at, Hash zone
     return true;
 }
 
-const char* named_location_at_coords(RunContext& ctx, PluginState& state, const Vector3& position) {
-    // Zone texts are looked up no lower than 40 (also for a height that is no number).
-    Vector3 at = position;
-    if (!(at._z.z >= 40.0f)) at._z.z = 40.0f;
+// The place name at `at` (already no lower than 40), or empty; `untyped` gets
+// the untyped zone for the log line of a place without a name.
+static const char* place_name_at(const Vector3& at, Hash* untyped) {
     const float x = at._x.x, y = at._y.y, z = at._z.z;
-
     // Intended order, stopping at the first text: written, printed, district,
     // then the untyped (water) zone. Each lookup is native calls, so the
     // order is what the game sees.
@@ -160,13 +158,31 @@ const char* named_location_at_coords(RunContext& ctx, PluginState& state, const 
     if (has_text(name)) return name;
     name = zone_display_name(zone_at_coords(x, y, z, ZoneType::DISTRICT));
     if (has_text(name)) return name;
-    const Hash untyped = untyped_zone_at_coords(x, y, z);
-    name = zone_display_name(untyped);
+    *untyped = untyped_zone_at_coords(x, y, z);
+    name = zone_display_name(*untyped);
     if (has_text(name)) return name;
-
     name = place_name_of_zone(zone_hash_at(at));
-    if (!has_text(name) && first_time_nameless(state, at, untyped)) log_values(ctx, LogLevel::error, at, untyped);
     return name ? name : "";
+}
+
+// Zone texts are looked up no lower than 40 (also for a height that is no number).
+static Vector3 lookup_height(const Vector3& position) {
+    Vector3 at = position;
+    if (!(at._z.z >= 40.0f)) at._z.z = 40.0f;
+    return at;
+}
+
+const char* named_location_at_coords(RunContext& ctx, PluginState& state, const Vector3& position) {
+    const Vector3 at = lookup_height(position);
+    Hash untyped = 0;
+    const char* name = place_name_at(at, &untyped);
+    if (!has_text(name) && first_time_nameless(state, at, untyped)) log_values(ctx, LogLevel::error, at, untyped);
+    return name;
+}
+
+const char* named_location_quietly(const Vector3& position) {
+    Hash untyped = 0;
+    return place_name_at(lookup_height(position), &untyped);
 }
 
 // ---- Guarma ----------------------------------------------------------------------------

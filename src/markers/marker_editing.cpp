@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "src/map/blips.h"
+#include "src/map/location_names.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_spacing.h"
@@ -62,4 +63,21 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
     set_marker_name(ctx, state, marker, name);
     save_data_to_disk(ctx, state);
+}
+
+bool move_marker_to_category(RunContext& ctx, PluginState& state, std::int64_t index, std::int64_t category) {
+    if (!index_in_range(index, state.markers.length) || !index_in_range(category, state.categories.length)) {
+        return false;
+    }
+    Marker& m = state.markers[static_cast<std::size_t>(index)];
+    if (m.data.category == category) return false;
+    note_marker_moved(ctx, state, static_cast<std::size_t>(index));
+    m.data.category = category;
+    marker_list_changed(ctx, state, MarkerListChange::moved, static_cast<std::size_t>(index));
+    const char* place =
+        marker_has_name(m.data) ? nullptr : named_location_quietly(position_to_vector3(m.data.position));
+    log_format(ctx, LogLevel::info, "Moved {} to {}", marker_label(state.categories, m, place),
+               state.categories[static_cast<std::size_t>(category)].name);
+    save_data_to_disk(ctx, state);
+    return true;
 }

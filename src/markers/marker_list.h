@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "src/base/run_context.h"
 #include "src/core/state.h"
@@ -14,6 +15,7 @@ enum class MarkerListChange : std::uint8_t {
     added,     // markers appended at its end: an add, a waypoint capture, an import
     removed,   // the marker at `index` left it, its blip ended before
     renamed,   // the marker at `index` has its new name
+    moved,     // the marker at `index` is in another category
     replaced,  // a new list in place of the old (loaded, or joined with the file read late), no blip on the old
 };
 
@@ -21,12 +23,15 @@ enum class MarkerListChange : std::uint8_t {
 // change is done here, in this order:
 // - the markers on the map are chosen again (after a removal the markers
 //   after it keep their blips under their new indices; a new list starts the
-//   choice from nothing), and a renamed marker's blip takes its new label;
+//   choice from nothing), a renamed marker's blip takes its new label, and a
+//   moved marker's blip goes, to be made again in its new category's style;
 // - the GPS route follows its marker to its new index, and ends when its
 //   marker left or a new list came;
+// - a search in force follows: a marker that left is no longer found, a
+//   renamed one that matches now is found, a new list is looked through again;
 // - the list page's rows are rebuilt: the selection goes back to the first row
-//   after an add or a new list, and stays within the rows after a removal. A
-//   rename leaves the rows as they are: neither order looks at names.
+//   after an add or a new list, and stays within the rows after a removal or a
+//   move. A rename leaves the rows as they are: neither order looks at names.
 // Saving is not part of it: a change made of two (the capture's add and name)
 // saves once when it is whole.
 void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index = 0);
@@ -36,9 +41,29 @@ void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange c
 // name is freed, then the array.
 void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<Marker>& markers);
 
-// Refills `marker_list_cache` for the current category in `sort_mode`'s
-// order; the selection goes back to the first row, or stays within the rows.
+// Refills `marker_list_cache` for the current category (while a search is in
+// force: the markers it found, of every category, with those added since
+// looked at) in `sort_mode`'s order; the selection goes back to the first
+// row, or stays within the rows.
 void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection);
+// The row showing the marker at `index`, or -1.
+std::int64_t row_of_marker(const PluginState& state, std::int64_t index);
+
+// True when `text` is part of `label`, ASCII letters compared without regard
+// to case and every other byte as it is (so UTF-8 letters match only as typed).
+bool label_contains(std::string_view label, std::string_view text);
+// The marker's label as the list shows it (name, place, category) contains
+// `text`; a marker of no category of the table never matches.
+bool marker_matches_search(const PluginState& state, const Marker& m, std::string_view text);
+// The search's found markers follow the list: the marker at `index` is about
+// to leave it...
+void search_forget_marker(PluginState& state, std::size_t index);
+// ...or was named (a capture names the marker it has just added): one that
+// matches now is found; one found stays so...
+void search_marker_named(RunContext& ctx, PluginState& state, std::size_t index);
+// ...or the whole list was replaced by another (a late read of the file): it
+// is looked through again at the next rebuild.
+void search_list_replaced(PluginState& state);
 
 // The list's orders, as "comes first": the newer marker (a's time is later)...
 bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b);

@@ -48,17 +48,22 @@ static bool same_marker(const MarkerEdit& e, const MarkerDataV1& m) {
     return std::memcmp(&e.position, &m.position, sizeof e.position) == 0 && e.timestamp_ns == m.timestamp._nsec;
 }
 
-static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bool deleted) {
+static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bool deleted, bool moved) {
     if (!state.markers_file_unread || index >= state.shown_from_backup) return;
     const MarkerDataV1& m = state.markers[index].data;
     // Out of memory the edit is not carried into the file: the file's marker wins.
-    (void)array_append(state.edited_meanwhile, ctx.general, MarkerEdit{m.position, m.timestamp._nsec, deleted});
+    (void)array_append(state.edited_meanwhile, ctx.general, MarkerEdit{m.position, m.timestamp._nsec, deleted, moved});
     if (deleted) --state.shown_from_backup;
 }
 
-void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index) { note_edit(ctx, state, index, true); }
+void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index) {
+    note_edit(ctx, state, index, true, false);
+}
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index) {
-    note_edit(ctx, state, index, false);
+    note_edit(ctx, state, index, false, false);
+}
+void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index) {
+    note_edit(ctx, state, index, false, true);
 }
 
 static void stop_waiting_for_unread_file(PluginState& state) {
@@ -71,17 +76,17 @@ static void stop_waiting_for_unread_file(PluginState& state) {
 
 // What a late read made of the file and of the changes made meanwhile.
 struct LateMerge {
-    std::size_t from_file, added, joined, deleted, renamed;
+    std::size_t from_file, added, joined, deleted, renamed, moved;
 };
 
 // The file's markers become the list. The backup's markers shown meanwhile
-// give way to them (those deleted or renamed meanwhile are deleted or renamed
-// in the file's list too); the markers added meanwhile join them under the
+// give way to them (those deleted, renamed or moved meanwhile are deleted,
+// renamed or moved in the file's list too); the markers added meanwhile join them under the
 // 1-unit rule of an added marker. False when out of memory (nothing changed).
 static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& data, LateMerge& m) {
     GrowableArray<Marker>& old = state.markers;
     const std::size_t kept = state.shown_from_backup < old.length ? state.shown_from_backup : old.length;
-    m = LateMerge{data.count, old.length - kept, 0, 0, 0};
+    m = LateMerge{data.count, old.length - kept, 0, 0, 0, 0};
     GrowableArray<Marker> merged{};
     SpacingGrid grid{};
     if (!array_reserve(merged, ctx.general, data.count + m.added) ||
@@ -93,25 +98,32 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     bool whole = true;
     for (std::size_t i = 0; i < data.count; ++i) {
         MarkerDataV1& record = data.records[i];
-        bool deleted = false, renamed = false;
+        bool deleted = false, renamed = false, moved = false;
         for (const MarkerEdit& e : state.edited_meanwhile) {
             if (!same_marker(e, record)) continue;
             deleted = deleted || e.deleted;
-            renamed = renamed || !e.deleted;
+            renamed = renamed || (!e.deleted && !e.moved);
+            moved = moved || e.moved;
         }
         if (deleted) {
             ++m.deleted;
             continue;  // its name goes with the records
         }
-        if (renamed) {
+        if (renamed || moved) {
             for (std::size_t j = 0; j < kept; ++j) {
                 Marker& shown = old[j];
-                const MarkerEdit e{shown.data.position, shown.data.timestamp._nsec, false};
+                const MarkerEdit e{shown.data.position, shown.data.timestamp._nsec, false, false};
                 if (!same_marker(e, record)) continue;
-                free_marker_name(ctx.general, record.name);
-                record.name = shown.data.name;  // the name given meanwhile
-                shown.data.name = nullptr;
-                ++m.renamed;
+                if (renamed) {
+                    free_marker_name(ctx.general, record.name);
+                    record.name = shown.data.name;  // the name given meanwhile
+                    shown.data.name = nullptr;
+                    ++m.renamed;
+                }
+                if (moved) {
+                    record.category = shown.data.category;  // the category it was moved to meanwhile
+                    ++m.moved;
+                }
                 break;
             }
         }
@@ -183,19 +195,25 @@ static void read_unread_file_again(RunContext& ctx, PluginState& state) {
     }
     free_markers_data(data, ctx.general);
     log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON", static_cast<std::int64_t>(m.from_file));
-    char changes[160];
+    char changes[256];
     TextBuilder b = text_builder(changes, sizeof changes);
     if (m.added > m.joined) {
         text_append(b, " (");
         text_append_i64(b, static_cast<std::int64_t>(m.added - m.joined));
         text_append(b, " lay within 1 unit of one of its markers)");
     }
-    if (m.deleted + m.renamed > 0) {
+    if (m.deleted + m.renamed + m.moved > 0) {
         text_append(b, "; of the backup's markers shown meanwhile, ");
         text_append_i64(b, static_cast<std::int64_t>(m.deleted));
-        text_append(b, " deleted and ");
+        text_append(b, m.moved > 0 ? " deleted, " : " deleted and ");
         text_append_i64(b, static_cast<std::int64_t>(m.renamed));
-        text_append(b, " renamed stay so");
+        text_append(b, " renamed");
+        if (m.moved > 0) {
+            text_append(b, " and ");
+            text_append_i64(b, static_cast<std::int64_t>(m.moved));
+            text_append(b, " moved to another category");
+        }
+        text_append(b, " stay so");
     }
     log_format(ctx, LogLevel::info,
                "Read {} at last: its {:d} markers take the place of the backup's, and {:d} of the {:d} markers added "
@@ -206,7 +224,7 @@ static void read_unread_file_again(RunContext& ctx, PluginState& state) {
     // The backup holds the file as the game found it, now that it is known to load.
     back_up_text(ctx, text, size);
     free_bytes(ctx.general, text, size + 1);
-    const bool changed = m.joined + m.deleted + m.renamed > 0;
+    const bool changed = m.joined + m.deleted + m.renamed + m.moved > 0;
     stop_waiting_for_unread_file(state);
     if (changed || state.save_failure != SaveFailure::none) {
         (void)save_data_to_disk(ctx, state);

@@ -34,11 +34,12 @@ inline constexpr float unread_file_retry_seconds = 1.0f;
 // again every second, and loaded once it can be.
 void retry_failed_save(RunContext& ctx, PluginState& state);
 
-// Called by the editing before a marker is deleted or renamed: a marker of the
-// backup shown while markers.json could not be read stays deleted or renamed
-// once the file can be read.
+// Called by the editing before a marker is deleted, renamed or moved to
+// another category: a marker of the backup shown while markers.json could not
+// be read stays so once the file can be read.
 void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
+void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
 
 // At script end (cleanup): while saves fail, one last try whatever the delay
 // says; when that fails too, or markers.json could still not be read, an

@@ -22,5 +22,6 @@ enum class SaveFailure : std::uint8_t {
 struct MarkerEdit {
     Position position;
     std::int64_t timestamp_ns;
-    bool deleted;  // else renamed
+    bool deleted;  // else renamed or moved
+    bool moved;    // to another category (else renamed)
 };

@@ -10,6 +10,7 @@
 #include "src/markers/marker_list.h"
 #include "src/menu/category_page.h"
 #include "src/menu/drawing.h"
+#include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/platform/local_time.h"
@@ -82,18 +83,33 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
     return text_view(b);
 }
 
+std::string_view category_short_name(std::string_view name) {
+    const std::size_t open = name.find('(');
+    const std::size_t close = name.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close <= open + 1) return name;
+    return name.substr(open + 1, close - open - 1);
+}
+
 // A mark before the label of the row the route leads to.
 constexpr const char* routed_mark = "* ";
 
 static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row, std::int64_t rows,
                               bool routed) {
     const char* label = shown_marker_label(ctx, state, m);
-    TextBuilder b = scratch_text(ctx, std::char_traits<char>::length(label) + 48);
+    // A search lists every category: each row says its own.
+    const MarkerCategory* category = state.search.in_force ? category_row(state.categories, m.data.category) : nullptr;
+    const std::string_view short_name = category ? category_short_name(category->name) : std::string_view();
+    TextBuilder b = scratch_text(ctx, std::char_traits<char>::length(label) + short_name.size() + 48);
     text_append_i64(b, row + 1);
     text_append_char(b, '/');
     text_append_i64(b, rows);
     text_append_char(b, ' ');
     if (routed) text_append(b, routed_mark);
+    if (category) {
+        text_append_char(b, '[');
+        text_append(b, short_name);
+        text_append(b, "] ");
+    }
     text_append(b, label);
     return b.data ? b.data : "";
 }
@@ -154,6 +170,8 @@ static void take_input(RunContext& ctx, PluginState& state) {
     }
 
     route_input(ctx, state);
+    take_search_press(ctx, state);
+    take_move_press(ctx, state);
 
     const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
     switch (read_menu_navigation(state.presses)) {

@@ -1,5 +1,6 @@
-// The full menu's list of the current category's markers, with its actions:
-// sort, rename, delete, move the selection, step the category.
+// The full menu's list of the current category's markers (or, in a search, of
+// the markers found), with its actions: sort, rename, delete, search, move to
+// the next category, move the selection, step the category.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 inline constexpr int visible_rows = 8;
 
 // The full menu's list page, each frame: its input step (sort, rename, delete,
-// navigation), then its rows.
+// search, move, navigation), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
 
 // The first visible row for `rows` rows with row `selection` selected.
@@ -25,3 +26,6 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
 // The whole metres of a distance as the list shows them: NaN as 0, and at most
 // the largest 32-bit integer (a float beyond it has no defined conversion).
 std::int32_t whole_metres(float distance);
+// What a search's row shows of its category: the text in the name's
+// parentheses ("Animal" of "Marker (Animal)"), or the whole name.
+std::string_view category_short_name(std::string_view name);

@@ -5,6 +5,7 @@
 #include "src/markers/marker_list.h"
 #include "src/menu/category_page.h"
 #include "src/menu/marker_list_page.h"
+#include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/natives.h"
@@ -36,8 +37,8 @@ static bool finish_pending_rename(RunContext& ctx, PluginState& state) {
 // ---- states -----------------------------------------------------------------------------
 
 static void switch_full_menu_prompts(const PluginState& state, bool on) {
-    for (Prompt p :
-         {state.back_prompt, state.sort_prompt, state.rename_prompt, state.delete_prompt, state.route.prompt}) {
+    for (Prompt p : {state.back_prompt, state.sort_prompt, state.rename_prompt, state.delete_prompt, state.route.prompt,
+                     state.search.search_prompt, state.search.move_prompt}) {
         prompt_set_enabled(p, on);
         prompt_set_visible(p, on);
     }
@@ -53,7 +54,8 @@ void open_menu(RunContext& ctx, PluginState& state) {
     update_marker_list_cache(ctx, state, true);
 }
 
-void close_menu(PluginState& state) {
+void close_menu(RunContext& ctx, PluginState& state) {
+    end_search(ctx, state);
     state.marker_list_selection = 0;
     menu_open_toggle_a(true);
     menu_open_toggle_b(true);
@@ -63,7 +65,7 @@ void close_menu(PluginState& state) {
 }
 
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state) {
-    if (state.menu_state == MENU_FULL) close_menu(state);
+    if (state.menu_state == MENU_FULL) close_menu(ctx, state);
     state.menu_state = menu_state;
     state.menu_state_changed = true;
     if (state.menu_state == MENU_FULL) open_menu(ctx, state);
@@ -73,6 +75,7 @@ void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state
 
 void update_gui(RunContext& ctx, PluginState& state) {
     if (!finish_pending_rename(ctx, state)) return;
+    if (!finish_search_typing(ctx, state)) return;
 
     if (state.menu_state == MENU_RING || state.menu_state == MENU_FULL) {
         update_menu_controls(state);

@@ -1,5 +1,5 @@
-// The tick that runs the menu's pages, finishes a pending rename and moves
-// between the menu's three states (their values: menu_state.h).
+// The tick that runs the menu's pages, finishes a pending rename or search
+// text and moves between the menu's three states (their values: menu_state.h).
 #pragma once
 
 #include <cstdint>
@@ -11,4 +11,4 @@
 void update_gui(RunContext& ctx, PluginState& state);
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state);
 void open_menu(RunContext& ctx, PluginState& state);
-void close_menu(PluginState& state);
+void close_menu(RunContext& ctx, PluginState& state);

@@ -33,8 +33,8 @@ constexpr struct {
 };
 
 // Both states: the stick, the four full-menu prompts, navigation, the four
-// menu tab controls (the last of them is the route's prompt; the others are
-// not read) and the two scroll controls.
+// menu tab controls (the move's, the search's and the route's prompts; the
+// first is not read) and the two scroll controls.
 constexpr Hash menu_controls[] = {
     control_stick_x,
     control_stick_y,
@@ -47,8 +47,8 @@ constexpr Hash menu_controls[] = {
     control_menu_left,
     control_menu_right,
     InputControl::INPUT_GAME_MENU_TAB_LEFT,
-    InputControl::INPUT_GAME_MENU_TAB_RIGHT,
-    InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY,
+    control_move,
+    control_search,
     control_route,
     control_menu_scroll_forward,
     control_menu_scroll_backward,

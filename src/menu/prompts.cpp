@@ -60,4 +60,18 @@ void create_prompts(PluginState& state) {
     prompt_set_press_mode(p, false);
     prompt_set_priority(p, ePromptPriority::PP_High);
     finish_prompt(p, false);
+
+    p = state.search.search_prompt = prompt_begin();
+    prompt_set_control(p, control_search);
+    prompt_set_text(p, literal_label("Search"));
+    prompt_set_press_mode(p, false);
+    prompt_set_priority(p, ePromptPriority::PP_High);
+    finish_prompt(p, false);
+
+    p = state.search.move_prompt = prompt_begin();
+    prompt_set_control(p, control_move);
+    prompt_set_text(p, literal_label("Move"));
+    prompt_set_press_mode(p, false);
+    prompt_set_priority(p, ePromptPriority::PP_High);
+    finish_prompt(p, false);
 }

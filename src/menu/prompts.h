@@ -13,6 +13,8 @@ inline constexpr Hash control_sort = InputControl::INPUT_GAME_MENU_EXTRA_OPTION;
 inline constexpr Hash control_delete = InputControl::INPUT_GAME_MENU_OPTION;
 inline constexpr Hash control_back = InputControl::INPUT_GAME_MENU_CANCEL;
 inline constexpr Hash control_route = InputControl::INPUT_GAME_MENU_TAB_RIGHT_SECONDARY;
+inline constexpr Hash control_search = InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY;
+inline constexpr Hash control_move = InputControl::INPUT_GAME_MENU_TAB_RIGHT;
 inline constexpr std::int32_t delete_hold_time = 1000;
 
 const char* sort_prompt_text(std::int64_t sort_mode);

@@ -38,6 +38,7 @@ CASES = [
     ("src/script_main.h", "src/entry.h", "the script loop is below the entry points"),
     ("src/menu/menu.h", "tests/sim_fixture.h", "the plug-in never includes the tests"),
     ("tools/tool_files.h", "src/scripthook/natives.h", "the tools link only the markers file and what is below"),
+    ("src/core/marker.h", "src/menu/marker_search_state.h", "only the state record holds a feature's record"),
 ]
 
 

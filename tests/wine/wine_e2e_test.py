@@ -612,6 +612,38 @@ class QuillfenUnderWine(unittest.TestCase):
                     self.assertTrue(s["gps_route"]["shown"])
                     self.assertEqual(s["gps_route"]["points"], [[2750, -1400, 41]])
 
+    def test_a_search_finds_markers_of_two_categories_and_a_move_walks_one_round_the_ring(self):
+        d = self.game_dir()
+        os.makedirs(os.path.join(d, "Quillfen"))
+        shutil.copy(os.path.join(TOP, "examples", "search-markers.json"), os.path.join(d, "Quillfen", "markers.json"))
+        with open(os.path.join(TOP, "examples", "search.json5")) as f:
+            r = run_sim(f.read(), d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        t = trace(d)
+
+        def rows(frame):
+            return [text for align, _, text in tour_checks.texts_of_frame(t, frame) if align == "Left"]
+
+        self.assertEqual(rows(25), ["1/1 Camp"], "category 0 before the search")
+        keyboards = [c for c in t if c["native"] == "show_onscreen_keyboard"]
+        self.assertEqual(len(keyboards), 1)
+        self.assertEqual(keyboards[0]["args"][7], 50)
+        self.assertEqual(rows(55), ["1/2 [Foe] BEAR TRAP", "2/2 [Animal] Bear cave"])
+        self.assertEqual(rows(72), ["1/2 [Foe] BEAR TRAP", "2/2 [Plant] Bear cave"], "moved, still in the results")
+        self.assertEqual(rows(150), ["1/1 Bear cave"], "cleared: the list of its category, Animal again")
+
+        messages, _ = log_messages(d)
+        ring = ["Marker (Plant)", "Marker (Cross)", "Marker (Flag)", "Marker (Pin)", "Marker (?)", "Marker (Friend)",
+                "Marker (Foe)", "Marker (Chest)", "Marker (Cash)", "Marker (Animal)"]
+        self.assertEqual([m for m in messages if m.startswith("Moved ")], ["Moved Bear cave to " + c for c in ring])
+        self.assertEqual(len([m for m in messages if m.startswith("Saved ")]), 10, "one save per press")
+        moves = [c["frame"] for c in t if c["native"] == "create_blip_at_coords" and c["frame"] >= 70]
+        self.assertEqual(len(moves), 10, "its blip made again after each move")
+        with open(os.path.join(d, "Quillfen", "markers.json")) as f:
+            markers = json.load(f)["markers"]
+        self.assertEqual([(m["name"], m["category"]) for m in markers],
+                         [("Bear cave", 7), ("BEAR TRAP", 4), ("Ginseng", 8), ("Camp", 0), ("Old chest", 5)])
+
     def test_marker_dates_in_the_local_time_zone(self):
         instants = [datetime(2026, 12, 9, 13, 5, 3, tzinfo=timezone.utc), datetime(2025, 12, 31, 23, 30, tzinfo=timezone.utc),
                     datetime(2026, 3, 8, 6, 59, 59, tzinfo=timezone.utc), datetime(2026, 3, 8, 7, 0, 0, tzinfo=timezone.utc),

@@ -1,0 +1,33 @@
+// The list page's search across all categories and the move that re-files a
+// marker. Its state is `PluginState::search` (marker_search_state.h).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "src/base/run_context.h"
+#include "src/core/state.h"
+#include "src/menu/marker_search_state.h"
+
+// The first `characters` characters of `text` (a byte that starts no UTF-8
+// character counts as one).
+std::string_view first_characters(std::string_view text, std::size_t characters);
+
+// A search for `text` (cut to 50 characters) lists the markers of every
+// category whose label contains it; an empty text ends the search.
+void start_search(RunContext& ctx, PluginState& state, std::string_view text);
+// The list shows the current category again (closing the menu does this too).
+void end_search(RunContext& ctx, PluginState& state);
+
+// The list page's input step for "Search": with no search in force a press
+// opens the keyboard, else it ends the search.
+void take_search_press(RunContext& ctx, PluginState& state);
+// False while the player is still typing a search (then nothing else of the
+// tick runs); once the keyboard closes, its text is the search in force:
+// confirmed empty, cancelled or gone, there is none.
+bool finish_search_typing(RunContext& ctx, PluginState& state);
+
+// The list page's input step for "Move" (enabled while the list has a row):
+// the selected marker goes to the next category of the ring, and the list and
+// the selection follow it.
+void take_move_press(RunContext& ctx, PluginState& state);

@@ -1,0 +1,342 @@
+// The list page's search across the categories and the move to the next
+// category: what a search lists, how the list's changes keep its rows right,
+// and a marker walked round the ring with its file and blip each time.
+#include <string>
+#include <vector>
+
+#include "sim_fixture.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_list.h"
+#include "src/menu/marker_list_page.h"
+#include "src/menu/marker_search.h"
+#include "src/menu/menu_input.h"
+#include "src/menu/prompts.h"
+
+// ---- the text ----------------------------------------------------------------------------
+
+TEST(SearchText, LabelsMatchAsciiLettersInAnyCaseAndOtherBytesAsTheyAre) {
+    struct Case {
+        const char* label;
+        const char* text;
+        bool match;
+    } cases[] = {
+        {"Bear cave", "bear", true},
+        {"BEAR TRAP", "bear", true},
+        {"Bear cave", "CAVE", true},
+        {"Bear cave", "r c", true},
+        {"Bear cave", "bears", false},
+        {"Bear", "Bear cave", false},
+        {"Bärenhöhle", "bär", true},
+        {"Bärenhöhle", "BÄR", false},
+        {"Bärenhöhle", "HÖHLE", false},
+        {"Bärenhöhle", "höhle", true},
+        {"Café [1]", "É", false},
+        {"x", "", true},
+        {"Marker (Cash)", "(cash)", true},
+        {"ab", "b", true},
+        {"aab", "ab", true},
+        {"St. Denis, Lemoyne", "s, l", true},
+        {"", "a", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(label_contains(c.label, c.text), c.match) << c.label << " / " << c.text;
+}
+
+TEST(SearchText, CutAtFiftyCharactersNeverInsideOne) {
+    const std::string fifty_a(50, 'a');
+    struct Case {
+        std::string text, kept;
+    } cases[] = {
+        {fifty_a + "bcd", fifty_a},
+        {std::string(49, 'a') + "é!", std::string(49, 'a') + "é"},  // the 50th is two bytes: kept whole
+        {std::string(49, 'a') + "\xF0\x9F\x90\xBB"
+                                "z",
+         std::string(49, 'a') + "\xF0\x9F\x90\xBB"},
+        {"Bär", "Bär"},
+        {"", ""},
+        // A byte that starts no character counts as one.
+        {std::string(49, 'a') + "\xFF\xFF", std::string(49, 'a') + "\xFF"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(first_characters(c.text, search_text_characters), c.kept) << c.text;
+}
+
+TEST(SearchText, ARowNamesItsCategoryByTheShortName) {
+    struct Case {
+        const char* name;
+        const char* short_name;
+    } cases[] = {
+        {"Marker (Animal)", "Animal"}, {"Marker (?)", "?"}, {"Camp", "Camp"}, {"()", "()"}, {"a (b) (c)", "b) (c"}};
+    for (const Case& c : cases) EXPECT_EQ(category_short_name(c.name), c.short_name) << c.name;
+}
+
+// ---- the page in the simulated game ------------------------------------------------------
+
+namespace {
+
+// Eight markers an hour apart (the first the oldest); the unnamed at 100, 100
+// stands in "Valentine", the one at 500, 500 in no named place.
+constexpr const char* search_markers = R"({"markers": [
+    {"position": [10, 0, 0], "category": 7, "name": "Bear cave", "timestamp": {"_nsec": 1765267200000000000}},
+    {"position": [20, 0, 0], "category": 4, "name": "BEAR TRAP", "timestamp": {"_nsec": 1765270800000000000}},
+    {"position": [30, 0, 0], "category": 1, "name": "Bärenhöhle", "timestamp": {"_nsec": 1765274400000000000}},
+    {"position": [100, 100, 0], "category": 2, "timestamp": {"_nsec": 1765278000000000000}},
+    {"position": [500, 500, 0], "category": 6, "timestamp": {"_nsec": 1765281600000000000}},
+    {"position": [40, 0, 0], "category": 0, "name": "Camp", "timestamp": {"_nsec": 1765285200000000000}},
+    {"position": [50, 0, 0], "category": 0, "name": "abcdefghijabcdefghijabcdefghijabcdefghijabcdefghij!",
+     "timestamp": {"_nsec": 1765288800000000000}},
+    {"position": [60, 0, 0], "category": 12, "name": "Bear beyond the table", "timestamp": {"_nsec": 1765292400000000000}}
+]})";
+
+struct DrawnText {
+    std::string align, text;
+    int size;
+};
+
+class SearchPage : public SimTest {
+protected:
+    void start(const std::string& file = search_markers) {
+        write_markers(file);
+        begin(R"({frames: 100000, world: {window: {width: 1920, height: 1080}, player: {position: [0, 0, 0]}, map: true,
+                  zones: [{type: "TEXT_WRITTEN", hash: "0x00000101", text: "Valentine", rect: [90, 90, 110, 110]}]}})");
+        frames(2);
+        game().pressed.insert(control_edit_markers);
+        frames(1);
+        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        frames(1);  // both ticks draw the page
+    }
+    // The left texts of the last tick's rows, "n/N label"; `selected` gets the selected row's.
+    std::vector<std::string> labels(std::string* selected = nullptr) const {
+        std::vector<DrawnText> all;
+        for (const SimDrawItem& d : session->host.game.draw_list) {
+            if (d.kind != SimDrawItem::Kind::text) continue;
+            const std::size_t a = d.label.find("ALIGN='"), s = d.label.find("SIZE='"), t = d.label.find("~s~"),
+                              e = d.label.rfind("</FONT>");
+            if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos)
+                continue;
+            all.push_back({d.label.substr(a + 7, d.label.find('\'', a + 7) - a - 7), d.label.substr(t + 3, e - t - 3),
+                           std::atoi(d.label.c_str() + s + 6)});
+        }
+        std::vector<std::string> out;
+        for (std::size_t i = all.size() / 2; i < all.size(); ++i) {  // both ticks draw the page: the second
+            if (all[i].align != "Left") continue;
+            out.push_back(all[i].text);
+            if (selected && all[i].size == 39) *selected = all[i].text;
+        }
+        return out;
+    }
+    void press(std::uint32_t control) {
+        frames(3);
+        game().pressed.insert(control);
+        frames(1);
+    }
+    // Types `text` into the search's keyboard (or cancels it) and waits until it closed.
+    void search(const std::optional<std::string>& text, bool cancel = false) {
+        game().next_keyboard = SimKeyboardScript{1, cancel, text};
+        press(control_search);
+        frames(3);
+        ASSERT_FALSE(game().keyboard.open);
+    }
+    const SimPrompt& prompt(Prompt p) { return game().prompts.at(p); }
+    int saves() const {
+        int n = 0;
+        for (const std::string& m : messages()) n += m == "Saving data to disk";
+        return n;
+    }
+    std::string saved_file() const { return read_file(dir / "Quillfen" / "markers.json"); }
+    // The category the saved file gives the marker named `name`, or -1.
+    int category_in_file(const std::string& name) const {
+        const std::string file = saved_file();
+        const std::size_t at = file.find("\"name\": \"" + name + "\"");
+        const std::size_t category = file.rfind("\"category\": ", at);
+        return at == std::string::npos || category == std::string::npos ? -1 : std::atoi(file.c_str() + category + 12);
+    }
+};
+
+struct SearchCase {
+    const char* name;
+    std::optional<std::string> typed;  // none: the keyboard is cancelled
+    std::vector<std::string> rows;     // newest first; empty with a search in force: no match
+    bool in_force;
+};
+
+const std::vector<std::string> category_zero_rows = {"1/2 abcdefghijabcdefghijabcdefghijabcdefghijabcdefghij!",
+                                                     "2/2 Camp"};
+
+const SearchCase search_cases[] = {
+    {"LetterCaseAcrossCategories", "bear", {"1/2 [Foe] BEAR TRAP", "2/2 [Animal] Bear cave"}, true},
+    {"UpperCaseTyped", "CAVE", {"1/1 [Animal] Bear cave"}, true},
+    {"AName", "Camp", {"1/1 [Flag] Camp"}, true},
+    {"APlaceName", "valentine", {"1/1 [?] Valentine"}, true},
+    {"ACategoryName", "(cash)", {"1/1 [Cash] Marker (Cash)"}, true},
+    {"Utf8AsTyped", "bärEN", {"1/1 [Pin] Bärenhöhle"}, true},
+    {"Utf8OtherCaseDoesNotMatch", "BÄR", {}, true},
+    {"NoMatch", "wolf", {}, true},
+    {"FiftyCharactersKept",
+     "abcdefghijabcdefghijabcdefghijabcdefghijabcdefghijXYZ",
+     {"1/1 [Flag] abcdefghijabcdefghijabcdefghijabcdefghijabcdefghij!"},
+     true},
+    {"SpacesAroundAreTrimmed", "  trap ", {"1/1 [Foe] BEAR TRAP"}, true},
+    {"EmptyTextEndsIt", "   ", category_zero_rows, false},
+    {"CancelledKeyboardEndsIt", std::nullopt, category_zero_rows, false},
+};
+
+class SearchTable : public SearchPage, public ::testing::WithParamInterface<SearchCase> {};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Typed, SearchTable, ::testing::ValuesIn(search_cases),
+                         [](const ::testing::TestParamInfo<SearchCase>& p) { return p.param.name; });
+
+TEST_P(SearchTable, ListsTheMatchingMarkersOfEveryCategory) {
+    const SearchCase& c = GetParam();
+    start();
+    EXPECT_EQ(labels(), category_zero_rows);
+    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    search(c.typed, !c.typed.has_value());
+
+    auto shown = calls("show_onscreen_keyboard");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0]->texts[1], "Search Markers");
+    EXPECT_EQ(shown[0]->texts[3], "") << "no search in force: nothing to start from";
+    EXPECT_EQ(static_cast<std::int32_t>(shown[0]->args[7]), 50);
+
+    EXPECT_EQ(plugin_state.search.in_force, c.in_force);
+    EXPECT_EQ(labels(), c.rows);
+    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, c.in_force ? "Clear Search" : "Search");
+    // The prompts that act on a row are off while the list has none.
+    const bool rows = !c.rows.empty();
+    EXPECT_EQ(prompt(plugin_state.rename_prompt).enabled, rows);
+    EXPECT_EQ(prompt(plugin_state.delete_prompt).enabled, rows);
+    EXPECT_EQ(prompt(plugin_state.search.move_prompt).enabled, rows);
+    EXPECT_TRUE(prompt(plugin_state.search.search_prompt).enabled);
+    EXPECT_EQ(saves(), 0) << "a search changes nothing in the file";
+}
+
+TEST_F(SearchPage, ClearingOrClosingReturnsToTheCategoryListAndTheFilterRunsOncePerSearch) {
+    start();
+    search("a");
+    EXPECT_EQ(labels().size(), 6u);
+    frames(4);
+    const auto results = calls("keyboard_result");
+    ASSERT_EQ(results.size(), 1u);
+    const std::int64_t f = results[0]->frame;
+    const auto lookups = [&](std::int64_t frame) { return calls("zone_at_coords", frame).size(); };
+    // The rows drawn ask for their places in every frame; the filter asks the
+    // two unnamed markers' once, in the frame of the search (Valentine's
+    // first zone has a text; the nameless place is asked three kinds and its
+    // zone of any kind).
+    EXPECT_EQ(lookups(f), lookups(f + 1) + 1 + 4);
+    EXPECT_EQ(lookups(f + 1), lookups(f + 2));
+    EXPECT_EQ(lookups(f + 2), lookups(f + 3));
+
+    press(control_search);  // "Clear Search"
+    EXPECT_FALSE(plugin_state.search.in_force);
+    EXPECT_EQ(labels(), category_zero_rows);
+    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    EXPECT_EQ(calls("show_onscreen_keyboard").size(), 1u) << "clearing opens no keyboard";
+
+    search("bear");
+    ASSERT_TRUE(plugin_state.search.in_force);
+    press(control_back);
+    EXPECT_EQ(plugin_state.menu_state, MENU_RING) << "closed, and the ring again while the map is up";
+    EXPECT_FALSE(plugin_state.search.in_force) << "closing the menu ends the search";
+    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+}
+
+TEST_F(SearchPage, RenameAndDeleteActOnTheSelectedResultAndTheResultsStay) {
+    start();
+    search("bear");
+    ASSERT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 [Animal] Bear cave"}));
+
+    // Renamed so that it no longer matches: still listed until the next search.
+    game().next_keyboard = SimKeyboardScript{1, false, std::string("Wolf den")};
+    press(control_rename);
+    frames(3);
+    EXPECT_STREQ(plugin_state.markers[1].data.name, "Wolf den");
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] Wolf den", "2/2 [Animal] Bear cave"}));
+    EXPECT_TRUE(plugin_state.search.in_force);
+
+    // Deleting a marker before both in the file shifts their indices: the rows stay right.
+    in_script([&] {
+        RunContext ctx = script_context();
+        delete_marker_at(ctx, plugin_state, 0);  // "Bear cave"
+    });
+    frames(1);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 [Foe] Wolf den"}));
+    plugin_state.marker_list_selection = 0;
+    game().held.insert(control_delete);
+    frames(1);
+    game().held.clear();
+    frames(1);
+    EXPECT_TRUE(labels().empty());
+    EXPECT_TRUE(plugin_state.search.in_force) << "the results stay in force, now empty";
+    EXPECT_EQ(plugin_state.markers.length, 6u);
+    EXPECT_EQ(saved_file().find("Wolf den"), std::string::npos);
+    EXPECT_NE(saved_file().find("Bärenhöhle"), std::string::npos);
+
+    // A marker added while the search is in force is looked at with the next rebuild.
+    // A marker added and then named while the search is in force (as a capture
+    // does) is found once its name matches.
+    in_script([&] {
+        RunContext ctx = script_context();
+        Marker* m = append_marker(ctx, plugin_state, position_to_vector3(700, 0, 0));
+        ASSERT_NE(m, nullptr);
+        set_marker_name(ctx, plugin_state, *m, "Bear again");
+    });
+    frames(1);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 [Flag] Bear again"}));
+}
+
+TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {
+    start();
+    ASSERT_EQ(labels(), category_zero_rows);
+    plugin_state.marker_list_selection = 1;  // "Camp", the fifth marker in the file
+    const std::int64_t camp = 5;
+    ASSERT_NE(plugin_state.markers[camp].blip, 0u);
+    const int saves_before = saves();
+    for (int step = 1; step <= 10; ++step) {
+        const std::int64_t category = step % 10;
+        press(control_move);
+        const Marker& m = plugin_state.markers[camp];
+        EXPECT_EQ(m.data.category, category) << step;
+        EXPECT_EQ(plugin_state.current_category, category) << "the list follows the marker";
+        std::string selected;
+        labels(&selected);
+        EXPECT_EQ(selected.substr(selected.find(' ') + 1), "Camp") << "the selection stays on it, step " << step;
+        EXPECT_EQ(saves(), saves_before + step) << "one save per press";
+        EXPECT_TRUE(logged("Moved Camp to " + std::string(category_names[category]))) << step;
+        ASSERT_NE(m.blip, 0u) << step;
+        const SimBlip& blip = game().blips.at(m.blip);
+        EXPECT_EQ(blip.sprite, sim_joaat(category_table[category].sprite)) << step;
+        std::vector<std::uint32_t> style = {0xF366785F};
+        if (category_table[category].colour_modifier != 0) style.push_back(category_table[category].colour_modifier);
+        EXPECT_EQ(blip.modifiers, style) << step;
+        EXPECT_EQ(game().blips.size(), 7u) << "the old blip went: one per marker of the table's categories";
+        std::vector<std::string> sounds;
+        for (auto* e : calls("play_menu_sound", game().frame - 1)) sounds.push_back(e->texts[0]);
+        EXPECT_EQ(sounds, (std::vector<std::string>{"NAV_RIGHT"})) << step;
+        EXPECT_EQ(category_in_file("Camp"), category) << step;
+    }
+}
+
+TEST_F(SearchPage, MoveInASearchKeepsTheMarkerSelectedInTheResults) {
+    start();
+    search("bear");
+    plugin_state.marker_list_selection = 1;  // "Bear cave", Animal
+    press(control_move);
+    EXPECT_EQ(plugin_state.markers[0].data.category, 8);
+    EXPECT_EQ(plugin_state.current_category, 8);
+    std::string selected;
+    EXPECT_EQ(labels(&selected), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 [Plant] Bear cave"}));
+    EXPECT_EQ(selected, "2/2 [Plant] Bear cave");
+    EXPECT_TRUE(plugin_state.search.in_force);
+    EXPECT_TRUE(logged("Moved Bear cave to Marker (Plant)"));
+
+    // In a search with no row the prompt is off, and a press does nothing.
+    press(control_search);  // clears "bear"
+    search("wolf");
+    ASSERT_TRUE(labels().empty());
+    const int saves_before = saves();
+    press(control_move);
+    EXPECT_EQ(saves(), saves_before);
+    EXPECT_EQ(plugin_state.current_category, 8);
+}
