@@ -1,6 +1,7 @@
 // The list page's search across the categories and the move to the next
 // category: what a search lists, how the list's changes keep its rows right,
 // and a marker walked round the ring with its file and blip each time.
+#include <array>
 #include <string>
 #include <vector>
 
@@ -284,6 +285,31 @@ TEST_F(SearchPage, RenameAndDeleteActOnTheSelectedResultAndTheResultsStay) {
     });
     frames(1);
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 [Flag] Bear again"}));
+}
+
+TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsDeleted) {
+    start();
+    search("bear");
+    ASSERT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 [Animal] Bear cave"}));
+    plugin_state.marker_list_selection = 1;  // "Bear cave", the first marker of the file
+    press(control_route);
+    const auto& route = game().gps_route;
+    EXPECT_TRUE(route.shown);
+    EXPECT_EQ(route.points, (std::vector<std::array<float, 3>>{{10, 0, 0}}));
+    EXPECT_EQ(prompt(plugin_state.route.prompt).text, "Clear Route");
+    frames(1);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 * [Animal] Bear cave"}));
+
+    // Deleting the other result, which lies after it in the file, keeps the route on "Bear cave".
+    plugin_state.marker_list_selection = 0;
+    game().held.insert(control_delete);
+    frames(1);
+    game().held.clear();
+    frames(1);
+    EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 * [Animal] Bear cave"}));
+    EXPECT_TRUE(plugin_state.route.active);
+    EXPECT_STREQ(plugin_state.markers[plugin_state.route.marker].data.name, "Bear cave");
+    EXPECT_EQ(route.clears, 1) << "only the clear before the route was drawn";
 }
 
 TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {

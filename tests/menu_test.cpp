@@ -87,7 +87,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     }
     EXPECT_GT(plugin_state.search.search_prompt, plugin_state.route.prompt);
     EXPECT_GT(plugin_state.search.move_prompt, plugin_state.search.search_prompt);
-    EXPECT_EQ(game().prompts.size(), 7u);
+    EXPECT_EQ(game().prompts.size(), 8u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
