@@ -152,7 +152,7 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     update_marker_list_cache(script.ctx, plugin_state, true);
     const FileFaults full_at_the_last_byte{ENOSPC, SIZE_MAX, 0, 0, 0, 0, 0};
     inject_file_faults(&full_at_the_last_byte);
-    save_data_to_disk(script.ctx, plugin_state);                          // fails: the tries begin
+    save_data_to_disk(script.ctx, plugin_state);  // fails: the tries begin
     settle(script);
     measure_frames(bench, script, [] { plugin_state.save_retry_at_ns = 0; });
     inject_file_faults(nullptr);

@@ -59,7 +59,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     EXPECT_EQ(del.hold_time, 1000);
     EXPECT_EQ(prompt(plugin_state.rename_prompt).control, control_rename);
     EXPECT_EQ(prompt(plugin_state.back_prompt).text, "Back");
-    EXPECT_EQ(game().prompts.size(), 5u);
+    EXPECT_EQ(game().prompts.size(), 7u) << "the five, then the settings' two switches";
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;

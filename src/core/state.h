@@ -10,6 +10,7 @@
 #include "src/base/growable_array.h"
 #include "src/base/log.h"
 #include "src/core/marker.h"
+#include "src/core/player_settings.h"
 #include "src/platform/local_time.h"
 #include "src/platform/platform.h"
 #include "src/scripthook/types.h"
@@ -207,6 +208,8 @@ struct PluginState {
     // every writer of a marker's `blip`, so the blip limit needs no walk.
     std::int64_t markers_with_blip;
     BlipChoice blip_choice;  // which markers hold the blips, and the next choice
+
+    PlayerSettings settings;  // Quillfen/settings.ini: capture, categories hidden, blip limit, route colour
 };
 
 // Cleared as one block by `setup` and `cleanup`.
