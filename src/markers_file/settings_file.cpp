@@ -303,7 +303,7 @@ Settings parse_settings(std::string_view text, std::string_view path, SettingsCo
     const Complainer c{path, complain, data};
     Settings s{};
     settings_set_route_colour(s, 0);
-    std::size_t set_on[settings_key_count] = {};  // the line that last set each key, 0: none
+    std::size_t first_on[settings_key_count] = {};  // the line that first set each key, 0: none
     char buffer[512];
     Line line{};
     std::size_t number = 0;
@@ -313,19 +313,10 @@ Settings parse_settings(std::string_view text, std::string_view path, SettingsCo
         const std::size_t equals = line.text.find('=');
         const std::string_view key_text = trim(line.text.substr(0, equals));
         const int k = equals == std::string_view::npos ? -1 : key_index(key_text);
-        if (!is_utf8(line.text)) {
+        const bool utf8 = is_utf8(line.text);
+        if (!utf8 && k < 0) {
             TextBuilder b = begin_complaint(buffer, sizeof buffer, c, number);
-            if (k < 0) {
-                text_append(b, "the line is not UTF-8 text and is ignored; save the file as UTF-8");
-            } else {
-                const auto key = static_cast<SettingsKey>(k);
-                text_append(b, "the value of ");
-                text_append(b, settings_key_names[k]);
-                text_append(b, " is not UTF-8 text; ");
-                append_default(b, key);
-                set_default(s, key);
-                set_on[k] = number;
-            }
+            text_append(b, "the line is not UTF-8 text and is ignored; save the file as UTF-8");
             finish_complaint(c, b);
             continue;
         }
@@ -347,15 +338,26 @@ Settings parse_settings(std::string_view text, std::string_view path, SettingsCo
             continue;
         }
         const auto key = static_cast<SettingsKey>(k);
-        if (set_on[k] != 0) {
+        if (first_on[k] != 0) {
             TextBuilder b = begin_complaint(buffer, sizeof buffer, c, number);
             text_append(b, settings_key_names[k]);
             text_append(b, " is set again (first on line ");
-            text_append_u64(b, set_on[k]);
+            text_append_u64(b, first_on[k]);
             text_append(b, "); the last one counts");
             finish_complaint(c, b);
+        } else {
+            first_on[k] = number;
         }
-        set_on[k] = number;
+        if (!utf8) {
+            set_default(s, key);
+            TextBuilder b = begin_complaint(buffer, sizeof buffer, c, number);
+            text_append(b, "the value of ");
+            text_append(b, settings_key_names[k]);
+            text_append(b, " is not UTF-8 text; ");
+            append_default(b, key);
+            finish_complaint(c, b);
+            continue;
+        }
         const std::string_view value = trim(line.text.substr(equals + 1));
         if (take_value(s, key, value)) continue;
         set_default(s, key);
