@@ -303,6 +303,8 @@ TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {
         {control_sort, "INPUT_GAME_MENU_EXTRA_OPTION"},
         {control_delete, "INPUT_GAME_MENU_OPTION"},
         {control_back, "INPUT_GAME_MENU_CANCEL"},
+        {control_capture, "INPUT_FRONTEND_SELECT"},
+        {control_hide, "INPUT_GAME_MENU_TAB_LEFT"},
         {control_stick_x, "INPUT_RADIAL_MENU_NAV_LR"},
         {control_stick_y, "INPUT_RADIAL_MENU_NAV_UD"},
         {control_add_at_player, "INPUT_ATTACK"},
