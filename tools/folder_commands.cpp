@@ -76,9 +76,10 @@ static void print_settings(const std::string& folder) {
     if (r.state == SettingsFileState::missing) {
         // Before the game's first start nothing is said about it.
         if (platform_file_info(in_folder(folder, log_file_name).c_str()).kind == PlatformFileKind::missing) return;
-        std::printf("Settings: %s is not there, so every setting is at its default; the game writes it at its next "
-                    "start.\n",
-                    settings_file_name);
+        std::printf(
+            "Settings: %s is not there, so every setting is at its default; the game writes it at its next "
+            "start.\n",
+            settings_file_name);
     } else if (r.state == SettingsFileState::read) {
         std::printf("Settings in force (from %s):\n", settings_file_name);
     } else {
