@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,8 @@ const SwitchCase switch_cases[] = {
     {"a commented-out line is not the key's", "; capture_waypoints = true\n", SettingsKey::capture_waypoints,
      "; capture_waypoints = true\ncapture_waypoints = false\n"},
     {"an empty file", "", SettingsKey::hidden_on_map, "hidden_on_map = 2, 5\r\n"},
+    {"the last line of the key counts also when its value is not UTF-8", "hidden_on_map = 3\nhidden_on_map = \xFF\n",
+     SettingsKey::hidden_on_map, "hidden_on_map = 3\nhidden_on_map = 2, 5\n"},
     {"a bad value is replaced", "blip_limit = 9\r\ncapture_waypoints = maybe\r\n", SettingsKey::capture_waypoints,
      "blip_limit = 9\r\ncapture_waypoints = false\r\n"},
 };
@@ -250,6 +253,58 @@ TEST_P(SettingsSwitchTest, ChangesOnlyThatKeysLine) {
     const Settings back = parse(c.after).settings;
     if (c.key == SettingsKey::capture_waypoints) EXPECT_TRUE(back.capture_off);
     else EXPECT_EQ(back.hidden_on_map, 0b10010);
+}
+
+TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText) {
+    // Texts made of the file's own pieces and stray bytes: keys twice, bad
+    // values, values that are not UTF-8, lone CRs, a BOM anywhere.
+    const std::vector<std::string> keys = {"capture_waypoints", "hidden_on_map", "blip_limit", "route_colour"};
+    const std::vector<std::string> values = {"true",       "false", "2, 5", "10",   "500",       "501",
+                                             "COLOR_BLUE", "",      "\xFF", "\xC3", "x\xC3\xA9", std::string(60, 'x')};
+    const std::vector<std::string> ends = {"\n", "\r\n", "\r", ""};
+    const std::vector<std::string> others = {"; c", "#", " ", "\xEF\xBB\xBF", "=", "blip_limt = 3", "\xFF = 1"};
+    std::mt19937 rng(29);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        for (int n = static_cast<int>(rng() % 8); n > 0; --n) {
+            if (rng() % 3 == 0) text += others[rng() % others.size()];
+            else text += keys[rng() % keys.size()] + (rng() % 2 ? " = " : "=") + values[rng() % values.size()];
+            text += ends[rng() % ends.size()];
+        }
+        Settings next = parse_settings(text, "p", nullptr, nullptr);
+        next.capture_off = !next.capture_off;
+        next.hidden_on_map = static_cast<std::uint16_t>(next.hidden_on_map ^ 0x3FFu);
+        next.blip_limit = settings_blip_limit(next) == 7 ? 8 : 7;
+        settings_set_route_colour(next, static_cast<std::uint8_t>((next.route_colour + 1) % route_colour_count));
+        const auto key = static_cast<SettingsKey>(rng() % settings_key_count);
+        std::vector<char> buffer(text.size() + settings_line_room);
+        TextBuilder b = text_builder(buffer.data(), buffer.size());
+        append_settings_text_with(b, text, next, key);
+        ASSERT_FALSE(b.truncated);
+        const std::string after(text_view(b));
+        const Settings back = parse_settings(after, "p", nullptr, nullptr);
+        const Settings before = parse_settings(text, "p", nullptr, nullptr);
+        Settings want = before;
+        switch (key) {
+            case SettingsKey::capture_waypoints: want.capture_off = next.capture_off; break;
+            case SettingsKey::hidden_on_map: want.hidden_on_map = next.hidden_on_map; break;
+            case SettingsKey::blip_limit: want.blip_limit = next.blip_limit; break;
+            case SettingsKey::route_colour: settings_set_route_colour(want, next.route_colour); break;
+        }
+        ASSERT_EQ(shown(back), shown(want)) << "round " << round << ", text [" << text << "]";
+        // Either the key's line was added after the text as it was, or one
+        // line changed in place: what differs holds no line end.
+        if (after.compare(0, text.size(), text) == 0) continue;
+        std::size_t head = 0;
+        while (head < text.size() && head < after.size() && text[head] == after[head]) ++head;
+        std::size_t tail = 0;
+        while (tail < text.size() - head && tail < after.size() - head &&
+               text[text.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+            ++tail;
+        }
+        const std::string changed = after.substr(head, after.size() - head - tail);
+        ASSERT_EQ(changed.find('\n'), std::string::npos) << "one line changed in place, round " << round;
+    }
 }
 
 // ---- what is not read ----------------------------------------------------------------------

@@ -77,7 +77,8 @@ namespace {
 
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+// A stray CR (a line end written twice over, "\r\r\n") counts as blank too.
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::string_view trim(std::string_view t) {
     while (!t.empty() && is_blank(t.front())) t.remove_prefix(1);
@@ -487,7 +488,9 @@ void append_settings_text_with(TextBuilder& out, std::string_view text, const Se
             crlf = line.next - line.end == 2;
             crlf_known = true;
         }
-        if (is_comment_or_blank(line.text) || !is_utf8(line.text)) continue;
+        // A line of the key whose value is not UTF-8 counts too (it gives the
+        // default), so it is the one replaced when it comes last.
+        if (is_comment_or_blank(line.text)) continue;
         const std::size_t equals = line.text.find('=');
         if (equals != std::string_view::npos && trim(line.text.substr(0, equals)) == name) {
             found = line;
@@ -502,7 +505,9 @@ void append_settings_text_with(TextBuilder& out, std::string_view text, const Se
     }
     text_append(out, text);
     const char* line_end = crlf || !crlf_known ? "\r\n" : "\n";
-    if (!text.empty() && text.back() != '\n' && !(text.size() == byte_order_mark.size() && text == byte_order_mark)) {
+    if (!text.empty() && text.back() == '\r') {
+        text_append(out, "\n");  // a CR at the very end: made the CRLF it stands for
+    } else if (!text.empty() && text.back() != '\n' && text != byte_order_mark) {
         text_append(out, line_end);
     }
     append_key_and_value(out, s, key);
