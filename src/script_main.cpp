@@ -13,6 +13,7 @@
 #include "src/scripthook/host_api.h"
 #include "src/scripthook/native_call.h"
 #include "src/scripthook/natives.h"
+#include "src/settings/settings.h"
 
 void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
     tracker_for_each(tracker, [&](const TrackedAllocation& r) {
@@ -56,6 +57,7 @@ void script_start(RunContext& ctx, PluginState& state) {
     }
     load_data_from_disk(ctx, state);
     import_marker_packs(ctx, state);
+    load_settings(ctx, state);
     create_prompts(state);
 
     state.last_frame_time = platform_now_ns();
@@ -113,6 +115,7 @@ void script_frame(RunContext& ctx, PluginState& state) {
     }
     check_route_arrival(ctx, state);
     retry_failed_save(ctx, state);
+    look_at_settings_file(ctx, state);
     // Intended: the menu tick runs twice a frame, and the second repeats every
     // test of the first. Whatever the game answers to a repeat, a press acts
     // once (the state's `presses`); the simulator plays each answer

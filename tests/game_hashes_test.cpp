@@ -37,6 +37,7 @@ TEST(GameHashes, EveryNamedControlIsTheGamesHashOfItsName) {
         QF_NAMED(InputControl, INPUT_GAME_MENU_TAB_RIGHT),
         QF_NAMED(InputControl, INPUT_GAME_MENU_TAB_LEFT_SECONDARY),
         QF_NAMED(InputControl, INPUT_GAME_MENU_TAB_RIGHT_SECONDARY),
+        QF_NAMED(InputControl, INPUT_FRONTEND_SELECT),
         QF_NAMED(InputControl, INPUT_REVEAL_HUD),
         QF_NAMED(InputControl, INPUT_SELECT_RADAR_MODE),
         QF_NAMED(InputControl, INPUT_SIMPLE_RADAR),

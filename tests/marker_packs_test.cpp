@@ -371,6 +371,7 @@ protected:
     void start_with_a_failed_save() {
         write_markers(two_markers);
         write_file(import() / "pack.json", three_markers);
+        write_settings(default_settings_text());  // from an earlier run: the full disk costs it nothing
         begin("{frames: 2000}");
         inject_file_faults(&full);
         frames(1);  // the script start

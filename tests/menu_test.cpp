@@ -66,14 +66,15 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     EXPECT_EQ(route.text, "Route");
     EXPECT_FALSE(route.hold_mode || route.in_group || route.enabled || route.visible);
     EXPECT_EQ(route.priority, 2);
-    // The route's, the search's and the move's prompts are made after the five, in that order.
+    // The route's, the search's and the move's prompts are made after the five, then the settings' two switches.
     std::vector<std::uint32_t> made;
     for (const SimTraceEntry& e : session->host.trace) {
         if (std::string(e.signature->name) == "prompt_set_control")
             made.push_back(static_cast<std::uint32_t>(e.args[1]));
     }
     EXPECT_EQ(made, (std::vector<std::uint32_t>{control_edit_markers, control_rename, control_sort, control_delete,
-                                                control_back, control_route, control_search, control_move}));
+                                                control_back, control_route, control_search, control_move,
+                                                control_capture, control_hide}));
     // The search's and the move's prompts are made after the five, hidden like them.
     const SimPrompt& search = prompt(plugin_state.search.search_prompt);
     EXPECT_EQ(search.control, control_search);
@@ -87,7 +88,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     }
     EXPECT_GT(plugin_state.search.search_prompt, plugin_state.route.prompt);
     EXPECT_GT(plugin_state.search.move_prompt, plugin_state.search.search_prompt);
-    EXPECT_EQ(game().prompts.size(), 8u);
+    EXPECT_EQ(game().prompts.size(), 10u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -336,6 +337,10 @@ TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {
         {control_delete, "INPUT_GAME_MENU_OPTION"},
         {control_back, "INPUT_GAME_MENU_CANCEL"},
         {control_route, "INPUT_GAME_MENU_TAB_RIGHT_SECONDARY"},
+        {control_search, "INPUT_GAME_MENU_TAB_LEFT_SECONDARY"},
+        {control_move, "INPUT_GAME_MENU_TAB_RIGHT"},
+        {control_capture, "INPUT_FRONTEND_SELECT"},
+        {control_hide, "INPUT_GAME_MENU_TAB_LEFT"},
         {control_stick_x, "INPUT_RADIAL_MENU_NAV_LR"},
         {control_stick_y, "INPUT_RADIAL_MENU_NAV_UD"},
         {control_add_at_player, "INPUT_ATTACK"},

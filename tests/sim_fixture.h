@@ -21,6 +21,7 @@
 #include "src/core/state.h"
 #include "src/entry.h"
 #include "src/markers_file/marker_file.h"
+#include "src/markers_file/settings_file.h"
 #include "src/scripthook/host_api.h"
 #include "tests/support/markers_text.h"
 
@@ -137,6 +138,14 @@ protected:
     // run or the player left it (call before begin()).
     std::filesystem::path quillfen() const { return dir / "Quillfen"; }
     void write_markers(const std::string& text) const { write_file(quillfen() / "markers.json", text); }
+    // Quillfen/settings.ini as the player or an earlier run left it.
+    void write_settings(const std::string& text) const { write_file(quillfen() / "settings.ini", text); }
+    static std::string default_settings_text() {
+        char text[1024];
+        TextBuilder b = text_builder(text, sizeof text);
+        append_new_settings_text(b, Settings{});
+        return std::string(text_view(b));
+    }
 
     void TearDown() override {
         if (session && session->attached) end();

@@ -7,6 +7,7 @@
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_pack_merge.h"
 #include "src/markers_file/marker_spacing.h"
+#include "src/markers_file/settings_file.h"
 #include "src/platform/local_time.h"
 #include "tools/tool_files.h"
 #include "tools/tool_platform.h"
@@ -62,6 +63,36 @@ static std::string local_time_text(std::int64_t unix_ns) {
     std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d%s", static_cast<long long>(t.year), t.month,
                   t.day, t.hour, t.minute, t.second, local ? "" : " UTC");
     return text;
+}
+
+// The settings the game runs with from this folder, and each line the game's
+// log would give about the file, in the log's words.
+static void print_settings(const std::string& folder) {
+    const std::string path = in_folder(folder, settings_file_name);
+    std::vector<std::string> complaints;
+    const SettingsFileRead r = read_settings_file(
+        path.c_str(), heap_allocator(),
+        [](void* data, std::string_view line) { static_cast<std::vector<std::string>*>(data)->emplace_back(line); },
+        &complaints);
+    if (r.state == SettingsFileState::missing) {
+        // Before the game's first start nothing is said about it.
+        if (platform_file_info(in_folder(folder, log_file_name).c_str()).kind == PlatformFileKind::missing) return;
+        std::printf(
+            "Settings: %s is not there, so every setting is at its default; the game writes it at its next "
+            "start.\n",
+            settings_file_name);
+    } else if (r.state == SettingsFileState::read) {
+        std::printf("Settings in force (from %s):\n", settings_file_name);
+    } else {
+        std::printf("Settings in force: every setting at its default (%s is not read):\n", settings_file_name);
+    }
+    for (std::size_t k = 0; k < settings_key_count; ++k) {
+        char value[128];
+        TextBuilder b = text_builder(value, sizeof value);
+        append_settings_value(b, r.settings, static_cast<SettingsKey>(k));
+        std::printf("  %s =%s%s\n", settings_key_names[k], b.length > 0 ? " " : "", value);
+    }
+    for (const std::string& line : complaints) std::printf("%s\n", line.c_str());
 }
 
 int run_status(const std::string& folder) {
@@ -120,6 +151,7 @@ int run_status(const std::string& folder) {
                         log_file_name, markers_file_name);
         }
     }
+    print_settings(folder);
     return status;
 }
 

@@ -23,6 +23,7 @@
 #include "src/menu/menu_state.h"
 #include "src/platform/platform.h"
 #include "src/scripthook/types.h"
+#include "src/settings/settings_state.h"
 
 struct PluginState {
     // ---- markers and categories
@@ -102,6 +103,8 @@ struct PluginState {
     BlipChoice blip_choice;  // which markers hold the blips, and the next choice
 
     Route route;  // the GPS route to a marker, its prompt and its arrival check
+
+    PlayerSettings settings;  // Quillfen/settings.ini: capture, categories hidden, blip limit, route colour
 };
 
 extern PluginState plugin_state;

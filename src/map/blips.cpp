@@ -29,7 +29,7 @@ void remove_marker_blip(PluginState& state, Marker& marker) {
 bool create_marker_blip(PluginState& state, Marker& marker) {
     // The markers holding a handle, live or stale (this one holds none yet).
     const std::int64_t count = state.markers_with_blip;
-    if (count >= state.blip_limit) return false;
+    if (count >= blip_limit_in_force(state)) return false;
 
     const Position& p = marker.data.position;
     set_marker_blip(state, marker, create_blip_at_coords(hash_of_name("BLIP_STYLE_CREATOR_DEFAULT"), p.x, p.y, p.z));
@@ -185,7 +185,7 @@ static void begin_choice(RunContext& ctx, PluginState& state) {
     c.step = BlipChoiceStep::keys;
     c.cursor = 0;
     c.up_to_date = true;  // until something changes again
-    c.limit = state.blip_limit;
+    c.limit = blip_limit_in_force(state);
     c.qualifying = 0;
     c.settled = false;
     c.from = vector3_to_position(state.player_position);
@@ -208,8 +208,10 @@ static void give_keys(PluginState& state, std::size_t end) {
     std::int64_t qualifying = 0;  // counted here, not in the state, so that it stays in a register
     for (std::size_t i = c.cursor; i < end; ++i) {
         const Marker& m = state.markers[i];
-        // Qualifies: a category of the table, and not known to lie across the divide.
-        if (m.data.category < 0 || static_cast<std::uint64_t>(m.data.category) >= categories || m.side == other) {
+        // Qualifies: a category of the table the player does not hide, and not
+        // known to lie across the divide.
+        if (m.data.category < 0 || static_cast<std::uint64_t>(m.data.category) >= categories || m.side == other ||
+            settings_hides(state.settings.in_force, m.data.category)) {
             c.keys[i] = key_none;
             continue;
         }
@@ -394,7 +396,7 @@ static bool make_chosen(PluginState& state) {
 // Takes the blips of the chosen past the lowered limit, farthest first.
 static bool trim_to_limit(PluginState& state) {
     BlipChoice& c = state.blip_choice;
-    const auto keep = static_cast<std::size_t>(state.blip_limit);
+    const auto keep = static_cast<std::size_t>(blip_limit_in_force(state));
     for (; c.cursor > keep; --c.cursor) {
         Marker& far = state.markers[c.chosen[c.cursor - 1]];
         if (far.blip == 0) continue;
@@ -453,11 +455,13 @@ static void say_what_the_map_shows(RunContext& ctx, PluginState& state) {
     const auto categories = static_cast<std::uint64_t>(state.categories.length);
     const GuarmaSide side = c.player_in_guarma ? GuarmaSide::guarma : GuarmaSide::mainland;
     std::int64_t on_side = 0;
+    // Markers of a hidden category are not counted: the map shows none of them.
     for (const Marker& m : state.markers) {
-        on_side += m.side == side && m.data.category >= 0 && static_cast<std::uint64_t>(m.data.category) < categories;
+        on_side += m.side == side && m.data.category >= 0 && static_cast<std::uint64_t>(m.data.category) < categories &&
+                   !settings_hides(state.settings.in_force, m.data.category);
     }
     c.chosen_of = on_side;
-    const std::int64_t limit = state.blip_limit;
+    const std::int64_t limit = blip_limit_in_force(state);
     if (c.chosen_of <= limit || limit <= 0) return;  // all fit; a limit of 0 goes back to 500 at once
     if (c.said_limit != 0 && limit >= c.said_limit) return;
     c.said_limit = limit;

@@ -43,6 +43,13 @@ inline constexpr std::uint64_t blip_check_natives = 1 + blip_removal_natives;
 // choices the asking. 20 a frame: 10,000 markers in some 8 seconds.
 inline constexpr std::uint64_t side_walk_natives_per_frame = 20 * side_query_natives;
 
+// The most blips at once: the player's blip_limit, or less when the game
+// refused one below it.
+inline std::int64_t blip_limit_in_force(const PluginState& state) {
+    const std::int64_t player = settings_blip_limit(state.settings.in_force);
+    return state.blip_limit < player ? state.blip_limit : player;
+}
+
 // The only writer of a marker's `blip`: keeps the count of markers holding one.
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip);
 // Ends the marker's blip (also for a handle of 0); afterwards `blip` is 0.
@@ -60,7 +67,8 @@ void refresh_marker_blips(RunContext& ctx, PluginState& state);
 
 // The blips' part of the step after a change of the marker list
 // (`marker_list_changed` in src/markers/marker_list.h, which every change goes
-// through; nothing else calls these):
+// through; besides it, only the settings choose again, when what the map hides
+// or its limit changes):
 // The markers on the map are chosen again, and a choice under way starts over
 // (the blips it made so far stay until the next one is put on the map).
 void choose_blips_again(PluginState& state);

@@ -1,10 +1,13 @@
 #include "src/map/gps_route.h"
 
 #include "src/map/location_names.h"
+#include "src/markers_file/settings_file.h"
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/natives.h"
 
-Hash route_colour(const PluginState&) { return GpsColour::COLOR_RED; }
+// The player's route_colour; its default is the game's red.
+static_assert(route_colours[0].hash == GpsColour::COLOR_RED);
+Hash route_colour(const PluginState& state) { return settings_route_colour_hash(state.settings.in_force); }
 
 const char* shown_marker_label(RunContext& ctx, PluginState& state, const Marker& marker) {
     // The place (native calls) is looked up only for a marker without a name;

@@ -164,6 +164,7 @@ void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange c
             search_marker_named(ctx, state, index);
             break;
         case MarkerListChange::moved:
+            choose_blips_again(state);  // its new category may be one hidden from the map
             restyle_marker_blip(state, state.markers[index]);
             update_marker_list_cache(ctx, state, false);
             break;

@@ -54,6 +54,9 @@ void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float
         if (capture.waypoint_cooldown > 0.0f) return;
         capture.waypoint_cooldown = 0.0f;
     }
+    // Switched off by the player: no capture at all. Switching it on again
+    // remembers the waypoint in force (src/settings), so only a new one counts.
+    if (!settings_capture(state.settings.in_force)) return;
     if (!waypoint_active()) return;
     const Vector3 reported = waypoint_coords();
     // Compared and remembered as the game reports it (height 0), not as put on

@@ -43,6 +43,7 @@ consteval JoinedText<A + B> join_path(const char (&folder)[A], const char (&name
 inline constexpr char quillfen_folder[] = "Quillfen";
 inline constexpr char markers_file_name[] = "markers.json";
 inline constexpr char log_file_name[] = "last.log";
+inline constexpr char settings_file_name[] = "settings.ini";
 inline constexpr auto backup_file_name = join_text(markers_file_name, ".bak");
 inline constexpr char daily_copies_folder[] = "backups";
 inline constexpr char import_folder[] = "import";
@@ -67,6 +68,8 @@ inline constexpr std::size_t json_suffix_length = sizeof json_suffix - 1;
 // The plug-in's paths, relative to the game's folder.
 inline constexpr auto log_path_text = join_path(quillfen_folder, log_file_name);
 inline constexpr auto markers_path_text = join_path(quillfen_folder, markers_file_name);
+inline constexpr auto settings_path_text = join_path(quillfen_folder, settings_file_name);
+inline constexpr auto settings_saving_path_text = join_text(settings_path_text.text, saving_suffix);
 inline constexpr auto markers_backup_path_text = join_path(quillfen_folder, backup_file_name.text);
 inline constexpr auto markers_saving_path_text = join_text(markers_path_text.text, saving_suffix);
 inline constexpr auto markers_copying_path_text = join_text(markers_path_text.text, copying_suffix);
@@ -78,6 +81,8 @@ inline constexpr auto imported_directory_text = join_path(import_directory_text.
 
 inline constexpr const char* log_path = log_path_text.text;
 inline constexpr const char* markers_path = markers_path_text.text;
+inline constexpr const char* settings_path = settings_path_text.text;
+inline constexpr const char* settings_saving_path = settings_saving_path_text.text;
 inline constexpr const char* markers_backup_path = markers_backup_path_text.text;
 inline constexpr const char* markers_saving_path = markers_saving_path_text.text;
 // Where copies beside markers.json are written before they get their names.

@@ -118,15 +118,18 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         tile = lerp_rect(tile, target, blend);
 
         const MarkerCategory& row = state.categories[i];
+        // A category hidden from the map is drawn at half strength.
+        const bool hidden = settings_hides(state.settings.in_force, static_cast<std::int64_t>(i));
         const ScreenRect background{tile.x, tile.y, tile.width * background_scale, tile.height * background_scale};
-        draw_texture("generic_textures", "medal_bronze", background, 0.0f, Rgba{0, 0, 0, 200}, false);
+        draw_texture("generic_textures", "medal_bronze", background, 0.0f, Rgba{0, 0, 0, hidden ? 100 : 200}, false);
         const bool selected = static_cast<std::int64_t>(i) == state.current_category;
         ScreenRect icon_rect{tile.x, tile.y, tile.width * icon_scale, tile.height * icon_scale};
         if (selected) {
             icon_rect.width *= selected_icon_scale;
             icon_rect.height *= selected_icon_scale;
         }
-        draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f,
-                     selected ? row.colour : Rgba{255, 255, 255, 128}, false);
+        Rgba icon = selected ? row.colour : Rgba{255, 255, 255, 128};
+        if (hidden) icon.alpha /= 2;
+        draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f, icon, false);
     }
 }

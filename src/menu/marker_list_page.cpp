@@ -250,7 +250,8 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
         const std::int64_t r = first + slot;
         const Marker& m = state.markers[static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)])];
         const bool selected = r == selection;
-        const bool dimmed = m.blip == 0;
+        // Dimmed at once when its category is hidden, before the blip is gone.
+        const bool dimmed = m.blip == 0 || settings_hides(state.settings.in_force, m.data.category);
 
         ScreenRect rect{0.5f, list_row_centre_y(slot), row_width_factor * a, row_height};
         if (selected) {
@@ -283,5 +284,6 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
 
 void run_main_menu(RunContext& ctx, PluginState& state) {
     take_input(ctx, state);
+    update_settings_prompts(ctx, state);
     draw_rows(ctx, state);
 }

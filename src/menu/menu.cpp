@@ -38,7 +38,8 @@ static bool finish_pending_rename(RunContext& ctx, PluginState& state) {
 
 static void switch_full_menu_prompts(const PluginState& state, bool on) {
     for (Prompt p : {state.back_prompt, state.sort_prompt, state.rename_prompt, state.delete_prompt, state.route.prompt,
-                     state.search.search_prompt, state.search.move_prompt}) {
+                     state.search.search_prompt, state.search.move_prompt, state.settings.capture_prompt,
+                     state.settings.hide_prompt}) {
         prompt_set_enabled(p, on);
         prompt_set_visible(p, on);
     }

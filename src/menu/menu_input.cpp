@@ -32,9 +32,9 @@ constexpr struct {
     {InputControl::INPUT_SPECIAL_ABILITY, false},
 };
 
-// Both states: the stick, the four full-menu prompts, navigation, the four
-// menu tab controls (the move's, the search's and the route's prompts; the
-// first is not read) and the two scroll controls.
+// Both states: the stick, the full menu's prompts, navigation, the four menu
+// tab controls ("Hide on Map", "Move", "Search" and "Route") and the two
+// scroll controls.
 constexpr Hash menu_controls[] = {
     control_stick_x,
     control_stick_y,
@@ -42,6 +42,7 @@ constexpr Hash menu_controls[] = {
     control_back,
     control_delete,
     control_sort,
+    control_capture,
     control_menu_up,
     control_menu_down,
     control_menu_left,

@@ -60,7 +60,8 @@ class ReleaseZip(unittest.TestCase):
     def test_nothing_in_it_can_overwrite_a_players_data(self):
         for name in self.zip.namelist():
             base = os.path.basename(name).lower()
-            self.assertFalse(base.startswith("markers") or base == "last.log" or "/backups/" in name.lower(), name)
+            self.assertFalse(base.startswith("markers") or base in ("last.log", "settings.ini") or
+                             "/backups/" in name.lower(), name)
 
     def test_the_binaries_are_the_ones_built(self):
         for name, built in (("Quillfen.asi", "Quillfen.asi"), ("Quillfen/quillfen-markers.exe", "quillfen-markers.exe")):

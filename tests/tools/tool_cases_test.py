@@ -375,6 +375,48 @@ class Status(Files):
                                  "cannot load it either. Close any program that holds it; if it is not your markers "
                                  "file, move it out of the way. Then run status again.\n")
 
+    def test_the_settings_in_force_and_each_fault_in_the_words_of_the_log(self):
+        cases = [
+            ("no file yet, after a start", None,
+             ["Settings: settings.ini is not there, so every setting is at its default; the game writes it at its "
+              "next start.",
+              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_RED"]),
+            ("a file the player changed", "; mine\r\ncapture_waypoints = false\r\nhidden_on_map = 2, 5\r\n",
+             ["Settings in force (from settings.ini):",
+              "  capture_waypoints = false", "  hidden_on_map = 2, 5", "  blip_limit = 500",
+              "  route_colour = COLOR_RED"]),
+            ("faults: each named, the rest holds", "blip_limt = 4\nroute_colour = COLOR_BLUE\nblip_limit = 501\n",
+             ["Settings in force (from settings.ini):",
+              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_BLUE",
+              "%s line 1: unknown key \"blip_limt\", ignored; did you mean blip_limit?",
+              "%s line 3: blip_limit takes a whole number from 1 to 500, not \"501\"; using the default, "
+              "blip_limit = 500"]),
+            ("a folder named settings.ini", os.makedirs,
+             ["Settings in force: every setting at its default (settings.ini is not read):",
+              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_RED",
+              "%s is a directory, not a settings file: every setting is at its default, and Quillfen leaves it "
+              "alone"]),
+        ]
+        for what, content, lines in cases:
+            with self.subTest(what):
+                name = what.replace(" ", "-").replace(",", "").replace(":", "")
+                folder = os.path.join(self.dir, name)
+                self.put(os.path.join(name, "markers.json"), GOOD)
+                self.put(os.path.join(name, "last.log"), "")
+                path = os.path.join(folder, "settings.ini")
+                if callable(content):
+                    content(path)
+                elif content is not None:
+                    with open(path, "wb") as f:
+                        f.write(content.encode("utf-8"))
+                r = run("status", folder, timeout=30)
+                self.assertEqual(r.returncode, 0, r.out + r.err)
+                out = r.out.replace("\\", "/").splitlines()
+                at = out.index(lines[0]) if lines[0] in out else len(out)
+                shown_path = (folder + "/settings.ini").replace("\\", "/")
+                self.assertEqual(out[at:], [l.replace("%s", shown_path) for l in lines], r.out)
+                self.assertEqual(r.err, "")
+
     def test_a_fresh_install_says_to_start_the_game_once(self):
         os.makedirs(os.path.join(self.dir, "Quillfen"))
         r = run("status", os.path.join(self.dir, "Quillfen"))

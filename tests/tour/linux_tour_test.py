@@ -35,6 +35,10 @@ class TourInTheLinuxSimulator(unittest.TestCase):
             written, _ = self.play(d, "first")
             with open(os.path.join(SOURCE, "tests", "data", "tour", "markers.json"), "rb") as f:
                 self.assertEqual(written, f.read())
+            # The settings file the first start writes, every key at its default.
+            with open(os.path.join(d, "Quillfen", "settings.ini"), "rb") as f, \
+                    open(os.path.join(SOURCE, "tests", "data", "tour", "settings.ini"), "rb") as g:
+                self.assertEqual(f.read(), g.read())
             tour_checks.check(self, tour_checks.load_trace(os.path.join(d, "trace.jsonl")), written.decode("utf-8"))
             self.assertEqual(len(os.listdir(os.path.join(d, "screenshots"))), 7)
 

@@ -361,7 +361,9 @@ class QuillfenUnderWine(unittest.TestCase):
         failed = [m for m in messages if m.startswith("Failed to write to markers data file: 0/")]
         self.assertEqual(len(failed), 1, messages)  # the capture's one save
         self.assertTrue(all(m.endswith(" Quillfen/markers.json is a directory") for m in failed), failed)
-        self.assertEqual(sorted(os.listdir(q)), ["import", "last.log", "markers.json", "markers.json.bak"])
+        # settings.ini: the settings file the first start writes, nothing to do with the obstacle.
+        self.assertEqual(sorted(os.listdir(q)),
+                         ["import", "last.log", "markers.json", "markers.json.bak", "settings.ini"])
         self.assertEqual(os.listdir(os.path.join(q, "markers.json")), [])
         with open(os.path.join(q, "markers.json.bak"), "rb") as f:
             self.assertEqual(f.read(), good)
@@ -539,6 +541,36 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual([m for m in messages if m.startswith("Showing")],
                          ["Showing the nearest 500 of 1200 markers on the map"])
 
+    def test_a_settings_file_that_hides_two_categories_and_turns_capture_off(self):
+        """One marker of each category: those of Pin (2) and Foe (5) get no blip, a waypoint no marker."""
+        d = self.game_dir()
+        os.makedirs(os.path.join(d, "Quillfen"))
+        markers = {"markers": [{"position": [20 * (c + 1), 0, 0], "category": c} for c in range(10)]}
+        with open(os.path.join(d, "Quillfen", "markers.json"), "w") as f:
+            json.dump(markers, f)
+        with open(os.path.join(d, "Quillfen", "markers.json"), "rb") as f:
+            markers_bytes = f.read()
+        settings = b"; mine\r\ncapture_waypoints = false\r\nhidden_on_map = 2, 5\r\n"
+        with open(os.path.join(d, "Quillfen", "settings.ini"), "wb") as f:
+            f.write(settings)
+        r = run_sim("{frames: 240, frame_ms: 16.666667, events: [{frame: 10, waypoint: [500, 500]}]}", d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        alive = {}
+        for c in trace(d):
+            if c["native"] == "create_blip_at_coords" and c["result"]:
+                alive[c["result"]] = c["args"][1]
+            elif c["native"] == "remove_blip":
+                alive.pop(c["args"][0]["handle"], None)
+        self.assertEqual(sorted(round(x) // 20 - 1 for x in alive.values()), [0, 2, 3, 5, 6, 7, 8, 9])
+        messages, _ = log_messages(d)
+        self.assertIn("Settings in force (Quillfen/settings.ini): capture_waypoints = false, hidden_on_map = 2, 5",
+                      messages)
+        self.assertFalse([m for m in messages if m.startswith("Auto-created")], "no capture")
+        with open(os.path.join(d, "Quillfen", "markers.json"), "rb") as f:
+            self.assertEqual(f.read(), markers_bytes, "no marker added")
+        with open(os.path.join(d, "Quillfen", "settings.ini"), "rb") as f:
+            self.assertEqual(f.read(), settings, "read, never rewritten")
+
     def test_the_ring_centres_the_real_cursor_in_a_window_at_a_screen_offset(self):
         d = self.game_dir()
         r = run_sim("{frames: 40, world: {window: {width: 1280, height: 720, x: 200, y: 100}, cursor: [5, 5]},"
@@ -575,6 +607,9 @@ class QuillfenUnderWine(unittest.TestCase):
                 # Time is real under Wine: everything but the timestamps as in the Linux simulator.
                 self.assertEqual(tour_checks.without_timestamps(written), tour_checks.without_timestamps(expected))
                 tour_checks.check(self, trace(d), written)
+                with open(os.path.join(d, "Quillfen", "settings.ini"), "rb") as f, \
+                        open(os.path.join(TOP, "tests", "data", "tour", "settings.ini"), "rb") as g:
+                    self.assertEqual(f.read(), g.read(), "the first start's settings file")
                 logs[answers] = log_messages(d)[0]
         for answers in tour_checks.REPEAT_ANSWERS[1:]:
             self.assertEqual(logs[answers], logs["first"], "the log's messages under %s" % answers)

@@ -1,0 +1,111 @@
+// The player's settings file, Quillfen/settings.ini: plain `key = value`
+// lines, `;` and `#` comment lines, UTF-8. Reading it (with a line for each
+// fault, in the words the log and quillfen-markers both use), writing a new
+// one with its defaults, and changing one key's line while every other byte of
+// the player's file stays as it was. No logging and no plug-in state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "src/base/allocators.h"
+#include "src/base/joaat.h"
+#include "src/base/text_builder.h"
+#include "src/platform/platform.h"
+
+// ---- the settings -------------------------------------------------------------------------
+
+enum class SettingsKey : std::uint8_t { capture_waypoints, hidden_on_map, blip_limit, route_colour };
+inline constexpr std::size_t settings_key_count = 4;
+inline constexpr const char* settings_key_names[settings_key_count] = {"capture_waypoints", "hidden_on_map",
+                                                                       "blip_limit", "route_colour"};
+
+inline constexpr std::int32_t settings_blip_limit_most = 500;
+inline constexpr std::int32_t settings_category_count = 10;  // hidden_on_map's numbers: 1 to 10, in the ring's order
+// A bigger file is no settings file a player wrote: it is not read.
+inline constexpr std::uint64_t settings_file_most_bytes = 64 * 1024;
+
+// The colours offered for the route, by the names the game knows them under;
+// the game takes the hash of the name.
+struct RouteColour {
+    const char* name;
+    std::uint32_t hash;
+};
+inline constexpr RouteColour route_colours[] = {
+    {"COLOR_RED", joaat("COLOR_RED")},     {"COLOR_YELLOW", joaat("COLOR_YELLOW")},
+    {"COLOR_BLUE", joaat("COLOR_BLUE")},   {"COLOR_GREEN", joaat("COLOR_GREEN")},
+    {"COLOR_WHITE", joaat("COLOR_WHITE")}, {"COLOR_PURPLE", joaat("COLOR_PURPLE")},
+};
+inline constexpr std::size_t route_colour_count = sizeof route_colours / sizeof route_colours[0];
+
+// The settings in force. All zero is every key at its default, so a state
+// record that was just cleared holds the defaults.
+struct Settings {
+    bool capture_off;                 // capture_waypoints = false
+    std::uint16_t hidden_on_map;      // bit n-1: category n (0-based category n-1) gets no blip
+    std::int32_t blip_limit;          // 1 to 500; 0 stands for the default, 500
+    std::uint8_t route_colour;        // index into route_colours; 0 is COLOR_RED
+    std::uint32_t route_colour_hash;  // route_colours[route_colour].hash; 0 stands for the default's
+};
+
+inline bool settings_capture(const Settings& s) { return !s.capture_off; }
+inline std::int32_t settings_blip_limit(const Settings& s) {
+    return s.blip_limit > 0 && s.blip_limit <= settings_blip_limit_most ? s.blip_limit : settings_blip_limit_most;
+}
+// Whether markers of `category` (0-based, as a marker stores it) get no blip.
+inline bool settings_hides(const Settings& s, std::int64_t category) {
+    return category >= 0 && category < settings_category_count && (s.hidden_on_map >> category & 1u) != 0;
+}
+inline std::uint32_t settings_route_colour_hash(const Settings& s) {
+    return route_colours[s.route_colour < route_colour_count ? s.route_colour : 0].hash;
+}
+// Sets a key's value with what follows from it (the route colour's hash).
+void settings_set_route_colour(Settings& s, std::uint8_t index);
+bool settings_equal(const Settings& a, const Settings& b);
+
+// The value of `key` as the file writes it: "true", "2, 5" (or nothing), "500", "COLOR_RED".
+void append_settings_value(TextBuilder& out, const Settings& s, SettingsKey key);
+// "capture_waypoints = false, hidden_on_map = 2, 5": the keys whose values
+// differ from the defaults, in the file's order; nothing when none do.
+void append_settings_differences(TextBuilder& out, const Settings& s);
+
+// ---- reading ------------------------------------------------------------------------------
+
+// Called with each line a player reads about the file: what is wrong, where,
+// and what holds instead ("Quillfen/settings.ini line 4: ...").
+using SettingsComplaint = void (*)(void* data, std::string_view message);
+
+// The settings a file's text gives (a BOM, CRLF line ends, comments and blank
+// lines allowed). A faulty line is named and leaves its key at the default;
+// a key set twice takes the last, with a line. `path` is the file as the
+// lines name it.
+Settings parse_settings(std::string_view text, std::string_view path, SettingsComplaint complain, void* data);
+
+enum class SettingsFileState : std::uint8_t {
+    read,        // read and parsed
+    missing,     // no file: the defaults (the plug-in writes one)
+    not_a_file,  // a directory or other thing: the defaults, and it is left alone
+    too_big,     // over settings_file_most_bytes: the defaults, and it is left alone
+    unreadable,  // there but could not be read: the defaults
+};
+struct SettingsFileRead {
+    Settings settings;
+    SettingsFileState state;
+    PlatformFileInfo info;  // what stood at the path when it was read
+};
+// Reads the file at `path` whole and parses it; each fault goes to `complain`.
+SettingsFileRead read_settings_file(const char* path, const Allocator& allocator, SettingsComplaint complain,
+                                    void* data);
+
+// ---- writing ------------------------------------------------------------------------------
+
+// A new file: each key at its value in `s`, with a one-line comment above it
+// saying what it does. CRLF line ends, as Windows editors write them.
+void append_new_settings_text(TextBuilder& out, const Settings& s);
+// The player's `text` with `key` set to its value in `s`: the last line that
+// sets it (the one that counts) becomes "key = value" with its line end as it
+// was; without such a line one is added at the end. Every other byte stays.
+// Room for text.size() + settings_line_room is enough.
+void append_settings_text_with(TextBuilder& out, std::string_view text, const Settings& s, SettingsKey key);
+inline constexpr std::size_t settings_line_room = 128;

@@ -1,0 +1,22 @@
+// The player's settings in the game: read from Quillfen/settings.ini at the
+// script's start (written with the defaults when it is missing), looked at
+// again every few seconds so that an edit made while the game runs holds, and
+// switched from the full menu, each switch written to the file at once.
+#pragma once
+
+#include <cstdint>
+
+#include "src/base/run_context.h"
+#include "src/core/state.h"
+
+// How often the file's modification time and size are looked at.
+inline constexpr std::int64_t settings_look_ns = 5'000'000'000;
+
+// At script start, before the prompts are made and the first blip pass.
+void load_settings(RunContext& ctx, PluginState& state);
+// Each frame: every settings_look_ns, reads the file again when it changed.
+void look_at_settings_file(RunContext& ctx, PluginState& state);
+// Turns capture_waypoints over, or the category's place in hidden_on_map,
+// and writes that key's line into the file.
+void toggle_capture(RunContext& ctx, PluginState& state);
+void toggle_category_hidden(RunContext& ctx, PluginState& state, std::int64_t category);
