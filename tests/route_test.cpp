@@ -408,3 +408,32 @@ TEST_P(RouteTest, WithoutARouteNoRouteNativeIsCalled) {
     EXPECT_EQ(prompt_text(), "Route");
     EXPECT_FALSE(game().prompts.at(plugin_state.route.prompt).visible) << "hidden with the full menu";
 }
+
+// The route is drawn in the player's route_colour from settings.ini; without
+// one (or with one the game does not offer) in red.
+struct ColourCase {
+    const char* name;
+    const char* settings;
+    const char* colour;
+};
+
+class RouteColourTest : public RouteFixture, public ::testing::WithParamInterface<ColourCase> {};
+
+TEST_P(RouteColourTest, TheRouteIsDrawnInThePlayersColour) {
+    write_settings(GetParam().settings);
+    start(2);
+    press(control_route);
+    const std::vector<RouteCall> calls = route_calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[1].native, "gps_route_start");
+    EXPECT_EQ(static_cast<std::uint32_t>(calls[1].args[0]), sim_joaat(GetParam().colour));
+    EXPECT_EQ(game().gps_route.colour, sim_joaat(GetParam().colour));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, RouteColourTest,
+                         ::testing::Values(ColourCase{"NoFile", "", "COLOR_RED"},
+                                           ColourCase{"Blue", "route_colour = COLOR_BLUE\n", "COLOR_BLUE"},
+                                           ColourCase{"AnyCase", "route_colour = color_green\r\n", "COLOR_GREEN"},
+                                           ColourCase{"NotOffered", "route_colour = COLOR_PINK_NOT_A_ROUTE\n",
+                                                      "COLOR_RED"}),
+                         [](const ::testing::TestParamInfo<ColourCase>& c) { return std::string(c.param.name); });
