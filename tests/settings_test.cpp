@@ -2,10 +2,12 @@
 // start, a file that hides categories and turns capture off, a bad line named
 // while the rest holds, an edit made while the game runs, and the full menu's
 // two switches with the map, the list and the file following them.
+#include <algorithm>
 #include <map>
 
 #include "sim_fixture.h"
 #include "src/map/blips.h"
+#include "src/markers/marker_editing.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/settings/settings.h"
@@ -126,6 +128,32 @@ TEST_F(SettingsTest, AFileThatHidesTwoCategoriesAndTurnsCaptureOffGivesThoseBlip
     EXPECT_EQ(count_logged("Auto-created"), 0);
     EXPECT_EQ(settings_text(), file) << "read, never rewritten";
     EXPECT_TRUE(errors().empty());
+    ASSERT_TRUE(end());
+}
+
+TEST_F(SettingsTest, AMarkerMovedIntoAHiddenCategoryLosesItsBlipAndOneMovedOutGetsOne) {
+    start(one_of_each(), "hidden_on_map = 2\n");
+    frames(frames_per_second);
+    ASSERT_EQ(blips_by_category().count(1), 0u);
+    ASSERT_EQ(blips_by_category().count(0), 1u);
+    // The Flag marker into Pin, which the map hides, then on into the next category.
+    const auto flag = static_cast<std::int64_t>(
+        std::find_if(plugin_state.markers.begin(), plugin_state.markers.end(),
+                     [](const Marker& m) { return m.data.category == 0; }) -
+        plugin_state.markers.begin());
+    for (const std::int64_t to : {1, 2}) {
+        in_script([&] {
+            RunContext ctx = script_context();
+            ASSERT_TRUE(move_marker_to_category(ctx, plugin_state, flag, to));
+        });
+        frames(frames_per_second);
+        const std::map<std::int64_t, int> blips = blips_by_category();
+        EXPECT_EQ(blips.count(0), 0u);
+        EXPECT_EQ(blips.count(1), 0u) << "moved into hidden Pin: no blip";
+        if (to == 2) {
+            EXPECT_EQ(blips.at(2), 2) << "moved out of it into the next category: its blip again";
+        }
+    }
     ASSERT_TRUE(end());
 }
 
