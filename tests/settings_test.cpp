@@ -137,10 +137,9 @@ TEST_F(SettingsTest, AMarkerMovedIntoAHiddenCategoryLosesItsBlipAndOneMovedOutGe
     ASSERT_EQ(blips_by_category().count(1), 0u);
     ASSERT_EQ(blips_by_category().count(0), 1u);
     // The Flag marker into Pin, which the map hides, then on into the next category.
-    const auto flag = static_cast<std::int64_t>(
-        std::find_if(plugin_state.markers.begin(), plugin_state.markers.end(),
-                     [](const Marker& m) { return m.data.category == 0; }) -
-        plugin_state.markers.begin());
+    const auto flag = static_cast<std::int64_t>(std::find_if(plugin_state.markers.begin(), plugin_state.markers.end(),
+                                                             [](const Marker& m) { return m.data.category == 0; }) -
+                                                plugin_state.markers.begin());
     for (const std::int64_t to : {1, 2}) {
         in_script([&] {
             RunContext ctx = script_context();
