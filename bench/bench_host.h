@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "src/base/joaat.h"
 #include "src/scripthook/host_api.h"
 #include "src/scripthook/native_hashes.h"
 
@@ -54,18 +55,7 @@ inline float float_arg(std::uint64_t slot) {
 // The game's hash of a name (joaat over the lower-cased bytes), so that a zone
 // is told from Guarma's names as in the game: an answer of 0 would match the
 // zone 0 and put every place in Guarma.
-inline std::uint32_t name_hash(const char* name) {
-    std::uint32_t h = 0;
-    for (const char* c = name; *c; ++c) {
-        h += static_cast<std::uint8_t>(*c >= 'A' && *c <= 'Z' ? *c + ('a' - 'A') : *c);
-        h += h << 10;
-        h ^= h >> 6;
-    }
-    h += h << 3;
-    h ^= h >> 11;
-    h += h << 15;
-    return h;
-}
+inline std::uint32_t name_hash(const char* name) { return joaat(name); }
 
 inline bool in_guarma(float x, float y) {
     const float* g = host_answers.guarma;

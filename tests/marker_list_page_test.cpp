@@ -111,12 +111,6 @@ TEST(RowTexts, DatesInLocalTimeAcrossZonesAndChanges) {
 
 namespace {
 
-struct DrawnText {
-    std::string align, text;
-    int size;
-    std::int32_t alpha;
-};
-
 class ListPageTest : public SimTest, public ::testing::WithParamInterface<const char*> {
 protected:
     // `count` markers of category 0 named M01, M02, ... made an hour apart, the full menu open.
@@ -140,31 +134,9 @@ protected:
         frames(1);
         ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
     }
-    std::vector<DrawnText> texts() const {
-        std::vector<DrawnText> out;
-        for (const SimDrawItem& d : session->host.game.draw_list) {
-            if (d.kind != SimDrawItem::Kind::text) continue;
-            const std::size_t a = d.label.find("ALIGN='"), s = d.label.find("SIZE='"), t = d.label.find("~s~"),
-                              e = d.label.rfind("</FONT>");
-            if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos)
-                continue;
-            out.push_back({d.label.substr(a + 7, d.label.find('\'', a + 7) - a - 7), d.label.substr(t + 3, e - t - 3),
-                           std::atoi(d.label.c_str() + s + 6), d.alpha});
-        }
-        return out;
-    }
+    std::vector<DrawnText> texts() const { return drawn_texts(); }
     // The left texts of the last tick: one per drawn row, "n/N name".
-    std::vector<std::string> labels(std::string* selected = nullptr) const {
-        std::vector<std::string> out;
-        std::vector<DrawnText> all = texts();
-        // Both ticks draw the page; keep the second.
-        for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
-            if (all[i].align != "Left") continue;
-            out.push_back(all[i].text);
-            if (selected && all[i].size == 39) *selected = all[i].text;
-        }
-        return out;
-    }
+    std::vector<std::string> labels(std::string* selected = nullptr) const { return row_labels(selected); }
     std::vector<std::string> sounds() const {
         std::vector<std::string> out;
         for (auto* e : calls("play_menu_sound", session->host.game.frame - 1)) out.push_back(e->texts[0]);

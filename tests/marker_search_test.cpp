@@ -87,11 +87,6 @@ constexpr const char* search_markers = R"({"markers": [
     {"position": [60, 0, 0], "category": 12, "name": "Bear beyond the table", "timestamp": {"_nsec": 1765292400000000000}}
 ]})";
 
-struct DrawnText {
-    std::string align, text;
-    int size;
-};
-
 class SearchPage : public SimTest {
 protected:
     void start(const std::string& file = search_markers) {
@@ -104,26 +99,7 @@ protected:
         ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
         frames(1);  // both ticks draw the page
     }
-    // The left texts of the last tick's rows, "n/N label"; `selected` gets the selected row's.
-    std::vector<std::string> labels(std::string* selected = nullptr) const {
-        std::vector<DrawnText> all;
-        for (const SimDrawItem& d : session->host.game.draw_list) {
-            if (d.kind != SimDrawItem::Kind::text) continue;
-            const std::size_t a = d.label.find("ALIGN='"), s = d.label.find("SIZE='"), t = d.label.find("~s~"),
-                              e = d.label.rfind("</FONT>");
-            if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos)
-                continue;
-            all.push_back({d.label.substr(a + 7, d.label.find('\'', a + 7) - a - 7), d.label.substr(t + 3, e - t - 3),
-                           std::atoi(d.label.c_str() + s + 6)});
-        }
-        std::vector<std::string> out;
-        for (std::size_t i = all.size() / 2; i < all.size(); ++i) {  // both ticks draw the page: the second
-            if (all[i].align != "Left") continue;
-            out.push_back(all[i].text);
-            if (selected && all[i].size == 39) *selected = all[i].text;
-        }
-        return out;
-    }
+    std::vector<std::string> labels(std::string* selected = nullptr) const { return row_labels(selected); }
     void press(std::uint32_t control) {
         frames(3);
         game().pressed.insert(control);

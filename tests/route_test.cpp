@@ -84,18 +84,7 @@ protected:
         return n;
     }
     std::string prompt_text() { return game().prompts.at(plugin_state.route.prompt).text; }
-    // The left texts of the last tick's rows, "n/N label".
-    std::vector<std::string> labels() const {
-        std::vector<std::string> out;
-        for (const SimDrawItem& d : session->host.game.draw_list) {
-            const std::size_t align = d.label.find("ALIGN='Left'"), t = d.label.find("~s~"),
-                              e = d.label.rfind("</FONT>");
-            if (d.kind != SimDrawItem::Kind::text || align == std::string::npos || t == std::string::npos) continue;
-            out.push_back(d.label.substr(t + 3, e - t - 3));
-        }
-        // Both ticks draw the page; keep the second.
-        return std::vector<std::string>(out.begin() + static_cast<std::ptrdiff_t>(out.size() / 2), out.end());
-    }
+    std::vector<std::string> labels() const { return row_labels(); }
     std::size_t count_messages(const std::string& m) const {
         const std::vector<std::string> all = messages();
         return static_cast<std::size_t>(std::count(all.begin(), all.end(), m));

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -123,8 +124,41 @@ inline RunContext script_context() {
     return ctx;
 }
 
+// A text the game was told to draw this frame, read from its markup.
+struct DrawnText {
+    std::string align, text;
+    int size;
+    std::int32_t alpha;
+};
+
 class SimTest : public ::testing::Test {
 protected:
+    // The texts drawn in the last frame, in order, with their alignment, size and alpha.
+    std::vector<DrawnText> drawn_texts() const {
+        std::vector<DrawnText> out;
+        for (const SimDrawItem& d : session->host.game.draw_list) {
+            if (d.kind != SimDrawItem::Kind::text) continue;
+            const std::size_t a = d.label.find("ALIGN='"), s = d.label.find("SIZE='"), t = d.label.find("~s~"),
+                              e = d.label.rfind("</FONT>");
+            if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos)
+                continue;
+            out.push_back({d.label.substr(a + 7, d.label.find('\'', a + 7) - a - 7), d.label.substr(t + 3, e - t - 3),
+                           std::atoi(d.label.c_str() + s + 6), d.alpha});
+        }
+        return out;
+    }
+    // The list page's rows as the last frame's second tick drew them (both
+    // ticks draw the page), "n/N label"; `selected` gets the selected row's.
+    std::vector<std::string> row_labels(std::string* selected = nullptr) const {
+        const std::vector<DrawnText> all = drawn_texts();
+        std::vector<std::string> out;
+        for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
+            if (all[i].align != "Left") continue;
+            out.push_back(all[i].text);
+            if (selected && all[i].size == 39) *selected = all[i].text;
+        }
+        return out;
+    }
     void SetUp() override {
         dir = fresh_test_dir();
         test_script_actions().clear();
