@@ -22,7 +22,8 @@ extern "C" {
 // slot for the script, and then nothing is backed up or made.
 QUILLFEN_EXPORT std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap);
 // One last try of a save that kept failing (or a line saying what was lost),
-// "Shutdown", then the log closed and the state and runtime globals cleared.
+// a line naming a GPS route still drawn (the game takes no call here to clear
+// it), "Shutdown", then the log closed and the state and runtime globals cleared.
 QUILLFEN_EXPORT void cleanup();
 }
 

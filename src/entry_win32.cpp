@@ -12,7 +12,8 @@
 // save over the file.
 //
 // At unload it runs `cleanup`, which tries one last save of the whole list
-// while saves were failing, and unregisters the script.
+// while saves were failing and names a route still drawn, and unregisters the
+// script.
 #include <windows.h>
 
 #include "src/entry.h"

@@ -288,6 +288,23 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
     EXPECT_EQ(route.clears, 1) << "only the clear before the route was drawn";
 }
 
+TEST_F(SearchPage, HideOnMapIsOffWhileASearchListsEveryCategory) {
+    start();
+    EXPECT_TRUE(prompt(plugin_state.settings.hide_prompt).enabled);
+    search("bear");
+    EXPECT_FALSE(prompt(plugin_state.settings.hide_prompt).enabled);
+    press(control_hide);
+    frames(1);
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0u) << "no category hidden by a press in a search";
+    press(control_search);  // "Clear Search"
+    frames(1);
+    ASSERT_FALSE(plugin_state.search.in_force);
+    EXPECT_TRUE(prompt(plugin_state.settings.hide_prompt).enabled);
+    press(control_hide);
+    frames(1);
+    EXPECT_TRUE(settings_hides(plugin_state.settings.in_force, plugin_state.current_category));
+}
+
 TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {
     start();
     ASSERT_EQ(labels(), category_zero_rows);

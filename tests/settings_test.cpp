@@ -145,7 +145,12 @@ TEST_F(SettingsTest, AMarkerMovedIntoAHiddenCategoryLosesItsBlipAndOneMovedOutGe
             RunContext ctx = script_context();
             ASSERT_TRUE(move_marker_to_category(ctx, plugin_state, flag, to));
         });
-        frames(frames_per_second);
+        for (int f = 0; f < frames_per_second; ++f) {
+            frames(1);
+            if (to == 1) {
+                ASSERT_EQ(plugin_state.markers[static_cast<std::size_t>(flag)].blip, 0) << "frame " << f;
+            }
+        }
         const std::map<std::int64_t, int> blips = blips_by_category();
         EXPECT_EQ(blips.count(0), 0u);
         EXPECT_EQ(blips.count(1), 0u) << "moved into hidden Pin: no blip";

@@ -367,6 +367,8 @@ static bool make_chosen(PluginState& state) {
     for (; c.cursor < c.chosen.length; ++c.cursor) {
         Marker& m = state.markers[c.chosen[c.cursor]];
         if (m.blip != 0) continue;
+        // Chosen before its category was hidden (a move, a switch): the next choice drops it.
+        if (settings_hides(state.settings.in_force, m.data.category)) continue;
         if (!side_known(m)) {
             if (room(state) < side_query_natives) return false;
             ask_side(m);

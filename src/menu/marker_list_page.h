@@ -1,6 +1,7 @@
 // The full menu's list of the current category's markers (or, in a search, of
-// the markers found), with its actions: sort, rename, delete, search, move to
-// the next category, move the selection, step the category.
+// the markers found), with its actions: sort, rename, delete, route, search,
+// move to the next category, the settings' two switches, move the selection,
+// step the category.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 inline constexpr int visible_rows = 8;
 
 // The full menu's list page, each frame: its input step (sort, rename, delete,
-// search, move, navigation), then its rows.
+// route, search, move, the switches, navigation), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
 
 // The first visible row for `rows` rows with row `selection` selected.

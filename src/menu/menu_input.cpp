@@ -47,7 +47,7 @@ constexpr Hash menu_controls[] = {
     control_menu_down,
     control_menu_left,
     control_menu_right,
-    InputControl::INPUT_GAME_MENU_TAB_LEFT,
+    control_hide,
     control_move,
     control_search,
     control_route,

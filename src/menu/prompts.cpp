@@ -110,7 +110,14 @@ void update_settings_prompts(RunContext& ctx, PluginState& state) {
         toggle_capture(ctx, state);
         play_sound("SELECT", menu_sound_set);
     }
-    if (new_press(settings.hide_pressed, prompt_press_completed(settings.hide_prompt, 0))) {
+    // A search lists every category: which one a hide would mean is not what
+    // the page shows, so the switch waits until the search ends.
+    if (settings.hide_prompt_off != state.search.in_force) {
+        settings.hide_prompt_off = state.search.in_force;
+        prompt_set_enabled(settings.hide_prompt, !settings.hide_prompt_off);
+    }
+    if (new_press(settings.hide_pressed, prompt_press_completed(settings.hide_prompt, 0)) &&
+        !settings.hide_prompt_off) {
         toggle_category_hidden(ctx, state, state.current_category);
         play_sound("SELECT", menu_sound_set);
     }

@@ -23,4 +23,5 @@ struct PlayerSettings {
     bool capture_prompt_says_off;  // what the prompts' texts say now
     bool hide_prompt_says_show;
     bool capture_pressed, hide_pressed;  // what each press test answered last (a press acts once)
+    bool hide_prompt_off;                // "Hide on Map" is off while a search lists every category
 };
