@@ -32,6 +32,7 @@
 #include "src/entry.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/markers_on_disk.h"
 #include "src/menu/marker_search.h"
 #include "src/menu/menu.h"
 #include "src/script_main.h"
@@ -221,10 +222,10 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     inject_file_faults(&full_at_the_last_byte);
     save_data_to_disk(script.ctx, plugin_state);  // fails: the tries begin
     settle(script);
-    measure_frames(bench, script, [] { plugin_state.save_retry_at_ns = 0; });
+    measure_frames(bench, script, [] { plugin_state.persistence.save_retry_at_ns = 0; });
     inject_file_faults(nullptr);
     bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
-    if (plugin_state.save_failure == SaveFailure::none) bench.SkipWithError("the save did not fail");
+    if (plugin_state.persistence.save_failure == SaveFailure::none) bench.SkipWithError("the save did not fail");
 }
 
 // The frame most of a game is made of: the menu closed, the player still.

@@ -18,6 +18,7 @@
 #include "bench/markers_corpus.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/markers_on_disk.h"
 #include "src/markers_file/marker_spacing.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "src/core/state.h"
 #include "src/entry.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
 #include "src/script_main.h"
 

@@ -7,7 +7,7 @@
 #include "src/map/gps_route.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_packs.h"
-#include "src/markers/marker_persistence.h"
+#include "src/markers/markers_on_disk.h"
 #include "src/platform/local_time.h"
 #include "src/platform/log_file.h"
 #include "src/script_main.h"

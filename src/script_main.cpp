@@ -7,6 +7,7 @@
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
 #include "src/menu/menu.h"
 #include "src/menu/prompts.h"
@@ -33,7 +34,7 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
     if (state.marker_list_cache.data) array_free(state.marker_list_cache);
     if (state.search.found.data) array_free(state.search.found);
     forget_waiting_packs(ctx, state);
-    if (state.edited_meanwhile.data) array_free(state.edited_meanwhile);
+    release_marker_persistence(state);
     free_blip_choice(state.blip_choice);
 }
 

@@ -8,6 +8,7 @@
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
 
 namespace {
@@ -213,9 +214,9 @@ const ListChangeCase list_changes[] = {
      [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
          // As when markers.json could not be read at the start and the list
          // shown is the backup's: read again, its markers replace them.
-         plugin_state.markers_file_unread = true;
-         plugin_state.shown_from_backup = plugin_state.markers.length;
-         plugin_state.unread_retry_at_ns = 0;
+         plugin_state.persistence.markers_file_unread = true;
+         plugin_state.persistence.shown_from_backup = plugin_state.markers.length;
+         plugin_state.persistence.unread_retry_at_ns = 0;
          retry_failed_save(ctx, plugin_state);
      },
      SelectionAfter::first_row},

@@ -344,6 +344,75 @@ TEST_F(MarkerPacksTest, PacksAreMergedInNameOrderUnderTheOneUnitRuleSavedOnceAnd
     EXPECT_EQ(plugin_state.markers.length, 5u);
 }
 
+// ---- a pack while markers.json cannot be read ---------------------------------------------
+
+// markers.json holds F0..F4; the backup the same and a marker at x = 100 that
+// the player deleted the last time the game ran; a friend's pack has one
+// marker 0.5 from it. Another program holds markers.json when the game starts.
+struct HeldFilePackCase {
+    const char* what;
+    bool let_go_while_running;  // else held until the quit, and the next start finds it free
+};
+void PrintTo(const HeldFilePackCase& c, std::ostream* out) { *out << c.what; }
+
+class HeldFilePackTest : public MarkerPacksTest, public ::testing::WithParamInterface<HeldFilePackCase> {};
+
+INSTANTIATE_TEST_SUITE_P(HeldFiles, HeldFilePackTest,
+                         ::testing::Values(HeldFilePackCase{"let go a second later", true},
+                                           HeldFilePackCase{"held until the quit", false}));
+
+TEST_P(HeldFilePackTest, APackWaitsUntilMarkersJsonIsReadAndIsMergedWithTheFilesMarkers) {
+    std::vector<TextMarker> file;
+    for (int i = 0; i < 5; ++i) file.push_back(TextMarker{static_cast<float>(i) * 10, 0, 0, 0, "", "", i + 1});
+    std::vector<TextMarker> backup = file;
+    backup.push_back(TextMarker{100, 0, 0, 0, "", "", 6});
+    const std::string friends = markers_file_text({TextMarker{100.5f, 0, 0, 3, "Friend's camp", "", 7}});
+    write_markers(markers_file_as_saved(file));
+    write_file(quillfen() / "markers.json.bak", markers_file_as_saved(backup));
+    write_file(import() / "friend.json", friends);
+    const FileFaults held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/markers.json"};
+    inject_file_faults(&held);
+    begin("{frames: 1000}");
+    frames(1);
+    const std::vector<std::string> m = start_messages();
+    ASSERT_EQ(m.size(), 5u);
+    EXPECT_EQ(m[3], "Recovered 6 markers from Quillfen/markers.json.bak, the newest backup that loads");
+    EXPECT_EQ(m[4],
+              "Left marker pack Quillfen/import/friend.json where it is for now: Quillfen/markers.json has not been "
+              "read yet, and the pack's markers are added to the file's once it has been (or at the next start)");
+    EXPECT_EQ(names_in(import()), (std::vector<std::string>{"friend.json"})) << "the pack waits in import/";
+
+    if (GetParam().let_go_while_running) {
+        inject_file_faults(nullptr);
+        const std::size_t before = messages().size();
+        frames(61);
+        std::vector<std::string> late = messages();
+        late.erase(late.begin(), late.begin() + static_cast<std::ptrdiff_t>(before));
+        ASSERT_GE(late.size(), 2u);
+        EXPECT_EQ(late[0], "Loaded 5 markers from JSON");
+        const auto imported =
+            std::find(late.begin(), late.end(), "Imported 1 of 1 markers from Quillfen/import/friend.json");
+        ASSERT_NE(imported, late.end()) << "merged once the file's markers are in the game";
+        EXPECT_EQ(std::vector<std::string>(imported + 1, late.end()),
+                  (std::vector<std::string>{
+                      "Saving data to disk", "Saved 6 markers to JSON",
+                      "Moved marker pack Quillfen/import/friend.json to Quillfen/import/imported/friend.json"}));
+    } else {
+        frames(120);
+        ASSERT_TRUE(end());
+        inject_file_faults(nullptr);
+        EXPECT_EQ(names_in(import()), (std::vector<std::string>{"friend.json"})) << "still there at the quit";
+        start();
+        EXPECT_TRUE(logged("Imported 1 of 1 markers from Quillfen/import/friend.json"));
+    }
+    const Loaded saved(read_file(quillfen() / "markers.json"));
+    ASSERT_EQ(saved.size(), 6u) << "the file's five and the friend's";
+    EXPECT_EQ(saved[5].position.x, 100.5f);
+    EXPECT_STREQ(saved[5].name, "Friend's camp");
+    EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
+    EXPECT_EQ(names_in(import() / "imported"), (std::vector<std::string>{"friend.json"}));
+}
+
 // ---- a pack whose save failed ------------------------------------------------------------
 
 const std::string three_markers =
@@ -444,7 +513,7 @@ TEST_P(PackLeavesWithTheFirstSaveTest, APackLeavesWithTheFirstSaveThatWorksAndAD
                   "Moved marker pack Quillfen/import/pack.json to Quillfen/import/imported/pack.json"}));
     EXPECT_EQ(names_in(import()), (std::vector<std::string>{"imported"}));
     EXPECT_EQ(read_file(import() / "imported" / "pack.json"), three_markers);
-    EXPECT_TRUE(plugin_state.packs_waiting_for_save.length == 0 && !plugin_state.packs_waiting_for_save.data);
+    EXPECT_TRUE(plugin_state.packs.waiting_for_save.length == 0 && !plugin_state.packs.waiting_for_save.data);
 
     // Later saves have no pack left to move.
     in_script([] {

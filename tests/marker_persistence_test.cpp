@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <regex>
+
 #include "sim_fixture.h"
 #include "src/base/calendar.h"
 #include "src/markers/marker_editing.h"
@@ -256,7 +258,7 @@ TEST_F(MarkerStoreTest, AQuillfenFolderMovedAwayWhilePlayingIsMadeAgainByTheNext
               "in it");
     EXPECT_EQ(log_message_of(m.back()), "Saved 3 markers to JSON");
     EXPECT_EQ(read_file(moved / "markers.json"), markers_file(2)) << "the moved folder is left as it was";
-    EXPECT_EQ(plugin_state.save_failure, SaveFailure::none);
+    EXPECT_EQ(plugin_state.persistence.save_failure, SaveFailure::none);
 
     // Gone again, and it cannot be made: the advice says what to do.
     std::filesystem::remove_all(quillfen());
@@ -280,7 +282,7 @@ TEST_F(MarkerStoreTest, ADamagedFileIsNotReplacedUntilACopyOfItExistsAndAFailedC
     begin("{frames: 5000}");
     frames(1);
     EXPECT_TRUE(logged("Could not keep a copy of the markers file that could not be loaded: ENOSPC"));
-    EXPECT_TRUE(plugin_state.unreadable_copy_pending);
+    EXPECT_TRUE(plugin_state.persistence.unreadable_copy_pending);
 
     add_marker(1);  // still no room: the save refuses to replace the file
     EXPECT_EQ(markers_text(), damaged);
@@ -305,7 +307,7 @@ TEST_F(MarkerStoreTest, ADamagedFileIsNotReplacedUntilACopyOfItExistsAndAFailedC
     m = messages();
     EXPECT_EQ(std::vector<std::string>(m.end() - 2, m.end()),
               (std::vector<std::string>{"Saved 2 markers to JSON", works_again_line}));
-    EXPECT_FALSE(plugin_state.unreadable_copy_pending);
+    EXPECT_FALSE(plugin_state.persistence.unreadable_copy_pending);
 }
 
 // ---- backups that never give up the last good markers ------------------------------------
@@ -563,7 +565,7 @@ TEST_P(MarkersObstacleTest, NothingButAFileAtMarkersJsonIsLeftAlone) {
     EXPECT_FALSE(logged("Failed to read markers data file: EISDIR"));
     EXPECT_EQ(plugin_state.markers.length, 4u) << "recovered from the backup";
     EXPECT_TRUE(logged("Recovered 4 markers from Quillfen/markers.json.bak, the newest backup that loads"));
-    EXPECT_FALSE(plugin_state.unreadable_copy_pending);
+    EXPECT_FALSE(plugin_state.persistence.unreadable_copy_pending);
 
     const std::size_t errors_before = messages().size();
     add_marker(500);
@@ -1021,7 +1023,7 @@ TEST_F(MarkerStoreTest, AFileHeldAtTheStartIsReadOnceLetGoAndKeepsEveryMarkerAnd
     EXPECT_EQ(*(read + 4), works_again_line);
     EXPECT_TRUE(kept_copies().empty());
     EXPECT_EQ(backup_text(), last_session) << "the backup holds the file as the game found it";
-    EXPECT_FALSE(plugin_state.markers_file_unread);
+    EXPECT_FALSE(plugin_state.persistence.markers_file_unread);
 
     MarkersData saved{};
     ASSERT_EQ(deserialize_markers(markers_text(), heap_allocator(), saved), DeserializeError::none);
@@ -1128,6 +1130,119 @@ TEST_P(LateReadTest, WhatTheHeldFileTurnsOutToBeDecidesAndTheMarkersShownAreSave
     EXPECT_EQ(markers_in(markers_text()), 4u) << "the backup's 3 and the one added";
 }
 
+// ---- memory running out while markers.json is read -----------------------------------------
+
+namespace {
+
+// The heap the tracker had, for the allocations a short memory still gives.
+Allocator heap_while_memory_is_short;
+// Memory runs out for the records of a big file (markers.json's 200), not for
+// those of a small one (the backup's 3).
+bool memory_is_short = false;
+
+void* allocate_while_memory_is_short(void* data, std::size_t size, std::size_t align,
+                                     const std::source_location& where) {
+    if (memory_is_short && std::string_view(where.file_name()).ends_with("src/markers_file/marker_file.cpp") &&
+        size >= 100 * sizeof(MarkerDataV1)) {
+        return nullptr;
+    }
+    return heap_while_memory_is_short.allocate(data, size, align, where);
+}
+
+struct MemoryShortCase {
+    const char* what;
+    bool while_read;  // else while it is loaded
+    std::vector<std::string> start_lines;
+};
+void PrintTo(const MemoryShortCase& c, std::ostream* out) { *out << c.what; }
+
+const std::string short_memory_wait_line =
+    "Quillfen/markers.json could not be loaded now, as memory ran out while it was read; the file is not damaged: "
+    "Quillfen leaves it as it is and saves nothing over it, shows the newest backup's markers meanwhile, and reads "
+    "it again every second until it can (closing other programs frees memory)";
+
+const MemoryShortCase memory_short_cases[] = {
+    {"while it is read",
+     true,
+     {"Failed to read markers data file: ENOMEM", short_memory_wait_line,
+      "Recovered 3 markers from Quillfen/markers.json.bak, the newest backup that loads"}},
+    {"while it is loaded",
+     false,
+     {"Failed to load markers data file: out of memory", short_memory_wait_line,
+      "Recovered 3 markers from Quillfen/markers.json.bak, the newest backup that loads"}},
+};
+
+class MemoryShortTest : public MarkerStoreTest, public ::testing::WithParamInterface<MemoryShortCase> {
+protected:
+    void TearDown() override {
+        memory_is_short = false;
+        if (heap_while_memory_is_short.allocate)
+            runtime_globals.allocation_tracker.backing = heap_while_memory_is_short;
+        heap_while_memory_is_short = Allocator{};
+        MarkerStoreTest::TearDown();
+    }
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(MemoryShort, MemoryShortTest, ::testing::ValuesIn(memory_short_cases));
+
+TEST_P(MemoryShortTest, AGoodFileIsLeftAloneWhileMemoryIsShortAndLoadedOnceItIsNot) {
+    const MemoryShortCase& c = GetParam();
+    // The backup is the session before the last: set-up could not renew it.
+    const std::string last_session = markers_file(200);
+    write_markers(last_session);
+    write_file(quillfen() / "markers.json.bak", markers_file(3));
+    const FileFaults backup_fails{0, 0, EBUSY, 0, 0, 0, 0};
+    inject_file_faults(&backup_fails);
+    begin("{frames: 5000}");
+    inject_file_faults(nullptr);
+
+    // Memory runs out at the script start, for markers.json only.
+    const FileFaults read_runs_out{0, 0, 0, ENOMEM, 0, 0, 0, "Quillfen/markers.json"};
+    if (c.while_read) {
+        inject_file_faults(&read_runs_out);
+    } else {
+        heap_while_memory_is_short = runtime_globals.allocation_tracker.backing;
+        runtime_globals.allocation_tracker.backing.allocate = allocate_while_memory_is_short;
+        memory_is_short = true;
+    }
+    frames(1);
+    std::vector<std::string> m = messages();
+    auto at = std::find(m.begin(), m.end(), "Loading data from disk");
+    ASSERT_NE(at, m.end());
+    EXPECT_EQ(std::vector<std::string>(at + 1, m.end()), c.start_lines);
+    EXPECT_EQ(plugin_state.markers.length, 3u) << "the backup's markers are shown meanwhile";
+
+    const std::size_t before = messages().size();
+    add_marker(-100);
+    frames(5 * 60);  // read again every second, and memory still short
+    EXPECT_EQ(markers_text(), last_session) << "nothing is saved over the good file";
+    EXPECT_TRUE(kept_copies().empty()) << "a file that memory could not hold is no damaged file";
+    m = messages();
+    EXPECT_EQ(std::vector<std::string>(m.begin() + static_cast<std::ptrdiff_t>(before), m.end()),
+              (std::vector<std::string>{"Saving data to disk",
+                                        "Did not save the markers: Quillfen/markers.json could not be read yet, and "
+                                        "saving over it would lose what it holds; the 4 markers stay in the game and "
+                                        "are saved once it can be read"}))
+        << "the tries while memory is short are quiet";
+
+    memory_is_short = false;
+    inject_file_faults(nullptr);
+    frames(61);
+    m = messages();
+    at = std::find(m.begin(), m.end(), "Loaded 200 markers from JSON");
+    ASSERT_NE(at, m.end());
+    ASSERT_GE(m.end() - at, 2);
+    EXPECT_EQ(*(at + 1),
+              "Read Quillfen/markers.json at last: its 200 markers take the place of the backup's, and 1 of the 1 "
+              "markers added meanwhile joined them");
+    EXPECT_EQ(m.back(), works_again_line);
+    EXPECT_EQ(markers_in(markers_text()), 201u) << "the file's markers and the one added meanwhile";
+    EXPECT_EQ(markers_in(backup_text()), 200u) << "the backup holds the file as the game found it";
+    EXPECT_TRUE(kept_copies().empty());
+}
+
 // ---- quitting while saves fail -------------------------------------------------------------
 
 namespace {
@@ -1136,8 +1251,11 @@ class QuitTest;
 struct QuitCase {
     const char* what;
     std::function<void(QuitTest&)> play;  // from the start to the quit
-    std::string last_line;                // before "Shutdown"; empty: saved at the quit
-    std::size_t markers_in_file;
+    std::string not_saved_line;           // empty: saved at the quit
+    // The lines after it, before "Shutdown": NAME stands for the name of the
+    // copy of the markers the game held (the copy's own when it was kept).
+    std::string copy_line;
+    std::size_t markers_in_file;  // SIZE_MAX: no markers file
 };
 void PrintTo(const QuitCase& c, std::ostream* out) { *out << c.what; }
 
@@ -1145,10 +1263,15 @@ class QuitTest : public MarkerStoreTest, public ::testing::WithParamInterface<Qu
 public:
     using MarkerStoreTest::add_marker;
     using MarkerStoreTest::frames;
+    using MarkerStoreTest::quillfen;
     using MarkerStoreTest::restart_script;
 };
 
 const FileFaults disk_full{ENOSPC, 0, 0, 0, 0, 0, 0};
+
+const char* const kept_unsaved_line =
+    "Kept the 3 markers the game held in Quillfen/NAME: to take them back, copy that file into Quillfen/import under "
+    "a name that ends in .json before the next start (README.txt, IF YOUR MARKERS ARE GONE, says more)";
 
 const QuitCase quits[] = {
     {"room again 2 s before the quit",
@@ -1159,7 +1282,7 @@ const QuitCase quits[] = {
          inject_file_faults(nullptr);
          t.frames(120);
      },
-     "", 3},
+     "", "", 3},
     {"the disk still full",
      [](QuitTest& t) {
          inject_file_faults(&disk_full);
@@ -1168,6 +1291,8 @@ const QuitCase quits[] = {
      },
      "The changes made since saving failed were not saved: the game held 3 markers when it quit, and the last good "
      "copy is Quillfen/markers.json as last saved",
+     "Could not keep the 3 markers the game held in Quillfen/NAME either: ENOSPC, so the changes that were not saved "
+     "are lost",
      2},
     {"the file held since the start",
      [](QuitTest& t) {
@@ -1178,30 +1303,69 @@ const QuitCase quits[] = {
      },
      "The changes made in the game were not saved: Quillfen/markers.json still could not be read when the game quit, "
      "so it is left as it was (the game held 3 markers, the backup's and those added since)",
-     2},
+     kept_unsaved_line, 2},
+    {"a folder put in the place of markers.json",
+     [](QuitTest& t) {
+         std::filesystem::remove(t.quillfen() / "markers.json");
+         std::filesystem::create_directory(t.quillfen() / "markers.json");
+         t.add_marker(100);
+         t.frames(180);
+     },
+     "The changes made since saving failed were not saved: the game held 3 markers when it quit, and the last good "
+     "copy is Quillfen/markers.json as last saved",
+     kept_unsaved_line, SIZE_MAX},
 };
 
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Quits, QuitTest, ::testing::ValuesIn(quits));
 
-TEST_P(QuitTest, AQuitWhileSavesFailTriesOnceMoreAndOtherwiseSaysWhatWasNotSaved) {
+TEST_P(QuitTest, AQuitWhileSavesFailTriesOnceMoreAndOtherwiseKeepsWhatTheGameHeldInAFileOfItsOwn) {
     const QuitCase& c = GetParam();
     write_markers(markers_file(2));
     write_file(quillfen() / "markers.json.bak", markers_file(3));
     begin("{frames: 5000}");
     frames(1);
     c.play(*this);
+    // What the game held at the quit, as a save writes it.
+    std::vector<MarkerDataV1> held;
+    for (const Marker& m : plugin_state.markers) held.push_back(m.data);
+    MarkersText held_text{};
+    ASSERT_EQ(serialize_markers(held.data(), held.size(), heap_allocator(), held_text), SerializeError::none);
+    const std::string held_file(held_text.data, held_text.length);
+    free_markers_text(held_text, heap_allocator());
+    ASSERT_EQ(held.size(), 3u);
     ASSERT_TRUE(end());
     inject_file_faults(nullptr);
     const std::vector<std::string> m = messages();
-    ASSERT_GE(m.size(), 3u);
+    ASSERT_GE(m.size(), 4u);
     EXPECT_EQ(m.back(), "Shutdown");
-    if (c.last_line.empty()) {
+    std::vector<std::string> copies;
+    for (const std::string& name : names_in(quillfen())) {
+        if (name.rfind("markers.json.unsaved-", 0) == 0) copies.push_back(name);
+    }
+    if (c.not_saved_line.empty()) {
         EXPECT_EQ(std::vector<std::string>(m.end() - 3, m.end() - 1),
                   (std::vector<std::string>{"Saved 3 markers to JSON", works_again_line}));
+        EXPECT_TRUE(copies.empty()) << "saved: nothing to keep aside";
     } else {
-        EXPECT_EQ(m[m.size() - 2], c.last_line);
+        EXPECT_EQ(m[m.size() - 3], c.not_saved_line);
+        const std::string& copy_line = m[m.size() - 2];
+        if (c.copy_line == kept_unsaved_line) {
+            ASSERT_EQ(copies.size(), 1u);
+            EXPECT_TRUE(std::regex_match(copies[0], std::regex(R"(markers\.json\.unsaved-\d{8}-\d{6})"))) << copies[0];
+            std::string want = c.copy_line;
+            want.replace(want.find("NAME"), 4, copies[0]);
+            EXPECT_EQ(copy_line, want);
+            // In the markers file's format: the game's markers, as a save would have written them.
+            EXPECT_EQ(read_file(quillfen() / copies[0]), held_file);
+        } else {
+            EXPECT_TRUE(copies.empty());
+            std::string pattern = c.copy_line;
+            pattern.replace(pattern.find("NAME"), 4, R"(markers\.json\.unsaved-\d{8}-\d{6})");
+            EXPECT_TRUE(std::regex_match(copy_line, std::regex(pattern))) << copy_line;
+        }
     }
     EXPECT_EQ(markers_in(markers_text()), c.markers_in_file);
+    EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.copying"));
 }

@@ -313,11 +313,11 @@ TEST_P(RouteTest, MarkersReadAtLastClearTheRoute) {
     const FileFaults held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/markers.json"};
     inject_file_faults(&held);
     start(3);
-    ASSERT_TRUE(plugin_state.markers_file_unread);
+    ASSERT_TRUE(plugin_state.persistence.markers_file_unread);
     route_to_row(0);
     inject_file_faults(nullptr);  // let go: read at the next second
     frames(70);
-    EXPECT_FALSE(plugin_state.markers_file_unread);
+    EXPECT_FALSE(plugin_state.persistence.markers_file_unread);
     EXPECT_FALSE(plugin_state.route.active);
     EXPECT_EQ(clears_since_press(), 2u);
     EXPECT_TRUE(logged("Markers loaded again: route cleared"));

@@ -54,6 +54,8 @@ static std::vector<std::string> names_in(const std::string& folder, bool (*wante
 
 // ---- status --------------------------------------------------------------------------------------------
 
+static const std::string unsaved_copy_prefix = std::string(markers_file_name) + unsaved_copy_infix;
+
 static std::string local_time_text(std::int64_t unix_ns) {
     static LocalTimeZone* zone = load_local_time_zone(heap_allocator());
     CivilTime t{};
@@ -100,8 +102,7 @@ int run_status(const std::string& folder) {
     struct Row {
         std::string name;
         std::int64_t modified_ns;
-        bool read;
-        bool loads;
+        MarkersFileOutcome outcome;
         std::string what;  // the number of markers, or why not
     };
     std::vector<Row> rows;
@@ -109,7 +110,7 @@ int run_status(const std::string& folder) {
         MarkersData data{};
         const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), data);
         const bool loads = markers_file_loaded(r);
-        rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, r.read.code == 0, loads,
+        rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, r.outcome,
                            loads ? std::to_string(data.count) + " markers" : std::string(r.why)});
         free_markers_data(data, heap_allocator());
     };
@@ -129,7 +130,9 @@ int run_status(const std::string& folder) {
     for (const Row& r : rows) {
         std::printf("%-*s  %s  %s\n", static_cast<int>(width), r.name.c_str(), local_time_text(r.modified_ns).c_str(),
                     r.what.c_str());
-        if (r.name == markers_file_name && !r.loads) status = r.read ? exit_not_loaded : exit_cannot;
+        if (r.name == markers_file_name && r.outcome != MarkersFileOutcome::read) {
+            status = r.outcome == MarkersFileOutcome::damaged ? exit_not_loaded : exit_cannot;
+        }
     }
     if (status == exit_cannot) {
         std::fprintf(stderr,
@@ -137,6 +140,20 @@ int run_status(const std::string& folder) {
                      "Close any program that holds it; if it is not your markers file, move it out of the way. "
                      "Then run status again.\n",
                      markers_file_name);
+    }
+    // The newest copy of what the game held at a quit that could not save.
+    const auto unsaved = std::find_if(rows.begin(), rows.end(), [](const Row& r) {
+        return r.outcome == MarkersFileOutcome::read && r.name.rfind(unsaved_copy_prefix, 0) == 0;
+    });
+    if (unsaved != rows.end()) {
+        auto in_command = [&](const std::string& name) {
+            return typed(folder == "." ? name : in_folder(folder, name));
+        };
+        std::printf(
+            "%s holds the markers the game held when it quit without saving them. To add them to your\n"
+            "markers, close the game and run (then you may delete it):\n"
+            "    quillfen-markers merge %s %s\n",
+            unsaved->name.c_str(), in_command(markers_file_name).c_str(), in_command(unsaved->name).c_str());
     }
     if (rows.empty()) {
         std::printf("No markers files in %s yet.\n", folder.c_str());
@@ -192,7 +209,7 @@ int run_restore(const std::string& folder, std::string from) {
     if (!source.read || !source.loads) {
         if (!source.read) std::printf("%s.\nNothing was changed.\n", source.why.c_str());
         else std::printf("%s cannot be loaded: %s\nNothing was changed.\n", from.c_str(), source.why.c_str());
-        return source.read ? exit_not_loaded : exit_cannot;
+        return exit_for(source);
     }
     MarkersText text{};
     const bool made =
@@ -235,13 +252,13 @@ int run_restore(const std::string& folder, std::string from) {
 int run_merge(const std::string& into, const std::vector<std::string>& from) {
     // Everything is loaded before anything is written.
     const PlatformFileKind into_kind = platform_file_info(into.c_str()).kind;
-    LoadedFile base{true, true, {}, {}, MarkersData{}};
+    LoadedFile base{true, true, {}, {}, MarkersData{}, MarkersFileOutcome::read};
     std::vector<LoadedFile> packs;
     int status = exit_done;
     auto failed = [&](const LoadedFile& f, const std::string& path) {
         if (!f.read) std::printf("%s.\n", f.why.c_str());
         else std::printf("%s cannot be loaded: %s\n", path.c_str(), f.why.c_str());
-        status = std::max(status, static_cast<int>(f.read ? exit_not_loaded : exit_cannot));
+        status = std::max(status, exit_for(f));
     };
     if (into_kind != PlatformFileKind::missing) {
         base = load_file(into);

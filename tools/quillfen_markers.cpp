@@ -130,9 +130,9 @@ static int run_check_or_format(const std::string& text, bool format) {
     MarkersData data{};
     MarkersFileRead loaded{};
     load_markers_text(loaded, text, heap_allocator(), data);
-    if (loaded.loaded != DeserializeError::none) {
+    if (!markers_file_loaded(loaded)) {
         std::printf("%s\n", loaded.why);
-        return loaded.loaded == DeserializeError::out_of_memory ? exit_cannot : exit_not_loaded;
+        return loaded.outcome == MarkersFileOutcome::damaged ? exit_not_loaded : exit_cannot;
     }
     const std::size_t count = data.count;
     MarkersText out{};
@@ -172,9 +172,9 @@ static int run_export(const std::vector<std::string>& arguments) {
     MarkersData data{};
     MarkersFileRead r{};
     load_markers_text(r, text, heap_allocator(), data);
-    if (r.loaded != DeserializeError::none) {
+    if (!markers_file_loaded(r)) {
         std::fprintf(stderr, "quillfen-markers: %s cannot be loaded: %s\n", file.c_str(), r.why);
-        return exit_not_loaded;
+        return r.outcome == MarkersFileOutcome::damaged ? exit_not_loaded : exit_cannot;
     }
     std::vector<std::string> left_out;
     const std::string out = export_markers(data, format == "csv" ? ExportFormat::csv : ExportFormat::geojson, left_out);

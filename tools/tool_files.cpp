@@ -81,38 +81,47 @@ std::string write_hint(PlatformError e, const std::string& path) {
 
 // ---- reading ----------------------------------------------------------------------------------------
 
+// Why a file that was not read could not be, as a sentence.
+static std::string why_not_read(const std::string& path, const MarkersFileRead& r) {
+    if (r.outcome == MarkersFileOutcome::not_a_file) return path + " is " + r.why;
+    if (platform_error_kind(r.read) == PlatformErrorKind::not_found) return "there is no file " + path;
+    std::string message = path + " cannot be read: " + error_name(r.read);
+    if (r.outcome == MarkersFileOutcome::out_of_memory) {
+        return message + " (out of memory: close other programs, then try again)";
+    }
+    switch (platform_error_kind(r.read)) {
+        case PlatformErrorKind::denied: message += " (you may not read it: check its Security properties)"; break;
+        case PlatformErrorKind::in_use: message += " (another program holds it: close it, then try again)"; break;
+        default: break;
+    }
+    return message;
+}
+
 bool read_text(const std::string& path, std::string& text, std::string& message) {
-    char* data = nullptr;
-    std::size_t size = 0;
-    const MarkersFileRead r = read_whole_file(path.c_str(), heap_allocator(), data, size);
-    if (r.read.code == 0) {
-        text.assign(data, size);
-        free_bytes(heap_allocator(), data, size + 1);
-        return true;
+    FileText bytes{};
+    const MarkersFileRead r = read_whole_file(path.c_str(), heap_allocator(), bytes);
+    if (r.outcome != MarkersFileOutcome::read) {
+        message = why_not_read(path, r);
+        return false;
     }
-    const PlatformFileKind kind = platform_file_info(path.c_str()).kind;
-    if (obstacle_description(kind)) {
-        message = path + " is " + r.why;
-    } else if (platform_error_kind(r.read) == PlatformErrorKind::not_found) {
-        message = "there is no file " + path;
-    } else {
-        message = path + " cannot be read: " + error_name(r.read);
-        switch (platform_error_kind(r.read)) {
-            case PlatformErrorKind::denied: message += " (you may not read it: check its Security properties)"; break;
-            case PlatformErrorKind::in_use: message += " (another program holds it: close it, then try again)"; break;
-            default: break;
-        }
-    }
-    return false;
+    text.assign(bytes.data, bytes.size);
+    free_file_text(heap_allocator(), bytes);
+    return true;
 }
 
 LoadedFile load_file(const std::string& path) {
-    LoadedFile f{false, false, {}, {}, MarkersData{}};
-    if (!read_text(path, f.text, f.why)) return f;
-    f.read = true;
-    MarkersFileRead r{};
-    load_markers_text(r, f.text, heap_allocator(), f.data);
-    f.loads = r.loaded == DeserializeError::none;
+    LoadedFile f{false, false, {}, {}, MarkersData{}, MarkersFileOutcome::missing};
+    FileText bytes{};
+    const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), f.data, &bytes);
+    f.outcome = r.outcome;
+    f.read = r.read.code == 0;
+    if (!f.read) {
+        f.why = why_not_read(path, r);
+        return f;
+    }
+    f.text.assign(bytes.data, bytes.size);
+    free_file_text(heap_allocator(), bytes);
+    f.loads = markers_file_loaded(r);
     if (!f.loads) f.why = r.why;
     return f;
 }

@@ -46,7 +46,13 @@ struct LoadedFile {
     std::string why;
     std::string text;  // the bytes, when read
     MarkersData data;  // the markers, when it loads (free_markers_data)
+    MarkersFileOutcome outcome;
 };
+// What a command that could not have the file exits with: a file that does not
+// load is exit_not_loaded, one that cannot be read (or memory ran out) exit_cannot.
+inline int exit_for(const LoadedFile& f) {
+    return f.outcome == MarkersFileOutcome::damaged ? exit_not_loaded : exit_cannot;
+}
 LoadedFile load_file(const std::string& path);
 
 // What a person can do when `path` could not be written: a line for each

@@ -30,37 +30,8 @@ struct PluginState {
     GrowableArray<MarkerCategory> categories;  // the category table, copied at script start
     GrowableArray<Marker> markers;             // the marker list, in file order
     std::int64_t current_category;             // the category new markers get and the list page shows
-    // The markers file could not be loaded nor copied aside yet: no save may
-    // replace it until a copy exists. The error of the last failed copy that
-    // the log gave (0: none), so that it is said once per cause.
-    bool unreadable_copy_pending;
-    std::uint32_t unreadable_copy_error;
-    // markers.json is there but could not be read (another program holds it,
-    // or reading it is denied): what it holds is unknown, so nothing replaces
-    // it. The newest backup's markers are shown meanwhile, the first
-    // `shown_from_backup` of the list (those after them were added since), and
-    // the file is read again every second; `unread_error` is the read error
-    // the log last gave.
-    bool markers_file_unread;
-    std::uint32_t unread_error;
-    std::int64_t unread_retry_at_ns;  // when it is read again (the clock, as frame_time)
-    std::size_t shown_from_backup;
-    GrowableArray<MarkerEdit> edited_meanwhile;  // the backup's markers deleted or renamed meanwhile
-    // Why the last save failed (none while saves work) and the error code of
-    // a failed write: while it is not none the list is saved again after a
-    // delay that doubles with each failed try (save_retry_delay_seconds), and
-    // only a new reason is logged.
-    SaveFailure save_failure;
-    std::uint32_t save_failure_code;
-    std::uint32_t failed_saves;     // tries in a row that failed
-    std::int64_t save_retry_at_ns;  // when the next try is due (the clock, as frame_time)
-    // The newest file known to hold the markers as they were before the
-    // changes not saved yet: markers.json once loaded or saved, else the
-    // backup they were recovered from; empty when there is none.
-    char last_good_copy[64];
-    // Packs imported at this script start whose markers are not saved yet: no
-    // more than the import found, and none once a save has worked.
-    GrowableArray<WaitingPack> packs_waiting_for_save;
+    MarkerPersistence persistence;  // the markers file: a failed save, a file not read yet, the last good copy
+    MarkerPacks packs;              // marker packs whose markers wait for a save
 
     // ---- menu
     std::int64_t menu_state;     // MENU_CLOSED, MENU_RING or MENU_FULL

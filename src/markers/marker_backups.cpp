@@ -81,34 +81,35 @@ void back_up_text(RunContext& ctx, const char* text, std::size_t size) {
 
 void make_backup(RunContext& ctx) {
     log_message(ctx, LogLevel::info, "Backing up any existing data");
-    const PlatformFileInfo info = platform_file_info(markers_path);
-    // No markers file yet (first use) is not worth a line; something in its
-    // place is reported by the load.
-    if (info.kind == PlatformFileKind::missing || obstacle_description(info.kind)) return;
-
-    char* text = nullptr;
-    std::size_t size = 0;
-    const PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
-    if (read.code != 0) {
-        if (!platform_error_is_not_found(read)) {
-            log_format(ctx, LogLevel::error, "Failed to back up markers data file: {}", read);
-        }
-        return;
-    }
-    // The backups only ever hold a file that loads: checked with the reader and
-    // mapping of the load itself.
+    // The backups only ever hold a file that loads: checked with the reader
+    // and mapping of the load itself.
     MarkersData data{};
-    MarkersFileRead loaded{};
-    load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
+    FileText text{};
+    const MarkersFileRead r = read_markers_file(markers_path, ctx.general, data, &text);
     free_markers_data(data, ctx.general);
-    if (loaded.loaded != DeserializeError::none) {
-        log_format(ctx, LogLevel::error,
-                   "Did not back up markers data file, which cannot be loaded ({}): {} keeps the last one that could",
-                   loaded.why, markers_backup_path);
-    } else {
-        back_up_text(ctx, text, size);
+    switch (r.outcome) {
+        // No markers file yet (first use) is not worth a line; something in its
+        // place is reported by the load.
+        case MarkersFileOutcome::missing:
+        case MarkersFileOutcome::not_a_file: break;
+        case MarkersFileOutcome::held:
+            log_format(ctx, LogLevel::error, "Failed to back up markers data file: {}", r.read);
+            break;
+        case MarkersFileOutcome::out_of_memory:
+            log_format(ctx, LogLevel::error,
+                       "Did not back up markers data file now, as memory ran out while it was read (the file is not "
+                       "damaged): {} keeps the last copy",
+                       markers_backup_path);
+            break;
+        case MarkersFileOutcome::damaged:
+            log_format(ctx, LogLevel::error,
+                       "Did not back up markers data file, which cannot be loaded ({}): {} keeps the last one that "
+                       "could",
+                       r.why, markers_backup_path);
+            break;
+        case MarkersFileOutcome::read: back_up_text(ctx, text.data, text.size); break;
     }
-    free_bytes(ctx.general, text, size + 1);
+    free_file_text(ctx.general, text);
 }
 
 // ---- keeping an unloadable file ---------------------------------------------------------
@@ -136,10 +137,10 @@ static bool kept_already(RunContext& ctx, const char* text, std::size_t size, Te
 // A copy that failed: its line once per cause, not once per try (each save
 // while the copy is missing tries again).
 static void copy_failed(RunContext& ctx, PluginState& state, PlatformError e) {
-    if (state.unreadable_copy_error != e.code) {
+    if (state.persistence.unreadable_copy_error != e.code) {
         log_format(ctx, LogLevel::error, "Could not keep a copy of the markers file that could not be loaded: {}", e);
     }
-    state.unreadable_copy_error = e.code;
+    state.persistence.unreadable_copy_error = e.code;
 }
 
 bool keep_unreadable_copy(RunContext& ctx, PluginState& state, const char* text, std::size_t size) {
@@ -157,7 +158,7 @@ bool keep_unreadable_copy(RunContext& ctx, PluginState& state, const char* text,
     if (kept_already(ctx, text, size, chosen)) {
         if (own) free_bytes(ctx.general, own, size + 1);
         log_format(ctx, LogLevel::error, "Kept the markers file that could not be loaded as {} already", name);
-        state.unreadable_copy_error = 0;
+        state.persistence.unreadable_copy_error = 0;
         return true;
     }
     char base[96];
@@ -170,21 +171,20 @@ bool keep_unreadable_copy(RunContext& ctx, PluginState& state, const char* text,
         return false;
     }
     log_format(ctx, LogLevel::error, "Kept the markers file that could not be loaded as {}", name);
-    state.unreadable_copy_error = 0;
+    state.persistence.unreadable_copy_error = 0;
     return true;
 }
 
-void keep_damaged_file(RunContext& ctx, PluginState& state, const MarkersFileRead& loaded, char* text,
+void keep_damaged_file(RunContext& ctx, PluginState& state, const MarkersFileRead& loaded, const char* text,
                        std::size_t size) {
     log_format(ctx, LogLevel::error, "Failed to deserialize markers data file as JSON: {}", loaded.why);
-    state.unreadable_copy_pending = !keep_unreadable_copy(ctx, state, text, size);
-    free_bytes(ctx.general, text, size + 1);
+    state.persistence.unreadable_copy_pending = !keep_unreadable_copy(ctx, state, text, size);
 }
 
 // ---- recovery ------------------------------------------------------------------------------
 
 void set_last_good_copy(PluginState& state, const char* path) {
-    TextBuilder b = text_builder(state.last_good_copy, sizeof state.last_good_copy);
+    TextBuilder b = text_builder(state.persistence.last_good_copy, sizeof state.persistence.last_good_copy);
     text_append(b, path);
 }
 

@@ -22,11 +22,11 @@ void back_up_text(RunContext& ctx, const char* text, std::size_t size);
 // Keeps the unloadable markers.json as markers.json.unreadable-YYYYMMDD-HHMMSS
 // (UTC), never over an existing copy and only once for the same text: `text`
 // when the file was read, else what can be read now. True once a copy exists;
-// a failure is said once per cause (state.unreadable_copy_error).
+// a failure is said once per cause (state.persistence.unreadable_copy_error).
 bool keep_unreadable_copy(RunContext& ctx, PluginState& state, const char* text, std::size_t size);
-// markers.json was read and does not load: said, kept aside before anything
-// can replace it (or noted as still to keep), and `text` freed.
-void keep_damaged_file(RunContext& ctx, PluginState& state, const MarkersFileRead& loaded, char* text,
+// markers.json was read and does not load: said, and kept aside before
+// anything can replace it (or noted as still to keep).
+void keep_damaged_file(RunContext& ctx, PluginState& state, const MarkersFileRead& loaded, const char* text,
                        std::size_t size);
 
 // markers.json does not load, or is not there: the newest copy that loads

@@ -5,14 +5,14 @@
 
 #include "src/base/text_builder.h"
 #include "src/markers/marker_list.h"
-#include "src/markers/marker_persistence.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_pack_merge.h"
 #include "src/markers_file/marker_spacing.h"
 
 // Sections: the folder · finding the packs · merging one pack · moving a pack ·
-// packs waiting for a save · the import.
+// packs waiting for a save · the import. Saving is not done here: the import's
+// caller saves (markers_on_disk), and tells move_saved_packs when a save worked.
 
 // ---- the folder ---------------------------------------------------------------------------
 
@@ -202,7 +202,7 @@ bool unchanged_since_import(const WaitingPack& pack) {
 // ---- packs waiting for a save ------------------------------------------------------------
 
 void move_saved_packs(RunContext& ctx, PluginState& state) {
-    GrowableArray<WaitingPack>& waiting = state.packs_waiting_for_save;
+    GrowableArray<WaitingPack>& waiting = state.packs.waiting_for_save;
     if (waiting.length == 0) return;
     for (const WaitingPack& pack : waiting) {
         if (unchanged_since_import(pack) || !platform_file_exists(pack.path)) {
@@ -218,14 +218,14 @@ void move_saved_packs(RunContext& ctx, PluginState& state) {
 }
 
 void forget_waiting_packs(const RunContext& ctx, PluginState& state) {
-    for (WaitingPack& pack : state.packs_waiting_for_save) free_bytes(ctx.general, pack.path, pack.size);
-    array_free(state.packs_waiting_for_save);
+    for (WaitingPack& pack : state.packs.waiting_for_save) free_bytes(ctx.general, pack.path, pack.size);
+    array_free(state.packs.waiting_for_save);
 }
 
 // ---- the import ----------------------------------------------------------------------------
 
-void import_marker_packs(RunContext& ctx, PluginState& state) {
-    GrowableArray<Pack> packs{};
+// The packs in Quillfen/import, in name order; a line when the folder cannot be looked through.
+static void find_packs(RunContext& ctx, GrowableArray<Pack>& packs) {
     Finding finding{&packs, ctx.general, false};
     const PlatformError listed = platform_list_directory(import_directory, collect_pack, &finding);
     if (listed.code != 0 && !platform_error_is_not_found(listed)) {
@@ -235,11 +235,28 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
         log_format(ctx, LogLevel::error, "Failed to look for marker packs in {}: {}", import_directory,
                    "out of memory");
     }
+    std::sort(packs.begin(), packs.end(), [](const Pack& a, const Pack& b) { return std::strcmp(a.path, b.path) < 0; });
+}
+
+void leave_packs_until_file_read(RunContext& ctx) {
+    GrowableArray<Pack> packs{};
+    find_packs(ctx, packs);
+    for (const Pack& pack : packs) {
+        log_format(ctx, LogLevel::error,
+                   "Left marker pack {} where it is for now: {} has not been read yet, and the pack's markers are "
+                   "added to the file's once it has been (or at the next start)",
+                   pack.path, markers_path);
+    }
+    free_packs(ctx, packs);
+}
+
+PackImport merge_marker_packs(RunContext& ctx, PluginState& state) {
+    GrowableArray<Pack> packs{};
+    find_packs(ctx, packs);
     if (packs.length == 0) {
         free_packs(ctx, packs);
-        return;
+        return {};
     }
-    std::sort(packs.begin(), packs.end(), [](const Pack& a, const Pack& b) { return std::strcmp(a.path, b.path) < 0; });
 
     // The list as it stands: markers loaded, or recovered from a backup.
     SpacingGrid grid{};
@@ -262,11 +279,12 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
     spacing_grid_free(grid);
 
     // The merged packs wait for the save of their markers. Only once the file
-    // holds them do the packs go, with this save or any later one that works
-    // (move_saved_packs): a pack that goes earlier loses its markers when
-    // no save works, one that stays longer brings back those deleted meanwhile.
+    // holds them do the packs go, with the save that follows the import or any
+    // later one that works (move_saved_packs): a pack that goes earlier loses
+    // its markers when no save works, one that stays longer brings back those
+    // deleted meanwhile.
     forget_waiting_packs(ctx, state);
-    GrowableArray<WaitingPack>& waiting = state.packs_waiting_for_save;
+    GrowableArray<WaitingPack>& waiting = state.packs.waiting_for_save;
     const bool can_wait = merged == 0 || array_reserve(waiting, ctx.general, merged);
     for (Pack& pack : packs) {
         if (!pack.merged) continue;
@@ -280,13 +298,11 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
         pack.path = nullptr;  // the waiting pack owns it now
     }
     free_packs(ctx, packs);
+    return {true, added};
+}
 
-    if (added > 0) {
-        (void)save_data_to_disk(ctx, state);  // when it works, the packs have gone
-    } else {
-        move_saved_packs(ctx, state);  // nothing new: the file holds their markers already
-    }
-    for (const WaitingPack& pack : waiting) {
+void say_packs_waiting(RunContext& ctx, const PluginState& state) {
+    for (const WaitingPack& pack : state.packs.waiting_for_save) {
         log_format(ctx, LogLevel::error,
                    "Left marker pack {} in place until its markers are saved: it moves to {} with the first save "
                    "that works, or is imported again at the next start",

@@ -7,16 +7,15 @@
 #include "src/map/blips.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_list.h"
-#include "src/markers/marker_packs.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_spacing.h"
 #include "src/markers_file/markers_folder.h"
 
 // Sections: a file that is there but cannot be read · load · save · retrying
-// a failed save · script end. The backups, the copies of a file that does not
-// load and the recovery are in marker_backups. No save replaces something
-// that is not a file at markers.json (obstacle_description).
+// a failed save · script end (and the markers kept when it could not save). The backups, the copies of a file that does
+// not load and the recovery are in marker_backups. No save replaces something that is not a file at markers.json
+// (obstacle_description).
 
 // ---- a file that is there but cannot be read -----------------------------------------------
 
@@ -32,16 +31,26 @@ static const char* why_unread(PlatformError e) {
 // The read failed, but something is there: it may hold markers that no copy
 // has (the last session's), so it is neither kept aside as damaged nor
 // replaced. The newest backup is shown meanwhile.
-static void wait_for_unread_file(RunContext& ctx, PluginState& state, PlatformError read) {
-    state.markers_file_unread = true;
-    state.unread_error = read.code;
-    state.unread_retry_at_ns = platform_now_ns() + ns_from_seconds(unread_file_retry_seconds);
-    log_format(ctx, LogLevel::error,
-               "{} is there but cannot be read now, as {}: Quillfen leaves it as it is and saves nothing over it, "
-               "shows the newest backup's markers meanwhile, and reads it again every second until it can",
-               markers_path, why_unread(read));
+static void wait_for_unread_file(RunContext& ctx, PluginState& state, const MarkersFileRead& r) {
+    MarkerPersistence& p = state.persistence;
+    p.markers_file_unread = true;
+    p.unread_said = r.outcome;
+    p.unread_error = r.read.code;
+    p.unread_retry_at_ns = platform_now_ns() + ns_from_seconds(unread_file_retry_seconds);
+    if (r.outcome == MarkersFileOutcome::out_of_memory) {
+        log_format(ctx, LogLevel::error,
+                   "{} could not be loaded now, as memory ran out while it was read; the file is not damaged: "
+                   "Quillfen leaves it as it is and saves nothing over it, shows the newest backup's markers "
+                   "meanwhile, and reads it again every second until it can (closing other programs frees memory)",
+                   markers_path);
+    } else {
+        log_format(ctx, LogLevel::error,
+                   "{} is there but cannot be read now, as {}: Quillfen leaves it as it is and saves nothing over "
+                   "it, shows the newest backup's markers meanwhile, and reads it again every second until it can",
+                   markers_path, why_unread(r.read));
+    }
     recover_markers(ctx, state, false);
-    state.shown_from_backup = state.markers.length;
+    p.shown_from_backup = state.markers.length;
 }
 
 static bool same_marker(const MarkerEdit& e, const MarkerDataV1& m) {
@@ -49,11 +58,12 @@ static bool same_marker(const MarkerEdit& e, const MarkerDataV1& m) {
 }
 
 static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bool deleted, bool moved) {
-    if (!state.markers_file_unread || index >= state.shown_from_backup) return;
+    MarkerPersistence& p = state.persistence;
+    if (!p.markers_file_unread || index >= p.shown_from_backup) return;
     const MarkerDataV1& m = state.markers[index].data;
     // Out of memory the edit is not carried into the file: the file's marker wins.
-    (void)array_append(state.edited_meanwhile, ctx.general, MarkerEdit{m.position, m.timestamp._nsec, deleted, moved});
-    if (deleted) --state.shown_from_backup;
+    (void)array_append(p.edited_meanwhile, ctx.general, MarkerEdit{m.position, m.timestamp._nsec, deleted, moved});
+    if (deleted) --p.shown_from_backup;
 }
 
 void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index) {
@@ -67,11 +77,17 @@ void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index) {
 }
 
 static void stop_waiting_for_unread_file(PluginState& state) {
-    state.markers_file_unread = false;
-    state.failed_saves = 0;  // no save was tried against the file itself yet
-    state.unread_error = 0;
-    state.shown_from_backup = 0;
-    array_free(state.edited_meanwhile);
+    MarkerPersistence& p = state.persistence;
+    p.markers_file_unread = false;
+    p.failed_saves = 0;  // no save was tried against the file itself yet
+    p.unread_said = MarkersFileOutcome::read;
+    p.unread_error = 0;
+    p.shown_from_backup = 0;
+    array_free(p.edited_meanwhile);
+}
+
+void release_marker_persistence(PluginState& state) {
+    if (state.persistence.edited_meanwhile.data) array_free(state.persistence.edited_meanwhile);
 }
 
 // What a late read made of the file and of the changes made meanwhile.
@@ -85,7 +101,8 @@ struct LateMerge {
 // 1-unit rule of an added marker. False when out of memory (nothing changed).
 static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& data, LateMerge& m) {
     GrowableArray<Marker>& old = state.markers;
-    const std::size_t kept = state.shown_from_backup < old.length ? state.shown_from_backup : old.length;
+    const MarkerPersistence& p = state.persistence;
+    const std::size_t kept = p.shown_from_backup < old.length ? p.shown_from_backup : old.length;
     m = LateMerge{data.count, old.length - kept, 0, 0, 0, 0};
     GrowableArray<Marker> merged{};
     SpacingGrid grid{};
@@ -99,7 +116,7 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     for (std::size_t i = 0; i < data.count; ++i) {
         MarkerDataV1& record = data.records[i];
         bool deleted = false, renamed = false, moved = false;
-        for (const MarkerEdit& e : state.edited_meanwhile) {
+        for (const MarkerEdit& e : p.edited_meanwhile) {
             if (!same_marker(e, record)) continue;
             deleted = deleted || e.deleted;
             renamed = renamed || (!e.deleted && !e.moved);
@@ -149,49 +166,57 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     return true;
 }
 
+// The late read failed again: said when the cause is new, and tried again in a second.
+static void still_unread(RunContext& ctx, PluginState& state, const MarkersFileRead& r) {
+    MarkerPersistence& p = state.persistence;
+    if (r.outcome == p.unread_said && r.read.code == p.unread_error) return;
+    if (r.read.code != 0) {
+        log_format(ctx, LogLevel::error, "Still cannot read markers data file: {}", r.read);
+    } else {  // read, but memory ran out loading it or joining it with the changes made meanwhile
+        log_format(ctx, LogLevel::error, "Failed to load markers data file, read at last: {}", "out of memory");
+    }
+    p.unread_said = r.outcome;
+    p.unread_error = r.read.code;
+}
+
 // Reads markers.json again; once it can be read, it is loaded (with the
 // changes made meanwhile) or, when it does not load, kept aside as damaged.
-static void read_unread_file_again(RunContext& ctx, PluginState& state) {
-    const PlatformFileKind there = platform_file_info(markers_path).kind;
-    if (there == PlatformFileKind::missing || obstacle_description(there)) {
-        // Gone, or no file any more: there is nothing left to lose there.
-        log_format(ctx, LogLevel::error,
-                   "{} could not be read, and is no longer there as a file: the markers shown are saved in its place",
-                   markers_path);
-        stop_waiting_for_unread_file(state);
-        (void)save_data_to_disk(ctx, state);
-        return;
-    }
-    char* text = nullptr;
-    std::size_t size = 0;
-    const PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
-    if (read.code != 0) {
-        if (read.code != state.unread_error) {
-            log_format(ctx, LogLevel::error, "Still cannot read markers data file: {}", read);
-            state.unread_error = read.code;
-        }
-        return;
-    }
+static MarkersFileRetry read_unread_file_again(RunContext& ctx, PluginState& state) {
     MarkersData data{};
-    MarkersFileRead loaded{};
-    load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
-    if (loaded.loaded != DeserializeError::none) {
-        // Read at last, and damaged: kept aside as any damaged file; the
-        // markers shown (the backup's and those added since) take its place.
-        keep_damaged_file(ctx, state, loaded, text, size);
-        stop_waiting_for_unread_file(state);
-        (void)save_data_to_disk(ctx, state);
-        return;
+    FileText text{};
+    const MarkersFileRead r = read_markers_file(markers_path, ctx.general, data, &text);
+    switch (r.outcome) {
+        case MarkersFileOutcome::missing:
+        case MarkersFileOutcome::not_a_file:
+            // Gone, or no file any more: there is nothing left to lose there.
+            log_format(ctx, LogLevel::error,
+                       "{} could not be read, and is no longer there as a file: the markers shown are saved in its "
+                       "place",
+                       markers_path);
+            stop_waiting_for_unread_file(state);
+            return {save_markers_file(ctx, state), true};
+        case MarkersFileOutcome::held:
+        case MarkersFileOutcome::out_of_memory:
+            free_file_text(ctx.general, text);
+            still_unread(ctx, state, r);
+            return {};
+        case MarkersFileOutcome::damaged:
+            // Read at last, and damaged: kept aside as any damaged file; the
+            // markers shown (the backup's and those added since) take its place.
+            keep_damaged_file(ctx, state, r, text.data, text.size);
+            free_file_text(ctx.general, text);
+            stop_waiting_for_unread_file(state);
+            return {save_markers_file(ctx, state), true};
+        case MarkersFileOutcome::read: break;
     }
     LateMerge m{};
     if (!merge_late_file(ctx, state, data, m)) {
         free_markers_data(data, ctx.general);
-        free_bytes(ctx.general, text, size + 1);
-        if (state.unread_error != 0) {  // said once; tried again in a second
-            log_format(ctx, LogLevel::error, "Failed to load markers data file, read at last: {}", "out of memory");
-            state.unread_error = 0;
-        }
-        return;
+        free_file_text(ctx.general, text);
+        MarkersFileRead ran_out = r;
+        ran_out.outcome = MarkersFileOutcome::out_of_memory;
+        still_unread(ctx, state, ran_out);
+        return {};
     }
     free_markers_data(data, ctx.general);
     log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON", static_cast<std::int64_t>(m.from_file));
@@ -222,56 +247,59 @@ static void read_unread_file_again(RunContext& ctx, PluginState& state) {
                static_cast<std::int64_t>(m.added), text_view(b));
     set_last_good_copy(state, markers_path);
     // The backup holds the file as the game found it, now that it is known to load.
-    back_up_text(ctx, text, size);
-    free_bytes(ctx.general, text, size + 1);
+    back_up_text(ctx, text.data, text.size);
+    free_file_text(ctx.general, text);
     const bool changed = m.joined + m.deleted + m.renamed + m.moved > 0;
     stop_waiting_for_unread_file(state);
-    if (changed || state.save_failure != SaveFailure::none) {
-        (void)save_data_to_disk(ctx, state);
-    }
+    const bool save = changed || state.persistence.save_failure != SaveFailure::none;
+    return {save && save_markers_file(ctx, state), true};
 }
 
 // ---- load ---------------------------------------------------------------------------------
 
 void load_data_from_disk(RunContext& ctx, PluginState& state) {
     log_message(ctx, LogLevel::info, "Loading data from disk");
-    const PlatformFileInfo info = platform_file_info(markers_path);
-    if (const char* what = obstacle_description(info.kind)) {
-        log_format(ctx, LogLevel::error, "{} is {}, not a markers data file: Quillfen will not touch it", markers_path,
-                   what);
-        state.unreadable_copy_pending = false;  // nothing there to lose
-        recover_markers(ctx, state, false);
-        return;
-    }
-    char* text = nullptr;
-    std::size_t size = 0;
-    PlatformError read = platform_read_file(markers_path, ctx.general, &text, &size);
-    if (read.code != 0) {
-        log_format(ctx, LogLevel::error, "Failed to read markers data file: {}", read);
-        if (platform_error_is_not_found(read)) {
+    MarkersData data{};
+    FileText text{};
+    const MarkersFileRead r = read_markers_file(markers_path, ctx.general, data, &text);
+    switch (r.outcome) {
+        case MarkersFileOutcome::not_a_file:
+            log_format(ctx, LogLevel::error, "{} is {}, not a markers data file: Quillfen will not touch it",
+                       markers_path, obstacle_description(r.kind));
+            state.persistence.unreadable_copy_pending = false;  // nothing there to lose
+            recover_markers(ctx, state, false);
+            break;
+        case MarkersFileOutcome::missing:
+            log_format(ctx, LogLevel::error, "Failed to read markers data file: {}", r.read);
             // No file: a first start (no backup either, nothing more to say), or
             // one that lost it (moved away to make a pack, removed by a sync
             // tool), where a backup that loads takes its place.
             recover_markers(ctx, state, true);
-            return;
-        }
-        // A file that is there but cannot be read (held by another program)
-        // is not damaged: it is read again until it can be.
-        wait_for_unread_file(ctx, state, read);
-        return;
+            break;
+        case MarkersFileOutcome::held:
+        case MarkersFileOutcome::out_of_memory:
+            // A file that is there but cannot be had now (held by another
+            // program, or too big for the memory left) is not damaged: it is
+            // read again until it can be.
+            if (ran_out_loading(r)) {
+                log_format(ctx, LogLevel::error, "Failed to load markers data file: {}", r.why);
+            } else {
+                log_format(ctx, LogLevel::error, "Failed to read markers data file: {}", r.read);
+            }
+            wait_for_unread_file(ctx, state, r);
+            break;
+        case MarkersFileOutcome::damaged:
+            keep_damaged_file(ctx, state, r, text.data, text.size);
+            recover_markers(ctx, state, false);
+            break;
+        case MarkersFileOutcome::read:
+            take_markers(ctx, state, data);
+            set_last_good_copy(state, markers_path);
+            log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON",
+                       static_cast<std::int64_t>(state.markers.length));
+            break;
     }
-    MarkersData data{};
-    MarkersFileRead loaded{};
-    load_markers_text(loaded, std::string_view(text, size), ctx.general, data);
-    if (loaded.loaded != DeserializeError::none) {
-        keep_damaged_file(ctx, state, loaded, text, size);
-        recover_markers(ctx, state, false);
-        return;
-    }
-    take_markers(ctx, state, data);
-    set_last_good_copy(state, markers_path);
-    log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON", static_cast<std::int64_t>(state.markers.length));
-    free_bytes(ctx.general, text, size + 1);
+    free_file_text(ctx.general, text);
 }
 
 // ---- save ----------------------------------------------------------------------------------
@@ -285,13 +313,14 @@ float save_retry_delay_seconds(std::uint32_t failed_tries) {
 // Notes why a try failed and when the next one is due. True when that is
 // worth its line: saves worked until now, or failed for another reason.
 static bool note_save_failure(PluginState& state, SaveFailure why, std::uint32_t code) {
-    const bool first = state.save_failure == SaveFailure::none;
-    const bool news = first || state.save_failure != why || state.save_failure_code != code;
-    state.save_failure = why;
-    state.save_failure_code = code;
-    if (state.failed_saves < 64) ++state.failed_saves;
+    MarkerPersistence& p = state.persistence;
+    const bool first = p.save_failure == SaveFailure::none;
+    const bool news = first || p.save_failure != why || p.save_failure_code != code;
+    p.save_failure = why;
+    p.save_failure_code = code;
+    if (p.failed_saves < 64) ++p.failed_saves;
     // Counted from the failed try: a try that takes long does not eat into the pause.
-    state.save_retry_at_ns = platform_now_ns() + ns_from_seconds(save_retry_delay_seconds(state.failed_saves));
+    p.save_retry_at_ns = platform_now_ns() + ns_from_seconds(save_retry_delay_seconds(p.failed_saves));
     return news;
 }
 
@@ -324,12 +353,13 @@ static const char* save_advice(SaveFailure why, std::uint32_t code) {
 }
 
 static void say_saves_are_retried(RunContext& ctx, const PluginState& state) {
+    const MarkerPersistence& p = state.persistence;
     log_format(ctx, LogLevel::error,
                "Could not save the markers: they stay in the game, and Quillfen tries again in {:d} seconds, then less "
                "often (every {:d} seconds at most), and at once whenever you change a marker; to let it work, {}",
-               static_cast<std::int64_t>(save_retry_delay_seconds(state.failed_saves)),
+               static_cast<std::int64_t>(save_retry_delay_seconds(p.failed_saves)),
                static_cast<std::int64_t>(failed_save_retry_most_seconds),
-               save_advice(state.save_failure, state.save_failure_code));
+               save_advice(p.save_failure, p.save_failure_code));
 }
 
 // A try of a save that is the last (at script end) says nothing of tries to come.
@@ -368,12 +398,22 @@ static PlatformError write_markers_file(RunContext& ctx, const MarkersText& text
     return write_whole_file(markers_saving_path, markers_path, text.data, text.length, true, written);
 }
 
+// The list as the game saves it, in the general allocator; false when memory ran out.
+static bool list_as_text(RunContext& ctx, const PluginState& state, MarkersText& text) {
+    const std::size_t count = state.markers.length;
+    MarkerDataV1* records = allocate_array<MarkerDataV1>(ctx.scratch, count);
+    if (count > 0 && !records) return false;
+    for (std::size_t i = 0; i < count; ++i) records[i] = state.markers[i].data;
+    return serialize_markers(records, count, ctx.general, text) == SerializeError::none;
+}
+
 static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
+    MarkerPersistence& p = state.persistence;
     // While saves fail, an attempt says nothing unless the reason changes or
     // it works again: one line for the failure, not one per try.
-    if (state.save_failure == SaveFailure::none) log_message(ctx, LogLevel::info, "Saving data to disk");
+    if (p.save_failure == SaveFailure::none) log_message(ctx, LogLevel::info, "Saving data to disk");
     const std::size_t count = state.markers.length;
-    if (state.markers_file_unread) {
+    if (p.markers_file_unread) {
         // What the file holds is not known yet: it is read again every
         // second, and the list is saved once it has joined the file.
         if (note_save_failure(state, SaveFailure::file_not_read, 0)) {
@@ -384,15 +424,8 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
         }
         return false;
     }
-    MarkerDataV1* records = allocate_array<MarkerDataV1>(ctx.scratch, count);
-    if (count > 0 && !records) {
-        report_failed_serialization(ctx, state, kind);
-        return false;
-    }
-    for (std::size_t i = 0; i < count; ++i) records[i] = state.markers[i].data;
-
     MarkersText text{};
-    if (serialize_markers(records, count, ctx.general, text) != SerializeError::none) {
+    if (!list_as_text(ctx, state, text)) {
         report_failed_serialization(ctx, state, kind);
         return false;
     }
@@ -410,15 +443,15 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
         return false;
     }
 
-    if (state.unreadable_copy_pending) {
+    if (p.unreadable_copy_pending) {
         if (!platform_file_exists(markers_path)) {
-            state.unreadable_copy_pending = false;  // gone meanwhile: nothing left to lose
+            p.unreadable_copy_pending = false;  // gone meanwhile: nothing left to lose
         } else if (keep_unreadable_copy(ctx, state, nullptr, 0)) {
-            state.unreadable_copy_pending = false;
+            p.unreadable_copy_pending = false;
         } else {
             // The file that could not be loaded stays until a copy of it exists;
             // the markers stay in memory for the next save.
-            report_failed_write(ctx, state, kind, SaveFailure::unreadable_not_kept, state.unreadable_copy_error, 0,
+            report_failed_write(ctx, state, kind, SaveFailure::unreadable_not_kept, p.unreadable_copy_error, 0,
                                 text.length, "the old file could not be kept yet");
             free_markers_text(text, ctx.general);
             return false;
@@ -435,55 +468,89 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
     }
     log_format(ctx, LogLevel::info, "Saved {:d} markers to JSON", static_cast<std::int64_t>(count));
     set_last_good_copy(state, markers_path);
-    state.failed_saves = 0;
-    if (state.save_failure != SaveFailure::none) {
-        state.save_failure = SaveFailure::none;
-        state.save_failure_code = 0;
+    p.failed_saves = 0;
+    if (p.save_failure != SaveFailure::none) {
+        p.save_failure = SaveFailure::none;
+        p.save_failure_code = 0;
         log_format(ctx, LogLevel::info, "Saving works again: {} holds every change since saving failed", markers_path);
     }
-    move_saved_packs(ctx, state);
     return true;
 }
 
-bool save_data_to_disk(RunContext& ctx, PluginState& state) { return save_markers(ctx, state, SaveTry::any); }
+bool save_markers_file(RunContext& ctx, PluginState& state) { return save_markers(ctx, state, SaveTry::any); }
 
 // ---- retrying a failed save -------------------------------------------------------------------
 
-void retry_failed_save(RunContext& ctx, PluginState& state) {
-    if (state.markers_file_unread) {
-        if (state.frame_time < state.unread_retry_at_ns) return;
-        state.unread_retry_at_ns = state.frame_time + ns_from_seconds(unread_file_retry_seconds);
+MarkersFileRetry retry_markers_file(RunContext& ctx, PluginState& state) {
+    MarkerPersistence& p = state.persistence;
+    if (p.markers_file_unread) {
+        if (state.frame_time < p.unread_retry_at_ns) return {};
+        p.unread_retry_at_ns = state.frame_time + ns_from_seconds(unread_file_retry_seconds);
         // Not while the keyboard renames a marker: the list the rename points
         // into is about to be replaced.
-        if (state.rename_marker_index >= 0) return;
-        read_unread_file_again(ctx, state);
-        return;
+        if (state.rename_marker_index >= 0) return {};
+        return read_unread_file_again(ctx, state);
     }
-    if (state.save_failure == SaveFailure::none || state.frame_time < state.save_retry_at_ns) return;
-    (void)save_data_to_disk(ctx, state);  // a failure sets the next delay
+    if (p.save_failure == SaveFailure::none || state.frame_time < p.save_retry_at_ns) return {};
+    return {save_markers_file(ctx, state), false};  // a failure sets the next delay
 }
 
 // ---- script end ----------------------------------------------------------------------------
 
-void save_before_quit(RunContext& ctx, PluginState& state) {
-    if (state.save_failure == SaveFailure::none) return;  // nothing waits to be saved
-    if (!state.markers_file_unread && save_markers(ctx, state, SaveTry::last)) return;
+// The markers the game holds, in a file of their own beside markers.json: in
+// the markers file's format, so that a player can take them back as a pack.
+static void keep_unsaved_markers(RunContext& ctx, PluginState& state) {
     const auto count = static_cast<std::int64_t>(state.markers.length);
-    if (state.markers_file_unread) {
+    char name[112];
+    TextBuilder chosen = text_builder(name, sizeof name);
+    MarkersText text{};
+    if (!list_as_text(ctx, state, text)) {
+        log_format(ctx, LogLevel::error,
+                   "Could not keep the {:d} markers the game held in a file of their own either: {}, so the changes "
+                   "that were not saved are lost",
+                   count, "out of memory");
+        return;
+    }
+    char base[96];
+    TextBuilder b = text_builder(base, sizeof base);
+    append_kept_copy_name(b, markers_path, unsaved_copy_infix, platform_now_ns());
+    const PlatformError e = keep_under_new_name(markers_copying_path, base, text.data, text.length, chosen);
+    free_markers_text(text, ctx.general);
+    if (e.code != 0) {
+        log_format(ctx, LogLevel::error,
+                   "Could not keep the {:d} markers the game held in {} either: {}, so the changes that were not "
+                   "saved are lost",
+                   count, static_cast<const char*>(base), e);
+        return;
+    }
+    log_format(ctx, LogLevel::error,
+               "Kept the {:d} markers the game held in {}: to take them back, copy that file into {} under a name "
+               "that ends in .json before the next start (README.txt, IF YOUR MARKERS ARE GONE, says more)",
+               count, static_cast<const char*>(name), import_directory);
+}
+
+bool save_markers_file_at_quit(RunContext& ctx, PluginState& state) {
+    const MarkerPersistence& p = state.persistence;
+    if (p.save_failure == SaveFailure::none) return false;  // nothing waits to be saved
+    if (!p.markers_file_unread && save_markers(ctx, state, SaveTry::last)) return true;
+    const auto count = static_cast<std::int64_t>(state.markers.length);
+    if (p.markers_file_unread) {
         log_format(ctx, LogLevel::error,
                    "The changes made in the game were not saved: {} still could not be read when the game quit, "
                    "so it is left as it was (the game held {:d} markers, the backup's and those added since)",
                    markers_path, count);
-    } else if (state.last_good_copy[0] == '\0') {
+    } else if (p.last_good_copy[0] == '\0') {
         log_format(ctx, LogLevel::error,
                    "The changes made since saving failed were not saved: the game held {:d} markers when it quit, "
                    "and there is no earlier copy of them",
                    count);
     } else {
-        const bool file = std::strcmp(state.last_good_copy, markers_path) == 0;
+        const bool file = std::strcmp(p.last_good_copy, markers_path) == 0;
         log_format(ctx, LogLevel::error,
                    "The changes made since saving failed were not saved: the game held {:d} markers when it quit, "
                    "and the last good copy is {}{}",
-                   count, static_cast<const char*>(state.last_good_copy), file ? " as last saved" : "");
+                   count, static_cast<const char*>(p.last_good_copy), file ? " as last saved" : "");
     }
+    keep_unsaved_markers(ctx, state);
+    return false;
 }

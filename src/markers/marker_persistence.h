@@ -2,10 +2,15 @@
 // after every change, and trying a failed save again. A save never truncates
 // the live file; a file that does not load is kept aside (marker_backups)
 // before anything can replace it, and the newest copy that loads takes its
-// place in memory; a file that is there but cannot be read (another program
-// holds it) is not damaged: nothing replaces it, and it is read again until it
-// can be, with the markers added meanwhile joining it; and something that is
-// not a file where markers.json belongs is left alone.
+// place in memory; a file that is there but cannot be had now (another
+// program holds it, or memory ran out while it was read) is not damaged:
+// nothing replaces it, and it is read again until it can be, with the markers
+// added meanwhile joining it; and something that is not a file where
+// markers.json belongs is left alone. What the game holds at a quit that
+// could not save goes into a file of its own.
+//
+// The marker packs are not known here: markers_on_disk.h puts the two in
+// step (a save that works moves the packs, a file read late lets them in).
 #pragma once
 
 #include <cstdint>
@@ -16,9 +21,13 @@
 #include "src/markers_file/markers_folder.h"
 
 void load_data_from_disk(RunContext& ctx, PluginState& state);
-// True when the file now holds the list. When it fails, the list is saved
-// again by retry_failed_save until it works.
-bool save_data_to_disk(RunContext& ctx, PluginState& state);
+// True while markers.json is there but has not been read (held, or memory ran
+// out): the list holds the backup's markers and those added since, not the file's.
+inline bool markers_file_unread(const PluginState& state) { return state.persistence.markers_file_unread; }
+
+// Writes the list into markers.json. True when the file now holds the list.
+// When it fails, the list is saved again by retry_markers_file until it works.
+bool save_markers_file(RunContext& ctx, PluginState& state);
 
 // Seconds of frame time from a failed try of a save to the next: 5 after the
 // first failure, twice as long after each further one, 300 at most. A change
@@ -29,10 +38,17 @@ float save_retry_delay_seconds(std::uint32_t failed_tries);
 // Seconds of frame time between two reads of a markers.json that is there but
 // could not be read.
 inline constexpr float unread_file_retry_seconds = 1.0f;
+
+// What a frame's retry did.
+struct MarkersFileRetry {
+    bool saved;      // a save worked: the file holds the list
+    bool wait_over;  // markers.json, not read until now, was read at last (or is gone, or was
+                     // damaged and kept aside): the list stands for what the file holds
+};
 // Every frame: after a failed save, saves the list again once its delay has
 // passed, until that works; a markers.json that could not be read is read
 // again every second, and loaded once it can be.
-void retry_failed_save(RunContext& ctx, PluginState& state);
+MarkersFileRetry retry_markers_file(RunContext& ctx, PluginState& state);
 
 // Called by the editing before a marker is deleted, renamed or moved to
 // another category: a marker of the backup shown while markers.json could not
@@ -42,6 +58,13 @@ void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index)
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
 
 // At script end (cleanup): while saves fail, one last try whatever the delay
-// says; when that fails too, or markers.json could still not be read, an
-// Error line says that the changes were not saved and where the last good copy is.
-void save_before_quit(RunContext& ctx, PluginState& state);
+// says. When that fails too, or markers.json could still not be read, an
+// Error line says that the changes were not saved and where the last good
+// copy is, and the markers the game holds are kept in
+// markers.json.unsaved-YYYYMMDD-HHMMSS (UTC) beside it, or a line says that
+// even that could not be written. True when the last try saved.
+bool save_markers_file_at_quit(RunContext& ctx, PluginState& state);
+
+// At a new script start: frees what the last run kept (the edits made while
+// the file was unread).
+void release_marker_persistence(PluginState& state);

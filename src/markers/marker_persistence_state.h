@@ -1,10 +1,14 @@
 // What saving and loading the markers file remember between frames (the
-// policy itself: marker_persistence.h).
+// policy itself: marker_persistence.h; the copies: marker_backups.h). Written
+// only by those two.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "src/base/growable_array.h"
 #include "src/base/position.h"
+#include "src/markers_file/markers_folder.h"
 
 // Why the last save of the markers file failed.
 enum class SaveFailure : std::uint8_t {
@@ -24,4 +28,36 @@ struct MarkerEdit {
     std::int64_t timestamp_ns;
     bool deleted;  // else renamed or moved
     bool moved;    // to another category (else renamed)
+};
+
+struct MarkerPersistence {
+    // The markers file could not be loaded nor copied aside yet: no save may
+    // replace it until a copy exists. The error of the last failed copy that
+    // the log gave (0: none), so that it is said once per cause.
+    bool unreadable_copy_pending;
+    std::uint32_t unreadable_copy_error;
+    // markers.json is there but could not be had (another program holds it,
+    // reading it is denied, or memory ran out while it was read or loaded):
+    // what it holds is unknown, so nothing replaces it. The newest backup's
+    // markers are shown meanwhile, the first `shown_from_backup` of the list
+    // (those after them were added since), and the file is read again every
+    // second. `unread_said` and `unread_error`: what the log last gave of it.
+    bool markers_file_unread;
+    MarkersFileOutcome unread_said;
+    std::uint32_t unread_error;
+    std::int64_t unread_retry_at_ns;  // when it is read again (the clock, as frame_time)
+    std::size_t shown_from_backup;
+    GrowableArray<MarkerEdit> edited_meanwhile;  // the backup's markers deleted, renamed or moved meanwhile
+    // Why the last save failed (none while saves work) and the error code of
+    // a failed write: while it is not none the list is saved again after a
+    // delay that doubles with each failed try (save_retry_delay_seconds), and
+    // only a new reason is logged.
+    SaveFailure save_failure;
+    std::uint32_t save_failure_code;
+    std::uint32_t failed_saves;     // tries in a row that failed
+    std::int64_t save_retry_at_ns;  // when the next try is due (the clock, as frame_time)
+    // The newest file known to hold the markers as they were before the
+    // changes not saved yet: markers.json once loaded or saved, else the
+    // backup they were recovered from; empty when there is none.
+    char last_good_copy[64];
 };

@@ -5,7 +5,7 @@
 #include "src/base/calendar.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers/marker_persistence.h"
+#include "src/markers/markers_on_disk.h"
 #include "src/scripthook/natives.h"
 
 constexpr float probe_heights[] = {100.0f, 150.0f, 50.0f, 0.0f, 200.0f};

@@ -17,7 +17,8 @@ static bool starts_with(const char* name, std::string_view prefix, std::string_v
 bool is_markers_file_name(const char* name) {
     return std::strcmp(name, markers_file_name) == 0 || std::strcmp(name, backup_file_name.text) == 0 ||
            starts_with(name, markers_file_name, unreadable_copy_infix) ||
-           starts_with(name, markers_file_name, replaced_copy_infix);
+           starts_with(name, markers_file_name, replaced_copy_infix) ||
+           starts_with(name, markers_file_name, unsaved_copy_infix);
 }
 
 void append_kept_copy_name(TextBuilder& out, std::string_view path, const char* infix, std::int64_t unix_ns) {
@@ -49,18 +50,34 @@ void describe_obstacle(TextBuilder& out, PlatformFileKind kind) {
 
 // ---- reading one markers file ---------------------------------------------------------------
 
-MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, char*& text, std::size_t& size) {
+void free_file_text(const Allocator& allocator, FileText& text) {
+    if (text.data) free_bytes(allocator, text.data, text.size + 1);
+    text = FileText{};
+}
+
+MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, FileText& text) {
     MarkersFileRead r{};
-    text = nullptr;
-    size = 0;
-    r.read = platform_read_file(path, allocator, &text, &size);
-    if (r.read.code == 0) return r;
+    text = FileText{};
+    r.read = platform_read_file(path, allocator, &text.data, &text.size);
+    if (r.read.code == 0) {
+        r.outcome = MarkersFileOutcome::read;
+        r.kind = PlatformFileKind::regular;
+        return r;
+    }
     // What stands there says more than the error of reading it.
     TextBuilder why = text_builder(r.why, sizeof r.why);
-    const PlatformFileKind kind = platform_file_info(path).kind;
-    if (obstacle_description(kind)) {
-        describe_obstacle(why, kind);
+    r.kind = platform_file_info(path).kind;
+    if (obstacle_description(r.kind)) {
+        r.outcome = MarkersFileOutcome::not_a_file;
+        describe_obstacle(why, r.kind);
         return r;
+    }
+    if (r.kind == PlatformFileKind::missing || platform_error_is_not_found(r.read)) {
+        r.outcome = MarkersFileOutcome::missing;
+    } else if (platform_error_is_out_of_memory(r.read)) {
+        r.outcome = MarkersFileOutcome::out_of_memory;
+    } else {
+        r.outcome = MarkersFileOutcome::held;
     }
     char error[64];
     platform_error_name(r.read, error, sizeof error);
@@ -72,19 +89,23 @@ MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, ch
 void load_markers_text(MarkersFileRead& r, std::string_view text, const Allocator& allocator, MarkersData& data) {
     DeserializeDetail detail{};
     r.loaded = deserialize_markers(text, allocator, data, &detail);
-    if (r.loaded != DeserializeError::none) {
-        TextBuilder why = text_builder(r.why, sizeof r.why);
-        describe_load_failure(why, r.loaded, detail);
+    switch (r.loaded) {
+        case DeserializeError::none: r.outcome = MarkersFileOutcome::read; return;
+        case DeserializeError::out_of_memory: r.outcome = MarkersFileOutcome::out_of_memory; break;
+        case DeserializeError::syntax:
+        case DeserializeError::wrong_kind: r.outcome = MarkersFileOutcome::damaged; break;
     }
+    TextBuilder why = text_builder(r.why, sizeof r.why);
+    describe_load_failure(why, r.loaded, detail);
 }
 
-MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data) {
+MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data, FileText* text) {
     data = MarkersData{};
-    char* text = nullptr;
-    std::size_t size = 0;
-    MarkersFileRead r = read_whole_file(path, allocator, text, size);
-    if (r.read.code != 0) return r;
-    load_markers_text(r, std::string_view(text, size), allocator, data);
-    free_bytes(allocator, text, size + 1);
+    FileText own{};
+    FileText& bytes = text ? *text : own;
+    MarkersFileRead r = read_whole_file(path, allocator, bytes);
+    if (r.outcome != MarkersFileOutcome::read) return r;
+    load_markers_text(r, std::string_view(bytes.data, bytes.size), allocator, data);
+    free_file_text(allocator, own);
     return r;
 }

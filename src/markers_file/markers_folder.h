@@ -53,10 +53,12 @@ inline constexpr char imported_folder[] = "imported";
 inline constexpr char saving_suffix[] = ".saving";    // a save of the file itself
 inline constexpr char copying_suffix[] = ".copying";  // a copy beside it
 // Copies kept under a time stamp: FILE.unreadable-YYYYMMDD-HHMMSS (a file
-// that could not be loaded) and FILE.replaced-YYYYMMDD-HHMMSS (what a restore
-// replaced).
+// that could not be loaded), FILE.replaced-YYYYMMDD-HHMMSS (what a restore
+// replaced) and FILE.unsaved-YYYYMMDD-HHMMSS (the markers the game held when
+// it quit without a save that worked; a markers file, so also a pack).
 inline constexpr char unreadable_copy_infix[] = ".unreadable-";
 inline constexpr char replaced_copy_infix[] = ".replaced-";
+inline constexpr char unsaved_copy_infix[] = ".unsaved-";
 // Daily copies in backups/: the prefix, then the UTC date YYYYMMDD, then the
 // suffix ("markers-20261210.json").
 inline constexpr char daily_copy_prefix[] = "markers-";
@@ -116,25 +118,53 @@ void describe_obstacle(TextBuilder& out, PlatformFileKind kind);
 
 // ---- reading one markers file ---------------------------------------------------------------
 
-// A markers file read and loaded in one go: `read` is not 0 when the file
-// could not be read (nothing but a regular file is); otherwise `loaded` says
-// whether it loaded. `why` says why not, for people: "a directory, not a
-// markers file", "cannot be read: ENOENT", "LINE:COLUMN: reason".
+// What reading one markers file came to: the one answer the plug-in's set-up
+// backup, its load, its late read and quillfen-markers all go by.
+enum class MarkersFileOutcome : std::uint8_t {
+    read,           // read whole, and it loads
+    missing,        // nothing is there
+    held,           // a file is there but cannot be read now (another program holds it, reading it is denied)
+    damaged,        // read whole, and it does not load
+    out_of_memory,  // memory ran out while reading or loading it: the file may be sound, try again
+    not_a_file,     // something else stands there (a directory, a device, a link to nothing or one that loops)
+};
+
+// A markers file read and loaded in one go. `read` is the error of reading
+// when it was not read (missing, held, out of memory, not a file; 0 when it
+// was), `loaded` the load's when it was read, `kind` what stands there when
+// it was not read. `why` says why it did not load, for people: "a directory,
+// not a markers file", "cannot be read: ENOENT", "LINE:COLUMN: reason",
+// "out of memory".
 struct MarkersFileRead {
+    MarkersFileOutcome outcome;
     PlatformError read;
     DeserializeError loaded;
+    PlatformFileKind kind;
     char why[192];
 };
 
-inline bool markers_file_loaded(const MarkersFileRead& r) {
-    return r.read.code == 0 && r.loaded == DeserializeError::none;
+inline bool markers_file_loaded(const MarkersFileRead& r) { return r.outcome == MarkersFileOutcome::read; }
+// True when the file was read but memory ran out while it was loaded (not while it was read).
+inline bool ran_out_loading(const MarkersFileRead& r) {
+    return r.outcome == MarkersFileOutcome::out_of_memory && r.read.code == 0;
 }
 
-// The whole file: `text` (zero-terminated, `size` bytes, from `allocator`) when
-// it was read; else `read` and `why` say why not.
-MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, char*& text, std::size_t& size);
-// Loads a text read whole: `loaded` and, when it does not load, `why`. `data`
-// holds the markers when it loaded.
+// The bytes of a file read whole: zero-terminated, `size` + 1 bytes from the
+// allocator it was read with.
+struct FileText {
+    char* data;
+    std::size_t size;
+};
+void free_file_text(const Allocator& allocator, FileText& text);
+
+// The whole file: `text` when it was read (outcome `read`); else the outcome
+// (missing, held, out of memory, not a file), `read` and `why` say why not.
+MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, FileText& text);
+// Loads a text read whole: the outcome (read, damaged or out of memory),
+// `loaded` and, when it does not load, `why`. `data` holds the markers when it loaded.
 void load_markers_text(MarkersFileRead& r, std::string_view text, const Allocator& allocator, MarkersData& data);
-// Both; the text is released again.
-MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data);
+// Both. With `text`, the bytes stay there whenever they were read (loaded or
+// not: a backup is made of them, a damaged file is kept aside); without, they
+// are released again.
+MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data,
+                                  FileText* text = nullptr);

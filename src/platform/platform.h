@@ -82,6 +82,8 @@ PlatformError platform_rename_new(const char* from, const char* to);
 PlatformError platform_delete_file(const char* path);
 bool platform_error_is_not_found(PlatformError error);
 bool platform_error_is_exists(PlatformError error);
+// Memory ran out (a read whose buffer could not be had): nothing is wrong with the file.
+bool platform_error_is_out_of_memory(PlatformError error);
 // What a person can do about an error, for the hints of quillfen-markers.
 enum class PlatformErrorKind {
     other,

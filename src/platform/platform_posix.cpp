@@ -181,6 +181,7 @@ PlatformError platform_rename_new(const char* from, const char* to) {
 
 bool platform_error_is_not_found(PlatformError error) { return error.code == ENOENT; }
 bool platform_error_is_exists(PlatformError error) { return error.code == EEXIST; }
+bool platform_error_is_out_of_memory(PlatformError error) { return error.code == ENOMEM; }
 
 PlatformErrorKind platform_error_kind(PlatformError error) {
     switch (error.code) {

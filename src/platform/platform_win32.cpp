@@ -259,6 +259,10 @@ bool platform_error_is_exists(PlatformError error) {
     return error.code == ERROR_ALREADY_EXISTS || error.code == ERROR_FILE_EXISTS;
 }
 
+bool platform_error_is_out_of_memory(PlatformError error) {
+    return error.code == ERROR_NOT_ENOUGH_MEMORY || error.code == ERROR_OUTOFMEMORY;
+}
+
 PlatformErrorKind platform_error_kind(PlatformError error) {
     switch (error.code) {
         case ERROR_FILE_NOT_FOUND:

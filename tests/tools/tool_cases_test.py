@@ -417,6 +417,27 @@ class Status(Files):
                 self.assertEqual(out[at:], [l.replace("%s", shown_path) for l in lines], r.out)
                 self.assertEqual(r.err, "")
 
+    def test_the_markers_a_quit_could_not_save_are_listed_with_the_command_that_takes_them_back(self):
+        unsaved = "markers.json.unsaved-20251209-080003"
+        self.put("markers.json", GOOD)
+        self.put(unsaved, GOOD[:-2] + ',\n  {"position": [100, 0, 0], "category": 3, %s}\n]}' % TIMESTAMP)
+        for folder, shown in ((self.dir, lambda n: os.path.join(self.dir, n)), (".", lambda n: n)):
+            with self.subTest(folder):
+                r = run("status", folder, cwd=self.dir, timeout=30)
+                self.assertEqual(r.returncode, 0, r.out + r.err)
+                out = r.out.replace("\\", "/").splitlines()
+                row = [l for l in out if l.startswith(unsaved + "  ")]
+                self.assertEqual(len(row), 1, r.out)
+                self.assertTrue(row[0].endswith("  3 markers"), row[0])
+                command = "    quillfen-markers merge %s %s" % (shown("markers.json"), shown(unsaved))
+                self.assertEqual(out[out.index(command) - 2:out.index(command) + 1], [
+                    "%s holds the markers the game held when it quit without saving them. To add them to your" % unsaved,
+                    "markers, close the game and run (then you may delete it):", command], r.out)
+        # The command as status gives it takes them back.
+        r = run("merge", "markers.json", unsaved, cwd=self.dir)
+        self.assertEqual(r.returncode, 0, r.out + r.err)
+        self.assertEqual(r.out.splitlines()[:2], ["Added 1 of 3 markers from %s" % unsaved, "markers.json holds 3 markers"])
+
     def test_a_fresh_install_says_to_start_the_game_once(self):
         os.makedirs(os.path.join(self.dir, "Quillfen"))
         r = run("status", os.path.join(self.dir, "Quillfen"))

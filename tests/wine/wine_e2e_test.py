@@ -232,13 +232,24 @@ class QuillfenUnderWine(unittest.TestCase):
                          ["Did not save the markers: Quillfen/markers.json could not be read yet, and saving over it "
                           "would lose what it holds; the 1 markers stay in the game and are saved once it can be "
                           "read"])  # the capture's one save
-        self.assertEqual(messages[-2:], [
+        q = os.path.join(d, "Quillfen")
+        unsaved = [n for n in os.listdir(q) if n.startswith("markers.json.unsaved-")]
+        self.assertEqual(len(unsaved), 1, os.listdir(q))
+        self.assertRegex(unsaved[0], r"^markers\.json\.unsaved-\d{8}-\d{6}$")
+        self.assertEqual(messages[-3:], [
             "The changes made in the game were not saved: Quillfen/markers.json still could not be read when the "
             "game quit, so it is left as it was (the game held 1 markers, the backup's and those added since)",
+            "Kept the 1 markers the game held in Quillfen/%s: to take them back, copy that file into "
+            "Quillfen/import under a name that ends in .json before the next start (README.txt, IF YOUR MARKERS "
+            "ARE GONE, says more)" % unsaved[0],
             "Shutdown"])
-        q = os.path.join(d, "Quillfen")
+        with open(os.path.join(q, unsaved[0]), "rb") as f:
+            kept = json.loads(f.read())["markers"]
+        self.assertEqual([m.get("name") for m in kept], ["Valentine, New Hanover (Waypoint)"],
+                         "what the game held at the quit, in the markers file's format")
         self.assertFalse(any(n.startswith("markers.json.unreadable-") for n in os.listdir(q)), "not damaged")
         self.assertFalse(os.path.exists(os.path.join(q, "markers.json.saving")))
+        self.assertFalse(os.path.exists(os.path.join(q, "markers.json.copying")))
 
         # Released: the next run loads the old marker, keeps nothing aside, and saves.
         r = run_sim(CAPTURE_SCENARIO, d)
@@ -294,6 +305,48 @@ class QuillfenUnderWine(unittest.TestCase):
         xs = {m["position"][0] for m in saved}
         self.assertTrue({3000.0, 3003.0} <= xs, "the last session's two markers")
         self.assertEqual(sum(1 for m in saved if m.get("name", "").endswith("(Waypoint)")), 2)
+
+    def test_a_marker_pack_waits_while_markers_json_is_held_and_joins_the_files_markers(self):
+        """The file holds F0..F4; the backup also one at x = 100 deleted the last time; the pack one at 100.5."""
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        os.makedirs(os.path.join(q, "import"))
+
+        def markers(xs, names=None):
+            return json.dumps({"markers": [
+                dict({"position": [x, 0, 0], "category": 0, "timestamp": {"_nsec": 1765267200000000000 + i}},
+                     **({"name": names[i]} if names else {})) for i, x in enumerate(xs)]}).encode()
+
+        path = os.path.join(q, "markers.json")
+        with open(path, "wb") as f:
+            f.write(markers([0, 10, 20, 30, 40]))
+        with open(os.path.join(q, "markers.json.bak"), "wb") as f:
+            f.write(markers([0, 10, 20, 30, 40, 100]))
+        pack = markers([100.5], ["Friend's camp"])
+        with open(os.path.join(q, "import", "friend.json"), "wb") as f:
+            f.write(pack)
+        with HeldOpen(path, d, seconds=3) as held:
+            r = run_sim("{frames: 420, frame_ms: 16.666667}", d)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            self.assertIsNotNone(held.holder.poll(), "the hold ended during the run")
+        messages, _ = log_messages(d)
+        left = ("Left marker pack Quillfen/import/friend.json where it is for now: Quillfen/markers.json has not been "
+                "read yet, and the pack's markers are added to the file's once it has been (or at the next start)")
+        self.assertIn(left, messages)
+        self.assertLess(messages.index(left), messages.index("Loaded 5 markers from JSON"))
+        at = messages.index("Imported 1 of 1 markers from Quillfen/import/friend.json")
+        self.assertLess(messages.index("Read Quillfen/markers.json at last: its 5 markers take the place of the "
+                                       "backup's, and 0 of the 0 markers added meanwhile joined them"), at)
+        self.assertEqual(messages[at + 1:at + 4], [
+            "Saving data to disk", "Saved 6 markers to JSON",
+            "Moved marker pack Quillfen/import/friend.json to Quillfen/import/imported/friend.json"])
+        with open(path, "rb") as f:
+            saved = json.loads(f.read())["markers"]
+        self.assertEqual([m["position"][0] for m in saved], [0, 10, 20, 30, 40, 100.5])
+        self.assertEqual(saved[5]["name"], "Friend's camp")
+        self.assertEqual(sorted(os.listdir(os.path.join(q, "import"))), ["imported"])
+        with open(os.path.join(q, "import", "imported", "friend.json"), "rb") as f:
+            self.assertEqual(f.read(), pack)
 
     def test_a_damaged_markers_file_never_costs_the_last_good_markers(self):
         d = self.game_dir()
@@ -361,9 +414,18 @@ class QuillfenUnderWine(unittest.TestCase):
         failed = [m for m in messages if m.startswith("Failed to write to markers data file: 0/")]
         self.assertEqual(len(failed), 1, messages)  # the capture's one save
         self.assertTrue(all(m.endswith(" Quillfen/markers.json is a directory") for m in failed), failed)
-        # settings.ini: the settings file the first start writes, nothing to do with the obstacle.
-        self.assertEqual(sorted(os.listdir(q)),
-                         ["import", "last.log", "markers.json", "markers.json.bak", "settings.ini"])
+        # settings.ini: the settings file the first start writes, nothing to do with the obstacle;
+        # the unsaved copy: the markers the game held at the quit, the capture's among them.
+        names = sorted(os.listdir(q))
+        unsaved = [n for n in names if re.fullmatch(r"markers\.json\.unsaved-\d{8}-\d{6}", n)]
+        self.assertEqual(len(unsaved), 1, names)
+        self.assertEqual(names, sorted(["import", "last.log", "markers.json", "markers.json.bak", "settings.ini"]
+                                       + unsaved))
+        self.assertIn("Kept the 3 markers the game held in Quillfen/%s: to take them back, copy that file into "
+                      "Quillfen/import under a name that ends in .json before the next start (README.txt, IF YOUR "
+                      "MARKERS ARE GONE, says more)" % unsaved[0], messages)
+        with open(os.path.join(q, unsaved[0]), "rb") as f:
+            self.assertEqual(len(json.loads(f.read())["markers"]), 3)
         self.assertEqual(os.listdir(os.path.join(q, "markers.json")), [])
         with open(os.path.join(q, "markers.json.bak"), "rb") as f:
             self.assertEqual(f.read(), good)

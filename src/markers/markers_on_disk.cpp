@@ -1,0 +1,37 @@
+#include "src/markers/markers_on_disk.h"
+
+#include "src/markers/marker_packs.h"
+#include "src/markers/marker_persistence.h"
+
+void import_marker_packs(RunContext& ctx, PluginState& state) {
+    // A pack merged into the backup's markers shown meanwhile would find
+    // "already there" a marker the file no longer has.
+    if (markers_file_unread(state)) {
+        leave_packs_until_file_read(ctx);
+        return;
+    }
+    const PackImport imported = merge_marker_packs(ctx, state);
+    if (!imported.found) return;
+    if (imported.added > 0) {
+        (void)save_data_to_disk(ctx, state);  // when it works, the packs have gone
+    } else {
+        move_saved_packs(ctx, state);  // nothing new: the file holds their markers already
+    }
+    say_packs_waiting(ctx, state);
+}
+
+bool save_data_to_disk(RunContext& ctx, PluginState& state) {
+    if (!save_markers_file(ctx, state)) return false;
+    move_saved_packs(ctx, state);
+    return true;
+}
+
+void retry_failed_save(RunContext& ctx, PluginState& state) {
+    const MarkersFileRetry retry = retry_markers_file(ctx, state);
+    if (retry.saved) move_saved_packs(ctx, state);
+    if (retry.wait_over) import_marker_packs(ctx, state);
+}
+
+void save_before_quit(RunContext& ctx, PluginState& state) {
+    if (save_markers_file_at_quit(ctx, state)) move_saved_packs(ctx, state);
+}
