@@ -21,6 +21,7 @@ import unittest
 
 TOOL = None
 WINDOWS = False
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
 TIMESTAMP = '"timestamp": {"_nsec": 1765267200000000000}'
 GOOD = ('{"markers": [\n  {"position": [1, 2, 3], "category": 1, "name": "Camp", %s},\n'
@@ -218,6 +219,17 @@ class ExitCodes(Files):
                 self.assertTrue(r.out.startswith("usage: quillfen-markers check FILE\n"), r.out[:80])
                 self.assertIn("  3  check: the file loads, but the game would drop or change what the lines say\n",
                               r.out)
+
+
+    def test_the_version_is_the_release_s(self):
+        with open(os.path.join(TOP, "CMakeLists.txt"), encoding="utf-8") as f:
+            version = re.search(r"^project\(Quillfen VERSION ([0-9.]+)", f.read(), re.M).group(1)
+        with open(os.path.join(TOP, "docs", "release", "CHANGELOG.txt"), encoding="utf-8") as f:
+            changelog = f.read()
+        r = run("--version")
+        self.assertEqual((r.returncode, r.out, r.err), (0, "quillfen-markers %s\n" % version, ""))
+        # The first entry under the title, as packaging wants it.
+        self.assertRegex(changelog, r"\A[^\n]*\n=+\n\n%s \(\d{4}-\d{2}-\d{2}\)\n-+\n" % re.escape(version))
 
 
 class Output(Files):
