@@ -25,6 +25,7 @@
 #include "src/markers_file/settings_file.h"
 #include "src/scripthook/host_api.h"
 #include "tests/support/markers_text.h"
+#include "tests/support/test_folders.h"
 
 inline std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -104,17 +105,6 @@ inline void test_script_main() {
 // true for a few frames. Menu tests run under each; the plug-in must act alike.
 inline const char* const repeat_answer_modes[] = {"first", "every", "frames:3"};
 
-// An empty directory of the test's own, named after it, in this build's tree:
-// the same test run from another checkout at the same time has its own.
-inline std::filesystem::path fresh_test_dir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir =
-        std::filesystem::path(QUILLFEN_TEST_GAME_FOLDERS) / (std::string(info->test_suite_name()) + "." + info->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
 // The run context the plug-in's script works with: the tracker as general allocator.
 inline ScriptProcedure plugin_script = nullptr;  // set by the fixture
 
@@ -123,6 +113,12 @@ inline RunContext script_context() {
     ctx.general = tracker_allocator(runtime_globals.allocation_tracker);
     return ctx;
 }
+
+// The size, in pixels, of the list page's texts in the selected row, in the
+// simulator's default window (1080 lines): a row is 0.06 of the screen's
+// height, 0.01 more when selected, and its texts are 0.6 of that less 0.005,
+// cut to whole pixels. The other rows' texts are smaller (33).
+inline constexpr int selected_row_text_size = static_cast<int>(((0.06f + 0.01f) * 0.6f - 0.005f) * 1080);
 
 // A text the game was told to draw this frame, read from its markup.
 struct DrawnText {
@@ -155,7 +151,7 @@ protected:
         for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
             if (all[i].align != "Left") continue;
             out.push_back(all[i].text);
-            if (selected && all[i].size == 39) *selected = all[i].text;
+            if (selected && all[i].size == selected_row_text_size) *selected = all[i].text;
         }
         return out;
     }
