@@ -9,7 +9,7 @@
 
 #include "src/base/calendar.h"
 #include "src/markers_file/marker_copies.h"
-#include "tests/support/test_folders.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 

@@ -11,7 +11,7 @@
 
 #include "sim/game.h"
 #include "src/markers_file/settings_file.h"
-#include "tests/support/test_folders.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

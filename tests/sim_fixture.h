@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,14 +27,7 @@
 #include "src/markers_file/settings_file.h"
 #include "src/scripthook/host_api.h"
 #include "tests/support/markers_text.h"
-#include "tests/support/test_folders.h"
-
-inline std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+#include "tests/support/test_files.h"
 
 inline std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -41,6 +36,10 @@ inline std::vector<std::string> split_lines(const std::string& text) {
     while (std::getline(in, line)) lines.push_back(line);
     return lines;
 }
+
+// A float argument of a traced native call: the float's bits in the low half
+// of the pushed word.
+inline float f32_of(std::uint64_t word) { return std::bit_cast<float>(static_cast<std::uint32_t>(word)); }
 
 // The message of a log line: what follows "[date time] ".
 inline std::string log_message_of(const std::string& line) {

@@ -1,12 +1,23 @@
-// A folder of its own for each test, in this build's tree
-// (QUILLFEN_TEST_GAME_FOLDERS, build/linux/tests/game-folders/).
+// Files for tests: a folder of its own for each test, in this build's tree
+// (QUILLFEN_TEST_GAME_FOLDERS, build/linux/tests/game-folders/), and a file
+// read whole.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+// The file's bytes; empty when it cannot be read.
+inline std::string read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 // An empty folder named after the running test, "Suite.Test" (a parameterised
 // test's "Instance/Suite.Test/3" with dots for the slashes, so that it stays
