@@ -7,7 +7,8 @@ quillfen-markers.exe under Wine (through scripts/wine-env).
 
 Exit codes, in every command: 0 done (check: loads as written), 1 a file does
 not load, 2 a file cannot be read or written or the command is wrong, 3 check:
-loads, but the game would drop or change something.
+loads, but the game would drop or change something (format: and nothing was
+printed, unless given --as-the-game-reads).
 """
 import os
 import re
