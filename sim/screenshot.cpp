@@ -237,22 +237,54 @@ static void draw_text(cairo_t* cr, const SimDrawItem& d, double image_width, dou
 // What the game draws itself, which the draw list does not hold: the prompts
 // shown, listed at the bottom right as the game lists them, and the GPS route.
 
-// The default key of the controls the plug-in's prompts use; others by their hash.
-static std::string key_of(std::uint32_t control) {
-    static const struct {
-        const char* name;
-        const char* key;
-    } keys[] = {
-        {"INPUT_PLAYER_MENU", "L"},
-        {"INPUT_GAME_MENU_ACCEPT", "Enter"},
-        {"INPUT_GAME_MENU_EXTRA_OPTION", "F"},
-        {"INPUT_GAME_MENU_OPTION", "Space"},
-        {"INPUT_GAME_MENU_CANCEL", "Esc"},
-        {"INPUT_GAME_MENU_TAB_RIGHT_SECONDARY", "X"},
-    };
-    for (const auto& k : keys) {
+// The default keyboard key of every control the plug-in uses, as a prompt
+// shows it. Where the game's default key is not known here, the control's
+// action in the game's words, so that no prompt ever shows a raw hash.
+static const struct {
+    const char* name;
+    const char* key;
+} control_keys[] = {
+    {"INPUT_PLAYER_MENU", "L"},
+    {"INPUT_GAME_MENU_ACCEPT", "Enter"},
+    {"INPUT_GAME_MENU_EXTRA_OPTION", "F"},
+    {"INPUT_GAME_MENU_OPTION", "Space"},
+    {"INPUT_GAME_MENU_CANCEL", "Esc"},
+    {"INPUT_RADIAL_MENU_NAV_LR", "Mouse X"},
+    {"INPUT_RADIAL_MENU_NAV_UD", "Mouse Y"},
+    {"INPUT_ATTACK", "Left Mouse Button"},
+    {"INPUT_AIM", "Right Mouse Button"},
+    {"INPUT_GAME_MENU_UP", "Up"},
+    {"INPUT_GAME_MENU_DOWN", "Down"},
+    {"INPUT_GAME_MENU_LEFT", "Left"},
+    {"INPUT_GAME_MENU_RIGHT", "Right"},
+    {"INPUT_GAME_MENU_SCROLL_FORWARD", "Wheel Up"},
+    {"INPUT_GAME_MENU_SCROLL_BACKWARD", "Wheel Down"},
+    {"INPUT_GAME_MENU_TAB_LEFT", "Q"},
+    {"INPUT_GAME_MENU_TAB_RIGHT", "E"},
+    {"INPUT_GAME_MENU_TAB_LEFT_SECONDARY", "Z"},
+    {"INPUT_GAME_MENU_TAB_RIGHT_SECONDARY", "X"},
+    {"INPUT_FRONTEND_SELECT", "Tab"},
+    // Only switched off while the menu is up, never a prompt: keys not known.
+    {"INPUT_REVEAL_HUD", "Reveal HUD key"},
+    {"INPUT_SELECT_RADAR_MODE", "Radar Mode key"},
+    {"INPUT_SIMPLE_RADAR", "Simple Radar key"},
+    {"INPUT_EXPAND_RADAR", "Expand Radar key"},
+    {"INPUT_REGULAR_RADAR", "Regular Radar key"},
+    {"INPUT_DISABLE_RADAR", "Disable Radar key"},
+    {"INPUT_INTERACT_ANIMAL", "Interact with Animal key"},
+    {"INPUT_SPECIAL_ABILITY", "Dead Eye key"},
+};
+
+const char* sim_control_key(std::uint32_t control) {
+    for (const auto& k : control_keys) {
         if (sim_joaat(k.name) == control) return k.key;
     }
+    return nullptr;
+}
+
+// A control outside the table by its hash: the scenario's own, not the plug-in's.
+static std::string key_of(std::uint32_t control) {
+    if (const char* key = sim_control_key(control)) return key;
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08X", control);
     return hex;

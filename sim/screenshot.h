@@ -29,6 +29,10 @@ bool sim_parse_text_markup(std::string_view label, SimTextMarkup* out);
 // for a held one and " (off)" for one shown but disabled), and the GPS route
 // while it is drawn (empty when not).
 std::vector<std::string> sim_prompt_lines(const SimGame& game);
+// The default keyboard key of a control the plug-in uses, as its prompt shows
+// it ("Z" for INPUT_GAME_MENU_TAB_LEFT_SECONDARY); null for any other control,
+// which a prompt shows by its hash.
+const char* sim_control_key(std::uint32_t control);
 std::string sim_route_line(const SimGame& game);
 
 // Renders `game.draw_list`, then the prompts and route the game shows, into a

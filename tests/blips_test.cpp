@@ -3,7 +3,6 @@
 // divide, what a steady frame costs, and the count of markers holding a blip.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -49,13 +48,6 @@ std::vector<Spot> two_clusters() {
     std::vector<Spot> near = cluster(500, 0, 0, 1500, 2);
     spots.insert(spots.end(), near.begin(), near.end());
     return spots;
-}
-
-float f32_arg(std::uint64_t word) {
-    const auto bits = static_cast<std::uint32_t>(word);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
 }
 
 class BlipTest : public SimTest {
@@ -554,7 +546,7 @@ TEST_F(BlipTest, BlipsFollowThePlayersSideOfTheGuarmaDivideAndEachSideIsAskedOnc
 
     // Each marker's side was asked of the game once, however often the choice was made.
     std::map<std::pair<float, float>, int> asked;
-    for (const SimTraceEntry* e : calls("zone_at_coords")) ++asked[{f32_arg(e->args[0]), f32_arg(e->args[1])}];
+    for (const SimTraceEntry* e : calls("zone_at_coords")) ++asked[{f32_of(e->args[0]), f32_of(e->args[1])}];
     EXPECT_EQ(asked[std::make_pair(10.0f, 10.0f)], 1);
     EXPECT_EQ(asked[std::make_pair(5010.0f, 5010.0f)], 1);
     EXPECT_EQ(asked[std::make_pair(30.0f, 30.0f)], 1);
@@ -733,7 +725,7 @@ protected:
             coords += n == "set_blip_coords";
             if (n != "create_blip_at_coords" || e.result[0] == 0 || !game().blips.count(e.result[0])) continue;
             ++made;
-            const float dx = f32_arg(e.args[1]) - at.x, dy = f32_arg(e.args[2]) - at.y, dz = f32_arg(e.args[3]) - at.z;
+            const float dx = f32_of(e.args[1]) - at.x, dy = f32_of(e.args[2]) - at.y, dz = f32_of(e.args[3]) - at.z;
             const float d = dx * dx + dy * dy + dz * dz;
             EXPECT_GE(d, last) << "blip " << made << " made after a nearer one";
             last = d;

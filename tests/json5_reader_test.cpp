@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "src/json5/json5_reader.h"
+#include "tests/support/test_files.h"
 
 #ifndef QUILLFEN_TEST_DATA
 #define QUILLFEN_TEST_DATA "tests/data"
@@ -180,13 +181,6 @@ std::string string_value(std::string_view text) {
     if (t.root().kind != Json5Kind::string) return "<not a string>";
     EXPECT_EQ(t.root().string()[t.root().string_length()], '\0');
     return std::string(t.root().string(), t.root().string_length());
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::vector<std::string> split(const std::string& line, char sep) {

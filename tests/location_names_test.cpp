@@ -40,10 +40,6 @@ protected:
     }
 };
 
-float f32_arg(const SimTraceEntry* e, std::size_t i) {
-    return std::bit_cast<float>(static_cast<std::uint32_t>(e->args[i]));
-}
-
 }  // namespace
 
 TEST_F(LocationTest, TheGamesTextsInOrderThenTheTable) {
@@ -74,12 +70,12 @@ TEST_F(LocationTest, NineQueriesAtTheRaisedHeightWhenNothingHasAName) {
     EXPECT_EQ(static_cast<std::int32_t>(q[2]->args[3]), 11);
     EXPECT_EQ(static_cast<std::int32_t>(q[4]->args[3]), 10);
     EXPECT_EQ(static_cast<std::int32_t>(q[8]->args[3]), -1);
-    for (std::size_t i : {0u, 2u, 4u, 6u, 8u}) EXPECT_EQ(f32_arg(q[i], 2), 40.0f) << "z raised to 40";
+    for (std::size_t i : {0u, 2u, 4u, 6u, 8u}) EXPECT_EQ(f32_of(q[i]->args[2]), 40.0f) << "z raised to 40";
 
     name_at(450, 450, 250);
-    EXPECT_EQ(f32_arg(lookups()[0], 2), 250.0f);
+    EXPECT_EQ(f32_of(lookups()[0]->args[2]), 250.0f);
     name_at(450, 450, std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(f32_arg(lookups()[0], 2), 40.0f);
+    EXPECT_EQ(f32_of(lookups()[0]->args[2]), 40.0f);
 }
 
 TEST_F(LocationTest, NoNameAtAllIsLoggedOncePerPlaceAndRun) {

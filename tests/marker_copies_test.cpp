@@ -9,18 +9,11 @@
 
 #include "src/base/calendar.h"
 #include "src/markers_file/marker_copies.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path fresh_dir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    fs::path d = fs::path(QUILLFEN_TEST_GAME_FOLDERS) / (std::string("MarkerCopies.") + info->name());
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
 
 void touch(const fs::path& p) { std::ofstream(p, std::ios::binary) << "x"; }
 
@@ -71,7 +64,7 @@ TEST(MarkerCopies, TheDateOfEveryDayTheClockCanNameReadsBackFromItsName) {
 }
 
 TEST(MarkerCopies, DailyCopiesUpToTodayComeFirstNewestFirstThenTheLaterDatedOnes) {
-    const fs::path d = fresh_dir();
+    const fs::path d = fresh_test_dir();
     for (const char* n : {"markers-20251201.json", "markers-20251209.json", "markers-20251208.json",
                           "markers-20301205.json", "markers-20301207.json", "markers-20251210.json",
                           "markers-99999999.json", "markers-20261301.json", "notes.txt"}) {
@@ -125,7 +118,7 @@ TEST(MarkerCopies, TheNewestStampedCopyGoesByStampThenByNumber) {
          "markers.json.unreadable-20251209-080000"},
     };
     for (const Case& c : cases) {
-        const fs::path d = fresh_dir();
+        const fs::path d = fresh_test_dir();
         for (const std::string& n : c.names) touch(d / n);
         char buffer[128];
         TextBuilder name = text_builder(buffer, sizeof buffer);

@@ -122,6 +122,18 @@ TEST_F(EditingTest, RenamingSetsOrClearsTheNameAndRelabelsALiveBlip) {
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(names[0]->texts[1], "Marker (Flag)") << "no name: the category's name";
     EXPECT_EQ(read_file(dir / "Quillfen" / "markers.json").find("\"name\""), std::string::npos);
+    auto removals = [&] {
+        const std::vector<std::string> all = messages();
+        return std::count_if(all.begin(), all.end(),
+                             [](const std::string& m) { return m.starts_with("Removed the name of "); });
+    };
+    EXPECT_TRUE(logged("Removed the name of   Camp  ")) << "the name it had, as the list showed it";
+    EXPECT_EQ(removals(), 1);
+    in_script([] {
+        RunContext ctx = script_context();
+        rename_marker(ctx, plugin_state, plugin_state.markers[0], "");
+    });
+    EXPECT_EQ(removals(), 1) << "a marker without a name has none to remove";
 
     game().blip_capacity = 0;
     game().blips.clear();

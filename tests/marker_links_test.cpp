@@ -16,16 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path fresh_dir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("MarkerLinks.") + info->name();
-    std::replace(name.begin(), name.end(), '/', '.');
-    fs::path d = fs::path(QUILLFEN_TEST_GAME_FOLDERS) / name;
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
-
 // A folder on a file system other than the test folders' (a RAM disk), where
 // a file cannot be renamed to from there: only a temporary file beside the
 // target can replace it. Empty when the machine has none.
@@ -43,7 +33,7 @@ fs::path folder_on_another_file_system(const fs::path& near) {
 // ---- what stands at a link ------------------------------------------------------------------
 
 TEST(MarkerLinks, ALinkIsWhatItLeadsToAndALoopIsNamedAsALoop) {
-    const fs::path d = fresh_dir();
+    const fs::path d = fresh_test_dir();
     write_file(d / "real.json", "{}");
     fs::create_directories(d / "folder");
     struct Case {
@@ -127,7 +117,7 @@ const LinkShape link_shapes[] = {
 class WriteThroughALinkTest : public ::testing::TestWithParam<LinkShape> {
 protected:
     void SetUp() override {
-        dir = fresh_dir();
+        dir = fresh_test_dir();
         game = dir / "Quillfen";
         elsewhere = dir / "Synced";
         if (GetParam().other_file_system) {
@@ -173,7 +163,7 @@ TEST_P(WriteThroughALinkTest, AWriteReplacesWhatTheLinkLeadsToAndTheLinkStays) {
 }
 
 TEST(MarkerLinks, AWriteThroughALinkThatLeadsNowhereOrLoopsFailsAndWritesNothing) {
-    const fs::path d = fresh_dir();
+    const fs::path d = fresh_test_dir();
     struct Case {
         const char* name;
         const char* target;

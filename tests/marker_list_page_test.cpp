@@ -312,7 +312,7 @@ TEST_P(ListPageTest, ARowWithoutABlipIsDimmedAndTheSelectedRowAlternatesItsCentr
         const bool even = (game().clock_ns / 1000000000) % 2 == 0;
         std::string centre;
         for (const DrawnText& d : texts()) {
-            if (d.align == "Center" && d.size == 39) centre = d.text;
+            if (d.align == "Center" && d.size == selected_row_text_size) centre = d.text;
         }
         EXPECT_EQ(centre, even ? "x: 20.0, y: 0.0, z: 0.0" : "20m away") << i;
         seen.insert(centre);

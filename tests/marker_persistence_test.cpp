@@ -22,7 +22,7 @@ const char* const two_markers = R"json({
     ]
 })json";
 
-class MarkerStoreTest : public SimTest {
+class MarkerPersistenceTest : public SimTest {
 protected:
     std::string markers_text() const { return read_file(dir / "Quillfen" / "markers.json"); }
     std::vector<std::filesystem::path> kept_copies() const {
@@ -95,7 +95,7 @@ const std::string works_again_line = "Saving works again: Quillfen/markers.json 
 
 }  // namespace
 
-TEST_F(MarkerStoreTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {
+TEST_F(MarkerPersistenceTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {
     begin("{frames: 10}");
     frames(1);
     EXPECT_EQ(messages(),
@@ -110,7 +110,7 @@ TEST_F(MarkerStoreTest, FirstUseLogsTheMissingFileAndTheFirstChangeCreatesIt) {
     EXPECT_FALSE(std::filesystem::exists(dir / "Quillfen" / "markers.json.saving"));
 }
 
-TEST_F(MarkerStoreTest, LoadsTheFileInOrderAndBacksItUpAtLoad) {
+TEST_F(MarkerPersistenceTest, LoadsTheFileInOrderAndBacksItUpAtLoad) {
     write_markers(two_markers);
     begin("{frames: 10}");
     EXPECT_EQ(read_file(dir / "Quillfen" / "markers.json.bak"), two_markers);
@@ -126,7 +126,7 @@ TEST_F(MarkerStoreTest, LoadsTheFileInOrderAndBacksItUpAtLoad) {
     EXPECT_TRUE(logged("Loaded 2 markers from JSON"));
 }
 
-TEST_F(MarkerStoreTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwritten) {
+TEST_F(MarkerPersistenceTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwritten) {
     const std::string broken = "{\"markers\": [ {\"category\": 1}, ";  // cut short by a crash of some editor
     write_markers(broken);
     begin("{frames: 10}");
@@ -156,7 +156,7 @@ TEST_F(MarkerStoreTest, AFileThatCannotBeParsedIsKeptUnderANewNameAndNeverOverwr
     EXPECT_EQ(read_file(kept_copies()[1]), "not json");
 }
 
-TEST_F(MarkerStoreTest, AValueOfTheWrongKindLoadsNothingAndIsKept) {
+TEST_F(MarkerPersistenceTest, AValueOfTheWrongKindLoadsNothingAndIsKept) {
     const std::string wrong = R"({"markers": [{"category": 1}, {"timestamp": 5}]})";
     write_markers(wrong);
     begin("{frames: 10}");
@@ -169,7 +169,7 @@ TEST_F(MarkerStoreTest, AValueOfTheWrongKindLoadsNothingAndIsKept) {
     EXPECT_EQ(read_file(kept_copies()[0]), wrong);
 }
 
-TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
+TEST_F(MarkerPersistenceTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     write_markers(two_markers);
     begin("{frames: 20}");
     frames(1);
@@ -242,7 +242,7 @@ TEST_F(MarkerStoreTest, AFailedSaveLeavesTheOldFileWholeAndTheNextSaveWorks) {
     EXPECT_NE(markers_text().find(std::to_string(static_cast<int>(x)) + ".00000000"), std::string::npos);
 }
 
-TEST_F(MarkerStoreTest, AQuillfenFolderMovedAwayWhilePlayingIsMadeAgainByTheNextSave) {
+TEST_F(MarkerPersistenceTest, AQuillfenFolderMovedAwayWhilePlayingIsMadeAgainByTheNextSave) {
     write_markers(markers_file(2));
     begin("{frames: 20}");
     frames(1);
@@ -274,7 +274,7 @@ TEST_F(MarkerStoreTest, AQuillfenFolderMovedAwayWhilePlayingIsMadeAgainByTheNext
     EXPECT_EQ(markers_in(markers_text()), 5u);
 }
 
-TEST_F(MarkerStoreTest, ADamagedFileIsNotReplacedUntilACopyOfItExistsAndAFailedCopyIsSaidOnce) {
+TEST_F(MarkerPersistenceTest, ADamagedFileIsNotReplacedUntilACopyOfItExistsAndAFailedCopyIsSaidOnce) {
     const std::string damaged = markers_file(2).substr(0, 60);
     write_markers(damaged);
     const FileFaults full{ENOSPC, 0, 0, 0, 0};
@@ -312,7 +312,7 @@ TEST_F(MarkerStoreTest, ADamagedFileIsNotReplacedUntilACopyOfItExistsAndAFailedC
 
 // ---- backups that never give up the last good markers ------------------------------------
 
-TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersComeBack) {
+TEST_F(MarkerPersistenceTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersComeBack) {
     // A good file of 100 markers, not in the plug-in's own layout (as a tool or
     // an older version may have left it).
     std::string good = "{\"markers\": [ ";
@@ -372,7 +372,7 @@ TEST_F(MarkerStoreTest, ADamagedFileNeverReachesTheBackupAndTheBackupsMarkersCom
     EXPECT_EQ(markers_in(backup_text()), 101u);
 }
 
-TEST_F(MarkerStoreTest, EveryCutOfAGoodFileLeavesTheGoodBackupWhole) {
+TEST_F(MarkerPersistenceTest, EveryCutOfAGoodFileLeavesTheGoodBackupWhole) {
     const std::string good = markers_file(2, 10);
     write_markers(good);
     start_and_quit(9);
@@ -388,7 +388,7 @@ TEST_F(MarkerStoreTest, EveryCutOfAGoodFileLeavesTheGoodBackupWhole) {
     EXPECT_EQ(kept_copies().size(), good.size()) << "each damaged file kept aside once";
 }
 
-TEST_F(MarkerStoreTest, RecoveryTakesTheNewestCopyThatLoads) {
+TEST_F(MarkerPersistenceTest, RecoveryTakesTheNewestCopyThatLoads) {
     write_markers("{\"markers\": [");
     write_file(quillfen() / "markers.json.bak", "{\"markers\": 5}");                     // edited by hand
     write_file(quillfen() / "backups" / "markers-20251208.json", "{\"markers\": [{\"");  // cut
@@ -417,7 +417,7 @@ TEST_F(MarkerStoreTest, RecoveryTakesTheNewestCopyThatLoads) {
     EXPECT_EQ(messages().back(), "Found no backup of the markers data file that loads");
 }
 
-TEST_F(MarkerStoreTest, AMissingFileWithABackupThatLoadsIsALossAndItsMarkersComeBack) {
+TEST_F(MarkerPersistenceTest, AMissingFileWithABackupThatLoadsIsALossAndItsMarkersComeBack) {
     // markers.json gone (moved away to make a pack, removed by a sync tool):
     // the newest backup that loads takes its place, as for a damaged file, and
     // the next save writes markers.json. With no backup at all it stays a
@@ -468,7 +468,7 @@ TEST_F(MarkerStoreTest, AMissingFileWithABackupThatLoadsIsALossAndItsMarkersCome
     }
 }
 
-TEST_F(MarkerStoreTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherFile) {
+TEST_F(MarkerPersistenceTest, DailyCopiesOverTenDaysKeepTheSevenLatestAndTouchNoOtherFile) {
     const std::filesystem::path backups = quillfen() / "backups";
     const std::vector<std::string> foreign = {"notes.txt",
                                               "markers-2025120.json",
@@ -539,7 +539,7 @@ const ObstacleCase obstacles[] = {
      "a link that loops back to itself", std::filesystem::file_type::symlink},
 };
 
-class MarkersObstacleTest : public MarkerStoreTest, public ::testing::WithParamInterface<ObstacleCase> {};
+class MarkersObstacleTest : public MarkerPersistenceTest, public ::testing::WithParamInterface<ObstacleCase> {};
 
 }  // namespace
 
@@ -614,7 +614,7 @@ const FailedCopyCase failed_copies[] = {
     {"a markers file nobody may read", {0, 0, 0, EACCES, 0, 0, 0}, {"Failed to back up markers data file: EACCES"}},
 };
 
-class FailedCopyTest : public MarkerStoreTest, public ::testing::WithParamInterface<FailedCopyCase> {};
+class FailedCopyTest : public MarkerPersistenceTest, public ::testing::WithParamInterface<FailedCopyCase> {};
 
 }  // namespace
 
@@ -634,7 +634,7 @@ TEST_P(FailedCopyTest, EveryFailedCopyIsLogged) {
     ASSERT_TRUE(end());
 }
 
-TEST_F(MarkerStoreTest, AFolderThatCannotBeWrittenFailsTheBackupAndIsLogged) {
+TEST_F(MarkerPersistenceTest, AFolderThatCannotBeWrittenFailsTheBackupAndIsLogged) {
     // The real thing, where permissions hold.
     if (geteuid() == 0) GTEST_SKIP() << "root writes into a folder without write permission";
     write_markers(markers_file(2));
@@ -646,7 +646,7 @@ TEST_F(MarkerStoreTest, AFolderThatCannotBeWrittenFailsTheBackupAndIsLogged) {
     ASSERT_TRUE(end());
 }
 
-TEST_F(MarkerStoreTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
+TEST_F(MarkerPersistenceTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
     // Set-up backs up a new good file over an older backup and makes the day's
     // copy; the script start keeps a damaged file aside. Killed before each of
     // their changes to the disk in turn, every name holds a whole file or none,
@@ -700,7 +700,7 @@ TEST_F(MarkerStoreTest, AKillAtAnyStepLeavesEveryCopyOldOrNewAndWhole) {
 
 // ---- daily copies and a clock set wrong ----------------------------------------------------
 
-TEST_F(MarkerStoreTest, DailyCopiesDatedAfterTodayAreNeitherCountedNorDeleted) {
+TEST_F(MarkerPersistenceTest, DailyCopiesDatedAfterTodayAreNeitherCountedNorDeleted) {
     // Seven starts with the clock years ahead, then one on the right day: that
     // day's copy stays, beside the seven later-dated ones; the rotation prunes
     // only copies dated up to today, and names that are no real date stay.
@@ -736,7 +736,7 @@ TEST_F(MarkerStoreTest, DailyCopiesDatedAfterTodayAreNeitherCountedNorDeleted) {
     EXPECT_EQ(read_file(backups / "markers-20300607.json"), markers_file(7));
 }
 
-TEST_F(MarkerStoreTest, RecoveryTriesCopiesDatedUpToTodayBeforeLaterOnesAndNeverANameThatIsNoDate) {
+TEST_F(MarkerPersistenceTest, RecoveryTriesCopiesDatedUpToTodayBeforeLaterOnesAndNeverANameThatIsNoDate) {
     const std::filesystem::path backups = quillfen() / "backups";
     const std::string cut = "{\"markers\": [";
     struct Case {
@@ -785,7 +785,7 @@ TEST_F(MarkerStoreTest, RecoveryTriesCopiesDatedUpToTodayBeforeLaterOnesAndNever
     }
 }
 
-TEST_F(MarkerStoreTest, ADirectoryAtTodaysDailyCopyNameIsReportedAndLeftAlone) {
+TEST_F(MarkerPersistenceTest, ADirectoryAtTodaysDailyCopyNameIsReportedAndLeftAlone) {
     std::filesystem::create_directories(quillfen() / "backups" / "markers-20251209.json");
     write_markers(markers_file(2));
     start_and_quit(9);
@@ -798,7 +798,7 @@ TEST_F(MarkerStoreTest, ADirectoryAtTodaysDailyCopyNameIsReportedAndLeftAlone) {
 
 // ---- one copy of one damaged file --------------------------------------------------------
 
-TEST_F(MarkerStoreTest, ADamagedFileIsKeptAsideOnceHoweverManyStartsFindIt) {
+TEST_F(MarkerPersistenceTest, ADamagedFileIsKeptAsideOnceHoweverManyStartsFindIt) {
     write_markers(markers_file(3));
     start_and_quit(1);
     const std::string first = markers_file(3).substr(0, 40), second = markers_file(3).substr(0, 80);
@@ -833,7 +833,7 @@ TEST_F(MarkerStoreTest, ADamagedFileIsKeptAsideOnceHoweverManyStartsFindIt) {
 
 // ---- a failed save is retried --------------------------------------------------------------
 
-TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
+TEST_F(MarkerPersistenceTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     write_markers(markers_file(2));
     begin("{frames: 20000}");  // 16.7 ms a frame: 60 frames are a second
     frames(1);
@@ -880,7 +880,7 @@ TEST_F(MarkerStoreTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     EXPECT_EQ(plugin_state.markers[2].data.position.x, 200.0f);
 }
 
-TEST_F(MarkerStoreTest, WhileSavesFailANewReasonGetsItsLinesAndTheTriesGoOn) {
+TEST_F(MarkerPersistenceTest, WhileSavesFailANewReasonGetsItsLinesAndTheTriesGoOn) {
     write_markers(markers_file(2));
     begin("{frames: 5000}");
     frames(1);
@@ -912,7 +912,7 @@ TEST(SaveRetryDelay, FiveSecondsThenTwiceAsLongAfterEachFailureAtMostFiveMinutes
     for (const auto& [failures, seconds] : schedule) EXPECT_EQ(save_retry_delay_seconds(failures), seconds) << failures;
 }
 
-TEST_F(MarkerStoreTest, AFullDiskIsTriedOnTheBackOffScheduleAndAtOnceAtEachChange) {
+TEST_F(MarkerPersistenceTest, AFullDiskIsTriedOnTheBackOffScheduleAndAtOnceAtEachChange) {
     // Ten frames a second: the game time of each try, to the frame.
     write_markers(markers_file(2));
     begin("{frames: 20000, frame_ms: 100}");
@@ -947,7 +947,7 @@ TEST_F(MarkerStoreTest, AFullDiskIsTriedOnTheBackOffScheduleAndAtOnceAtEachChang
     EXPECT_EQ(file_writes(), before) << "no tries once it works";
 }
 
-TEST_F(MarkerStoreTest, AFullDiskForTwoMinutesOfGameTimeIsTriedAtMostEightTimes) {
+TEST_F(MarkerPersistenceTest, AFullDiskForTwoMinutesOfGameTimeIsTriedAtMostEightTimes) {
     write_markers(markers_file(2));
     begin("{frames: 8000}");  // 60 frames a second
     frames(1);
@@ -976,7 +976,7 @@ const FileFaults markers_json_held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/markers.j
 
 }  // namespace
 
-TEST_F(MarkerStoreTest, AFileHeldAtTheStartIsReadOnceLetGoAndKeepsEveryMarkerAndEveryChangeMeanwhile) {
+TEST_F(MarkerPersistenceTest, AFileHeldAtTheStartIsReadOnceLetGoAndKeepsEveryMarkerAndEveryChangeMeanwhile) {
     // The last session left 1,002 markers; the backup has the 1,000 of the
     // session before. Another program holds markers.json from before the start.
     const std::string last_session = markers_file(1002);
@@ -1044,7 +1044,7 @@ TEST_F(MarkerStoreTest, AFileHeldAtTheStartIsReadOnceLetGoAndKeepsEveryMarkerAnd
     EXPECT_EQ(plugin_state.markers.length, 1002u);
 }
 
-TEST_F(MarkerStoreTest, AMarkerMovedWhileTheFileIsHeldStaysMovedOnceItIsRead) {
+TEST_F(MarkerPersistenceTest, AMarkerMovedWhileTheFileIsHeldStaysMovedOnceItIsRead) {
     const std::string last_session = markers_file(12);  // category i % 10 at x = 3 i
     write_markers(last_session);
     write_file(quillfen() / "markers.json.bak", markers_file(10));
@@ -1089,7 +1089,7 @@ struct LateReadCase {
 };
 void PrintTo(const LateReadCase& c, std::ostream* out) { *out << c.what; }
 
-class LateReadTest : public MarkerStoreTest, public ::testing::WithParamInterface<LateReadCase> {};
+class LateReadTest : public MarkerPersistenceTest, public ::testing::WithParamInterface<LateReadCase> {};
 
 const LateReadCase late_reads[] = {
     {"damaged",
@@ -1172,14 +1172,14 @@ const MemoryShortCase memory_short_cases[] = {
       "Recovered 3 markers from Quillfen/markers.json.bak, the newest backup that loads"}},
 };
 
-class MemoryShortTest : public MarkerStoreTest, public ::testing::WithParamInterface<MemoryShortCase> {
+class MemoryShortTest : public MarkerPersistenceTest, public ::testing::WithParamInterface<MemoryShortCase> {
 protected:
     void TearDown() override {
         memory_is_short = false;
         if (heap_while_memory_is_short.allocate)
             runtime_globals.allocation_tracker.backing = heap_while_memory_is_short;
         heap_while_memory_is_short = Allocator{};
-        MarkerStoreTest::TearDown();
+        MarkerPersistenceTest::TearDown();
     }
 };
 
@@ -1259,12 +1259,12 @@ struct QuitCase {
 };
 void PrintTo(const QuitCase& c, std::ostream* out) { *out << c.what; }
 
-class QuitTest : public MarkerStoreTest, public ::testing::WithParamInterface<QuitCase> {
+class QuitTest : public MarkerPersistenceTest, public ::testing::WithParamInterface<QuitCase> {
 public:
-    using MarkerStoreTest::add_marker;
-    using MarkerStoreTest::frames;
-    using MarkerStoreTest::quillfen;
-    using MarkerStoreTest::restart_script;
+    using MarkerPersistenceTest::add_marker;
+    using MarkerPersistenceTest::frames;
+    using MarkerPersistenceTest::quillfen;
+    using MarkerPersistenceTest::restart_script;
 };
 
 const FileFaults disk_full{ENOSPC, 0, 0, 0, 0, 0, 0};

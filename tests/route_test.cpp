@@ -2,7 +2,6 @@
 // and its four calls, clearing and replacing it, the row's mark, arrival
 // checked once a second, deletions before and of the routed marker, the
 // markers loaded again, the script's end, and the waypoint capture beside it.
-#include <bit>
 #include <cerrno>
 
 #include "sim_fixture.h"
@@ -20,18 +19,15 @@ Position marker_position(int i) {
     return {static_cast<float>(i) * 30.5f, static_cast<float>(i) * -3.25f, 100.0f + static_cast<float>(i)};
 }
 
-std::string markers_file(int count, const std::string& extra = "") {
-    std::string file = "{\"markers\": [";
+std::string markers_file(int count, const std::vector<TextMarker>& extra = {}) {
+    std::vector<TextMarker> markers;
     for (int i = 1; i <= count; ++i) {
         const Position p = marker_position(i);
-        file += "{\"position\": [" + std::to_string(p.x) + ", " + std::to_string(p.y) + ", " + std::to_string(p.z) +
-                "], \"category\": 0, \"name\": \"M" + std::to_string(i) +
-                "\", \"timestamp\": {\"_nsec\": " + std::to_string(1765267200000000000LL + i * 3600000000000LL) + "}},";
+        markers.push_back({p.x, p.y, p.z, 0, "M" + std::to_string(i), "", 1765267200000000000LL + i * 3600000000000LL});
     }
-    return file + extra + "]}";
+    markers.insert(markers.end(), extra.begin(), extra.end());
+    return markers_file_text(markers);
 }
-
-float f32_of(std::uint64_t packed) { return std::bit_cast<float>(static_cast<std::uint32_t>(packed)); }
 
 // One call of a route native as the game saw it.
 struct RouteCall {
@@ -45,7 +41,7 @@ protected:
 
     // `count` markers of category 0 (M1 the oldest, first in the file), the
     // player at the origin, the full menu open, newest first.
-    void start(int count, const std::string& world = "", const std::string& extra_markers = "") {
+    void start(int count, const std::string& world = "", const std::vector<TextMarker>& extra_markers = {}) {
         write_markers(markers_file(count, extra_markers));
         begin("{frames: 100000, repeat_answers: \"" + std::string(repeat_answers) +
               "\", world: {window: {width: 1920, height: 1080}, player: {position: [0, 0, 0]}, map: true" + world +
@@ -185,7 +181,7 @@ TEST_P(RouteTest, RoutingToAnotherMarkerReplacesTheRouteAndThePromptFollowsTheSe
 
 TEST_P(RouteTest, TheRoutedRowIsMarkedInEverySortAndCategory) {
     // One marker of category 1 besides: its page has no routed row.
-    start(3, "", "{\"position\": [500, 500, 0], \"category\": 1, \"name\": \"Other\", \"timestamp\": {\"_nsec\": 1}}");
+    start(3, "", {TextMarker{500, 500, 0, 1, "Other", "", 1}});
     route_to_row(2);  // M1, the oldest
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/3 M3", "2/3 M2", "3/3 * M1"}));
     press(control_sort);  // nearest first

@@ -245,6 +245,37 @@ TEST_F(ScreenshotTest, TextsAreLaidOutInTheBoxTheirMarkupDescribes) {
     EXPECT_NEAR(spaced_width - plain_width, 3 * 30, 2);
 }
 
+// Every control of the plug-in, read from its own header so that a control
+// added there is checked too: each has a key in the simulator's table, and a
+// prompt with it shows that key, never a hash.
+TEST(ScreenshotKeys, EveryControlThePluginUsesHasItsKeyInTheSimulatorsTable) {
+    const std::string header = read_file(std::filesystem::path(QUILLFEN_SOURCE_DIR) / "src/scripthook/game_hashes.h");
+    const std::size_t begin = header.find("struct InputControl {"), end = header.find("};", begin);
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    std::vector<std::string> names;
+    std::istringstream lines(header.substr(begin, end - begin));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find("INPUT_"), equals = line.find(" = 0x");
+        if (at != std::string::npos && equals != std::string::npos) names.push_back(line.substr(at, equals - at));
+    }
+    ASSERT_GE(names.size(), 28u) << "the header's controls were not found";
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const char* key = sim_control_key(sim_joaat(name));
+        ASSERT_NE(key, nullptr) << "no key in sim/screenshot.cpp's control_keys";
+        EXPECT_NE(std::string(key), "");
+        SimGame game;
+        SimPrompt& p = game.prompts[1];
+        p.control = sim_joaat(name);
+        p.text = "Act";
+        p.ended = p.enabled = p.visible = true;
+        EXPECT_EQ(sim_prompt_lines(game), std::vector<std::string>{"[" + std::string(key) + "] Act"});
+    }
+    EXPECT_STREQ(sim_control_key(sim_joaat("INPUT_GAME_MENU_TAB_LEFT_SECONDARY")), "Z");
+    EXPECT_EQ(sim_control_key(sim_joaat("INPUT_JUMP")), nullptr) << "a control the plug-in does not use";
+}
+
 TEST_F(ScreenshotTest, ThePromptsShownAndTheRouteAreWrittenAtTheBottomRight) {
     const Rgb bg = background();
     auto prompt = [](const char* control, const char* text, bool enabled, bool visible) {

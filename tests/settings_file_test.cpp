@@ -11,6 +11,7 @@
 
 #include "sim/game.h"
 #include "src/markers_file/settings_file.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -312,10 +313,7 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
 class SettingsReadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::filesystem::path(QUILLFEN_TEST_GAME_FOLDERS) / (std::string("SettingsRead.") + info->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        dir = fresh_test_dir();
         path = (dir / "settings.ini").string();
     }
     SettingsFileRead read(std::vector<std::string>& lines) {

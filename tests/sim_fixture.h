@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,13 +27,7 @@
 #include "src/markers_file/settings_file.h"
 #include "src/scripthook/host_api.h"
 #include "tests/support/markers_text.h"
-
-inline std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+#include "tests/support/test_files.h"
 
 inline std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -40,6 +36,10 @@ inline std::vector<std::string> split_lines(const std::string& text) {
     while (std::getline(in, line)) lines.push_back(line);
     return lines;
 }
+
+// A float argument of a traced native call: the float's bits in the low half
+// of the pushed word.
+inline float f32_of(std::uint64_t word) { return std::bit_cast<float>(static_cast<std::uint32_t>(word)); }
 
 // The message of a log line: what follows "[date time] ".
 inline std::string log_message_of(const std::string& line) {
@@ -104,17 +104,6 @@ inline void test_script_main() {
 // true for a few frames. Menu tests run under each; the plug-in must act alike.
 inline const char* const repeat_answer_modes[] = {"first", "every", "frames:3"};
 
-// An empty directory of the test's own, named after it, in this build's tree:
-// the same test run from another checkout at the same time has its own.
-inline std::filesystem::path fresh_test_dir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir =
-        std::filesystem::path(QUILLFEN_TEST_GAME_FOLDERS) / (std::string(info->test_suite_name()) + "." + info->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
 // The run context the plug-in's script works with: the tracker as general allocator.
 inline ScriptProcedure plugin_script = nullptr;  // set by the fixture
 
@@ -123,6 +112,12 @@ inline RunContext script_context() {
     ctx.general = tracker_allocator(runtime_globals.allocation_tracker);
     return ctx;
 }
+
+// The size, in pixels, of the list page's texts in the selected row, in the
+// simulator's default window (1080 lines): a row is 0.06 of the screen's
+// height, 0.01 more when selected, and its texts are 0.6 of that less 0.005,
+// cut to whole pixels. The other rows' texts are smaller (33).
+inline constexpr int selected_row_text_size = static_cast<int>(((0.06f + 0.01f) * 0.6f - 0.005f) * 1080);
 
 // A text the game was told to draw this frame, read from its markup.
 struct DrawnText {
@@ -155,7 +150,7 @@ protected:
         for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
             if (all[i].align != "Left") continue;
             out.push_back(all[i].text);
-            if (selected && all[i].size == 39) *selected = all[i].text;
+            if (selected && all[i].size == selected_row_text_size) *selected = all[i].text;
         }
         return out;
     }

@@ -72,7 +72,7 @@ TEST_P(WaypointGroundTest, ProbesInOrderAndRaiseToTenWithoutGround) {
     ASSERT_EQ(plugin_state.markers.length, 1u);
     EXPECT_EQ(plugin_state.markers[0].data.position.z, c.z);
     std::vector<float> probes;
-    for (auto* e : calls("ground_z_at")) probes.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(e->args[2])));
+    for (auto* e : calls("ground_z_at")) probes.push_back(f32_of(e->args[2]));
     EXPECT_EQ(probes, c.probes);
     EXPECT_STREQ(plugin_state.markers[0].data.name, "Waypoint Marker") << "no place name here";
 }

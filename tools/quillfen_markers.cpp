@@ -14,7 +14,7 @@
 
 static const char* const help_text =
     "usage: quillfen-markers check FILE\n"
-    "       quillfen-markers format FILE\n"
+    "       quillfen-markers format [--as-the-game-reads] FILE\n"
     "       quillfen-markers parse FILE\n"
     "       quillfen-markers status DIR\n"
     "       quillfen-markers restore DIR FILE\n"
@@ -34,9 +34,13 @@ static const char* const help_text =
     "               number of markers. A file that does not load: LINE:COLUMN: reason.\n"
     "  format FILE  print the markers of FILE in the game's own layout: the bytes the game\n"
     "               writes for these markers when it saves them (at its next change, with\n"
-    "               that change). check's lines go to standard error. To repair a file by\n"
-    "               hand: check it, fix what check says, then format FILE > repaired.json\n"
-    "               and restore DIR repaired.json.\n"
+    "               that change). check's lines go to standard error. When there are any\n"
+    "               (the game reads FILE otherwise than it is written), format prints\n"
+    "               nothing and exits with 3, so that nothing is lost unseen: fix what\n"
+    "               the lines say, or give --as-the-game-reads to print what the game\n"
+    "               reads, without what it drops. To repair a file by hand: check it,\n"
+    "               fix what check says, then format FILE > repaired.json and restore\n"
+    "               DIR repaired.json.\n"
     "  parse FILE   is FILE valid JSON5 (any document)? If not: LINE:COLUMN: reason.\n"
     "\n"
     "  status DIR   DIR is a Quillfen folder. One line per file that holds markers\n"
@@ -97,7 +101,8 @@ static const char* const help_text =
     "     nothing was changed\n"
     "  2  a file cannot be read or written (standard output too: a full disk), or the\n"
     "     command is wrong; nothing was changed\n"
-    "  3  check: the file loads, but the game would drop or change what the lines say\n";
+    "  3  check: the file loads, but the game would drop or change what the lines say;\n"
+    "     format: the same, and nothing was printed (see --as-the-game-reads)\n";
 
 // ---- one markers file: parse, check, format, export ---------------------------------------------------
 
@@ -124,9 +129,13 @@ static int run_parse(const std::string& text) {
     return exit_done;
 }
 
+// How format treats a file the game reads otherwise than written.
+enum class FormatWarned { refuse, write_what_the_game_reads };
+
 // check and format: the markers, what the game would make of them, and for
-// format the bytes the game saves for them.
-static int run_check_or_format(const std::string& text, bool format) {
+// format the bytes the game saves for them. Those bytes lose what the game
+// drops, so format prints them only when nothing is dropped or when told to.
+static int run_check_or_format(const std::string& path, const std::string& text, bool format, FormatWarned warned) {
     MarkersData data{};
     MarkersFileRead loaded{};
     load_markers_text(loaded, text, heap_allocator(), data);
@@ -146,6 +155,15 @@ static int run_check_or_format(const std::string& text, bool format) {
     if (!written || warnings == SIZE_MAX) {
         std::fprintf(stderr, "quillfen-markers: out of memory\n");
         return exit_cannot;
+    }
+    if (format && warnings > 0 && warned == FormatWarned::refuse) {
+        free_markers_text(out, heap_allocator());
+        std::fprintf(stderr,
+                     "quillfen-markers: format printed nothing: the game reads %s otherwise than it is written (the "
+                     "lines above), and what it would print loses what they name. Fix what they say and run format "
+                     "again; or, to print what the game reads, run: quillfen-markers format --as-the-game-reads %s\n",
+                     typed(path).c_str(), typed(path).c_str());
+        return exit_warnings;
     }
     if (format) {
         const bool whole = write_output(out.data, out.length);
@@ -185,6 +203,8 @@ static int run_export(const std::vector<std::string>& arguments) {
 
 // ---- the commands ---------------------------------------------------------------------------
 
+static constexpr const char* as_the_game_reads = "--as-the-game-reads";
+
 static bool asks_for_help(const std::string& a) { return a == "help" || a == "-h" || a == "--help" || a == "/?"; }
 
 int run_tool(const std::vector<std::string>& arguments) {
@@ -216,9 +236,16 @@ int run_tool(const std::vector<std::string>& arguments) {
     if (command != "parse" && command != "check" && command != "format") {
         return usage_error("unknown command \"" + command + "\"");
     }
-    if (given != 1) return usage_error(command + " takes one FILE");
+    std::vector<std::string> files;
+    FormatWarned warned = FormatWarned::refuse;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] != as_the_game_reads) files.push_back(arguments[i]);
+        else if (command == "format") warned = FormatWarned::write_what_the_game_reads;
+        else return usage_error(std::string(as_the_game_reads) + " is for format only");
+    }
+    if (files.size() != 1) return usage_error(command + " takes one FILE");
     std::string text;
-    if (!read_input(arguments[1], command.c_str(), text)) return exit_cannot;
+    if (!read_input(files[0], command.c_str(), text)) return exit_cannot;
     if (command == "parse") return run_parse(text);
-    return run_check_or_format(text, command == "format");
+    return run_check_or_format(files[0], text, command == "format", warned);
 }

@@ -14,7 +14,7 @@ enum ToolExit : int {
     exit_done = 0,        // done; for check: the file loads as written
     exit_not_loaded = 1,  // a file does not load; nothing was changed
     exit_cannot = 2,      // a file cannot be read or written, or the command is wrong; nothing was changed
-    exit_warnings = 3,    // check: the file loads, but the game would drop or change what the lines say
+    exit_warnings = 3,    // the file loads, but the game reads it otherwise; format then prints nothing
 };
 
 // "quillfen-markers: MESSAGE (see quillfen-markers help)" on standard error.

@@ -62,6 +62,9 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
 }
 
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+    // An empty text takes the name away: said, since the marker is then called by its place or category.
+    if (name.empty() && marker_has_name(marker.data))
+        log_format(ctx, LogLevel::info, "Removed the name of {}", marker.data.name);
     set_marker_name(ctx, state, marker, name);
     save_data_to_disk(ctx, state);
 }

@@ -1,4 +1,4 @@
-// libFuzzer target for the marker store's file: any bytes are loaded as a
+// libFuzzer target for the markers file: any bytes are loaded as a
 // markers file; a reason it does not load must say where, and its warnings
 // (what the game would drop or change) each carry their place; what loads is
 // written, loaded again and written again. The two

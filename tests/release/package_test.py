@@ -2,9 +2,11 @@
 """The release zip that scripts/package wrote: what it holds and that it is the build.
 
 Run after scripts/package: python3 tests/release/package_test.py
+The texts' version, which needs no zip: python3 tests/release/package_test.py ReleaseTexts
 """
 import os
 import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -19,6 +21,8 @@ with open(os.path.join(TOP, "CMakeLists.txt"), encoding="utf-8") as f:
     VERSION = re.search(r"^project\(Quillfen VERSION ([0-9.]+)", f.read(), re.M).group(1)
 ZIP = os.path.join(TOP, "out", "release", "Quillfen-%s.zip" % VERSION)
 EXPECTED = ["Quillfen.asi", "Quillfen/README.txt", "Quillfen/CHANGELOG.txt", "Quillfen/quillfen-markers.exe"]
+sys.path.insert(0, os.path.join(TOP, "scripts"))
+import release_zip  # noqa: E402
 
 
 def pe_timestamp(image):
@@ -157,6 +161,76 @@ class ReleaseZip(unittest.TestCase):
                 self.assertEqual(a.read(), b.read())
         for info in self.zip.infolist():
             self.assertEqual(info.extra, b"", info.filename)
+
+
+class ReleaseTexts(unittest.TestCase):
+    """The version in the texts for players, and packaging that refuses another one. No zip needed."""
+
+    def test_the_changelog_and_the_readme_name_the_version_of_project(self):
+        with open(os.path.join(TOP, "docs", "release", "CHANGELOG.txt"), encoding="utf-8") as f:
+            self.assertRegex(release_zip.first_entry(f.read()), r"^%s \(\d{4}-\d{2}-\d{2}\)$" % re.escape(VERSION))
+        with open(os.path.join(TOP, "docs", "release", "README.txt"), encoding="utf-8") as f:
+            self.assertIn("\nThis is Quillfen %s " % VERSION, f.read())
+
+    def pack(self, changelog, readme_version="0.2.0"):
+        """release_zip.py in a tree of its own, packing version 0.2.0 with these texts: (result, zips written)."""
+        with tempfile.TemporaryDirectory() as top:
+            os.makedirs(os.path.join(top, "scripts"))
+            shutil.copy(os.path.join(TOP, "scripts", "release_zip.py"), os.path.join(top, "scripts"))
+            texts = os.path.join(top, "docs", "release")
+            os.makedirs(texts)
+            with open(os.path.join(texts, "CHANGELOG.txt"), "w", encoding="utf-8") as f:
+                f.write("QUILLFEN - CHANGES\n==================\n\n" + changelog)
+            with open(os.path.join(texts, "README.txt"), "w", encoding="utf-8") as f:
+                f.write("QUILLFEN\n========\n\nThis is Quillfen %s (quillfen-markers --version says the same).\n"
+                        % readme_version)
+            build = os.path.join(top, "build")
+            os.makedirs(os.path.join(build, "generated"))
+            with open(os.path.join(build, "generated", "quillfen_version.h"), "w", encoding="ascii") as f:
+                f.write('#define QF_VERSION_TEXT "0.2.0"\n')
+            for binary in ("Quillfen.asi", "quillfen-markers.exe"):
+                with open(os.path.join(build, binary), "wb") as f:
+                    f.write(b"MZ")
+            out = os.path.join(top, "out")
+            env = {k: v for k, v in os.environ.items() if k != "SOURCE_DATE_EPOCH"}
+            r = subprocess.run([sys.executable, os.path.join(top, "scripts", "release_zip.py"), build, out],
+                               capture_output=True, text=True, env=env)
+            checked = subprocess.run([sys.executable, os.path.join(top, "scripts", "release_zip.py"), "--check", build],
+                                     capture_output=True, text=True, env=env)
+            self.assertEqual((checked.returncode, checked.stderr), (r.returncode, r.stderr), "--check says the same")
+            return r, sorted(os.listdir(out)) if os.path.isdir(out) else []
+
+    def test_packing_refuses_texts_that_name_another_version(self):
+        older = "0.1.0 (2026-12-10)\n------------------\n\n- The first release.\n"
+        cases = [
+            ("the next version not yet named", "Next version (not released yet)\n-------------------------------\n\n- "
+             "Search.\n\n" + older, "0.2.0",
+             'this is version 0.2.0, but the first entry of docs/release/CHANGELOG.txt is "Next version (not '
+             'released yet)". Head the entry that lists this release\'s changes 0.2.0 (YYYY-MM-DD)'),
+            ("no entry for this version at all", older, "0.2.0",
+             'the first entry of docs/release/CHANGELOG.txt is "0.1.0 (2026-12-10)"'),
+            ("this version's entry below an older one", older + "\n0.2.0 (2026-12-11)\n------------------\n", "0.2.0",
+             'the first entry of docs/release/CHANGELOG.txt is "0.1.0 (2026-12-10)"'),
+            ("an entry without its day", "0.2.0\n-----\n\n- Search.\n", "0.2.0",
+             'the first entry of docs/release/CHANGELOG.txt is "0.2.0"'),
+            ("a day that is not in the calendar", "0.2.0 (2026-02-30)\n------------------\n", "0.2.0",
+             'the first entry of docs/release/CHANGELOG.txt, "0.2.0 (2026-02-30)", has no date of the calendar'),
+            ("no entry", "- Search.\n", "0.2.0", "docs/release/CHANGELOG.txt has no entry"),
+            ("a README.txt of the last version", "0.2.0 (2026-12-11)\n------------------\n", "0.1.0",
+             'this is version 0.2.0, but docs/release/README.txt says "This is Quillfen 0.1.0": change it to 0.2.0.'),
+        ]
+        for what, changelog, readme_version, message in cases:
+            with self.subTest(what):
+                r, written = self.pack(changelog, readme_version)
+                self.assertNotEqual(r.returncode, 0)
+                self.assertTrue(r.stderr.startswith("release_zip: "), r.stderr)
+                self.assertIn(message, r.stderr)
+                self.assertTrue(r.stderr.endswith(" Nothing was packed.\n"), r.stderr)
+                self.assertEqual(written, [], "no zip, not even a part of one")
+        with self.subTest("texts that name the version"):
+            r, written = self.pack("0.2.0 (2026-12-11)\n------------------\n\n- Search.\n\n" + older)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(written, ["Quillfen-0.2.0.zip"])
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""`quillfen-markers format FILE` prints the bytes the game writes for FILE's
-markers: the simulated game loads a markers.json with everything the game
+"""`quillfen-markers format --as-the-game-reads FILE` prints the bytes the game
+writes for FILE's markers: the simulated game loads a markers.json with everything the game
 drops or changes (comments, unknown and repeated keys, missing fields, names
 cut at an escaped NUL or not UTF-8, numbers a float cannot hold exactly, NaN),
 captures one waypoint and saves; its file, without the captured marker, must
@@ -45,7 +45,8 @@ def main():
                        stdout=subprocess.DEVNULL)
         with open(os.path.join(game, "Quillfen", "markers.json"), "rb") as f:
             saved = f.read()
-        formatted = subprocess.run([tool, "format", os.path.join(work, "odd.json")], capture_output=True)
+        formatted = subprocess.run([tool, "format", "--as-the-game-reads", os.path.join(work, "odd.json")],
+                                   capture_output=True)
         failures = []
         if formatted.returncode != 0:
             failures.append("format exited with %d: %s" % (formatted.returncode, formatted.stderr.decode()))

@@ -7,7 +7,8 @@ quillfen-markers.exe under Wine (through scripts/wine-env).
 
 Exit codes, in every command: 0 done (check: loads as written), 1 a file does
 not load, 2 a file cannot be read or written or the command is wrong, 3 check:
-loads, but the game would drop or change something.
+loads, but the game would drop or change something (format: and nothing was
+printed, unless given --as-the-game-reads).
 """
 import os
 import re
@@ -21,6 +22,7 @@ import unittest
 
 TOOL = None
 WINDOWS = False
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
 TIMESTAMP = '"timestamp": {"_nsec": 1765267200000000000}'
 GOOD = ('{"markers": [\n  {"position": [1, 2, 3], "category": 1, "name": "Camp", %s},\n'
@@ -126,10 +128,47 @@ class Check(Files):
                 r = run("check", self.put("case.json", content))
                 self.assertEqual((r.returncode, r.out.splitlines()), (status, lines), r.err)
 
+    def test_format_prints_nothing_for_a_file_the_game_reads_otherwise_unless_told_to(self):
+        """A file that check warns about: format exits 3 and prints nothing; with --as-the-game-reads (given
+        before or after the file) it prints what the game reads. A file without warnings needs no flag."""
+        cases = [
+            ("a misspelt position", '{"markers": [\n  {"postion": [1, 2, 3], "category": 1, %s}\n]}' % TIMESTAMP, 2),
+            ("a name the game reads up to an escaped NUL",
+             '{"markers": [{"position": [1, 2, 3], "category": 1, "name": "a\\u0000b", %s}]}' % TIMESTAMP, 1),
+            ("no timestamp", '{"markers": [{"position": [1, 2, 3], "category": 1}]}', 1),
+        ]
+        for what, content, lines in cases:
+            with self.subTest(what):
+                path = self.put("case.json", content)
+                checked = run("check", path)
+                self.assertEqual(checked.returncode, 3, checked.out)
+                warnings = checked.out.splitlines()[:-1]
+                self.assertEqual(len(warnings), lines, checked.out)
+                refused = run("format", path)
+                self.assertEqual((refused.returncode, refused.stdout), (3, b""))
+                self.assertEqual(refused.err.splitlines(), warnings + [
+                    "quillfen-markers: format printed nothing: the game reads %s otherwise than it is written (the "
+                    "lines above), and what it would print loses what they name. Fix what they say and run format "
+                    "again; or, to print what the game reads, run: quillfen-markers format --as-the-game-reads %s"
+                    % (path, path)])
+                told = [run("format", "--as-the-game-reads", path), run("format", path, "--as-the-game-reads")]
+                for r in told:
+                    self.assertEqual(r.returncode, 0, r.err)
+                    self.assertEqual(r.err.splitlines(), warnings)
+                self.assertEqual(told[0].stdout, told[1].stdout)
+                self.assertNotEqual(told[0].stdout, b"")
+                self.assertEqual(run("check", self.put("told.json", told[0].stdout)).returncode, 0,
+                                 "what the game reads, written out, reads as written")
+        self.assertEqual(self.names(), ["case.json", "told.json"], "nothing else was written")
+        good = self.put("good.json", GOOD)
+        plain, told = run("format", good), run("format", good, "--as-the-game-reads")
+        self.assertEqual((plain.returncode, plain.err, told.returncode), (0, "", 0))
+        self.assertEqual(plain.stdout, told.stdout)
+
     def test_format_writes_what_the_game_saves_and_check_s_lines_to_standard_error(self):
         path = self.put("case.json", '{"markers": [\n  {"postion": [1, 2, 3], "category": 12, %s}\n]}' % TIMESTAMP)
         checked = run("check", path)
-        formatted = run("format", path)
+        formatted = run("format", "--as-the-game-reads", path)
         self.assertEqual(checked.returncode, 3)
         self.assertEqual(formatted.returncode, 0, formatted.err)
         self.assertEqual(formatted.err.splitlines(), checked.out.splitlines()[:-1])
@@ -147,6 +186,7 @@ class ExitCodes(Files):
     def test_every_command_on_files_that_cannot_be_had(self):
         good = self.put("good.json", GOOD)
         broken = self.put("broken.json", BROKEN)
+        warned = self.put("warned.json", '{"markers": [{"postion": [1, 2, 3], "category": 1, %s}]}' % TIMESTAMP)
         missing = os.path.join(self.dir, "missing.json")
         folder = os.path.join(self.dir, "a folder")
         os.makedirs(folder)
@@ -154,6 +194,11 @@ class ExitCodes(Files):
         cases = [
             (("check", good), 0), (("check", broken), 1), (("check", missing), 2), (("check", folder), 2),
             (("format", good), 0), (("format", broken), 1), (("format", missing), 2), (("format", folder), 2),
+            (("format", warned), 3), (("check", warned), 3), (("format", warned, "--as-the-game-reads"), 0),
+            (("format", "--as-the-game-reads", good), 0), (("format", "--as-the-game-reads", broken), 1),
+            (("format", "--as-the-game-reads", missing), 2), (("format", "--as-the-game-reads"), 2),
+            (("format", warned, "--as-the-game-reads", good), 2), (("check", warned, "--as-the-game-reads"), 2),
+            (("parse", "--as-the-game-reads", good), 2),
             (("parse", good), 0), (("parse", broken), 1), (("parse", missing), 2), (("parse", folder), 2),
             (("export", good, "--format", "csv"), 0), (("export", broken, "--format", "csv"), 1),
             (("export", missing, "--format", "csv"), 2), (("export", folder, "--format", "geojson"), 2),
@@ -171,7 +216,8 @@ class ExitCodes(Files):
             with self.subTest(" ".join(os.path.basename(a) for a in args)):
                 r = run(*args)
                 self.assertEqual(r.returncode, status, r.out + r.err)
-        self.assertEqual(self.names(), ["a folder", "broken.json", "file", "good.json"], "nothing was written")
+        self.assertEqual(self.names(), ["a folder", "broken.json", "file", "good.json", "warned.json"],
+                         "nothing was written")
 
     def test_what_a_file_that_cannot_be_had_is_called(self):
         folder = os.path.join(self.dir, "Quillfen")
@@ -216,8 +262,19 @@ class ExitCodes(Files):
                 r = run(form)
                 self.assertEqual(r.returncode, 0)
                 self.assertTrue(r.out.startswith("usage: quillfen-markers check FILE\n"), r.out[:80])
-                self.assertIn("  3  check: the file loads, but the game would drop or change what the lines say\n",
-                              r.out)
+                self.assertIn("  3  check: the file loads, but the game would drop or change what the lines say;\n"
+                              "     format: the same, and nothing was printed (see --as-the-game-reads)\n", r.out)
+
+
+    def test_the_version_is_the_release_s(self):
+        with open(os.path.join(TOP, "CMakeLists.txt"), encoding="utf-8") as f:
+            version = re.search(r"^project\(Quillfen VERSION ([0-9.]+)", f.read(), re.M).group(1)
+        with open(os.path.join(TOP, "docs", "release", "CHANGELOG.txt"), encoding="utf-8") as f:
+            changelog = f.read()
+        r = run("--version")
+        self.assertEqual((r.returncode, r.out, r.err), (0, "quillfen-markers %s\n" % version, ""))
+        # The first entry under the title, as packaging wants it.
+        self.assertRegex(changelog, r"\A[^\n]*\n=+\n\n%s \(\d{4}-\d{2}-\d{2}\)\n-+\n" % re.escape(version))
 
 
 class Output(Files):
