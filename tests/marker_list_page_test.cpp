@@ -6,8 +6,8 @@
 
 #include "sim_fixture.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers/marker_list.h"
 #include "src/menu/marker_list_page.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/platform/local_time.h"
