@@ -23,6 +23,9 @@ struct HostAnswers {
     // Where the map's zone is Guarma's ("Guarma", a fixed hash); elsewhere the
     // zone is 0, which is no Guarma zone. Empty unless a benchmark sets it.
     float guarma[4] = {1, 1, 0, 0};  // x0, y0, x1, y1
+    // Every zone has the name `place`; false: none has one, so a place lookup
+    // asks all it can (nine natives).
+    bool places_named = true;
 };
 
 inline constexpr std::uint32_t guarma_zone = 0x7356B8ED;
@@ -80,7 +83,9 @@ inline std::uint64_t* call() {
         case native_create_blip_at_coords:
         case native_prompt_begin: answer[0] = next_handle++; break;
         case native_make_text_label: answer[0] = reinterpret_cast<std::uintptr_t>(label); break;
-        case native_zone_display_name: answer[0] = reinterpret_cast<std::uintptr_t>(place); break;
+        case native_zone_display_name:
+            answer[0] = host_answers.places_named ? reinterpret_cast<std::uintptr_t>(place) : 0;
+            break;
         case native_keyboard_status: answer[0] = 3; break;
         case native_waypoint_active: answer[0] = host_answers.waypoint_set ? 1 : 0; break;
         case native_waypoint_coords:

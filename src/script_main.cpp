@@ -9,6 +9,7 @@
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/menu.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/host_api.h"
@@ -41,6 +42,8 @@ static void release_previous_run(const RunContext& ctx, PluginState& state) {
 void script_start(RunContext& ctx, PluginState& state) {
     scratch_release(thread_scratch_arena());
     log_message(ctx, LogLevel::info, "Script starting");
+    // The list page follows every change of the list; the menu stands above the markers.
+    set_list_page_follower(list_page_follows_list);
     // The last run's route leads to a marker of the list loaded again below.
     end_route(ctx, state, RouteEnd::markers_loaded);
     release_previous_run(ctx, state);

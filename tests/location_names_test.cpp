@@ -113,3 +113,37 @@ TEST_F(LocationTest, GuarmaByFixedHashesWithoutNativesOrByHashedKeys) {
                  "a de la Paz, Guarma");
     EXPECT_STREQ(place_name_of_zone(0x12345678), "");
 }
+
+// What a marker is called: its name (no lookup), else its place, else its
+// category's name; noted, a place without a name is logged once, quiet never.
+TEST_F(LocationTest, AMarkerIsCalledByItsNameElseItsPlaceElseItsCategory) {
+    char camp[] = "Camp";
+    char empty[] = "";
+    struct Case {
+        char* name;
+        float x;
+        const char* called;
+        std::size_t natives;  // of one lookup
+    } cases[] = {
+        {camp, 850, "Camp", 0},                       // named: no lookup
+        {empty, 5, "Written", 2},                     // the first kind of zone has a text
+        {nullptr, 450, "Valentine, New Hanover", 9},  // the table
+        {nullptr, 850, "Marker (Friend)", 9},         // no place has a name: the category's
+    };
+    for (PlaceLookup lookup : {PlaceLookup::quiet, PlaceLookup::noted}) {
+        for (const Case& c : cases) {
+            for (int twice = 0; twice < 2; ++twice) {
+                std::string called;
+                in_script([&] {
+                    RunContext ctx = script_context();
+                    const Marker m{MarkerDataV1{{c.x, c.x, 0}, 3, c.name, {0}}, 0, false};
+                    called = shown_marker_label(ctx, plugin_state, m, lookup);
+                });
+                EXPECT_EQ(called, c.called) << c.x;
+                EXPECT_EQ(action_calls().size(), c.natives) << c.x;
+                EXPECT_LE(action_calls().size(), place_lookup_natives) << "the most a search counts for one";
+            }
+        }
+        EXPECT_EQ(error_lines(), lookup == PlaceLookup::quiet ? 0 : 1) << "the place without a name, once";
+    }
+}

@@ -10,6 +10,7 @@
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
+#include "src/menu/marker_list_rows.h"
 
 namespace {
 
@@ -168,6 +169,9 @@ struct ListChangeCase {
     const char* name;
     void (*change)(RunContext& ctx, SimGame& game, const std::filesystem::path& quillfen);
     SelectionAfter selection;
+    // The blips' step right after: none, the choice made again from the new
+    // list; make, for a moved marker whose blip is made again in its style.
+    BlipChoiceStep blips_step = BlipChoiceStep::none;
     friend void PrintTo(const ListChangeCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -216,6 +220,11 @@ const ListChangeCase list_changes[] = {
          rename_marker(ctx, plugin_state, plugin_state.markers[3], "Camp");
      },
      SelectionAfter::kept},
+    {"Move",
+     [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
+         move_marker_to_category(ctx, plugin_state, 0, 1);  // leaves the list shown
+     },
+     SelectionAfter::kept, BlipChoiceStep::make},
     {"Load",
      [](RunContext& ctx, SimGame&, const std::filesystem::path&) {
          free_marker_list(ctx, plugin_state, plugin_state.markers);  // as a script start does
@@ -255,7 +264,7 @@ TEST_P(ListChangeTest, TheBlipsAreChosenAgainAndTheListPageShowsTheNewRows) {
         GetParam().change(ctx, game(), quillfen());
     });
     EXPECT_FALSE(plugin_state.blip_choice.up_to_date) << "the blips did not hear of the change";
-    EXPECT_EQ(plugin_state.blip_choice.step, BlipChoiceStep::none) << "a choice on the old list went on";
+    EXPECT_EQ(plugin_state.blip_choice.step, GetParam().blips_step) << "a choice on the old list went on";
     EXPECT_EQ(rows(), expected_rows());
     const auto last_row = static_cast<std::int64_t>(plugin_state.marker_list_cache.length) - 1;
     EXPECT_EQ(plugin_state.marker_list_selection,

@@ -6,8 +6,8 @@
 
 #include "sim_fixture.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers/marker_list.h"
 #include "src/menu/marker_list_page.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/platform/local_time.h"
@@ -71,6 +71,14 @@ TEST(RowTexts, DistanceAndCoordinatesForAnyStoredPosition) {
     EXPECT_EQ(distance_text(ctx, Position{3e38f, 3e38f, 0}, Position{-3e38f, 0, 0}), "2147483647m away");
     EXPECT_EQ(coordinates_text(ctx, Position{-310.46f, 802.27f, 40}), "x: -310.5, y: 802.3, z: 40.0");
     EXPECT_EQ(coordinates_text(ctx, Position{nan, inf, -0.0f}), "x: nan, y: inf, z: -0.0");
+    // A row's middle: no distance to a position that is not finite.
+    const Position origin{0, 0, 0};
+    EXPECT_EQ(centre_text(ctx, Position{3, 4, 12}, origin, false), "13m away");
+    EXPECT_EQ(centre_text(ctx, Position{3e38f, 3e38f, 0}, Position{-3e38f, 0, 0}, false), "2147483647m away");
+    for (const Position p : {Position{nan, 0, 0}, Position{0, inf, 0}, Position{0, 0, -inf}}) {
+        EXPECT_EQ(centre_text(ctx, p, origin, false), "Not on the map");
+        EXPECT_EQ(centre_text(ctx, p, origin, true), coordinates_text(ctx, p));
+    }
     scratch_release(thread_scratch_arena());
 }
 

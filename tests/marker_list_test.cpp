@@ -7,7 +7,7 @@
 #include <random>
 
 #include "src/core/state.h"
-#include "src/markers/marker_list.h"
+#include "src/menu/marker_list_rows.h"
 
 namespace {
 

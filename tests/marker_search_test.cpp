@@ -2,13 +2,17 @@
 // category: what a search lists, how the list's changes keep its rows right,
 // and a marker walked round the ring with its file and blip each time.
 #include <array>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "sim_fixture.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers/marker_list.h"
 #include "src/menu/marker_list_page.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
@@ -358,4 +362,215 @@ TEST_F(SearchPage, MoveInASearchKeepsTheMarkerSelectedInTheResults) {
     press(control_move);
     EXPECT_EQ(saves(), saves_before);
     EXPECT_EQ(plugin_state.current_category, 8);
+}
+
+// ---- a search of many markers, frame by frame ------------------------------------------------
+//
+// Every unnamed marker's place is natives: a search looks them up within the
+// frame's share and goes on in the next frames, its rows growing, until it
+// holds what looking at every marker at once finds.
+
+namespace {
+
+struct ManyCase {
+    const char* name;
+    int markers;
+    int unnamed_every;  // every n-th marker is unnamed (1: all)
+};
+
+std::ostream& operator<<(std::ostream& out, const ManyCase& c) { return out << c.name; }
+
+// The place of a marker without a name: "Valentine" in the square the zone
+// covers, elsewhere none (each lookup then asks the game all nine times).
+constexpr float valentine_edge = 1500;
+constexpr const char* many_world = R"({window: {width: 1920, height: 1080}, player: {position: [0, 0, 0]}, map: true,
+    zones: [{type: "TEXT_WRITTEN", hash: "0x00000101", text: "Valentine", rect: [-1500, -1500, 1500, 1500]}]})";
+
+bool ascii_contains(std::string label, std::string text) {
+    for (char& c : label) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return label.find(text) != std::string::npos;
+}
+
+class SearchManyMarkers : public SearchPage, public ::testing::WithParamInterface<ManyCase> {
+protected:
+    // Markers over 6 km x 6 km, of every category, an hour apart in file order
+    // (the newest last); the named ones "Pine n" or "Oak n".
+    void start_many() {
+        const ManyCase& c = GetParam();
+        std::mt19937 rng(static_cast<unsigned>(c.markers));
+        std::uniform_real_distribution<float> at(-3000, 3000);
+        std::vector<TextMarker> markers;
+        for (int i = 0; i < c.markers; ++i) {
+            TextMarker m{};
+            m.x = std::round(at(rng));
+            m.y = std::round(at(rng));
+            m.category = i % 10;
+            if (i % c.unnamed_every != 0) m.name = (i % 2 ? "Pine " : "Oak ") + std::to_string(i);
+            m.timestamp_ns = 1765267200000000000LL + i * 3600000000000LL;
+            markers.push_back(m);
+            expected_labels.push_back(!m.name.empty() ? m.name
+                                      : std::abs(m.x) <= valentine_edge && std::abs(m.y) <= valentine_edge
+                                          ? "Valentine"
+                                          : category_names[i % 10]);
+        }
+        write_markers(markers_file_text(markers));
+        begin(Scenario().with("frames", 100000).with("world", many_world));
+        frames(2);
+        game().pressed.insert(control_edit_markers);
+        frames(1);
+        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+    }
+    // The rows a search for `text` lists once every marker was looked at:
+    // the markers whose label holds it, newest first.
+    std::vector<std::int64_t> expected_rows(const std::string& text) const {
+        std::vector<std::int64_t> rows;
+        for (std::size_t i = expected_labels.size(); i-- > 0;) {
+            if (ascii_contains(expected_labels[i], text)) rows.push_back(static_cast<std::int64_t>(i));
+        }
+        return rows;
+    }
+    std::vector<std::int64_t> rows() const {
+        return {plugin_state.marker_list_cache.begin(), plugin_state.marker_list_cache.end()};
+    }
+    // The natives of each frame from `first` on, from the trace.
+    std::map<std::int64_t, std::size_t> natives_per_frame(std::int64_t first) const {
+        std::map<std::int64_t, std::size_t> per_frame;
+        for (const SimTraceEntry& e : session->host.trace) {
+            if (e.frame >= first) ++per_frame[e.frame];
+        }
+        return per_frame;
+    }
+    std::vector<std::string> expected_labels;
+};
+
+}  // namespace
+
+TEST_P(SearchManyMarkers, NoFrameCallsMoreThanAThousandNativesAndTheRowsEndAsOneLookWouldFindThem) {
+    start_many();
+    frames(60);  // the blips on the map
+    const std::int64_t typed = game().frame;
+    search("ne");  // "Pine n" and "Valentine"
+    ASSERT_TRUE(plugin_state.search.in_force);
+    int frames_taken = 0;
+    while (search_under_way(plugin_state) && frames_taken < 5000) {
+        frames(1);
+        ++frames_taken;
+    }
+    ASSERT_FALSE(search_under_way(plugin_state)) << "every marker looked at";
+    frames(2);
+    EXPECT_EQ(rows(), expected_rows("ne"));
+    EXPECT_EQ(plugin_state.marker_list_selection, 0) << "on the top row, as when the search is made at once";
+    std::size_t most = 0;
+    for (const auto& [frame, n] : natives_per_frame(typed)) {
+        EXPECT_LE(n, 1000u) << "frame " << frame;
+        most = std::max(most, n);
+    }
+    RecordProperty("frames_until_every_marker_was_looked_at", frames_taken);
+    RecordProperty("most_natives_in_a_frame", static_cast<int>(most));
+    EXPECT_EQ(saves(), 0) << "a search changes nothing in the file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Markers, SearchManyMarkers,
+                         ::testing::Values(ManyCase{"TenThousandAThirdUnnamed", 10000, 3},
+                                           ManyCase{"TenThousandAllUnnamed", 10000, 1}),
+                         [](const ::testing::TestParamInfo<ManyCase>& p) { return std::string(p.param.name); });
+
+// ---- what a move's line calls the marker ------------------------------------------------------
+
+namespace {
+
+struct MoveName {
+    const char* name;
+    const char* marker;  // the one marker of the file, a Flag
+    const char* before;  // its row before the move, and its name in the line
+    const char* after;   // its row in Pin's list after
+};
+
+std::ostream& operator<<(std::ostream& out, const MoveName& c) { return out << c.name; }
+
+const MoveName move_names[] = {
+    {"UnnamedNowhere", R"({"position": [500, 500, 0], "category": 0, "timestamp": {"_nsec": 1}})", "Marker (Flag)",
+     "Marker (Pin)"},
+    {"UnnamedInAPlace", R"({"position": [100, 100, 0], "category": 0, "timestamp": {"_nsec": 1}})", "Valentine",
+     "Valentine"},
+    {"EmptyName", R"({"position": [500, 500, 0], "category": 0, "name": "", "timestamp": {"_nsec": 1}})",
+     "Marker (Flag)", "Marker (Pin)"},
+    {"Named", R"({"position": [100, 100, 0], "category": 0, "name": "Camp", "timestamp": {"_nsec": 1}})", "Camp",
+     "Camp"},
+};
+
+class MoveNameTest : public SearchPage, public ::testing::WithParamInterface<MoveName> {};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Markers, MoveNameTest, ::testing::ValuesIn(move_names),
+                         [](const ::testing::TestParamInfo<MoveName>& p) { return std::string(p.param.name); });
+
+TEST_P(MoveNameTest, TheLineNamesTheMarkerAsTheListDidBeforeTheMove) {
+    const MoveName& c = GetParam();
+    start(std::string(R"({"markers": [)") + c.marker + "]}");
+    ASSERT_EQ(labels(), (std::vector<std::string>{std::string("1/1 ") + c.before}));
+    press(control_move);
+    frames(1);
+    EXPECT_EQ(plugin_state.current_category, 1);
+    EXPECT_EQ(labels(), (std::vector<std::string>{std::string("1/1 ") + c.after}));
+    std::vector<std::string> moved;
+    for (const std::string& m : messages()) {
+        if (m.rfind("Moved ", 0) == 0) moved.push_back(m);
+    }
+    EXPECT_EQ(moved, (std::vector<std::string>{std::string("Moved ") + c.before + " to Marker (Pin)"}));
+}
+
+TEST_P(SearchManyMarkers, ThePressesActOnTheRowsAsDrawnWhileRowsAreAdded) {
+    start_many();
+    frames(60);
+    search("ne");
+    ASSERT_TRUE(search_under_way(plugin_state));
+
+    // A row found above the top row takes its place; a hold of "Delete" begun
+    // there starts again.
+    int top_changes = 0;
+    for (int i = 0; i < 20 && search_under_way(plugin_state); ++i) {
+        const std::int64_t top = plugin_state.marker_list_cache[0];
+        frames(1);
+        const bool changed = plugin_state.marker_list_cache[0] != top;
+        top_changes += changed;
+        EXPECT_EQ(!calls("prompt_reset_hold", game().frame - 1).empty(), changed) << "frame " << game().frame - 1;
+        EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    }
+    EXPECT_GT(top_changes, 0) << "newer markers found later go on top";
+
+    // "Delete" deletes the marker the top row showed in the frame before.
+    ASSERT_TRUE(search_under_way(plugin_state));
+    const Marker shown = plugin_state.markers[static_cast<std::size_t>(plugin_state.marker_list_cache[0])];
+    const std::string shown_name = shown.data.name ? shown.data.name : "";
+    const auto same = [&](const Marker& m) {
+        return std::memcmp(&m.data.position, &shown.data.position, sizeof(Position)) == 0 &&
+               shown_name == (m.data.name ? m.data.name : "");
+    };
+    const auto count_same = [&] {
+        return std::count_if(plugin_state.markers.begin(), plugin_state.markers.end(), same);
+    };
+    const std::ptrdiff_t before = count_same();
+    const std::size_t markers_before = plugin_state.markers.length;
+    game().held.insert(control_delete);
+    frames(1);
+    game().held.clear();
+    EXPECT_EQ(plugin_state.markers.length, markers_before - 1);
+    EXPECT_EQ(count_same(), before - 1) << "the marker shown on the top row went";
+
+    // A row chosen below the top stays chosen as rows are added above it.
+    ASSERT_TRUE(search_under_way(plugin_state));
+    frames(3);
+    const std::int64_t second = plugin_state.marker_list_cache[1];
+    game().just_pressed.insert(control_menu_down);
+    frames(1);
+    const std::int64_t row = plugin_state.marker_list_selection;
+    ASSERT_GE(row, 1);
+    EXPECT_EQ(plugin_state.marker_list_cache[static_cast<std::size_t>(row)], second) << "the row below the top";
+    for (int i = 0; i < 5000 && search_under_way(plugin_state); ++i) frames(1);
+    ASSERT_FALSE(search_under_way(plugin_state));
+    EXPECT_GT(plugin_state.marker_list_selection, row) << "rows were added above it";
+    EXPECT_EQ(plugin_state.marker_list_cache[static_cast<std::size_t>(plugin_state.marker_list_selection)], second);
 }

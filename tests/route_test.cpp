@@ -7,6 +7,7 @@
 #include "sim_fixture.h"
 #include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
+#include "src/menu/marker_list_page.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/native_call.h"
@@ -422,3 +423,139 @@ INSTANTIATE_TEST_SUITE_P(Settings, RouteColourTest,
                                            ColourCase{"NotOffered", "route_colour = COLOR_PINK_NOT_A_ROUTE\n",
                                                       "COLOR_RED"}),
                          [](const ::testing::TestParamInfo<ColourCase>& c) { return std::string(c.param.name); });
+
+// ---- a marker whose position is no number ----------------------------------------------------
+//
+// A markers file may hold NaN or Infinity (JSON5 has them): such a marker is
+// listed, but the map cannot show it and the game's route must never get it.
+
+struct NotFinite {
+    const char* name;
+    const char* position;  // as the file spells it
+};
+
+std::ostream& operator<<(std::ostream& out, const NotFinite& c) { return out << c.name; }
+
+const NotFinite not_finite_positions[] = {
+    {"NaNx", "[NaN, 5, 40]"},
+    {"InfinityY", "[5, Infinity, 40]"},
+    {"MinusInfinityZ", "[5, 5, -Infinity]"},
+    {"NaNEverywhere", "[NaN, NaN, NaN]"},
+};
+
+class RouteNotFiniteTest : public RouteFixture, public ::testing::WithParamInterface<NotFinite> {
+protected:
+    // M1 and M2, and "Bad spot", the newest: the list's first row.
+    void start_with_bad_spot() {
+        start(2, "",
+              std::string("{\"position\": ") + GetParam().position +
+                  ", \"category\": 0, \"name\": \"Bad spot\", \"timestamp\": {\"_nsec\": 1765310400000000000}}");
+        frames(1);  // both ticks draw the page
+        ASSERT_EQ(labels(), (std::vector<std::string>{"1/3 Bad spot", "2/3 M2", "3/3 M1"}));
+    }
+    // The middle texts of the rows as the last frame's second tick drew them.
+    std::vector<std::string> centre_texts() const {
+        const std::vector<DrawnText> all = drawn_texts();
+        std::vector<std::string> out;
+        for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
+            if (all[i].align == "Center") out.push_back(all[i].text);
+        }
+        return out;
+    }
+    bool enabled() { return game().prompts.at(plugin_state.route.prompt).enabled; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Positions, RouteNotFiniteTest, ::testing::ValuesIn(not_finite_positions),
+                         [](const ::testing::TestParamInfo<NotFinite>& p) { return std::string(p.param.name); });
+
+TEST_P(RouteNotFiniteTest, RouteIsOffOnItsRowTheRowSaysSoAndNothingReachesTheGame) {
+    start_with_bad_spot();
+    plugin_state.marker_list_selection = 1;  // M2: the bad spot's row is not the selected one
+    frames(1);
+    EXPECT_TRUE(enabled());
+    const std::vector<std::string> centre = centre_texts();
+    ASSERT_EQ(centre.size(), 3u);
+    EXPECT_EQ(centre[0], "Not on the map");
+    EXPECT_EQ(centre[2], "105m away") << "M1: sqrt(30.5² + 3.25² + 101²)";
+
+    plugin_state.marker_list_selection = 0;
+    press(control_route);
+    frames(3);
+    EXPECT_FALSE(enabled()) << "off on the row whose position the map cannot show";
+    EXPECT_TRUE(route_calls().empty()) << "no route native, so no NaN reaches the game";
+    EXPECT_FALSE(plugin_state.route.active);
+    EXPECT_EQ(prompt_text(), "Route");
+    for (const std::string& m : messages()) EXPECT_EQ(m.rfind("Route to", 0), std::string::npos) << m;
+    EXPECT_EQ(labels()[0], "1/3 Bad spot") << "no routed mark";
+
+    // Asked from elsewhere all the same: refused, and the route to M2 stays as it was.
+    route_to_row(1);
+    in_script([] {
+        RunContext ctx = script_context();
+        EXPECT_FALSE(start_route(ctx, plugin_state, 2));  // "Bad spot" is the third marker of the file
+    });
+    EXPECT_EQ(plugin_state.route.marker, 1u);
+    for (const SimTraceEntry* e : action_calls("gps_route_add_point")) {
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(std::isfinite(f32_of(e->args[i])));
+    }
+    EXPECT_TRUE(action_calls("gps_route_clear").empty());
+    navigate(control_menu_up);  // to "Bad spot"
+    EXPECT_FALSE(enabled());
+    navigate(control_menu_down);
+    EXPECT_TRUE(enabled());
+    EXPECT_EQ(prompt_text(), "Clear Route");
+}
+
+// ---- what the log calls the routed marker --------------------------------------------------
+//
+// Every line names the routed marker as the list does: at unload, where the
+// game takes no calls, by the place it was called by when the route began.
+
+struct UnloadName {
+    const char* name;
+    const char* marker_name;  // the routed marker's name in the file ("": none)
+    float x;                  // 500: in "Valentine"; elsewhere no place has a name
+    const char* renamed_to;   // null: not renamed after the route began
+    const char* row;          // the routed row's label
+    const char* called;       // in the "Route to" line and the line at unload
+};
+
+std::ostream& operator<<(std::ostream& out, const UnloadName& c) { return out << c.name; }
+
+const UnloadName unload_names[] = {
+    {"UnnamedInAPlace", "", 500, nullptr, "1/3 * Valentine", "Valentine"},
+    {"NamedThenNameRemoved", "Camp", 500, "", "1/3 * Valentine", "Camp"},
+    {"UnnamedNowhere", "", 800, nullptr, "1/3 * Marker (Flag)", "Marker (Flag)"},
+    {"Named", "Camp", 500, nullptr, "1/3 * Camp", "Camp"},
+};
+
+class RouteUnloadNameTest : public RouteFixture, public ::testing::WithParamInterface<UnloadName> {};
+
+INSTANTIATE_TEST_SUITE_P(Markers, RouteUnloadNameTest, ::testing::ValuesIn(unload_names),
+                         [](const ::testing::TestParamInfo<UnloadName>& p) { return std::string(p.param.name); });
+
+TEST_P(RouteUnloadNameTest, TheUnloadLineNamesTheRoutedMarkerAsTheListDid) {
+    const UnloadName& c = GetParam();
+    const std::string name = *c.marker_name ? std::string(", \"name\": \"") + c.marker_name + "\"" : "";
+    start(2, R"(, zones: [{type: "TEXT_WRITTEN", hash: "0x00000101", text: "Valentine", rect: [490, 490, 510, 510]}])",
+          "{\"position\": [" + std::to_string(c.x) + ", 500, 0], \"category\": 0" + name +
+              ", \"timestamp\": {\"_nsec\": 1765310400000000000}}");
+    route_to_row(0);
+    const std::string metres = std::to_string(whole_metres(std::sqrt(c.x * c.x + 500.0f * 500.0f)));
+    EXPECT_TRUE(logged(std::string("Route to ") + c.called + " (" + metres + "m)"));
+    if (c.renamed_to) {
+        in_script([&] {
+            RunContext ctx = script_context();
+            rename_marker(ctx, plugin_state, plugin_state.markers[2], c.renamed_to);
+        });
+    }
+    frames(1);
+    EXPECT_EQ(labels()[0], c.row);
+    const std::string routed = std::string(c.row).substr(std::string("1/3 * ").size());
+    ASSERT_TRUE(end()) << end_error;
+    const std::vector<std::string> m = messages();
+    ASSERT_GE(m.size(), 2u);
+    EXPECT_EQ(m[m.size() - 2], "Unloading with the route to " + routed +
+                                   " still on the map: the game takes no calls while Quillfen unloads, so it cannot "
+                                   "be cleared now, and the game may show it until it restarts");
+}

@@ -40,6 +40,8 @@ const MarkerCategory* category_row(const GrowableArray<MarkerCategory>& categori
 
 // What a marker is called where the player sees it, on its blip and in the
 // list: its name; else `place`; else its category's name; else `place` as it
-// is (null or empty). Only the list passes a place: each lookup of one is
-// native calls, made only for a marker without a name.
+// is (null or empty). The blip passes no place; the list and the log take it
+// through `shown_marker_label` (src/map/location_names.h), which looks the
+// place up (native calls) only for a marker without a name, or, where the
+// game takes no calls, the place the route kept.
 const char* marker_label(const GrowableArray<MarkerCategory>& categories, const Marker& marker, const char* place);

@@ -1,6 +1,9 @@
 #include "src/map/gps_route.h"
 
+#include <cstring>
+
 #include "src/map/location_names.h"
+#include "src/markers_file/marker_spacing.h"
 #include "src/markers_file/settings_file.h"
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/natives.h"
@@ -9,18 +12,26 @@
 static_assert(route_colours[0].hash == GpsColour::COLOR_RED);
 Hash route_colour(const PluginState& state) { return settings_route_colour_hash(state.settings.in_force); }
 
-const char* shown_marker_label(RunContext& ctx, PluginState& state, const Marker& marker) {
-    // The place (native calls) is looked up only for a marker without a name;
-    // it is never null, so neither is the label.
-    const char* place = marker_has_name(marker.data)
-                            ? nullptr
-                            : named_location_at_coords(ctx, state, position_to_vector3(marker.data.position));
-    const char* label = marker_label(state.categories, marker, place);
-    return label ? label : "";
+bool routable(const Marker& marker) { return position_is_finite(marker.data.position); }
+
+// Keeps the place the routed marker is called by (a copy: the game's text
+// does not last), cut at a character's start in the unlikely case it is longer.
+static void keep_route_place(RunContext& ctx, PluginState& state) {
+    char* kept = state.route.place;
+    kept[0] = '\0';
+    const char* place = marker_place(ctx, state, state.markers[state.route.marker], PlaceLookup::noted);
+    if (!place) return;
+    std::size_t n = std::strlen(place);
+    if (n >= route_place_capacity) {
+        n = route_place_capacity - 1;
+        while (n > 0 && (static_cast<unsigned char>(place[n]) & 0xC0) == 0x80) --n;
+    }
+    std::memcpy(kept, place, n);
+    kept[n] = '\0';
 }
 
-void start_route(PluginState& state, std::size_t index) {
-    if (index >= state.markers.length) return;
+bool start_route(RunContext& ctx, PluginState& state, std::size_t index) {
+    if (index >= state.markers.length || !routable(state.markers[index])) return false;
     const Position& p = state.markers[index].data.position;
     // One route at a time: the game's multi-route is cleared before it is begun again.
     gps_route_clear();
@@ -30,6 +41,14 @@ void start_route(PluginState& state, std::size_t index) {
     state.route.active = true;
     state.route.marker = index;
     state.route.since_check_ns = 0;
+    keep_route_place(ctx, state);
+    return true;
+}
+
+const char* routed_marker_label(const PluginState& state) {
+    if (!state.route.active || state.route.marker >= state.markers.length) return "";
+    const char* label = marker_label(state.categories, state.markers[state.route.marker], state.route.place);
+    return label ? label : "";
 }
 
 bool route_leads_to(const PluginState& state, std::size_t index) {
@@ -41,7 +60,7 @@ void end_route(RunContext& ctx, PluginState& state, RouteEnd why) {
     // The label before the line goes, while the marker is still there.
     const char* label = "";
     if (why == RouteEnd::arrived && state.route.marker < state.markers.length) {
-        label = shown_marker_label(ctx, state, state.markers[state.route.marker]);
+        label = shown_marker_label(ctx, state, state.markers[state.route.marker], PlaceLookup::noted);
     }
     gps_route_clear();
     state.route.active = false;
@@ -76,15 +95,17 @@ void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t ind
     else if (state.route.marker > index) --state.route.marker;
 }
 
+void route_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index) {
+    // A marker never moves: a place kept already stays right.
+    if (!route_leads_to(state, index) || index >= state.markers.length || state.route.place[0] != '\0') return;
+    keep_route_place(ctx, state);
+}
+
 void forget_route_at_unload(RunContext& ctx, PluginState& state) {
     if (!state.route.active) return;
+    // No place lookup here, that would call the game: the place kept at the start.
+    const char* label = routed_marker_label(state);
     state.route.active = false;
-    const char* label = "";
-    if (state.route.marker < state.markers.length) {
-        // No place lookup here: that would call the game.
-        const char* l = marker_label(state.categories, state.markers[state.route.marker], nullptr);
-        if (l) label = l;
-    }
     log_format(ctx, LogLevel::error,
                "Unloading with the route to {} still on the map: the game takes no calls while Quillfen unloads, so "
                "it cannot be cleared now, and the game may show it until it restarts",

@@ -20,13 +20,17 @@ enum class RouteEnd : std::uint8_t {
 // The colour of the line the game draws.
 Hash route_colour(const PluginState& state);
 
-// The label the list shows for a marker (without its row number): its name,
-// else the name of the place it lies in, else its category's. Never null.
-const char* shown_marker_label(RunContext& ctx, PluginState& state, const Marker& marker);
-
-// Replaces any route with one to `markers[index]` (an index out of range does
-// nothing). The caller says so in the log.
-void start_route(PluginState& state, std::size_t index);
+// A marker the route can lead to: one whose position the map can show.
+bool routable(const Marker& marker);
+// Replaces any route with one to `markers[index]` and keeps the place the
+// marker is called by; false (and the route as it was) for an index out of
+// range or a marker whose position is not finite, which never reaches the
+// game. The caller says so in the log.
+bool start_route(RunContext& ctx, PluginState& state, std::size_t index);
+// What the routed marker is called, as the list calls it, without calling the
+// game: its name, else the place kept at the route's start, else its
+// category's name. Empty without a route.
+const char* routed_marker_label(const PluginState& state);
 // Ends the route, if there is one, with its line in the log.
 void end_route(RunContext& ctx, PluginState& state, RouteEnd why);
 // True when the route leads to `markers[index]`.
@@ -38,6 +42,9 @@ void check_route_arrival(RunContext& ctx, PluginState& state);
 // The marker at `index` has left the list: the route ends when it led there,
 // and follows its marker down an index when it lies later.
 void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t index);
+// The marker at `index` was named: when the route leads there and it has no
+// name now, the place it is called by is looked up and kept.
+void route_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
 // At unload, on the loader's thread, where the game takes no native calls: the
 // route cannot be cleared there, so the log says it is left on the map.
 void forget_route_at_unload(RunContext& ctx, PluginState& state);

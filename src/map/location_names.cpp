@@ -6,7 +6,7 @@
 #include "src/scripthook/natives.h"
 #include "src/scripthook/vector3_log.h"
 
-// Sections: the place-name table · lookups · Guarma.
+// Sections: the place-name table · lookups · what a marker is called · Guarma.
 
 // ---- the place-name table -----------------------------------------------------------
 
@@ -183,6 +183,21 @@ const char* named_location_at_coords(RunContext& ctx, PluginState& state, const 
 const char* named_location_quietly(const Vector3& position) {
     Hash untyped = 0;
     return place_name_at(lookup_height(position), &untyped);
+}
+
+// ---- what a marker is called ---------------------------------------------------------------
+
+const char* marker_place(RunContext& ctx, PluginState& state, const Marker& marker, PlaceLookup lookup) {
+    if (marker_has_name(marker.data)) return nullptr;
+    const Vector3 at = position_to_vector3(marker.data.position);
+    return lookup == PlaceLookup::noted ? named_location_at_coords(ctx, state, at) : named_location_quietly(at);
+}
+
+const char* shown_marker_label(RunContext& ctx, PluginState& state, const Marker& marker, PlaceLookup lookup) {
+    // Null only for a marker of no category of the table without a place: no
+    // row shows one, and a log line shows nothing for it.
+    const char* label = marker_label(state.categories, marker, marker_place(ctx, state, marker, lookup));
+    return label ? label : "";
 }
 
 // ---- Guarma ----------------------------------------------------------------------------

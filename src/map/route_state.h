@@ -13,6 +13,10 @@ inline constexpr float route_arrival_distance = 15.0f;
 // How often arrival is checked: the player's distance changes little in a frame.
 inline constexpr std::int64_t route_check_interval_ns = 1'000'000'000;
 
+// Room for the routed marker's place name, with its terminator: the game's
+// zone texts and the table's names are far shorter.
+inline constexpr std::size_t route_place_capacity = 128;
+
 struct Route {
     bool active;                  // the game draws a route, to `marker`
     std::size_t marker;           // index into `markers`; moved down as earlier markers leave the list
@@ -20,4 +24,8 @@ struct Route {
     Prompt prompt;                // "Route" or "Clear Route", in the full menu
     bool prompt_says_clear;       // the prompt's text is "Clear Route"
     bool pressed_before;          // what the prompt's press test answered last, so a press acts once
+    // The place its marker was called by when the route began (empty for a
+    // named marker or a place without a name), so that the line at unload,
+    // where the game takes no calls, names it as the list did.
+    char place[route_place_capacity];
 };

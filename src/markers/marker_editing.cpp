@@ -11,6 +11,15 @@
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 
+// `text` in the frame's scratch memory; the text itself when there is no room.
+static const char* scratch_copy(const RunContext& ctx, const char* text) {
+    const std::size_t size = std::strlen(text) + 1;
+    char* copy = static_cast<char*>(allocate_bytes(ctx.scratch, size, 1));
+    if (!copy) return text;
+    std::memcpy(copy, text, size);
+    return copy;
+}
+
 Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
     for (const Marker& m : state.markers) {
         if (distance_squared(m.data.position, vector3_to_position(position)) < minimum_spacing_squared) return nullptr;
@@ -75,13 +84,20 @@ bool move_marker_to_category(RunContext& ctx, PluginState& state, std::int64_t i
     }
     Marker& m = state.markers[static_cast<std::size_t>(index)];
     if (m.data.category == category) return false;
+    // Named as the list named it before the move: a marker without a name or a
+    // place is called by the category it leaves. Copied, as a place is the
+    // game's text, which need not outlast the natives the move calls.
+    const char* was_called = scratch_copy(ctx, shown_marker_label(ctx, state, m, PlaceLookup::quiet));
     note_marker_moved(ctx, state, static_cast<std::size_t>(index));
     m.data.category = category;
     marker_list_changed(ctx, state, MarkerListChange::moved, static_cast<std::size_t>(index));
-    const char* place =
-        marker_has_name(m.data) ? nullptr : named_location_quietly(position_to_vector3(m.data.position));
-    log_format(ctx, LogLevel::info, "Moved {} to {}", marker_label(state.categories, m, place),
+    log_format(ctx, LogLevel::info, "Moved {} to {}", was_called,
                state.categories[static_cast<std::size_t>(category)].name);
     save_data_to_disk(ctx, state);
     return true;
+}
+
+std::int64_t category_after(const PluginState& state, std::int64_t category) {
+    if (!index_in_range(category, state.categories.length)) return -1;
+    return (category + 1) % static_cast<std::int64_t>(state.categories.length);
 }

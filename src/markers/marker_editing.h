@@ -1,4 +1,4 @@
-// The four changes of the marker list; each goes through the list's one step
+// The changes of the marker list (add, delete, rename, move); each goes through the list's one step
 // (marker_list_changed) and saves the whole list before it returns.
 #pragma once
 
@@ -17,9 +17,13 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index);
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name);
 // Puts the marker at `index` into `category` (a row of the table): its blip
 // is made again in the category's style, and the log says "Moved LABEL to
-// CATEGORY". False (nothing changed, nothing saved) for an index or category
-// out of range, or the marker's own category.
+// CATEGORY", LABEL what the list called it before the move. False (nothing
+// changed, nothing saved) for an index or category out of range, or the
+// marker's own category.
 bool move_marker_to_category(RunContext& ctx, PluginState& state, std::int64_t index, std::int64_t category);
+// The category a "Move" puts a marker of `category` into: the next row of the
+// table, the last one's next the first; -1 for a category outside the table.
+std::int64_t category_after(const PluginState& state, std::int64_t category);
 
 // The add and the rename without their save, for a change made of both (the
 // waypoint capture) that saves once when it is whole.

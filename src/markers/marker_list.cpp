@@ -1,180 +1,38 @@
 #include "src/markers/marker_list.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "src/map/blips.h"
 #include "src/map/gps_route.h"
-#include "src/map/location_names.h"
 
-bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b) {
-    return state.markers[static_cast<std::size_t>(a)].data.timestamp._nsec >
-           state.markers[static_cast<std::size_t>(b)].data.timestamp._nsec;
-}
+static ListPageFollower list_page_follower = nullptr;
 
-bool less_by_proximity(const PluginState& state, std::int64_t a, std::int64_t b) {
-    const Position player = vector3_to_position(state.player_position);
-    const float da = distance_squared(state.markers[static_cast<std::size_t>(a)].data.position, player);
-    const float db = distance_squared(state.markers[static_cast<std::size_t>(b)].data.position, player);
-    if (std::isnan(da) || std::isnan(db)) return false;
-    return da < db;
-}
+void set_list_page_follower(ListPageFollower follower) { list_page_follower = follower; }
 
-// A NaN distance compares false both ways with everything, which is no strict
-// weak ordering: sorting with it is undefined (std::sort may run off the end).
-// Rows with a NaN distance (a NaN position in the file, or a NaN player
-// position) are moved behind all the others first, and only the rest is sorted.
-static void sort_by_proximity(PluginState& state) {
-    std::int64_t* rows = state.marker_list_cache.data;
-    std::int64_t* end = rows + state.marker_list_cache.length;
-    const Position player = vector3_to_position(state.player_position);
-    std::int64_t* numbers_end = std::stable_partition(rows, end, [&](std::int64_t i) {
-        return !std::isnan(distance_squared(state.markers[static_cast<std::size_t>(i)].data.position, player));
-    });
-    std::sort(rows, numbers_end, [&](std::int64_t a, std::int64_t b) { return less_by_proximity(state, a, b); });
-}
-
-// ---- the search ---------------------------------------------------------------------------
-
-static unsigned char ascii_lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
-
-bool label_contains(std::string_view label, std::string_view text) {
-    if (text.size() > label.size()) return false;
-    const auto* l = reinterpret_cast<const unsigned char*>(label.data());
-    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
-    for (std::size_t at = 0; at + text.size() <= label.size(); ++at) {
-        std::size_t i = 0;
-        while (i < text.size() && ascii_lower(l[at + i]) == ascii_lower(t[i])) ++i;
-        if (i == text.size()) return true;
-    }
-    return false;
-}
-
-// The markers the list can show: those of a category of the table.
-static bool listable(const PluginState& state, const Marker& m) {
-    return m.data.category >= 0 && static_cast<std::uint64_t>(m.data.category) < state.categories.length;
-}
-
-bool marker_matches_search(const PluginState& state, const Marker& m, std::string_view text) {
-    if (!listable(state, m)) return false;
-    // The label as the list shows it; the place costs native calls, so it is
-    // asked only for a marker without a name, and only once per search.
-    const char* place =
-        marker_has_name(m.data) ? nullptr : named_location_quietly(position_to_vector3(m.data.position));
-    const char* label = marker_label(state.categories, m, place);
-    return label && label_contains(label, text);
-}
-
-// Looks at the markers added since the last look; a marker found stays found.
-static void search_new_markers(RunContext& ctx, PluginState& state) {
-    MarkerSearch& s = state.search;
-    if (s.searched_to > state.markers.length) {
-        // Not reached: deletions move it down with the list. Looked at anew all the same.
-        s.found.length = 0;
-        s.searched_to = 0;
-    }
-    const std::string_view text(s.text);
-    for (std::size_t i = s.searched_to; i < state.markers.length; ++i) {
-        // A marker that cannot be added for want of memory is left out.
-        if (marker_matches_search(state, state.markers[i], text)) {
-            (void)array_append(s.found, ctx.general, static_cast<std::int64_t>(i));
-        }
-    }
-    s.searched_to = state.markers.length;
-}
-
-void search_forget_marker(PluginState& state, std::size_t index) {
-    MarkerSearch& s = state.search;
-    std::size_t kept = 0;
-    for (std::int64_t i : s.found) {
-        if (i == static_cast<std::int64_t>(index)) continue;
-        s.found[kept++] = i > static_cast<std::int64_t>(index) ? i - 1 : i;
-    }
-    s.found.length = kept;
-    if (s.searched_to > index) --s.searched_to;
-}
-
-void search_marker_named(RunContext& ctx, PluginState& state, std::size_t index) {
-    MarkerSearch& s = state.search;
-    if (!s.in_force || index >= s.searched_to || index >= state.markers.length) return;
-    std::size_t at = 0;
-    while (at < s.found.length && s.found[at] < static_cast<std::int64_t>(index)) ++at;
-    if (at < s.found.length && s.found[at] == static_cast<std::int64_t>(index)) return;  // found stays found
-    if (!marker_matches_search(state, state.markers[index], std::string_view(s.text))) return;
-    if (!array_append(s.found, ctx.general, std::int64_t{0})) return;
-    for (std::size_t k = s.found.length - 1; k > at; --k) s.found[k] = s.found[k - 1];
-    s.found[at] = static_cast<std::int64_t>(index);
-    update_marker_list_cache(ctx, state, false);
-}
-
-void search_list_replaced(PluginState& state) {
-    state.search.found.length = 0;
-    state.search.searched_to = 0;
-}
-
-// ---- the cache ----------------------------------------------------------------------------
-
-void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection) {
-    GrowableArray<std::int64_t>& cache = state.marker_list_cache;
-    cache.length = 0;
-    if (state.search.in_force) {
-        search_new_markers(ctx, state);
-        // Newest last in the list, as the category's rows are gathered, so that
-        // the sort below keeps the same order for equal keys.
-        if (array_reserve(cache, ctx.general, state.search.found.length)) {
-            for (std::size_t k = state.search.found.length; k-- > 0;) cache[cache.length++] = state.search.found[k];
-        }
-    } else {
-        for (std::size_t i = state.markers.length; i-- > 0;) {
-            if (state.markers[i].data.category == state.current_category) {
-                // A row that cannot be added for want of memory is left out.
-                (void)array_append(cache, ctx.general, static_cast<std::int64_t>(i));
-            }
-        }
-    }
-    if (state.sort_mode == sort_mode_time) {
-        std::sort(cache.begin(), cache.end(),
-                  [&](std::int64_t a, std::int64_t b) { return less_by_time(state, a, b); });
-    } else if (state.sort_mode == sort_mode_proximity) {
-        sort_by_proximity(state);
-    }
-    if (reset_selection) {
-        state.marker_list_selection = 0;
-    } else {
-        const auto last = static_cast<std::int64_t>(cache.length) - 1;
-        state.marker_list_selection = std::min(std::max(state.marker_list_selection, std::int64_t{0}), last);
-    }
+static void list_page_follows(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
+    if (list_page_follower) list_page_follower(ctx, state, change, index);
 }
 
 void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
     switch (change) {
-        case MarkerListChange::added:
-            choose_blips_again(state);
-            update_marker_list_cache(ctx, state, true);
-            break;
+        case MarkerListChange::added: choose_blips_again(state); break;
         case MarkerListChange::removed:
             blips_after_marker_left(state, index);
             route_marker_left_list(ctx, state, index);
-            search_forget_marker(state, index);
-            update_marker_list_cache(ctx, state, false);
             break;
         case MarkerListChange::renamed:
             choose_blips_again(state);
             relabel_marker_blip(state, state.markers[index]);
-            search_marker_named(ctx, state, index);
+            route_marker_renamed(ctx, state, index);
             break;
         case MarkerListChange::moved:
             choose_blips_again(state);  // its new category may be one hidden from the map
             restyle_marker_blip(state, state.markers[index]);
-            update_marker_list_cache(ctx, state, false);
             break;
         case MarkerListChange::replaced:
             end_route(ctx, state, RouteEnd::markers_loaded);  // its marker's index names another marker now
             blips_after_new_list(state);
-            search_list_replaced(state);
-            update_marker_list_cache(ctx, state, true);
             break;
     }
+    list_page_follows(ctx, state, change, index);
 }
 
 void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<Marker>& markers) {
@@ -183,11 +41,4 @@ void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<M
         free_marker_name(ctx.general, m.data.name);
     }
     array_free(markers);
-}
-
-std::int64_t row_of_marker(const PluginState& state, std::int64_t index) {
-    for (std::size_t r = 0; r < state.marker_list_cache.length; ++r) {
-        if (state.marker_list_cache[r] == index) return static_cast<std::int64_t>(r);
-    }
-    return -1;
 }

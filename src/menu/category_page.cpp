@@ -4,9 +4,9 @@
 
 #include "src/base/calendar.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers/marker_list.h"
 #include "src/markers/waypoint_capture.h"
 #include "src/menu/drawing.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/menu_input.h"
 #include "src/scripthook/enums.h"
 #include "src/scripthook/natives.h"
@@ -40,17 +40,26 @@ ScreenRect tile_target(const PluginState& state, std::size_t index, float radius
     return r;
 }
 
-bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested) {
-    if (requested == state.current_category) return false;
+std::int64_t set_current_category(PluginState& state, std::int64_t requested) {
+    if (requested == state.current_category) return -1;
     const auto count = static_cast<std::int64_t>(state.categories.length);
-    if (count <= 0) return false;
+    if (count <= 0) return -1;
     std::int64_t wrapped = requested % count;  // the divisor's sign: -1 becomes count - 1
     if (wrapped < 0) wrapped += count;
     state.current_category = wrapped;
     state.marker_list_selection = 0;
-    update_marker_list_cache(ctx, state, true);
+    return wrapped;
+}
+
+void play_category_step_sound(const PluginState& state, std::int64_t requested) {
     // Compared with the wrapped value: only a wrap below 0 sounds like a step left.
     play_sound(requested < state.current_category ? "NAV_LEFT" : "NAV_RIGHT", menu_sound_set);
+}
+
+bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested) {
+    if (set_current_category(state, requested) < 0) return false;
+    update_marker_list_cache(ctx, state, true);
+    play_category_step_sound(state, requested);
     return true;
 }
 

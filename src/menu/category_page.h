@@ -23,6 +23,12 @@ void update_category_page(RunContext& ctx, PluginState& state);
 // Makes `requested` (wrapped into the table) the current category, with the
 // list's rows and a sound; false when it already was.
 bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested);
+// Its first half, for a caller whose change of the list rebuilds the rows
+// next: the category and the selection on the first row, without rows or
+// sound. The wrapped category, or -1 when it already was the current one.
+std::int64_t set_current_category(PluginState& state, std::int64_t requested);
+// Its sound, for `requested` once it is the current category.
+void play_category_step_sound(const PluginState& state, std::int64_t requested);
 
 // Strictly inside: a point on an edge is outside.
 bool point_in_rect(float px, float py, const ScreenRect& r);

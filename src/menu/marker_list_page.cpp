@@ -6,10 +6,12 @@
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
 #include "src/map/gps_route.h"
+#include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers/marker_list.h"
+#include "src/markers_file/marker_spacing.h"
 #include "src/menu/category_page.h"
 #include "src/menu/drawing.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
@@ -93,9 +95,15 @@ std::string_view category_short_name(std::string_view name) {
 // A mark before the label of the row the route leads to.
 constexpr const char* routed_mark = "* ";
 
+std::string_view centre_text(RunContext& ctx, const Position& marker, const Position& player, bool coordinates) {
+    if (coordinates) return coordinates_text(ctx, marker);
+    // No distance to a position that is no number: "0m" or "2147483647m" would mislead.
+    return position_is_finite(marker) ? distance_text(ctx, marker, player) : not_on_map_text;
+}
+
 static const char* label_text(RunContext& ctx, PluginState& state, const Marker& m, std::int64_t row, std::int64_t rows,
                               bool routed) {
-    const char* label = shown_marker_label(ctx, state, m);
+    const char* label = shown_marker_label(ctx, state, m, PlaceLookup::noted);
     // A search lists every category: each row says its own.
     const MarkerCategory* category = state.search.in_force ? category_row(state.categories, m.data.category) : nullptr;
     const std::string_view short_name = category ? category_short_name(category->name) : std::string_view();
@@ -120,25 +128,54 @@ static bool selection_names_a_row(const PluginState& state) {
     return index_in_range(state.marker_list_selection, state.marker_list_cache.length);
 }
 
+// The marker of the selected row; -1 when the selection names no row.
+static std::int64_t selected_marker(const PluginState& state) {
+    return selection_names_a_row(state) ? state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]
+                                        : -1;
+}
+
 // A press routes to the selected row's marker, or clears the route when it
-// leads there already.
+// leads there already. Off on a row whose position the map cannot show.
 static void route_input(RunContext& ctx, PluginState& state) {
-    prompt_set_enabled(state.route.prompt, state.marker_list_cache.length > 0);
-    if (!new_press(state.route.pressed_before, prompt_press_completed(state.route.prompt, 0)) ||
-        !selection_names_a_row(state)) {
+    const std::int64_t selected = selected_marker(state);
+    const bool on_routable_row = selected >= 0 && routable(state.markers[static_cast<std::size_t>(selected)]);
+    prompt_set_enabled(state.route.prompt, on_routable_row);
+    if (!new_press(state.route.pressed_before, prompt_press_completed(state.route.prompt, 0)) || !on_routable_row) {
         return;
     }
-    const auto index =
-        static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
+    const auto index = static_cast<std::size_t>(selected);
     if (route_leads_to(state, index)) {
         end_route(ctx, state, RouteEnd::pressed);
         return;
     }
-    start_route(state, index);
-    const Marker& m = state.markers[index];
-    log_format(ctx, LogLevel::info, "Route to {} ({:d}m)", shown_marker_label(ctx, state, m),
-               static_cast<std::int64_t>(whole_metres(
-                   std::sqrt(distance_squared(m.data.position, vector3_to_position(state.player_position))))));
+    if (!start_route(ctx, state, index)) return;
+    log_format(ctx, LogLevel::info, "Route to {} ({:d}m)", routed_marker_label(state),
+               static_cast<std::int64_t>(whole_metres(std::sqrt(
+                   distance_squared(state.markers[index].data.position, vector3_to_position(state.player_position))))));
+}
+
+// "Move" (enabled while the list has a row): the selected marker goes to the
+// next category of the ring, and the list and the selection follow it.
+static void take_move_press(RunContext& ctx, PluginState& state) {
+    MarkerSearch& s = state.search;
+    prompt_set_enabled(s.move_prompt, state.marker_list_cache.length > 0);
+    const std::int64_t index = selected_marker(state);
+    if (!new_press(s.move_pressed, prompt_press_completed(s.move_prompt, 0)) || index < 0) return;
+    const std::int64_t to = category_after(state, state.markers[static_cast<std::size_t>(index)].data.category);
+    if (to < 0) return;  // not reached: the list shows no other
+    // The list follows the marker into its new category (in a search the rows
+    // stay the results): made current first, the move's one rebuild of the
+    // rows shows it.
+    const std::int64_t shown = state.current_category;
+    const bool paged = set_current_category(state, to) >= 0;
+    if (!move_marker_to_category(ctx, state, index, to)) {  // not reached: a category of the table, not its own
+        state.current_category = shown;
+        update_marker_list_cache(ctx, state, true);
+        return;
+    }
+    const std::int64_t row = row_of_marker(state, index);
+    state.marker_list_selection = row >= 0 ? row : 0;
+    if (paged) play_category_step_sound(state, to);
 }
 
 static void take_input(RunContext& ctx, PluginState& state) {
@@ -268,8 +305,7 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
         const float size = h - 0.005f;
         const float left = rect.x - w / 2, top = rect.y - h / 2;
 
-        const std::string_view centre = selected && even_second ? coordinates_text(ctx, m.data.position)
-                                                                : distance_text(ctx, m.data.position, player);
+        const std::string_view centre = centre_text(ctx, m.data.position, player, selected && even_second);
         draw_text_cstring(ctx, screen_size(state), centre.data(), font, size, left, top, w, 0.0f, "Center", text);
         draw_text_string(ctx, screen_size(state),
                          date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
@@ -285,5 +321,11 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
 void run_main_menu(RunContext& ctx, PluginState& state) {
     take_input(ctx, state);
     update_settings_prompts(ctx, state);
+    if (continue_search(ctx, state)) {
+        // A row found above took the first row: a hold of "Delete" begun on
+        // the marker there starts again on the one shown now.
+        prompt_reset_hold(state.delete_prompt);
+        prompt_reset_hold_data(state.delete_prompt, 0);
+    }
     draw_rows(ctx, state);
 }

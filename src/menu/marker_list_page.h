@@ -30,3 +30,7 @@ std::int32_t whole_metres(float distance);
 // What a search's row shows of its category: the text in the name's
 // parentheses ("Animal" of "Marker (Animal)"), or the whole name.
 std::string_view category_short_name(std::string_view name);
+// The middle of a row: the marker's coordinates, or its distance from the
+// player; for a position that is not finite, `not_on_map_text`.
+inline constexpr std::string_view not_on_map_text = "Not on the map";
+std::string_view centre_text(RunContext& ctx, const Position& marker, const Position& player, bool coordinates);

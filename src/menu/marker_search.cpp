@@ -4,16 +4,16 @@
 
 #include "src/base/utf8.h"
 #include "src/core/state.h"
-#include "src/markers/marker_editing.h"
-#include "src/markers/marker_list.h"
-#include "src/menu/category_page.h"
+#include "src/map/location_names.h"
 #include "src/menu/drawing.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/enums.h"
+#include "src/scripthook/native_call.h"
 #include "src/scripthook/natives.h"
 
-// Sections: the text · the search · the move.
+// Sections: the text · matching · looking through the list · following the list · the search's prompt.
 
 // ---- the text ---------------------------------------------------------------------------
 
@@ -29,7 +29,105 @@ std::string_view first_characters(std::string_view text, std::size_t characters)
     return text.substr(0, bytes);
 }
 
-// ---- the search -----------------------------------------------------------------------------
+// ---- matching -----------------------------------------------------------------------------
+
+static unsigned char ascii_lower(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+bool label_contains(std::string_view label, std::string_view text) {
+    if (text.size() > label.size()) return false;
+    const auto* l = reinterpret_cast<const unsigned char*>(label.data());
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t at = 0; at + text.size() <= label.size(); ++at) {
+        std::size_t i = 0;
+        while (i < text.size() && ascii_lower(l[at + i]) == ascii_lower(t[i])) ++i;
+        if (i == text.size()) return true;
+    }
+    return false;
+}
+
+// The markers the list can show: those of a category of the table.
+static bool listable(const PluginState& state, const Marker& m) {
+    return m.data.category >= 0 && static_cast<std::uint64_t>(m.data.category) < state.categories.length;
+}
+
+bool marker_matches_search(RunContext& ctx, PluginState& state, const Marker& m, std::string_view text) {
+    if (!listable(state, m)) return false;
+    return label_contains(shown_marker_label(ctx, state, m, PlaceLookup::quiet), text);
+}
+
+// ---- looking through the list ---------------------------------------------------------------
+
+// Room in this frame for one more place lookup.
+static bool room_for_a_place(const PluginState& state) {
+    return native_calls_begun - state.frame_natives_from + place_lookup_natives <= search_native_ceiling;
+}
+
+// Looks at the markers not looked at yet, in list order, while the frame has
+// room for the places of the unnamed ones; a marker found stays found.
+static void look_at_markers(RunContext& ctx, PluginState& state) {
+    MarkerSearch& s = state.search;
+    if (s.searched_to > state.markers.length) {
+        // Not reached: deletions move it down with the list. Looked at anew all the same.
+        s.found.length = 0;
+        s.searched_to = 0;
+    }
+    const std::string_view text(s.text);
+    std::size_t i = s.searched_to;
+    for (; i < state.markers.length; ++i) {
+        const Marker& m = state.markers[i];
+        if (listable(state, m) && !marker_has_name(m.data) && !room_for_a_place(state)) break;
+        // A marker that cannot be added for want of memory is left out.
+        if (marker_matches_search(ctx, state, m, text)) {
+            (void)array_append(s.found, ctx.general, static_cast<std::int64_t>(i));
+        }
+    }
+    s.searched_to = i;
+}
+
+bool search_under_way(const PluginState& state) {
+    return state.search.in_force && state.search.searched_to != state.markers.length;
+}
+
+bool continue_search(RunContext& ctx, PluginState& state) {
+    if (!search_under_way(state)) return false;
+    const std::size_t found_before = state.search.found.length;
+    look_at_markers(ctx, state);
+    // Only new rows rebuild the rows: most frames of a long search find none.
+    return state.search.found.length != found_before && update_marker_list_cache_as_it_grows(ctx, state);
+}
+
+// ---- following the list ---------------------------------------------------------------------
+
+void search_forget_marker(PluginState& state, std::size_t index) {
+    MarkerSearch& s = state.search;
+    std::size_t kept = 0;
+    for (std::int64_t i : s.found) {
+        if (i == static_cast<std::int64_t>(index)) continue;
+        s.found[kept++] = i > static_cast<std::int64_t>(index) ? i - 1 : i;
+    }
+    s.found.length = kept;
+    if (s.searched_to > index) --s.searched_to;
+}
+
+void search_marker_named(RunContext& ctx, PluginState& state, std::size_t index) {
+    MarkerSearch& s = state.search;
+    if (!s.in_force || index >= s.searched_to || index >= state.markers.length) return;
+    std::size_t at = 0;
+    while (at < s.found.length && s.found[at] < static_cast<std::int64_t>(index)) ++at;
+    if (at < s.found.length && s.found[at] == static_cast<std::int64_t>(index)) return;  // found stays found
+    if (!marker_matches_search(ctx, state, state.markers[index], std::string_view(s.text))) return;
+    if (!array_append(s.found, ctx.general, std::int64_t{0})) return;
+    for (std::size_t k = s.found.length - 1; k > at; --k) s.found[k] = s.found[k - 1];
+    s.found[at] = static_cast<std::int64_t>(index);
+    update_marker_list_cache(ctx, state, false);
+}
+
+void search_list_replaced(PluginState& state) {
+    state.search.found.length = 0;
+    state.search.searched_to = 0;
+}
+
+// ---- the search's prompt --------------------------------------------------------------------
 
 static void set_search_prompt_text(const PluginState& state) {
     prompt_set_text(state.search.search_prompt, literal_label(state.search.in_force ? "Clear Search" : "Search"));
@@ -48,6 +146,7 @@ void start_search(RunContext& ctx, PluginState& state, std::string_view text) {
     s.in_force = true;
     s.found.length = 0;
     s.searched_to = 0;
+    look_at_markers(ctx, state);
     update_marker_list_cache(ctx, state, true);
     if (!was_in_force) set_search_prompt_text(state);
 }
@@ -94,23 +193,4 @@ bool finish_search_typing(RunContext& ctx, PluginState& state) {
     if (text.empty()) end_search(ctx, state);
     else start_search(ctx, state, text);
     return true;
-}
-
-// ---- the move ---------------------------------------------------------------------------
-
-void take_move_press(RunContext& ctx, PluginState& state) {
-    MarkerSearch& s = state.search;
-    const bool has_row = index_in_range(state.marker_list_selection, state.marker_list_cache.length);
-    prompt_set_enabled(s.move_prompt, state.marker_list_cache.length > 0);
-    if (!new_press(s.move_pressed, prompt_press_completed(s.move_prompt, 0)) || !has_row) return;
-    const std::int64_t index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
-    const std::int64_t from = state.markers[static_cast<std::size_t>(index)].data.category;
-    if (!index_in_range(from, state.categories.length)) return;  // not reached: the list shows no other
-    const std::int64_t to = (from + 1) % static_cast<std::int64_t>(state.categories.length);  // the tenth wraps
-    if (!move_marker_to_category(ctx, state, index, to)) return;
-    // The list follows the marker into its new category (in a search the rows
-    // stay the results), and the selection stays on it.
-    if (!select_category(ctx, state, to)) update_marker_list_cache(ctx, state, true);
-    const std::int64_t row = row_of_marker(state, index);
-    state.marker_list_selection = row >= 0 ? row : 0;
 }

@@ -1,7 +1,8 @@
 // What the list page's search across all categories and the move that
 // re-files a marker keep: the text in force, the markers it found, and the two
 // prompts. Held by the state record, so this header includes nothing above the
-// core records; the steps are in marker_search.h.
+// core records; the search's steps are in marker_search.h, the move's press
+// in marker_list_page.cpp beside the list's other actions.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +26,9 @@ struct MarkerSearch {
     bool in_force;                      // the list shows the markers found, of every category
     char text[search_text_capacity];    // the text in force, zero-terminated
     GrowableArray<std::int64_t> found;  // indices into `markers`, ascending
-    // The markers before this index have been looked at: those added since
-    // are looked at when the list is next rebuilt, and a marker found stays
-    // found (a rename that no longer matches too) until the next search.
+    // The markers before this index have been looked at: the rest (not
+    // reached yet, or added since) in the list page's next steps, within the
+    // frame's natives; a marker found stays found (a rename that no longer
+    // matches too) until the next search.
     std::size_t searched_to;
 };

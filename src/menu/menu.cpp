@@ -2,9 +2,9 @@
 
 #include "src/base/utf8.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers/marker_list.h"
 #include "src/menu/category_page.h"
 #include "src/menu/marker_list_page.h"
+#include "src/menu/marker_list_rows.h"
 #include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
