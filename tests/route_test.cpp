@@ -3,6 +3,7 @@
 // checked once a second, deletions before and of the routed marker, the
 // markers loaded again, the script's end, and the waypoint capture beside it.
 #include <cerrno>
+#include <limits>
 
 #include "sim_fixture.h"
 #include "src/map/gps_route.h"
@@ -431,25 +432,27 @@ INSTANTIATE_TEST_SUITE_P(Settings, RouteColourTest,
 
 struct NotFinite {
     const char* name;
-    const char* position;  // as the file spells it
+    float x, y, z;
 };
 
 std::ostream& operator<<(std::ostream& out, const NotFinite& c) { return out << c.name; }
 
+constexpr float not_a_number = std::numeric_limits<float>::quiet_NaN();
+constexpr float infinity = std::numeric_limits<float>::infinity();
+
 const NotFinite not_finite_positions[] = {
-    {"NaNx", "[NaN, 5, 40]"},
-    {"InfinityY", "[5, Infinity, 40]"},
-    {"MinusInfinityZ", "[5, 5, -Infinity]"},
-    {"NaNEverywhere", "[NaN, NaN, NaN]"},
+    {"NaNx", not_a_number, 5, 40},
+    {"InfinityY", 5, infinity, 40},
+    {"MinusInfinityZ", 5, 5, -infinity},
+    {"NaNEverywhere", not_a_number, not_a_number, not_a_number},
 };
 
 class RouteNotFiniteTest : public RouteFixture, public ::testing::WithParamInterface<NotFinite> {
 protected:
     // M1 and M2, and "Bad spot", the newest: the list's first row.
     void start_with_bad_spot() {
-        start(2, "",
-              std::string("{\"position\": ") + GetParam().position +
-                  ", \"category\": 0, \"name\": \"Bad spot\", \"timestamp\": {\"_nsec\": 1765310400000000000}}");
+        const NotFinite& c = GetParam();
+        start(2, "", {{c.x, c.y, c.z, 0, "Bad spot", "", 1765310400000000000LL}});
         frames(1);  // both ticks draw the page
         ASSERT_EQ(labels(), (std::vector<std::string>{"1/3 Bad spot", "2/3 M2", "3/3 M1"}));
     }
@@ -536,10 +539,8 @@ INSTANTIATE_TEST_SUITE_P(Markers, RouteUnloadNameTest, ::testing::ValuesIn(unloa
 
 TEST_P(RouteUnloadNameTest, TheUnloadLineNamesTheRoutedMarkerAsTheListDid) {
     const UnloadName& c = GetParam();
-    const std::string name = *c.marker_name ? std::string(", \"name\": \"") + c.marker_name + "\"" : "";
     start(2, R"(, zones: [{type: "TEXT_WRITTEN", hash: "0x00000101", text: "Valentine", rect: [490, 490, 510, 510]}])",
-          "{\"position\": [" + std::to_string(c.x) + ", 500, 0], \"category\": 0" + name +
-              ", \"timestamp\": {\"_nsec\": 1765310400000000000}}");
+          {{c.x, 500, 0, 0, c.marker_name, "", 1765310400000000000LL}});
     route_to_row(0);
     const std::string metres = std::to_string(whole_metres(std::sqrt(c.x * c.x + 500.0f * 500.0f)));
     EXPECT_TRUE(logged(std::string("Route to ") + c.called + " (" + metres + "m)"));
