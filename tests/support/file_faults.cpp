@@ -90,7 +90,10 @@ PlatformError __wrap_platform_create_directory(const char* path) {
 
 PlatformFileInfo __wrap_platform_file_info(const char* path) {
     if (faults && faults->info_error && (!faults->read_error_path || std::strcmp(path, faults->read_error_path) == 0)) {
-        return PlatformFileInfo{PlatformFileKind::unknown, 0, PlatformError{faults->info_error}, 0, false};
+        PlatformFileInfo info{};
+        info.kind = PlatformFileKind::unknown;
+        info.error = PlatformError{faults->info_error};
+        return info;
     }
     return __real_platform_file_info(path);
 }
