@@ -351,7 +351,9 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
             ++tail;
         }
         const std::string changed = after.substr(head, after.size() - head - tail);
+        const std::string removed = text.substr(head, text.size() - head - tail);
         ASSERT_EQ(changed.find_first_of("\r\n"), std::string::npos) << "one line changed in place, round " << round;
+        ASSERT_EQ(removed.find_first_of("\r\n"), std::string::npos) << "no other line changed, round " << round;
     }
 }
 
