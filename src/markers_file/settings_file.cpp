@@ -130,8 +130,8 @@ struct Line {
 // the lines a player sees in it.
 bool next_line(std::string_view file, std::size_t at, Line& line) {
     if (at >= file.size()) return false;
-    std::size_t end = file.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) end = file.size();
+    std::size_t end = at;
+    while (end < file.size() && file[end] != '\n' && file[end] != '\r') ++end;
     std::size_t next = end;
     if (next < file.size()) next += file[next] == '\r' && next + 1 < file.size() && file[next + 1] == '\n' ? 2 : 1;
     line = Line{file.substr(at, end - at), at, end, next};
