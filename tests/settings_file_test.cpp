@@ -81,7 +81,8 @@ const FileCase file_cases[] = {
      "blip_limit = 0\nhidden_on_map = 2, 11\ncapture_waypoints = false\nroute_colour = COLOR_PINK\n",
      "capture_waypoints=false; hidden_on_map=; blip_limit=500; route_colour=COLOR_RED",
      {L + "1: blip_limit takes a whole number from 1 to 500, not \"0\"; using the default, blip_limit = 500",
-      L + "2: hidden_on_map takes category numbers from 1 to 10, separated by commas, not \"2, 11\"; using the "
+      L + "2: hidden_on_map takes categories by number from 1 to 10 or by name (Foe, Animal), separated by commas, not "
+          "\"2, 11\"; using the "
           "default, no category hidden",
       L + "4: route_colour takes one of COLOR_RED, COLOR_YELLOW, COLOR_BLUE, COLOR_GREEN, COLOR_WHITE, "
           "COLOR_PURPLE, not \"COLOR_PINK\"; using the default, route_colour = COLOR_RED"}},
@@ -90,7 +91,8 @@ const FileCase file_cases[] = {
      defaults,
      {L + "1: blip_limit takes a whole number from 1 to 500, not \"501\"; using the default, blip_limit = 500",
       L + "2: capture_waypoints takes true or false, not \"yes\"; using the default, capture_waypoints = true",
-      L + "3: hidden_on_map takes category numbers from 1 to 10, separated by commas, not \"2,,5\"; using the "
+      L + "3: hidden_on_map takes categories by number from 1 to 10 or by name (Foe, Animal), separated by commas, not "
+          "\"2,,5\"; using the "
           "default, no category hidden"}},
     {"signs, fractions and long values",
      "blip_limit = -5\nblip_limit = 12.5\nhidden_on_map = 0\n",
@@ -98,7 +100,8 @@ const FileCase file_cases[] = {
      {L + "1: blip_limit takes a whole number from 1 to 500, not \"-5\"; using the default, blip_limit = 500",
       L + "2: blip_limit is set again (first on line 1); the last one counts",
       L + "2: blip_limit takes a whole number from 1 to 500, not \"12.5\"; using the default, blip_limit = 500",
-      L + "3: hidden_on_map takes category numbers from 1 to 10, separated by commas, not \"0\"; using the "
+      L + "3: hidden_on_map takes categories by number from 1 to 10 or by name (Foe, Animal), separated by commas, not "
+          "\"0\"; using the "
           "default, no category hidden"}},
     {"a key set twice: the last counts, with a line",
      "blip_limit = 100\ncapture_waypoints = false\nblip_limit = 200\n",
@@ -126,6 +129,28 @@ const FileCase file_cases[] = {
      {L + "2: route_colour is set again (first on line 1); the last one counts",
       L + "2: the value of route_colour is not UTF-8 text; using the default, route_colour = COLOR_RED",
       L + "3: the line is not UTF-8 text and is ignored; save the file as UTF-8"}},
+    {"CR line ends, as old Mac editors save them: every line holds",
+     "capture_waypoints = false\rhidden_on_map = 2\rblip_limit = 9\r",
+     "capture_waypoints=false; hidden_on_map=2; blip_limit=9; route_colour=COLOR_RED",
+     {}},
+    {"a CR alone among CRLFs ends its line, and lines are counted as an editor shows them",
+     "blip_limit = 9\r\ncapture_waypoints = false\rhidden_on_map = 3\r\n\r\r\nblip_limt = 1\r\n",
+     "capture_waypoints=false; hidden_on_map=3; blip_limit=9; route_colour=COLOR_RED",
+     {L + "6: unknown key \"blip_limt\", ignored; did you mean blip_limit?"}},
+    {"categories by name in any case, or by number and name as status shows them",
+     "hidden_on_map = Foe, animal, ?, 10 Cross, 2 pin, 6\n",
+     "capture_waypoints=true; hidden_on_map=2, 3, 5, 6, 8, 10; blip_limit=500; route_colour=COLOR_RED",
+     {}},
+    {"a name the table does not have",
+     "hidden_on_map = Foes\n",
+     defaults,
+     {L + "1: hidden_on_map takes categories by number from 1 to 10 or by name (Foe, Animal), separated by commas, "
+          "not \"Foes\"; using the default, no category hidden"}},
+    {"a number with another category's name",
+     "hidden_on_map = 3, 2 Foe\n",
+     defaults,
+     {L + "1: hidden_on_map takes categories by number from 1 to 10 or by name (Foe, Animal), separated by commas, "
+          "not \"3, 2 Foe\"; using the default, no category hidden"}},
     {"a long value is quoted cut, at a character's start",
      "route_colour = " + std::string(39, 'x') + "\xC3\xA9yyyyyyyyyy\n",
      defaults,
@@ -235,6 +260,18 @@ const SwitchCase switch_cases[] = {
      SettingsKey::hidden_on_map, "hidden_on_map = 3\nhidden_on_map = 2, 5\n"},
     {"a bad value is replaced", "blip_limit = 9\r\ncapture_waypoints = maybe\r\n", SettingsKey::capture_waypoints,
      "blip_limit = 9\r\ncapture_waypoints = false\r\n"},
+    {"CR line ends: only the key's line, every other line and CR kept", "capture_waypoints = true\rblip_limit = 3\r",
+     SettingsKey::capture_waypoints, "capture_waypoints = false\rblip_limit = 3\r"},
+    {"CR line ends without the key: added with a CR", "; mine\rblip_limit = 3", SettingsKey::hidden_on_map,
+     "; mine\rblip_limit = 3\rhidden_on_map = 2, 5\r"},
+    {"a CR alone among CRLFs: the key's line ends there, the next line stays",
+     "blip_limit = 3\r\nhidden_on_map = 1\rroute_colour = COLOR_BLUE\r\n", SettingsKey::hidden_on_map,
+     "blip_limit = 3\r\nhidden_on_map = 2, 5\rroute_colour = COLOR_BLUE\r\n"},
+    {"a CR alone at the end stays, and the line added after it takes the file's line end",
+     "# mine\r\nblip_limit = 300\r", SettingsKey::capture_waypoints,
+     "# mine\r\nblip_limit = 300\rcapture_waypoints = false\r\n"},
+    {"categories the player named are written by name", "hidden_on_map = foe\n", SettingsKey::hidden_on_map,
+     "hidden_on_map = Pin, Foe\n"},
 };
 
 class SettingsSwitchTest : public ::testing::TestWithParam<SwitchCase> {};
@@ -260,8 +297,19 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
     // Texts made of the file's own pieces and stray bytes: keys twice, bad
     // values, values that are not UTF-8, lone CRs, a BOM anywhere.
     const std::vector<std::string> keys = {"capture_waypoints", "hidden_on_map", "blip_limit", "route_colour"};
-    const std::vector<std::string> values = {"true",       "false", "2, 5", "10",   "500",       "501",
-                                             "COLOR_BLUE", "",      "\xFF", "\xC3", "x\xC3\xA9", std::string(60, 'x')};
+    const std::vector<std::string> values = {"true",
+                                             "false",
+                                             "2, 5",
+                                             "10",
+                                             "500",
+                                             "501",
+                                             "COLOR_BLUE",
+                                             "",
+                                             "\xFF",
+                                             "\xC3",
+                                             "x\xC3\xA9",
+                                             "Foe, 2 Pin",
+                                             std::string(60, 'x')};
     const std::vector<std::string> ends = {"\n", "\r\n", "\r", ""};
     const std::vector<std::string> others = {"; c", "#", " ", "\xEF\xBB\xBF", "=", "blip_limt = 3", "\xFF = 1"};
     std::mt19937 rng(29);
@@ -304,7 +352,93 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
             ++tail;
         }
         const std::string changed = after.substr(head, after.size() - head - tail);
-        ASSERT_EQ(changed.find('\n'), std::string::npos) << "one line changed in place, round " << round;
+        const std::string removed = text.substr(head, text.size() - head - tail);
+        ASSERT_EQ(changed.find_first_of("\r\n"), std::string::npos) << "one line changed in place, round " << round;
+        ASSERT_EQ(removed.find_first_of("\r\n"), std::string::npos) << "no other line changed, round " << round;
+    }
+}
+
+TEST(SettingsFile, ASwitchIsNotWrittenIntoUtf16NorPastTheSizeAStartReads) {
+    const std::string line = "capture_waypoints = true\r\n";  // "false": one byte more
+    const std::string comment = "; " + std::string(settings_file_most_bytes - line.size() - 4, 'x') + "\r\n";
+    const std::string full = line + comment;  // exactly 64 KiB
+    ASSERT_EQ(full.size(), settings_file_most_bytes);
+    const std::string utf16_le(
+        "\xFF\xFE"
+        "c\0=\0t\0\r\0\n\0",
+        12);
+    const std::string utf16_be(
+        "\xFE\xFF"
+        "\0c\0=\0t\0\r\0\n",
+        12);
+    struct Case {
+        const char* what;
+        std::string text;
+        SettingsKey key;
+        SettingsRewrite result;
+        std::size_t size;  // written, or what it would have been
+    };
+    const Case cases[] = {
+        {"a longer value one byte past 64 KiB", full, SettingsKey::capture_waypoints, SettingsRewrite::too_big,
+         settings_file_most_bytes + 1},
+        {"a key added past 64 KiB", full, SettingsKey::hidden_on_map, SettingsRewrite::too_big,
+         settings_file_most_bytes + std::string("hidden_on_map = 2, 5\r\n").size()},
+        {"exactly 64 KiB after the switch", line + "; " + std::string(comment.size() - 5, 'x') + "\r\n",
+         SettingsKey::capture_waypoints, SettingsRewrite::written, settings_file_most_bytes},
+        {"UTF-16, little-endian", utf16_le, SettingsKey::capture_waypoints, SettingsRewrite::utf16, 0},
+        {"UTF-16, big-endian", utf16_be, SettingsKey::hidden_on_map, SettingsRewrite::utf16, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Settings next = parse(c.text).settings;
+        next.capture_off = true;
+        next.hidden_on_map = 0b10010;
+        std::vector<char> buffer(c.text.size() + settings_line_room);
+        TextBuilder b = text_builder(buffer.data(), buffer.size());
+        std::size_t size = 12345;
+        EXPECT_EQ(rewrite_settings_text(b, c.text, next, c.key, &size), c.result);
+        if (c.result == SettingsRewrite::written) {
+            EXPECT_EQ(b.length, c.size);
+            EXPECT_EQ(size, 0u);
+            EXPECT_TRUE(parse(std::string(text_view(b))).settings.capture_off);
+        } else {
+            EXPECT_EQ(b.length, 0u) << "nothing to write";
+            EXPECT_EQ(size, c.size);
+        }
+    }
+}
+
+TEST(SettingsFile, Utf16TextIsTakenAsUtf8WithEachBrokenPieceAReplacementCharacter) {
+    struct Case {
+        const char* what;
+        std::u16string units;
+        std::string odd_byte;  // after the units
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {"ASCII and a line end", u"blip_limit = 5\r\n", "", "blip_limit = 5\r\n"},
+        {"two and three bytes, and a pair", u"\u00E9\u20AC\U0001F600", "", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {"a high half alone, then a letter", std::u16string(1, u'\xD83D') + u"x", "", "\xEF\xBF\xBDx"},
+        {"a low half alone", std::u16string(1, u'\xDE00'), "", "\xEF\xBF\xBD"},
+        {"a high half at the end", u"a" + std::u16string(1, u'\xD83D'), "", "a\xEF\xBF\xBD"},
+        {"an odd last byte", u"a", "b", "a\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) {
+        for (const bool big : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (big ? ", big-endian" : ", little-endian"));
+            std::string bytes;
+            for (const char16_t u : c.units) {
+                const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+                bytes += big ? std::string{hi, lo} : std::string{lo, hi};
+            }
+            bytes += c.odd_byte;
+            char* text = nullptr;
+            std::size_t size = 0;
+            ASSERT_TRUE(settings_text_from_utf16(bytes, big, heap_allocator(), &text, &size));
+            EXPECT_EQ(std::string(text, size), c.utf8);
+            EXPECT_EQ(text[size], '\0');
+            free_bytes(heap_allocator(), text, size + 1);
+        }
     }
 }
 
@@ -356,6 +490,31 @@ TEST_F(SettingsReadTest, NothingButAFileIsRead) {
     EXPECT_EQ(shown(r.settings), defaults);
     EXPECT_EQ(lines, (std::vector<std::string>{path + " is a directory, not a settings file: every setting is at its "
                                                       "default, and Quillfen leaves it alone"}));
+}
+
+TEST_F(SettingsReadTest, AUtf16FileIsReadAndNamedAsSuchInOneLine) {
+    const std::u16string text = u"capture_waypoints = false\r\nhidden_on_map = Foe\r\nblip_limt = 4\r\n";
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big-endian" : "little-endian");
+        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (const char16_t u : text) {
+            const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+            bytes += big ? std::string{hi, lo} : std::string{lo, hi};
+        }
+        write(bytes);
+        std::vector<std::string> lines;
+        const SettingsFileRead r = read(lines);
+        EXPECT_EQ(r.state, SettingsFileState::read);
+        EXPECT_EQ(r.encoding, big ? SettingsEncoding::utf16_be : SettingsEncoding::utf16_le);
+        EXPECT_EQ(shown(r.settings),
+                  "capture_waypoints=false; hidden_on_map=5; blip_limit=500; route_colour=COLOR_RED");
+        EXPECT_EQ(r.keys_set, 2u);
+        EXPECT_EQ(lines, (std::vector<std::string>{
+                             path + " is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but "
+                                    "cannot write the switches of the game into it; save it as UTF-8 (in Notepad: "
+                                    "Save As, Encoding UTF-8)",
+                             path + " line 3: unknown key \"blip_limt\", ignored; did you mean blip_limit?"}));
+    }
 }
 
 }  // namespace

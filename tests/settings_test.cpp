@@ -2,7 +2,11 @@
 // start, a file that hides categories and turns capture off, a bad line named
 // while the rest holds, an edit made while the game runs, and the full menu's
 // two switches with the map, the list and the file following them.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
 #include "sim_fixture.h"
@@ -11,6 +15,7 @@
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/settings/settings.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -64,6 +69,11 @@ protected:
         }
         return out;
     }
+    // The last of them; nothing when there is none.
+    std::string last_error() const {
+        const std::vector<std::string> all = errors();
+        return all.empty() ? std::string() : all.back();
+    }
     long count_logged(const std::string& start) const {
         long n = 0;
         for (const std::string& m : messages()) n += m.rfind(start, 0) == 0;
@@ -100,6 +110,20 @@ protected:
 };
 
 const std::string in_force_line = "Settings in force (Quillfen/settings.ini): ";
+
+// `text` as an editor saves it as "Unicode": UTF-16, little-endian, with its BOM.
+std::string utf16_le(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t u : text) bytes += std::string{static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    return bytes;
+}
+
+// Gives the file the modification time `unix_ns`.
+void set_modified(const std::filesystem::path& path, std::int64_t unix_ns) {
+    const timespec t{static_cast<time_t>(unix_ns / 1'000'000'000), static_cast<long>(unix_ns % 1'000'000'000)};
+    const timespec times[2] = {t, t};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << errno;
+}
 
 }  // namespace
 
@@ -297,5 +321,211 @@ TEST_F(SettingsTest, WhatIsNotAFileIsLeftAloneAndASwitchHoldsUntilTheGameQuits) 
     EXPECT_TRUE(std::filesystem::is_directory(quillfen() / "settings.ini"));
     frames(6 * frames_per_second);
     EXPECT_EQ(errors().size(), 2u) << "the directory is not named again at every look";
+    ASSERT_TRUE(end());
+}
+
+// ---- what a switch does not write -----------------------------------------------------------
+
+TEST_F(SettingsTest, ASwitchThatWouldTakeTheFilePast64KiBIsNotWrittenAndHoldsInTheGame) {
+    // Exactly as big as a start reads; "false" is one byte longer than "true".
+    const std::string line = "capture_waypoints = true\r\n";
+    const std::string file = line + "; " + std::string(settings_file_most_bytes - line.size() - 4, 'x') + "\r\n";
+    ASSERT_EQ(file.size(), settings_file_most_bytes);
+    start(one_of_each(), file);
+    open_full_menu();
+    press(control_capture);
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_TRUE(settings_text() == file) << "the next start would not read 65537 bytes";
+    EXPECT_EQ(errors(), (std::vector<std::string>{
+                            "Could not write the change into Quillfen/settings.ini: with it the file would be 65537 "
+                            "bytes, more than a settings file can be (65536); remove comments or blank lines to make "
+                            "room. It holds until the game quits"}));
+    frames(6 * frames_per_second);
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off) << "it holds until the game quits";
+    ASSERT_TRUE(end());
+}
+
+TEST_F(SettingsTest, AReadOnlyFileStaysReadOnlyAndTheSwitchSaysItCouldNotWriteIt) {
+    const std::string file = "capture_waypoints = true\nblip_limit = 300\n";
+    start(one_of_each(), file);
+    const auto path = quillfen() / "settings.ini";
+    const auto read_only =
+        std::filesystem::perms::owner_read | std::filesystem::perms::group_read | std::filesystem::perms::others_read;
+    std::filesystem::permissions(path, read_only);
+    open_full_menu();
+    press(control_capture);
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(settings_text(), file);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), read_only) << "still read-only";
+    EXPECT_EQ(last_error(),
+              "Could not write the change into Quillfen/settings.ini: it is read-only; clear its read-only mark "
+              "(Properties, Read-only) to have switches written. It holds until the game quits");
+
+    // Writable, but the replace refused (as Windows refuses a file another program holds).
+    std::filesystem::permissions(path, read_only | std::filesystem::perms::owner_write);
+    FileFaults refused{};
+    refused.replace_error = EACCES;
+    inject_file_faults(&refused);
+    press(control_capture);
+    inject_file_faults(nullptr);
+    EXPECT_FALSE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(settings_text(), file);
+    EXPECT_EQ(last_error(),
+              "Could not write the change into Quillfen/settings.ini: EACCES (it may be read-only, or held by another "
+              "program). It holds until the game quits");
+    ASSERT_TRUE(end());
+}
+
+// ---- line ends and encodings ----------------------------------------------------------------
+
+TEST_F(SettingsTest, AFileWithCrLineEndsHoldsAndASwitchKeepsEveryOtherLineAndItsLineEnds) {
+    const std::string file = "; mine\rcapture_waypoints = false\rhidden_on_map = 2\rblip_limit = 300\r";
+    start(one_of_each(), file);
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10u);
+    EXPECT_EQ(settings_blip_limit(plugin_state.settings.in_force), 300);
+    EXPECT_TRUE(errors().empty());
+    open_full_menu();
+    press(control_capture);
+    EXPECT_EQ(settings_text(), "; mine\rcapture_waypoints = true\rhidden_on_map = 2\rblip_limit = 300\r");
+    ASSERT_TRUE(end());
+}
+
+TEST_F(SettingsTest, AUtf16FileIsReadNamedOnceAndNeverWrittenInto) {
+    const std::string file = utf16_le(u"; mine\r\ncapture_waypoints = false\r\nhidden_on_map = Foe\r\n");
+    start(one_of_each(), file);
+    const std::string named =
+        "Quillfen/settings.ini is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot "
+        "write the switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)";
+    EXPECT_EQ(errors(), std::vector<std::string>{named});
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10000u);
+    open_full_menu();
+    press(control_capture);
+    EXPECT_FALSE(plugin_state.settings.in_force.capture_off) << "the switch holds in the game";
+    EXPECT_EQ(settings_text(), file) << "no UTF-8 written into it";
+    EXPECT_EQ(last_error(),
+              "Could not write the change into Quillfen/settings.ini: it is UTF-16 text; save it as UTF-8 (in "
+              "Notepad: Save As, Encoding UTF-8) to have switches written. It holds until the game quits");
+    frames(11 * frames_per_second);
+    EXPECT_EQ(errors().size(), 2u) << "named once, not at every look";
+    EXPECT_FALSE(plugin_state.settings.in_force.capture_off);
+    ASSERT_TRUE(end());
+}
+
+// ---- reads while the file is rewritten ------------------------------------------------------
+
+TEST_F(SettingsTest, ARewriteCaughtHalfWayKeepsTheSettingsInForceUntilTheFileIsWhole) {
+    // The file is looked at 5 s after the start; then a second after a read
+    // that changed something or was held back.
+    start(one_of_each(), "capture_waypoints = false\nhidden_on_map = 2\nblip_limit = 40\n");
+    const Settings before = plugin_state.settings.in_force;
+    ASSERT_EQ(before.hidden_on_map, 0b10u);
+    const auto frames_as_before = [&](int count) {
+        for (int f = 0; f < count; ++f) {
+            frames(1);
+            ASSERT_TRUE(settings_equal(plugin_state.settings.in_force, before)) << "frame " << game().frame;
+        }
+    };
+    frames(frames_per_second);
+    // An editor saving in place: emptied (read at 5 s), then written from
+    // the top, still cut short (read at 6 s), then whole (read at 7 s).
+    write_settings("");
+    frames_as_before(frames_per_second * 9 / 2);
+    write_settings("capture_waypoints = false\nhidden_on");
+    frames_as_before(frames_per_second);
+    write_settings("capture_waypoints = false\nhidden_on_map = 3\nblip_limit = 40\n");
+    frames(frames_per_second);
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b100u) << "the whole file within a second";
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(count_logged(in_force_line), 2);
+    EXPECT_TRUE(errors().empty()) << "nothing said of the halves";
+
+    // Emptied and left so: what the player saved, put in force a second later.
+    write_settings("");
+    frames(3 * frames_per_second);
+    EXPECT_TRUE(settings_equal(plugin_state.settings.in_force, Settings{}));
+    EXPECT_TRUE(logged(in_force_line + "every setting at its default"));
+    ASSERT_TRUE(end());
+}
+
+TEST_F(SettingsTest, ARewriteOfTheSameSizeWithinTheFileSystemsCoarseTimeIsRead) {
+    // FAT32 keeps a file's time to 2 seconds: both writes get the same time.
+    const std::int64_t start_ns = SimScenario{}.start_time_ns;
+    write_markers(one_of_each());
+    write_settings("blip_limit = 40\n");
+    set_modified(quillfen() / "settings.ini", start_ns);
+    begin("{frames: 100000, world: {player: {position: [0, 0, 0]}}}");
+    frames(frames_per_second);
+    ASSERT_EQ(settings_blip_limit(plugin_state.settings.in_force), 40);
+    write_settings("blip_limit = 50\n");
+    set_modified(quillfen() / "settings.ini", start_ns);
+    frames(5 * frames_per_second);
+    EXPECT_EQ(settings_blip_limit(plugin_state.settings.in_force), 50);
+    EXPECT_TRUE(logged(in_force_line + "blip_limit = 50"));
+    ASSERT_TRUE(end());
+}
+
+TEST_F(SettingsTest, AFileThatCannotBeLookedAtOrReadSaysSoAndTheSettingsInForceStay) {
+    start(one_of_each(), "hidden_on_map = 2\n");
+    // Its attributes denied: the switch says that, and is not written.
+    FileFaults no_look{};
+    no_look.info_error = EACCES;
+    no_look.read_error_path = "Quillfen/settings.ini";
+    inject_file_faults(&no_look);
+    open_full_menu();
+    press(control_capture);
+    inject_file_faults(nullptr);
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(settings_text(), "hidden_on_map = 2\n");
+    EXPECT_EQ(errors(), (std::vector<std::string>{"Could not write the change into Quillfen/settings.ini: Quillfen "
+                                                  "cannot look at it (EACCES). It holds until the game quits"}));
+
+    // Changed, then held by another program: what is in force stays, said once.
+    FileFaults held{};
+    held.read_error = EACCES;
+    held.read_error_path = "Quillfen/settings.ini";
+    inject_file_faults(&held);
+    write_settings("hidden_on_map = 3\nblip_limit = 9\n");
+    frames(11 * frames_per_second);
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10u);
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(last_error(),
+              "Could not read Quillfen/settings.ini (EACCES): the settings in force stay until it can be read");
+    EXPECT_EQ(errors().size(), 2u);
+    inject_file_faults(nullptr);
+    frames(6 * frames_per_second);
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b100u) << "read once it can be";
+    EXPECT_EQ(settings_blip_limit(plugin_state.settings.in_force), 9);
+    ASSERT_TRUE(end());
+}
+
+// ---- categories by name, and capture switched on by an edit ---------------------------------
+
+TEST_F(SettingsTest, CategoriesNamedInTheFileHideTheirBlipsAndASwitchWritesNames) {
+    start(one_of_each(), "hidden_on_map = Foe, animal\n");
+    frames(frames_per_second);
+    const std::map<std::int64_t, int> want{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {5, 1}, {6, 1}, {8, 1}, {9, 1}};
+    EXPECT_EQ(blips_by_category(), want) << "Foe (5) and Animal (8) hold no blip";
+    EXPECT_TRUE(logged(in_force_line + "hidden_on_map = 5, 8"));
+    open_full_menu();
+    press(control_hide);
+    EXPECT_EQ(settings_text(), "hidden_on_map = Flag, Foe, Animal\n");
+    EXPECT_TRUE(errors().empty());
+    ASSERT_TRUE(end());
+}
+
+TEST_F(SettingsTest, CaptureSwitchedOnInTheFileTakesOnlyAWaypointSetAfterwards) {
+    start(one_of_each(), "capture_waypoints = false\n");
+    set_waypoint(500, 500);
+    frames(2 * frames_per_second);
+    write_settings("capture_waypoints = true\n");
+    frames(6 * frames_per_second);
+    ASSERT_FALSE(plugin_state.settings.in_force.capture_off);
+    frames(3 * frames_per_second);
+    EXPECT_EQ(plugin_state.markers.length, 10u) << "the waypoint set while capture was off makes no marker";
+    set_waypoint(800, 800);
+    frames(2 * frames_per_second);
+    EXPECT_EQ(plugin_state.markers.length, 11u);
     ASSERT_TRUE(end());
 }

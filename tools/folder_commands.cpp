@@ -91,7 +91,7 @@ static void print_settings(const std::string& folder) {
     for (std::size_t k = 0; k < settings_key_count; ++k) {
         char value[128];
         TextBuilder b = text_builder(value, sizeof value);
-        append_settings_value(b, r.settings, static_cast<SettingsKey>(k));
+        append_settings_value_shown(b, r.settings, static_cast<SettingsKey>(k));
         std::printf("  %s =%s%s\n", settings_key_names[k], b.length > 0 ? " " : "", value);
     }
     for (const std::string& line : complaints) std::printf("%s\n", line.c_str());

@@ -114,6 +114,11 @@ void choose_blips_again(PluginState& state) {
     c.sides_known_to = 0;           // looked through again: new markers may stand anywhere
 }
 
+void blips_after_settings_changed(PluginState& state) {
+    choose_blips_again(state);
+    state.blip_choice.said_limit = 0;  // the count changes: say it afresh
+}
+
 void blips_after_marker_left(PluginState& state, std::size_t index) {
     GrowableArray<std::uint32_t>& chosen = state.blip_choice.chosen;
     std::size_t kept = 0;

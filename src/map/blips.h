@@ -83,5 +83,8 @@ void relabel_marker_blip(const PluginState& state, const Marker& marker);
 // The marker's category changed: its blip (if any) goes, and is made again in
 // the new style by the pass, within the frame's room for natives.
 void restyle_marker_blip(PluginState& state, Marker& marker);
+// What the map hides or its limit changed (the player's settings): chosen
+// again as above, and the count said afresh.
+void blips_after_settings_changed(PluginState& state);
 // Gives back the choice's memory (at script start, before the state is cleared).
 void free_blip_choice(BlipChoice& choice);

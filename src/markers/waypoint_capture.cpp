@@ -46,6 +46,14 @@ bool waypoint_check_due(float& timer, std::int64_t frame_delta_ns, float& gather
 
 void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float seconds_since_last_check) {
     WaypointCapture& capture = waypoint_capture;
+    // Capture switched on in the game since the last check: the waypoint in
+    // force then was set while it was off, so only a waypoint set afterwards
+    // counts as new (the settings keep which one it was).
+    const PlayerSettings& settings = state.settings;
+    if (settings.capture_on_at_ns != 0 && settings.capture_on_at_ns != capture.capture_on_taken_ns) {
+        capture.capture_on_taken_ns = settings.capture_on_at_ns;
+        capture.last_waypoint = settings.waypoint_at_capture_on;
+    }
     // The pause after a capture is counted in game time: the seconds since the
     // last check, not one frame per check (which made it last minutes). The
     // check at which it runs out captures as usual.
@@ -54,8 +62,7 @@ void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float
         if (capture.waypoint_cooldown > 0.0f) return;
         capture.waypoint_cooldown = 0.0f;
     }
-    // Switched off by the player: no capture at all. Switching it on again
-    // remembers the waypoint in force (src/settings), so only a new one counts.
+    // Switched off by the player: no capture at all.
     if (!settings_capture(state.settings.in_force)) return;
     if (!waypoint_active()) return;
     const Vector3 reported = waypoint_coords();

@@ -1,9 +1,15 @@
 #include "src/markers_file/settings_file.h"
 
+#include <cstring>
+
 #include "src/base/utf8.h"
+#include "src/markers_file/marker_record.h"
 #include "src/markers_file/markers_folder.h"
 
 // Sections: the settings · lines · values · reading · writing.
+
+static_assert(settings_category_count == static_cast<std::int32_t>(category_count),
+              "hidden_on_map numbers the categories of the table");
 
 // ---- the settings -------------------------------------------------------------------------
 
@@ -17,7 +23,23 @@ bool settings_equal(const Settings& a, const Settings& b) {
            settings_blip_limit(a) == settings_blip_limit(b) && a.route_colour == b.route_colour;
 }
 
-void append_settings_value(TextBuilder& out, const Settings& s, SettingsKey key) {
+// The name of category `n` (1 to 10) as hidden_on_map takes it: the table's
+// name without "Marker (" and ")".
+static std::string_view category_short_name(std::int32_t n) {
+    constexpr std::string_view prefix = "Marker (";
+    const std::string_view full = category_names[n - 1];
+    if (full.size() > prefix.size() && full.substr(0, prefix.size()) == prefix && full.back() == ')') {
+        return full.substr(prefix.size(), full.size() - prefix.size() - 1);
+    }
+    return full;
+}
+
+namespace {
+// How hidden_on_map's categories are written: "2, 5", "Pin, Foe" or "2 Pin, 5 Foe".
+enum class CategoryForm : std::uint8_t { numbers, names, shown };
+}  // namespace
+
+static void append_value(TextBuilder& out, const Settings& s, SettingsKey key, CategoryForm form) {
     switch (key) {
         case SettingsKey::capture_waypoints: text_append(out, s.capture_off ? "false" : "true"); break;
         case SettingsKey::hidden_on_map: {
@@ -25,7 +47,9 @@ void append_settings_value(TextBuilder& out, const Settings& s, SettingsKey key)
             for (std::int32_t n = 1; n <= settings_category_count; ++n) {
                 if (!settings_hides(s, n - 1)) continue;
                 if (!first) text_append(out, ", ");
-                text_append_i64(out, n);
+                if (form != CategoryForm::names) text_append_i64(out, n);
+                if (form == CategoryForm::shown) text_append_char(out, ' ');
+                if (form != CategoryForm::numbers) text_append(out, category_short_name(n));
                 first = false;
             }
             break;
@@ -35,6 +59,14 @@ void append_settings_value(TextBuilder& out, const Settings& s, SettingsKey key)
             text_append(out, route_colours[s.route_colour < route_colour_count ? s.route_colour : 0].name);
             break;
     }
+}
+
+void append_settings_value(TextBuilder& out, const Settings& s, SettingsKey key) {
+    append_value(out, s, key, CategoryForm::numbers);
+}
+
+void append_settings_value_shown(TextBuilder& out, const Settings& s, SettingsKey key) {
+    append_value(out, s, key, CategoryForm::shown);
 }
 
 static bool differs_from_default(const Settings& s, SettingsKey key) {
@@ -47,12 +79,13 @@ static bool differs_from_default(const Settings& s, SettingsKey key) {
     return false;
 }
 
-static void append_key_and_value(TextBuilder& out, const Settings& s, SettingsKey key) {
+static void append_key_and_value(TextBuilder& out, const Settings& s, SettingsKey key,
+                                 CategoryForm form = CategoryForm::numbers) {
     text_append(out, settings_key_names[static_cast<std::size_t>(key)]);
     text_append(out, " =");
     const std::size_t before = out.length;
     text_append_char(out, ' ');
-    append_settings_value(out, s, key);
+    append_value(out, s, key, form);
     // "hidden_on_map =" when nothing is hidden, without a space at the end.
     if (out.length == before + 1) {
         out.length = before;
@@ -77,8 +110,7 @@ namespace {
 
 constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
-// A stray CR (a line end written twice over, "\r\r\n") counts as blank too.
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim(std::string_view t) {
     while (!t.empty() && is_blank(t.front())) t.remove_prefix(1);
@@ -93,14 +125,16 @@ struct Line {
     std::size_t next;        // where the next line starts
 };
 
+// A line ends at LF, CRLF or a CR alone, as editors show them: a file saved
+// with CR line ends (old Mac editors) or with one stray CR among CRLFs has
+// the lines a player sees in it.
 bool next_line(std::string_view file, std::size_t at, Line& line) {
     if (at >= file.size()) return false;
-    std::size_t end = file.find('\n', at);
-    const std::size_t next = end == std::string_view::npos ? file.size() : end + 1;
-    if (end == std::string_view::npos) end = file.size();
-    std::size_t text_end = end;
-    if (text_end > at && file[text_end - 1] == '\r') --text_end;
-    line = Line{file.substr(at, text_end - at), at, text_end, next};
+    std::size_t end = at;
+    while (end < file.size() && file[end] != '\n' && file[end] != '\r') ++end;
+    std::size_t next = end;
+    if (next < file.size()) next += file[next] == '\r' && next + 1 < file.size() && file[next + 1] == '\n' ? 2 : 1;
+    line = Line{file.substr(at, end - at), at, end, next};
     return true;
 }
 
@@ -223,6 +257,22 @@ std::int32_t small_number(std::string_view t) {
     return n;
 }
 
+// One of hidden_on_map's categories, 1 to 10: its number ("5"), its name in
+// any case ("foe"), or both as a player reads them ("5 Foe"); else -1.
+std::int32_t category_of(std::string_view item) {
+    const std::int32_t number = small_number(item);
+    if (number >= 1 && number <= settings_category_count) return number;
+    if (number >= 0) return -1;
+    for (std::int32_t n = 1; n <= settings_category_count; ++n) {
+        if (equal_ignoring_case(item, category_short_name(n))) return n;
+    }
+    const std::size_t space = item.find_first_of(" \t");
+    if (space == std::string_view::npos) return -1;
+    const std::int32_t n = small_number(item.substr(0, space));
+    if (n < 1 || n > settings_category_count) return -1;
+    return equal_ignoring_case(trim(item.substr(space)), category_short_name(n)) ? n : -1;
+}
+
 // Sets `key` from `value`; false when the value is not one the key takes.
 bool take_value(Settings& s, SettingsKey key, std::string_view value) {
     switch (key) {
@@ -237,8 +287,8 @@ bool take_value(Settings& s, SettingsKey key, std::string_view value) {
             if (!trim(rest).empty()) {
                 for (;;) {
                     const std::size_t comma = rest.find(',');
-                    const std::int32_t n = small_number(trim(rest.substr(0, comma)));
-                    if (n < 1 || n > settings_category_count) return false;
+                    const std::int32_t n = category_of(trim(rest.substr(0, comma)));
+                    if (n < 1) return false;
                     hidden = static_cast<std::uint16_t>(hidden | 1u << (n - 1));
                     if (comma == std::string_view::npos) break;
                     rest.remove_prefix(comma + 1);
@@ -278,7 +328,8 @@ void set_default(Settings& s, SettingsKey key) {
 const char* what_key_takes(SettingsKey key) {
     switch (key) {
         case SettingsKey::capture_waypoints: return "true or false";
-        case SettingsKey::hidden_on_map: return "category numbers from 1 to 10, separated by commas";
+        case SettingsKey::hidden_on_map:
+            return "categories by number from 1 to 10 or by name (Foe, Animal), separated by commas";
         case SettingsKey::blip_limit: return "a whole number from 1 to 500";
         case SettingsKey::route_colour:
             return "one of COLOR_RED, COLOR_YELLOW, COLOR_BLUE, COLOR_GREEN, COLOR_WHITE, "
@@ -300,8 +351,10 @@ void append_default(TextBuilder& b, SettingsKey key) {
 
 // ---- reading ------------------------------------------------------------------------------
 
-Settings parse_settings(std::string_view text, std::string_view path, SettingsComplaint complain, void* data) {
+Settings parse_settings(std::string_view text, std::string_view path, SettingsComplaint complain, void* data,
+                        std::uint32_t* keys_set) {
     const Complainer c{path, complain, data};
+    std::uint32_t set = 0;
     Settings s{};
     settings_set_route_colour(s, 0);
     std::size_t first_on[settings_key_count] = {};  // the line that first set each key, 0: none
@@ -360,7 +413,10 @@ Settings parse_settings(std::string_view text, std::string_view path, SettingsCo
             continue;
         }
         const std::string_view value = trim(line.text.substr(equals + 1));
-        if (take_value(s, key, value)) continue;
+        if (take_value(s, key, value)) {
+            ++set;
+            continue;
+        }
         set_default(s, key);
         TextBuilder b = begin_complaint(buffer, sizeof buffer, c, number);
         text_append(b, settings_key_names[k]);
@@ -372,80 +428,177 @@ Settings parse_settings(std::string_view text, std::string_view path, SettingsCo
         append_default(b, key);
         finish_complaint(c, b);
     }
+    if (keys_set) *keys_set = set;
     return s;
 }
 
-static void complain_whole(SettingsComplaint complain, void* data, const TextBuilder& b) {
-    if (complain) complain(data, text_view(b));
+SettingsEncoding settings_encoding(std::string_view bytes) {
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return SettingsEncoding::utf16_le;
+    if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF') return SettingsEncoding::utf16_be;
+    return SettingsEncoding::utf8;
+}
+
+// Calls `take` with each character of UTF-16 `bytes`, in order.
+template <typename Take>
+static void each_utf16_character(std::string_view bytes, bool big_endian, Take take) {
+    const std::size_t units = bytes.size() / 2;
+    const auto unit = [&](std::size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[2 * i]), b = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return static_cast<std::uint32_t>(big_endian ? a << 8 | b : b << 8 | a);
+    };
+    for (std::size_t i = 0; i < units; ++i) {
+        std::uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = replacement_character;
+        }
+        take(cp);
+    }
+    if (bytes.size() % 2 != 0) take(replacement_character);
+}
+
+bool settings_text_from_utf16(std::string_view bytes, bool big_endian, const Allocator& allocator, char** text,
+                              std::size_t* size) {
+    *text = nullptr;
+    *size = 0;
+    std::size_t n = 0;
+    each_utf16_character(bytes, big_endian, [&](std::uint32_t cp) { n += utf8_length(cp); });
+    char* out = static_cast<char*>(allocate_bytes(allocator, n + 1, 1));
+    if (!out) return false;
+    std::size_t at = 0;
+    each_utf16_character(bytes, big_endian, [&](std::uint32_t cp) { at += utf8_encode(cp, out + at); });
+    out[n] = '\0';
+    *text = out;
+    *size = n;
+    return true;
+}
+
+std::uint64_t settings_text_hash(std::string_view bytes) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (const char c : bytes) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 0x100000001b3u;
+    }
+    return h;
+}
+
+SettingsFileText read_settings_text(const char* path, const Allocator& allocator) {
+    SettingsFileText t{};
+    t.info = platform_file_info(path);
+    if (t.info.kind == PlatformFileKind::missing) {
+        t.state = SettingsFileState::missing;
+        return t;
+    }
+    if (obstacle_description(t.info.kind)) {
+        t.state = SettingsFileState::not_a_file;
+        return t;
+    }
+    if (t.info.kind == PlatformFileKind::regular && t.info.size > settings_file_most_bytes) {
+        t.state = SettingsFileState::too_big;
+        return t;
+    }
+    char* bytes = nullptr;
+    std::size_t size = 0;
+    const PlatformError e = platform_read_file(path, allocator, &bytes, &size);
+    if (e.code != 0) {
+        // Gone since it was looked at, or there and not to be had.
+        t.state = platform_error_is_not_found(e) ? SettingsFileState::missing : SettingsFileState::unreadable;
+        t.error = e;
+        return t;
+    }
+    if (size > settings_file_most_bytes) {
+        // Grown between the look and the read.
+        free_bytes(allocator, bytes, size + 1);
+        t.state = SettingsFileState::too_big;
+        t.info.size = size;
+        return t;
+    }
+    const std::string_view view(bytes, size);
+    t.hash = settings_text_hash(view);
+    t.encoding = settings_encoding(view);
+    t.state = SettingsFileState::read;
+    if (t.encoding == SettingsEncoding::utf8) {
+        t.text = bytes;
+        t.size = size;
+        return t;
+    }
+    const bool converted =
+        settings_text_from_utf16(view.substr(2), t.encoding == SettingsEncoding::utf16_be, allocator, &t.text, &t.size);
+    free_bytes(allocator, bytes, size + 1);
+    if (!converted) {
+        t.state = SettingsFileState::unreadable;
+        t.out_of_memory = true;
+    }
+    return t;
+}
+
+void free_settings_text(SettingsFileText& t, const Allocator& allocator) {
+    if (t.text) free_bytes(allocator, t.text, t.size + 1);
+    t.text = nullptr;
+    t.size = 0;
+}
+
+void append_settings_file_fault(TextBuilder& out, const char* path, const SettingsFileText& t) {
+    switch (t.state) {
+        case SettingsFileState::read:
+            if (t.encoding == SettingsEncoding::utf8) return;
+            text_append(out, path);
+            text_append(out,
+                        " is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot write "
+                        "the switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)");
+            return;
+        case SettingsFileState::missing: return;
+        case SettingsFileState::not_a_file:
+            text_append(out, path);
+            text_append(out, " is ");
+            text_append(out, obstacle_description(t.info.kind));
+            text_append(out, ", not a settings file: every setting is at its default, and Quillfen leaves it alone");
+            return;
+        case SettingsFileState::too_big:
+            text_append(out, path);
+            text_append(out, " is ");
+            text_append_u64(out, t.info.size);
+            text_append(out,
+                        " bytes, more than a settings file can be (65536): every setting is at its default, and "
+                        "Quillfen leaves it alone; remove it to have it written anew");
+            return;
+        case SettingsFileState::unreadable: {
+            char name[64];
+            if (t.out_of_memory) {
+                TextBuilder n = text_builder(name, sizeof name);
+                text_append(n, "out of memory");
+            } else {
+                platform_error_name(t.error, name, sizeof name);
+            }
+            text_append(out, "Could not read ");
+            text_append(out, path);
+            text_append(out, " (");
+            text_append(out, name);
+            text_append(out, "): every setting is at its default until it can be read");
+            return;
+        }
+    }
 }
 
 SettingsFileRead read_settings_file(const char* path, const Allocator& allocator, SettingsComplaint complain,
                                     void* data) {
+    SettingsFileText t = read_settings_text(path, allocator);
     SettingsFileRead r{};
     settings_set_route_colour(r.settings, 0);
-    r.info = platform_file_info(path);
+    r.state = t.state;
+    r.info = t.info;
+    r.encoding = t.encoding;
+    r.hash = t.hash;
     char buffer[512];
     TextBuilder b = text_builder(buffer, sizeof buffer);
-    if (r.info.kind == PlatformFileKind::missing) {
-        r.state = SettingsFileState::missing;
-        return r;
+    append_settings_file_fault(b, path, t);
+    if (b.length > 0 && complain) complain(data, text_view(b));
+    if (t.state == SettingsFileState::read) {
+        r.settings = parse_settings(std::string_view(t.text, t.size), path, complain, data, &r.keys_set);
     }
-    if (const char* what = obstacle_description(r.info.kind)) {
-        r.state = SettingsFileState::not_a_file;
-        text_append(b, path);
-        text_append(b, " is ");
-        text_append(b, what);
-        text_append(b, ", not a settings file: every setting is at its default, and Quillfen leaves it alone");
-        complain_whole(complain, data, b);
-        return r;
-    }
-    if (r.info.kind == PlatformFileKind::regular && r.info.size > settings_file_most_bytes) {
-        r.state = SettingsFileState::too_big;
-        text_append(b, path);
-        text_append(b, " is ");
-        text_append_u64(b, r.info.size);
-        text_append(b,
-                    " bytes, more than a settings file can be (65536): every setting is at its default, and "
-                    "Quillfen leaves it alone; remove it to have it written anew");
-        complain_whole(complain, data, b);
-        return r;
-    }
-    char* text = nullptr;
-    std::size_t size = 0;
-    const PlatformError e = platform_read_file(path, allocator, &text, &size);
-    if (e.code != 0) {
-        if (platform_error_is_not_found(e)) {
-            r.state = SettingsFileState::missing;  // gone since it was looked at
-            return r;
-        }
-        r.state = SettingsFileState::unreadable;
-        char name[64];
-        platform_error_name(e, name, sizeof name);
-        text_append(b, "Could not read ");
-        text_append(b, path);
-        text_append(b, " (");
-        text_append(b, name);
-        text_append(b, "): every setting is at its default until it can be read");
-        complain_whole(complain, data, b);
-        return r;
-    }
-    if (size > settings_file_most_bytes) {
-        // Grown between the look and the read.
-        free_bytes(allocator, text, size + 1);
-        r.state = SettingsFileState::too_big;
-        r.info.size = size;
-        text_append(b, path);
-        text_append(b, " is ");
-        text_append_u64(b, size);
-        text_append(b,
-                    " bytes, more than a settings file can be (65536): every setting is at its default, and "
-                    "Quillfen leaves it alone; remove it to have it written anew");
-        complain_whole(complain, data, b);
-        return r;
-    }
-    r.state = SettingsFileState::read;
-    r.settings = parse_settings(std::string_view(text, size), path, complain, data);
-    free_bytes(allocator, text, size + 1);
+    free_settings_text(t, allocator);
     return r;
 }
 
@@ -482,12 +635,9 @@ void append_settings_text_with(TextBuilder& out, std::string_view text, const Se
     const std::string_view name = settings_key_names[static_cast<std::size_t>(key)];
     Line line{}, found{};
     bool any = false;
-    bool crlf = false, crlf_known = false;
+    std::string_view line_end;  // the file's own: that of its first line
     for (std::size_t at = first_line_start(text); next_line(text, at, line); at = line.next) {
-        if (!crlf_known && line.next > line.end) {
-            crlf = line.next - line.end == 2;
-            crlf_known = true;
-        }
+        if (line_end.empty()) line_end = text.substr(line.end, line.next - line.end);
         // A line of the key whose value is not UTF-8 counts too (it gives the
         // default), so it is the one replaced when it comes last.
         if (is_comment_or_blank(line.text)) continue;
@@ -498,18 +648,36 @@ void append_settings_text_with(TextBuilder& out, std::string_view text, const Se
         }
     }
     if (any) {
+        // A player who named the categories reads names after a switch too.
+        CategoryForm form = CategoryForm::numbers;
+        const std::string_view value = found.text.substr(found.text.find('=') + 1);
+        for (const char c : value) {
+            if (c == '?' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) form = CategoryForm::names;
+        }
         text_append(out, text.substr(0, found.start));
-        append_key_and_value(out, s, key);
+        append_key_and_value(out, s, key, form);
         text_append(out, text.substr(found.end));
         return;
     }
+    if (line_end.empty()) line_end = "\r\n";
     text_append(out, text);
-    const char* line_end = crlf || !crlf_known ? "\r\n" : "\n";
-    if (!text.empty() && text.back() == '\r') {
-        text_append(out, "\n");  // a CR at the very end: made the CRLF it stands for
-    } else if (!text.empty() && text.back() != '\n' && text != byte_order_mark) {
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r' && text != byte_order_mark) {
         text_append(out, line_end);
     }
     append_key_and_value(out, s, key);
     text_append(out, line_end);
+}
+
+SettingsRewrite rewrite_settings_text(TextBuilder& out, std::string_view text, const Settings& s, SettingsKey key,
+                                      std::size_t* size) {
+    const std::size_t start = out.length;
+    if (size) *size = 0;
+    if (settings_encoding(text) != SettingsEncoding::utf8) return SettingsRewrite::utf16;
+    append_settings_text_with(out, text, s, key);
+    const std::size_t length = out.length - start;
+    if (length <= settings_file_most_bytes && !out.truncated) return SettingsRewrite::written;
+    if (size) *size = length;
+    out.length = start;
+    if (out.capacity > 0) out.data[start] = '\0';
+    return SettingsRewrite::too_big;
 }

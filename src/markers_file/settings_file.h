@@ -1,8 +1,10 @@
 // The player's settings file, Quillfen/settings.ini: plain `key = value`
-// lines, `;` and `#` comment lines, UTF-8. Reading it (with a line for each
-// fault, in the words the log and quillfen-markers both use), writing a new
-// one with its defaults, and changing one key's line while every other byte of
-// the player's file stays as it was. No logging and no plug-in state.
+// lines, `;` and `#` comment lines, UTF-8 (a UTF-16 file with its BOM is read
+// too, never written). Lines end at LF, CRLF or a lone CR, as editors show
+// them. Reading it (with a line for each fault, in the words the log and
+// quillfen-markers both use), writing a new one with its defaults, and
+// changing one key's line while every other byte of the player's file stays
+// as it was. No logging and no plug-in state.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +24,9 @@ inline constexpr const char* settings_key_names[settings_key_count] = {"capture_
                                                                        "blip_limit", "route_colour"};
 
 inline constexpr std::int32_t settings_blip_limit_most = 500;
-inline constexpr std::int32_t settings_category_count = 10;  // hidden_on_map's numbers: 1 to 10, in the ring's order
+// hidden_on_map's numbers: 1 to 10, in the ring's order; or the categories'
+// names as the table names them after "Marker (" ("Foe", "?"), in any case.
+inline constexpr std::int32_t settings_category_count = 10;
 // A bigger file is no settings file a player wrote: it is not read.
 inline constexpr std::uint64_t settings_file_most_bytes = 64 * 1024;
 
@@ -66,6 +70,9 @@ bool settings_equal(const Settings& a, const Settings& b);
 
 // The value of `key` as the file writes it: "true", "2, 5" (or nothing), "500", "COLOR_RED".
 void append_settings_value(TextBuilder& out, const Settings& s, SettingsKey key);
+// The value as quillfen-markers status shows it: as the file writes it, but
+// hidden categories by number and name ("2 Pin, 5 Foe", which the file takes too).
+void append_settings_value_shown(TextBuilder& out, const Settings& s, SettingsKey key);
 // "capture_waypoints = false, hidden_on_map = 2, 5": the keys whose values
 // differ from the defaults, in the file's order; nothing when none do.
 void append_settings_differences(TextBuilder& out, const Settings& s);
@@ -76,11 +83,25 @@ void append_settings_differences(TextBuilder& out, const Settings& s);
 // and what holds instead ("Quillfen/settings.ini line 4: ...").
 using SettingsComplaint = void (*)(void* data, std::string_view message);
 
-// The settings a file's text gives (a BOM, CRLF line ends, comments and blank
-// lines allowed). A faulty line is named and leaves its key at the default;
-// a key set twice takes the last, with a line. `path` is the file as the
-// lines name it.
-Settings parse_settings(std::string_view text, std::string_view path, SettingsComplaint complain, void* data);
+// The settings a file's text gives (UTF-8; a BOM, comments and blank lines
+// allowed). A faulty line is named and leaves its key at the default; a key
+// set twice takes the last, with a line. `path` is the file as the lines name
+// it. `keys_set` (optional) gets the number of lines that set a key to a
+// value it takes: a text cut short sets fewer than the whole.
+Settings parse_settings(std::string_view text, std::string_view path, SettingsComplaint complain, void* data,
+                        std::uint32_t* keys_set = nullptr);
+
+// A file's encoding, by its first bytes: a UTF-16 BOM (FF FE, FE FF) or else UTF-8.
+enum class SettingsEncoding : std::uint8_t { utf8, utf16_le, utf16_be };
+SettingsEncoding settings_encoding(std::string_view bytes);
+// UTF-16 text after its BOM as UTF-8, zero-terminated, in one block of
+// `*size + 1` bytes from `allocator`; a half of a surrogate pair without its
+// other half, or an odd last byte, becomes U+FFFD. False without memory.
+bool settings_text_from_utf16(std::string_view bytes, bool big_endian, const Allocator& allocator, char** text,
+                              std::size_t* size);
+// A hash of a file's bytes (64-bit FNV-1a): tells a rewrite of the same size
+// apart where the file system's times are too coarse to.
+std::uint64_t settings_text_hash(std::string_view bytes);
 
 enum class SettingsFileState : std::uint8_t {
     read,        // read and parsed
@@ -89,10 +110,32 @@ enum class SettingsFileState : std::uint8_t {
     too_big,     // over settings_file_most_bytes: the defaults, and it is left alone
     unreadable,  // there but could not be read: the defaults
 };
+
+// A file's bytes as the parser takes them, before they are parsed.
+struct SettingsFileText {
+    SettingsFileState state;
+    PlatformFileInfo info;  // what stood at the path when it was looked at
+    PlatformError error;    // unreadable: why, unless...
+    bool out_of_memory;     // ...memory ran out for the text
+    SettingsEncoding encoding;
+    std::uint64_t hash;  // read: of the file's bytes as they are on the disk
+    char* text;          // read: UTF-8, zero-terminated, `size + 1` bytes from the allocator
+    std::size_t size;
+};
+SettingsFileText read_settings_text(const char* path, const Allocator& allocator);
+void free_settings_text(SettingsFileText& t, const Allocator& allocator);
+// The line a player reads about a file that was not read, though it is
+// there (not_a_file, too_big, unreadable: every setting at its default), or
+// about a UTF-16 file that was; nothing otherwise.
+void append_settings_file_fault(TextBuilder& out, const char* path, const SettingsFileText& t);
+
 struct SettingsFileRead {
     Settings settings;
     SettingsFileState state;
     PlatformFileInfo info;  // what stood at the path when it was read
+    SettingsEncoding encoding;
+    std::uint64_t hash;      // of the file's bytes (read)
+    std::uint32_t keys_set;  // as parse_settings counts them (read)
 };
 // Reads the file at `path` whole and parses it; each fault goes to `complain`.
 SettingsFileRead read_settings_file(const char* path, const Allocator& allocator, SettingsComplaint complain,
@@ -105,7 +148,20 @@ SettingsFileRead read_settings_file(const char* path, const Allocator& allocator
 void append_new_settings_text(TextBuilder& out, const Settings& s);
 // The player's `text` with `key` set to its value in `s`: the last line that
 // sets it (the one that counts) becomes "key = value" with its line end as it
-// was; without such a line one is added at the end. Every other byte stays.
-// Room for text.size() + settings_line_room is enough.
+// was; without such a line one is added at the end, with the file's own line
+// end (that of its first line; CRLF when it has none). Every other byte
+// stays. hidden_on_map is written by the categories' names when the line it
+// replaces names one, else by number. Room for text.size() +
+// settings_line_room is enough.
 void append_settings_text_with(TextBuilder& out, std::string_view text, const Settings& s, SettingsKey key);
 inline constexpr std::size_t settings_line_room = 128;
+
+// Whether a switch may write `text` changed: a UTF-16 file is never written
+// into, and a file the change would take past settings_file_most_bytes would
+// not be read at the next start.
+enum class SettingsRewrite : std::uint8_t { written, utf16, too_big };
+// append_settings_text_with when it may; else `out` is left empty. `out`
+// needs room for text.size() + settings_line_room; `*size` (optional) gets
+// the size the file would have had (too_big).
+SettingsRewrite rewrite_settings_text(TextBuilder& out, std::string_view text, const Settings& s, SettingsKey key,
+                                      std::size_t* size = nullptr);

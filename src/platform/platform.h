@@ -30,6 +30,9 @@ struct PlatformFileInfo {
     std::int64_t modified_ns;  // last write, nanoseconds since 1970 UTC
     PlatformError error;       // why the kind is unknown
     std::uint64_t size;        // bytes, of a regular file (what a link leads to)
+    // A regular file marked read-only: Windows' read-only attribute; on
+    // POSIX no write permission for anyone (as Wine shows that attribute).
+    bool read_only;
 };
 
 using PlatformWindow = void*;

@@ -119,7 +119,8 @@ PlatformFileInfo platform_file_info(const char* path) {
         if (S_ISREG(st.st_mode)) kind = PlatformFileKind::regular;
         else if (S_ISDIR(st.st_mode)) kind = PlatformFileKind::directory;
         const auto size = kind == PlatformFileKind::regular ? static_cast<std::uint64_t>(st.st_size) : 0;
-        return PlatformFileInfo{kind, modified_ns(st), PlatformError{0}, size};
+        const bool read_only = kind == PlatformFileKind::regular && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+        return PlatformFileInfo{kind, modified_ns(st), PlatformError{0}, size, read_only};
     }
     const int e = errno;
     struct stat link {};

@@ -152,7 +152,8 @@ PlatformFileInfo platform_file_info(const char* path) {
             CloseHandle(h);
         }
     }
-    return PlatformFileInfo{PlatformFileKind::regular, modified, {0}, size};
+    return PlatformFileInfo{
+        PlatformFileKind::regular, modified, {0}, size, (attributes & FILE_ATTRIBUTE_READONLY) != 0};
 }
 
 PlatformError platform_write_new_file(const char* path, const void* data, std::size_t size, std::size_t* written) {

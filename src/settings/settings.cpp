@@ -23,19 +23,19 @@ static void say_settings(RunContext& ctx, const Settings& s, bool even_defaults)
 // Puts `next` in force: the map follows what it hides and its limit, and a
 // capture switched on takes only a waypoint set from now on.
 static void apply_settings(RunContext& ctx, PluginState& state, const Settings& next, bool say_defaults) {
-    Settings& now = state.settings.in_force;
+    PlayerSettings& settings = state.settings;
+    Settings& now = settings.in_force;
     const bool changed = !settings_equal(now, next);
     if (now.capture_off && !next.capture_off && waypoint_active()) {
-        // The waypoint in force was set while capture was off: remembered as handled.
-        waypoint_capture.last_waypoint = waypoint_coords();
+        // The waypoint in force was set while capture was off: the capture
+        // (src/markers/waypoint_capture) takes it as handled.
+        settings.waypoint_at_capture_on = waypoint_coords();
+        settings.capture_on_at_ns = platform_now_ns();
     }
     const bool map_changes =
         now.hidden_on_map != next.hidden_on_map || settings_blip_limit(now) != settings_blip_limit(next);
     now = next;
-    if (map_changes) {
-        choose_blips_again(state);
-        state.blip_choice.said_limit = 0;  // the count changes: say it afresh
-    }
+    if (map_changes) blips_after_settings_changed(state);
     if (changed || say_defaults) say_settings(ctx, now, changed);
 }
 
@@ -46,14 +46,33 @@ static void log_complaint(void* data, std::string_view message) {
 }
 
 static void remember_file(PluginState& state, const PlatformFileInfo& info) {
-    state.settings.file_kind = info.kind;
-    state.settings.file_modified_ns = info.modified_ns;
-    state.settings.file_size = info.size;
+    PlayerSettings& s = state.settings;
+    s.file_kind = info.kind;
+    s.file_modified_ns = info.modified_ns;
+    s.file_size = info.size;
+    // A time this close to the clock may be shared by a rewrite of the same
+    // size still to come (FAT32 keeps times to 2 s), and attributes that
+    // cannot be read tell nothing: the next look reads the file, and its
+    // bytes' hash tells whether it changed.
+    s.read_again =
+        info.kind == PlatformFileKind::unknown ||
+        (info.kind == PlatformFileKind::regular && platform_now_ns() - info.modified_ns < settings_coarse_time_ns);
+}
+
+static void remember_text(PluginState& state, std::string_view text, std::uint32_t keys_set) {
+    state.settings.file_hash = settings_text_hash(text);
+    state.settings.file_hash_known = true;
+    state.settings.file_keys_set = keys_set;
 }
 
 static bool same_file(const PluginState& state, const PlatformFileInfo& info) {
     return info.kind == state.settings.file_kind && info.modified_ns == state.settings.file_modified_ns &&
            info.size == state.settings.file_size;
+}
+
+static void look_soon(PluginState& state) {
+    const std::int64_t soon = platform_now_ns() + settings_look_soon_ns;
+    if (soon < state.settings.look_again_at_ns) state.settings.look_again_at_ns = soon;
 }
 
 static void write_new_file(RunContext& ctx, PluginState& state) {
@@ -69,36 +88,127 @@ static void write_new_file(RunContext& ctx, PluginState& state) {
         remember_file(state, platform_file_info(settings_path));
         return;
     }
+    remember_text(state, text_view(b), settings_key_count);
     remember_file(state, platform_file_info(settings_path));
 }
 
-void load_settings(RunContext& ctx, PluginState& state) {
-    state.settings.look_again_at_ns = platform_now_ns() + settings_look_ns;
-    const SettingsFileRead r = read_settings_file(settings_path, ctx.general, log_complaint, &ctx);
-    apply_settings(ctx, state, r.settings, false);
-    if (r.state == SettingsFileState::missing) {
-        write_new_file(ctx, state);
+// Puts the file's text in force, unless it looks like a rewrite caught half
+// way. An editor that saves in place empties the file and then writes it from
+// the top, so a read meanwhile sees it empty or cut short: it then sets fewer
+// keys with a value they take than the text in force did. Such a read is not
+// put in force; the file is read again a second later, and bytes that are
+// then the same are what the player saved (a key removed on purpose, a file
+// emptied on purpose), put in force. Any other read is put in force at once,
+// and looked at again soon: a text cut short that still sets as many keys is
+// put right by the next read.
+static void take_text(RunContext& ctx, PluginState& state, const SettingsFileText& t, bool at_start) {
+    PlayerSettings& s = state.settings;
+    const std::string_view text(t.text, t.size);
+    if (!at_start && s.file_hash_known && t.hash == s.file_hash) {
+        s.holding = false;  // the same bytes as in force: nothing to do
         return;
     }
-    remember_file(state, r.info);
+    std::uint32_t keys_set = 0;
+    (void)parse_settings(text, settings_path, nullptr, nullptr, &keys_set);
+    if ((t.size == 0 || keys_set < s.file_keys_set) && !(s.holding && s.held_hash == t.hash)) {
+        s.holding = true;
+        s.held_hash = t.hash;
+        s.read_again = true;
+        look_soon(state);
+        return;
+    }
+    s.holding = false;
+    char line[512];
+    TextBuilder b = text_builder(line, sizeof line);
+    append_settings_file_fault(b, settings_path, t);  // a UTF-16 file
+    if (b.length > 0) log_format(ctx, LogLevel::error, "{}", text_view(b));
+    const Settings next = parse_settings(text, settings_path, log_complaint, &ctx);
+    s.file_hash = t.hash;
+    s.file_hash_known = true;
+    s.file_keys_set = keys_set;
+    apply_settings(ctx, state, next, !at_start);
+    if (!at_start) look_soon(state);
+}
+
+// What a read of the file gives: put in force, or what stands there said.
+static void take_file(RunContext& ctx, PluginState& state, const SettingsFileText& t, bool at_start) {
+    PlayerSettings& s = state.settings;
+    if (t.state != SettingsFileState::unreadable) s.unreadable_said = false;
+    switch (t.state) {
+        case SettingsFileState::read:
+            remember_file(state, t.info);
+            take_text(ctx, state, t, at_start);
+            return;
+        case SettingsFileState::missing:
+            s.holding = false;
+            if (at_start) {
+                write_new_file(ctx, state);
+                return;
+            }
+            // Removed while the game runs: what is in force stays, and the
+            // next start writes the file anew.
+            remember_file(state, t.info);
+            log_format(ctx, LogLevel::info,
+                       "{} was removed: the settings in force stay until the game quits, and the next start writes "
+                       "it anew with the defaults",
+                       settings_path);
+            return;
+        case SettingsFileState::unreadable:
+            remember_file(state, t.info);
+            s.read_again = true;  // its attributes may not change when it can be read again
+            if (!s.unreadable_said) look_soon(state);
+            if (at_start) {
+                char line[512];
+                TextBuilder b = text_builder(line, sizeof line);
+                append_settings_file_fault(b, settings_path, t);
+                log_format(ctx, LogLevel::error, "{}", text_view(b));
+            } else if (!s.unreadable_said) {
+                // Held by another program for a moment, maybe: what is in force stays.
+                char name[64];
+                if (t.out_of_memory) {
+                    TextBuilder n = text_builder(name, sizeof name);
+                    text_append(n, "out of memory");
+                } else {
+                    platform_error_name(t.error, name, sizeof name);
+                }
+                log_format(ctx, LogLevel::error,
+                           "Could not read {} ({}): the settings in force stay until it can be read", settings_path,
+                           static_cast<const char*>(name));
+            }
+            s.unreadable_said = true;
+            return;
+        case SettingsFileState::not_a_file:
+        case SettingsFileState::too_big: {
+            s.holding = false;
+            remember_file(state, t.info);
+            char line[512];
+            TextBuilder b = text_builder(line, sizeof line);
+            append_settings_file_fault(b, settings_path, t);
+            log_format(ctx, LogLevel::error, "{}", text_view(b));
+            s.file_hash_known = false;
+            s.file_keys_set = 0;
+            Settings defaults{};
+            settings_set_route_colour(defaults, 0);
+            apply_settings(ctx, state, defaults, !at_start);
+            return;
+        }
+    }
+}
+
+void load_settings(RunContext& ctx, PluginState& state) {
+    settings_set_route_colour(state.settings.in_force, 0);  // the defaults until the file says otherwise
+    state.settings.look_again_at_ns = platform_now_ns() + settings_look_ns;
+    SettingsFileText t = read_settings_text(settings_path, ctx.general);
+    take_file(ctx, state, t, true);
+    free_settings_text(t, ctx.general);
 }
 
 // Reads the file again when it changed since it was last read or written.
 static void follow_file(RunContext& ctx, PluginState& state) {
-    const PlatformFileInfo info = platform_file_info(settings_path);
-    if (same_file(state, info)) return;
-    const SettingsFileRead r = read_settings_file(settings_path, ctx.general, log_complaint, &ctx);
-    remember_file(state, r.info);
-    if (r.state == SettingsFileState::missing) {
-        // Removed while the game runs: what is in force stays, and the next
-        // start writes the file anew.
-        log_format(ctx, LogLevel::info,
-                   "{} was removed: the settings in force stay until the game quits, and the next start writes it "
-                   "anew with the defaults",
-                   settings_path);
-        return;
-    }
-    apply_settings(ctx, state, r.settings, true);
+    if (same_file(state, platform_file_info(settings_path)) && !state.settings.read_again) return;
+    SettingsFileText t = read_settings_text(settings_path, ctx.general);
+    take_file(ctx, state, t, false);
+    free_settings_text(t, ctx.general);
 }
 
 void look_at_settings_file(RunContext& ctx, PluginState& state) {
@@ -109,52 +219,98 @@ void look_at_settings_file(RunContext& ctx, PluginState& state) {
 
 // ---- writing --------------------------------------------------------------------------------
 
-static void say_not_written(RunContext& ctx, const char* why) {
+static void say_not_written(RunContext& ctx, std::string_view why) {
     log_format(ctx, LogLevel::error, "Could not write the change into {}: {}. It holds until the game quits",
                settings_path, why);
 }
 
+static void say_error_not_written(RunContext& ctx, PlatformError e) {
+    char why[160];
+    TextBuilder b = text_builder(why, sizeof why);
+    char name[64];
+    platform_error_name(e, name, sizeof name);
+    text_append(b, name);
+    // Windows refuses to replace a read-only file, and one another program holds.
+    if (platform_error_kind(e) == PlatformErrorKind::denied) {
+        text_append(b, " (it may be read-only, or held by another program)");
+    }
+    say_not_written(ctx, text_view(b));
+}
+
 // Writes `next`'s value of `key` into the file: only that key's line changes.
+// A file that cannot take the change whole is left as it is.
 static void write_change(RunContext& ctx, PluginState& state, const Settings& next, SettingsKey key) {
-    const PlatformFileInfo info = platform_file_info(settings_path);
-    char* old_text = nullptr;
-    std::size_t old_size = 0;
-    if (info.kind == PlatformFileKind::regular && info.size <= settings_file_most_bytes) {
-        const PlatformError e = platform_read_file(settings_path, ctx.general, &old_text, &old_size);
-        if (e.code != 0 && !platform_error_is_not_found(e)) {
-            char name[64];
-            platform_error_name(e, name, sizeof name);
-            say_not_written(ctx, name);
-            return;
-        }
-    } else if (const char* what = obstacle_description(info.kind)) {
-        say_not_written(ctx, what);
-        return;
-    } else if (info.kind != PlatformFileKind::missing) {
-        say_not_written(ctx, "it is bigger than a settings file can be (65536 bytes)");
+    if (state.settings.holding) {
+        say_not_written(ctx, "another program seems to be writing it just now (it read shorter than before)");
         return;
     }
-    const std::size_t capacity = old_size + settings_line_room + 1024;
+    SettingsFileText t = read_settings_text(settings_path, ctx.general);
+    char why[192];
+    TextBuilder b = text_builder(why, sizeof why);
+    if (t.info.kind == PlatformFileKind::unknown) {
+        // Whether it is a file, a link or read-only cannot be told.
+        char name[64];
+        platform_error_name(t.info.error, name, sizeof name);
+        text_append(b, "Quillfen cannot look at it (");
+        text_append(b, name);
+        text_append(b, ")");
+    } else if (t.state == SettingsFileState::unreadable) {
+        char name[64];
+        if (t.out_of_memory) {
+            text_append(b, "out of memory");
+        } else {
+            platform_error_name(t.error, name, sizeof name);
+            text_append(b, name);
+        }
+    } else if (t.state == SettingsFileState::not_a_file) {
+        text_append(b, obstacle_description(t.info.kind));
+    } else if (t.state == SettingsFileState::too_big) {
+        text_append(b, "it is bigger than a settings file can be (65536 bytes)");
+    } else if (t.state == SettingsFileState::read && t.info.read_only) {
+        text_append(b, "it is read-only; clear its read-only mark (Properties, Read-only) to have switches written");
+    } else if (t.state == SettingsFileState::read && t.encoding != SettingsEncoding::utf8) {
+        text_append(b,
+                    "it is UTF-16 text; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8) to have switches "
+                    "written");
+    }
+    if (b.length > 0) {
+        free_settings_text(t, ctx.general);
+        say_not_written(ctx, text_view(b));
+        return;
+    }
+    const std::size_t capacity = t.size + settings_line_room + 1024;
     char* buffer = static_cast<char*>(allocate_bytes(ctx.scratch, capacity, 1));
     if (!buffer) {
-        if (old_text) free_bytes(ctx.general, old_text, old_size + 1);
+        free_settings_text(t, ctx.general);
         say_not_written(ctx, "out of memory");
         return;
     }
-    TextBuilder b = text_builder(buffer, capacity);
-    if (old_text) {
-        append_settings_text_with(b, std::string_view(old_text, old_size), next, key);
-        free_bytes(ctx.general, old_text, old_size + 1);
+    TextBuilder out = text_builder(buffer, capacity);
+    if (t.state == SettingsFileState::missing) {
+        append_new_settings_text(out, next);
     } else {
-        append_new_settings_text(b, next);
+        std::size_t would_be = 0;
+        const SettingsRewrite r = rewrite_settings_text(out, std::string_view(t.text, t.size), next, key, &would_be);
+        if (r == SettingsRewrite::too_big) {
+            free_settings_text(t, ctx.general);
+            text_append(b, "with it the file would be ");
+            text_append_u64(b, would_be);
+            text_append(b,
+                        " bytes, more than a settings file can be (65536); remove comments or blank lines to make "
+                        "room");
+            say_not_written(ctx, text_view(b));
+            return;
+        }
     }
-    const PlatformError e = write_whole_file(settings_saving_path, settings_path, b.data, b.length, true);
+    free_settings_text(t, ctx.general);
+    const PlatformError e = write_whole_file(settings_saving_path, settings_path, out.data, out.length, true);
     if (e.code != 0) {
-        char name[64];
-        platform_error_name(e, name, sizeof name);
-        say_not_written(ctx, name);
+        say_error_not_written(ctx, e);
         return;
     }
+    std::uint32_t keys_set = 0;
+    (void)parse_settings(text_view(out), settings_path, nullptr, nullptr, &keys_set);
+    remember_text(state, text_view(out), keys_set);
     remember_file(state, platform_file_info(settings_path));
 }
 

@@ -1,7 +1,8 @@
 // The player's settings in the game: read from Quillfen/settings.ini at the
 // script's start (written with the defaults when it is missing), looked at
 // again every few seconds so that an edit made while the game runs holds, and
-// switched from the full menu, each switch written to the file at once.
+// switched from the full menu, each switch written to the file at once. The
+// features read what is in force from `state.settings` (settings_state.h).
 #pragma once
 
 #include <cstdint>
@@ -11,10 +12,16 @@
 
 // How often the file's modification time and size are looked at.
 inline constexpr std::int64_t settings_look_ns = 5'000'000'000;
+// How soon after a change was read, or a read was held back or failed.
+inline constexpr std::int64_t settings_look_soon_ns = 1'000'000'000;
+// A file time this close to the clock may be shared by a rewrite still to
+// come: FAT32 keeps times to 2 s; 1 s more for the clocks' difference.
+inline constexpr std::int64_t settings_coarse_time_ns = 3'000'000'000;
 
 // At script start, before the prompts are made and the first blip pass.
 void load_settings(RunContext& ctx, PluginState& state);
-// Each frame: every settings_look_ns, reads the file again when it changed.
+// Each frame: every settings_look_ns (sooner after a change), reads the file
+// again when it changed.
 void look_at_settings_file(RunContext& ctx, PluginState& state);
 // Turns capture_waypoints over, or the category's place in hidden_on_map,
 // and writes that key's line into the file.

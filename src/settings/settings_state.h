@@ -12,11 +12,23 @@
 struct PlayerSettings {
     Settings in_force;
     // The file as last read or written: looked at again every few seconds,
-    // and read again when any of these differ.
+    // and read again when any of these differ (or `read_again`).
     PlatformFileKind file_kind;
     std::int64_t file_modified_ns;
     std::uint64_t file_size;
+    std::uint64_t file_hash;        // of its bytes (settings_text_hash), when known...
+    bool file_hash_known;           // ...from a read or a write of the file
+    std::uint32_t file_keys_set;    // lines that set a key well in the text in force (parse_settings)
+    bool read_again;                // its time and size cannot tell a change: the next look reads it
+    bool holding;                   // the last read looked cut short and was not put in force...
+    std::uint64_t held_hash;        // ...these bytes: put in force when they are read again
+    bool unreadable_said;           // the log said it cannot be read (said again after a read)
     std::int64_t look_again_at_ns;  // the clock, as frame_time
+    // Capture switched on in the game with a waypoint set: that waypoint,
+    // which the capture takes as handled (it was set while capture was off),
+    // and when (the clock; 0: not in this run).
+    Vector3 waypoint_at_capture_on;
+    std::int64_t capture_on_at_ns;
     // The full menu's prompts: "Capture: On"/"Capture: Off" and "Hide on Map"/"Show on Map".
     Prompt capture_prompt;
     Prompt hide_prompt;

@@ -34,6 +34,7 @@ PlatformError __real_platform_rename_new(const char* from, const char* to);
 PlatformError __real_platform_read_file(const char* path, const Allocator& allocator, char** data, std::size_t* size);
 PlatformError __real_platform_delete_file(const char* path);
 PlatformError __real_platform_create_directory(const char* path);
+PlatformFileInfo __real_platform_file_info(const char* path);
 
 PlatformError __wrap_platform_write_new_file(const char* path, const void* data, std::size_t size,
                                              std::size_t* written) {
@@ -85,5 +86,15 @@ PlatformError __wrap_platform_create_directory(const char* path) {
     if (faults && faults->mkdir_error) return PlatformError{faults->mkdir_error};
     if (!alive_for_a_step()) return crash();
     return __real_platform_create_directory(path);
+}
+
+PlatformFileInfo __wrap_platform_file_info(const char* path) {
+    if (faults && faults->info_error && (!faults->read_error_path || std::strcmp(path, faults->read_error_path) == 0)) {
+        PlatformFileInfo info{};
+        info.kind = PlatformFileKind::unknown;
+        info.error = PlatformError{faults->info_error};
+        return info;
+    }
+    return __real_platform_file_info(path);
 }
 }

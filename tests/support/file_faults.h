@@ -25,9 +25,12 @@ struct FileFaults {
     // bytes in it. 0 for no kill.
     std::uint32_t crash_error;
     std::size_t crash_at_step;
-    // With `read_error`: only reads of this path fail (as a file another
-    // program holds); null: every read.
+    // With `read_error` (or `info_error`): only reads (or looks) of this path
+    // fail (as a file another program holds); null: every one.
     const char* read_error_path;
+    // platform_file_info: the kind is unknown with this error, as of a file
+    // whose attributes may not be read.
+    std::uint32_t info_error;
 };
 
 // nullptr: no faults.

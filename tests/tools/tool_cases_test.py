@@ -440,8 +440,15 @@ class Status(Files):
               "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_RED"]),
             ("a file the player changed", "; mine\r\ncapture_waypoints = false\r\nhidden_on_map = 2, 5\r\n",
              ["Settings in force (from settings.ini):",
-              "  capture_waypoints = false", "  hidden_on_map = 2, 5", "  blip_limit = 500",
+              "  capture_waypoints = false", "  hidden_on_map = 2 Pin, 5 Foe", "  blip_limit = 500",
               "  route_colour = COLOR_RED"]),
+            ("categories by name, saved as UTF-16",
+             "\ufeffhidden_on_map = animal, 3\r\nblip_limit = 40\r\n".encode("utf-16-le"),
+             ["Settings in force (from settings.ini):",
+              "  capture_waypoints = true", "  hidden_on_map = 3 ?, 8 Animal", "  blip_limit = 40",
+              "  route_colour = COLOR_RED",
+              "%s is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot write the "
+              "switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)"]),
             ("faults: each named, the rest holds", "blip_limt = 4\nroute_colour = COLOR_BLUE\nblip_limit = 501\n",
              ["Settings in force (from settings.ini):",
               "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_BLUE",
@@ -465,7 +472,7 @@ class Status(Files):
                     content(path)
                 elif content is not None:
                     with open(path, "wb") as f:
-                        f.write(content.encode("utf-8"))
+                        f.write(content if isinstance(content, bytes) else content.encode("utf-8"))
                 r = run("status", folder, timeout=30)
                 self.assertEqual(r.returncode, 0, r.out + r.err)
                 out = r.out.replace("\\", "/").splitlines()
