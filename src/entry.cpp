@@ -3,7 +3,6 @@
 #include <cassert>
 
 #include "src/core/plugin_context.h"
-#include "src/core/state.h"
 #include "src/map/gps_route.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_packs.h"
@@ -11,6 +10,7 @@
 #include "src/platform/local_time.h"
 #include "src/platform/log_file.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 
 constexpr std::int32_t script_slot_count = 64;
 

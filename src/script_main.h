@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 inline constexpr const char* backdrop_effect = "Mission_EndCredits";
 

@@ -4,9 +4,9 @@
 
 #include "sim_fixture.h"
 #include "src/core/plugin_context.h"
-#include "src/core/state.h"
 #include "src/entry.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 
 namespace {
 const char* const one_second_at_60 = "{frames: 60, frame_ms: 16.666667}";

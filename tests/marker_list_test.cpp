@@ -6,8 +6,8 @@
 #include <limits>
 #include <random>
 
-#include "src/core/state.h"
 #include "src/markers/marker_list.h"
+#include "src/state/state.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "src/base/utf8.h"
-#include "src/core/state.h"
 #include "src/menu/category_page.h"
 #include "src/menu/drawing.h"
 #include "src/menu/menu.h"
 #include "src/menu/menu_input.h"
+#include "src/state/state.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "sim_fixture.h"
-#include "src/core/state.h"
 #include "src/markers/waypoint_capture.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 
 namespace {
 constexpr std::int64_t ms = 1000000;

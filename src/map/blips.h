@@ -6,8 +6,8 @@
 
 #include "src/base/run_context.h"
 #include "src/core/marker.h"
-#include "src/core/state.h"
 #include "src/scripthook/game_hashes.h"
+#include "src/state/state.h"
 
 inline constexpr std::int64_t default_blip_limit = 500;
 inline constexpr std::int64_t blip_limit_step = 50;

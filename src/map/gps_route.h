@@ -6,8 +6,8 @@
 #include <cstddef>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 // Why a route ends; each says so in the log.
 enum class RouteEnd : std::uint8_t {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 // What happened to the marker list.
 enum class MarkerListChange : std::uint8_t {

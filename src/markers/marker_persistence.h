@@ -11,9 +11,9 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/markers_folder.h"
+#include "src/state/state.h"
 
 void load_data_from_disk(RunContext& ctx, PluginState& state);
 // True when the file now holds the list. When it fails, the list is saved

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 inline constexpr float waypoint_new_distance_squared = 100.0f;  // more than 10 units
 inline constexpr float waypoint_cooldown_seconds = 2.0f;

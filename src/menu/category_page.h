@@ -5,7 +5,7 @@
 
 #include "src/base/run_context.h"
 #include "src/core/marker.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 inline constexpr float ring_radius = 0.225f;
 inline constexpr float ring_snap_factor = 0.9f;

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 inline constexpr int visible_rows = 8;
 

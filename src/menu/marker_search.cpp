@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "src/base/utf8.h"
-#include "src/core/state.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
 #include "src/menu/category_page.h"
@@ -12,6 +11,7 @@
 #include "src/menu/prompts.h"
 #include "src/scripthook/enums.h"
 #include "src/scripthook/natives.h"
+#include "src/state/state.h"
 
 // Sections: the text · the search · the move.
 

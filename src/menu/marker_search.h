@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/menu/marker_search_state.h"
+#include "src/state/state.h"
 
 // The first `characters` characters of `text` (a byte that starts no UTF-8
 // character counts as one).

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 // The menu tick, run twice a frame by the script loop.
 void update_gui(RunContext& ctx, PluginState& state);

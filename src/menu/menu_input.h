@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 // The navigation codes: what read_menu_navigation saw pressed first.
 enum class MenuNavigation : std::int32_t { none = 0, up = 1, down = 2, left = 3, right = 4 };

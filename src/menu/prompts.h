@@ -3,9 +3,9 @@
 #pragma once
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 // The prompts' controls, by what each prompt does.
 inline constexpr Hash control_edit_markers = InputControl::INPUT_PLAYER_MENU;

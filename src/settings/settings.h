@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 // How often the file's modification time and size are looked at.
 inline constexpr std::int64_t settings_look_ns = 5'000'000'000;
