@@ -138,11 +138,11 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     // The full menu, nearest first, half of the markers in the list.
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
     settle(script);
     measure_frames(bench, script, [] {});
-    bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
+    bench.counters["rows"] = static_cast<double>(plugin_state.list_page.rows.length);
 }
 
 // The list page's frame with a search in force against the same page without
@@ -156,7 +156,7 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
 void BM_ListPageFrameWithASearch(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
     settle(script);
     constexpr int block = 200;
@@ -171,10 +171,10 @@ void BM_ListPageFrameWithASearch(benchmark::State& bench) {
     };
     for (auto _ : bench) {
         end_search(script.ctx, plugin_state);
-        category_rows = plugin_state.marker_list_cache.length;
+        category_rows = plugin_state.list_page.rows.length;
         timed_frames(category_s);
         start_search(script.ctx, plugin_state, "marker 9");
-        search_rows = plugin_state.marker_list_cache.length;
+        search_rows = plugin_state.list_page.rows.length;
         timed_frames(search_s);
     }
     if (!plugin_state.search.in_force) bench.SkipWithError("no search in force");
@@ -215,7 +215,7 @@ void BM_SearchFilter(benchmark::State& bench) {
 void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
     const FileFaults full_at_the_last_byte{ENOSPC, SIZE_MAX, 0, 0, 0, 0, 0};
     inject_file_faults(&full_at_the_last_byte);
@@ -223,7 +223,7 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     settle(script);
     measure_frames(bench, script, [] { plugin_state.save_retry_at_ns = 0; });
     inject_file_faults(nullptr);
-    bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
+    bench.counters["rows"] = static_cast<double>(plugin_state.list_page.rows.length);
     if (plugin_state.save_failure == SaveFailure::none) bench.SkipWithError("the save did not fail");
 }
 
@@ -300,7 +300,7 @@ void open_menu_if_asked(benchmark::State& bench, StartedScript& script) {
         return;
     }
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
 }
 

@@ -27,10 +27,10 @@ void report_leaks(const RunContext& ctx, AllocationTracker& tracker) {
 static void release_previous_run(const RunContext& ctx, PluginState& state) {
     if (state.categories.data) array_free(state.categories);
     if (state.markers.data) free_marker_list(ctx, state, state.markers);
-    if (state.category_tiles.data) {
-        free_array(ctx.general, state.category_tiles.data, state.category_tiles.length);
+    if (state.category_page.tiles.data) {
+        free_array(ctx.general, state.category_page.tiles.data, state.category_page.tiles.length);
     }
-    if (state.marker_list_cache.data) array_free(state.marker_list_cache);
+    if (state.list_page.rows.data) array_free(state.list_page.rows);
     if (state.search.found.data) array_free(state.search.found);
     forget_waiting_packs(ctx, state);
     if (state.edited_meanwhile.data) array_free(state.edited_meanwhile);
@@ -44,7 +44,7 @@ void script_start(RunContext& ctx, PluginState& state) {
     end_route(ctx, state, RouteEnd::markers_loaded);
     release_previous_run(ctx, state);
     clear_plugin_state(state);
-    state.rename_marker_index = -1;
+    state.list_page.rename_marker_index = -1;
     report_leaks(ctx, runtime_globals.allocation_tracker);
 
     if (array_reserve(state.categories, ctx.general, category_table_size)) {
@@ -53,7 +53,7 @@ void script_start(RunContext& ctx, PluginState& state) {
     // One zeroed tile per category: the category page animates them.
     if (ScreenRect* tiles = allocate_array<ScreenRect>(ctx.general, state.categories.length)) {
         for (std::size_t i = 0; i < state.categories.length; ++i) tiles[i] = ScreenRect{};
-        state.category_tiles = TileSlice{tiles, state.categories.length};
+        state.category_page.tiles = TileSlice{tiles, state.categories.length};
     }
     load_data_from_disk(ctx, state);
     import_marker_packs(ctx, state);
@@ -92,13 +92,13 @@ double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t fra
 }
 
 static void update_backdrop(PluginState& state) {
-    state.backdrop_strength = blend_backdrop(state.backdrop_strength, state.menu_state, state.frame_delta);
-    if (state.backdrop_strength < 0.001) {
-        state.backdrop_strength = 0.0;
+    state.menu.backdrop_strength = blend_backdrop(state.menu.backdrop_strength, state.menu.state, state.frame_delta);
+    if (state.menu.backdrop_strength < 0.001) {
+        state.menu.backdrop_strength = 0.0;
         screen_effect_stop(backdrop_effect);
     } else {
         screen_effect_start(backdrop_effect);
-        screen_effect_set_strength(backdrop_effect, static_cast<float>(state.backdrop_strength));
+        screen_effect_set_strength(backdrop_effect, static_cast<float>(state.menu.backdrop_strength));
         screen_effect_set_params(backdrop_effect, 0, 255, 255, 0, 255);
     }
 }

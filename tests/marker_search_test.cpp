@@ -96,7 +96,7 @@ protected:
         frames(2);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
         frames(1);  // both ticks draw the page
     }
     std::vector<std::string> labels(std::string* selected = nullptr) const { return row_labels(selected); }
@@ -214,7 +214,7 @@ TEST_F(SearchPage, ClearingOrClosingReturnsToTheCategoryListAndTheFilterRunsOnce
     search("bear");
     ASSERT_TRUE(plugin_state.search.in_force);
     press(control_back);
-    EXPECT_EQ(plugin_state.menu_state, MENU_RING) << "closed, and the ring again while the map is up";
+    EXPECT_EQ(plugin_state.menu.state, MENU_RING) << "closed, and the ring again while the map is up";
     EXPECT_FALSE(plugin_state.search.in_force) << "closing the menu ends the search";
     EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
 }
@@ -239,7 +239,7 @@ TEST_F(SearchPage, RenameAndDeleteActOnTheSelectedResultAndTheResultsStay) {
     });
     frames(1);
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 [Foe] Wolf den"}));
-    plugin_state.marker_list_selection = 0;
+    plugin_state.list_page.selection = 0;
     game().held.insert(control_delete);
     frames(1);
     game().held.clear();
@@ -267,7 +267,7 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
     start();
     search("bear");
     ASSERT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 [Animal] Bear cave"}));
-    plugin_state.marker_list_selection = 1;  // "Bear cave", the first marker of the file
+    plugin_state.list_page.selection = 1;  // "Bear cave", the first marker of the file
     press(control_route);
     const auto& route = game().gps_route;
     EXPECT_TRUE(route.shown);
@@ -277,7 +277,7 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 * [Animal] Bear cave"}));
 
     // Deleting the other result, which lies after it in the file, keeps the route on "Bear cave".
-    plugin_state.marker_list_selection = 0;
+    plugin_state.list_page.selection = 0;
     game().held.insert(control_delete);
     frames(1);
     game().held.clear();
@@ -308,7 +308,7 @@ TEST_F(SearchPage, HideOnMapIsOffWhileASearchListsEveryCategory) {
 TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {
     start();
     ASSERT_EQ(labels(), category_zero_rows);
-    plugin_state.marker_list_selection = 1;  // "Camp", the fifth marker in the file
+    plugin_state.list_page.selection = 1;  // "Camp", the fifth marker in the file
     const std::int64_t camp = 5;
     ASSERT_NE(plugin_state.markers[camp].blip, 0u);
     const int saves_before = saves();
@@ -340,7 +340,7 @@ TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {
 TEST_F(SearchPage, MoveInASearchKeepsTheMarkerSelectedInTheResults) {
     start();
     search("bear");
-    plugin_state.marker_list_selection = 1;  // "Bear cave", Animal
+    plugin_state.list_page.selection = 1;  // "Bear cave", Animal
     press(control_move);
     EXPECT_EQ(plugin_state.markers[0].data.category, 8);
     EXPECT_EQ(plugin_state.current_category, 8);

@@ -105,13 +105,13 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
 
 TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     start();
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
     open_map();
-    EXPECT_EQ(plugin_state.menu_state, MENU_RING);
+    EXPECT_EQ(plugin_state.menu.state, MENU_RING);
     EXPECT_TRUE(sounds_of_last_frame().empty()) << "the ring opens without a sound";
 
     press(edit_markers);
-    EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
+    EXPECT_EQ(plugin_state.menu.state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
     for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.search.search_prompt})
         EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
@@ -127,11 +127,11 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
 
     game().map_open = false;  // the map closes: the full menu stays
     frames(1);
-    EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
+    EXPECT_EQ(plugin_state.menu.state, MENU_FULL);
 
     game().map_open = true;
     press(back);  // closed in the first tick, the ring again in the second
-    EXPECT_EQ(plugin_state.menu_state, MENU_RING);
+    EXPECT_EQ(plugin_state.menu.state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
     for (Prompt p :
          {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt,
@@ -143,7 +143,7 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
 
     game().map_open = false;
     frames(1);
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
     EXPECT_TRUE(sounds_of_last_frame().empty());
 }
 
@@ -157,7 +157,7 @@ TEST_P(MenuTest, OpeningAndLosingTheGroupInOneCallOpensAndClosesTheFullMenu) {
     game().prompts.at(plugin_state.edit_markers_prompt).in_group = false;
     frames(1);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER", "MENU_CLOSE"}));
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
 }
 
 TEST_P(MenuTest, WhileTheKeyboardIsOpenNothingOfTheMenuRuns) {
@@ -168,19 +168,19 @@ TEST_P(MenuTest, WhileTheKeyboardIsOpenNothingOfTheMenuRuns) {
     });
     open_map();
     press(edit_markers);
-    ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+    ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
     // A rename was asked for: the keyboard is open, the player types on for a frame.
     game().next_keyboard = SimKeyboardScript{2, false, std::string("  New  ")};
     in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", nullptr, "", "", "", 50); });
-    plugin_state.rename_marker_index = 0;
+    plugin_state.list_page.rename_marker_index = 0;
     game().map_open = false;
     game().pressed.insert(back);
     frames(1);
-    EXPECT_EQ(plugin_state.menu_state, MENU_FULL) << "no transition while typing";
+    EXPECT_EQ(plugin_state.menu.state, MENU_FULL) << "no transition while typing";
     EXPECT_TRUE(calls("draw_sprite", game().frame - 1).empty()) << "nothing drawn";
     EXPECT_TRUE(calls("prompt_group_page", game().frame - 1).empty()) << "no prompt polled";
     frames(1);
-    ASSERT_EQ(plugin_state.rename_marker_index, -1);
+    ASSERT_EQ(plugin_state.list_page.rename_marker_index, -1);
     EXPECT_STREQ(plugin_state.markers[0].data.name, "New");
     EXPECT_FALSE(game().keyboard.open);
 }
@@ -194,15 +194,15 @@ TEST_P(MenuTest, AConfirmedBlankNameRemovesTheNameAndAStaleIndexChangesNothing) 
     });
     game().next_keyboard = SimKeyboardScript{0, false, std::string(" \t ")};
     in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", "Old", "", "", "", 50); });
-    plugin_state.rename_marker_index = 0;
+    plugin_state.list_page.rename_marker_index = 0;
     frames(1);
     EXPECT_EQ(plugin_state.markers[0].data.name, nullptr);
 
     in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", nullptr, "", "", "", 50); });
-    plugin_state.rename_marker_index = 1;  // past the list
+    plugin_state.list_page.rename_marker_index = 1;  // past the list
     const std::size_t closes = calls("keyboard_close").size();
     frames(1);
-    EXPECT_EQ(plugin_state.rename_marker_index, -1);
+    EXPECT_EQ(plugin_state.list_page.rename_marker_index, -1);
     EXPECT_EQ(calls("keyboard_close").size(), closes + 1);
     EXPECT_TRUE(calls("keyboard_status", game().frame - 1).empty());
     EXPECT_EQ(plugin_state.markers[0].data.name, nullptr);
@@ -212,7 +212,7 @@ TEST_P(MenuTest, TheRingSnapsCentresTheCursorAndTheTilesDrawInOrder) {
     start(Scenario().with("texture_load_frames", 0));
     open_map();
     // The first ring frame: tiles exactly on the smaller ring, the current one enlarged.
-    const ScreenRect t0 = plugin_state.category_tiles.data[0];
+    const ScreenRect t0 = plugin_state.category_page.tiles.data[0];
     EXPECT_NEAR(t0.x, 0.5f, 1e-6f);
     EXPECT_NEAR(t0.y, 0.5f + 0.9f * 0.225f, 1e-6f);
     EXPECT_NEAR(t0.width, 0.05625f * 1.25f, 1e-6f);
@@ -226,22 +226,22 @@ TEST_P(MenuTest, TheRingSnapsCentresTheCursorAndTheTilesDrawInOrder) {
     EXPECT_EQ(sprites[3]->texts[1], "blip_poi");
     EXPECT_EQ(static_cast<std::int32_t>(sprites[3]->args[10]), 128) << "other icons are half transparent";
     frames(1);  // the ring widens
-    EXPECT_GT(plugin_state.category_tiles.data[0].y, t0.y);
+    EXPECT_GT(plugin_state.category_page.tiles.data[0].y, t0.y);
 }
 
 TEST_P(MenuTest, PointingAtATileWithTheMouseChoosesItsCategory) {
     start();
     open_map();
     frames(30);  // the ring settles
-    const ScreenRect tile = plugin_state.category_tiles.data[3];
+    const ScreenRect tile = plugin_state.category_page.tiles.data[3];
     game().cursor_x = 100 + static_cast<std::int32_t>(tile.x * 1920);
     game().cursor_y = 50 + static_cast<std::int32_t>(tile.y * 1080);
     frames(1);
     EXPECT_EQ(plugin_state.current_category, 3);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"NAV_RIGHT"}));
     game().hover_active = false;  // hovering switched off: no change
-    game().cursor_x = 100 + static_cast<std::int32_t>(plugin_state.category_tiles.data[6].x * 1920);
-    game().cursor_y = 50 + static_cast<std::int32_t>(plugin_state.category_tiles.data[6].y * 1080);
+    game().cursor_x = 100 + static_cast<std::int32_t>(plugin_state.category_page.tiles.data[6].x * 1920);
+    game().cursor_y = 50 + static_cast<std::int32_t>(plugin_state.category_page.tiles.data[6].y * 1080);
     frames(1);
     EXPECT_EQ(plugin_state.current_category, 3);
 }
@@ -304,7 +304,7 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
               .with("texture_load_frames", 2));
     open_map();
     frames(20);
-    const ScreenRect tile = plugin_state.category_tiles.data[5];
+    const ScreenRect tile = plugin_state.category_page.tiles.data[5];
     game().cursor_x = 100 + static_cast<std::int32_t>(tile.x * 1920);
     game().cursor_y = 50 + static_cast<std::int32_t>(tile.y * 1080);
     frames(1);
@@ -323,7 +323,7 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
     EXPECT_EQ(plugin_state.markers[0].data.category, 5);
     EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"category\": 5"), std::string::npos);
     // In the full menu the tiles moved into the row at the top.
-    EXPECT_NEAR(plugin_state.category_tiles.data[0].y, 0.21f, 1e-3f);
+    EXPECT_NEAR(plugin_state.category_page.tiles.data[0].y, 0.21f, 1e-3f);
 }
 
 TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {

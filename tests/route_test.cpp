@@ -53,7 +53,7 @@ protected:
         frames(2);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
     }
     // A press of a prompt or a control, released long enough before that no
     // answer still reports the last one.
@@ -96,7 +96,7 @@ protected:
     }
     // Routes to row `row` of the list as it is sorted now.
     void route_to_row(std::int64_t row) {
-        plugin_state.marker_list_selection = row;
+        plugin_state.list_page.selection = row;
         press(control_route);
         ASSERT_TRUE(plugin_state.route.active);
     }
@@ -268,7 +268,7 @@ TEST_P(RouteTest, DeletingAnotherMarkerKeepsTheRouteOnItsMarkerAndDeletingItClea
     auto delete_row = [&](std::int64_t row) {
         frames(3);
         route_calls_from = session->host.trace.size();
-        plugin_state.marker_list_selection = row;
+        plugin_state.list_page.selection = row;
         game().held.insert(control_delete);
         frames(1);
     };
@@ -280,7 +280,7 @@ TEST_P(RouteTest, DeletingAnotherMarkerKeepsTheRouteOnItsMarkerAndDeletingItClea
     EXPECT_STREQ(plugin_state.markers[plugin_state.route.marker].data.name, "M2");
     EXPECT_EQ(route_calls().size(), 0u) << "the game's route stays as it is";
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 M3", "2/2 * M2"}));
-    plugin_state.marker_list_selection = 1;
+    plugin_state.list_page.selection = 1;
     frames(1);
     EXPECT_EQ(prompt_text(), "Clear Route");
 

@@ -79,7 +79,7 @@ protected:
         frames(1);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
         frames(5);  // past the press
     }
     void press(Hash control) {
@@ -257,7 +257,7 @@ TEST_F(SettingsTest, HidingACategoryTakesItsBlipsWithinASecondInsideTheFramesRoo
     EXPECT_EQ(prompt(plugin_state.settings.hide_prompt).text, "Show on Map");
     EXPECT_EQ(tile_icon_alpha(0), shown_alpha / 2) << "its tile dimmed";
     EXPECT_EQ(tile_icon_alpha(1), 128) << "another tile as it was";
-    EXPECT_EQ(plugin_state.marker_list_cache.length, 450u) << "its markers stay listed";
+    EXPECT_EQ(plugin_state.list_page.rows.length, 450u) << "its markers stay listed";
 
     press(control_hide);
     frames(frames_per_second);

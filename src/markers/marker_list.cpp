@@ -25,8 +25,8 @@ bool less_by_proximity(const PluginState& state, std::int64_t a, std::int64_t b)
 // Rows with a NaN distance (a NaN position in the file, or a NaN player
 // position) are moved behind all the others first, and only the rest is sorted.
 static void sort_by_proximity(PluginState& state) {
-    std::int64_t* rows = state.marker_list_cache.data;
-    std::int64_t* end = rows + state.marker_list_cache.length;
+    std::int64_t* rows = state.list_page.rows.data;
+    std::int64_t* end = rows + state.list_page.rows.length;
     const Position player = vector3_to_position(state.player_position);
     std::int64_t* numbers_end = std::stable_partition(rows, end, [&](std::int64_t i) {
         return !std::isnan(distance_squared(state.markers[static_cast<std::size_t>(i)].data.position, player));
@@ -115,7 +115,7 @@ void search_list_replaced(PluginState& state) {
 // ---- the cache ----------------------------------------------------------------------------
 
 void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection) {
-    GrowableArray<std::int64_t>& cache = state.marker_list_cache;
+    GrowableArray<std::int64_t>& cache = state.list_page.rows;
     cache.length = 0;
     if (state.search.in_force) {
         search_new_markers(ctx, state);
@@ -132,17 +132,17 @@ void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_se
             }
         }
     }
-    if (state.sort_mode == sort_mode_time) {
+    if (state.list_page.sort_mode == sort_mode_time) {
         std::sort(cache.begin(), cache.end(),
                   [&](std::int64_t a, std::int64_t b) { return less_by_time(state, a, b); });
-    } else if (state.sort_mode == sort_mode_proximity) {
+    } else if (state.list_page.sort_mode == sort_mode_proximity) {
         sort_by_proximity(state);
     }
     if (reset_selection) {
-        state.marker_list_selection = 0;
+        state.list_page.selection = 0;
     } else {
         const auto last = static_cast<std::int64_t>(cache.length) - 1;
-        state.marker_list_selection = std::min(std::max(state.marker_list_selection, std::int64_t{0}), last);
+        state.list_page.selection = std::min(std::max(state.list_page.selection, std::int64_t{0}), last);
     }
 }
 
@@ -186,8 +186,8 @@ void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<M
 }
 
 std::int64_t row_of_marker(const PluginState& state, std::int64_t index) {
-    for (std::size_t r = 0; r < state.marker_list_cache.length; ++r) {
-        if (state.marker_list_cache[r] == index) return static_cast<std::int64_t>(r);
+    for (std::size_t r = 0; r < state.list_page.rows.length; ++r) {
+        if (state.list_page.rows[r] == index) return static_cast<std::int64_t>(r);
     }
     return -1;
 }

@@ -8,16 +8,8 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
+#include "src/core/feature_row.h"
 #include "src/state/state.h"
-
-// What happened to the marker list.
-enum class MarkerListChange : std::uint8_t {
-    added,     // markers appended at its end: an add, a waypoint capture, an import
-    removed,   // the marker at `index` left it, its blip ended before
-    renamed,   // the marker at `index` has its new name
-    moved,     // the marker at `index` is in another category
-    replaced,  // a new list in place of the old (loaded, or joined with the file read late), no blip on the old
-};
 
 // The one step after every change of the marker list; whatever follows a
 // change is done here, in this order:
@@ -41,7 +33,7 @@ void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange c
 // name is freed, then the array.
 void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<Marker>& markers);
 
-// Refills `marker_list_cache` for the current category (while a search is in
+// Refills the list page's `rows` for the current category (while a search is in
 // force: the markers it found, of every category, with those added since
 // looked at) in `sort_mode`'s order; the selection goes back to the first
 // row, or stays within the rows.

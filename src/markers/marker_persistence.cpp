@@ -455,7 +455,7 @@ void retry_failed_save(RunContext& ctx, PluginState& state) {
         state.unread_retry_at_ns = state.frame_time + ns_from_seconds(unread_file_retry_seconds);
         // Not while the keyboard renames a marker: the list the rename points
         // into is about to be replaced.
-        if (state.rename_marker_index >= 0) return;
+        if (state.list_page.rename_marker_index >= 0) return;
         read_unread_file_again(ctx, state);
         return;
     }

@@ -117,19 +117,19 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
 // ---- the input step --------------------------------------------------------------------------
 
 static bool selection_names_a_row(const PluginState& state) {
-    return index_in_range(state.marker_list_selection, state.marker_list_cache.length);
+    return index_in_range(state.list_page.selection, state.list_page.rows.length);
 }
 
 // A press routes to the selected row's marker, or clears the route when it
 // leads there already.
 static void route_input(RunContext& ctx, PluginState& state) {
-    prompt_set_enabled(state.route.prompt, state.marker_list_cache.length > 0);
+    prompt_set_enabled(state.route.prompt, state.list_page.rows.length > 0);
     if (!new_press(state.route.pressed_before, prompt_press_completed(state.route.prompt, 0)) ||
         !selection_names_a_row(state)) {
         return;
     }
     const auto index =
-        static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
+        static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)]);
     if (route_leads_to(state, index)) {
         end_route(ctx, state, RouteEnd::pressed);
         return;
@@ -142,28 +142,28 @@ static void route_input(RunContext& ctx, PluginState& state) {
 }
 
 static void take_input(RunContext& ctx, PluginState& state) {
-    if (new_press(state.presses.sort, prompt_press_completed(state.sort_prompt, 0))) {
-        state.sort_mode = state.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
-        prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.sort_mode)));
+    if (new_press(state.menu.presses.sort, prompt_press_completed(state.sort_prompt, 0))) {
+        state.list_page.sort_mode = state.list_page.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
+        prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.list_page.sort_mode)));
         update_marker_list_cache(ctx, state, true);
     }
 
-    const bool has_rows = state.marker_list_cache.length > 0;
+    const bool has_rows = state.list_page.rows.length > 0;
     prompt_set_enabled(state.rename_prompt, has_rows);
     // The prompts are off while the list is empty, so the selection names a row;
     // it is checked all the same rather than read past the list.
-    if (new_press(state.presses.rename, prompt_press_completed(state.rename_prompt, 0)) &&
+    if (new_press(state.menu.presses.rename, prompt_press_completed(state.rename_prompt, 0)) &&
         selection_names_a_row(state)) {
-        state.rename_marker_index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
-        const Marker& m = state.markers[static_cast<std::size_t>(state.rename_marker_index)];
+        state.list_page.rename_marker_index = state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)];
+        const Marker& m = state.markers[static_cast<std::size_t>(state.list_page.rename_marker_index)];
         show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
                                m.data.name, "", "", "", 50);
     }
 
-    prompt_set_enabled(state.delete_prompt, state.marker_list_cache.length > 0);
-    if (new_press(state.presses.delete_hold, prompt_hold_completed(state.delete_prompt)) &&
+    prompt_set_enabled(state.delete_prompt, state.list_page.rows.length > 0);
+    if (new_press(state.menu.presses.delete_hold, prompt_hold_completed(state.delete_prompt)) &&
         selection_names_a_row(state)) {
-        delete_marker_at(ctx, state, state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
+        delete_marker_at(ctx, state, state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)]);
         prompt_reset_hold(state.delete_prompt);
         prompt_reset_hold_data(state.delete_prompt, 0);
         play_sound("BACK", menu_sound_set);
@@ -173,17 +173,17 @@ static void take_input(RunContext& ctx, PluginState& state) {
     take_search_press(ctx, state);
     take_move_press(ctx, state);
 
-    const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
-    switch (read_menu_navigation(state.presses)) {
+    const auto rows = static_cast<std::int64_t>(state.list_page.rows.length);
+    switch (read_menu_navigation(state.menu.presses)) {
         case MenuNavigation::up:
             if (rows > 1) {
-                state.marker_list_selection = ((state.marker_list_selection - 1) % rows + rows) % rows;
+                state.list_page.selection = ((state.list_page.selection - 1) % rows + rows) % rows;
                 play_sound("NAV_UP", menu_sound_set);
             }
             break;
         case MenuNavigation::down:
             if (rows > 1) {
-                state.marker_list_selection = ((state.marker_list_selection + 1) % rows + rows) % rows;
+                state.list_page.selection = ((state.list_page.selection + 1) % rows + rows) % rows;
                 play_sound("NAV_DOWN", menu_sound_set);
             }
             break;
@@ -194,8 +194,8 @@ static void take_input(RunContext& ctx, PluginState& state) {
     // After the moves: the text follows the row selected now.
     const bool on_routed =
         selection_names_a_row(state) &&
-        route_leads_to(state, static_cast<std::size_t>(
-                                  state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]));
+        route_leads_to(
+            state, static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)]));
     if (on_routed != state.route.prompt_says_clear) {
         state.route.prompt_says_clear = on_routed;
         prompt_set_text(state.route.prompt, literal_label(route_prompt_text(on_routed)));
@@ -240,15 +240,15 @@ static void draw_highlight(const PluginState& state, const ScreenRect& row) {
 }
 
 static void draw_rows(RunContext& ctx, PluginState& state) {
-    const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
-    const std::int64_t selection = state.marker_list_selection;
+    const auto rows = static_cast<std::int64_t>(state.list_page.rows.length);
+    const std::int64_t selection = state.list_page.selection;
     const std::int64_t first = first_visible_row(selection, rows);
     const Position player = vector3_to_position(state.player_position);
     const float a = state.screen_aspect;
     const bool even_second = (platform_now_ns() / ns_per_second) % 2 == 0;
     for (int slot = 0; slot < visible_rows && first + slot < rows; ++slot) {
         const std::int64_t r = first + slot;
-        const Marker& m = state.markers[static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)])];
+        const Marker& m = state.markers[static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(r)])];
         const bool selected = r == selection;
         // Dimmed at once when its category is hidden, before the blip is gone.
         const bool dimmed = m.blip == 0 || settings_hides(state.settings.in_force, m.data.category);
@@ -275,7 +275,7 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
                          date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
                          w, 0.0f, "Right", text);
         const bool routed =
-            route_leads_to(state, static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)]));
+            route_leads_to(state, static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(r)]));
         draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows, routed), font, size, left, top, w,
                           0.0f, "Left", text);
         if (selected) draw_highlight(state, rect);

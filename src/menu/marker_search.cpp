@@ -67,7 +67,7 @@ void take_search_press(RunContext& ctx, PluginState& state) {
     MarkerSearch& s = state.search;
     const bool pressed = new_press(s.search_pressed, prompt_press_completed(s.search_prompt, 0));
     // One keyboard at a time: a rename opened in this tick keeps it.
-    if (!pressed || state.rename_marker_index >= 0 || s.typing) return;
+    if (!pressed || state.list_page.rename_marker_index >= 0 || s.typing) return;
     if (s.in_force) {
         end_search(ctx, state);
         play_sound("BACK", menu_sound_set);
@@ -100,10 +100,10 @@ bool finish_search_typing(RunContext& ctx, PluginState& state) {
 
 void take_move_press(RunContext& ctx, PluginState& state) {
     MarkerSearch& s = state.search;
-    const bool has_row = index_in_range(state.marker_list_selection, state.marker_list_cache.length);
-    prompt_set_enabled(s.move_prompt, state.marker_list_cache.length > 0);
+    const bool has_row = index_in_range(state.list_page.selection, state.list_page.rows.length);
+    prompt_set_enabled(s.move_prompt, state.list_page.rows.length > 0);
     if (!new_press(s.move_pressed, prompt_press_completed(s.move_prompt, 0)) || !has_row) return;
-    const std::int64_t index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
+    const std::int64_t index = state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)];
     const std::int64_t from = state.markers[static_cast<std::size_t>(index)].data.category;
     if (!index_in_range(from, state.categories.length)) return;  // not reached: the list shows no other
     const std::int64_t to = (from + 1) % static_cast<std::int64_t>(state.categories.length);  // the tenth wraps
@@ -112,5 +112,5 @@ void take_move_press(RunContext& ctx, PluginState& state) {
     // stay the results), and the selection stays on it.
     if (!select_category(ctx, state, to)) update_marker_list_cache(ctx, state, true);
     const std::int64_t row = row_of_marker(state, index);
-    state.marker_list_selection = row >= 0 ? row : 0;
+    state.list_page.selection = row >= 0 ? row : 0;
 }

@@ -61,7 +61,7 @@ void update_menu_controls(PluginState& state) {
     menu_frame_flag(true);
     menu_frame_finish();
     disable_all_controls(ePadIndex::PLAYER_CONTROL);
-    if (state.menu_state == MENU_RING) {
+    if (state.menu.state == MENU_RING) {
         for (const auto& c : ring_controls) enable_control(ePadIndex::PLAYER_CONTROL, c.control, c.enable_related);
     }
     for (Hash control : menu_controls) enable_control(ePadIndex::PLAYER_CONTROL, control, false);

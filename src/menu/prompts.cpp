@@ -47,7 +47,7 @@ void create_prompts(PluginState& state) {
     prompt_set_control(p, control_sort);
     prompt_set_press_mode(p, false);
     prompt_set_priority(p, ePromptPriority::PP_High);
-    prompt_set_text(p, literal_label(sort_prompt_text(state.sort_mode)));
+    prompt_set_text(p, literal_label(sort_prompt_text(state.list_page.sort_mode)));
     finish_prompt(p, false);
 
     p = state.delete_prompt = prompt_begin();
