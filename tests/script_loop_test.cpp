@@ -4,6 +4,7 @@
 
 #include "sim_fixture.h"
 #include "src/markers/waypoint_capture.h"
+#include "src/menu/menu.h"
 #include "src/script_main.h"
 #include "src/state/state.h"
 

@@ -76,6 +76,14 @@ void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t ind
     else if (state.route.marker > index) --state.route.marker;
 }
 
+void route_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
+    if (change == MarkerListChange::removed) route_marker_left_list(ctx, state, index);
+    // A new list: its marker's index names another marker now.
+    if (change == MarkerListChange::replaced) end_route(ctx, state, RouteEnd::markers_loaded);
+}
+
+void route_at_release(RunContext& ctx, PluginState& state) { end_route(ctx, state, RouteEnd::markers_loaded); }
+
 void forget_route_at_unload(RunContext& ctx, PluginState& state) {
     if (!state.route.active) return;
     state.route.active = false;

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "src/base/run_context.h"
+#include "src/core/feature_row.h"
 #include "src/scripthook/types.h"
 #include "src/state/state.h"
 
@@ -38,6 +39,12 @@ void check_route_arrival(RunContext& ctx, PluginState& state);
 // The marker at `index` has left the list: the route ends when it led there,
 // and follows its marker down an index when it lies later.
 void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t index);
+// The route's part of the step after a change of the marker list: it follows
+// a marker that left (as route_marker_left_list) and ends with a new list.
+void route_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
+// At a script start, before the state is cleared: the last run's route leads
+// to a marker of the list loaded again, so it ends.
+void route_at_release(RunContext& ctx, PluginState& state);
 // At unload, on the loader's thread, where the game takes no native calls: the
 // route cannot be cleared there, so the log says it is left on the map.
 void forget_route_at_unload(RunContext& ctx, PluginState& state);

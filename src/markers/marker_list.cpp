@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "src/map/blips.h"
-#include "src/map/gps_route.h"
 #include "src/map/location_names.h"
 
 bool less_by_time(const PluginState& state, std::int64_t a, std::int64_t b) {
@@ -147,33 +146,12 @@ void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_se
 }
 
 void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
-    switch (change) {
-        case MarkerListChange::added:
-            choose_blips_again(state);
-            update_marker_list_cache(ctx, state, true);
-            break;
-        case MarkerListChange::removed:
-            blips_after_marker_left(state, index);
-            route_marker_left_list(ctx, state, index);
-            search_forget_marker(state, index);
-            update_marker_list_cache(ctx, state, false);
-            break;
-        case MarkerListChange::renamed:
-            choose_blips_again(state);
-            relabel_marker_blip(state, state.markers[index]);
-            search_marker_named(ctx, state, index);
-            break;
-        case MarkerListChange::moved:
-            choose_blips_again(state);  // its new category may be one hidden from the map
-            restyle_marker_blip(state, state.markers[index]);
-            update_marker_list_cache(ctx, state, false);
-            break;
-        case MarkerListChange::replaced:
-            end_route(ctx, state, RouteEnd::markers_loaded);  // its marker's index names another marker now
-            blips_after_new_list(state);
-            search_list_replaced(state);
-            update_marker_list_cache(ctx, state, true);
-            break;
+    // From the bottom of the table up: the blips first (a relabel or a restyle
+    // calls the game before the search may look a place up), the list page's
+    // rows last (they show what the search left).
+    for (std::size_t i = feature_table.count; i-- > 0;) {
+        const FeatureRow& row = feature_table.rows[i];
+        if (row.list_changed) row.list_changed(ctx, state, change, index);
     }
 }
 

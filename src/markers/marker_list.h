@@ -11,19 +11,23 @@
 #include "src/core/feature_row.h"
 #include "src/state/state.h"
 
-// The one step after every change of the marker list; whatever follows a
-// change is done here, in this order:
+// The one step after every change of the marker list: each feature's
+// `list_changed` in the features' table (src/core/feature_row.h), from the
+// bottom row up. What follows a change, in that order:
 // - the markers on the map are chosen again (after a removal the markers
 //   after it keep their blips under their new indices; a new list starts the
 //   choice from nothing), a renamed marker's blip takes its new label, and a
-//   moved marker's blip goes, to be made again in its new category's style;
-// - the GPS route follows its marker to its new index, and ends when its
-//   marker left or a new list came;
+//   moved marker's blip goes, to be made again in its new category's style
+//   (`blips_follow_list`);
 // - a search in force follows: a marker that left is no longer found, a
-//   renamed one that matches now is found, a new list is looked through again;
+//   renamed one that matches now is found, a new list is looked through again
+//   (`search_follows_list`);
+// - the GPS route follows its marker to its new index, and ends when its
+//   marker left or a new list came (`route_follows_list`);
 // - the list page's rows are rebuilt: the selection goes back to the first row
 //   after an add or a new list, and stays within the rows after a removal or a
-//   move. A rename leaves the rows as they are: neither order looks at names.
+//   move. A rename leaves the rows as they are: neither order looks at names
+//   (`list_page_follows_list`).
 // Saving is not part of it: a change made of two (the capture's add and name)
 // saves once when it is whole.
 void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index = 0);

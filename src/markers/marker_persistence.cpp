@@ -4,10 +4,10 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
+#include "src/core/feature_row.h"
 #include "src/map/blips.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_list.h"
-#include "src/markers/marker_packs.h"
 #include "src/markers_file/marker_copies.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/marker_spacing.h"
@@ -441,7 +441,10 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
         state.save_failure_code = 0;
         log_format(ctx, LogLevel::info, "Saving works again: {} holds every change since saving failed", markers_path);
     }
-    move_saved_packs(ctx, state);
+    // What waits for a save that works (the packs imported since) follows it.
+    for (const FeatureRow& row : feature_table) {
+        if (row.saved) row.saved(ctx, state);
+    }
     return true;
 }
 
@@ -486,4 +489,9 @@ void save_before_quit(RunContext& ctx, PluginState& state) {
                    "and the last good copy is {}{}",
                    count, static_cast<const char*>(state.last_good_copy), file ? " as last saved" : "");
     }
+}
+
+void markers_file_at_release(RunContext& ctx, PluginState& state) {
+    if (state.markers.data) free_marker_list(ctx, state, state.markers);
+    if (state.edited_meanwhile.data) array_free(state.edited_meanwhile);
 }

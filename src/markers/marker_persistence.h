@@ -45,3 +45,6 @@ void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
 // says; when that fails too, or markers.json could still not be read, an
 // Error line says that the changes were not saved and where the last good copy is.
 void save_before_quit(RunContext& ctx, PluginState& state);
+// At a script start, before the state is cleared: the last run's marker list
+// (each blip ended) and the edits noted while the file was unread.
+void markers_file_at_release(RunContext& ctx, PluginState& state);

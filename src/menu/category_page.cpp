@@ -134,3 +134,16 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f, icon, false);
     }
 }
+
+void category_page_at_start(RunContext& ctx, PluginState& state) {
+    // One zeroed tile per category: the page animates them.
+    if (ScreenRect* tiles = allocate_array<ScreenRect>(ctx.general, state.categories.length)) {
+        for (std::size_t i = 0; i < state.categories.length; ++i) tiles[i] = ScreenRect{};
+        state.category_page.tiles = TileSlice{tiles, state.categories.length};
+    }
+}
+
+void category_page_at_release(RunContext& ctx, PluginState& state) {
+    TileSlice& tiles = state.category_page.tiles;
+    if (tiles.data) free_array(ctx.general, tiles.data, tiles.length);
+}

@@ -5,6 +5,7 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
+#include "src/base/utf8.h"
 #include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
@@ -17,7 +18,7 @@
 #include "src/scripthook/enums.h"
 #include "src/scripthook/natives.h"
 
-// Sections: row texts · the input step · the drawing step.
+// Sections: row texts · the rename · the input step · the drawing step · the row's handlers.
 
 namespace {
 
@@ -112,6 +113,28 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
     }
     text_append(b, label);
     return b.data ? b.data : "";
+}
+
+// ---- the rename ------------------------------------------------------------------------------
+
+bool list_page_typing(RunContext& ctx, PluginState& state) {
+    ListPage& page = state.list_page;
+    if (page.rename_marker_index >= static_cast<std::int64_t>(state.markers.length)) {
+        keyboard_close();
+        page.rename_marker_index = -1;
+        return true;
+    }
+    if (page.rename_marker_index < 0) return true;
+    const std::int32_t status = keyboard_status();
+    if (status == 0) return false;
+    if (status == 1) {
+        const char* result = keyboard_result();
+        const std::string_view name = trim_unicode_space(result ? std::string_view(result) : std::string_view());
+        rename_marker(ctx, state, state.markers[static_cast<std::size_t>(page.rename_marker_index)], name);
+    }
+    keyboard_close();
+    page.rename_marker_index = -1;
+    return true;
 }
 
 // ---- the input step --------------------------------------------------------------------------
@@ -286,4 +309,22 @@ void run_main_menu(RunContext& ctx, PluginState& state) {
     take_input(ctx, state);
     update_settings_prompts(ctx, state);
     draw_rows(ctx, state);
+}
+
+// ---- the row's handlers ----------------------------------------------------------------------
+
+void list_page_at_start(RunContext&, PluginState& state) { state.list_page.rename_marker_index = -1; }
+
+void list_page_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t) {
+    switch (change) {
+        case MarkerListChange::added:
+        case MarkerListChange::replaced: update_marker_list_cache(ctx, state, true); break;
+        case MarkerListChange::removed:
+        case MarkerListChange::moved: update_marker_list_cache(ctx, state, false); break;
+        case MarkerListChange::renamed: break;  // neither order looks at names
+    }
+}
+
+void list_page_at_release(RunContext&, PluginState& state) {
+    if (state.list_page.rows.data) array_free(state.list_page.rows);
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
+#include "src/core/feature_row.h"
 #include "src/state/state.h"
 
 inline constexpr int visible_rows = 8;
@@ -15,6 +16,18 @@ inline constexpr int visible_rows = 8;
 // The full menu's list page, each frame: its input step (sort, rename, delete,
 // route, search, move, the switches, navigation), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
+
+// The list page's row of the features' table: at a script start no marker is
+// being renamed; after a change of the marker list the rows are rebuilt (the
+// selection back on the first row after an add or a new list, kept within the
+// rows after a removal or a move); before the state is cleared the rows go.
+void list_page_at_start(RunContext& ctx, PluginState& state);
+void list_page_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
+void list_page_at_release(RunContext& ctx, PluginState& state);
+// At the start of the menu's tick: false while the player types a marker's
+// new name (then nothing else of the tick runs); once the keyboard closes,
+// the name confirmed is the marker's.
+bool list_page_typing(RunContext& ctx, PluginState& state);
 
 // The first visible row for `rows` rows with row `selection` selected.
 std::int64_t first_visible_row(std::int64_t selection, std::int64_t rows);

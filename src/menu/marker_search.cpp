@@ -13,7 +13,7 @@
 #include "src/scripthook/natives.h"
 #include "src/state/state.h"
 
-// Sections: the text · the search · the move.
+// Sections: the text · the search · the move · the list's changes.
 
 // ---- the text ---------------------------------------------------------------------------
 
@@ -113,4 +113,21 @@ void take_move_press(RunContext& ctx, PluginState& state) {
     if (!select_category(ctx, state, to)) update_marker_list_cache(ctx, state, true);
     const std::int64_t row = row_of_marker(state, index);
     state.list_page.selection = row >= 0 ? row : 0;
+}
+
+// ---- the list's changes --------------------------------------------------------------------
+
+void search_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
+    switch (change) {
+        case MarkerListChange::removed: search_forget_marker(state, index); break;
+        case MarkerListChange::renamed: search_marker_named(ctx, state, index); break;
+        case MarkerListChange::replaced: search_list_replaced(state); break;
+        // Markers added are looked at when the rows are rebuilt; a move changes no label's match.
+        case MarkerListChange::added:
+        case MarkerListChange::moved: break;
+    }
+}
+
+void search_at_release(RunContext&, PluginState& state) {
+    if (state.search.found.data) array_free(state.search.found);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
+#include "src/core/feature_row.h"
 #include "src/menu/marker_search_state.h"
 #include "src/state/state.h"
 
@@ -26,6 +27,13 @@ void take_search_press(RunContext& ctx, PluginState& state);
 // tick runs); once the keyboard closes, its text is the search in force:
 // confirmed empty, cancelled or gone, there is none.
 bool finish_search_typing(RunContext& ctx, PluginState& state);
+
+// The search's part of the step after a change of the marker list: a marker
+// that left is no longer found, a renamed one is looked at again, a new list
+// is looked through again when the rows are next rebuilt.
+void search_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
+// At a script start, before the state is cleared: the markers found.
+void search_at_release(RunContext& ctx, PluginState& state);
 
 // The list page's input step for "Move" (enabled while the list has a row):
 // the selected marker goes to the next category of the ring, and the list and

@@ -1,7 +1,7 @@
 #include "src/menu/menu.h"
 
-#include "src/base/utf8.h"
-#include "src/markers/marker_editing.h"
+#include "src/base/calendar.h"
+#include "src/core/feature_row.h"
 #include "src/markers/marker_list.h"
 #include "src/menu/category_page.h"
 #include "src/menu/marker_list_page.h"
@@ -10,29 +10,7 @@
 #include "src/menu/prompts.h"
 #include "src/scripthook/natives.h"
 
-// Sections: the pending rename · states · the tick.
-
-// ---- the pending rename --------------------------------------------------------------------
-
-// False while the player is still typing: then nothing else of the tick runs.
-static bool finish_pending_rename(RunContext& ctx, PluginState& state) {
-    if (state.list_page.rename_marker_index >= static_cast<std::int64_t>(state.markers.length)) {
-        keyboard_close();
-        state.list_page.rename_marker_index = -1;
-        return true;
-    }
-    if (state.list_page.rename_marker_index < 0) return true;
-    const std::int32_t status = keyboard_status();
-    if (status == 0) return false;
-    if (status == 1) {
-        const char* result = keyboard_result();
-        const std::string_view name = trim_unicode_space(result ? std::string_view(result) : std::string_view());
-        rename_marker(ctx, state, state.markers[static_cast<std::size_t>(state.list_page.rename_marker_index)], name);
-    }
-    keyboard_close();
-    state.list_page.rename_marker_index = -1;
-    return true;
-}
+// Sections: states · the tick · the backdrop.
 
 // ---- states -----------------------------------------------------------------------------
 
@@ -75,8 +53,11 @@ void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state
 // ---- the tick ------------------------------------------------------------------------------
 
 void update_gui(RunContext& ctx, PluginState& state) {
-    if (!finish_pending_rename(ctx, state)) return;
-    if (!finish_search_typing(ctx, state)) return;
+    // A keyboard a feature opened (a rename, a search): nothing else runs
+    // while the player types.
+    for (const FeatureRow& row : feature_table) {
+        if (row.typing && !row.typing(ctx, state)) return;
+    }
 
     if (state.menu.state == MENU_RING || state.menu.state == MENU_FULL) {
         update_menu_controls(state);
@@ -105,4 +86,46 @@ void update_gui(RunContext& ctx, PluginState& state) {
             break;
         default: break;
     }
+}
+
+// ---- the backdrop ----------------------------------------------------------------------------
+
+double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t frame_delta_ns) {
+    const bool full = menu_state == MENU_FULL;
+    const double target = full ? 1.0 : 0.0;
+    const double rate = full ? 30.0 : 15.0;
+    double t = rate * seconds_from_ns(frame_delta_ns);
+    if (t < 0.0) t = 0.0;
+    if (t > 1.0) t = 1.0;
+    return strength * (1.0 - t) + target * t;
+}
+
+static void update_backdrop(PluginState& state) {
+    Menu& menu = state.menu;
+    menu.backdrop_strength = blend_backdrop(menu.backdrop_strength, menu.state, state.frame_delta);
+    if (menu.backdrop_strength < 0.001) {
+        menu.backdrop_strength = 0.0;
+        screen_effect_stop(backdrop_effect);
+    } else {
+        screen_effect_start(backdrop_effect);
+        screen_effect_set_strength(backdrop_effect, static_cast<float>(menu.backdrop_strength));
+        screen_effect_set_params(backdrop_effect, 0, 255, 255, 0, 255);
+    }
+}
+
+// ---- the menu's row ---------------------------------------------------------------------------
+
+void menu_at_start(RunContext&, PluginState& state) { create_prompts(state); }
+
+void menu_each_frame(RunContext& ctx, PluginState& state) {
+    // Intended: the menu tick runs twice a frame, and the second repeats every
+    // test of the first. Whatever the game answers to a repeat, a press acts
+    // once (the menu's `presses`); the simulator plays each answer
+    // (docs/simulator.md, `repeat_answers`).
+    update_gui(ctx, state);
+    update_gui(ctx, state);
+    update_backdrop(state);
+    // The category tiles' icons, drawn from these dictionaries.
+    request_texture_dictionary("BLIPS", false);
+    request_texture_dictionary("BLIPS_MP", false);
 }
