@@ -275,14 +275,14 @@ TEST_P(ListPageTest, SortingTwiceComesBackToTimeWithTheSelectionOnTop) {
     game().pressed.insert(control_sort);
     frames(1);
     EXPECT_EQ(plugin_state.list_page.sort_mode, 1);
-    EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Proximity");
+    EXPECT_EQ(game().prompts.at(button_prompt(plugin_state, sort_button)).text, "Sort: Proximity");
     EXPECT_EQ(labels().front(), "1/5 M01") << "nearest first";
     EXPECT_EQ(plugin_state.list_page.selection, 0);
     frames(3);
     game().pressed.insert(control_sort);
     frames(1);
     EXPECT_EQ(plugin_state.list_page.sort_mode, 0);
-    EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Time");
+    EXPECT_EQ(game().prompts.at(button_prompt(plugin_state, sort_button)).text, "Sort: Time");
     EXPECT_EQ(labels().front(), "1/5 M05") << "newest first";
 }
 

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "sim_fixture.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_list.h"
 #include "src/menu/marker_list_page.h"
 #include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
+#include "src/settings/settings.h"
 
 // ---- the text ----------------------------------------------------------------------------
 
@@ -167,7 +169,7 @@ TEST_P(SearchTable, ListsTheMatchingMarkersOfEveryCategory) {
     const SearchCase& c = GetParam();
     start();
     EXPECT_EQ(labels(), category_zero_rows);
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, "Search");
     search(c.typed, !c.typed.has_value());
 
     auto shown = calls("show_onscreen_keyboard");
@@ -178,13 +180,13 @@ TEST_P(SearchTable, ListsTheMatchingMarkersOfEveryCategory) {
 
     EXPECT_EQ(plugin_state.search.in_force, c.in_force);
     EXPECT_EQ(labels(), c.rows);
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, c.in_force ? "Clear Search" : "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, c.in_force ? "Clear Search" : "Search");
     // The prompts that act on a row are off while the list has none.
     const bool rows = !c.rows.empty();
-    EXPECT_EQ(prompt(plugin_state.rename_prompt).enabled, rows);
-    EXPECT_EQ(prompt(plugin_state.delete_prompt).enabled, rows);
-    EXPECT_EQ(prompt(plugin_state.search.move_prompt).enabled, rows);
-    EXPECT_TRUE(prompt(plugin_state.search.search_prompt).enabled);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, rename_button)).enabled, rows);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, delete_button)).enabled, rows);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, move_button)).enabled, rows);
+    EXPECT_TRUE(prompt(button_prompt(plugin_state, search_button)).enabled);
     EXPECT_EQ(saves(), 0) << "a search changes nothing in the file";
 }
 
@@ -208,7 +210,7 @@ TEST_F(SearchPage, ClearingOrClosingReturnsToTheCategoryListAndTheFilterRunsOnce
     press(control_search);  // "Clear Search"
     EXPECT_FALSE(plugin_state.search.in_force);
     EXPECT_EQ(labels(), category_zero_rows);
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, "Search");
     EXPECT_EQ(calls("show_onscreen_keyboard").size(), 1u) << "clearing opens no keyboard";
 
     search("bear");
@@ -216,7 +218,7 @@ TEST_F(SearchPage, ClearingOrClosingReturnsToTheCategoryListAndTheFilterRunsOnce
     press(control_back);
     EXPECT_EQ(plugin_state.menu.state, MENU_RING) << "closed, and the ring again while the map is up";
     EXPECT_FALSE(plugin_state.search.in_force) << "closing the menu ends the search";
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, "Search");
 }
 
 TEST_F(SearchPage, RenameAndDeleteActOnTheSelectedResultAndTheResultsStay) {
@@ -272,7 +274,7 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
     const auto& route = game().gps_route;
     EXPECT_TRUE(route.shown);
     EXPECT_EQ(route.points, (std::vector<std::array<float, 3>>{{10, 0, 0}}));
-    EXPECT_EQ(prompt(plugin_state.route.prompt).text, "Clear Route");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, route_button)).text, "Clear Route");
     frames(1);
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 * [Animal] Bear cave"}));
 
@@ -290,16 +292,16 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
 
 TEST_F(SearchPage, HideOnMapIsOffWhileASearchListsEveryCategory) {
     start();
-    EXPECT_TRUE(prompt(plugin_state.settings.hide_prompt).enabled);
+    EXPECT_TRUE(prompt(button_prompt(plugin_state, hide_button)).enabled);
     search("bear");
-    EXPECT_FALSE(prompt(plugin_state.settings.hide_prompt).enabled);
+    EXPECT_FALSE(prompt(button_prompt(plugin_state, hide_button)).enabled);
     press(control_hide);
     frames(1);
     EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0u) << "no category hidden by a press in a search";
     press(control_search);  // "Clear Search"
     frames(1);
     ASSERT_FALSE(plugin_state.search.in_force);
-    EXPECT_TRUE(prompt(plugin_state.settings.hide_prompt).enabled);
+    EXPECT_TRUE(prompt(button_prompt(plugin_state, hide_button)).enabled);
     press(control_hide);
     frames(1);
     EXPECT_TRUE(settings_hides(plugin_state.settings.in_force, plugin_state.current_category));

@@ -2,12 +2,16 @@
 // the pending rename, the category ring, and a whole visit to the menu.
 #include "src/menu/menu.h"
 #include "sim_fixture.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
 #include "src/menu/category_page.h"
+#include "src/menu/marker_list_page.h"
+#include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/native_call.h"
 #include "src/scripthook/natives.h"
+#include "src/settings/settings.h"
 
 namespace {
 
@@ -46,22 +50,22 @@ INSTANTIATE_TEST_SUITE_P(RepeatedQueries, MenuTest, ::testing::ValuesIn(repeat_a
 
 TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     start();
-    const SimPrompt& edit = prompt(plugin_state.edit_markers_prompt);
+    const SimPrompt& edit = prompt(button_prompt(plugin_state, edit_markers_button));
     EXPECT_EQ(edit.control, edit_markers);
     EXPECT_EQ(edit.text, "Edit Markers");
     EXPECT_TRUE(edit.in_group);
     EXPECT_EQ(edit.group, sim_map_prompt_group);
     EXPECT_TRUE(edit.enabled && edit.visible);
     EXPECT_EQ(edit.priority, 2);
-    const SimPrompt& sort = prompt(plugin_state.sort_prompt);
+    const SimPrompt& sort = prompt(button_prompt(plugin_state, sort_button));
     EXPECT_EQ(sort.text, "Sort: Time");
     EXPECT_FALSE(sort.enabled || sort.visible);
-    const SimPrompt& del = prompt(plugin_state.delete_prompt);
+    const SimPrompt& del = prompt(button_prompt(plugin_state, delete_button));
     EXPECT_TRUE(del.hold_mode);
     EXPECT_EQ(del.hold_time, 1000);
-    EXPECT_EQ(prompt(plugin_state.rename_prompt).control, control_rename);
-    EXPECT_EQ(prompt(plugin_state.back_prompt).text, "Back");
-    const SimPrompt& route = prompt(plugin_state.route.prompt);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, rename_button)).control, control_rename);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, back_button)).text, "Back");
+    const SimPrompt& route = prompt(button_prompt(plugin_state, route_button));
     EXPECT_EQ(route.control, control_route);
     EXPECT_EQ(route.text, "Route");
     EXPECT_FALSE(route.hold_mode || route.in_group || route.enabled || route.visible);
@@ -76,18 +80,18 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
                                                 control_back, control_route, control_search, control_move,
                                                 control_capture, control_hide}));
     // The search's and the move's prompts are made after the five, hidden like them.
-    const SimPrompt& search = prompt(plugin_state.search.search_prompt);
+    const SimPrompt& search = prompt(button_prompt(plugin_state, search_button));
     EXPECT_EQ(search.control, control_search);
     EXPECT_EQ(search.text, "Search");
-    const SimPrompt& move = prompt(plugin_state.search.move_prompt);
+    const SimPrompt& move = prompt(button_prompt(plugin_state, move_button));
     EXPECT_EQ(move.control, control_move);
     EXPECT_EQ(move.text, "Move");
     for (const SimPrompt* p : {&search, &move}) {
         EXPECT_FALSE(p->enabled || p->visible || p->hold_mode);
         EXPECT_EQ(p->priority, 2);
     }
-    EXPECT_GT(plugin_state.search.search_prompt, plugin_state.route.prompt);
-    EXPECT_GT(plugin_state.search.move_prompt, plugin_state.search.search_prompt);
+    EXPECT_GT(button_prompt(plugin_state, search_button), button_prompt(plugin_state, route_button));
+    EXPECT_GT(button_prompt(plugin_state, move_button), button_prompt(plugin_state, search_button));
     EXPECT_EQ(game().prompts.size(), 10u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
@@ -113,11 +117,12 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(edit_markers);
     EXPECT_EQ(plugin_state.menu.state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.search.search_prompt})
+    for (Prompt p : {button_prompt(plugin_state, back_button), button_prompt(plugin_state, sort_button),
+                     button_prompt(plugin_state, search_button)})
         EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
     // The list is empty: "Rename", "Delete", "Route" and "Move" are shown, but the page keeps them off.
-    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt, plugin_state.route.prompt,
-                     plugin_state.search.move_prompt}) {
+    for (Prompt p : {button_prompt(plugin_state, rename_button), button_prompt(plugin_state, delete_button),
+                     button_prompt(plugin_state, route_button), button_prompt(plugin_state, move_button)}) {
         EXPECT_TRUE(prompt(p).visible);
         EXPECT_FALSE(prompt(p).enabled);
     }
@@ -133,9 +138,10 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     press(back);  // closed in the first tick, the ring again in the second
     EXPECT_EQ(plugin_state.menu.state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
-    for (Prompt p :
-         {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt,
-          plugin_state.route.prompt, plugin_state.search.search_prompt, plugin_state.search.move_prompt}) {
+    for (Prompt p : {button_prompt(plugin_state, back_button), button_prompt(plugin_state, sort_button),
+                     button_prompt(plugin_state, rename_button), button_prompt(plugin_state, delete_button),
+                     button_prompt(plugin_state, route_button), button_prompt(plugin_state, search_button),
+                     button_prompt(plugin_state, move_button)}) {
         EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
     }
     EXPECT_TRUE(game().radar_shown);
@@ -154,7 +160,7 @@ TEST_P(MenuTest, OpeningAndLosingTheGroupInOneCallOpensAndClosesTheFullMenu) {
     // The press completes in the very frame the map closes (the simulated game
     // would not complete a prompt of a hidden group, so the prompt leaves it).
     game().pressed.insert(edit_markers);
-    game().prompts.at(plugin_state.edit_markers_prompt).in_group = false;
+    game().prompts.at(button_prompt(plugin_state, edit_markers_button)).in_group = false;
     frames(1);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER", "MENU_CLOSE"}));
     EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);

@@ -8,6 +8,7 @@
 #include "sim_fixture.h"
 #include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
+#include "src/menu/marker_list_page.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/native_call.h"
@@ -83,7 +84,7 @@ protected:
         for (const RouteCall& c : route_calls()) n += c.native == "gps_route_clear";
         return n;
     }
-    std::string prompt_text() { return game().prompts.at(plugin_state.route.prompt).text; }
+    std::string prompt_text() { return game().prompts.at(button_prompt(plugin_state, route_button)).text; }
     std::vector<std::string> labels() const { return row_labels(); }
     std::size_t count_messages(const std::string& m) const {
         const std::vector<std::string> all = messages();
@@ -138,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(RepeatedQueries, RouteTest, ::testing::ValuesIn(repeat_
 TEST_P(RouteTest, APressRoutesToTheSelectedMarkerAndASecondPressClearsIt) {
     start(3);
     EXPECT_EQ(prompt_text(), "Route");
-    EXPECT_TRUE(game().prompts.at(plugin_state.route.prompt).enabled) << "the list has rows";
+    EXPECT_TRUE(game().prompts.at(button_prompt(plugin_state, route_button)).enabled) << "the list has rows";
     press(control_route);  // row 1: M3, the newest
     frames(5);             // a press acts once, however long the game reports it
     expect_route_calls(route_calls(), marker_position(3));
@@ -395,7 +396,7 @@ TEST_P(RouteTest, WithoutARouteNoRouteNativeIsCalled) {
     route_calls_from = 0;
     EXPECT_TRUE(route_calls().empty());
     EXPECT_EQ(prompt_text(), "Route");
-    EXPECT_FALSE(game().prompts.at(plugin_state.route.prompt).visible) << "hidden with the full menu";
+    EXPECT_FALSE(game().prompts.at(button_prompt(plugin_state, route_button)).visible) << "hidden with the full menu";
 }
 
 // The route is drawn in the player's route_colour from settings.ini; without

@@ -42,6 +42,7 @@ constexpr FeatureRow rows[] = {
         .list_changed = list_page_follows_list,
         .typing = list_page_typing,
         .release = list_page_at_release,
+        .buttons = {&edit_markers_button, &rename_button, &sort_button, &delete_button, &back_button},
     },
     {
         .name = "waypoint capture",
@@ -53,6 +54,7 @@ constexpr FeatureRow rows[] = {
         .list_changed = route_follows_list,
         .release = route_at_release,
         .unload = forget_route_at_unload,
+        .buttons = {&route_button},
     },
     {
         .name = "markers file",
@@ -74,11 +76,13 @@ constexpr FeatureRow rows[] = {
         .list_changed = search_follows_list,
         .typing = finish_search_typing,
         .release = search_at_release,
+        .buttons = {&search_button, &move_button},
     },
     {
         .name = "settings",
         .start = load_settings,
         .frame = look_at_settings_file,
+        .buttons = {&capture_button, &hide_button},
     },
     {
         .name = "menu",

@@ -1,5 +1,7 @@
 #include "src/map/gps_route.h"
 
+#include <cmath>
+
 #include "src/map/location_names.h"
 #include "src/markers_file/settings_file.h"
 #include "src/scripthook/game_hashes.h"
@@ -75,6 +77,43 @@ void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t ind
     if (state.route.marker == index) end_route(ctx, state, RouteEnd::marker_deleted);
     else if (state.route.marker > index) --state.route.marker;
 }
+
+// ---- the button ------------------------------------------------------------------------------
+
+// "Clear Route" while the selected row is the routed marker, else "Route".
+static const char* route_text(const PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    return index >= 0 && route_leads_to(state, static_cast<std::size_t>(index)) ? "Clear Route" : "Route";
+}
+
+// A press routes to the selected row's marker, or clears the route when it
+// leads there already.
+static bool route_pressed(RunContext& ctx, PluginState& state) {
+    const std::int64_t selected = selected_marker(state.list_page);
+    if (selected < 0) return false;
+    const auto index = static_cast<std::size_t>(selected);
+    if (route_leads_to(state, index)) {
+        end_route(ctx, state, RouteEnd::pressed);
+        return true;
+    }
+    start_route(state, index);
+    const Marker& m = state.markers[index];
+    log_format(ctx, LogLevel::info, "Route to {} ({:d}m)", shown_marker_label(ctx, state, m),
+               static_cast<std::int64_t>(whole_metres(
+                   std::sqrt(distance_squared(m.data.position, vector3_to_position(state.player_position))))));
+    return true;
+}
+
+const Button route_button{
+    .control = control_route,
+    .text = route_text,
+    .turn = ButtonTurn::on_row,
+    .enabled = [](const PluginState& state) { return state.list_page.rows.length > 0; },
+    .enabled_each_tick = true,
+    .press = route_pressed,
+};
+
+// ---- the route's row ---------------------------------------------------------------------------
 
 void route_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
     if (change == MarkerListChange::removed) route_marker_left_list(ctx, state, index);

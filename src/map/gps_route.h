@@ -7,6 +7,7 @@
 
 #include "src/base/run_context.h"
 #include "src/core/feature_row.h"
+#include "src/scripthook/game_hashes.h"
 #include "src/scripthook/types.h"
 #include "src/state/state.h"
 
@@ -17,6 +18,11 @@ enum class RouteEnd : std::uint8_t {
     marker_deleted,  // "The routed marker was deleted: route cleared"
     markers_loaded,  // "Markers loaded again: route cleared"
 };
+
+// The route's button, in the full menu: "Route" to the selected row's marker,
+// or "Clear Route" when the route leads there already.
+inline constexpr Hash control_route = InputControl::INPUT_GAME_MENU_TAB_RIGHT_SECONDARY;
+extern const Button route_button;
 
 // The colour of the line the game draws.
 Hash route_colour(const PluginState& state);

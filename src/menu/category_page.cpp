@@ -47,8 +47,7 @@ bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested
     std::int64_t wrapped = requested % count;  // the divisor's sign: -1 becomes count - 1
     if (wrapped < 0) wrapped += count;
     state.current_category = wrapped;
-    state.list_page.selection = 0;
-    update_marker_list_cache(ctx, state, true);
+    update_marker_list_cache(ctx, state, true);  // the selection back on the first row
     // Compared with the wrapped value: only a wrap below 0 sounds like a step left.
     play_sound(requested < state.current_category ? "NAV_LEFT" : "NAV_RIGHT", menu_sound_set);
     return true;

@@ -11,14 +11,14 @@
 #include "src/markers/marker_list.h"
 #include "src/menu/category_page.h"
 #include "src/menu/drawing.h"
-#include "src/menu/marker_search.h"
+#include "src/menu/menu.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/platform/local_time.h"
 #include "src/scripthook/enums.h"
 #include "src/scripthook/natives.h"
 
-// Sections: row texts · the rename · the input step · the drawing step · the row's handlers.
+// Sections: row texts · the rename · the buttons · the input step · the drawing step · the row's handlers.
 
 namespace {
 
@@ -39,12 +39,6 @@ TextBuilder scratch_text(RunContext& ctx, std::size_t capacity) {
 }  // namespace
 
 // ---- row texts --------------------------------------------------------------------------
-
-std::int32_t whole_metres(float distance) {
-    if (std::isnan(distance)) return 0;
-    if (!(distance < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(distance);
-}
 
 std::string_view distance_text(RunContext& ctx, const Position& marker, const Position& player) {
     TextBuilder b = scratch_text(ctx, 32);
@@ -137,76 +131,107 @@ bool list_page_typing(RunContext& ctx, PluginState& state) {
     return true;
 }
 
+// ---- the buttons ----------------------------------------------------------------------------
+
+static bool list_has_rows(const PluginState& state) { return state.list_page.rows.length > 0; }
+
+static bool open_full_menu(RunContext& ctx, PluginState& state) {
+    set_menu_state(ctx, state, MENU_FULL);
+    return true;
+}
+
+static bool leave_full_menu(RunContext& ctx, PluginState& state) {
+    set_menu_state(ctx, state, MENU_CLOSED);
+    return true;
+}
+
+static const char* sort_text(const PluginState& state) {
+    return state.list_page.sort_mode == sort_mode_proximity ? "Sort: Proximity" : "Sort: Time";
+}
+
+static bool sort_rows(RunContext& ctx, PluginState& state) {
+    ListPage& page = state.list_page;
+    page.sort_mode = page.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
+    update_marker_list_cache(ctx, state, true);
+    return true;
+}
+
+// The button is off while the list is empty, so the selection names a row;
+// it is checked all the same rather than read past the list.
+static bool rename_selected(RunContext&, PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (index < 0) return false;
+    state.list_page.rename_marker_index = index;
+    show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
+                           state.markers[static_cast<std::size_t>(index)].data.name, "", "", "", 50);
+    return true;
+}
+
+static bool delete_selected(RunContext& ctx, PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (index < 0) return false;
+    delete_marker_at(ctx, state, index);
+    return true;
+}
+
+const Button edit_markers_button{
+    .control = control_edit_markers,
+    .text = [](const PluginState&) { return "Edit Markers"; },
+    .turn = ButtonTurn::ring,
+    .press = open_full_menu,
+};
+
+const Button rename_button{
+    .control = control_rename,
+    .text = [](const PluginState&) { return "Rename"; },
+    .turn = ButtonTurn::on_row,
+    .enabled = list_has_rows,
+    .enabled_each_tick = true,
+    .press = rename_selected,
+};
+
+const Button sort_button{
+    .control = control_sort,
+    .text = sort_text,
+    .turn = ButtonTurn::before_rows,
+    .press = sort_rows,
+    .text_after_mode = true,
+};
+
+const Button delete_button{
+    .control = control_delete,
+    .text = [](const PluginState&) { return "Delete"; },
+    .turn = ButtonTurn::on_row,
+    .hold_ms = 1000,
+    .enabled = list_has_rows,
+    .enabled_each_tick = true,
+    .press = delete_selected,
+    .sound = "BACK",
+};
+
+const Button back_button{
+    .control = control_back,
+    .text = [](const PluginState&) { return "Back"; },
+    .turn = ButtonTurn::leaving,
+    .press = leave_full_menu,
+    .sound = "BACK",
+};
+
 // ---- the input step --------------------------------------------------------------------------
 
-static bool selection_names_a_row(const PluginState& state) {
-    return index_in_range(state.list_page.selection, state.list_page.rows.length);
-}
-
-// A press routes to the selected row's marker, or clears the route when it
-// leads there already.
-static void route_input(RunContext& ctx, PluginState& state) {
-    prompt_set_enabled(state.route.prompt, state.list_page.rows.length > 0);
-    if (!new_press(state.route.pressed_before, prompt_press_completed(state.route.prompt, 0)) ||
-        !selection_names_a_row(state)) {
-        return;
-    }
-    const auto index =
-        static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)]);
-    if (route_leads_to(state, index)) {
-        end_route(ctx, state, RouteEnd::pressed);
-        return;
-    }
-    start_route(state, index);
-    const Marker& m = state.markers[index];
-    log_format(ctx, LogLevel::info, "Route to {} ({:d}m)", shown_marker_label(ctx, state, m),
-               static_cast<std::int64_t>(whole_metres(
-                   std::sqrt(distance_squared(m.data.position, vector3_to_position(state.player_position))))));
-}
-
-static void take_input(RunContext& ctx, PluginState& state) {
-    if (new_press(state.menu.presses.sort, prompt_press_completed(state.sort_prompt, 0))) {
-        state.list_page.sort_mode = state.list_page.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
-        prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.list_page.sort_mode)));
-        update_marker_list_cache(ctx, state, true);
-    }
-
-    const bool has_rows = state.list_page.rows.length > 0;
-    prompt_set_enabled(state.rename_prompt, has_rows);
-    // The prompts are off while the list is empty, so the selection names a row;
-    // it is checked all the same rather than read past the list.
-    if (new_press(state.menu.presses.rename, prompt_press_completed(state.rename_prompt, 0)) &&
-        selection_names_a_row(state)) {
-        state.list_page.rename_marker_index = state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)];
-        const Marker& m = state.markers[static_cast<std::size_t>(state.list_page.rename_marker_index)];
-        show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
-                               m.data.name, "", "", "", 50);
-    }
-
-    prompt_set_enabled(state.delete_prompt, state.list_page.rows.length > 0);
-    if (new_press(state.menu.presses.delete_hold, prompt_hold_completed(state.delete_prompt)) &&
-        selection_names_a_row(state)) {
-        delete_marker_at(ctx, state, state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)]);
-        prompt_reset_hold(state.delete_prompt);
-        prompt_reset_hold_data(state.delete_prompt, 0);
-        play_sound("BACK", menu_sound_set);
-    }
-
-    route_input(ctx, state);
-    take_search_press(ctx, state);
-    take_move_press(ctx, state);
-
+static void take_navigation(RunContext& ctx, PluginState& state) {
     const auto rows = static_cast<std::int64_t>(state.list_page.rows.length);
+    std::int64_t& selection = state.list_page.selection;
     switch (read_menu_navigation(state.menu.presses)) {
         case MenuNavigation::up:
             if (rows > 1) {
-                state.list_page.selection = ((state.list_page.selection - 1) % rows + rows) % rows;
+                selection = ((selection - 1) % rows + rows) % rows;
                 play_sound("NAV_UP", menu_sound_set);
             }
             break;
         case MenuNavigation::down:
             if (rows > 1) {
-                state.list_page.selection = ((state.list_page.selection + 1) % rows + rows) % rows;
+                selection = ((selection + 1) % rows + rows) % rows;
                 play_sound("NAV_DOWN", menu_sound_set);
             }
             break;
@@ -214,15 +239,21 @@ static void take_input(RunContext& ctx, PluginState& state) {
         case MenuNavigation::right: select_category(ctx, state, state.current_category + 1); break;
         default: break;
     }
-    // After the moves: the text follows the row selected now.
-    const bool on_routed =
-        selection_names_a_row(state) &&
-        route_leads_to(
-            state, static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)]));
-    if (on_routed != state.route.prompt_says_clear) {
-        state.route.prompt_says_clear = on_routed;
-        prompt_set_text(state.route.prompt, literal_label(route_prompt_text(on_routed)));
-    }
+}
+
+// The features' buttons of the full menu, in their turns, around the list's
+// navigation: what reorders the rows first, then what acts on the selected
+// row; after the selection and the category moved, the texts follow the row
+// selected now, and what acts on the category shown comes last ("Back" is
+// the menu's, once the page is drawn).
+static void take_input(RunContext& ctx, PluginState& state) {
+    take_presses(ctx, state, ButtonTurn::before_rows);
+    texts_follow(state, ButtonTurn::before_rows);
+    take_presses(ctx, state, ButtonTurn::on_row);
+    take_navigation(ctx, state);
+    texts_follow(state, ButtonTurn::on_row);
+    take_presses(ctx, state, ButtonTurn::after_moving);
+    texts_follow(state, ButtonTurn::after_moving);
 }
 
 // ---- the drawing step ---------------------------------------------------------------------------
@@ -307,7 +338,6 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
 
 void run_main_menu(RunContext& ctx, PluginState& state) {
     take_input(ctx, state);
-    update_settings_prompts(ctx, state);
     draw_rows(ctx, state);
 }
 

@@ -9,12 +9,27 @@
 
 #include "src/base/run_context.h"
 #include "src/core/feature_row.h"
+#include "src/scripthook/game_hashes.h"
 #include "src/state/state.h"
 
 inline constexpr int visible_rows = 8;
 
-// The full menu's list page, each frame: its input step (sort, rename, delete,
-// route, search, move, the switches, navigation), then its rows.
+// The list page's buttons (its row of the features' table): the way in, on
+// the map's prompts ("Edit Markers"), its actions ("Rename", "Sort: Time" or
+// "Sort: Proximity", "Delete" held for a second) and the way out ("Back").
+inline constexpr Hash control_edit_markers = InputControl::INPUT_PLAYER_MENU;
+inline constexpr Hash control_rename = InputControl::INPUT_GAME_MENU_ACCEPT;
+inline constexpr Hash control_sort = InputControl::INPUT_GAME_MENU_EXTRA_OPTION;
+inline constexpr Hash control_delete = InputControl::INPUT_GAME_MENU_OPTION;
+inline constexpr Hash control_back = InputControl::INPUT_GAME_MENU_CANCEL;
+extern const Button edit_markers_button;
+extern const Button rename_button;
+extern const Button sort_button;
+extern const Button delete_button;
+extern const Button back_button;
+
+// The full menu's list page, each tick: the full menu's buttons and the
+// list's navigation (take_input), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
 
 // The list page's row of the features' table: at a script start no marker is
@@ -37,9 +52,6 @@ float list_row_centre_y(int slot);
 std::string_view distance_text(RunContext& ctx, const Position& marker, const Position& player);
 std::string_view coordinates_text(RunContext& ctx, const Position& marker);
 std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone);
-// The whole metres of a distance as the list shows them: NaN as 0, and at most
-// the largest 32-bit integer (a float beyond it has no defined conversion).
-std::int32_t whole_metres(float distance);
 // What a search's row shows of its category: the text in the name's
 // parentheses ("Animal" of "Marker (Animal)"), or the whole name.
 std::string_view category_short_name(std::string_view name);

@@ -31,10 +31,6 @@ std::string_view first_characters(std::string_view text, std::size_t characters)
 
 // ---- the search -----------------------------------------------------------------------------
 
-static void set_search_prompt_text(const PluginState& state) {
-    prompt_set_text(state.search.search_prompt, literal_label(state.search.in_force ? "Clear Search" : "Search"));
-}
-
 void start_search(RunContext& ctx, PluginState& state, std::string_view text) {
     MarkerSearch& s = state.search;
     const std::string_view kept = first_characters(text, search_text_characters);
@@ -49,7 +45,7 @@ void start_search(RunContext& ctx, PluginState& state, std::string_view text) {
     s.found.length = 0;
     s.searched_to = 0;
     update_marker_list_cache(ctx, state, true);
-    if (!was_in_force) set_search_prompt_text(state);
+    if (!was_in_force) button_text_follows(state, search_button);
 }
 
 void end_search(RunContext& ctx, PluginState& state) {
@@ -60,23 +56,31 @@ void end_search(RunContext& ctx, PluginState& state) {
     s.found.length = 0;
     s.searched_to = 0;
     update_marker_list_cache(ctx, state, true);
-    set_search_prompt_text(state);
+    button_text_follows(state, search_button);
 }
 
-void take_search_press(RunContext& ctx, PluginState& state) {
+// With no search in force a press opens the keyboard, else it ends the search.
+static bool search_pressed(RunContext& ctx, PluginState& state) {
     MarkerSearch& s = state.search;
-    const bool pressed = new_press(s.search_pressed, prompt_press_completed(s.search_prompt, 0));
     // One keyboard at a time: a rename opened in this tick keeps it.
-    if (!pressed || state.list_page.rename_marker_index >= 0 || s.typing) return;
+    if (state.list_page.rename_marker_index >= 0 || s.typing) return false;
     if (s.in_force) {
         end_search(ctx, state);
         play_sound("BACK", menu_sound_set);
-        return;
+        return true;
     }
     s.typing = true;
     show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, literal_label("Search Markers"), "", s.text,
                            "", "", "", static_cast<std::int32_t>(search_text_characters));
+    return true;
 }
+
+const Button search_button{
+    .control = control_search,
+    .text = [](const PluginState& state) { return state.search.in_force ? "Clear Search" : "Search"; },
+    .turn = ButtonTurn::on_row,
+    .press = search_pressed,
+};
 
 bool finish_search_typing(RunContext& ctx, PluginState& state) {
     MarkerSearch& s = state.search;
@@ -98,22 +102,31 @@ bool finish_search_typing(RunContext& ctx, PluginState& state) {
 
 // ---- the move ---------------------------------------------------------------------------
 
-void take_move_press(RunContext& ctx, PluginState& state) {
-    MarkerSearch& s = state.search;
-    const bool has_row = index_in_range(state.list_page.selection, state.list_page.rows.length);
-    prompt_set_enabled(s.move_prompt, state.list_page.rows.length > 0);
-    if (!new_press(s.move_pressed, prompt_press_completed(s.move_prompt, 0)) || !has_row) return;
-    const std::int64_t index = state.list_page.rows[static_cast<std::size_t>(state.list_page.selection)];
+// The selected marker goes to the next category of the ring, and the list and
+// the selection follow it.
+static bool move_pressed(RunContext& ctx, PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (index < 0) return false;
     const std::int64_t from = state.markers[static_cast<std::size_t>(index)].data.category;
-    if (!index_in_range(from, state.categories.length)) return;  // not reached: the list shows no other
+    if (!index_in_range(from, state.categories.length)) return false;  // not reached: the list shows no other
     const std::int64_t to = (from + 1) % static_cast<std::int64_t>(state.categories.length);  // the tenth wraps
-    if (!move_marker_to_category(ctx, state, index, to)) return;
+    if (!move_marker_to_category(ctx, state, index, to)) return false;
     // The list follows the marker into its new category (in a search the rows
     // stay the results), and the selection stays on it.
     if (!select_category(ctx, state, to)) update_marker_list_cache(ctx, state, true);
     const std::int64_t row = row_of_marker(state, index);
     state.list_page.selection = row >= 0 ? row : 0;
+    return true;
 }
+
+const Button move_button{
+    .control = control_move,
+    .text = [](const PluginState&) { return "Move"; },
+    .turn = ButtonTurn::on_row,
+    .enabled = [](const PluginState& state) { return state.list_page.rows.length > 0; },
+    .enabled_each_tick = true,
+    .press = move_pressed,
+};
 
 // ---- the list's changes --------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include "src/base/run_context.h"
 #include "src/core/feature_row.h"
 #include "src/menu/marker_search_state.h"
+#include "src/scripthook/game_hashes.h"
 #include "src/state/state.h"
 
 // The first `characters` characters of `text` (a byte that starts no UTF-8
@@ -20,9 +21,15 @@ void start_search(RunContext& ctx, PluginState& state, std::string_view text);
 // The list shows the current category again (closing the menu does this too).
 void end_search(RunContext& ctx, PluginState& state);
 
-// The list page's input step for "Search": with no search in force a press
-// opens the keyboard, else it ends the search.
-void take_search_press(RunContext& ctx, PluginState& state);
+// The search's buttons, in the full menu: "Search" opens the keyboard, or
+// "Clear Search" ends the search in force; "Move" (enabled while the list has
+// a row) puts the selected marker into the next category of the ring, and the
+// list and the selection follow it.
+inline constexpr Hash control_search = InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY;
+inline constexpr Hash control_move = InputControl::INPUT_GAME_MENU_TAB_RIGHT;
+extern const Button search_button;
+extern const Button move_button;
+
 // False while the player is still typing a search (then nothing else of the
 // tick runs); once the keyboard closes, its text is the search in force:
 // confirmed empty, cancelled or gone, there is none.
@@ -34,8 +41,3 @@ bool finish_search_typing(RunContext& ctx, PluginState& state);
 void search_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
 // At a script start, before the state is cleared: the markers found.
 void search_at_release(RunContext& ctx, PluginState& state);
-
-// The list page's input step for "Move" (enabled while the list has a row):
-// the selected marker goes to the next category of the ring, and the list and
-// the selection follow it.
-void take_move_press(RunContext& ctx, PluginState& state);

@@ -14,20 +14,10 @@
 
 // ---- states -----------------------------------------------------------------------------
 
-static void switch_full_menu_prompts(const PluginState& state, bool on) {
-    for (Prompt p : {state.back_prompt, state.sort_prompt, state.rename_prompt, state.delete_prompt, state.route.prompt,
-                     state.search.search_prompt, state.search.move_prompt, state.settings.capture_prompt,
-                     state.settings.hide_prompt}) {
-        prompt_set_enabled(p, on);
-        prompt_set_visible(p, on);
-    }
-}
-
 void open_menu(RunContext& ctx, PluginState& state) {
-    state.list_page.selection = 0;
     menu_open_toggle_a(false);
     menu_open_toggle_b(false);
-    switch_full_menu_prompts(state, true);
+    show_full_menu_buttons(state, true);
     play_sound("MENU_ENTER", menu_sound_set);
     menu_open_scale(0.0f);
     update_marker_list_cache(ctx, state, true);
@@ -38,7 +28,7 @@ void close_menu(RunContext& ctx, PluginState& state) {
     state.list_page.selection = 0;
     menu_open_toggle_a(true);
     menu_open_toggle_b(true);
-    switch_full_menu_prompts(state, false);
+    show_full_menu_buttons(state, false);
     play_sound("MENU_CLOSE", menu_sound_set);
     menu_open_scale(1.0f);
 }
@@ -72,17 +62,12 @@ void update_gui(RunContext& ctx, PluginState& state) {
             if (group_shown) set_menu_state(ctx, state, MENU_RING);
             break;
         case MENU_RING:
-            if (new_press(state.menu.presses.edit_markers, prompt_press_completed(state.edit_markers_prompt, 0))) {
-                set_menu_state(ctx, state, MENU_FULL);
-            }
+            take_presses(ctx, state, ButtonTurn::ring);
             if (!group_shown) set_menu_state(ctx, state, MENU_CLOSED);
             break;
         case MENU_FULL:
             // Only "Back" leaves the full menu; the group is not asked about here.
-            if (new_press(state.menu.presses.back, prompt_press_completed(state.back_prompt, 0))) {
-                set_menu_state(ctx, state, MENU_CLOSED);
-                play_sound("BACK", menu_sound_set);
-            }
+            take_presses(ctx, state, ButtonTurn::leaving);
             break;
         default: break;
     }
@@ -115,7 +100,7 @@ static void update_backdrop(PluginState& state) {
 
 // ---- the menu's row ---------------------------------------------------------------------------
 
-void menu_at_start(RunContext&, PluginState& state) { create_prompts(state); }
+void menu_at_start(RunContext&, PluginState& state) { make_buttons(state); }
 
 void menu_each_frame(RunContext& ctx, PluginState& state) {
     // Intended: the menu tick runs twice a frame, and the second repeats every

@@ -33,8 +33,7 @@ struct TileSlice {
 // presses: the buttons' and the controls the menu reads itself.
 struct PressMemory {
     bool buttons[most_buttons];  // by the button's place in the table (prompts.h)
-    bool edit_markers, back, sort, rename, delete_hold;
-    bool navigation[6];  // in the order read_menu_navigation tests them
+    bool navigation[6];          // in the order read_menu_navigation tests them
     bool add_at_player, add_at_waypoint;
 };
 

@@ -63,12 +63,7 @@ struct PluginState {
     GrowableArray<WaitingPack> packs_waiting_for_save;
 
     // ---- menu
-    Menu menu;                       // its state, the memory of presses and the backdrop
-    Prompt edit_markers_prompt;      // "Edit Markers", in the map's prompt group
-    Prompt back_prompt;              // "Back", in the full menu
-    Prompt rename_prompt;            // "Rename", in the full menu
-    Prompt delete_prompt;            // "Delete", held, in the full menu
-    Prompt sort_prompt;              // "Sort: Time" or "Sort: Proximity", in the full menu
+    Menu menu;                       // its state, the memory of presses, the buttons' prompts, the backdrop
     CategoryPage category_page;      // the category tiles
     ListPage list_page;              // the full menu's rows, their selection and order, the marker being renamed
     MarkerSearch search;             // the search across categories
