@@ -55,3 +55,23 @@ TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
     };
     for (const Case& c : cases) EXPECT_EQ(c.rows, c.expected) << c.moment;
 }
+
+TEST(FeatureTable, EachButtonSitsInItsFeaturesRowWithItsTurn) {
+    using Turns = std::vector<ButtonTurn>;
+    std::vector<std::pair<std::string, Turns>> rows;
+    for (const FeatureRow& row : feature_table) {
+        Turns turns;
+        for (const Button* b : row.buttons) {
+            if (b) turns.push_back(b->turn);
+        }
+        if (!turns.empty()) rows.emplace_back(row.name, turns);
+    }
+    using T = ButtonTurn;
+    EXPECT_EQ(rows, (std::vector<std::pair<std::string, Turns>>{
+                        // "Edit Markers", "Rename", "Sort", "Delete", "Back"
+                        {"list page", {T::ring, T::on_row, T::before_rows, T::on_row, T::leaving}},
+                        {"route", {T::on_row}},
+                        {"search", {T::on_row, T::on_row}},                // "Search", "Move"
+                        {"settings", {T::after_moving, T::after_moving}},  // "Capture", "Hide on Map"
+                    }));
+}

@@ -332,6 +332,45 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
     EXPECT_NEAR(plugin_state.category_page.tiles.data[0].y, 0.21f, 1e-3f);
 }
 
+TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigation) {
+    start();
+    open_map();  // the ring: the frame after shows its controls
+    frames(1);
+    ASSERT_EQ(plugin_state.menu.state, MENU_RING);
+    std::vector<Hash> with_related, without;
+    const auto enabled = calls("enable_control", game().frame - 1);
+    // The tick runs twice a frame: the first half is the first tick's.
+    for (std::size_t i = 0; i < enabled.size() / 2; ++i) {
+        const Hash control = static_cast<Hash>(enabled[i]->args[1]);
+        (enabled[i]->args[2] != 0 ? with_related : without).push_back(control);
+    }
+    EXPECT_EQ(with_related, (std::vector<Hash>{InputControl::INPUT_REVEAL_HUD, InputControl::INPUT_SELECT_RADAR_MODE,
+                                               InputControl::INPUT_SIMPLE_RADAR, InputControl::INPUT_EXPAND_RADAR,
+                                               InputControl::INPUT_REGULAR_RADAR, InputControl::INPUT_DISABLE_RADAR}));
+    // The ring's button and two the game keeps; then, in both states, the stick,
+    // the full menu's buttons in the table's order and the navigation.
+    EXPECT_EQ(without, (std::vector<Hash>{control_edit_markers,
+                                          InputControl::INPUT_INTERACT_ANIMAL,
+                                          InputControl::INPUT_SPECIAL_ABILITY,
+                                          control_stick_x,
+                                          control_stick_y,
+                                          control_rename,
+                                          control_sort,
+                                          control_delete,
+                                          control_back,
+                                          control_route,
+                                          control_search,
+                                          control_move,
+                                          control_capture,
+                                          control_hide,
+                                          control_menu_up,
+                                          control_menu_down,
+                                          control_menu_left,
+                                          control_menu_right,
+                                          control_menu_scroll_forward,
+                                          control_menu_scroll_backward}));
+}
+
 TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {
     struct Case {
         Hash control;
