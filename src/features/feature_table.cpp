@@ -16,7 +16,6 @@
 // After a change of the marker list the rows follow it bottom up (src/markers/
 // marker_list.h): the blips, the search, the route, the list page's rows.
 #include "src/core/feature_row.h"
-#include "src/example/example.h"
 #include "src/map/blips.h"
 #include "src/map/gps_route.h"
 #include "src/markers/marker_backups.h"
@@ -84,12 +83,6 @@ constexpr FeatureRow rows[] = {
         .start = load_settings,
         .frame = look_at_settings_file,
         .buttons = {&capture_button, &hide_button},
-    },
-    {
-        .name = "example",
-        .frame = example_each_frame,
-        .unload = example_at_unload,
-        .buttons = {&example_button},
     },
     {
         .name = "menu",

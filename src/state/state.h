@@ -13,7 +13,6 @@
 #include "src/base/growable_array.h"
 #include "src/core/marker.h"
 #include "src/core/runtime_globals.h"
-#include "src/example/example_state.h"
 #include "src/map/blips_state.h"
 #include "src/map/location_names_state.h"
 #include "src/map/route_state.h"
@@ -91,8 +90,6 @@ struct PluginState {
     BlipChoice blip_choice;  // which markers hold the blips, and the next choice
 
     Route route;  // the GPS route to a marker, its prompt and its arrival check
-
-    Example example;  // the example's counts
 
     PlayerSettings settings;  // Quillfen/settings.ini: capture, categories hidden, blip limit, route colour
 };
