@@ -1,7 +1,8 @@
 // The full menu's list of the current category's markers (or, in a search, of
-// the markers found), with its actions: sort, rename, delete, route, search,
-// move to the next category, the settings' two switches, move the selection,
-// step the category.
+// the markers found): its rows, its own buttons (sort, rename, delete, and the
+// way in and out), the turns in which every feature's buttons of the full
+// menu are taken, and the navigation that moves the selection and steps the
+// category.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
-// The tick that runs the menu's pages, finishes a pending rename or search
-// text and moves between the menu's three states (their values: menu_state.h).
+// The menu: its tick, which waits while a feature's keyboard is open, runs the
+// pages and moves between the menu's three states (their values:
+// menu_state.h), and the full menu's backdrop.
 #pragma once
 
 #include <cstdint>

@@ -63,11 +63,10 @@ struct PluginState {
     GrowableArray<WaitingPack> packs_waiting_for_save;
 
     // ---- menu
-    Menu menu;                       // its state, the memory of presses, the buttons' prompts, the backdrop
-    CategoryPage category_page;      // the category tiles
-    ListPage list_page;              // the full menu's rows, their selection and order, the marker being renamed
-    MarkerSearch search;             // the search across categories
-    NamelessPlaces nameless_places;  // places whose missing name was logged already
+    Menu menu;                   // its state, the memory of presses, the buttons' prompts, the backdrop
+    CategoryPage category_page;  // the category tiles
+    ListPage list_page;          // the full menu's rows, their selection and order, the marker being renamed
+    MarkerSearch search;         // the search across categories
 
     // ---- frame timing, nanoseconds
     std::int64_t last_frame_time;      // the clock at the previous iteration
@@ -89,7 +88,8 @@ struct PluginState {
     std::int64_t markers_with_blip;
     BlipChoice blip_choice;  // which markers hold the blips, and the next choice
 
-    Route route;  // the GPS route to a marker, its prompt and its arrival check
+    Route route;                     // the GPS route to a marker and its arrival check
+    NamelessPlaces nameless_places;  // places whose missing name was logged already
 
     PlayerSettings settings;  // Quillfen/settings.ini: capture, categories hidden, blip limit, route colour
 };
