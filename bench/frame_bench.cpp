@@ -28,7 +28,6 @@
 #include "bench/bench_host.h"
 #include "bench/game_folder.h"
 #include "src/core/plugin_context.h"
-#include "src/core/state.h"
 #include "src/entry.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
@@ -36,6 +35,7 @@
 #include "src/menu/marker_search.h"
 #include "src/menu/menu.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 #include "tests/support/file_faults.h"
 #include "tests/support/markers_text.h"
 
@@ -139,11 +139,11 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     // The full menu, nearest first, half of the markers in the list.
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
     settle(script);
     measure_frames(bench, script, [] {});
-    bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
+    bench.counters["rows"] = static_cast<double>(plugin_state.list_page.rows.length);
 }
 
 // The list page's frame with a search in force against the same page without
@@ -158,7 +158,7 @@ void BM_ScriptFrameFullMenuByProximity(benchmark::State& bench) {
 void BM_ListPageFrameWithASearch(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
     settle(script);
     constexpr int block = 200;
@@ -173,12 +173,12 @@ void BM_ListPageFrameWithASearch(benchmark::State& bench) {
     };
     for (auto _ : bench) {
         end_search(script.ctx, plugin_state);
-        category_rows = plugin_state.marker_list_cache.length;
+        category_rows = plugin_state.list_page.rows.length;
         timed_frames(category_s);
         start_search(script.ctx, plugin_state, "marker 9");
         // Its frames of looking at the markers are BM_SearchFrameByFrame's.
         while (search_under_way(plugin_state)) script_frame(script.ctx, plugin_state);
-        search_rows = plugin_state.marker_list_cache.length;
+        search_rows = plugin_state.list_page.rows.length;
         timed_frames(search_s);
     }
     if (!plugin_state.search.in_force) bench.SkipWithError("no search in force");
@@ -237,7 +237,7 @@ void BM_SearchFrameByFrame(benchmark::State& bench) {
 void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     StartedScript script(static_cast<std::size_t>(bench.range(0)));
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
     const FileFaults full_at_the_last_byte{ENOSPC, SIZE_MAX, 0, 0, 0, 0, 0};
     inject_file_faults(&full_at_the_last_byte);
@@ -245,7 +245,7 @@ void BM_ScriptFrameTryingAFailedSaveAgain(benchmark::State& bench) {
     settle(script);
     measure_frames(bench, script, [] { plugin_state.persistence.save_retry_at_ns = 0; });
     inject_file_faults(nullptr);
-    bench.counters["rows"] = static_cast<double>(plugin_state.marker_list_cache.length);
+    bench.counters["rows"] = static_cast<double>(plugin_state.list_page.rows.length);
     if (plugin_state.persistence.save_failure == SaveFailure::none) bench.SkipWithError("the save did not fail");
 }
 
@@ -322,7 +322,7 @@ void open_menu_if_asked(benchmark::State& bench, StartedScript& script) {
         return;
     }
     set_menu_state(script.ctx, plugin_state, MENU_FULL);
-    plugin_state.sort_mode = sort_mode_proximity;
+    plugin_state.list_page.sort_mode = sort_mode_proximity;
     update_marker_list_cache(script.ctx, plugin_state, true);
 }
 

@@ -73,7 +73,7 @@ void empty_list(const RunContext& ctx, PluginState& state) {
 void free_state(const RunContext& ctx, PluginState* state) {
     empty_list(ctx, *state);
     array_free(state->markers);
-    array_free(state->marker_list_cache);
+    array_free(state->list_page.rows);
     delete state;
 }
 

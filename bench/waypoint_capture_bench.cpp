@@ -9,12 +9,12 @@
 #include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
 #include "src/core/plugin_context.h"
-#include "src/core/state.h"
 #include "src/entry.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 
 namespace {
 

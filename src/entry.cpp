@@ -3,14 +3,11 @@
 #include <cassert>
 
 #include "src/core/plugin_context.h"
-#include "src/core/state.h"
-#include "src/map/gps_route.h"
-#include "src/markers/marker_backups.h"
-#include "src/markers/marker_packs.h"
-#include "src/markers/markers_on_disk.h"
+#include "src/features/features.h"
 #include "src/platform/local_time.h"
 #include "src/platform/log_file.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 
 constexpr std::int32_t script_slot_count = 64;
 
@@ -25,17 +22,15 @@ extern "C" std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap
     assert(scripts_cap >= script_count && "scripts_cap >= len(scripts)");
     if (scripts_cap < script_count) return 0;
     scripts[0] = script_main;
-    make_backup(ctx);
-    make_import_folder(ctx);
+    features_at_setup(ctx);
     return script_count;
 }
 
 extern "C" void cleanup() {
     RunContext ctx = plugin_context();
-    forget_route_at_unload(ctx, plugin_state);
-    // Changes that saves could not write yet get one last try, or a line
-    // that says they are lost.
-    save_before_quit(ctx, plugin_state);
+    // A route still drawn is named in the log; changes that saves could not
+    // write yet get one last try, or a line that says they are lost.
+    features_at_unload(ctx, plugin_state);
     log_message(ctx, LogLevel::info, "Shutdown");
     if (runtime_globals.file_logger.data) file_logger_destroy(runtime_globals.file_logger, ctx.general);
     if (allocator_is_set(runtime_globals.allocation_tracker.backing))

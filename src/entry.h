@@ -15,15 +15,17 @@
 
 extern "C" {
 // Clears the state and the runtime globals, opens the log ("Setup"), loads the
-// local time zone, puts `script_main` into the first script slot, backs up the
-// markers file (read whole, checked by loading it, written to
-// markers.json.bak and on a day's first start to the day's copy) and makes
-// Quillfen/import. Returns how many slots it filled: 1; 0 when there is no
-// slot for the script, and then nothing is backed up or made.
+// local time zone, puts `script_main` into the first script slot, then runs
+// each feature's `setup` (features_at_setup): the markers file backed up
+// (read whole, checked by loading it, written to markers.json.bak and on a
+// day's first start to the day's copy) and Quillfen/import made. Returns how
+// many slots it filled: 1; 0 when there is no slot for the script, and then
+// nothing is backed up or made.
 QUILLFEN_EXPORT std::int32_t setup(ScriptProcedure* scripts, std::int32_t scripts_cap);
-// One last try of a save that kept failing (or a line saying what was lost),
-// a line naming a GPS route still drawn (the game takes no call here to clear
-// it), "Shutdown", then the log closed and the state and runtime globals cleared.
+// Each feature's `unload` (features_at_unload): a line naming a GPS route
+// still drawn (the game takes no call here to clear it), one last try of a
+// save that kept failing (or a line saying what was lost); then "Shutdown",
+// the log closed and the state and runtime globals cleared.
 QUILLFEN_EXPORT void cleanup();
 }
 

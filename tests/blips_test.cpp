@@ -784,8 +784,8 @@ TEST_P(BlipRoomTest, NoFrameCallsMoreThanAThousandNativesAndTheNearestEndOnTheMa
     }
     const int taken = until_in_place(5000);
     if (c.full_menu) {
-        EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
-        EXPECT_EQ(plugin_state.sort_mode, sort_mode_proximity);
+        EXPECT_EQ(plugin_state.menu.state, MENU_FULL);
+        EXPECT_EQ(plugin_state.list_page.sort_mode, sort_mode_proximity);
     }
 
     EXPECT_LE(most_natives_in_a_frame(1), 1000u);

@@ -4,9 +4,9 @@
 
 #include "sim_fixture.h"
 #include "src/core/plugin_context.h"
-#include "src/core/state.h"
 #include "src/entry.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 
 namespace {
 const char* const one_second_at_60 = "{frames: 60, frame_ms: 16.666667}";
@@ -76,20 +76,20 @@ TEST_F(SimTest, ResetRulesAcrossSetupScriptStartAndCleanup) {
 
     begin(one_second_at_60);
     // setup zeroes the record: the rename index is 0, not yet -1.
-    EXPECT_EQ(plugin_state.rename_marker_index, 0);
+    EXPECT_EQ(plugin_state.list_page.rename_marker_index, 0);
     EXPECT_EQ(plugin_state.categories.length, 0u);
     frames(1);
-    EXPECT_EQ(plugin_state.rename_marker_index, -1);
+    EXPECT_EQ(plugin_state.list_page.rename_marker_index, -1);
     EXPECT_EQ(plugin_state.categories.length, 10u);
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
 
     // A script start in the same process begins afresh, whatever came before.
-    plugin_state.menu_state = MENU_FULL;
+    plugin_state.menu.state = MENU_FULL;
     plugin_state.current_category = 7;
     restart_script();
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
     EXPECT_EQ(plugin_state.current_category, 0);
-    EXPECT_EQ(plugin_state.rename_marker_index, -1);
+    EXPECT_EQ(plugin_state.list_page.rename_marker_index, -1);
     EXPECT_EQ(plugin_state.categories.length, 10u);
 
     ASSERT_TRUE(end());

@@ -54,17 +54,17 @@ TEST_F(EditingTest, AddingRefusesBelowOneUnitAndAllowsExactlyOne) {
 
 TEST_F(EditingTest, NewMarkersTakeTheCurrentCategoryAndResetTheSelection) {
     plugin_state.current_category = 4;
-    plugin_state.marker_list_selection = 3;
+    plugin_state.list_page.selection = 3;
     add(10);
     add(20);
     EXPECT_EQ(plugin_state.markers[1].data.category, 4);
-    EXPECT_EQ(plugin_state.marker_list_cache.length, 2u);
-    EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    EXPECT_EQ(plugin_state.list_page.rows.length, 2u);
+    EXPECT_EQ(plugin_state.list_page.selection, 0);
 }
 
 TEST_F(EditingTest, DeletingKeepsTheOrderRemovesTheBlipAndClampsTheSelection) {
     for (float x : {10.0f, 20.0f, 30.0f}) add(x);
-    plugin_state.marker_list_selection = 2;
+    plugin_state.list_page.selection = 2;
     const int saves_before = saves();
     in_script([] {
         RunContext ctx = script_context();
@@ -79,7 +79,7 @@ TEST_F(EditingTest, DeletingKeepsTheOrderRemovesTheBlipAndClampsTheSelection) {
     ASSERT_EQ(plugin_state.markers.length, 2u);
     EXPECT_EQ(plugin_state.markers[0].data.position.x, 20.0f);
     EXPECT_EQ(plugin_state.markers[1].data.position.x, 30.0f);
-    EXPECT_EQ(plugin_state.marker_list_selection, 1) << "clamped to the new last row";
+    EXPECT_EQ(plugin_state.list_page.selection, 1) << "clamped to the new last row";
     // The marker never had a blip: the game is still asked to remove handle 0.
     auto pre = action_calls("blip_pre_remove");
     auto removed = action_calls("remove_blip");
@@ -195,7 +195,7 @@ protected:
         return rows;
     }
     static std::vector<std::int64_t> rows() {
-        return {plugin_state.marker_list_cache.begin(), plugin_state.marker_list_cache.end()};
+        return {plugin_state.list_page.rows.begin(), plugin_state.list_page.rows.end()};
     }
 };
 
@@ -257,7 +257,7 @@ TEST_P(ListChangeTest, TheBlipsAreChosenAgainAndTheListPageShowsTheNewRows) {
     in_script([] {
         RunContext ctx = script_context();
         update_marker_list_cache(ctx, plugin_state, true);
-        plugin_state.marker_list_selection = 2;  // the last of the three rows
+        plugin_state.list_page.selection = 2;  // the last of the three rows
     });
     in_script([this] {
         RunContext ctx = script_context();
@@ -266,8 +266,8 @@ TEST_P(ListChangeTest, TheBlipsAreChosenAgainAndTheListPageShowsTheNewRows) {
     EXPECT_FALSE(plugin_state.blip_choice.up_to_date) << "the blips did not hear of the change";
     EXPECT_EQ(plugin_state.blip_choice.step, GetParam().blips_step) << "a choice on the old list went on";
     EXPECT_EQ(rows(), expected_rows());
-    const auto last_row = static_cast<std::int64_t>(plugin_state.marker_list_cache.length) - 1;
-    EXPECT_EQ(plugin_state.marker_list_selection,
+    const auto last_row = static_cast<std::int64_t>(plugin_state.list_page.rows.length) - 1;
+    EXPECT_EQ(plugin_state.list_page.selection,
               GetParam().selection == SelectionAfter::first_row ? 0 : std::min<std::int64_t>(2, last_row));
 
     frames(5);

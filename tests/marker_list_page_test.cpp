@@ -140,7 +140,7 @@ protected:
         frames(2);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
     }
     std::vector<DrawnText> texts() const { return drawn_texts(); }
     // The left texts of the last tick: one per drawn row, "n/N name".
@@ -177,7 +177,7 @@ TEST_P(ListPageTest, EightRowsWithTheSelectionInTheFifthSlot) {
                  {10, "7/20 M14", "14/20 M07", "11/20 M10"},
                  {19, "13/20 M08", "20/20 M01", "20/20 M01"}};
     for (const Case& c : cases) {
-        plugin_state.marker_list_selection = c.selection;
+        plugin_state.list_page.selection = c.selection;
         frames(1);
         std::string selected;
         std::vector<std::string> l = labels(&selected);
@@ -191,10 +191,10 @@ TEST_P(ListPageTest, EightRowsWithTheSelectionInTheFifthSlot) {
 TEST_P(ListPageTest, UpFromTheFirstRowWrapsAndASingleRowDoesNotMove) {
     start(20);
     just_press(nav_up);
-    EXPECT_EQ(plugin_state.marker_list_selection, 19);
+    EXPECT_EQ(plugin_state.list_page.selection, 19);
     EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_UP"}));
     just_press(nav_down);
-    EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    EXPECT_EQ(plugin_state.list_page.selection, 0);
     EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_DOWN"}));
     just_press(nav_right);
     EXPECT_EQ(plugin_state.current_category, 1);
@@ -210,12 +210,12 @@ TEST_P(ListPageTest, EachPressActsOnceWhateverTheRepeatedTestAnswers) {
     // for several frames is still one press.
     start(20);
     just_press(nav_down);
-    EXPECT_EQ(plugin_state.marker_list_selection, 1);
+    EXPECT_EQ(plugin_state.list_page.selection, 1);
     EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_DOWN"}));
     frames(3);
     game().pressed.insert(control_sort);
     frames(1);
-    EXPECT_EQ(plugin_state.sort_mode, 1) << "sorted once, not toggled back";
+    EXPECT_EQ(plugin_state.list_page.sort_mode, 1) << "sorted once, not toggled back";
     just_press(nav_right);
     EXPECT_EQ(plugin_state.current_category, 1) << "one category to the right";
     EXPECT_EQ(sounds(), (std::vector<std::string>{"NAV_RIGHT"}));
@@ -227,18 +227,18 @@ TEST_P(ListPageTest, EachPressActsOnceWhateverTheRepeatedTestAnswers) {
 TEST_P(ListPageTest, ASingleRowIgnoresUpAndDown) {
     start(1);
     just_press(nav_up);
-    EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    EXPECT_EQ(plugin_state.list_page.selection, 0);
     EXPECT_TRUE(sounds().empty());
 }
 
 TEST_P(ListPageTest, HoldingDeleteOnTheLastRowDeletesItAndResetsTheHold) {
     start(20);
-    plugin_state.marker_list_selection = 19;  // the oldest marker, M01
+    plugin_state.list_page.selection = 19;  // the oldest marker, M01
     game().held.insert(control_delete);
     frames(1);
     ASSERT_EQ(plugin_state.markers.length, 19u);
     EXPECT_STREQ(plugin_state.markers[0].data.name, "M02");
-    EXPECT_EQ(plugin_state.marker_list_selection, 18) << "on the new last row";
+    EXPECT_EQ(plugin_state.list_page.selection, 18) << "on the new last row";
     std::vector<std::string> seq;
     for (const SimTraceEntry& e : session->host.trace) {
         const std::string n = e.signature->name;
@@ -268,7 +268,7 @@ TEST_P(ListPageTest, RenameOpensTheKeyboardWithTheNameAndTheConfirmedTextIsTrimm
     EXPECT_EQ(k.texts[3], "M03");
     EXPECT_EQ(k.texts[4] + k.texts[5] + k.texts[6], "");
     EXPECT_EQ(static_cast<std::int32_t>(k.args[7]), 50);
-    EXPECT_EQ(plugin_state.rename_marker_index, 2);
+    EXPECT_EQ(plugin_state.list_page.rename_marker_index, 2);
     frames(1);  // still typing: nothing of the page
     EXPECT_TRUE(texts().empty());
     frames(1);
@@ -279,18 +279,18 @@ TEST_P(ListPageTest, RenameOpensTheKeyboardWithTheNameAndTheConfirmedTextIsTrimm
 TEST_P(ListPageTest, SortingTwiceComesBackToTimeWithTheSelectionOnTop) {
     start(5);
     plugin_state.player_position = position_to_vector3(0, 0, 0);
-    plugin_state.marker_list_selection = 3;
+    plugin_state.list_page.selection = 3;
     game().pressed.insert(control_sort);
     frames(1);
-    EXPECT_EQ(plugin_state.sort_mode, 1);
-    EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Proximity");
+    EXPECT_EQ(plugin_state.list_page.sort_mode, 1);
+    EXPECT_EQ(game().prompts.at(button_prompt(plugin_state, sort_button)).text, "Sort: Proximity");
     EXPECT_EQ(labels().front(), "1/5 M01") << "nearest first";
-    EXPECT_EQ(plugin_state.marker_list_selection, 0);
+    EXPECT_EQ(plugin_state.list_page.selection, 0);
     frames(3);
     game().pressed.insert(control_sort);
     frames(1);
-    EXPECT_EQ(plugin_state.sort_mode, 0);
-    EXPECT_EQ(game().prompts.at(plugin_state.sort_prompt).text, "Sort: Time");
+    EXPECT_EQ(plugin_state.list_page.sort_mode, 0);
+    EXPECT_EQ(game().prompts.at(button_prompt(plugin_state, sort_button)).text, "Sort: Time");
     EXPECT_EQ(labels().front(), "1/5 M05") << "newest first";
 }
 

@@ -6,8 +6,8 @@
 #include <limits>
 #include <random>
 
-#include "src/core/state.h"
 #include "src/menu/marker_list_rows.h"
+#include "src/state/state.h"
 
 namespace {
 
@@ -23,11 +23,11 @@ struct ListFixture : ::testing::Test {
         array_append(state.markers, ctx.general, m);
     }
     std::vector<std::int64_t> rows() const {
-        return std::vector<std::int64_t>(state.marker_list_cache.begin(), state.marker_list_cache.end());
+        return std::vector<std::int64_t>(state.list_page.rows.begin(), state.list_page.rows.end());
     }
     void TearDown() override {
         array_free(state.markers);
-        array_free(state.marker_list_cache);
+        array_free(state.list_page.rows);
     }
 };
 
@@ -50,7 +50,7 @@ TEST_F(ListFixture, ByTimeNewestFirstAndOnlyTheCurrentCategory) {
 }
 
 TEST_F(ListFixture, ByProximityInThreeDimensions) {
-    state.sort_mode = 1;
+    state.list_page.sort_mode = 1;
     state.player_position = position_to_vector3(100, 100, 10);
     add(0, 1, 111, 100, 10);  // 11 away on the ground
     add(0, 2, 100, 100, 20);  // 10 straight above
@@ -65,7 +65,7 @@ TEST_F(ListFixture, ByProximityInThreeDimensions) {
 }
 
 TEST_F(ListFixture, NaNPositionsSortSafelyBehindAllNumbers) {
-    state.sort_mode = 1;
+    state.list_page.sort_mode = 1;
     std::mt19937 rng(9);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (int i = 0; i < 2000; ++i) {
@@ -110,14 +110,14 @@ TEST_F(ListFixture, SelectionIsResetOrClampedToTheList) {
     for (const Case& c : cases) {
         state.markers.length = 0;
         for (int i = 0; i < c.rows; ++i) add(0, i);
-        state.marker_list_selection = c.selection;
+        state.list_page.selection = c.selection;
         update_marker_list_cache(ctx, state, c.reset);
-        EXPECT_EQ(state.marker_list_selection, c.expected) << c.rows << " rows, selection " << c.selection;
+        EXPECT_EQ(state.list_page.selection, c.expected) << c.rows << " rows, selection " << c.selection;
     }
 }
 
 TEST_F(ListFixture, AnUnknownSortModeKeepsTheNewestIndexFirst) {
-    state.sort_mode = 7;
+    state.list_page.sort_mode = 7;
     add(0, 30);
     add(0, 10);
     add(0, 20);

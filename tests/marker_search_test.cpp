@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "sim_fixture.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
 #include "src/menu/marker_list_page.h"
 #include "src/menu/marker_list_rows.h"
 #include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
+#include "src/settings/settings.h"
 
 // ---- the text ----------------------------------------------------------------------------
 
@@ -100,7 +102,7 @@ protected:
         frames(2);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
         frames(1);  // both ticks draw the page
     }
     std::vector<std::string> labels(std::string* selected = nullptr) const { return row_labels(selected); }
@@ -171,7 +173,7 @@ TEST_P(SearchTable, ListsTheMatchingMarkersOfEveryCategory) {
     const SearchCase& c = GetParam();
     start();
     EXPECT_EQ(labels(), category_zero_rows);
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, "Search");
     search(c.typed, !c.typed.has_value());
 
     auto shown = calls("show_onscreen_keyboard");
@@ -182,13 +184,13 @@ TEST_P(SearchTable, ListsTheMatchingMarkersOfEveryCategory) {
 
     EXPECT_EQ(plugin_state.search.in_force, c.in_force);
     EXPECT_EQ(labels(), c.rows);
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, c.in_force ? "Clear Search" : "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, c.in_force ? "Clear Search" : "Search");
     // The prompts that act on a row are off while the list has none.
     const bool rows = !c.rows.empty();
-    EXPECT_EQ(prompt(plugin_state.rename_prompt).enabled, rows);
-    EXPECT_EQ(prompt(plugin_state.delete_prompt).enabled, rows);
-    EXPECT_EQ(prompt(plugin_state.search.move_prompt).enabled, rows);
-    EXPECT_TRUE(prompt(plugin_state.search.search_prompt).enabled);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, rename_button)).enabled, rows);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, delete_button)).enabled, rows);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, move_button)).enabled, rows);
+    EXPECT_TRUE(prompt(button_prompt(plugin_state, search_button)).enabled);
     EXPECT_EQ(saves(), 0) << "a search changes nothing in the file";
 }
 
@@ -212,15 +214,15 @@ TEST_F(SearchPage, ClearingOrClosingReturnsToTheCategoryListAndTheFilterRunsOnce
     press(control_search);  // "Clear Search"
     EXPECT_FALSE(plugin_state.search.in_force);
     EXPECT_EQ(labels(), category_zero_rows);
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, "Search");
     EXPECT_EQ(calls("show_onscreen_keyboard").size(), 1u) << "clearing opens no keyboard";
 
     search("bear");
     ASSERT_TRUE(plugin_state.search.in_force);
     press(control_back);
-    EXPECT_EQ(plugin_state.menu_state, MENU_RING) << "closed, and the ring again while the map is up";
+    EXPECT_EQ(plugin_state.menu.state, MENU_RING) << "closed, and the ring again while the map is up";
     EXPECT_FALSE(plugin_state.search.in_force) << "closing the menu ends the search";
-    EXPECT_EQ(prompt(plugin_state.search.search_prompt).text, "Search");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, search_button)).text, "Search");
 }
 
 TEST_F(SearchPage, RenameAndDeleteActOnTheSelectedResultAndTheResultsStay) {
@@ -243,7 +245,7 @@ TEST_F(SearchPage, RenameAndDeleteActOnTheSelectedResultAndTheResultsStay) {
     });
     frames(1);
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/1 [Foe] Wolf den"}));
-    plugin_state.marker_list_selection = 0;
+    plugin_state.list_page.selection = 0;
     game().held.insert(control_delete);
     frames(1);
     game().held.clear();
@@ -271,17 +273,17 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
     start();
     search("bear");
     ASSERT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 [Animal] Bear cave"}));
-    plugin_state.marker_list_selection = 1;  // "Bear cave", the first marker of the file
+    plugin_state.list_page.selection = 1;  // "Bear cave", the first marker of the file
     press(control_route);
     const auto& route = game().gps_route;
     EXPECT_TRUE(route.shown);
     EXPECT_EQ(route.points, (std::vector<std::array<float, 3>>{{10, 0, 0}}));
-    EXPECT_EQ(prompt(plugin_state.route.prompt).text, "Clear Route");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, route_button)).text, "Clear Route");
     frames(1);
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 [Foe] BEAR TRAP", "2/2 * [Animal] Bear cave"}));
 
     // Deleting the other result, which lies after it in the file, keeps the route on "Bear cave".
-    plugin_state.marker_list_selection = 0;
+    plugin_state.list_page.selection = 0;
     game().held.insert(control_delete);
     frames(1);
     game().held.clear();
@@ -294,16 +296,16 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
 
 TEST_F(SearchPage, HideOnMapIsOffWhileASearchListsEveryCategory) {
     start();
-    EXPECT_TRUE(prompt(plugin_state.settings.hide_prompt).enabled);
+    EXPECT_TRUE(prompt(button_prompt(plugin_state, hide_button)).enabled);
     search("bear");
-    EXPECT_FALSE(prompt(plugin_state.settings.hide_prompt).enabled);
+    EXPECT_FALSE(prompt(button_prompt(plugin_state, hide_button)).enabled);
     press(control_hide);
     frames(1);
     EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0u) << "no category hidden by a press in a search";
     press(control_search);  // "Clear Search"
     frames(1);
     ASSERT_FALSE(plugin_state.search.in_force);
-    EXPECT_TRUE(prompt(plugin_state.settings.hide_prompt).enabled);
+    EXPECT_TRUE(prompt(button_prompt(plugin_state, hide_button)).enabled);
     press(control_hide);
     frames(1);
     EXPECT_TRUE(settings_hides(plugin_state.settings.in_force, plugin_state.current_category));
@@ -312,7 +314,7 @@ TEST_F(SearchPage, HideOnMapIsOffWhileASearchListsEveryCategory) {
 TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {
     start();
     ASSERT_EQ(labels(), category_zero_rows);
-    plugin_state.marker_list_selection = 1;  // "Camp", the fifth marker in the file
+    plugin_state.list_page.selection = 1;  // "Camp", the fifth marker in the file
     const std::int64_t camp = 5;
     ASSERT_NE(plugin_state.markers[camp].blip, 0u);
     const int saves_before = saves();
@@ -344,7 +346,7 @@ TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {
 TEST_F(SearchPage, MoveInASearchKeepsTheMarkerSelectedInTheResults) {
     start();
     search("bear");
-    plugin_state.marker_list_selection = 1;  // "Bear cave", Animal
+    plugin_state.list_page.selection = 1;  // "Bear cave", Animal
     press(control_move);
     EXPECT_EQ(plugin_state.markers[0].data.category, 8);
     EXPECT_EQ(plugin_state.current_category, 8);
@@ -419,7 +421,7 @@ protected:
         frames(2);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
     }
     // The rows a search for `text` lists once every marker was looked at:
     // the markers whose label holds it, newest first.
@@ -431,7 +433,7 @@ protected:
         return rows;
     }
     std::vector<std::int64_t> rows() const {
-        return {plugin_state.marker_list_cache.begin(), plugin_state.marker_list_cache.end()};
+        return {plugin_state.list_page.rows.begin(), plugin_state.list_page.rows.end()};
     }
     // The natives of each frame from `first` on, from the trace.
     std::map<std::int64_t, std::size_t> natives_per_frame(std::int64_t first) const {
@@ -460,7 +462,7 @@ TEST_P(SearchManyMarkers, NoFrameCallsMoreThanAThousandNativesAndTheRowsEndAsOne
     ASSERT_FALSE(search_under_way(plugin_state)) << "every marker looked at";
     frames(2);
     EXPECT_EQ(rows(), expected_rows("ne"));
-    EXPECT_EQ(plugin_state.marker_list_selection, 0) << "on the top row, as when the search is made at once";
+    EXPECT_EQ(plugin_state.list_page.selection, 0) << "on the top row, as when the search is made at once";
     std::size_t most = 0;
     for (const auto& [frame, n] : natives_per_frame(typed)) {
         EXPECT_LE(n, 1000u) << "frame " << frame;
@@ -532,18 +534,18 @@ TEST_P(SearchManyMarkers, ThePressesActOnTheRowsAsDrawnWhileRowsAreAdded) {
     // there starts again.
     int top_changes = 0;
     for (int i = 0; i < 20 && search_under_way(plugin_state); ++i) {
-        const std::int64_t top = plugin_state.marker_list_cache[0];
+        const std::int64_t top = plugin_state.list_page.rows[0];
         frames(1);
-        const bool changed = plugin_state.marker_list_cache[0] != top;
+        const bool changed = plugin_state.list_page.rows[0] != top;
         top_changes += changed;
         EXPECT_EQ(!calls("prompt_reset_hold", game().frame - 1).empty(), changed) << "frame " << game().frame - 1;
-        EXPECT_EQ(plugin_state.marker_list_selection, 0);
+        EXPECT_EQ(plugin_state.list_page.selection, 0);
     }
     EXPECT_GT(top_changes, 0) << "newer markers found later go on top";
 
     // "Delete" deletes the marker the top row showed in the frame before.
     ASSERT_TRUE(search_under_way(plugin_state));
-    const Marker shown = plugin_state.markers[static_cast<std::size_t>(plugin_state.marker_list_cache[0])];
+    const Marker shown = plugin_state.markers[static_cast<std::size_t>(plugin_state.list_page.rows[0])];
     const std::string shown_name = shown.data.name ? shown.data.name : "";
     const auto same = [&](const Marker& m) {
         return std::memcmp(&m.data.position, &shown.data.position, sizeof(Position)) == 0 &&
@@ -563,14 +565,14 @@ TEST_P(SearchManyMarkers, ThePressesActOnTheRowsAsDrawnWhileRowsAreAdded) {
     // A row chosen below the top stays chosen as rows are added above it.
     ASSERT_TRUE(search_under_way(plugin_state));
     frames(3);
-    const std::int64_t second = plugin_state.marker_list_cache[1];
+    const std::int64_t second = plugin_state.list_page.rows[1];
     game().just_pressed.insert(control_menu_down);
     frames(1);
-    const std::int64_t row = plugin_state.marker_list_selection;
+    const std::int64_t row = plugin_state.list_page.selection;
     ASSERT_GE(row, 1);
-    EXPECT_EQ(plugin_state.marker_list_cache[static_cast<std::size_t>(row)], second) << "the row below the top";
+    EXPECT_EQ(plugin_state.list_page.rows[static_cast<std::size_t>(row)], second) << "the row below the top";
     for (int i = 0; i < 5000 && search_under_way(plugin_state); ++i) frames(1);
     ASSERT_FALSE(search_under_way(plugin_state));
-    EXPECT_GT(plugin_state.marker_list_selection, row) << "rows were added above it";
-    EXPECT_EQ(plugin_state.marker_list_cache[static_cast<std::size_t>(plugin_state.marker_list_selection)], second);
+    EXPECT_GT(plugin_state.list_page.selection, row) << "rows were added above it";
+    EXPECT_EQ(plugin_state.list_page.rows[static_cast<std::size_t>(plugin_state.list_page.selection)], second);
 }

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "src/base/utf8.h"
-#include "src/core/state.h"
 #include "src/menu/category_page.h"
 #include "src/menu/drawing.h"
 #include "src/menu/menu.h"
 #include "src/menu/menu_input.h"
+#include "src/state/state.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ struct GeometryFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(GeometryFixture, RingAndRowTargetsForAspect0_5625) {
-    state.menu_state = MENU_RING;
+    state.menu.state = MENU_RING;
     const ScreenRect t0 = tile_target(state, 0, ring_radius);
     const ScreenRect t5 = tile_target(state, 5, ring_radius);
     EXPECT_NEAR(t0.x, 0.5f, 1e-6f);
@@ -44,7 +44,7 @@ TEST_F(GeometryFixture, RingAndRowTargetsForAspect0_5625) {
     EXPECT_LT(t3.y, 0.5f);
     EXPECT_NEAR(tile_target(state, 0, 0.9f * ring_radius).y, 0.7025f, 1e-6f) << "snapped in the first ring frame";
 
-    state.menu_state = MENU_FULL;
+    state.menu.state = MENU_FULL;
     const ScreenRect r0 = tile_target(state, 0, ring_radius);
     const ScreenRect r9 = tile_target(state, 9, ring_radius);
     EXPECT_FLOAT_EQ(r0.width, 0.05625f);

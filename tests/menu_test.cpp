@@ -2,12 +2,16 @@
 // the pending rename, the category ring, and a whole visit to the menu.
 #include "src/menu/menu.h"
 #include "sim_fixture.h"
+#include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
 #include "src/menu/category_page.h"
+#include "src/menu/marker_list_page.h"
+#include "src/menu/marker_search.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/native_call.h"
 #include "src/scripthook/natives.h"
+#include "src/settings/settings.h"
 
 namespace {
 
@@ -46,22 +50,22 @@ INSTANTIATE_TEST_SUITE_P(RepeatedQueries, MenuTest, ::testing::ValuesIn(repeat_a
 
 TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     start();
-    const SimPrompt& edit = prompt(plugin_state.edit_markers_prompt);
+    const SimPrompt& edit = prompt(button_prompt(plugin_state, edit_markers_button));
     EXPECT_EQ(edit.control, edit_markers);
     EXPECT_EQ(edit.text, "Edit Markers");
     EXPECT_TRUE(edit.in_group);
     EXPECT_EQ(edit.group, sim_map_prompt_group);
     EXPECT_TRUE(edit.enabled && edit.visible);
     EXPECT_EQ(edit.priority, 2);
-    const SimPrompt& sort = prompt(plugin_state.sort_prompt);
+    const SimPrompt& sort = prompt(button_prompt(plugin_state, sort_button));
     EXPECT_EQ(sort.text, "Sort: Time");
     EXPECT_FALSE(sort.enabled || sort.visible);
-    const SimPrompt& del = prompt(plugin_state.delete_prompt);
+    const SimPrompt& del = prompt(button_prompt(plugin_state, delete_button));
     EXPECT_TRUE(del.hold_mode);
     EXPECT_EQ(del.hold_time, 1000);
-    EXPECT_EQ(prompt(plugin_state.rename_prompt).control, control_rename);
-    EXPECT_EQ(prompt(plugin_state.back_prompt).text, "Back");
-    const SimPrompt& route = prompt(plugin_state.route.prompt);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, rename_button)).control, control_rename);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, back_button)).text, "Back");
+    const SimPrompt& route = prompt(button_prompt(plugin_state, route_button));
     EXPECT_EQ(route.control, control_route);
     EXPECT_EQ(route.text, "Route");
     EXPECT_FALSE(route.hold_mode || route.in_group || route.enabled || route.visible);
@@ -76,18 +80,18 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
                                                 control_back, control_route, control_search, control_move,
                                                 control_capture, control_hide}));
     // The search's and the move's prompts are made after the five, hidden like them.
-    const SimPrompt& search = prompt(plugin_state.search.search_prompt);
+    const SimPrompt& search = prompt(button_prompt(plugin_state, search_button));
     EXPECT_EQ(search.control, control_search);
     EXPECT_EQ(search.text, "Search");
-    const SimPrompt& move = prompt(plugin_state.search.move_prompt);
+    const SimPrompt& move = prompt(button_prompt(plugin_state, move_button));
     EXPECT_EQ(move.control, control_move);
     EXPECT_EQ(move.text, "Move");
     for (const SimPrompt* p : {&search, &move}) {
         EXPECT_FALSE(p->enabled || p->visible || p->hold_mode);
         EXPECT_EQ(p->priority, 2);
     }
-    EXPECT_GT(plugin_state.search.search_prompt, plugin_state.route.prompt);
-    EXPECT_GT(plugin_state.search.move_prompt, plugin_state.search.search_prompt);
+    EXPECT_GT(button_prompt(plugin_state, search_button), button_prompt(plugin_state, route_button));
+    EXPECT_GT(button_prompt(plugin_state, move_button), button_prompt(plugin_state, search_button));
     EXPECT_EQ(game().prompts.size(), 10u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
@@ -105,19 +109,20 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
 
 TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
     start();
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
     open_map();
-    EXPECT_EQ(plugin_state.menu_state, MENU_RING);
+    EXPECT_EQ(plugin_state.menu.state, MENU_RING);
     EXPECT_TRUE(sounds_of_last_frame().empty()) << "the ring opens without a sound";
 
     press(edit_markers);
-    EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
+    EXPECT_EQ(plugin_state.menu.state, MENU_FULL);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER"}));
-    for (Prompt p : {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.search.search_prompt})
+    for (Prompt p : {button_prompt(plugin_state, back_button), button_prompt(plugin_state, sort_button),
+                     button_prompt(plugin_state, search_button)})
         EXPECT_TRUE(prompt(p).enabled && prompt(p).visible);
     // The list is empty: "Rename", "Delete", "Route" and "Move" are shown, but the page keeps them off.
-    for (Prompt p : {plugin_state.rename_prompt, plugin_state.delete_prompt, plugin_state.route.prompt,
-                     plugin_state.search.move_prompt}) {
+    for (Prompt p : {button_prompt(plugin_state, rename_button), button_prompt(plugin_state, delete_button),
+                     button_prompt(plugin_state, route_button), button_prompt(plugin_state, move_button)}) {
         EXPECT_TRUE(prompt(p).visible);
         EXPECT_FALSE(prompt(p).enabled);
     }
@@ -127,15 +132,16 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
 
     game().map_open = false;  // the map closes: the full menu stays
     frames(1);
-    EXPECT_EQ(plugin_state.menu_state, MENU_FULL);
+    EXPECT_EQ(plugin_state.menu.state, MENU_FULL);
 
     game().map_open = true;
     press(back);  // closed in the first tick, the ring again in the second
-    EXPECT_EQ(plugin_state.menu_state, MENU_RING);
+    EXPECT_EQ(plugin_state.menu.state, MENU_RING);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_CLOSE", "BACK"}));
-    for (Prompt p :
-         {plugin_state.back_prompt, plugin_state.sort_prompt, plugin_state.rename_prompt, plugin_state.delete_prompt,
-          plugin_state.route.prompt, plugin_state.search.search_prompt, plugin_state.search.move_prompt}) {
+    for (Prompt p : {button_prompt(plugin_state, back_button), button_prompt(plugin_state, sort_button),
+                     button_prompt(plugin_state, rename_button), button_prompt(plugin_state, delete_button),
+                     button_prompt(plugin_state, route_button), button_prompt(plugin_state, search_button),
+                     button_prompt(plugin_state, move_button)}) {
         EXPECT_FALSE(prompt(p).enabled || prompt(p).visible);
     }
     EXPECT_TRUE(game().radar_shown);
@@ -143,7 +149,7 @@ TEST_P(MenuTest, TransitionsWithTheirSoundsAndPrompts) {
 
     game().map_open = false;
     frames(1);
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
     EXPECT_TRUE(sounds_of_last_frame().empty());
 }
 
@@ -154,10 +160,10 @@ TEST_P(MenuTest, OpeningAndLosingTheGroupInOneCallOpensAndClosesTheFullMenu) {
     // The press completes in the very frame the map closes (the simulated game
     // would not complete a prompt of a hidden group, so the prompt leaves it).
     game().pressed.insert(edit_markers);
-    game().prompts.at(plugin_state.edit_markers_prompt).in_group = false;
+    game().prompts.at(button_prompt(plugin_state, edit_markers_button)).in_group = false;
     frames(1);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"MENU_ENTER", "MENU_CLOSE"}));
-    EXPECT_EQ(plugin_state.menu_state, MENU_CLOSED);
+    EXPECT_EQ(plugin_state.menu.state, MENU_CLOSED);
 }
 
 TEST_P(MenuTest, WhileTheKeyboardIsOpenNothingOfTheMenuRuns) {
@@ -168,19 +174,19 @@ TEST_P(MenuTest, WhileTheKeyboardIsOpenNothingOfTheMenuRuns) {
     });
     open_map();
     press(edit_markers);
-    ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+    ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
     // A rename was asked for: the keyboard is open, the player types on for a frame.
     game().next_keyboard = SimKeyboardScript{2, false, std::string("  New  ")};
     in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", nullptr, "", "", "", 50); });
-    plugin_state.rename_marker_index = 0;
+    plugin_state.list_page.rename_marker_index = 0;
     game().map_open = false;
     game().pressed.insert(back);
     frames(1);
-    EXPECT_EQ(plugin_state.menu_state, MENU_FULL) << "no transition while typing";
+    EXPECT_EQ(plugin_state.menu.state, MENU_FULL) << "no transition while typing";
     EXPECT_TRUE(calls("draw_sprite", game().frame - 1).empty()) << "nothing drawn";
     EXPECT_TRUE(calls("prompt_group_page", game().frame - 1).empty()) << "no prompt polled";
     frames(1);
-    ASSERT_EQ(plugin_state.rename_marker_index, -1);
+    ASSERT_EQ(plugin_state.list_page.rename_marker_index, -1);
     EXPECT_STREQ(plugin_state.markers[0].data.name, "New");
     EXPECT_FALSE(game().keyboard.open);
 }
@@ -194,15 +200,15 @@ TEST_P(MenuTest, AConfirmedBlankNameRemovesTheNameAndAStaleIndexChangesNothing) 
     });
     game().next_keyboard = SimKeyboardScript{0, false, std::string(" \t ")};
     in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", "Old", "", "", "", 50); });
-    plugin_state.rename_marker_index = 0;
+    plugin_state.list_page.rename_marker_index = 0;
     frames(1);
     EXPECT_EQ(plugin_state.markers[0].data.name, nullptr);
 
     in_script([] { show_onscreen_keyboard(0, "STABLE_RENAME_MOUNT_PROMPT", "", nullptr, "", "", "", 50); });
-    plugin_state.rename_marker_index = 1;  // past the list
+    plugin_state.list_page.rename_marker_index = 1;  // past the list
     const std::size_t closes = calls("keyboard_close").size();
     frames(1);
-    EXPECT_EQ(plugin_state.rename_marker_index, -1);
+    EXPECT_EQ(plugin_state.list_page.rename_marker_index, -1);
     EXPECT_EQ(calls("keyboard_close").size(), closes + 1);
     EXPECT_TRUE(calls("keyboard_status", game().frame - 1).empty());
     EXPECT_EQ(plugin_state.markers[0].data.name, nullptr);
@@ -212,7 +218,7 @@ TEST_P(MenuTest, TheRingSnapsCentresTheCursorAndTheTilesDrawInOrder) {
     start(Scenario().with("texture_load_frames", 0));
     open_map();
     // The first ring frame: tiles exactly on the smaller ring, the current one enlarged.
-    const ScreenRect t0 = plugin_state.category_tiles.data[0];
+    const ScreenRect t0 = plugin_state.category_page.tiles.data[0];
     EXPECT_NEAR(t0.x, 0.5f, 1e-6f);
     EXPECT_NEAR(t0.y, 0.5f + 0.9f * 0.225f, 1e-6f);
     EXPECT_NEAR(t0.width, 0.05625f * 1.25f, 1e-6f);
@@ -226,22 +232,22 @@ TEST_P(MenuTest, TheRingSnapsCentresTheCursorAndTheTilesDrawInOrder) {
     EXPECT_EQ(sprites[3]->texts[1], "blip_poi");
     EXPECT_EQ(static_cast<std::int32_t>(sprites[3]->args[10]), 128) << "other icons are half transparent";
     frames(1);  // the ring widens
-    EXPECT_GT(plugin_state.category_tiles.data[0].y, t0.y);
+    EXPECT_GT(plugin_state.category_page.tiles.data[0].y, t0.y);
 }
 
 TEST_P(MenuTest, PointingAtATileWithTheMouseChoosesItsCategory) {
     start();
     open_map();
     frames(30);  // the ring settles
-    const ScreenRect tile = plugin_state.category_tiles.data[3];
+    const ScreenRect tile = plugin_state.category_page.tiles.data[3];
     game().cursor_x = 100 + static_cast<std::int32_t>(tile.x * 1920);
     game().cursor_y = 50 + static_cast<std::int32_t>(tile.y * 1080);
     frames(1);
     EXPECT_EQ(plugin_state.current_category, 3);
     EXPECT_EQ(sounds_of_last_frame(), (std::vector<std::string>{"NAV_RIGHT"}));
     game().hover_active = false;  // hovering switched off: no change
-    game().cursor_x = 100 + static_cast<std::int32_t>(plugin_state.category_tiles.data[6].x * 1920);
-    game().cursor_y = 50 + static_cast<std::int32_t>(plugin_state.category_tiles.data[6].y * 1080);
+    game().cursor_x = 100 + static_cast<std::int32_t>(plugin_state.category_page.tiles.data[6].x * 1920);
+    game().cursor_y = 50 + static_cast<std::int32_t>(plugin_state.category_page.tiles.data[6].y * 1080);
     frames(1);
     EXPECT_EQ(plugin_state.current_category, 3);
 }
@@ -304,7 +310,7 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
               .with("texture_load_frames", 2));
     open_map();
     frames(20);
-    const ScreenRect tile = plugin_state.category_tiles.data[5];
+    const ScreenRect tile = plugin_state.category_page.tiles.data[5];
     game().cursor_x = 100 + static_cast<std::int32_t>(tile.x * 1920);
     game().cursor_y = 50 + static_cast<std::int32_t>(tile.y * 1080);
     frames(1);
@@ -323,7 +329,46 @@ TEST_P(MenuTest, AVisitToTheMenuAsTheTraceShowsIt) {
     EXPECT_EQ(plugin_state.markers[0].data.category, 5);
     EXPECT_NE(read_file(dir / "Quillfen" / "markers.json").find("\"category\": 5"), std::string::npos);
     // In the full menu the tiles moved into the row at the top.
-    EXPECT_NEAR(plugin_state.category_tiles.data[0].y, 0.21f, 1e-3f);
+    EXPECT_NEAR(plugin_state.category_page.tiles.data[0].y, 0.21f, 1e-3f);
+}
+
+TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigation) {
+    start();
+    open_map();  // the ring: the frame after shows its controls
+    frames(1);
+    ASSERT_EQ(plugin_state.menu.state, MENU_RING);
+    std::vector<Hash> with_related, without;
+    const auto enabled = calls("enable_control", game().frame - 1);
+    // The tick runs twice a frame: the first half is the first tick's.
+    for (std::size_t i = 0; i < enabled.size() / 2; ++i) {
+        const Hash control = static_cast<Hash>(enabled[i]->args[1]);
+        (enabled[i]->args[2] != 0 ? with_related : without).push_back(control);
+    }
+    EXPECT_EQ(with_related, (std::vector<Hash>{InputControl::INPUT_REVEAL_HUD, InputControl::INPUT_SELECT_RADAR_MODE,
+                                               InputControl::INPUT_SIMPLE_RADAR, InputControl::INPUT_EXPAND_RADAR,
+                                               InputControl::INPUT_REGULAR_RADAR, InputControl::INPUT_DISABLE_RADAR}));
+    // The ring's button and two the game keeps; then, in both states, the stick,
+    // the full menu's buttons in the table's order and the navigation.
+    EXPECT_EQ(without, (std::vector<Hash>{control_edit_markers,
+                                          InputControl::INPUT_INTERACT_ANIMAL,
+                                          InputControl::INPUT_SPECIAL_ABILITY,
+                                          control_stick_x,
+                                          control_stick_y,
+                                          control_rename,
+                                          control_sort,
+                                          control_delete,
+                                          control_back,
+                                          control_route,
+                                          control_search,
+                                          control_move,
+                                          control_capture,
+                                          control_hide,
+                                          control_menu_up,
+                                          control_menu_down,
+                                          control_menu_left,
+                                          control_menu_right,
+                                          control_menu_scroll_forward,
+                                          control_menu_scroll_backward}));
 }
 
 TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {

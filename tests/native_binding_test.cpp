@@ -11,6 +11,7 @@
 
 #include "sim/game_natives.h"
 #include "sim/host.h"
+#include "src/menu/marker_list_page.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/scripthook/host_api.h"

@@ -51,7 +51,7 @@ protected:
         frames(2);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
     }
     // A press of a prompt or a control, released long enough before that no
     // answer still reports the last one.
@@ -81,7 +81,7 @@ protected:
         for (const RouteCall& c : route_calls()) n += c.native == "gps_route_clear";
         return n;
     }
-    std::string prompt_text() { return game().prompts.at(plugin_state.route.prompt).text; }
+    std::string prompt_text() { return game().prompts.at(button_prompt(plugin_state, route_button)).text; }
     std::vector<std::string> labels() const { return row_labels(); }
     std::size_t count_messages(const std::string& m) const {
         const std::vector<std::string> all = messages();
@@ -94,7 +94,7 @@ protected:
     }
     // Routes to row `row` of the list as it is sorted now.
     void route_to_row(std::int64_t row) {
-        plugin_state.marker_list_selection = row;
+        plugin_state.list_page.selection = row;
         press(control_route);
         ASSERT_TRUE(plugin_state.route.active);
     }
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(RepeatedQueries, RouteTest, ::testing::ValuesIn(repeat_
 TEST_P(RouteTest, APressRoutesToTheSelectedMarkerAndASecondPressClearsIt) {
     start(3);
     EXPECT_EQ(prompt_text(), "Route");
-    EXPECT_TRUE(game().prompts.at(plugin_state.route.prompt).enabled) << "the list has rows";
+    EXPECT_TRUE(game().prompts.at(button_prompt(plugin_state, route_button)).enabled) << "the list has rows";
     press(control_route);  // row 1: M3, the newest
     frames(5);             // a press acts once, however long the game reports it
     expect_route_calls(route_calls(), marker_position(3));
@@ -266,7 +266,7 @@ TEST_P(RouteTest, DeletingAnotherMarkerKeepsTheRouteOnItsMarkerAndDeletingItClea
     auto delete_row = [&](std::int64_t row) {
         frames(3);
         route_calls_from = session->host.trace.size();
-        plugin_state.marker_list_selection = row;
+        plugin_state.list_page.selection = row;
         game().held.insert(control_delete);
         frames(1);
     };
@@ -278,7 +278,7 @@ TEST_P(RouteTest, DeletingAnotherMarkerKeepsTheRouteOnItsMarkerAndDeletingItClea
     EXPECT_STREQ(plugin_state.markers[plugin_state.route.marker].data.name, "M2");
     EXPECT_EQ(route_calls().size(), 0u) << "the game's route stays as it is";
     EXPECT_EQ(labels(), (std::vector<std::string>{"1/2 M3", "2/2 * M2"}));
-    plugin_state.marker_list_selection = 1;
+    plugin_state.list_page.selection = 1;
     frames(1);
     EXPECT_EQ(prompt_text(), "Clear Route");
 
@@ -393,7 +393,7 @@ TEST_P(RouteTest, WithoutARouteNoRouteNativeIsCalled) {
     route_calls_from = 0;
     EXPECT_TRUE(route_calls().empty());
     EXPECT_EQ(prompt_text(), "Route");
-    EXPECT_FALSE(game().prompts.at(plugin_state.route.prompt).visible) << "hidden with the full menu";
+    EXPECT_FALSE(game().prompts.at(button_prompt(plugin_state, route_button)).visible) << "hidden with the full menu";
 }
 
 // The route is drawn in the player's route_colour from settings.ini; without
@@ -465,7 +465,7 @@ protected:
         }
         return out;
     }
-    bool enabled() { return game().prompts.at(plugin_state.route.prompt).enabled; }
+    bool enabled() { return game().prompts.at(button_prompt(plugin_state, route_button)).enabled; }
 };
 
 INSTANTIATE_TEST_SUITE_P(Positions, RouteNotFiniteTest, ::testing::ValuesIn(not_finite_positions),
@@ -473,7 +473,7 @@ INSTANTIATE_TEST_SUITE_P(Positions, RouteNotFiniteTest, ::testing::ValuesIn(not_
 
 TEST_P(RouteNotFiniteTest, RouteIsOffOnItsRowTheRowSaysSoAndNothingReachesTheGame) {
     start_with_bad_spot();
-    plugin_state.marker_list_selection = 1;  // M2: the bad spot's row is not the selected one
+    plugin_state.list_page.selection = 1;  // M2: the bad spot's row is not the selected one
     frames(1);
     EXPECT_TRUE(enabled());
     const std::vector<std::string> centre = centre_texts();
@@ -481,7 +481,7 @@ TEST_P(RouteNotFiniteTest, RouteIsOffOnItsRowTheRowSaysSoAndNothingReachesTheGam
     EXPECT_EQ(centre[0], "Not on the map");
     EXPECT_EQ(centre[2], "105m away") << "M1: sqrt(30.5² + 3.25² + 101²)";
 
-    plugin_state.marker_list_selection = 0;
+    plugin_state.list_page.selection = 0;
     press(control_route);
     frames(3);
     EXPECT_FALSE(enabled()) << "off on the row whose position the map cannot show";

@@ -3,9 +3,10 @@
 #include <cmath>
 
 #include "sim_fixture.h"
-#include "src/core/state.h"
 #include "src/markers/waypoint_capture.h"
+#include "src/menu/menu.h"
 #include "src/script_main.h"
+#include "src/state/state.h"
 
 namespace {
 constexpr std::int64_t ms = 1000000;
@@ -112,9 +113,9 @@ TEST_F(SimTest, GameWindowSizeAndItsDefaults) {
 TEST_F(SimTest, ABackdropFadesInWithTheFullMenuAndStopsBelowTheCutOff) {
     begin("{frames: 100}");
     frames(2);
-    plugin_state.menu_state = MENU_FULL;  // as the menu controller would set it
+    plugin_state.menu.state = MENU_FULL;  // as the menu controller would set it
     frames(1);
-    EXPECT_NEAR(plugin_state.backdrop_strength, 0.5, 1e-6);
+    EXPECT_NEAR(plugin_state.menu.backdrop_strength, 0.5, 1e-6);
     const std::int64_t f = game().frame - 1;
     // The effect is started, given its strength and its parameters, in this order.
     std::vector<std::string> effect_calls;
@@ -130,8 +131,8 @@ TEST_F(SimTest, ABackdropFadesInWithTheFullMenuAndStopsBelowTheCutOff) {
     for (int i = 0; i < 5; ++i) EXPECT_EQ(effect.params[i], params[i]);
 
     frames(10);
-    EXPECT_GT(plugin_state.backdrop_strength, 0.999);
-    plugin_state.menu_state = MENU_CLOSED;
+    EXPECT_GT(plugin_state.menu.backdrop_strength, 0.999);
+    plugin_state.menu.state = MENU_CLOSED;
     int frames_to_stop = 0;
     while (game().screen_effects["Mission_EndCredits"].playing && frames_to_stop < 60) {
         frames(1);
@@ -139,16 +140,16 @@ TEST_F(SimTest, ABackdropFadesInWithTheFullMenuAndStopsBelowTheCutOff) {
     }
     // 0.75^n falls below 0.001 after 25 frames from ~1.0.
     EXPECT_EQ(frames_to_stop, 25);
-    EXPECT_EQ(plugin_state.backdrop_strength, 0.0);
+    EXPECT_EQ(plugin_state.menu.backdrop_strength, 0.0);
     EXPECT_FALSE(game().screen_effects["Mission_EndCredits"].playing);
 }
 
 TEST_F(SimTest, ALongFrameBringsTheBackdropStraightToFull) {
     begin("{frames: 10, frame_ms: 40}");
     frames(1);
-    plugin_state.menu_state = MENU_FULL;
+    plugin_state.menu.state = MENU_FULL;
     frames(1);
-    EXPECT_EQ(plugin_state.backdrop_strength, 1.0);
+    EXPECT_EQ(plugin_state.menu.backdrop_strength, 1.0);
     EXPECT_EQ(plugin_state.frame_delta, 40 * ms);
 }
 

@@ -12,6 +12,7 @@
 #include "sim_fixture.h"
 #include "src/map/blips.h"
 #include "src/markers/marker_editing.h"
+#include "src/menu/marker_list_page.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/settings/settings.h"
@@ -89,7 +90,7 @@ protected:
         frames(1);
         game().pressed.insert(control_edit_markers);
         frames(1);
-        ASSERT_EQ(plugin_state.menu_state, MENU_FULL);
+        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
         frames(5);  // past the press
     }
     void press(Hash control) {
@@ -233,11 +234,11 @@ TEST_F(SettingsTest, CaptureSwitchedOffAndOnAgainTakesOnlyAWaypointSetAfterwards
     ASSERT_EQ(plugin_state.markers.length, 10u);
 
     open_full_menu();
-    EXPECT_EQ(prompt(plugin_state.settings.capture_prompt).text, "Capture: Off");
-    EXPECT_EQ(prompt(plugin_state.settings.capture_prompt).control, sim_joaat("INPUT_FRONTEND_SELECT"));
-    EXPECT_TRUE(prompt(plugin_state.settings.capture_prompt).enabled);
+    EXPECT_EQ(prompt(button_prompt(plugin_state, capture_button)).text, "Capture: Off");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, capture_button)).control, sim_joaat("INPUT_FRONTEND_SELECT"));
+    EXPECT_TRUE(prompt(button_prompt(plugin_state, capture_button)).enabled);
     press(control_capture);
-    EXPECT_EQ(prompt(plugin_state.settings.capture_prompt).text, "Capture: On");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, capture_button)).text, "Capture: On");
     EXPECT_EQ(settings_text(), "# capture off while I shop\r\ncapture_waypoints = true\r\nblip_limit = 300\r\n");
     frames(3 * frames_per_second);
     EXPECT_EQ(plugin_state.markers.length, 10u) << "the waypoint set while capture was off makes no marker";
@@ -249,7 +250,7 @@ TEST_F(SettingsTest, CaptureSwitchedOffAndOnAgainTakesOnlyAWaypointSetAfterwards
     EXPECT_EQ(count_logged("Auto-created"), 1);
 
     press(control_capture);
-    EXPECT_EQ(prompt(plugin_state.settings.capture_prompt).text, "Capture: Off");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, capture_button)).text, "Capture: Off");
     EXPECT_EQ(settings_text(), file);
     set_waypoint(1500, 1500);
     frames(3 * frames_per_second);
@@ -264,8 +265,8 @@ TEST_F(SettingsTest, HidingACategoryTakesItsBlipsWithinASecondInsideTheFramesRoo
     frames(frames_per_second);
     ASSERT_EQ(blips_by_category(), (std::map<std::int64_t, int>{{0, 450}, {1, 50}}));
     open_full_menu();
-    EXPECT_EQ(prompt(plugin_state.settings.hide_prompt).text, "Hide on Map");
-    EXPECT_EQ(prompt(plugin_state.settings.hide_prompt).control, sim_joaat("INPUT_GAME_MENU_TAB_LEFT"));
+    EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Hide on Map");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).control, sim_joaat("INPUT_GAME_MENU_TAB_LEFT"));
     const std::int64_t shown_alpha = tile_icon_alpha(0);
 
     const std::int64_t pressed_at = game().frame;
@@ -278,16 +279,16 @@ TEST_F(SettingsTest, HidingACategoryTakesItsBlipsWithinASecondInsideTheFramesRoo
     std::size_t most = 0;
     for (std::int64_t f = pressed_at; f < game().frame; ++f) most = std::max(most, natives_in_frame(f).size());
     EXPECT_LE(most, frame_native_ceiling) << "the blips go a frame's room at a time";
-    EXPECT_EQ(prompt(plugin_state.settings.hide_prompt).text, "Show on Map");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Show on Map");
     EXPECT_EQ(tile_icon_alpha(0), shown_alpha / 2) << "its tile dimmed";
     EXPECT_EQ(tile_icon_alpha(1), 128) << "another tile as it was";
-    EXPECT_EQ(plugin_state.marker_list_cache.length, 450u) << "its markers stay listed";
+    EXPECT_EQ(plugin_state.list_page.rows.length, 450u) << "its markers stay listed";
 
     press(control_hide);
     frames(frames_per_second);
     EXPECT_EQ(blips_by_category(), (std::map<std::int64_t, int>{{0, 450}, {1, 50}}));
     EXPECT_EQ(settings_text(), file);
-    EXPECT_EQ(prompt(plugin_state.settings.hide_prompt).text, "Hide on Map");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Hide on Map");
     EXPECT_EQ(tile_icon_alpha(0), shown_alpha);
 
     // the next category: the prompt names its own state
@@ -298,10 +299,10 @@ TEST_F(SettingsTest, HidingACategoryTakesItsBlipsWithinASecondInsideTheFramesRoo
     game().just_pressed.insert(control_menu_left);
     frames(6);
     ASSERT_EQ(plugin_state.current_category, 0);
-    EXPECT_EQ(prompt(plugin_state.settings.hide_prompt).text, "Hide on Map");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Hide on Map");
     game().just_pressed.insert(control_menu_right);
     frames(6);
-    EXPECT_EQ(prompt(plugin_state.settings.hide_prompt).text, "Show on Map");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Show on Map");
     EXPECT_EQ(settings_text(), "\xEF\xBB\xBF; my own comment\r\n\r\nhidden_on_map = 2, 10\r\n; the end\r\n");
     ASSERT_TRUE(end());
 }

@@ -21,11 +21,11 @@
 #include "sim/session.h"
 #include "sim/trace.h"
 #include "src/core/plugin_context.h"
-#include "src/core/state.h"
 #include "src/entry.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/settings_file.h"
 #include "src/scripthook/host_api.h"
+#include "src/state/state.h"
 #include "tests/support/markers_text.h"
 #include "tests/support/test_files.h"
 

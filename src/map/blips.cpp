@@ -164,6 +164,24 @@ void relabel_marker_blip(const PluginState& state, const Marker& marker) {
     if (const char* label = marker_label(state.categories, marker, nullptr)) set_blip_name(marker.blip, label);
 }
 
+void blips_follow_list(RunContext&, PluginState& state, MarkerListChange change, std::size_t index) {
+    switch (change) {
+        case MarkerListChange::added: choose_blips_again(state); break;
+        case MarkerListChange::removed: blips_after_marker_left(state, index); break;
+        case MarkerListChange::renamed:
+            choose_blips_again(state);
+            relabel_marker_blip(state, state.markers[index]);
+            break;
+        case MarkerListChange::moved:
+            choose_blips_again(state);  // its new category may be one hidden from the map
+            restyle_marker_blip(state, state.markers[index]);
+            break;
+        case MarkerListChange::replaced: blips_after_new_list(state); break;
+    }
+}
+
+void blips_at_release(RunContext&, PluginState& state) { free_blip_choice(state.blip_choice); }
+
 static void out_of_memory(RunContext& ctx, BlipChoice& c) {
     c.step = BlipChoiceStep::none;
     c.up_to_date = false;  // tried again in the next frame

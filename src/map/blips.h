@@ -5,9 +5,10 @@
 #pragma once
 
 #include "src/base/run_context.h"
+#include "src/core/feature_row.h"
 #include "src/core/marker.h"
-#include "src/core/state.h"
 #include "src/scripthook/game_hashes.h"
+#include "src/state/state.h"
 
 inline constexpr std::int64_t default_blip_limit = 500;
 inline constexpr std::int64_t blip_limit_step = 50;
@@ -68,7 +69,9 @@ void refresh_marker_blips(RunContext& ctx, PluginState& state);
 // The blips' part of the step after a change of the marker list
 // (`marker_list_changed` in src/markers/marker_list.h, which every change goes
 // through; besides it, only the settings choose again, when what the map hides
-// or its limit changes):
+// or its limit changes), the blips' row of the features' table:
+void blips_follow_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
+// Its pieces:
 // The markers on the map are chosen again, and a choice under way starts over
 // (the blips it made so far stay until the next one is put on the map).
 void choose_blips_again(PluginState& state);
@@ -86,5 +89,7 @@ void restyle_marker_blip(PluginState& state, Marker& marker);
 // What the map hides or its limit changed (the player's settings): chosen
 // again as above, and the count said afresh.
 void blips_after_settings_changed(PluginState& state);
-// Gives back the choice's memory (at script start, before the state is cleared).
+// Gives back the choice's memory.
 void free_blip_choice(BlipChoice& choice);
+// At a script start, before the state is cleared: the last run's choice.
+void blips_at_release(RunContext& ctx, PluginState& state);

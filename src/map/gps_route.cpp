@@ -1,5 +1,6 @@
 #include "src/map/gps_route.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "src/map/location_names.h"
@@ -100,6 +101,58 @@ void route_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index
     if (!route_leads_to(state, index) || index >= state.markers.length || state.route.place[0] != '\0') return;
     keep_route_place(ctx, state);
 }
+
+// ---- the button ------------------------------------------------------------------------------
+
+// "Clear Route" while the selected row is the routed marker, else "Route".
+static const char* route_text(const PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    return index >= 0 && route_leads_to(state, static_cast<std::size_t>(index)) ? "Clear Route" : "Route";
+}
+
+// The selected row's marker, when the map can show where it is.
+static bool on_routable_row(const PluginState& state) {
+    const std::int64_t selected = selected_marker(state.list_page);
+    return selected >= 0 && routable(state.markers[static_cast<std::size_t>(selected)]);
+}
+
+// A press routes to the selected row's marker, or clears the route when it
+// leads there already.
+static bool route_pressed(RunContext& ctx, PluginState& state) {
+    const std::int64_t selected = selected_marker(state.list_page);
+    if (selected < 0) return false;
+    const auto index = static_cast<std::size_t>(selected);
+    if (route_leads_to(state, index)) {
+        end_route(ctx, state, RouteEnd::pressed);
+        return true;
+    }
+    if (!start_route(ctx, state, index)) return false;
+    log_format(ctx, LogLevel::info, "Route to {} ({:d}m)", routed_marker_label(state),
+               static_cast<std::int64_t>(whole_metres(std::sqrt(
+                   distance_squared(state.markers[index].data.position, vector3_to_position(state.player_position))))));
+    return true;
+}
+
+// Off on a row whose position the map cannot show.
+const Button route_button{
+    .control = control_route,
+    .text = route_text,
+    .turn = ButtonTurn::on_row,
+    .enabled = on_routable_row,
+    .enabled_each_tick = true,
+    .press = route_pressed,
+};
+
+// ---- the route's row ---------------------------------------------------------------------------
+
+void route_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
+    if (change == MarkerListChange::removed) route_marker_left_list(ctx, state, index);
+    if (change == MarkerListChange::renamed) route_marker_renamed(ctx, state, index);
+    // A new list: its marker's index names another marker now.
+    if (change == MarkerListChange::replaced) end_route(ctx, state, RouteEnd::markers_loaded);
+}
+
+void route_at_release(RunContext& ctx, PluginState& state) { end_route(ctx, state, RouteEnd::markers_loaded); }
 
 void forget_route_at_unload(RunContext& ctx, PluginState& state) {
     if (!state.route.active) return;

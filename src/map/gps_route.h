@@ -6,8 +6,10 @@
 #include <cstddef>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/core/feature_row.h"
+#include "src/scripthook/game_hashes.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 // Why a route ends; each says so in the log.
 enum class RouteEnd : std::uint8_t {
@@ -16,6 +18,11 @@ enum class RouteEnd : std::uint8_t {
     marker_deleted,  // "The routed marker was deleted: route cleared"
     markers_loaded,  // "Markers loaded again: route cleared"
 };
+
+// The route's button, in the full menu: "Route" to the selected row's marker,
+// or "Clear Route" when the route leads there already.
+inline constexpr Hash control_route = InputControl::INPUT_GAME_MENU_TAB_RIGHT_SECONDARY;
+extern const Button route_button;
 
 // The colour of the line the game draws.
 Hash route_colour(const PluginState& state);
@@ -45,6 +52,13 @@ void route_marker_left_list(RunContext& ctx, PluginState& state, std::size_t ind
 // The marker at `index` was named: when the route leads there and it has no
 // name now, the place it is called by is looked up and kept.
 void route_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
+// The route's part of the step after a change of the marker list: it follows
+// a marker that left (as route_marker_left_list), keeps the place of a marker
+// named (as route_marker_renamed) and ends with a new list.
+void route_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
+// At a script start, before the state is cleared: the last run's route leads
+// to a marker of the list loaded again, so it ends.
+void route_at_release(RunContext& ctx, PluginState& state);
 // At unload, on the loader's thread, where the game takes no native calls: the
 // route cannot be cleared there, so the log says it is left on the map.
 void forget_route_at_unload(RunContext& ctx, PluginState& state);

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 // The place name at a position: the game's zone texts first, then the built-in
 // table; never null, possibly empty (and then logged once per place and run).

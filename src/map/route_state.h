@@ -21,9 +21,6 @@ struct Route {
     bool active;                  // the game draws a route, to `marker`
     std::size_t marker;           // index into `markers`; moved down as earlier markers leave the list
     std::int64_t since_check_ns;  // frame time gathered toward the next arrival check
-    Prompt prompt;                // "Route" or "Clear Route", in the full menu
-    bool prompt_says_clear;       // the prompt's text is "Clear Route"
-    bool pressed_before;          // what the prompt's press test answered last, so a press acts once
     // The place its marker was called by when the route began (empty for a
     // named marker or a place without a name), so that the line at unload,
     // where the game takes no calls, names it as the list did.

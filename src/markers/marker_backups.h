@@ -9,9 +9,9 @@
 #include <cstddef>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/markers_folder.h"
+#include "src/state/state.h"
 
 // At set-up: markers.json, when it loads, to markers.json.bak and to today's
 // daily copy (the seven latest dated up to today are kept).

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 // False (and nothing changed) when a marker lies less than 1 unit away.
 bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position);

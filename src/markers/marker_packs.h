@@ -13,8 +13,8 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/markers_file/markers_folder.h"
+#include "src/state/state.h"
 
 // A pack larger than this is not read (100,000 markers take about 30 MB): it
 // stays where it is, and costs a look at its size at each start.

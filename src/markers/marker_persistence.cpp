@@ -488,7 +488,7 @@ MarkersFileRetry retry_markers_file(RunContext& ctx, PluginState& state) {
         p.unread_retry_at_ns = state.frame_time + ns_from_seconds(unread_file_retry_seconds);
         // Not while the keyboard renames a marker: the list the rename points
         // into is about to be replaced.
-        if (state.rename_marker_index >= 0) return {};
+        if (state.list_page.rename_marker_index >= 0) return {};
         return read_unread_file_again(ctx, state);
     }
     if (p.save_failure == SaveFailure::none || state.frame_time < p.save_retry_at_ns) return {};
@@ -553,4 +553,9 @@ bool save_markers_file_at_quit(RunContext& ctx, PluginState& state) {
     }
     keep_unsaved_markers(ctx, state);
     return false;
+}
+
+void markers_file_at_release(RunContext& ctx, PluginState& state) {
+    if (state.markers.data) free_marker_list(ctx, state, state.markers);
+    release_marker_persistence(state);
 }

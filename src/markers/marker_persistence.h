@@ -16,9 +16,9 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/markers_file/marker_file.h"
 #include "src/markers_file/markers_folder.h"
+#include "src/state/state.h"
 
 void load_data_from_disk(RunContext& ctx, PluginState& state);
 // True while markers.json is there but has not been read (held, or memory ran
@@ -68,3 +68,6 @@ bool save_markers_file_at_quit(RunContext& ctx, PluginState& state);
 // At a new script start: frees what the last run kept (the edits made while
 // the file was unread).
 void release_marker_persistence(PluginState& state);
+// At a script start, before the state is cleared: the last run's marker list
+// (each blip ended) and the edits noted while the file was unread.
+void markers_file_at_release(RunContext& ctx, PluginState& state);

@@ -1,7 +1,16 @@
 #include "src/markers/markers_on_disk.h"
 
+#include "src/core/feature_row.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
+
+// After a save that worked: each row's `saved` in the features' table, what
+// waited for it (the packs whose markers it holds leave Quillfen/import/).
+static void after_save(RunContext& ctx, PluginState& state) {
+    for (const FeatureRow& row : feature_table) {
+        if (row.saved) row.saved(ctx, state);
+    }
+}
 
 void import_marker_packs(RunContext& ctx, PluginState& state) {
     // A pack merged into the backup's markers shown meanwhile would find
@@ -22,16 +31,16 @@ void import_marker_packs(RunContext& ctx, PluginState& state) {
 
 bool save_data_to_disk(RunContext& ctx, PluginState& state) {
     if (!save_markers_file(ctx, state)) return false;
-    move_saved_packs(ctx, state);
+    after_save(ctx, state);
     return true;
 }
 
 void retry_failed_save(RunContext& ctx, PluginState& state) {
     const MarkersFileRetry retry = retry_markers_file(ctx, state);
-    if (retry.saved) move_saved_packs(ctx, state);
+    if (retry.saved) after_save(ctx, state);
     if (retry.wait_over) import_marker_packs(ctx, state);
 }
 
 void save_before_quit(RunContext& ctx, PluginState& state) {
-    if (save_markers_file_at_quit(ctx, state)) move_saved_packs(ctx, state);
+    if (save_markers_file_at_quit(ctx, state)) after_save(ctx, state);
 }

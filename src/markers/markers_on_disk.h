@@ -1,13 +1,14 @@
 // The markers file and the marker packs in step. The file's policy
 // (marker_persistence) and the packs' import (marker_packs) do not call each
-// other: these put them in order. A save that works lets the packs whose
-// markers it holds leave Quillfen/import/; packs are merged only into the
+// other: these put them in order. A save that works runs the features' step
+// after a save (each row's `saved` in the features' table: the packs whose
+// markers it holds leave Quillfen/import/); packs are merged only into the
 // markers the file holds, so while markers.json has not been read they wait,
 // and come in once it has been.
 #pragma once
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 // At script start, after load_data_from_disk: the packs in Quillfen/import are
 // merged and saved (the packs move with that save, or with the first later one

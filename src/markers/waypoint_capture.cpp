@@ -85,3 +85,10 @@ void check_waypoint_and_create_marker(RunContext& ctx, PluginState& state, float
     save_data_to_disk(ctx, state);
     capture.waypoint_cooldown = waypoint_cooldown_seconds;
 }
+
+void waypoint_capture_each_frame(RunContext& ctx, PluginState& state) {
+    float since_last_check = 0.0f;
+    if (waypoint_check_due(waypoint_capture.waypoint_check_timer, state.frame_delta, since_last_check)) {
+        check_waypoint_and_create_marker(ctx, state, since_last_check);
+    }
+}

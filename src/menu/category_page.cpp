@@ -26,7 +26,7 @@ ScreenRect tile_target(const PluginState& state, std::size_t index, float radius
     const float width = tile_height * aspect;
     const float i = static_cast<float>(index);
     ScreenRect r{0, 0, width, tile_height};
-    if (state.menu_state == MENU_FULL) {
+    if (state.menu.state == MENU_FULL) {
         const float gap = row_gap * aspect;
         const float total = width * count + gap * (count - 1);
         const float left = -0.5f * total + 0.5f * width;
@@ -47,7 +47,7 @@ std::int64_t set_current_category(PluginState& state, std::int64_t requested) {
     std::int64_t wrapped = requested % count;  // the divisor's sign: -1 becomes count - 1
     if (wrapped < 0) wrapped += count;
     state.current_category = wrapped;
-    state.marker_list_selection = 0;
+    state.list_page.selection = 0;
     return wrapped;
 }
 
@@ -64,8 +64,8 @@ bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested
 }
 
 static void quick_add(RunContext& ctx, PluginState& state) {
-    const bool at_player = add_at_player_pressed(state.presses);
-    const bool at_waypoint = add_at_waypoint_pressed(state.presses);
+    const bool at_player = add_at_player_pressed(state.menu.presses);
+    const bool at_waypoint = add_at_waypoint_pressed(state.menu.presses);
     if (!at_player && !at_waypoint) return;
     bool added = false;
     if (at_player) {
@@ -79,8 +79,8 @@ static void quick_add(RunContext& ctx, PluginState& state) {
     if (added) play_sound("SELECT", menu_sound_set);
     else play_sound("UNAFFORDABLE", "Ledger_Sounds");
     // The tile shrinks at once and grows back through the blend.
-    if (index_in_range(state.current_category, state.category_tiles.length)) {
-        ScreenRect& tile = state.category_tiles.data[state.current_category];
+    if (index_in_range(state.current_category, state.category_page.tiles.length)) {
+        ScreenRect& tile = state.category_page.tiles.data[state.current_category];
         tile.width *= press_scale;
         tile.height *= press_scale;
     }
@@ -88,7 +88,7 @@ static void quick_add(RunContext& ctx, PluginState& state) {
 
 void update_category_page(RunContext& ctx, PluginState& state) {
     float blend, radius = ring_radius;
-    if (state.menu_state_changed && state.menu_state == MENU_RING) {
+    if (state.menu.state_changed && state.menu.state == MENU_RING) {
         center_cursor(state);
         blend = 1.0f;
         radius = ring_snap_factor * ring_radius;
@@ -97,19 +97,20 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         blend = blend < 0.0f ? 0.0f : blend > 1.0f ? 1.0f : blend;
     }
 
-    if (state.menu_state == MENU_RING) quick_add(ctx, state);
+    if (state.menu.state == MENU_RING) quick_add(ctx, state);
 
-    const std::size_t count =
-        state.categories.length < state.category_tiles.length ? state.categories.length : state.category_tiles.length;
+    const std::size_t count = state.categories.length < state.category_page.tiles.length
+                                  ? state.categories.length
+                                  : state.category_page.tiles.length;
     for (std::size_t i = 0; i < count; ++i) {
         if (pad_uses_mouse(ePadIndex::PLAYER_CONTROL)) {
             if (cursor_hover_active()) {
                 const CursorFraction c = cursor_position(state);
-                if (point_in_rect(c.x, c.y, state.category_tiles.data[i])) {
+                if (point_in_rect(c.x, c.y, state.category_page.tiles.data[i])) {
                     select_category(ctx, state, static_cast<std::int64_t>(i));
                 }
             }
-        } else if (state.menu_state == MENU_RING) {
+        } else if (state.menu.state == MENU_RING) {
             const float f = stick_direction();
             if (f > 0.0f) {
                 const float n = static_cast<float>(count);
@@ -123,7 +124,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
             target.width *= selected_scale;
             target.height *= selected_scale;
         }
-        ScreenRect& tile = state.category_tiles.data[i];
+        ScreenRect& tile = state.category_page.tiles.data[i];
         tile = lerp_rect(tile, target, blend);
 
         const MarkerCategory& row = state.categories[i];
@@ -141,4 +142,17 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         if (hidden) icon.alpha /= 2;
         draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f, icon, false);
     }
+}
+
+void category_page_at_start(RunContext& ctx, PluginState& state) {
+    // One zeroed tile per category: the page animates them.
+    if (ScreenRect* tiles = allocate_array<ScreenRect>(ctx.general, state.categories.length)) {
+        for (std::size_t i = 0; i < state.categories.length; ++i) tiles[i] = ScreenRect{};
+        state.category_page.tiles = TileSlice{tiles, state.categories.length};
+    }
+}
+
+void category_page_at_release(RunContext& ctx, PluginState& state) {
+    TileSlice& tiles = state.category_page.tiles;
+    if (tiles.data) free_array(ctx.general, tiles.data, tiles.length);
 }

@@ -5,7 +5,7 @@
 
 #include "src/base/run_context.h"
 #include "src/core/marker.h"
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 inline constexpr float ring_radius = 0.225f;
 inline constexpr float ring_snap_factor = 0.9f;
@@ -20,6 +20,10 @@ inline constexpr float selected_icon_scale = 1.1f;
 inline constexpr float background_scale = 1.15f;
 
 void update_category_page(RunContext& ctx, PluginState& state);
+// At a script start, the category table copied: one tile per category; before
+// the state is cleared, the last run's tiles go.
+void category_page_at_start(RunContext& ctx, PluginState& state);
+void category_page_at_release(RunContext& ctx, PluginState& state);
 // Makes `requested` (wrapped into the table) the current category, with the
 // list's rows and a sound; false when it already was.
 bool select_category(RunContext& ctx, PluginState& state, std::int64_t requested);

@@ -5,6 +5,7 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
+#include "src/base/utf8.h"
 #include "src/map/gps_route.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
@@ -13,13 +14,14 @@
 #include "src/menu/drawing.h"
 #include "src/menu/marker_list_rows.h"
 #include "src/menu/marker_search.h"
+#include "src/menu/menu.h"
 #include "src/menu/menu_input.h"
 #include "src/menu/prompts.h"
 #include "src/platform/local_time.h"
 #include "src/scripthook/enums.h"
 #include "src/scripthook/natives.h"
 
-// Sections: row texts · the input step · the drawing step.
+// Sections: row texts · the rename · the buttons · the input step · the drawing step · the row's handlers.
 
 namespace {
 
@@ -40,12 +42,6 @@ TextBuilder scratch_text(RunContext& ctx, std::size_t capacity) {
 }  // namespace
 
 // ---- row texts --------------------------------------------------------------------------
-
-std::int32_t whole_metres(float distance) {
-    if (std::isnan(distance)) return 0;
-    if (!(distance < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(distance);
-}
 
 std::string_view distance_text(RunContext& ctx, const Position& marker, const Position& player) {
     TextBuilder b = scratch_text(ctx, 32);
@@ -122,47 +118,78 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
     return b.data ? b.data : "";
 }
 
-// ---- the input step --------------------------------------------------------------------------
+// ---- the rename ------------------------------------------------------------------------------
 
-static bool selection_names_a_row(const PluginState& state) {
-    return index_in_range(state.marker_list_selection, state.marker_list_cache.length);
+bool list_page_typing(RunContext& ctx, PluginState& state) {
+    ListPage& page = state.list_page;
+    if (page.rename_marker_index >= static_cast<std::int64_t>(state.markers.length)) {
+        keyboard_close();
+        page.rename_marker_index = -1;
+        return true;
+    }
+    if (page.rename_marker_index < 0) return true;
+    const std::int32_t status = keyboard_status();
+    if (status == 0) return false;
+    if (status == 1) {
+        const char* result = keyboard_result();
+        const std::string_view name = trim_unicode_space(result ? std::string_view(result) : std::string_view());
+        rename_marker(ctx, state, state.markers[static_cast<std::size_t>(page.rename_marker_index)], name);
+    }
+    keyboard_close();
+    page.rename_marker_index = -1;
+    return true;
 }
 
-// The marker of the selected row; -1 when the selection names no row.
-static std::int64_t selected_marker(const PluginState& state) {
-    return selection_names_a_row(state) ? state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]
-                                        : -1;
+// ---- the buttons ----------------------------------------------------------------------------
+
+static bool list_has_rows(const PluginState& state) { return state.list_page.rows.length > 0; }
+
+static bool open_full_menu(RunContext& ctx, PluginState& state) {
+    set_menu_state(ctx, state, MENU_FULL);
+    return true;
 }
 
-// A press routes to the selected row's marker, or clears the route when it
-// leads there already. Off on a row whose position the map cannot show.
-static void route_input(RunContext& ctx, PluginState& state) {
-    const std::int64_t selected = selected_marker(state);
-    const bool on_routable_row = selected >= 0 && routable(state.markers[static_cast<std::size_t>(selected)]);
-    prompt_set_enabled(state.route.prompt, on_routable_row);
-    if (!new_press(state.route.pressed_before, prompt_press_completed(state.route.prompt, 0)) || !on_routable_row) {
-        return;
-    }
-    const auto index = static_cast<std::size_t>(selected);
-    if (route_leads_to(state, index)) {
-        end_route(ctx, state, RouteEnd::pressed);
-        return;
-    }
-    if (!start_route(ctx, state, index)) return;
-    log_format(ctx, LogLevel::info, "Route to {} ({:d}m)", routed_marker_label(state),
-               static_cast<std::int64_t>(whole_metres(std::sqrt(
-                   distance_squared(state.markers[index].data.position, vector3_to_position(state.player_position))))));
+static bool leave_full_menu(RunContext& ctx, PluginState& state) {
+    set_menu_state(ctx, state, MENU_CLOSED);
+    return true;
+}
+
+static const char* sort_text(const PluginState& state) {
+    return state.list_page.sort_mode == sort_mode_proximity ? "Sort: Proximity" : "Sort: Time";
+}
+
+static bool sort_rows(RunContext& ctx, PluginState& state) {
+    ListPage& page = state.list_page;
+    page.sort_mode = page.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
+    update_marker_list_cache(ctx, state, true);
+    return true;
+}
+
+// The button is off while the list is empty, so the selection names a row;
+// it is checked all the same rather than read past the list.
+static bool rename_selected(RunContext&, PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (index < 0) return false;
+    state.list_page.rename_marker_index = index;
+    show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
+                           state.markers[static_cast<std::size_t>(index)].data.name, "", "", "", 50);
+    return true;
+}
+
+static bool delete_selected(RunContext& ctx, PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (index < 0) return false;
+    delete_marker_at(ctx, state, index);
+    return true;
 }
 
 // "Move" (enabled while the list has a row): the selected marker goes to the
 // next category of the ring, and the list and the selection follow it.
-static void take_move_press(RunContext& ctx, PluginState& state) {
-    MarkerSearch& s = state.search;
-    prompt_set_enabled(s.move_prompt, state.marker_list_cache.length > 0);
-    const std::int64_t index = selected_marker(state);
-    if (!new_press(s.move_pressed, prompt_press_completed(s.move_prompt, 0)) || index < 0) return;
+static bool move_selected(RunContext& ctx, PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (index < 0) return false;
     const std::int64_t to = category_after(state, state.markers[static_cast<std::size_t>(index)].data.category);
-    if (to < 0) return;  // not reached: the list shows no other
+    if (to < 0) return false;  // not reached: the list shows no other
     // The list follows the marker into its new category (in a search the rows
     // stay the results): made current first, the move's one rebuild of the
     // rows shows it.
@@ -171,56 +198,83 @@ static void take_move_press(RunContext& ctx, PluginState& state) {
     if (!move_marker_to_category(ctx, state, index, to)) {  // not reached: a category of the table, not its own
         state.current_category = shown;
         update_marker_list_cache(ctx, state, true);
-        return;
+        return false;
     }
     const std::int64_t row = row_of_marker(state, index);
-    state.marker_list_selection = row >= 0 ? row : 0;
+    state.list_page.selection = row >= 0 ? row : 0;
     if (paged) play_category_step_sound(state, to);
+    return true;
 }
 
-static void take_input(RunContext& ctx, PluginState& state) {
-    if (new_press(state.presses.sort, prompt_press_completed(state.sort_prompt, 0))) {
-        state.sort_mode = state.sort_mode == sort_mode_time ? sort_mode_proximity : sort_mode_time;
-        prompt_set_text(state.sort_prompt, literal_label(sort_prompt_text(state.sort_mode)));
-        update_marker_list_cache(ctx, state, true);
-    }
+const Button edit_markers_button{
+    .control = control_edit_markers,
+    .text = [](const PluginState&) { return "Edit Markers"; },
+    .turn = ButtonTurn::ring,
+    .press = open_full_menu,
+};
 
-    const bool has_rows = state.marker_list_cache.length > 0;
-    prompt_set_enabled(state.rename_prompt, has_rows);
-    // The prompts are off while the list is empty, so the selection names a row;
-    // it is checked all the same rather than read past the list.
-    if (new_press(state.presses.rename, prompt_press_completed(state.rename_prompt, 0)) &&
-        selection_names_a_row(state)) {
-        state.rename_marker_index = state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)];
-        const Marker& m = state.markers[static_cast<std::size_t>(state.rename_marker_index)];
-        show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
-                               m.data.name, "", "", "", 50);
-    }
+const Button rename_button{
+    .control = control_rename,
+    .text = [](const PluginState&) { return "Rename"; },
+    .turn = ButtonTurn::on_row,
+    .enabled = list_has_rows,
+    .enabled_each_tick = true,
+    .press = rename_selected,
+};
 
-    prompt_set_enabled(state.delete_prompt, state.marker_list_cache.length > 0);
-    if (new_press(state.presses.delete_hold, prompt_hold_completed(state.delete_prompt)) &&
-        selection_names_a_row(state)) {
-        delete_marker_at(ctx, state, state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]);
-        prompt_reset_hold(state.delete_prompt);
-        prompt_reset_hold_data(state.delete_prompt, 0);
-        play_sound("BACK", menu_sound_set);
-    }
+const Button sort_button{
+    .control = control_sort,
+    .text = sort_text,
+    .turn = ButtonTurn::before_rows,
+    .press = sort_rows,
+    .text_after_mode = true,
+};
 
-    route_input(ctx, state);
-    take_search_press(ctx, state);
-    take_move_press(ctx, state);
+const Button delete_button{
+    .control = control_delete,
+    .text = [](const PluginState&) { return "Delete"; },
+    .turn = ButtonTurn::on_row,
+    .hold_ms = 1000,
+    .enabled = list_has_rows,
+    .enabled_each_tick = true,
+    .press = delete_selected,
+    .sound = "BACK",
+};
 
-    const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
-    switch (read_menu_navigation(state.presses)) {
+// Listed in the search's row, after "Search": the two came together and the
+// game lists their prompts in that order.
+const Button move_button{
+    .control = control_move,
+    .text = [](const PluginState&) { return "Move"; },
+    .turn = ButtonTurn::on_row,
+    .enabled = list_has_rows,
+    .enabled_each_tick = true,
+    .press = move_selected,
+};
+
+const Button back_button{
+    .control = control_back,
+    .text = [](const PluginState&) { return "Back"; },
+    .turn = ButtonTurn::leaving,
+    .press = leave_full_menu,
+    .sound = "BACK",
+};
+
+// ---- the input step --------------------------------------------------------------------------
+
+static void take_navigation(RunContext& ctx, PluginState& state) {
+    const auto rows = static_cast<std::int64_t>(state.list_page.rows.length);
+    std::int64_t& selection = state.list_page.selection;
+    switch (read_menu_navigation(state.menu.presses)) {
         case MenuNavigation::up:
             if (rows > 1) {
-                state.marker_list_selection = ((state.marker_list_selection - 1) % rows + rows) % rows;
+                selection = ((selection - 1) % rows + rows) % rows;
                 play_sound("NAV_UP", menu_sound_set);
             }
             break;
         case MenuNavigation::down:
             if (rows > 1) {
-                state.marker_list_selection = ((state.marker_list_selection + 1) % rows + rows) % rows;
+                selection = ((selection + 1) % rows + rows) % rows;
                 play_sound("NAV_DOWN", menu_sound_set);
             }
             break;
@@ -228,15 +282,21 @@ static void take_input(RunContext& ctx, PluginState& state) {
         case MenuNavigation::right: select_category(ctx, state, state.current_category + 1); break;
         default: break;
     }
-    // After the moves: the text follows the row selected now.
-    const bool on_routed =
-        selection_names_a_row(state) &&
-        route_leads_to(state, static_cast<std::size_t>(
-                                  state.marker_list_cache[static_cast<std::size_t>(state.marker_list_selection)]));
-    if (on_routed != state.route.prompt_says_clear) {
-        state.route.prompt_says_clear = on_routed;
-        prompt_set_text(state.route.prompt, literal_label(route_prompt_text(on_routed)));
-    }
+}
+
+// The features' buttons of the full menu, in their turns, around the list's
+// navigation: what reorders the rows first, then what acts on the selected
+// row; after the selection and the category moved, the texts follow the row
+// selected now, and what acts on the category shown comes last ("Back" is
+// the menu's, once the page is drawn).
+static void take_input(RunContext& ctx, PluginState& state) {
+    take_presses(ctx, state, ButtonTurn::before_rows);
+    texts_follow(state, ButtonTurn::before_rows);
+    take_presses(ctx, state, ButtonTurn::on_row);
+    take_navigation(ctx, state);
+    texts_follow(state, ButtonTurn::on_row);
+    take_presses(ctx, state, ButtonTurn::after_moving);
+    texts_follow(state, ButtonTurn::after_moving);
 }
 
 // ---- the drawing step ---------------------------------------------------------------------------
@@ -277,15 +337,15 @@ static void draw_highlight(const PluginState& state, const ScreenRect& row) {
 }
 
 static void draw_rows(RunContext& ctx, PluginState& state) {
-    const auto rows = static_cast<std::int64_t>(state.marker_list_cache.length);
-    const std::int64_t selection = state.marker_list_selection;
+    const auto rows = static_cast<std::int64_t>(state.list_page.rows.length);
+    const std::int64_t selection = state.list_page.selection;
     const std::int64_t first = first_visible_row(selection, rows);
     const Position player = vector3_to_position(state.player_position);
     const float a = state.screen_aspect;
     const bool even_second = (platform_now_ns() / ns_per_second) % 2 == 0;
     for (int slot = 0; slot < visible_rows && first + slot < rows; ++slot) {
         const std::int64_t r = first + slot;
-        const Marker& m = state.markers[static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)])];
+        const Marker& m = state.markers[static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(r)])];
         const bool selected = r == selection;
         // Dimmed at once when its category is hidden, before the blip is gone.
         const bool dimmed = m.blip == 0 || settings_hides(state.settings.in_force, m.data.category);
@@ -311,7 +371,7 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
                          date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
                          w, 0.0f, "Right", text);
         const bool routed =
-            route_leads_to(state, static_cast<std::size_t>(state.marker_list_cache[static_cast<std::size_t>(r)]));
+            route_leads_to(state, static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(r)]));
         draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows, routed), font, size, left, top, w,
                           0.0f, "Left", text);
         if (selected) draw_highlight(state, rect);
@@ -320,12 +380,20 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
 
 void run_main_menu(RunContext& ctx, PluginState& state) {
     take_input(ctx, state);
-    update_settings_prompts(ctx, state);
     if (continue_search(ctx, state)) {
         // A row found above took the first row: a hold of "Delete" begun on
         // the marker there starts again on the one shown now.
-        prompt_reset_hold(state.delete_prompt);
-        prompt_reset_hold_data(state.delete_prompt, 0);
+        const Prompt delete_prompt = button_prompt(state, delete_button);
+        prompt_reset_hold(delete_prompt);
+        prompt_reset_hold_data(delete_prompt, 0);
     }
     draw_rows(ctx, state);
+}
+
+// ---- the row's handlers ----------------------------------------------------------------------
+
+void list_page_at_start(RunContext&, PluginState& state) { state.list_page.rename_marker_index = -1; }
+
+void list_page_at_release(RunContext&, PluginState& state) {
+    if (state.list_page.rows.data) array_free(state.list_page.rows);
 }

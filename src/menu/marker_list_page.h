@@ -1,20 +1,48 @@
 // The full menu's list of the current category's markers (or, in a search, of
-// the markers found), with its actions: sort, rename, delete, route, search,
-// move to the next category, the settings' two switches, move the selection,
-// step the category.
+// the markers found): its rows, its own buttons (sort, rename, delete, and the
+// way in and out), the turns in which every feature's buttons of the full
+// menu are taken, and the navigation that moves the selection and steps the
+// category.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/core/feature_row.h"
+#include "src/scripthook/game_hashes.h"
+#include "src/state/state.h"
 
 inline constexpr int visible_rows = 8;
 
-// The full menu's list page, each frame: its input step (sort, rename, delete,
-// route, search, move, the switches, navigation), then its rows.
+// The list page's buttons (its row of the features' table): the way in, on
+// the map's prompts ("Edit Markers"), its actions ("Rename", "Sort: Time" or
+// "Sort: Proximity", "Delete" held for a second) and the way out ("Back").
+inline constexpr Hash control_edit_markers = InputControl::INPUT_PLAYER_MENU;
+inline constexpr Hash control_rename = InputControl::INPUT_GAME_MENU_ACCEPT;
+inline constexpr Hash control_sort = InputControl::INPUT_GAME_MENU_EXTRA_OPTION;
+inline constexpr Hash control_delete = InputControl::INPUT_GAME_MENU_OPTION;
+inline constexpr Hash control_back = InputControl::INPUT_GAME_MENU_CANCEL;
+extern const Button edit_markers_button;
+extern const Button rename_button;
+extern const Button sort_button;
+extern const Button delete_button;
+extern const Button back_button;
+
+// The full menu's list page, each tick: the full menu's buttons and the
+// list's navigation (take_input), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
+
+// The list page's row of the features' table: at a script start no marker is
+// being renamed; after a change of the marker list its search and rows follow
+// (`list_page_follows_list`, marker_list_rows.h); before the state is cleared
+// the rows go.
+void list_page_at_start(RunContext& ctx, PluginState& state);
+void list_page_at_release(RunContext& ctx, PluginState& state);
+// At the start of the menu's tick: false while the player types a marker's
+// new name (then nothing else of the tick runs); once the keyboard closes,
+// the name confirmed is the marker's.
+bool list_page_typing(RunContext& ctx, PluginState& state);
 
 // The first visible row for `rows` rows with row `selection` selected.
 std::int64_t first_visible_row(std::int64_t selection, std::int64_t rows);
@@ -24,9 +52,6 @@ float list_row_centre_y(int slot);
 std::string_view distance_text(RunContext& ctx, const Position& marker, const Position& player);
 std::string_view coordinates_text(RunContext& ctx, const Position& marker);
 std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone);
-// The whole metres of a distance as the list shows them: NaN as 0, and at most
-// the largest 32-bit integer (a float beyond it has no defined conversion).
-std::int32_t whole_metres(float distance);
 // What a search's row shows of its category: the text in the name's
 // parentheses ("Animal" of "Marker (Animal)"), or the whole name.
 std::string_view category_short_name(std::string_view name);

@@ -27,8 +27,8 @@ bool less_by_proximity(const PluginState& state, std::int64_t a, std::int64_t b)
 // Rows with a NaN distance (a NaN position in the file, or a NaN player
 // position) are moved behind all the others first, and only the rest is sorted.
 static void sort_by_proximity(PluginState& state) {
-    std::int64_t* rows = state.marker_list_cache.data;
-    std::int64_t* end = rows + state.marker_list_cache.length;
+    std::int64_t* rows = state.list_page.rows.data;
+    std::int64_t* end = rows + state.list_page.rows.length;
     const Position player = vector3_to_position(state.player_position);
     std::int64_t* numbers_end = std::stable_partition(rows, end, [&](std::int64_t i) {
         return !std::isnan(distance_squared(state.markers[static_cast<std::size_t>(i)].data.position, player));
@@ -39,7 +39,7 @@ static void sort_by_proximity(PluginState& state) {
 // ---- the rows -----------------------------------------------------------------------------
 
 void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection) {
-    GrowableArray<std::int64_t>& cache = state.marker_list_cache;
+    GrowableArray<std::int64_t>& cache = state.list_page.rows;
     cache.length = 0;
     if (state.search.in_force) {
         // Newest last in the list, as the category's rows are gathered, so that
@@ -55,38 +55,38 @@ void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_se
             }
         }
     }
-    if (state.sort_mode == sort_mode_time) {
+    if (state.list_page.sort_mode == sort_mode_time) {
         std::sort(cache.begin(), cache.end(),
                   [&](std::int64_t a, std::int64_t b) { return less_by_time(state, a, b); });
-    } else if (state.sort_mode == sort_mode_proximity) {
+    } else if (state.list_page.sort_mode == sort_mode_proximity) {
         sort_by_proximity(state);
     }
     if (reset_selection) {
-        state.marker_list_selection = 0;
+        state.list_page.selection = 0;
     } else {
         const auto last = static_cast<std::int64_t>(cache.length) - 1;
-        state.marker_list_selection = std::min(std::max(state.marker_list_selection, std::int64_t{0}), last);
+        state.list_page.selection = std::min(std::max(state.list_page.selection, std::int64_t{0}), last);
     }
 }
 
 bool update_marker_list_cache_as_it_grows(RunContext& ctx, PluginState& state) {
-    const GrowableArray<std::int64_t>& cache = state.marker_list_cache;
-    const std::int64_t row = state.marker_list_selection;
+    const GrowableArray<std::int64_t>& cache = state.list_page.rows;
+    const std::int64_t row = state.list_page.selection;
     const std::int64_t selected = index_in_range(row, cache.length) ? cache[static_cast<std::size_t>(row)] : -1;
     update_marker_list_cache(ctx, state, row <= 0 || selected < 0);
     if (row > 0 && selected >= 0) {
         const std::int64_t now = row_of_marker(state, selected);
-        state.marker_list_selection = now >= 0 ? now : 0;
+        state.list_page.selection = now >= 0 ? now : 0;
     }
-    const std::int64_t shown = index_in_range(state.marker_list_selection, cache.length)
-                                   ? cache[static_cast<std::size_t>(state.marker_list_selection)]
+    const std::int64_t shown = index_in_range(state.list_page.selection, cache.length)
+                                   ? cache[static_cast<std::size_t>(state.list_page.selection)]
                                    : -1;
     return selected >= 0 && shown != selected;
 }
 
 std::int64_t row_of_marker(const PluginState& state, std::int64_t index) {
-    for (std::size_t r = 0; r < state.marker_list_cache.length; ++r) {
-        if (state.marker_list_cache[r] == index) return static_cast<std::int64_t>(r);
+    for (std::size_t r = 0; r < state.list_page.rows.length; ++r) {
+        if (state.list_page.rows[r] == index) return static_cast<std::int64_t>(r);
     }
     return -1;
 }

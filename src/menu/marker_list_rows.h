@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/markers/marker_list.h"
+#include "src/state/state.h"
 
 // The list page's part of the step after a change of the marker list
 // (`marker_list_changed`), after the map's: a search in force follows (a
@@ -19,7 +19,7 @@
 // they are: neither order looks at names.
 void list_page_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
 
-// Refills `marker_list_cache` for the current category (while a search is in
+// Refills the list page's `rows` for the current category (while a search is in
 // force: the markers it found so far, of every category) in `sort_mode`'s
 // order; the selection goes back to the first row, or stays within the rows.
 void update_marker_list_cache(RunContext& ctx, PluginState& state, bool reset_selection);

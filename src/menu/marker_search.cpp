@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "src/base/utf8.h"
-#include "src/core/state.h"
 #include "src/map/location_names.h"
 #include "src/menu/drawing.h"
 #include "src/menu/marker_list_rows.h"
@@ -12,8 +11,9 @@
 #include "src/scripthook/enums.h"
 #include "src/scripthook/native_call.h"
 #include "src/scripthook/natives.h"
+#include "src/state/state.h"
 
-// Sections: the text · matching · looking through the list · following the list · the search's prompt.
+// Sections: the text · matching · looking through the list · following the list · the button · the row.
 
 // ---- the text ---------------------------------------------------------------------------
 
@@ -127,11 +127,7 @@ void search_list_replaced(PluginState& state) {
     state.search.searched_to = 0;
 }
 
-// ---- the search's prompt --------------------------------------------------------------------
-
-static void set_search_prompt_text(const PluginState& state) {
-    prompt_set_text(state.search.search_prompt, literal_label(state.search.in_force ? "Clear Search" : "Search"));
-}
+// ---- the search and its button --------------------------------------------------------------
 
 void start_search(RunContext& ctx, PluginState& state, std::string_view text) {
     MarkerSearch& s = state.search;
@@ -148,7 +144,7 @@ void start_search(RunContext& ctx, PluginState& state, std::string_view text) {
     s.searched_to = 0;
     look_at_markers(ctx, state);
     update_marker_list_cache(ctx, state, true);
-    if (!was_in_force) set_search_prompt_text(state);
+    if (!was_in_force) button_text_follows(state, search_button);
 }
 
 void end_search(RunContext& ctx, PluginState& state) {
@@ -159,23 +155,31 @@ void end_search(RunContext& ctx, PluginState& state) {
     s.found.length = 0;
     s.searched_to = 0;
     update_marker_list_cache(ctx, state, true);
-    set_search_prompt_text(state);
+    button_text_follows(state, search_button);
 }
 
-void take_search_press(RunContext& ctx, PluginState& state) {
+// With no search in force a press opens the keyboard, else it ends the search.
+static bool search_pressed(RunContext& ctx, PluginState& state) {
     MarkerSearch& s = state.search;
-    const bool pressed = new_press(s.search_pressed, prompt_press_completed(s.search_prompt, 0));
     // One keyboard at a time: a rename opened in this tick keeps it.
-    if (!pressed || state.rename_marker_index >= 0 || s.typing) return;
+    if (state.list_page.rename_marker_index >= 0 || s.typing) return false;
     if (s.in_force) {
         end_search(ctx, state);
         play_sound("BACK", menu_sound_set);
-        return;
+        return true;
     }
     s.typing = true;
     show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, literal_label("Search Markers"), "", s.text,
                            "", "", "", static_cast<std::int32_t>(search_text_characters));
+    return true;
 }
+
+const Button search_button{
+    .control = control_search,
+    .text = [](const PluginState& state) { return state.search.in_force ? "Clear Search" : "Search"; },
+    .turn = ButtonTurn::on_row,
+    .press = search_pressed,
+};
 
 bool finish_search_typing(RunContext& ctx, PluginState& state) {
     MarkerSearch& s = state.search;
@@ -193,4 +197,10 @@ bool finish_search_typing(RunContext& ctx, PluginState& state) {
     if (text.empty()) end_search(ctx, state);
     else start_search(ctx, state, text);
     return true;
+}
+
+// ---- the row's handlers ---------------------------------------------------------------------
+
+void search_at_release(RunContext&, PluginState& state) {
+    if (state.search.found.data) array_free(state.search.found);
 }

@@ -8,8 +8,10 @@
 #include <string_view>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/core/feature_row.h"
 #include "src/menu/marker_search_state.h"
+#include "src/scripthook/game_hashes.h"
+#include "src/state/state.h"
 
 // A search looks up the places of unnamed markers (natives) only while the
 // frame has called fewer than this many, and goes on in the next frame: what
@@ -58,10 +60,20 @@ void search_marker_named(RunContext& ctx, PluginState& state, std::size_t index)
 // is looked through again.
 void search_list_replaced(PluginState& state);
 
-// The list page's input step for "Search": with no search in force a press
-// opens the keyboard, else it ends the search.
-void take_search_press(RunContext& ctx, PluginState& state);
+// The search's buttons, in the full menu: "Search" opens the keyboard, or
+// "Clear Search" ends the search in force; "Move" (enabled while the list has
+// a row) puts the selected marker into the next category of the ring, and the
+// list and the selection follow it. Move's press is in marker_list_page.cpp,
+// beside the list's other actions on the selected row.
+inline constexpr Hash control_search = InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY;
+inline constexpr Hash control_move = InputControl::INPUT_GAME_MENU_TAB_RIGHT;
+extern const Button search_button;
+extern const Button move_button;
+
 // False while the player is still typing a search (then nothing else of the
 // tick runs); once the keyboard closes, its text is the search in force:
 // confirmed empty, cancelled or gone, there is none.
 bool finish_search_typing(RunContext& ctx, PluginState& state);
+
+// At a script start, before the state is cleared: the markers found.
+void search_at_release(RunContext& ctx, PluginState& state);

@@ -1,8 +1,7 @@
-// What the list page's search across all categories and the move that
-// re-files a marker keep: the text in force, the markers it found, and the two
-// prompts. Held by the state record, so this header includes nothing above the
-// core records; the search's steps are in marker_search.h, the move's press
-// in marker_list_page.cpp beside the list's other actions.
+// What the list page's search across all categories keeps: the text in
+// force and the markers it found. Held by the state record, so this header
+// includes nothing above the core records; the search's steps and buttons
+// are in marker_search.h.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +17,6 @@ inline constexpr std::size_t search_text_characters = 50;
 inline constexpr std::size_t search_text_capacity = search_text_characters * 4 + 1;
 
 struct MarkerSearch {
-    Prompt search_prompt;  // "Search" or "Clear Search", in the full menu
-    Prompt move_prompt;    // "Move", in the full menu
-    bool search_pressed;   // what each press test answered last (see PressMemory)
-    bool move_pressed;
     bool typing;                        // the keyboard is open for a search text
     bool in_force;                      // the list shows the markers found, of every category
     char text[search_text_capacity];    // the text in force, zero-terminated

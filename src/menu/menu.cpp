@@ -1,7 +1,7 @@
 #include "src/menu/menu.h"
 
-#include "src/base/utf8.h"
-#include "src/markers/marker_editing.h"
+#include "src/base/calendar.h"
+#include "src/core/feature_row.h"
 #include "src/menu/category_page.h"
 #include "src/menu/marker_list_page.h"
 #include "src/menu/marker_list_rows.h"
@@ -10,46 +10,14 @@
 #include "src/menu/prompts.h"
 #include "src/scripthook/natives.h"
 
-// Sections: the pending rename · states · the tick.
-
-// ---- the pending rename --------------------------------------------------------------------
-
-// False while the player is still typing: then nothing else of the tick runs.
-static bool finish_pending_rename(RunContext& ctx, PluginState& state) {
-    if (state.rename_marker_index >= static_cast<std::int64_t>(state.markers.length)) {
-        keyboard_close();
-        state.rename_marker_index = -1;
-        return true;
-    }
-    if (state.rename_marker_index < 0) return true;
-    const std::int32_t status = keyboard_status();
-    if (status == 0) return false;
-    if (status == 1) {
-        const char* result = keyboard_result();
-        const std::string_view name = trim_unicode_space(result ? std::string_view(result) : std::string_view());
-        rename_marker(ctx, state, state.markers[static_cast<std::size_t>(state.rename_marker_index)], name);
-    }
-    keyboard_close();
-    state.rename_marker_index = -1;
-    return true;
-}
+// Sections: states · the tick · the backdrop.
 
 // ---- states -----------------------------------------------------------------------------
 
-static void switch_full_menu_prompts(const PluginState& state, bool on) {
-    for (Prompt p : {state.back_prompt, state.sort_prompt, state.rename_prompt, state.delete_prompt, state.route.prompt,
-                     state.search.search_prompt, state.search.move_prompt, state.settings.capture_prompt,
-                     state.settings.hide_prompt}) {
-        prompt_set_enabled(p, on);
-        prompt_set_visible(p, on);
-    }
-}
-
 void open_menu(RunContext& ctx, PluginState& state) {
-    state.marker_list_selection = 0;
     menu_open_toggle_a(false);
     menu_open_toggle_b(false);
-    switch_full_menu_prompts(state, true);
+    show_full_menu_buttons(state, true);
     play_sound("MENU_ENTER", menu_sound_set);
     menu_open_scale(0.0f);
     update_marker_list_cache(ctx, state, true);
@@ -57,52 +25,92 @@ void open_menu(RunContext& ctx, PluginState& state) {
 
 void close_menu(RunContext& ctx, PluginState& state) {
     end_search(ctx, state);
-    state.marker_list_selection = 0;
+    state.list_page.selection = 0;
     menu_open_toggle_a(true);
     menu_open_toggle_b(true);
-    switch_full_menu_prompts(state, false);
+    show_full_menu_buttons(state, false);
     play_sound("MENU_CLOSE", menu_sound_set);
     menu_open_scale(1.0f);
 }
 
 void set_menu_state(RunContext& ctx, PluginState& state, std::int64_t menu_state) {
-    if (state.menu_state == MENU_FULL) close_menu(ctx, state);
-    state.menu_state = menu_state;
-    state.menu_state_changed = true;
-    if (state.menu_state == MENU_FULL) open_menu(ctx, state);
+    if (state.menu.state == MENU_FULL) close_menu(ctx, state);
+    state.menu.state = menu_state;
+    state.menu.state_changed = true;
+    if (state.menu.state == MENU_FULL) open_menu(ctx, state);
 }
 
 // ---- the tick ------------------------------------------------------------------------------
 
 void update_gui(RunContext& ctx, PluginState& state) {
-    if (!finish_pending_rename(ctx, state)) return;
-    if (!finish_search_typing(ctx, state)) return;
+    // A keyboard a feature opened (a rename, a search): nothing else runs
+    // while the player types.
+    for (const FeatureRow& row : feature_table) {
+        if (row.typing && !row.typing(ctx, state)) return;
+    }
 
-    if (state.menu_state == MENU_RING || state.menu_state == MENU_FULL) {
+    if (state.menu.state == MENU_RING || state.menu.state == MENU_FULL) {
         update_menu_controls(state);
         update_category_page(ctx, state);
-        if (state.menu_state == MENU_FULL) run_main_menu(ctx, state);
+        if (state.menu.state == MENU_FULL) run_main_menu(ctx, state);
     }
-    state.menu_state_changed = false;
+    state.menu.state_changed = false;
 
     const bool group_shown = prompt_group_page(edit_markers_group) >= 0;
-    switch (state.menu_state) {
+    switch (state.menu.state) {
         case MENU_CLOSED:
             if (group_shown) set_menu_state(ctx, state, MENU_RING);
             break;
         case MENU_RING:
-            if (new_press(state.presses.edit_markers, prompt_press_completed(state.edit_markers_prompt, 0))) {
-                set_menu_state(ctx, state, MENU_FULL);
-            }
+            take_presses(ctx, state, ButtonTurn::ring);
             if (!group_shown) set_menu_state(ctx, state, MENU_CLOSED);
             break;
         case MENU_FULL:
             // Only "Back" leaves the full menu; the group is not asked about here.
-            if (new_press(state.presses.back, prompt_press_completed(state.back_prompt, 0))) {
-                set_menu_state(ctx, state, MENU_CLOSED);
-                play_sound("BACK", menu_sound_set);
-            }
+            take_presses(ctx, state, ButtonTurn::leaving);
             break;
         default: break;
     }
+}
+
+// ---- the backdrop ----------------------------------------------------------------------------
+
+double blend_backdrop(double strength, std::int64_t menu_state, std::int64_t frame_delta_ns) {
+    const bool full = menu_state == MENU_FULL;
+    const double target = full ? 1.0 : 0.0;
+    const double rate = full ? 30.0 : 15.0;
+    double t = rate * seconds_from_ns(frame_delta_ns);
+    if (t < 0.0) t = 0.0;
+    if (t > 1.0) t = 1.0;
+    return strength * (1.0 - t) + target * t;
+}
+
+static void update_backdrop(PluginState& state) {
+    Menu& menu = state.menu;
+    menu.backdrop_strength = blend_backdrop(menu.backdrop_strength, menu.state, state.frame_delta);
+    if (menu.backdrop_strength < 0.001) {
+        menu.backdrop_strength = 0.0;
+        screen_effect_stop(backdrop_effect);
+    } else {
+        screen_effect_start(backdrop_effect);
+        screen_effect_set_strength(backdrop_effect, static_cast<float>(menu.backdrop_strength));
+        screen_effect_set_params(backdrop_effect, 0, 255, 255, 0, 255);
+    }
+}
+
+// ---- the menu's row ---------------------------------------------------------------------------
+
+void menu_at_start(RunContext&, PluginState& state) { make_buttons(state); }
+
+void menu_each_frame(RunContext& ctx, PluginState& state) {
+    // Intended: the menu tick runs twice a frame, and the second repeats every
+    // test of the first. Whatever the game answers to a repeat, a press acts
+    // once (the menu's `presses`); the simulator plays each answer
+    // (docs/simulator.md, `repeat_answers`).
+    update_gui(ctx, state);
+    update_gui(ctx, state);
+    update_backdrop(state);
+    // The category tiles' icons, drawn from these dictionaries.
+    request_texture_dictionary("BLIPS", false);
+    request_texture_dictionary("BLIPS_MP", false);
 }

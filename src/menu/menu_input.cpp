@@ -3,7 +3,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "src/menu/prompts.h"
+#include "src/core/feature_row.h"
 #include "src/platform/platform.h"
 #include "src/scripthook/enums.h"
 #include "src/scripthook/natives.h"
@@ -13,47 +13,31 @@ void play_sound(const char* sound, const char* sound_set) {
     play_menu_sound(sound, sound_set, true, 0);
 }
 
-// Ring only, switched back on with their related controls (true): the map's
-// HUD and radar controls, which the plug-in does not read but leaves to the
-// game; then without (false): "Edit Markers", and INPUT_INTERACT_ANIMAL and
-// INPUT_SPECIAL_ABILITY, which it does not read either.
-constexpr struct {
-    Hash control;
-    bool enable_related;
-} ring_controls[] = {
-    {InputControl::INPUT_REVEAL_HUD, true},
-    {InputControl::INPUT_SELECT_RADAR_MODE, true},
-    {InputControl::INPUT_SIMPLE_RADAR, true},
-    {InputControl::INPUT_EXPAND_RADAR, true},
-    {InputControl::INPUT_REGULAR_RADAR, true},
-    {InputControl::INPUT_DISABLE_RADAR, true},
-    {control_edit_markers, false},
-    {InputControl::INPUT_INTERACT_ANIMAL, false},
-    {InputControl::INPUT_SPECIAL_ABILITY, false},
+// Ring only: the map's HUD and radar controls, which the plug-in does not
+// read but leaves to the game, switched back on with their related controls;
+// then, without them, the ring's buttons' controls ("Edit Markers") and
+// INPUT_INTERACT_ANIMAL and INPUT_SPECIAL_ABILITY, which it does not read either.
+constexpr Hash ring_controls_with_related[] = {
+    InputControl::INPUT_REVEAL_HUD,   InputControl::INPUT_SELECT_RADAR_MODE, InputControl::INPUT_SIMPLE_RADAR,
+    InputControl::INPUT_EXPAND_RADAR, InputControl::INPUT_REGULAR_RADAR,     InputControl::INPUT_DISABLE_RADAR,
+};
+constexpr Hash ring_controls_unread[] = {InputControl::INPUT_INTERACT_ANIMAL, InputControl::INPUT_SPECIAL_ABILITY};
+
+// Both states: the stick, the full menu's buttons' controls, then navigation
+// and the two scroll controls.
+constexpr Hash navigation_controls[] = {
+    control_menu_up,    control_menu_down,           control_menu_left,
+    control_menu_right, control_menu_scroll_forward, control_menu_scroll_backward,
 };
 
-// Both states: the stick, the full menu's prompts, navigation, the four menu
-// tab controls ("Hide on Map", "Move", "Search" and "Route") and the two
-// scroll controls.
-constexpr Hash menu_controls[] = {
-    control_stick_x,
-    control_stick_y,
-    control_rename,
-    control_back,
-    control_delete,
-    control_sort,
-    control_capture,
-    control_menu_up,
-    control_menu_down,
-    control_menu_left,
-    control_menu_right,
-    control_hide,
-    control_move,
-    control_search,
-    control_route,
-    control_menu_scroll_forward,
-    control_menu_scroll_backward,
-};
+static void enable_button_controls(bool ring) {
+    for (const FeatureRow& row : feature_table) {
+        for (const Button* b : row.buttons) {
+            if (!b) break;
+            if ((b->turn == ButtonTurn::ring) == ring) enable_control(ePadIndex::PLAYER_CONTROL, b->control, false);
+        }
+    }
+}
 
 void update_menu_controls(PluginState& state) {
     menu_frame_prepare();
@@ -61,10 +45,15 @@ void update_menu_controls(PluginState& state) {
     menu_frame_flag(true);
     menu_frame_finish();
     disable_all_controls(ePadIndex::PLAYER_CONTROL);
-    if (state.menu_state == MENU_RING) {
-        for (const auto& c : ring_controls) enable_control(ePadIndex::PLAYER_CONTROL, c.control, c.enable_related);
+    if (state.menu.state == MENU_RING) {
+        for (Hash control : ring_controls_with_related) enable_control(ePadIndex::PLAYER_CONTROL, control, true);
+        enable_button_controls(true);
+        for (Hash control : ring_controls_unread) enable_control(ePadIndex::PLAYER_CONTROL, control, false);
     }
-    for (Hash control : menu_controls) enable_control(ePadIndex::PLAYER_CONTROL, control, false);
+    enable_control(ePadIndex::PLAYER_CONTROL, control_stick_x, false);
+    enable_control(ePadIndex::PLAYER_CONTROL, control_stick_y, false);
+    enable_button_controls(false);
+    for (Hash control : navigation_controls) enable_control(ePadIndex::PLAYER_CONTROL, control, false);
 }
 
 CursorFraction cursor_position(const PluginState& state) {

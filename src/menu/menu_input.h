@@ -5,16 +5,16 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
 // The navigation codes: what read_menu_navigation saw pressed first.
 enum class MenuNavigation : std::int32_t { none = 0, up = 1, down = 2, left = 3, right = 4 };
 
-// The game's controls the menu reads, by what it reads them for (the
-// prompts' own are in prompts.h; those it only takes over are named where it
-// does, in menu_input.cpp).
+// The game's controls the menu reads, by what it reads them for (a button's
+// is in its record, beside its feature; those the menu only takes over are
+// named where it does, in menu_input.cpp).
 inline constexpr Hash control_stick_x = InputControl::INPUT_RADIAL_MENU_NAV_LR;
 inline constexpr Hash control_stick_y = InputControl::INPUT_RADIAL_MENU_NAV_UD;
 inline constexpr Hash control_add_at_player = InputControl::INPUT_ATTACK;
@@ -30,6 +30,8 @@ struct CursorFraction {
     float x, y;
 };
 
+// The menu's hold on the controls, each tick: every control off, then those it
+// reads (and in the ring a few it leaves to the game) on again.
 void update_menu_controls(PluginState& state);
 CursorFraction cursor_position(const PluginState& state);
 void center_cursor(const PluginState& state);

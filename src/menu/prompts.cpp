@@ -1,132 +1,110 @@
 #include "src/menu/prompts.h"
 
+#include <cstring>
+
 #include "src/menu/drawing.h"
 #include "src/menu/menu_input.h"
 #include "src/scripthook/enums.h"
+#include "src/scripthook/game_hashes.h"
 #include "src/scripthook/natives.h"
-#include "src/settings/settings.h"
 
-const char* sort_prompt_text(std::int64_t sort_mode) {
-    return sort_mode == sort_mode_proximity ? "Sort: Proximity" : "Sort: Time";
+// Calls `f(button, place)` for every button of the table, in order.
+template <class F>
+static void each_button(F&& f) {
+    std::size_t place = 0;
+    for (const FeatureRow& row : feature_table) {
+        for (const Button* b : row.buttons) {
+            if (!b) break;
+            f(*b, place++);
+        }
+    }
 }
 
-const char* route_prompt_text(bool on_routed_marker) { return on_routed_marker ? "Clear Route" : "Route"; }
+// Texts are literals: compared by address first, and by their letters when
+// two evaluations of one literal gave two addresses.
+static bool same_text(const char* a, const char* b) { return a == b || (a && b && std::strcmp(a, b) == 0); }
 
-const char* capture_prompt_text(bool capture_off) { return capture_off ? "Capture: Off" : "Capture: On"; }
-
-const char* hide_prompt_text(bool hidden) { return hidden ? "Show on Map" : "Hide on Map"; }
-
-static bool current_category_hidden(const PluginState& state) {
-    return settings_hides(state.settings.in_force, state.current_category);
+void make_buttons(PluginState& state) {
+    ButtonPrompts& prompts = state.menu.buttons;
+    each_button([&](const Button& b, std::size_t place) {
+        const char* text = b.text(state);
+        const Prompt p = prompt_begin();
+        prompt_set_control(p, b.control);
+        if (!b.text_after_mode) prompt_set_text(p, literal_label(text));
+        if (b.hold_ms > 0) prompt_set_hold_mode(p, b.hold_ms);
+        else prompt_set_press_mode(p, false);
+        prompt_set_priority(p, ePromptPriority::PP_High);
+        if (b.text_after_mode) prompt_set_text(p, literal_label(text));
+        const bool ring = b.turn == ButtonTurn::ring;
+        if (ring) prompt_set_group(p, static_cast<std::int32_t>(edit_markers_group), 0);
+        prompt_end(p);
+        prompt_set_enabled(p, ring);
+        prompt_set_visible(p, ring);
+        prompts.prompt[place] = p;
+        prompts.text_shown[place] = text;
+    });
 }
 
-static void finish_prompt(Prompt prompt, bool on) {
-    prompt_end(prompt);
-    prompt_set_enabled(prompt, on);
-    prompt_set_visible(prompt, on);
+void show_full_menu_buttons(const PluginState& state, bool on) {
+    // Intended: "Back" first, then the rest in the order their presses are
+    // taken, as the game has always been told.
+    for (ButtonTurn turn :
+         {ButtonTurn::leaving, ButtonTurn::before_rows, ButtonTurn::on_row, ButtonTurn::after_moving}) {
+        each_button([&](const Button& b, std::size_t place) {
+            if (b.turn != turn) return;
+            prompt_set_enabled(state.menu.buttons.prompt[place], on);
+            prompt_set_visible(state.menu.buttons.prompt[place], on);
+        });
+    }
 }
 
-void create_prompts(PluginState& state) {
-    Prompt p = state.edit_markers_prompt = prompt_begin();
-    prompt_set_control(p, control_edit_markers);
-    prompt_set_text(p, literal_label("Edit Markers"));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    prompt_set_group(p, static_cast<std::int32_t>(edit_markers_group), 0);
-    finish_prompt(p, true);
-
-    p = state.rename_prompt = prompt_begin();
-    prompt_set_control(p, control_rename);
-    prompt_set_text(p, literal_label("Rename"));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
-
-    // The sort prompt's text comes after its mode and priority.
-    p = state.sort_prompt = prompt_begin();
-    prompt_set_control(p, control_sort);
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    prompt_set_text(p, literal_label(sort_prompt_text(state.sort_mode)));
-    finish_prompt(p, false);
-
-    p = state.delete_prompt = prompt_begin();
-    prompt_set_control(p, control_delete);
-    prompt_set_text(p, literal_label("Delete"));
-    prompt_set_hold_mode(p, delete_hold_time);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
-
-    p = state.back_prompt = prompt_begin();
-    prompt_set_control(p, control_back);
-    prompt_set_text(p, literal_label("Back"));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
-
-    p = state.route.prompt = prompt_begin();
-    prompt_set_control(p, control_route);
-    prompt_set_text(p, literal_label(route_prompt_text(false)));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
-
-    p = state.search.search_prompt = prompt_begin();
-    prompt_set_control(p, control_search);
-    prompt_set_text(p, literal_label("Search"));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
-
-    p = state.search.move_prompt = prompt_begin();
-    prompt_set_control(p, control_move);
-    prompt_set_text(p, literal_label("Move"));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
-
-    // The settings' switches, last of all.
-    PlayerSettings& settings = state.settings;
-    settings.capture_prompt_says_off = settings.in_force.capture_off;
-    p = settings.capture_prompt = prompt_begin();
-    prompt_set_control(p, control_capture);
-    prompt_set_text(p, literal_label(capture_prompt_text(settings.capture_prompt_says_off)));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
-
-    settings.hide_prompt_says_show = current_category_hidden(state);
-    p = settings.hide_prompt = prompt_begin();
-    prompt_set_control(p, control_hide);
-    prompt_set_text(p, literal_label(hide_prompt_text(settings.hide_prompt_says_show)));
-    prompt_set_press_mode(p, false);
-    prompt_set_priority(p, ePromptPriority::PP_High);
-    finish_prompt(p, false);
+void take_presses(RunContext& ctx, PluginState& state, ButtonTurn turn) {
+    each_button([&](const Button& b, std::size_t place) {
+        if (b.turn != turn) return;
+        ButtonPrompts& prompts = state.menu.buttons;
+        const Prompt p = prompts.prompt[place];
+        const bool on = !b.enabled || b.enabled(state);
+        if (b.enabled && b.enabled_each_tick) {
+            prompt_set_enabled(p, on);
+        } else if (b.enabled && prompts.off_said[place] == on) {
+            prompts.off_said[place] = !on;
+            prompt_set_enabled(p, on);
+        }
+        const bool answer = b.hold_ms > 0 ? prompt_hold_completed(p) : prompt_press_completed(p, 0);
+        if (!new_press(state.menu.presses.buttons[place], answer) || !on) return;
+        if (!b.press(ctx, state)) return;
+        if (b.hold_ms > 0) {
+            prompt_reset_hold(p);
+            prompt_reset_hold_data(p, 0);
+        }
+        if (b.sound) play_sound(b.sound, menu_sound_set);
+    });
 }
 
-void update_settings_prompts(RunContext& ctx, PluginState& state) {
-    PlayerSettings& settings = state.settings;
-    if (new_press(settings.capture_pressed, prompt_press_completed(settings.capture_prompt, 0))) {
-        toggle_capture(ctx, state);
-        play_sound("SELECT", menu_sound_set);
-    }
-    // A search lists every category: which one a hide would mean is not what
-    // the page shows, so the switch waits until the search ends.
-    if (settings.hide_prompt_off != state.search.in_force) {
-        settings.hide_prompt_off = state.search.in_force;
-        prompt_set_enabled(settings.hide_prompt, !settings.hide_prompt_off);
-    }
-    if (new_press(settings.hide_pressed, prompt_press_completed(settings.hide_prompt, 0)) &&
-        !settings.hide_prompt_off) {
-        toggle_category_hidden(ctx, state, state.current_category);
-        play_sound("SELECT", menu_sound_set);
-    }
-    if (settings.capture_prompt_says_off != settings.in_force.capture_off) {
-        settings.capture_prompt_says_off = settings.in_force.capture_off;
-        prompt_set_text(settings.capture_prompt, literal_label(capture_prompt_text(settings.capture_prompt_says_off)));
-    }
-    if (settings.hide_prompt_says_show != current_category_hidden(state)) {
-        settings.hide_prompt_says_show = !settings.hide_prompt_says_show;
-        prompt_set_text(settings.hide_prompt, literal_label(hide_prompt_text(settings.hide_prompt_says_show)));
-    }
+static void text_follows(PluginState& state, const Button& b, std::size_t place) {
+    ButtonPrompts& prompts = state.menu.buttons;
+    const char* text = b.text(state);
+    if (same_text(text, prompts.text_shown[place])) return;
+    prompts.text_shown[place] = text;
+    prompt_set_text(prompts.prompt[place], literal_label(text));
+}
+
+void texts_follow(PluginState& state, ButtonTurn turn) {
+    each_button([&](const Button& b, std::size_t place) {
+        if (b.turn == turn) text_follows(state, b, place);
+    });
+}
+
+void button_text_follows(PluginState& state, const Button& button) {
+    each_button([&](const Button& b, std::size_t place) {
+        if (&b == &button) text_follows(state, b, place);
+    });
+}
+
+Prompt button_prompt(const PluginState& state, const Button& button) {
+    Prompt found = 0;
+    each_button([&](const Button& b, std::size_t place) {
+        if (&b == &button) found = state.menu.buttons.prompt[place];
+    });
+    return found;
 }

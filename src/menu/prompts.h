@@ -1,32 +1,35 @@
-// The plug-in's button prompts and the text labels they (and the menu's
-// texts) are given.
+// The features' buttons (`Button` in src/core/feature_row.h, listed in the
+// rows of the features' table) as prompts of the game: made at a script
+// start, shown with the full menu, their presses taken in the menu's tick,
+// their texts set again when what they say changes. A button's place among
+// all the table's buttons, in order, is where the menu keeps its prompt
+// (`Menu::buttons`) and its press memory (`PressMemory::buttons`).
 #pragma once
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
-#include "src/scripthook/game_hashes.h"
+#include "src/core/feature_row.h"
 #include "src/scripthook/types.h"
+#include "src/state/state.h"
 
-// The prompts' controls, by what each prompt does.
-inline constexpr Hash control_edit_markers = InputControl::INPUT_PLAYER_MENU;
-inline constexpr Hash control_rename = InputControl::INPUT_GAME_MENU_ACCEPT;
-inline constexpr Hash control_sort = InputControl::INPUT_GAME_MENU_EXTRA_OPTION;
-inline constexpr Hash control_delete = InputControl::INPUT_GAME_MENU_OPTION;
-inline constexpr Hash control_back = InputControl::INPUT_GAME_MENU_CANCEL;
-inline constexpr Hash control_route = InputControl::INPUT_GAME_MENU_TAB_RIGHT_SECONDARY;
-inline constexpr Hash control_search = InputControl::INPUT_GAME_MENU_TAB_LEFT_SECONDARY;
-inline constexpr Hash control_move = InputControl::INPUT_GAME_MENU_TAB_RIGHT;
-inline constexpr Hash control_capture = InputControl::INPUT_FRONTEND_SELECT;
-inline constexpr Hash control_hide = InputControl::INPUT_GAME_MENU_TAB_LEFT;
-inline constexpr std::int32_t delete_hold_time = 1000;
-
-const char* sort_prompt_text(std::int64_t sort_mode);
-// "Clear Route" while the selected row is the routed marker, else "Route".
-const char* route_prompt_text(bool on_routed_marker);
-// "Capture: On" or "Capture: Off"; "Hide on Map", or "Show on Map" for a hidden category.
-const char* capture_prompt_text(bool capture_off);
-const char* hide_prompt_text(bool hidden);
-void create_prompts(PluginState& state);
-// The prompts' texts follow the settings and the current category (the file
-// may change them while the menu is open); the full menu's two switches.
-void update_settings_prompts(RunContext& ctx, PluginState& state);
+// At a script start (the menu's row, after the settings are read): every
+// button's prompt, in the table's order, which is the order the game lists
+// them in. The ring's are shown (in the map's prompt group); the full menu's
+// wait, hidden and disabled, for the full menu.
+void make_buttons(PluginState& state);
+// Shows (enabled) or hides (disabled) the full menu's prompts, as the full
+// menu opens and closes.
+void show_full_menu_buttons(const PluginState& state, bool on);
+// The menu's tick takes the presses of the buttons of `turn`, in the table's
+// order: a button with `enabled` tells the game whether it is (at every tick,
+// or when that changes), its press or hold is tested, and a new press of an
+// enabled button runs its `press`; when that acted, a hold starts again and
+// the button's sound plays.
+void take_presses(RunContext& ctx, PluginState& state, ButtonTurn turn);
+// The texts of the buttons of `turn` follow what their `text` says now (a text
+// is set only when it changed).
+void texts_follow(PluginState& state, ButtonTurn turn);
+// The same for one button, where its feature changes what it says outside a
+// press (a search started from the keyboard, or ended as the menu closes).
+void button_text_follows(PluginState& state, const Button& button);
+// The button's prompt (0 for a button not in the table, or before its prompt is made).
+Prompt button_prompt(const PluginState& state, const Button& button);

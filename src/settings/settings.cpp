@@ -5,7 +5,7 @@
 #include "src/markers_file/markers_folder.h"
 #include "src/scripthook/natives.h"
 
-// Sections: applying · reading · writing · the switches.
+// Sections: applying · reading · writing · the switches · the buttons.
 
 // ---- applying -------------------------------------------------------------------------------
 
@@ -335,3 +335,36 @@ void toggle_category_hidden(RunContext& ctx, PluginState& state, std::int64_t ca
     next.hidden_on_map = static_cast<std::uint16_t>(next.hidden_on_map ^ (1u << category));
     switch_setting(ctx, state, next, SettingsKey::hidden_on_map);
 }
+
+// ---- the buttons ----------------------------------------------------------------------------
+
+const Button capture_button{
+    .control = control_capture,
+    .text =
+        [](const PluginState& state) { return state.settings.in_force.capture_off ? "Capture: Off" : "Capture: On"; },
+    .turn = ButtonTurn::after_moving,
+    .press =
+        [](RunContext& ctx, PluginState& state) {
+            toggle_capture(ctx, state);
+            return true;
+        },
+    .sound = "SELECT",
+};
+
+// A search lists every category: which one a hide would mean is not what the
+// page shows, so the switch waits until the search ends.
+const Button hide_button{
+    .control = control_hide,
+    .text =
+        [](const PluginState& state) {
+            return settings_hides(state.settings.in_force, state.current_category) ? "Show on Map" : "Hide on Map";
+        },
+    .turn = ButtonTurn::after_moving,
+    .enabled = [](const PluginState& state) { return !state.search.in_force; },
+    .press =
+        [](RunContext& ctx, PluginState& state) {
+            toggle_category_hidden(ctx, state, state.current_category);
+            return true;
+        },
+    .sound = "SELECT",
+};

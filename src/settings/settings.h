@@ -8,7 +8,9 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/core/state.h"
+#include "src/core/feature_row.h"
+#include "src/scripthook/game_hashes.h"
+#include "src/state/state.h"
 
 // How often the file's modification time and size are looked at.
 inline constexpr std::int64_t settings_look_ns = 5'000'000'000;
@@ -27,3 +29,11 @@ void look_at_settings_file(RunContext& ctx, PluginState& state);
 // and writes that key's line into the file.
 void toggle_capture(RunContext& ctx, PluginState& state);
 void toggle_category_hidden(RunContext& ctx, PluginState& state, std::int64_t category);
+
+// The full menu's two switches, after navigation (they act on what the page
+// shows): "Capture: On" or "Capture: Off", and "Hide on Map", or "Show on Map"
+// for a hidden category (off while a search lists every category).
+inline constexpr Hash control_capture = InputControl::INPUT_FRONTEND_SELECT;
+inline constexpr Hash control_hide = InputControl::INPUT_GAME_MENU_TAB_LEFT;
+extern const Button capture_button;
+extern const Button hide_button;

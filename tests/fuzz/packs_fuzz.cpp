@@ -199,7 +199,7 @@ void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
     }
     for (Marker& m : state.markers) free_marker_name(ctx.general, m.data.name);
     array_free(state.markers);
-    array_free(state.marker_list_cache);
+    array_free(state.list_page.rows);
     spacing_grid_free(grid);
 }
 

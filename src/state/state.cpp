@@ -1,4 +1,4 @@
-#include "src/core/state.h"
+#include "src/state/state.h"
 
 PluginState plugin_state;
 

@@ -34,24 +34,10 @@ struct PluginState {
     MarkerPacks packs;              // marker packs whose markers wait for a save
 
     // ---- menu
-    std::int64_t menu_state;     // MENU_CLOSED, MENU_RING or MENU_FULL
-    bool menu_state_changed;     // true in the first frame of a new menu state
-    PressMemory presses;         // what each press test answered last, so a press acts once
-    Prompt edit_markers_prompt;  // "Edit Markers", in the map's prompt group
-    Prompt back_prompt;          // "Back", in the full menu
-    Prompt rename_prompt;        // "Rename", in the full menu
-    Prompt delete_prompt;        // "Delete", held, in the full menu
-    Prompt sort_prompt;          // "Sort: Time" or "Sort: Proximity", in the full menu
-    TileSlice category_tiles;    // one animated tile per category
-    double backdrop_strength;    // the full menu's screen effect, 0 to 1
-
-    // ---- marker list page
-    GrowableArray<std::int64_t> marker_list_cache;  // indices into `markers`: the current category, sorted
-    std::int64_t marker_list_selection;             // the selected row of the cache
-    std::int64_t sort_mode;                         // sort_mode_time or sort_mode_proximity
-    std::int64_t rename_marker_index;               // the marker the keyboard is renaming, or -1
-    NamelessPlaces nameless_places;                 // places whose missing name was logged already
-    MarkerSearch search;                            // the search across categories, and the move
+    Menu menu;                   // its state, the memory of presses, the buttons' prompts, the backdrop
+    CategoryPage category_page;  // the category tiles
+    ListPage list_page;          // the full menu's rows, their selection and order, the marker being renamed
+    MarkerSearch search;         // the search across categories
 
     // ---- frame timing, nanoseconds
     std::int64_t last_frame_time;      // the clock at the previous iteration
@@ -73,7 +59,8 @@ struct PluginState {
     std::int64_t markers_with_blip;
     BlipChoice blip_choice;  // which markers hold the blips, and the next choice
 
-    Route route;  // the GPS route to a marker, its prompt and its arrival check
+    Route route;                     // the GPS route to a marker and its arrival check
+    NamelessPlaces nameless_places;  // places whose missing name was logged already
 
     PlayerSettings settings;  // Quillfen/settings.ini: capture, categories hidden, blip limit, route colour
 };
