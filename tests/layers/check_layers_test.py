@@ -46,6 +46,8 @@ CASES = [
     ("src/menu/menu.h", "tests/sim_fixture.h", "the plug-in never includes the tests"),
     ("tools/tool_files.h", "src/scripthook/natives.h", "the tools link only the markers file and what is below"),
     ("src/core/marker.h", "src/menu/marker_search_state.h", "only the state record holds a feature's record"),
+    ("src/markers/marker_packs.cpp", "src/markers/marker_persistence.h", "the packs do not call the markers file"),
+    ("src/markers/marker_persistence.cpp", "src/markers/marker_packs.h", "the markers file does not call the packs"),
 ]
 
 
