@@ -102,15 +102,6 @@ constexpr FeatureRow rows[] = {
 
 static_assert(rows[std::size(rows) - 1].frame == refresh_marker_blips, "the blip pass stays last in the frame");
 
-constexpr std::size_t button_count() {
-    std::size_t n = 0;
-    for (const FeatureRow& row : rows) {
-        for (const Button* b : row.buttons) n += b ? 1 : 0;
-    }
-    return n;
-}
-static_assert(button_count() <= most_buttons, "the menu keeps room for most_buttons buttons");
-
 }  // namespace
 
 constinit const FeatureTable feature_table{rows, std::size(rows)};

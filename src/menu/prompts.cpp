@@ -8,13 +8,15 @@
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/natives.h"
 
-// Calls `f(button, place)` for every button of the table, in order.
+// Calls `f(button, place)` for every button of the table, in order. The
+// menu's memories hold `most_buttons`; a table with more is caught by its
+// test, and a button past them is never made.
 template <class F>
 static void each_button(F&& f) {
     std::size_t place = 0;
     for (const FeatureRow& row : feature_table) {
         for (const Button* b : row.buttons) {
-            if (!b) break;
+            if (!b || place >= most_buttons) break;
             f(*b, place++);
         }
     }
