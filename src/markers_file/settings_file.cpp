@@ -540,6 +540,15 @@ void free_settings_text(SettingsFileText& t, const Allocator& allocator) {
     t.size = 0;
 }
 
+void settings_read_error_name(const SettingsFileText& t, char* name, std::size_t size) {
+    if (t.out_of_memory) {
+        TextBuilder n = text_builder(name, size);
+        text_append(n, "out of memory");
+    } else {
+        platform_error_name(t.error, name, size);
+    }
+}
+
 void append_settings_file_fault(TextBuilder& out, const char* path, const SettingsFileText& t) {
     switch (t.state) {
         case SettingsFileState::read:
@@ -566,12 +575,7 @@ void append_settings_file_fault(TextBuilder& out, const char* path, const Settin
             return;
         case SettingsFileState::unreadable: {
             char name[64];
-            if (t.out_of_memory) {
-                TextBuilder n = text_builder(name, sizeof name);
-                text_append(n, "out of memory");
-            } else {
-                platform_error_name(t.error, name, sizeof name);
-            }
+            settings_read_error_name(t, name, sizeof name);
             text_append(out, "Could not read ");
             text_append(out, path);
             text_append(out, " (");

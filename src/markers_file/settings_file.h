@@ -128,6 +128,8 @@ void free_settings_text(SettingsFileText& t, const Allocator& allocator);
 // there (not_a_file, too_big, unreadable: every setting at its default), or
 // about a UTF-16 file that was; nothing otherwise.
 void append_settings_file_fault(TextBuilder& out, const char* path, const SettingsFileText& t);
+// Why an unreadable file could not be read, as the log names it ("out of memory", "EACCES").
+void settings_read_error_name(const SettingsFileText& t, char* name, std::size_t size);
 
 struct SettingsFileRead {
     Settings settings;

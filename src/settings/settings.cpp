@@ -165,12 +165,7 @@ static void take_file(RunContext& ctx, PluginState& state, const SettingsFileTex
             } else if (!s.unreadable_said) {
                 // Held by another program for a moment, maybe: what is in force stays.
                 char name[64];
-                if (t.out_of_memory) {
-                    TextBuilder n = text_builder(name, sizeof name);
-                    text_append(n, "out of memory");
-                } else {
-                    platform_error_name(t.error, name, sizeof name);
-                }
+                settings_read_error_name(t, name, sizeof name);
                 log_format(ctx, LogLevel::error,
                            "Could not read {} ({}): the settings in force stay until it can be read", settings_path,
                            static_cast<const char*>(name));
