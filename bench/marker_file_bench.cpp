@@ -9,8 +9,8 @@
 #include <string>
 
 #include "bench/markers_corpus.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/marker_file_warnings.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/marker_file_warnings.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
-#include "src/markers_file/marker_spacing.h"
+#include "src/file_formats/marker_spacing.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "bench/markers_corpus.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_persistence.h"
-#include "src/markers_file/marker_copies.h"
+#include "src/file_formats/marker_copies.h"
 #include "src/platform/platform.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "src/markers_file/marker_file.h"
+#include "src/file_formats/marker_file.h"
 
 namespace bench {
 

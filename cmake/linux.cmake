@@ -1,7 +1,7 @@
 # Linux: the plug-in as a static library, linked into the simulator, tools,
 # tests and benchmarks.
 add_library(quillfen_plugin STATIC ${plugin_portable_sources})
-target_link_libraries(quillfen_plugin PUBLIC quillfen_markers_file)
+target_link_libraries(quillfen_plugin PUBLIC quillfen_file_formats)
 quillfen_warnings(quillfen_plugin)
 
 add_subdirectory(sim)
@@ -15,7 +15,7 @@ add_subdirectory(bench)
 add_library(quillfen_markers_tool STATIC tools/quillfen_markers.cpp tools/folder_commands.cpp tools/tool_files.cpp
             tools/marker_export.cpp)
 target_include_directories(quillfen_markers_tool PRIVATE ${quillfen_generated_dir})
-target_link_libraries(quillfen_markers_tool PUBLIC quillfen_markers_file)
+target_link_libraries(quillfen_markers_tool PUBLIC quillfen_file_formats)
 quillfen_warnings(quillfen_markers_tool)
 add_executable(quillfen-markers tools/tool_platform_posix.cpp)
 target_link_libraries(quillfen-markers PRIVATE quillfen_markers_tool)

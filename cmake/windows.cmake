@@ -30,7 +30,7 @@ target_include_directories(Quillfen PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(Quillfen PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_include_directories(Quillfen PRIVATE ${quillfen_generated_dir})
 add_dependencies(Quillfen host_import_library)
-target_link_libraries(Quillfen PRIVATE quillfen_markers_file ${host_import_lib} ${static_runtime})
+target_link_libraries(Quillfen PRIVATE quillfen_file_formats ${host_import_lib} ${static_runtime})
 target_link_options(Quillfen PRIVATE -Wl,--no-undefined -Wl,--subsystem,windows)
 quillfen_warnings(Quillfen)
 
@@ -63,7 +63,7 @@ add_executable(quillfen-markers tools/quillfen_markers.cpp tools/folder_commands
                tools/quillfen_markers.rc)
 target_include_directories(quillfen-markers PRIVATE ${quillfen_generated_dir})
 target_compile_definitions(quillfen-markers PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(quillfen-markers PRIVATE quillfen_markers_file ${static_runtime})
+target_link_libraries(quillfen-markers PRIVATE quillfen_file_formats ${static_runtime})
 target_link_options(quillfen-markers PRIVATE -municode)
 quillfen_warnings(quillfen-markers)
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "src/base/calendar.h"
-#include "src/markers_file/marker_copies.h"
+#include "src/file_formats/marker_copies.h"
 #include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;

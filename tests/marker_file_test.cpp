@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sim_fixture.h"
-#include "src/markers_file/marker_file.h"
+#include "src/file_formats/marker_file.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/marker_file_warnings.h"
-#include "src/markers_file/marker_keys.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/marker_file_warnings.h"
+#include "src/file_formats/marker_keys.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "sim_fixture.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers_file/marker_copies.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/marker_copies.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/markers_folder.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "src/base/calendar.h"
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_persistence.h"
-#include "src/markers_file/marker_copies.h"
-#include "src/markers_file/marker_file.h"
+#include "src/file_formats/marker_copies.h"
+#include "src/file_formats/marker_file.h"
 #include "tests/support/file_faults.h"
 
 namespace {
@@ -1142,7 +1142,7 @@ bool memory_is_short = false;
 
 void* allocate_while_memory_is_short(void* data, std::size_t size, std::size_t align,
                                      const std::source_location& where) {
-    if (memory_is_short && std::string_view(where.file_name()).ends_with("src/markers_file/marker_file.cpp") &&
+    if (memory_is_short && std::string_view(where.file_name()).ends_with("src/file_formats/marker_file.cpp") &&
         size >= 100 * sizeof(MarkerDataV1)) {
         return nullptr;
     }

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "src/markers_file/marker_copies.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/marker_copies.h"
+#include "src/file_formats/markers_folder.h"
 #include "tests/support/file_faults.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sim/game.h"
-#include "src/markers_file/settings_file.h"
+#include "src/file_formats/settings_file.h"
 #include "tests/support/test_files.h"
 
 namespace {

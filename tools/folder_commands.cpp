@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "src/markers_file/marker_copies.h"
-#include "src/markers_file/marker_pack_merge.h"
-#include "src/markers_file/marker_spacing.h"
-#include "src/markers_file/settings_file.h"
+#include "src/file_formats/marker_copies.h"
+#include "src/file_formats/marker_pack_merge.h"
+#include "src/file_formats/marker_spacing.h"
+#include "src/file_formats/settings_file.h"
 #include "src/platform/local_time.h"
 #include "tools/tool_files.h"
 #include "tools/tool_platform.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "src/base/calendar.h"
-#include "src/markers_file/marker_spacing.h"
+#include "src/file_formats/marker_spacing.h"
 
 // Sections: values · CSV · GeoJSON · both.
 

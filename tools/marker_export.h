@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "src/markers_file/marker_file.h"
+#include "src/file_formats/marker_file.h"
 
 enum class ExportFormat { csv, geojson };
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "src/markers_file/marker_copies.h"
+#include "src/file_formats/marker_copies.h"
 
 // Sections: messages · reading · replacing a player's file · the replaced copies · paths.
 

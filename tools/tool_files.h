@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/markers_folder.h"
 
 // The same in every command (the help and README.txt say so).
 enum ToolExit : int {

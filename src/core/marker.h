@@ -7,7 +7,7 @@
 
 #include "src/base/growable_array.h"
 #include "src/core/screen.h"
-#include "src/markers_file/marker_record.h"
+#include "src/file_formats/marker_record.h"
 #include "src/scripthook/types.h"
 
 // Which side of the Guarma divide a marker lies on. Asking the game is native

@@ -1,7 +1,7 @@
 #include "src/core/plugin_context.h"
 
 #include "src/core/runtime_globals.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/markers_folder.h"
 #include "src/platform/log_file.h"
 
 RunContext plugin_context() {

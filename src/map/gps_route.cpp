@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "src/map/location_names.h"
-#include "src/markers_file/marker_spacing.h"
-#include "src/markers_file/settings_file.h"
+#include "src/file_formats/marker_spacing.h"
+#include "src/file_formats/settings_file.h"
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/natives.h"
 

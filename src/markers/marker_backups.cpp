@@ -6,7 +6,7 @@
 #include "src/base/text_builder.h"
 #include "src/map/blips.h"
 #include "src/markers/marker_list.h"
-#include "src/markers_file/marker_copies.h"
+#include "src/file_formats/marker_copies.h"
 
 // Sections: the backups at set-up · keeping an unloadable file · recovery.
 // Of something that is not a file at markers.json (obstacle_description) no

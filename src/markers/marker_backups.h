@@ -9,8 +9,8 @@
 #include <cstddef>
 
 #include "src/base/run_context.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/markers_folder.h"
 #include "src/state/state.h"
 
 // At set-up: markers.json, when it loads, to markers.json.bak and to today's

@@ -7,7 +7,7 @@
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
-#include "src/markers_file/marker_spacing.h"
+#include "src/file_formats/marker_spacing.h"
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 

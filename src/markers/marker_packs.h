@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/markers_folder.h"
 #include "src/state/state.h"
 
 // A pack larger than this is not read (100,000 markers take about 30 MB): it

@@ -16,8 +16,8 @@
 #include <cstdint>
 
 #include "src/base/run_context.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/markers_folder.h"
 #include "src/state/state.h"
 
 void load_data_from_disk(RunContext& ctx, PluginState& state);

@@ -8,7 +8,7 @@
 
 #include "src/base/growable_array.h"
 #include "src/base/position.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/markers_folder.h"
 
 // Why the last save of the markers file failed.
 enum class SaveFailure : std::uint8_t {

@@ -9,7 +9,7 @@
 #include "src/map/gps_route.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
-#include "src/markers_file/marker_spacing.h"
+#include "src/file_formats/marker_spacing.h"
 #include "src/menu/category_page.h"
 #include "src/menu/drawing.h"
 #include "src/menu/marker_list_rows.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "src/markers_file/settings_file.h"
+#include "src/file_formats/settings_file.h"
 #include "src/platform/platform.h"
 
 struct PlayerSettings {

@@ -27,8 +27,8 @@
 #include <string_view>
 
 #include "src/json5/json5_reader.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/marker_file_warnings.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/marker_file_warnings.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 namespace {

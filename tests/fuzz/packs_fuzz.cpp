@@ -26,9 +26,9 @@
 #include <vector>
 
 #include "src/base/calendar.h"
-#include "src/markers_file/marker_copies.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/marker_spacing.h"
+#include "src/file_formats/marker_copies.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/marker_spacing.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 // The plug-in's import of one pack (merge_pack and the Pack it takes) lives in

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "src/base/utf8.h"
-#include "src/markers_file/settings_file.h"
+#include "src/file_formats/settings_file.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "src/base/allocators.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/marker_keys.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/marker_keys.h"
 
 // ---- a markers file ----------------------------------------------------------------------
 

@@ -12,8 +12,8 @@
 
 #include "src/base/allocators.h"
 #include "src/base/position.h"
-#include "src/markers_file/marker_record.h"
-#include "src/markers_file/marker_spacing.h"
+#include "src/file_formats/marker_record.h"
+#include "src/file_formats/marker_spacing.h"
 
 // Puts the positions of a list of `count` markers into `grid`:
 // `position_of(i)` gives the i-th. False when out of memory: the grid then

@@ -10,7 +10,7 @@
 
 #include "src/base/allocators.h"
 #include "src/base/text_builder.h"
-#include "src/markers_file/marker_file.h"
+#include "src/file_formats/marker_file.h"
 #include "src/platform/platform.h"
 
 // ---- names ----------------------------------------------------------------------------------

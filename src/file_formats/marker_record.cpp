@@ -1,4 +1,4 @@
-#include "src/markers_file/marker_record.h"
+#include "src/file_formats/marker_record.h"
 
 #include <cstring>
 

@@ -11,7 +11,7 @@
 
 #include "src/base/growable_array.h"
 #include "src/base/text_builder.h"
-#include "src/markers_file/marker_file.h"
+#include "src/file_formats/marker_file.h"
 #include "src/platform/platform.h"
 
 // Puts `size` bytes whole at `path`: into `temporary` first (a leftover of an

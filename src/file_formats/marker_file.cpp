@@ -1,4 +1,4 @@
-#include "src/markers_file/marker_file.h"
+#include "src/file_formats/marker_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,7 +10,7 @@
 #include "src/base/text_builder.h"
 #include "src/base/utf8.h"
 #include "src/json5/json5_reader.h"
-#include "src/markers_file/marker_keys.h"
+#include "src/file_formats/marker_keys.h"
 
 // Sections: text output · the writer · the reader.
 

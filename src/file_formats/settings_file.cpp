@@ -1,10 +1,10 @@
-#include "src/markers_file/settings_file.h"
+#include "src/file_formats/settings_file.h"
 
 #include <cstring>
 
 #include "src/base/utf8.h"
-#include "src/markers_file/marker_record.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/marker_record.h"
+#include "src/file_formats/markers_folder.h"
 
 // Sections: the settings · lines · values · reading · writing.
 

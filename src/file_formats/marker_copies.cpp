@@ -1,10 +1,10 @@
-#include "src/markers_file/marker_copies.h"
+#include "src/file_formats/marker_copies.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "src/base/calendar.h"
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/markers_folder.h"
 
 PlatformError write_whole_file(const char* temporary, const char* path, const void* data, std::size_t size,
                                bool replace, std::size_t* written) {

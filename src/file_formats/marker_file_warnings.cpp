@@ -1,4 +1,4 @@
-#include "src/markers_file/marker_file_warnings.h"
+#include "src/file_formats/marker_file_warnings.h"
 
 #include <cmath>
 #include <cstdint>
@@ -7,9 +7,9 @@
 #include "src/base/growable_array.h"
 #include "src/base/text_builder.h"
 #include "src/json5/json5_reader.h"
-#include "src/markers_file/marker_file.h"
-#include "src/markers_file/marker_keys.h"
-#include "src/markers_file/marker_record.h"
+#include "src/file_formats/marker_file.h"
+#include "src/file_formats/marker_keys.h"
+#include "src/file_formats/marker_record.h"
 
 // Sections: the keys the game reads · finding the warnings in the tree ·
 // placing and saying them.

@@ -1,8 +1,8 @@
-#include "src/markers_file/markers_folder.h"
+#include "src/file_formats/markers_folder.h"
 
 #include <cstring>
 
-#include "src/markers_file/marker_copies.h"
+#include "src/file_formats/marker_copies.h"
 
 // Sections: names · what stands at a path · reading one markers file.
 

@@ -1,4 +1,4 @@
-#include "src/markers_file/marker_spacing.h"
+#include "src/file_formats/marker_spacing.h"
 
 #include <cmath>
 
