@@ -16,10 +16,10 @@
 
 #include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
+#include "src/file_formats/marker_spacing.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
-#include "src/file_formats/marker_spacing.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "bench/game_folder.h"
 #include "bench/markers_corpus.h"
+#include "src/file_formats/marker_copies.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_persistence.h"
-#include "src/file_formats/marker_copies.h"
 #include "src/platform/platform.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <cerrno>
 
 #include "sim_fixture.h"
-#include "src/markers/marker_editing.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/markers_folder.h"
+#include "src/markers/marker_editing.h"
 
 namespace {
 

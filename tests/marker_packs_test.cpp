@@ -9,11 +9,11 @@
 
 #include "sim/trace.h"
 #include "sim_fixture.h"
-#include "src/markers/marker_editing.h"
-#include "src/markers/marker_packs.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/marker_pack_merge.h"
 #include "src/file_formats/marker_spacing.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_packs.h"
 #include "tests/support/file_faults.h"
 
 namespace {

@@ -7,10 +7,10 @@
 
 #include "sim_fixture.h"
 #include "src/base/calendar.h"
-#include "src/markers/marker_editing.h"
-#include "src/markers/marker_persistence.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/marker_file.h"
+#include "src/markers/marker_editing.h"
+#include "src/markers/marker_persistence.h"
 #include "tests/support/file_faults.h"
 
 namespace {

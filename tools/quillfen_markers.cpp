@@ -4,9 +4,9 @@
 #include <string>
 
 #include "quillfen_version.h"
-#include "src/json5/json5_reader.h"
 #include "src/file_formats/marker_file_warnings.h"
 #include "src/file_formats/markers_folder.h"
+#include "src/json5/json5_reader.h"
 #include "tools/folder_commands.h"
 #include "tools/marker_export.h"
 #include "tools/tool_files.h"

@@ -9,8 +9,8 @@
 #include "src/base/growable_array.h"
 #include "src/base/text_builder.h"
 #include "src/base/utf8.h"
-#include "src/json5/json5_reader.h"
 #include "src/file_formats/marker_keys.h"
+#include "src/json5/json5_reader.h"
 
 // Sections: text output · the writer · the reader.
 

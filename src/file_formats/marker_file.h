@@ -7,8 +7,8 @@
 
 #include "src/base/allocators.h"
 #include "src/base/text_builder.h"
-#include "src/json5/json5_reader.h"
 #include "src/file_formats/marker_record.h"
+#include "src/json5/json5_reader.h"
 
 // ---- writing ----------------------------------------------------------------------
 

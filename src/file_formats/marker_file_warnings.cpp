@@ -6,10 +6,10 @@
 
 #include "src/base/growable_array.h"
 #include "src/base/text_builder.h"
-#include "src/json5/json5_reader.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/marker_keys.h"
 #include "src/file_formats/marker_record.h"
+#include "src/json5/json5_reader.h"
 
 // Sections: the keys the game reads · finding the warnings in the tree ·
 // placing and saying them.

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "src/map/location_names.h"
 #include "src/file_formats/marker_spacing.h"
 #include "src/file_formats/settings_file.h"
+#include "src/map/location_names.h"
 #include "src/scripthook/game_hashes.h"
 #include "src/scripthook/natives.h"
 

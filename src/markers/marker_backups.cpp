@@ -4,9 +4,9 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
+#include "src/file_formats/marker_copies.h"
 #include "src/map/blips.h"
 #include "src/markers/marker_list.h"
-#include "src/file_formats/marker_copies.h"
 
 // Sections: the backups at set-up · keeping an unloadable file · recovery.
 // Of something that is not a file at markers.json (obstacle_description) no

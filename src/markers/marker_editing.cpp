@@ -2,12 +2,12 @@
 
 #include <cstring>
 
+#include "src/file_formats/marker_spacing.h"
 #include "src/map/blips.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
-#include "src/file_formats/marker_spacing.h"
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 

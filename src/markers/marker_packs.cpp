@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "src/base/text_builder.h"
-#include "src/markers/marker_list.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/marker_pack_merge.h"
 #include "src/file_formats/marker_spacing.h"
+#include "src/markers/marker_list.h"
 
 // Sections: the folder · finding the packs · merging one pack · moving a pack ·
 // packs waiting for a save · the import. Saving is not done here: the import's

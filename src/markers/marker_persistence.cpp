@@ -4,13 +4,13 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
-#include "src/map/blips.h"
-#include "src/markers/marker_backups.h"
-#include "src/markers/marker_list.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/marker_spacing.h"
 #include "src/file_formats/markers_folder.h"
+#include "src/map/blips.h"
+#include "src/markers/marker_backups.h"
+#include "src/markers/marker_list.h"
 
 // Sections: a file that is there but cannot be read · load · save · retrying
 // a failed save · script end (and the markers kept when it could not save). The backups, the copies of a file that does

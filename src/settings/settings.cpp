@@ -1,8 +1,8 @@
 #include "src/settings/settings.h"
 
-#include "src/map/blips.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/markers_folder.h"
+#include "src/map/blips.h"
 #include "src/scripthook/natives.h"
 
 // Sections: applying · reading · writing · the switches · the buttons.

@@ -26,9 +26,9 @@
 #include <string>
 #include <string_view>
 
-#include "src/json5/json5_reader.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/marker_file_warnings.h"
+#include "src/json5/json5_reader.h"
 #include "tests/fuzz/fuzz_heap.h"
 
 namespace {
