@@ -1369,3 +1369,62 @@ TEST_P(QuitTest, AQuitWhileSavesFailTriesOnceMoreAndOtherwiseKeepsWhatTheGameHel
     EXPECT_EQ(markers_in(markers_text()), c.markers_in_file);
     EXPECT_FALSE(std::filesystem::exists(quillfen() / "markers.json.copying"));
 }
+
+// The scripts started again (the host's reload) while saves fail: the last
+// run's list is what the player has, so it gets the quit's last try, or is
+// kept aside, before it is let go.
+struct RestartCase {
+    const char* what;
+    bool room_again;  // the disk has room again by the restart; else a folder took markers.json's place
+};
+void PrintTo(const RestartCase& c, std::ostream* out) { *out << c.what; }
+
+class RestartWhileSavesFailTest : public MarkerPersistenceTest, public ::testing::WithParamInterface<RestartCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Restarts, RestartWhileSavesFailTest,
+                         ::testing::Values(RestartCase{"room again before the restart", true},
+                                           RestartCase{"a folder put in the place of markers.json", false}));
+
+TEST_P(RestartWhileSavesFailTest, TheLastRunsUnsavedMarkersAreSavedOrKeptAside) {
+    write_markers(markers_file(2));
+    begin("{frames: 5000}");
+    frames(1);
+    if (GetParam().room_again) {
+        inject_file_faults(&disk_full);
+    } else {
+        std::filesystem::remove(quillfen() / "markers.json");
+        std::filesystem::create_directory(quillfen() / "markers.json");
+    }
+    add_marker(100);
+    frames(60);  // the retry is not due yet
+    std::vector<MarkerDataV1> held;
+    for (const Marker& m : plugin_state.markers) held.push_back(m.data);
+    MarkersText held_text{};
+    ASSERT_EQ(serialize_markers(held.data(), held.size(), heap_allocator(), held_text), SerializeError::none);
+    const std::string held_file(held_text.data, held_text.length);
+    free_markers_text(held_text, heap_allocator());
+    ASSERT_EQ(held.size(), 3u);
+    if (GetParam().room_again) inject_file_faults(nullptr);
+    const std::size_t before = messages().size();
+    restart_script();
+    inject_file_faults(nullptr);
+    const std::vector<std::string> m = messages();
+    const std::vector<std::string> said(m.begin() + static_cast<std::ptrdiff_t>(before), m.end());
+    std::vector<std::string> copies;
+    for (const std::string& name : names_in(quillfen())) {
+        if (name.rfind("markers.json.unsaved-", 0) == 0) copies.push_back(name);
+    }
+    if (GetParam().room_again) {
+        EXPECT_NE(std::find(said.begin(), said.end(), "Saved 3 markers to JSON"), said.end());
+        EXPECT_TRUE(copies.empty());
+        EXPECT_EQ(markers_text(), held_file);
+    } else {
+        EXPECT_NE(std::find(said.begin(), said.end(),
+                            "The changes made since saving failed were not saved: the game held 3 markers when the "
+                            "scripts started again, and the last good copy is Quillfen/markers.json as last saved"),
+                  said.end());
+        ASSERT_EQ(copies.size(), 1u) << "kept aside before the list was let go";
+        EXPECT_EQ(read_file(quillfen() / copies[0]), held_file);
+    }
+    ASSERT_TRUE(end());
+}

@@ -65,7 +65,7 @@ constexpr FeatureRow rows[] = {
         .setup = make_backup,
         .start = load_data_from_disk,
         .frame = retry_failed_save,
-        .release = markers_file_at_release,
+        .release = markers_on_disk_at_release,
         .unload = save_before_quit,
     },
     {

@@ -529,27 +529,28 @@ static void keep_unsaved_markers(RunContext& ctx, PluginState& state) {
                count, static_cast<const char*>(name), import_directory);
 }
 
-bool save_markers_file_at_quit(RunContext& ctx, PluginState& state) {
+bool save_markers_file_at_quit(RunContext& ctx, PluginState& state, bool restart) {
+    const char* const ended = restart ? "the scripts started again" : "the game quit";
     const MarkerPersistence& p = state.persistence;
     if (p.save_failure == SaveFailure::none) return false;  // nothing waits to be saved
     if (!p.markers_file_unread && save_markers(ctx, state, SaveTry::last)) return true;
     const auto count = static_cast<std::int64_t>(state.markers.length);
     if (p.markers_file_unread) {
         log_format(ctx, LogLevel::error,
-                   "The changes made in the game were not saved: {} still could not be read when the game quit, "
+                   "The changes made in the game were not saved: {} still could not be read when {}, "
                    "so it is left as it was (the game held {:d} markers, the backup's and those added since)",
-                   markers_path, count);
+                   markers_path, ended, count);
     } else if (p.last_good_copy[0] == '\0') {
         log_format(ctx, LogLevel::error,
-                   "The changes made since saving failed were not saved: the game held {:d} markers when it quit, "
+                   "The changes made since saving failed were not saved: the game held {:d} markers when {}, "
                    "and there is no earlier copy of them",
-                   count);
+                   count, restart ? ended : "it quit");
     } else {
         const bool file = std::strcmp(p.last_good_copy, markers_path) == 0;
         log_format(ctx, LogLevel::error,
-                   "The changes made since saving failed were not saved: the game held {:d} markers when it quit, "
+                   "The changes made since saving failed were not saved: the game held {:d} markers when {}, "
                    "and the last good copy is {}{}",
-                   count, static_cast<const char*>(p.last_good_copy), file ? " as last saved" : "");
+                   count, restart ? ended : "it quit", static_cast<const char*>(p.last_good_copy), file ? " as last saved" : "");
     }
     keep_unsaved_markers(ctx, state);
     return false;

@@ -57,13 +57,15 @@ void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index)
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
 
-// At script end (cleanup): while saves fail, one last try whatever the delay
+// At script end (cleanup), and when the scripts start again over a run whose
+// markers were not saved: while saves fail, one last try whatever the delay
 // says. When that fails too, or markers.json could still not be read, an
 // Error line says that the changes were not saved and where the last good
 // copy is, and the markers the game holds are kept in
 // markers.json.unsaved-YYYYMMDD-HHMMSS (UTC) beside it, or a line says that
-// even that could not be written. True when the last try saved.
-bool save_markers_file_at_quit(RunContext& ctx, PluginState& state);
+// even that could not be written; `restart` says in those lines that the
+// scripts started again rather than the game quit. True when the last try saved.
+bool save_markers_file_at_quit(RunContext& ctx, PluginState& state, bool restart);
 
 // At a new script start: frees what the last run kept (the edits made while
 // the file was unread).

@@ -42,5 +42,12 @@ void retry_failed_save(RunContext& ctx, PluginState& state) {
 }
 
 void save_before_quit(RunContext& ctx, PluginState& state) {
-    if (save_markers_file_at_quit(ctx, state)) after_save(ctx, state);
+    if (save_markers_file_at_quit(ctx, state, false)) after_save(ctx, state);
+}
+
+void markers_on_disk_at_release(RunContext& ctx, PluginState& state) {
+    // The last run's list goes with the release: what it could not save is
+    // tried once more, or kept aside, as at a quit.
+    if (save_markers_file_at_quit(ctx, state, true)) after_save(ctx, state);
+    markers_file_at_release(ctx, state);
 }

@@ -29,3 +29,7 @@ void retry_failed_save(RunContext& ctx, PluginState& state);
 // At script end (cleanup): while saves fail, one last try; when it fails, the
 // markers the game holds are kept in a file of their own (marker_persistence.h).
 void save_before_quit(RunContext& ctx, PluginState& state);
+
+// When the scripts start again: the same for the last run's list, which is
+// then let go (with the rest of the markers file's record).
+void markers_on_disk_at_release(RunContext& ctx, PluginState& state);
