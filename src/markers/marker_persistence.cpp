@@ -550,7 +550,8 @@ bool save_markers_file_at_quit(RunContext& ctx, PluginState& state, bool restart
         log_format(ctx, LogLevel::error,
                    "The changes made since saving failed were not saved: the game held {:d} markers when {}, "
                    "and the last good copy is {}{}",
-                   count, restart ? ended : "it quit", static_cast<const char*>(p.last_good_copy), file ? " as last saved" : "");
+                   count, restart ? ended : "it quit", static_cast<const char*>(p.last_good_copy),
+                   file ? " as last saved" : "");
     }
     keep_unsaved_markers(ctx, state);
     return false;
