@@ -325,6 +325,9 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
         next.hidden_on_map = static_cast<std::uint16_t>(next.hidden_on_map ^ 0x3FFu);
         next.blip_limit = settings_blip_limit(next) == 7 ? 8 : 7;
         settings_set_route_colour(next, static_cast<std::uint8_t>((next.route_colour + 1) % route_colour_count));
+        next.found_range = settings_found_range(next) == 7 ? 8 : 7;
+        next.auto_found_off = !next.auto_found_off;
+        next.found_on_map = static_cast<FoundOnMap>((static_cast<int>(settings_found_on_map(next)) + 1) % 3);
         const auto key = static_cast<SettingsKey>(rng() % settings_key_count);
         std::vector<char> buffer(text.size() + settings_line_room);
         TextBuilder b = text_builder(buffer.data(), buffer.size());
@@ -339,6 +342,9 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
             case SettingsKey::hidden_on_map: want.hidden_on_map = next.hidden_on_map; break;
             case SettingsKey::blip_limit: want.blip_limit = next.blip_limit; break;
             case SettingsKey::route_colour: settings_set_route_colour(want, next.route_colour); break;
+            case SettingsKey::found_range: want.found_range = next.found_range; break;
+            case SettingsKey::auto_found: want.auto_found_off = next.auto_found_off; break;
+            case SettingsKey::found_on_map: want.found_on_map = next.found_on_map; break;
         }
         ASSERT_EQ(shown(back), shown(want)) << "round " << round << ", text [" << text << "]";
         // Either the key's line was added after the text as it was, or one

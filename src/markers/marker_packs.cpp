@@ -127,11 +127,14 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     }
 
     PackMergeCounts merged{0, 0, 0, false};
-    if (array_reserve(state.markers, ctx.general, state.markers.length + data.count)) {
+    // Each marker keeps the pack's name: its collection.
+    if (name_pack_records(data.records, data.count, pack_name_of_file(pack.path), ctx.general) &&
+        array_reserve(state.markers, ctx.general, state.markers.length + data.count)) {
         merged = merge_pack_records(grid, ctx.general, data.records, data.count, [&](MarkerDataV1& record) {
             // Shown on the map as new, like a marker added during the run.
             array_append(state.markers, ctx.general, Marker{record, 0, true, GuarmaSide::unknown});  // room reserved
-            record.name = nullptr;  // the marker owns it now
+            record.name = nullptr;  // the marker owns its texts now
+            record.pack = nullptr;
         });
     }
     *added = merged.added;

@@ -197,7 +197,7 @@ void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
                   "markers left out without a line, or a line without them");
         }
     }
-    for (Marker& m : state.markers) free_marker_name(ctx.general, m.data.name);
+    for (Marker& m : state.markers) free_marker_texts(ctx.general, m.data);
     array_free(state.markers);
     array_free(state.list_page.rows);
     spacing_grid_free(grid);
