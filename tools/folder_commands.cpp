@@ -384,9 +384,10 @@ int run_unfound(const std::string& file, const std::string& pack) {
     }
     if (in_pack == 0) {
         free_markers_data(f.data, heap_allocator());
-        std::printf("%s holds no marker of the pack \"%s\"; it was not changed. quillfen-markers status lists the "
-                    "packs of a Quillfen folder.\n",
-                    file.c_str(), pack.c_str());
+        std::printf(
+            "%s holds no marker of the pack \"%s\"; it was not changed. quillfen-markers status lists the "
+            "packs of a Quillfen folder.\n",
+            file.c_str(), pack.c_str());
         return exit_done;
     }
     if (cleared == 0) {
@@ -396,7 +397,8 @@ int run_unfound(const std::string& file, const std::string& pack) {
         return exit_done;
     }
     MarkersText text{};
-    const bool serialized = serialize_markers(f.data.records, f.data.count, heap_allocator(), text) == SerializeError::none;
+    const bool serialized =
+        serialize_markers(f.data.records, f.data.count, heap_allocator(), text) == SerializeError::none;
     free_markers_data(f.data, heap_allocator());
     if (!serialized) {
         std::fprintf(stderr, "quillfen-markers: out of memory\n");

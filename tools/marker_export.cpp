@@ -114,8 +114,9 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
 // ---- both ----------------------------------------------------------------------------------
 
 std::string export_markers(const MarkersData& data, ExportFormat format, std::vector<std::string>& left_out) {
-    std::string out = format == ExportFormat::csv ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created,pack,found\r\n"
-                                                  : "{\"type\": \"FeatureCollection\", \"features\": [";
+    std::string out = format == ExportFormat::csv
+                          ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created,pack,found\r\n"
+                          : "{\"type\": \"FeatureCollection\", \"features\": [";
     bool first = true;
     for (std::size_t i = 0; i < data.count; ++i) {
         const MarkerDataV1& m = data.records[i];

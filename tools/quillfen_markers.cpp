@@ -244,7 +244,8 @@ int run_tool(const std::vector<std::string>& arguments) {
     }
     if (command == "export") return run_export(arguments);
     if (command == "unfound") {
-        if (given != 2) return usage_error("unfound takes a markers file and a pack's name: quillfen-markers unfound FILE PACK");
+        if (given != 2)
+            return usage_error("unfound takes a markers file and a pack's name: quillfen-markers unfound FILE PACK");
         return run_unfound(arguments[1], arguments[2]);
     }
     if (command != "parse" && command != "check" && command != "format") {

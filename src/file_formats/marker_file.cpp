@@ -164,8 +164,8 @@ constexpr Piece timestamp_key_piece = piece({",\n            \"", marker_keys[ke
                                              "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
 constexpr Piece close_stamp_piece = piece({"\n            }"});
 constexpr Piece pack_key_piece = piece({",\n            \"", marker_keys[key_pack].key, "\": "});
-constexpr Piece found_key_piece =
-    piece({",\n            \"", marker_keys[key_found].key, "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
+constexpr Piece found_key_piece = piece({",\n            \"", marker_keys[key_found].key, "\": {\n                \"",
+                                         timestamp_keys[key_nsec].key, "\": "});
 constexpr Piece close_marker_piece = piece({"\n        }"});
 
 constexpr std::string_view open_file = open_file_piece.view();

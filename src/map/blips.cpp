@@ -24,7 +24,8 @@ bool found_dimmed(const PluginState& state, const Marker& marker) {
 }
 
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip) {
-    state.blip_choice.markers_with_blip += static_cast<std::int64_t>(blip != 0) - static_cast<std::int64_t>(marker.blip != 0);
+    state.blip_choice.markers_with_blip +=
+        static_cast<std::int64_t>(blip != 0) - static_cast<std::int64_t>(marker.blip != 0);
     marker.blip = blip;
 }
 

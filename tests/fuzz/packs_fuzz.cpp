@@ -161,7 +161,8 @@ void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
     bool made = array_reserve(state.markers, ctx.general, there);
     for (std::size_t i = 0; i < there && made; ++i) {
         MarkerDataV1 record = pack.records[i];
-        record.name = nullptr;  // the names of the list there play no part
+        record.name = nullptr;  // the texts of the list there play no part
+        record.pack = nullptr;
         array_append(state.markers, ctx.general, Marker{record, 0, false, GuarmaSide::unknown});
         made = spacing_grid_add(grid, ctx.general, record.position);
     }
