@@ -107,7 +107,13 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
     out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\", \"pack\": ";
     json_string(out, marker_has_pack(m) ? m.pack : nullptr);
     out += ", \"found\": ";
-    out += m.is_found ? "\"" + iso8601_utc(m.found._nsec) + "\"" : std::string("null");
+    if (m.is_found) {
+        out += '"';
+        out += iso8601_utc(m.found._nsec);
+        out += '"';
+    } else {
+        out += "null";
+    }
     out += "}}";
 }
 
