@@ -254,6 +254,26 @@ TEST_F(CollectionsTest, AMarkerFoundByArrivalGetsTheLootedModifier) {
     EXPECT_NE(std::find(modifiers.begin(), modifiers.end(), BlipModifier::BLIP_MODIFIER_LOOTED), modifiers.end());
 }
 
+TEST_F(CollectionsTest, AChangeOfFoundOnMapRestylesTheFoundMarkersBlips) {
+    start(three_kinds(), {500, 500, 10}, "found_on_map = dim\n");
+    frames(70);
+    auto looted = [this](const Marker& m) {
+        const std::vector<std::uint32_t>& modifiers = game().blips.at(m.blip).modifiers;
+        return std::find(modifiers.begin(), modifiers.end(), BlipModifier::BLIP_MODIFIER_LOOTED) != modifiers.end();
+    };
+    ASSERT_NE(marker("Bone 2").blip, 0);
+    EXPECT_TRUE(looted(marker("Bone 2")));
+    write_settings("found_on_map = show\n");  // the file is looked at every 5 seconds
+    frames(6 * 60);
+    ASSERT_NE(marker("Bone 2").blip, 0);
+    EXPECT_FALSE(looted(marker("Bone 2")));
+    write_settings("found_on_map = hide\n");
+    frames(6 * 60);
+    EXPECT_EQ(marker("Bone 2").blip, 0);
+    ASSERT_NE(marker("Bone 1").blip, 0);
+    EXPECT_FALSE(looted(marker("Bone 1")));
+}
+
 // ---- the walk -----------------------------------------------------------------------------------
 
 TEST_F(CollectionsTest, ARouteWalksAPackOfThreeToItsEnd) {
