@@ -341,6 +341,25 @@ TEST_F(CollectionsTest, AnImportedPackMarksItsMarkersAndLeavesTheOwnAsTheyWere) 
     EXPECT_EQ(read_file(quillfen() / "markers.json"), markers_file_as_saved(all));
 }
 
+TEST_F(CollectionsTest, AGeojsonPackIsImportedUnderItsNameAndItsBadFeaturesAreNamed) {
+    write_file(quillfen() / "import" / "Orchids.geojson",
+               "{\"type\": \"FeatureCollection\", \"features\": [\n"
+               "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", \"coordinates\": [10, 20, 30]},"
+               " \"properties\": {\"name\": \"Lady slipper\", \"category\": \"Plant\"}},\n"
+               "{\"type\": \"Feature\", \"geometry\": {\"type\": \"Polygon\", \"coordinates\": []}}\n]}");
+    write_file(quillfen() / "import" / "not-a-pack.geojson", "{\"markers\": []}");
+    start({{0, 0, 10, 1, "Camp", "", made_ns}}, {500, 500, 10});
+    EXPECT_TRUE(logged("Left out feature 2 of Quillfen/import/Orchids.geojson at 3:1: not a Point"));
+    EXPECT_TRUE(logged("Imported 1 of 1 markers from Quillfen/import/Orchids.geojson"));
+    EXPECT_TRUE(
+        logged("Failed to load marker pack Quillfen/import/not-a-pack.geojson: not GeoJSON: a pack is a "
+               "FeatureCollection with a list of \"features\""));
+    EXPECT_STREQ(marker("Lady slipper").data.pack, "Orchids");
+    EXPECT_EQ(marker("Lady slipper").data.category, 8);
+    EXPECT_TRUE(std::filesystem::exists(quillfen() / "import" / "imported" / "Orchids.geojson"));
+    EXPECT_TRUE(std::filesystem::exists(quillfen() / "import" / "not-a-pack.geojson")) << "left in place";
+}
+
 TEST_F(CollectionsTest, AHeldFileReadLateKeepsTheMarksMadeMeanwhile) {
     write_file(quillfen() / "markers.json.bak", markers_file_text(three_kinds()));
     const FileFaults held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/markers.json"};
