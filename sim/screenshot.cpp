@@ -264,6 +264,8 @@ static const struct {
     {"INPUT_GAME_MENU_TAB_LEFT_SECONDARY", "Z"},
     {"INPUT_GAME_MENU_TAB_RIGHT_SECONDARY", "X"},
     {"INPUT_FRONTEND_SELECT", "Tab"},
+    // Its keyboard key is not known to us: the prompt in the game shows it.
+    {"INPUT_GAME_MENU_RS", "Menu RS key"},
     // Only switched off while the menu is up, never a prompt: keys not known.
     {"INPUT_REVEAL_HUD", "Reveal HUD key"},
     {"INPUT_SELECT_RADAR_MODE", "Radar Mode key"},

@@ -213,7 +213,7 @@ TEST_F(BlipTest, PastTheLimitTheNearestHoldBlipsWhereverTheyStandInTheList) {
     until_in_place();
     EXPECT_EQ(holders(), nearest(500, {0, 0, 0}));
     for (std::size_t i = 700; i < 1200; ++i) EXPECT_NE(plugin_state.markers[i].blip, 0u) << i;
-    EXPECT_EQ(plugin_state.markers_with_blip, 500);
+    EXPECT_EQ(plugin_state.blip_choice.markers_with_blip, 500);
     until_at_rest();  // the count waits for every marker's side
     EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 500 of 1200 markers on the map"}));
 
@@ -383,15 +383,15 @@ TEST_F(BlipTest, WithManyMarkersTheChoiceIsSpreadOverFramesAndAChangeMeanwhileSt
 TEST_F(BlipTest, RefusingThe30thBlipDropsTheLimitToZeroRemovesAllAndTheNextPassRebuilds) {
     start(markers_file(40), "{frames: 100, blips: {capacity: 29}}");
     frames(1);
-    EXPECT_EQ(plugin_state.blip_limit, 0);
+    EXPECT_EQ(plugin_state.blip_choice.blip_limit, 0);
     EXPECT_EQ(live_blips(), 0);
-    EXPECT_EQ(plugin_state.markers_with_blip, 0);
+    EXPECT_EQ(plugin_state.blip_choice.markers_with_blip, 0);
     const std::int64_t f = game().frame - 1;
     EXPECT_EQ(count_in_frame("create_blip_at_coords", f), 30u);
     EXPECT_EQ(count_in_frame("remove_blip", f), 29u) << "every marker holding a blip; the refused one holds 0";
     frames(1);  // the limit is back at 500 and the same happens again
     EXPECT_EQ(count_in_frame("create_blip_at_coords", f + 1), 30u);
-    EXPECT_EQ(plugin_state.blip_limit, 0);
+    EXPECT_EQ(plugin_state.blip_choice.blip_limit, 0);
     EXPECT_EQ(showing_lines(), std::vector<std::string>{}) << "a limit of 0 does not last";
 }
 
@@ -399,7 +399,7 @@ TEST_F(BlipTest, RefusingThe120thBlipKeepsTheNearest69) {
     // 200 markers on the x axis, the player past the last: the nearest are last in the list.
     start(markers_file(200), "{frames: 1000, world: {player: {position: [2000, 0, 0]}}, blips: {capacity: 119}}");
     until_at_rest();
-    EXPECT_EQ(plugin_state.blip_limit, 69);
+    EXPECT_EQ(plugin_state.blip_choice.blip_limit, 69);
     EXPECT_EQ(calls("create_blip_at_coords").size(), 120u);
     EXPECT_EQ(calls("remove_blip").size(), 50u) << "the farthest 50 go, the nearest keep theirs";
     EXPECT_EQ(holders(), nearest(69, {2000, 0, 0}));
@@ -408,14 +408,14 @@ TEST_F(BlipTest, RefusingThe120thBlipKeepsTheNearest69) {
 
     frames(3 * frames_per_second);
     EXPECT_EQ(holders(), nearest(69, {2000, 0, 0}));
-    EXPECT_EQ(plugin_state.blip_limit, 69);
+    EXPECT_EQ(plugin_state.blip_choice.blip_limit, 69);
     EXPECT_EQ(showing_lines().size(), 1u);
 }
 
 TEST_F(BlipTest, AGameThatRefusesPast119BlipsShowsTheNearestOfTheLoweredLimit) {
     start(markers_file(two_clusters()), "{frames: 100000, blips: {capacity: 119}}");
     until_at_rest();
-    EXPECT_EQ(plugin_state.blip_limit, 69);
+    EXPECT_EQ(plugin_state.blip_choice.blip_limit, 69);
     EXPECT_EQ(holders(), nearest(69, {0, 0, 0}));
     EXPECT_EQ(showing_lines(), (std::vector<std::string>{"Showing the nearest 69 of 1200 markers on the map"}));
     place_player({4000, 4000, 0});
@@ -434,7 +434,7 @@ TEST_F(BlipTest, WhenTheGameIsFullANewMarkerBesideThePlayerStillGetsItsPlaceAmon
         try_add_marker(ctx, plugin_state, position_to_vector3(1, 1, 0));
     });
     frames(1);  // refused: the limit drops to 449 (499 held - 50)
-    EXPECT_EQ(plugin_state.blip_limit, 449);
+    EXPECT_EQ(plugin_state.blip_choice.blip_limit, 449);
     until_in_place();
     EXPECT_NE(plugin_state.markers[700].blip, 0u) << "the nearest of all";
     EXPECT_EQ(holders(), nearest(449, {0, 0, 0}));
@@ -463,7 +463,7 @@ TEST_F(BlipTest, ABlipTheGameDroppedIsMadeAgainWithinASecond) {
         EXPECT_NE(plugin_state.markers[which].blip, 0u);
         EXPECT_TRUE(game().blips.count(plugin_state.markers[which].blip));
         EXPECT_EQ(live_blips(), 500);
-        EXPECT_EQ(plugin_state.markers_with_blip, 500);
+        EXPECT_EQ(plugin_state.blip_choice.markers_with_blip, 500);
     }
 }
 
@@ -564,7 +564,7 @@ TEST_F(BlipTest, DeletingAMarkerRemovesItsBlip) {
         delete_marker_at(ctx, plugin_state, 0);
     });
     EXPECT_FALSE(game().blips.count(first));
-    EXPECT_EQ(plugin_state.markers_with_blip, 1);
+    EXPECT_EQ(plugin_state.blip_choice.markers_with_blip, 1);
 }
 
 TEST_F(BlipTest, TheCountOfMarkersWithABlipAlwaysMatchesAWalk) {
@@ -603,7 +603,7 @@ TEST_F(BlipTest, TheCountOfMarkersWithABlipAlwaysMatchesAWalk) {
                 restart_script();
                 break;
         }
-        ASSERT_EQ(plugin_state.markers_with_blip, walk_count()) << "step " << step;
+        ASSERT_EQ(plugin_state.blip_choice.markers_with_blip, walk_count()) << "step " << step;
     }
 }
 
@@ -761,7 +761,7 @@ TEST_P(BlipRoomTest, NoFrameCallsMoreThanAThousandNativesAndTheNearestEndOnTheMa
         place_player(at);
         if (c.trip != Trip::travel_while_making) until_in_place();
         if (c.trip == Trip::travel_while_making) frames(3);  // some blips made, most not
-        ASSERT_LT(plugin_state.markers_with_blip, limit + (c.trip == Trip::travel_while_making ? 0 : 1));
+        ASSERT_LT(plugin_state.blip_choice.markers_with_blip, limit + (c.trip == Trip::travel_while_making ? 0 : 1));
         trip_starts = session->host.trace.size();
         switch (c.trip) {
             case Trip::fast_travel:
@@ -789,9 +789,9 @@ TEST_P(BlipRoomTest, NoFrameCallsMoreThanAThousandNativesAndTheNearestEndOnTheMa
     }
 
     EXPECT_LE(most_natives_in_a_frame(1), 1000u);
-    EXPECT_EQ(plugin_state.blip_limit, limit);
+    EXPECT_EQ(plugin_state.blip_choice.blip_limit, limit);
     EXPECT_EQ(holders(), expected_at(at, static_cast<std::size_t>(limit)));
-    EXPECT_EQ(plugin_state.markers_with_blip, walk_count());
+    EXPECT_EQ(plugin_state.blip_choice.markers_with_blip, walk_count());
     EXPECT_EQ(static_cast<std::int64_t>(game().blips.size()), walk_count()) << "no blip lost track of";
     if (c.trip != Trip::list_change && c.capacity < 0) expect_made_nearest_first(trip_starts, at);
     RecordProperty("frames_until_in_place", taken);

@@ -25,7 +25,7 @@ Names rows_with(Has has) {
 TEST(FeatureTable, ListsTheFeaturesInTheirOrder) {
     EXPECT_EQ(rows_with([](const FeatureRow&) { return true; }),
               (Names{"category page", "list page", "waypoint capture", "route", "markers file", "packs", "search",
-                     "settings", "menu", "blips"}));
+                     "settings", "collections", "menu", "blips"}));
 }
 
 TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
@@ -40,11 +40,11 @@ TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
          {"category page", "list page", "route", "markers file", "packs", "search", "blips"}},
         {"start",
          rows_with([](const FeatureRow& r) { return r.start != nullptr; }),
-         {"category page", "list page", "markers file", "packs", "settings", "menu"}},
+         {"category page", "list page", "markers file", "packs", "settings", "collections", "menu"}},
         // The blip pass last: it spends what the frame has left of its natives.
         {"frame",
          rows_with([](const FeatureRow& r) { return r.frame != nullptr; }),
-         {"waypoint capture", "route", "markers file", "settings", "menu", "blips"}},
+         {"waypoint capture", "route", "markers file", "settings", "collections", "menu", "blips"}},
         {"typing", rows_with([](const FeatureRow& r) { return r.typing != nullptr; }), {"list page", "search"}},
         {"saved", rows_with([](const FeatureRow& r) { return r.saved != nullptr; }), {"packs"}},
         {"unload", rows_with([](const FeatureRow& r) { return r.unload != nullptr; }), {"route", "markers file"}},
@@ -52,7 +52,7 @@ TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
         // page last (its search, then its rows).
         {"list_changed",
          rows_with([](const FeatureRow& r) { return r.list_changed != nullptr; }),
-         {"list page", "route", "blips"}},
+         {"list page", "route", "collections", "blips"}},
     };
     for (const Case& c : cases) EXPECT_EQ(c.rows, c.expected) << c.moment;
 }
@@ -78,5 +78,6 @@ TEST(FeatureTable, EachButtonSitsInItsFeaturesRowWithItsTurn) {
                         {"route", {T::on_row}},
                         {"search", {T::on_row, T::on_row}},                // "Search", "Move"
                         {"settings", {T::after_moving, T::after_moving}},  // "Capture", "Hide on Map"
+                        {"collections", {T::on_row}},                      // "Found"
                     }));
 }

@@ -37,6 +37,7 @@ TEST(GameHashes, EveryNamedControlIsTheGamesHashOfItsName) {
         QF_NAMED(InputControl, INPUT_GAME_MENU_TAB_RIGHT),
         QF_NAMED(InputControl, INPUT_GAME_MENU_TAB_LEFT_SECONDARY),
         QF_NAMED(InputControl, INPUT_GAME_MENU_TAB_RIGHT_SECONDARY),
+        QF_NAMED(InputControl, INPUT_GAME_MENU_RS),
         QF_NAMED(InputControl, INPUT_FRONTEND_SELECT),
         QF_NAMED(InputControl, INPUT_REVEAL_HUD),
         QF_NAMED(InputControl, INPUT_SELECT_RADAR_MODE),
@@ -57,6 +58,7 @@ TEST(GameHashes, EveryNamedBlipModifierIsTheGamesHashOfItsName) {
         QF_NAMED(BlipModifier, BLIP_MODIFIER_MP_COLOR_5),       QF_NAMED(BlipModifier, BLIP_MODIFIER_MP_COLOR_7),
         QF_NAMED(BlipModifier, BLIP_MODIFIER_MP_COLOR_8),       QF_NAMED(BlipModifier, BLIP_MODIFIER_MP_COLOR_13),
         QF_NAMED(BlipModifier, BLIP_MODIFIER_MP_COLOR_26),      QF_NAMED(BlipModifier, BLIP_MODIFIER_MP_COLOR_28),
+        QF_NAMED(BlipModifier, BLIP_MODIFIER_LOOTED),
     };
     for (const Named& c : cases) EXPECT_EQ(c.value, sim_joaat(c.name)) << c.name;
 }

@@ -250,7 +250,7 @@ bool ends_with(const std::string& s, const std::string& end) {
 
 TEST(MarkerFileKeys, EachKeyIsWrittenInItsOrderReadByItsKindAndCheckedWhenMissing) {
     // Written in the table's order, each once.
-    const MarkerDataV1 record{{1, 2, 3}, 4, const_cast<char*>("n"), {5}};
+    const MarkerDataV1 record{{1, 2, 3}, 4, const_cast<char*>("n"), {5}, const_cast<char*>("p"), true, {6}};
     MarkersText written{};
     ASSERT_EQ(serialize_markers(&record, 1, heap_allocator(), written), SerializeError::none);
     const std::string file(written.data, written.length);
@@ -264,6 +264,7 @@ TEST(MarkerFileKeys, EachKeyIsWrittenInItsOrderReadByItsKindAndCheckedWhenMissin
         last = at;
     }
     EXPECT_NE(file.find("\"" + std::string(timestamp_keys[key_nsec].key) + "\": 5"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"" + std::string(timestamp_keys[key_nsec].key) + "\": 6"), std::string::npos) << file;
 
     ASSERT_EQ(warnings_of(marker_without(SIZE_MAX)), std::vector<std::string>{}) << "every key, each of its kind";
     for (std::size_t k = 0; k < std::size(marker_keys); ++k) {

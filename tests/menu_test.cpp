@@ -2,6 +2,7 @@
 // the pending rename, the category ring, and a whole visit to the menu.
 #include "src/menu/menu.h"
 #include "sim_fixture.h"
+#include "src/collections/collections.h"
 #include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
 #include "src/menu/category_page.h"
@@ -78,7 +79,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     }
     EXPECT_EQ(made, (std::vector<std::uint32_t>{control_edit_markers, control_rename, control_sort, control_delete,
                                                 control_back, control_route, control_search, control_move,
-                                                control_capture, control_hide}));
+                                                control_capture, control_hide, control_found}));
     // The search's and the move's prompts are made after the five, hidden like them.
     const SimPrompt& search = prompt(button_prompt(plugin_state, search_button));
     EXPECT_EQ(search.control, control_search);
@@ -92,7 +93,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     }
     EXPECT_GT(button_prompt(plugin_state, search_button), button_prompt(plugin_state, route_button));
     EXPECT_GT(button_prompt(plugin_state, move_button), button_prompt(plugin_state, search_button));
-    EXPECT_EQ(game().prompts.size(), 10u);
+    EXPECT_EQ(game().prompts.size(), 11u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -363,6 +364,7 @@ TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigatio
                                           control_move,
                                           control_capture,
                                           control_hide,
+                                          control_found,
                                           control_menu_up,
                                           control_menu_down,
                                           control_menu_left,
@@ -386,6 +388,7 @@ TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {
         {control_move, "INPUT_GAME_MENU_TAB_RIGHT"},
         {control_capture, "INPUT_FRONTEND_SELECT"},
         {control_hide, "INPUT_GAME_MENU_TAB_LEFT"},
+        {control_found, "INPUT_GAME_MENU_RS"},
         {control_stick_x, "INPUT_RADIAL_MENU_NAV_LR"},
         {control_stick_y, "INPUT_RADIAL_MENU_NAV_UD"},
         {control_add_at_player, "INPUT_ATTACK"},

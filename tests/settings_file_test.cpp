@@ -28,7 +28,9 @@ std::string shown(const Settings& s) {
     return out;
 }
 
-const std::string defaults = "capture_waypoints=true; hidden_on_map=; blip_limit=500; route_colour=COLOR_RED";
+const std::string defaults =
+    "capture_waypoints=true; hidden_on_map=; blip_limit=500; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+    "found_on_map=dim";
 
 struct Parsed {
     Settings settings;
@@ -57,29 +59,51 @@ const FileCase file_cases[] = {
     {"empty", "", defaults, {}},
     {"every key set",
      "capture_waypoints = false\nhidden_on_map = 2, 5\nblip_limit = 120\nroute_colour = COLOR_BLUE\n",
-     "capture_waypoints=false; hidden_on_map=2, 5; blip_limit=120; route_colour=COLOR_BLUE",
+     "capture_waypoints=false; hidden_on_map=2, 5; blip_limit=120; route_colour=COLOR_BLUE; found_range=3; "
+     "auto_found=true; found_on_map=dim",
      {}},
     {"edges: the smallest limit, both ends of the categories, any case, no spaces, no last line end",
      "capture_waypoints=TRUE\nhidden_on_map=10,1\nblip_limit=1\nroute_colour=color_purple",
-     "capture_waypoints=true; hidden_on_map=1, 10; blip_limit=1; route_colour=COLOR_PURPLE",
+     "capture_waypoints=true; hidden_on_map=1, 10; blip_limit=1; route_colour=COLOR_PURPLE; found_range=3; "
+     "auto_found=true; found_on_map=dim",
      {}},
     {"the largest limit and nothing hidden", "blip_limit = 500\nhidden_on_map =\n", defaults, {}},
+    {"the found keys set, at their edges and in any case",
+     "found_range = 50\nauto_found = FALSE\nfound_on_map = Hide\n",
+     "capture_waypoints=true; hidden_on_map=; blip_limit=500; route_colour=COLOR_RED; found_range=50; "
+     "auto_found=false; found_on_map=hide",
+     {}},
+    {"the smallest found range, and show",
+     "found_range=1\nfound_on_map=show\nauto_found=true",
+     "capture_waypoints=true; hidden_on_map=; blip_limit=500; route_colour=COLOR_RED; found_range=1; "
+     "auto_found=true; found_on_map=show",
+     {}},
+    {"the found keys out of range or of the wrong kind: each at its default",
+     "found_range = 51\nauto_found = yes\nfound_on_map = grey\n",
+     defaults,
+     {L + "1: found_range takes a whole number of metres from 1 to 50, not \"51\"; using the default, found_range = 3",
+      L + "2: auto_found takes true or false, not \"yes\"; using the default, auto_found = true",
+      L + "3: found_on_map takes dim, hide or show, not \"grey\"; using the default, found_on_map = dim"}},
     {"comments, blank lines and indents",
      "; mine\n# also mine\n\n   \n\t; indented comment\n  blip_limit = 42  \n; blip_limit = 7\n",
-     "capture_waypoints=true; hidden_on_map=; blip_limit=42; route_colour=COLOR_RED",
+     "capture_waypoints=true; hidden_on_map=; blip_limit=42; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {}},
     {"CRLF and a BOM",
      "\xEF\xBB\xBF; comment\r\ncapture_waypoints = false\r\nhidden_on_map = 3\r\n",
-     "capture_waypoints=false; hidden_on_map=3; blip_limit=500; route_colour=COLOR_RED",
+     "capture_waypoints=false; hidden_on_map=3; blip_limit=500; route_colour=COLOR_RED; found_range=3; "
+     "auto_found=true; found_on_map=dim",
      {}},
     {"a BOM only before the first key",
      "\xEF\xBB\xBF"
      "blip_limit = 9\n",
-     "capture_waypoints=true; hidden_on_map=; blip_limit=9; route_colour=COLOR_RED",
+     "capture_waypoints=true; hidden_on_map=; blip_limit=9; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {}},
     {"out of range and not numbers: each key at its default, the good lines still count",
      "blip_limit = 0\nhidden_on_map = 2, 11\ncapture_waypoints = false\nroute_colour = COLOR_PINK\n",
-     "capture_waypoints=false; hidden_on_map=; blip_limit=500; route_colour=COLOR_RED",
+     "capture_waypoints=false; hidden_on_map=; blip_limit=500; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {L + "1: blip_limit takes a whole number from 1 to 500, not \"0\"; using the default, blip_limit = 500",
       L + "2: hidden_on_map takes categories by number from 1 to 10 or by name (Foe, Animal), separated by commas, not "
           "\"2, 11\"; using the "
@@ -105,7 +129,8 @@ const FileCase file_cases[] = {
           "default, no category hidden"}},
     {"a key set twice: the last counts, with a line",
      "blip_limit = 100\ncapture_waypoints = false\nblip_limit = 200\n",
-     "capture_waypoints=false; hidden_on_map=; blip_limit=200; route_colour=COLOR_RED",
+     "capture_waypoints=false; hidden_on_map=; blip_limit=200; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {L + "3: blip_limit is set again (first on line 1); the last one counts"}},
     {"a bad last one after a good one gives the default",
      "blip_limit = 100\r\nblip_limit = many\r\n",
@@ -121,25 +146,30 @@ const FileCase file_cases[] = {
       L + "4: unknown key \"hidden\", ignored; did you mean hidden_on_map?"}},
     {"a line without =",
      "capture_waypoints false\nblip_limit = 7\n",
-     "capture_waypoints=true; hidden_on_map=; blip_limit=7; route_colour=COLOR_RED",
+     "capture_waypoints=true; hidden_on_map=; blip_limit=7; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {L + "1: \"capture_waypoints false\" has no \"=\" and is ignored; a setting is written key = value"}},
     {"text that is not UTF-8: a known key gets its default, another line is ignored",
      "route_colour = COLOR_BLUE\nroute_colour = \xFF\xFE\n\xC3\x28 = 1\nblip_limit = 8\n",
-     "capture_waypoints=true; hidden_on_map=; blip_limit=8; route_colour=COLOR_RED",
+     "capture_waypoints=true; hidden_on_map=; blip_limit=8; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {L + "2: route_colour is set again (first on line 1); the last one counts",
       L + "2: the value of route_colour is not UTF-8 text; using the default, route_colour = COLOR_RED",
       L + "3: the line is not UTF-8 text and is ignored; save the file as UTF-8"}},
     {"CR line ends, as old Mac editors save them: every line holds",
      "capture_waypoints = false\rhidden_on_map = 2\rblip_limit = 9\r",
-     "capture_waypoints=false; hidden_on_map=2; blip_limit=9; route_colour=COLOR_RED",
+     "capture_waypoints=false; hidden_on_map=2; blip_limit=9; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {}},
     {"a CR alone among CRLFs ends its line, and lines are counted as an editor shows them",
      "blip_limit = 9\r\ncapture_waypoints = false\rhidden_on_map = 3\r\n\r\r\nblip_limt = 1\r\n",
-     "capture_waypoints=false; hidden_on_map=3; blip_limit=9; route_colour=COLOR_RED",
+     "capture_waypoints=false; hidden_on_map=3; blip_limit=9; route_colour=COLOR_RED; found_range=3; auto_found=true; "
+     "found_on_map=dim",
      {L + "6: unknown key \"blip_limt\", ignored; did you mean blip_limit?"}},
     {"categories by name in any case, or by number and name as status shows them",
      "hidden_on_map = Foe, animal, ?, 10 Cross, 2 pin, 6\n",
-     "capture_waypoints=true; hidden_on_map=2, 3, 5, 6, 8, 10; blip_limit=500; route_colour=COLOR_RED",
+     "capture_waypoints=true; hidden_on_map=2, 3, 5, 6, 8, 10; blip_limit=500; route_colour=COLOR_RED; found_range=3; "
+     "auto_found=true; found_on_map=dim",
      {}},
     {"a name the table does not have",
      "hidden_on_map = Foes\n",
@@ -325,6 +355,9 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
         next.hidden_on_map = static_cast<std::uint16_t>(next.hidden_on_map ^ 0x3FFu);
         next.blip_limit = settings_blip_limit(next) == 7 ? 8 : 7;
         settings_set_route_colour(next, static_cast<std::uint8_t>((next.route_colour + 1) % route_colour_count));
+        next.found_range = settings_found_range(next) == 7 ? 8 : 7;
+        next.auto_found_off = !next.auto_found_off;
+        next.found_on_map = static_cast<FoundOnMap>((static_cast<int>(settings_found_on_map(next)) + 1) % 3);
         const auto key = static_cast<SettingsKey>(rng() % settings_key_count);
         std::vector<char> buffer(text.size() + settings_line_room);
         TextBuilder b = text_builder(buffer.data(), buffer.size());
@@ -339,6 +372,9 @@ TEST(SettingsFile, AnySwitchOfAnyTextReadsBackAsSwitchedAndKeepsTheRestOfTheText
             case SettingsKey::hidden_on_map: want.hidden_on_map = next.hidden_on_map; break;
             case SettingsKey::blip_limit: want.blip_limit = next.blip_limit; break;
             case SettingsKey::route_colour: settings_set_route_colour(want, next.route_colour); break;
+            case SettingsKey::found_range: want.found_range = next.found_range; break;
+            case SettingsKey::auto_found: want.auto_found_off = next.auto_found_off; break;
+            case SettingsKey::found_on_map: want.found_on_map = next.found_on_map; break;
         }
         ASSERT_EQ(shown(back), shown(want)) << "round " << round << ", text [" << text << "]";
         // Either the key's line was added after the text as it was, or one
@@ -507,7 +543,8 @@ TEST_F(SettingsReadTest, AUtf16FileIsReadAndNamedAsSuchInOneLine) {
         EXPECT_EQ(r.state, SettingsFileState::read);
         EXPECT_EQ(r.encoding, big ? SettingsEncoding::utf16_be : SettingsEncoding::utf16_le);
         EXPECT_EQ(shown(r.settings),
-                  "capture_waypoints=false; hidden_on_map=5; blip_limit=500; route_colour=COLOR_RED");
+                  "capture_waypoints=false; hidden_on_map=5; blip_limit=500; route_colour=COLOR_RED; found_range=3; "
+                  "auto_found=true; found_on_map=dim");
         EXPECT_EQ(r.keys_set, 2u);
         EXPECT_EQ(lines, (std::vector<std::string>{
                              path + " is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but "

@@ -97,6 +97,31 @@ static void print_settings(const std::string& folder) {
     for (const std::string& line : complaints) std::printf("%s\n", line.c_str());
 }
 
+// Each pack of the markers file, in the order its first marker stands: "  Dinosaur bones  1 of 3 found".
+static void print_packs(const std::string& path) {
+    MarkersData data{};
+    const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), data);
+    if (!markers_file_loaded(r)) return;
+    std::vector<std::pair<std::string, std::pair<std::size_t, std::size_t>>> packs;  // name, found, total
+    for (std::size_t i = 0; i < data.count; ++i) {
+        const MarkerDataV1& m = data.records[i];
+        if (!marker_has_pack(m)) continue;
+        auto it = std::find_if(packs.begin(), packs.end(), [&](const auto& p) { return p.first == m.pack; });
+        if (it == packs.end()) it = packs.insert(packs.end(), {m.pack, {0, 0}});
+        it->second.first += m.is_found ? 1 : 0;
+        ++it->second.second;
+    }
+    free_markers_data(data, heap_allocator());
+    if (packs.empty()) return;
+    std::printf("Packs in %s:\n", markers_file_name);
+    std::size_t width = 0;
+    for (const auto& p : packs) width = std::max(width, p.first.size());
+    for (const auto& p : packs) {
+        std::printf("  %-*s  %zu of %zu found\n", static_cast<int>(width), p.first.c_str(), p.second.first,
+                    p.second.second);
+    }
+}
+
 int run_status(const std::string& folder) {
     if (!is_quillfen_folder(folder, "status")) return exit_cannot;
     struct Row {
@@ -168,6 +193,7 @@ int run_status(const std::string& folder) {
                         log_file_name, markers_file_name);
         }
     }
+    print_packs(in_folder(folder, markers_file_name));
     print_settings(folder);
     return status;
 }
@@ -287,6 +313,11 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < from.size() && whole; ++i) {
         const MarkersData& pack = packs[i].data;
+        // As the game's import does: each marker keeps the pack's name.
+        if (!name_pack_records(pack.records, pack.count, pack_name_of_file(from[i]), heap_allocator())) {
+            whole = false;
+            break;
+        }
         const PackMergeCounts counts = merge_pack_records(grid, heap_allocator(), pack.records, pack.count,
                                                           [&](MarkerDataV1& record) { merged.push_back(record); });
         whole = counts.whole;
@@ -327,5 +358,65 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
                 game_file ? "to undo: quillfen-markers restore " + typed(folder_of(into)) + " " + typed(r.kept)
                           : "to undo, put it back in the place of " + name_of(into));
     if (game_file) say_game_must_be_closed("merging", "Start it again to see the added markers.");
+    return exit_done;
+}
+
+// ---- unfound ----------------------------------------------------------------------------------------------
+
+int run_unfound(const std::string& file, const std::string& pack) {
+    LoadedFile f = load_file(file);
+    if (!f.read || !f.loads) {
+        if (!f.read) std::printf("%s.\n", f.why.c_str());
+        else std::printf("%s cannot be loaded: %s\n", file.c_str(), f.why.c_str());
+        std::printf("Nothing was written.\n");
+        free_markers_data(f.data, heap_allocator());
+        return exit_for(f);
+    }
+    std::size_t in_pack = 0, cleared = 0;
+    for (std::size_t i = 0; i < f.data.count; ++i) {
+        MarkerDataV1& m = f.data.records[i];
+        if (!marker_has_pack(m) || pack != m.pack) continue;
+        ++in_pack;
+        if (!m.is_found) continue;
+        m.is_found = false;
+        m.found._nsec = 0;
+        ++cleared;
+    }
+    if (in_pack == 0) {
+        free_markers_data(f.data, heap_allocator());
+        std::printf(
+            "%s holds no marker of the pack \"%s\"; it was not changed. quillfen-markers status lists the "
+            "packs of a Quillfen folder.\n",
+            file.c_str(), pack.c_str());
+        return exit_done;
+    }
+    if (cleared == 0) {
+        free_markers_data(f.data, heap_allocator());
+        std::printf("%s: none of the %zu markers of %s is found; it was not changed\n", file.c_str(), in_pack,
+                    pack.c_str());
+        return exit_done;
+    }
+    MarkersText text{};
+    const bool serialized =
+        serialize_markers(f.data.records, f.data.count, heap_allocator(), text) == SerializeError::none;
+    free_markers_data(f.data, heap_allocator());
+    if (!serialized) {
+        std::fprintf(stderr, "quillfen-markers: out of memory\n");
+        return exit_cannot;
+    }
+    const std::string written(text.data, text.length);
+    free_markers_text(text, heap_allocator());
+    const Replacement r = replace_with_undo(file, &f.text, written);
+    if (!r.written) {
+        report_failed_write(r, file);
+        return exit_cannot;
+    }
+    const bool game_file = name_of(file) == markers_file_name;
+    std::printf("Cleared the found marks of %zu of the %zu markers of %s in %s\n", cleared, in_pack, pack.c_str(),
+                file.c_str());
+    report_undo(r, file,
+                game_file ? "to undo: quillfen-markers restore " + typed(folder_of(file)) + " " + typed(r.kept)
+                          : "to undo, put it back in the place of " + name_of(file));
+    if (game_file) say_game_must_be_closed("clearing found marks", "Start it again to find them anew.");
     return exit_done;
 }

@@ -74,6 +74,10 @@ static void csv_row(std::string& out, const MarkerDataV1& m) {
     csv_field(out, csv_text(marker_has_name(m) ? m.name : nullptr));
     out += ',';
     out += iso8601_utc(m.timestamp._nsec);
+    out += ',';
+    csv_field(out, csv_text(marker_has_pack(m) ? m.pack : nullptr));
+    out += ',';
+    if (m.is_found) out += iso8601_utc(m.found._nsec);
     out += "\r\n";
 }
 
@@ -100,14 +104,25 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
     json_string(out, marker_has_name(m) ? m.name : nullptr);
     out += ", \"category\": " + integer(m.category) + ", \"category_name\": ";
     json_string(out, category_name(m.category));
-    out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\"}}";
+    out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\", \"pack\": ";
+    json_string(out, marker_has_pack(m) ? m.pack : nullptr);
+    out += ", \"found\": ";
+    if (m.is_found) {
+        out += '"';
+        out += iso8601_utc(m.found._nsec);
+        out += '"';
+    } else {
+        out += "null";
+    }
+    out += "}}";
 }
 
 // ---- both ----------------------------------------------------------------------------------
 
 std::string export_markers(const MarkersData& data, ExportFormat format, std::vector<std::string>& left_out) {
-    std::string out = format == ExportFormat::csv ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created\r\n"
-                                                  : "{\"type\": \"FeatureCollection\", \"features\": [";
+    std::string out = format == ExportFormat::csv
+                          ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created,pack,found\r\n"
+                          : "{\"type\": \"FeatureCollection\", \"features\": [";
     bool first = true;
     for (std::size_t i = 0; i < data.count; ++i) {
         const MarkerDataV1& m = data.records[i];

@@ -20,6 +20,7 @@ static const char* const help_text =
     "       quillfen-markers restore DIR FILE\n"
     "       quillfen-markers merge INTO FROM...\n"
     "       quillfen-markers export FILE --format csv|geojson\n"
+    "       quillfen-markers unfound FILE PACK\n"
     "       quillfen-markers help        (or -h, --help, /?)\n"
     "       quillfen-markers --version\n"
     "\n"
@@ -74,16 +75,25 @@ static const char* const help_text =
     "               print the markers of FILE:\n"
     "               csv      for spreadsheets: UTF-8 with a byte order mark, CRLF line\n"
     "                        ends, quoting as in RFC 4180; a header row, then one row per\n"
-    "                        marker: x,y,z,category,category_name,name,created (name\n"
-    "                        empty when none; a name starting with = + - @ gets a\n"
-    "                        leading ' so that spreadsheets take it as text)\n"
+    "                        marker: x,y,z,category,category_name,name,created,pack,found\n"
+    "                        (name, pack and found empty when none; a text starting\n"
+    "                        with = + - @ gets a leading ' so that spreadsheets take it\n"
+    "                        as text)\n"
     "               geojson  for map tools: a FeatureCollection with one Point per\n"
     "                        marker; its coordinates [x, y, z] are the game's world units\n"
     "                        (metres, not longitude and latitude); properties name (null\n"
-    "                        when none), category, category_name, created\n"
-    "               created is the marker's time in ISO 8601, UTC, to the second. A\n"
+    "                        when none), category, category_name, created, pack and\n"
+    "                        found (null when none)\n"
+    "               created (and found: when a collection's marker was found) is the\n"
+    "               marker's time in ISO 8601, UTC, to the second. A\n"
     "               marker whose position is not a finite number is left out, with a\n"
     "               warning on standard error.\n"
+    "\n"
+    "  unfound FILE PACK\n"
+    "               clear the found marks of the markers of the pack PACK (its name as\n"
+    "               status lists it) in FILE, for a new playthrough; what FILE held is\n"
+    "               kept as FILE.replaced-YYYYMMDD-HHMMSS, as merge does. Close the game\n"
+    "               first when FILE is its markers.json.\n"
     "\n"
     "The newest 7 copies FILE.replaced-... are kept; restore and merge delete older ones.\n"
     "\n"
@@ -233,6 +243,11 @@ int run_tool(const std::vector<std::string>& arguments) {
         return run_merge(arguments[1], std::vector<std::string>(arguments.begin() + 2, arguments.end()));
     }
     if (command == "export") return run_export(arguments);
+    if (command == "unfound") {
+        if (given != 2)
+            return usage_error("unfound takes a markers file and a pack's name: quillfen-markers unfound FILE PACK");
+        return run_unfound(arguments[1], arguments[2]);
+    }
     if (command != "parse" && command != "check" && command != "format") {
         return usage_error("unknown command \"" + command + "\"");
     }

@@ -26,6 +26,7 @@ enum class MarkerListChange : std::uint8_t {
     renamed,   // the marker at `index` has its new name
     moved,     // the marker at `index` is in another category
     replaced,  // a new list in place of the old (loaded, or joined with the file read late), no blip on the old
+    found,     // the marker at `index` was found, or is not found any more
 };
 
 // When the menu's tick takes a button's press; it also says where the button

@@ -9,7 +9,7 @@
 // - the buttons are made in the table's order, which is the order the game
 //   lists them in: the list page's, "Route", "Search", "Move", the settings';
 // - each frame: the capture, the route's arrival, a failed save tried again,
-//   the settings file looked at, the menu's tick, and the blip pass last: it
+//   the settings file looked at, the pack markers reached found, the menu's tick, and the blip pass last: it
 //   spends what the frame has left of its native calls (frame_native_ceiling),
 //   so the blips stay the last row;
 // - unload: the route's line in the log before the last save's.
@@ -17,6 +17,7 @@
 // marker_list.h): the blips, the route, and last the list page (its search,
 // then its rows). After a save that worked (src/markers/markers_on_disk.h):
 // the packs it holds move.
+#include "src/collections/collections.h"
 #include "src/core/feature_row.h"
 #include "src/map/blips.h"
 #include "src/map/gps_route.h"
@@ -86,6 +87,13 @@ constexpr FeatureRow rows[] = {
         .start = load_settings,
         .frame = look_at_settings_file,
         .buttons = {&capture_button, &hide_button},
+    },
+    {
+        .name = "collections",
+        .start = collections_at_start,
+        .frame = find_markers_reached,
+        .list_changed = collections_follow_list,
+        .buttons = {&found_button},
     },
     {
         .name = "menu",

@@ -162,7 +162,11 @@ constexpr Piece category_key_piece = piece({"\n            ],\n            \"", 
 constexpr Piece name_key_piece = piece({",\n            \"", marker_keys[key_name].key, "\": "});
 constexpr Piece timestamp_key_piece = piece({",\n            \"", marker_keys[key_timestamp].key,
                                              "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
-constexpr Piece close_marker_piece = piece({"\n            }\n        }"});
+constexpr Piece close_stamp_piece = piece({"\n            }"});
+constexpr Piece pack_key_piece = piece({",\n            \"", marker_keys[key_pack].key, "\": "});
+constexpr Piece found_key_piece = piece({",\n            \"", marker_keys[key_found].key, "\": {\n                \"",
+                                         timestamp_keys[key_nsec].key, "\": "});
+constexpr Piece close_marker_piece = piece({"\n        }"});
 
 constexpr std::string_view open_file = open_file_piece.view();
 constexpr std::string_view open_marker = open_marker_piece.view();
@@ -170,6 +174,9 @@ constexpr std::string_view next_coordinate = next_coordinate_piece.view();
 constexpr std::string_view category_key = category_key_piece.view();
 constexpr std::string_view name_key = name_key_piece.view();
 constexpr std::string_view timestamp_key = timestamp_key_piece.view();
+constexpr std::string_view close_stamp = close_stamp_piece.view();
+constexpr std::string_view pack_key = pack_key_piece.view();
+constexpr std::string_view found_key = found_key_piece.view();
 constexpr std::string_view close_marker = close_marker_piece.view();
 
 }  // namespace
@@ -254,6 +261,17 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
         }
         put(o, timestamp_key);
         put_i64(o, m.timestamp._nsec);
+        put(o, close_stamp);
+        // Quillfen's own keys only when set: a file without them stays as it was.
+        if (marker_has_pack(m)) {
+            put(o, pack_key);
+            put_string(o, m.pack);
+        }
+        if (m.is_found) {
+            put(o, found_key);
+            put_i64(o, m.found._nsec);
+            put(o, close_stamp);
+        }
         put(o, close_marker);
         put(o, i + 1 < count ? ",\n" : "\n");
     }
@@ -354,6 +372,36 @@ void find_members(const Json5Value& object, const MarkerFileKey (&keys)[N], std:
     }
 }
 
+// A "timestamp"-like object of `key` at member `at` into `stamp`.
+DeserializeError read_stamp(const Json5Member* members, std::size_t at, std::size_t key, TimestampV1& stamp,
+                            Fault& fault) {
+    const Json5Value& v = members[at].value;
+    if (v.kind != Json5Kind::object) return wrong_value(fault, marker_keys[key], describe_value_kind(v), 1, at);
+    std::size_t stamp_at[std::size(timestamp_keys)];
+    find_members(v, timestamp_keys, stamp_at);
+    const std::size_t nsec = stamp_at[key_nsec];
+    if (nsec != SIZE_MAX && !read_integer(v.members()[nsec].value, stamp._nsec)) {
+        return wrong_value(fault, timestamp_keys[key_nsec], whole_number_found(v.members()[nsec].value), 2, at, nsec);
+    }
+    return DeserializeError::none;
+}
+
+// A text of `key` at member `at` (null and "" leave it null), copied from `allocator`.
+DeserializeError read_text(const Json5Member* members, std::size_t at, std::size_t key, const Allocator& allocator,
+                           char*& out, Fault& fault) {
+    const Json5Value& v = members[at].value;
+    if (v.kind == Json5Kind::null_value) return DeserializeError::none;
+    if (v.kind != Json5Kind::string) return wrong_value(fault, marker_keys[key], describe_value_kind(v), 1, at);
+    // The text is a zero-terminated one: it ends at an escaped NUL, if any.
+    const std::size_t length = std::strlen(v.string());
+    if (length == 0) return DeserializeError::none;  // an empty text is none
+    char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
+    if (!copy) return DeserializeError::out_of_memory;
+    std::memcpy(copy, v.string(), length + 1);
+    out = copy;
+    return DeserializeError::none;
+}
+
 DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m, Fault& fault) {
     m = MarkerDataV1{};
     if (object.kind != Json5Kind::object) {
@@ -362,7 +410,7 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
     std::size_t at[std::size(marker_keys)];
     find_members(object, marker_keys, at);
     const std::size_t position = at[key_position], category = at[key_category], timestamp = at[key_timestamp],
-                      name = at[key_name];
+                      name = at[key_name], pack = at[key_pack], found_at = at[key_found];
     const Json5Member* members = object.members();
     if (position != SIZE_MAX) {
         const Json5Value& v = members[position].value;
@@ -378,30 +426,24 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
         return wrong_value(fault, marker_keys[key_category], whole_number_found(members[category].value), 1, category);
     }
     if (timestamp != SIZE_MAX) {
-        const Json5Value& v = members[timestamp].value;
-        if (v.kind != Json5Kind::object) {
-            return wrong_value(fault, marker_keys[key_timestamp], describe_value_kind(v), 1, timestamp);
-        }
-        std::size_t stamp_at[std::size(timestamp_keys)];
-        find_members(v, timestamp_keys, stamp_at);
-        const std::size_t nsec = stamp_at[key_nsec];
-        if (nsec != SIZE_MAX && !read_integer(v.members()[nsec].value, m.timestamp._nsec)) {
-            return wrong_value(fault, timestamp_keys[key_nsec], whole_number_found(v.members()[nsec].value), 2,
-                               timestamp, nsec);
-        }
+        const DeserializeError e = read_stamp(members, timestamp, key_timestamp, m.timestamp, fault);
+        if (e != DeserializeError::none) return e;
+    }
+    if (found_at != SIZE_MAX) {
+        const DeserializeError e = read_stamp(members, found_at, key_found, m.found, fault);
+        if (e != DeserializeError::none) return e;
+        m.is_found = true;
+    }
+    if (pack != SIZE_MAX) {
+        const DeserializeError e = read_text(members, pack, key_pack, allocator, m.pack, fault);
+        if (e != DeserializeError::none) return e;
     }
     if (name != SIZE_MAX) {
-        const Json5Value& v = members[name].value;
-        if (v.kind == Json5Kind::null_value) return DeserializeError::none;
-        if (v.kind != Json5Kind::string)
-            return wrong_value(fault, marker_keys[key_name], describe_value_kind(v), 1, name);
-        // The name is a zero-terminated text: it ends at an escaped NUL, if any.
-        const std::size_t length = std::strlen(v.string());
-        if (length == 0) return DeserializeError::none;  // an empty name is no name
-        char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
-        if (!copy) return DeserializeError::out_of_memory;
-        std::memcpy(copy, v.string(), length + 1);
-        m.name = copy;
+        const DeserializeError e = read_text(members, name, key_name, allocator, m.name, fault);
+        if (e != DeserializeError::none) {
+            free_marker_texts(allocator, m);  // the pack's text: the record is not counted
+            return e;
+        }
     }
     return DeserializeError::none;
 }
@@ -517,7 +559,7 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
 
 void free_markers_data(MarkersData& data, const Allocator& allocator) {
     for (std::size_t i = 0; i < data.count; ++i) {
-        free_marker_name(allocator, data.records[i].name);
+        free_marker_texts(allocator, data.records[i]);
     }
     free_array(allocator, data.records, data.capacity);
     data = MarkersData{};

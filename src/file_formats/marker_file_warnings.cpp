@@ -238,16 +238,16 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
             }
         } else if (known == key_name && v.kind == Json5Kind::string && std::strlen(v.string()) < v.string_length()) {
             add(f, warning_at(path, 3, Problem::cut_at_nul, number));
-        } else if (known == key_timestamp) {
+        } else if (known == key_timestamp || known == key_found) {
             const KnownKeys stamp_keys = known_keys_of(v, timestamp_keys);
             if (stamp_keys.last[key_nsec] == SIZE_MAX) {
                 Warning w = warning_at(path, 3, Problem::missing, number);
                 w.key = timestamp_keys[key_nsec].key;
                 w.meant = &timestamp_keys[key_nsec];
-                w.found = marker_keys[key_timestamp].subject;
+                w.found = marker_keys[known].subject;
                 add(f, w);
             }
-            check_keys(f, v, stamp_keys, path, 3, number, marker_keys[key_timestamp].subject);
+            check_keys(f, v, stamp_keys, path, 3, number, marker_keys[known].subject);
         }
     }
 }

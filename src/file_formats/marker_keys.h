@@ -49,8 +49,13 @@ inline constexpr MarkerFileKey marker_keys[] = {
     {"name", MarkerValueKind::text, "\"name\"", "must be text", nullptr, "the game keeps only the text before it"},
     {"timestamp", MarkerValueKind::timestamp, "\"timestamp\"",
      "must be an object like {\"_nsec\": 1765267200000000000}", "the game dates it 1 January 1970", nullptr},
+    // Quillfen's own keys, after the game's and written only when set: the game skips them.
+    {"pack", MarkerValueKind::text, "\"pack\"", "must be text", nullptr, nullptr},
+    {"found", MarkerValueKind::timestamp, "\"found\"", "must be an object like {\"_nsec\": 1765267200000000000}",
+     nullptr, nullptr},
 };
-inline constexpr std::size_t key_position = 0, key_category = 1, key_name = 2, key_timestamp = 3;
+inline constexpr std::size_t key_position = 0, key_category = 1, key_name = 2, key_timestamp = 3, key_pack = 4,
+                             key_found = 5;
 
 // A marker's "timestamp".
 inline constexpr MarkerFileKey timestamp_keys[] = {

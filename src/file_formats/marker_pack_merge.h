@@ -9,11 +9,22 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "src/base/allocators.h"
 #include "src/base/position.h"
 #include "src/file_formats/marker_record.h"
 #include "src/file_formats/marker_spacing.h"
+
+// The name a pack's markers keep ("pack"): its file's name without the
+// folders before it and without its extension ("Dinosaur bones" for
+// ".../import/Dinosaur bones.json").
+std::string_view pack_name_of_file(std::string_view path);
+// Gives each of the `count` records that names no pack of its own `pack` (a
+// copy each, from `allocator`); a record that names one (a pack exported
+// with its marks) keeps it. False when out of memory: the records named until
+// then keep their names.
+bool name_pack_records(MarkerDataV1* records, std::size_t count, std::string_view pack, const Allocator& allocator);
 
 // Puts the positions of a list of `count` markers into `grid`:
 // `position_of(i)` gives the i-th. False when out of memory: the grid then

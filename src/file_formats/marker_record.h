@@ -18,6 +18,9 @@ struct MarkerDataV1 {
     std::int64_t category;
     char* name;  // owned, zero-terminated UTF-8, or null
     TimestampV1 timestamp;
+    char* pack;         // owned: the pack it was imported from ("pack"), or null for a player's own
+    bool is_found;      // "found" is set: the marker of a collection was found
+    TimestampV1 found;  // when; counts only with is_found
 };
 
 // The names of the ten marker categories, by a record's `category`: what the
@@ -38,5 +41,10 @@ inline const char* category_name(std::int64_t category) {
 // and leaves the name null.
 void free_marker_name(const Allocator& allocator, char*& name);
 
+// Gives a marker's texts back (its name and its pack) and leaves them null.
+void free_marker_texts(const Allocator& allocator, MarkerDataV1& marker);
+
 // An empty name is no name: it is neither written nor shown.
 inline bool marker_has_name(const MarkerDataV1& marker) { return has_text(marker.name); }
+// Likewise an empty pack is none: the marker is the player's own.
+inline bool marker_has_pack(const MarkerDataV1& marker) { return has_text(marker.pack); }

@@ -20,7 +20,9 @@ void settings_set_route_colour(Settings& s, std::uint8_t index) {
 
 bool settings_equal(const Settings& a, const Settings& b) {
     return a.capture_off == b.capture_off && a.hidden_on_map == b.hidden_on_map &&
-           settings_blip_limit(a) == settings_blip_limit(b) && a.route_colour == b.route_colour;
+           settings_blip_limit(a) == settings_blip_limit(b) && a.route_colour == b.route_colour &&
+           settings_found_range(a) == settings_found_range(b) && a.auto_found_off == b.auto_found_off &&
+           settings_found_on_map(a) == settings_found_on_map(b);
 }
 
 // The name of category `n` (1 to 10) as hidden_on_map takes it: the table's
@@ -58,6 +60,11 @@ static void append_value(TextBuilder& out, const Settings& s, SettingsKey key, C
         case SettingsKey::route_colour:
             text_append(out, route_colours[s.route_colour < route_colour_count ? s.route_colour : 0].name);
             break;
+        case SettingsKey::found_range: text_append_i64(out, settings_found_range(s)); break;
+        case SettingsKey::auto_found: text_append(out, s.auto_found_off ? "false" : "true"); break;
+        case SettingsKey::found_on_map:
+            text_append(out, found_on_map_names[static_cast<std::size_t>(settings_found_on_map(s))]);
+            break;
     }
 }
 
@@ -75,6 +82,9 @@ static bool differs_from_default(const Settings& s, SettingsKey key) {
         case SettingsKey::hidden_on_map: return s.hidden_on_map != 0;
         case SettingsKey::blip_limit: return settings_blip_limit(s) != settings_blip_limit_most;
         case SettingsKey::route_colour: return s.route_colour != 0;
+        case SettingsKey::found_range: return settings_found_range(s) != settings_found_range_default;
+        case SettingsKey::auto_found: return s.auto_found_off;
+        case SettingsKey::found_on_map: return settings_found_on_map(s) != FoundOnMap::dim;
     }
     return false;
 }
@@ -311,6 +321,25 @@ bool take_value(Settings& s, SettingsKey key, std::string_view value) {
                 }
             }
             return false;
+        case SettingsKey::found_range: {
+            const std::int32_t n = small_number(value);
+            if (n < 1 || n > settings_found_range_most) return false;
+            s.found_range = n;
+            return true;
+        }
+        case SettingsKey::auto_found:
+            if (equal_ignoring_case(value, "true")) s.auto_found_off = false;
+            else if (equal_ignoring_case(value, "false")) s.auto_found_off = true;
+            else return false;
+            return true;
+        case SettingsKey::found_on_map:
+            for (std::size_t i = 0; i < found_on_map_count; ++i) {
+                if (equal_ignoring_case(value, found_on_map_names[i])) {
+                    s.found_on_map = static_cast<FoundOnMap>(i);
+                    return true;
+                }
+            }
+            return false;
     }
     return false;
 }
@@ -322,6 +351,9 @@ void set_default(Settings& s, SettingsKey key) {
         case SettingsKey::hidden_on_map: s.hidden_on_map = defaults.hidden_on_map; break;
         case SettingsKey::blip_limit: s.blip_limit = defaults.blip_limit; break;
         case SettingsKey::route_colour: settings_set_route_colour(s, 0); break;
+        case SettingsKey::found_range: s.found_range = defaults.found_range; break;
+        case SettingsKey::auto_found: s.auto_found_off = defaults.auto_found_off; break;
+        case SettingsKey::found_on_map: s.found_on_map = defaults.found_on_map; break;
     }
 }
 
@@ -334,6 +366,9 @@ const char* what_key_takes(SettingsKey key) {
         case SettingsKey::route_colour:
             return "one of COLOR_RED, COLOR_YELLOW, COLOR_BLUE, COLOR_GREEN, COLOR_WHITE, "
                    "COLOR_PURPLE";
+        case SettingsKey::found_range: return "a whole number of metres from 1 to 50";
+        case SettingsKey::auto_found: return "true or false";
+        case SettingsKey::found_on_map: return "dim, hide or show";
     }
     return "";
 }
@@ -620,6 +655,12 @@ static const char* key_comment(SettingsKey key) {
         case SettingsKey::route_colour:
             return "; The route's colour: COLOR_RED, COLOR_YELLOW, COLOR_BLUE, COLOR_GREEN, COLOR_WHITE or "
                    "COLOR_PURPLE.";
+        case SettingsKey::found_range:
+            return "; How near (metres over the ground, 1 to 50) a pack's marker must be to count as found.";
+        case SettingsKey::auto_found:
+            return "; Whether a pack's marker becomes found when you come near it: true or false.";
+        case SettingsKey::found_on_map:
+            return "; A found marker on the map: dim (drawn dimmed), hide (not drawn) or show (as any other).";
     }
     return "";
 }

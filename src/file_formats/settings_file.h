@@ -18,12 +18,27 @@
 
 // ---- the settings -------------------------------------------------------------------------
 
-enum class SettingsKey : std::uint8_t { capture_waypoints, hidden_on_map, blip_limit, route_colour };
-inline constexpr std::size_t settings_key_count = 4;
-inline constexpr const char* settings_key_names[settings_key_count] = {"capture_waypoints", "hidden_on_map",
-                                                                       "blip_limit", "route_colour"};
+enum class SettingsKey : std::uint8_t {
+    capture_waypoints,
+    hidden_on_map,
+    blip_limit,
+    route_colour,
+    found_range,
+    auto_found,
+    found_on_map,
+};
+inline constexpr std::size_t settings_key_count = 7;
+inline constexpr const char* settings_key_names[settings_key_count] = {
+    "capture_waypoints", "hidden_on_map", "blip_limit", "route_colour", "found_range", "auto_found", "found_on_map"};
 
 inline constexpr std::int32_t settings_blip_limit_most = 500;
+// found_range: metres over the ground within which a pack's marker is found.
+inline constexpr std::int32_t settings_found_range_default = 3, settings_found_range_most = 50;
+
+// What the map makes of a found marker's blip: dimmed, none, or as any other.
+enum class FoundOnMap : std::uint8_t { dim, hide, show };
+inline constexpr std::size_t found_on_map_count = 3;
+inline constexpr const char* found_on_map_names[found_on_map_count] = {"dim", "hide", "show"};
 // hidden_on_map's numbers: 1 to 10, in the ring's order; or the categories'
 // names as the table names them after "Marker (" ("Foe", "?"), in any case.
 inline constexpr std::int32_t settings_category_count = 10;
@@ -51,6 +66,9 @@ struct Settings {
     std::int32_t blip_limit;          // 1 to 500; 0 stands for the default, 500
     std::uint8_t route_colour;        // index into route_colours; 0 is COLOR_RED
     std::uint32_t route_colour_hash;  // route_colours[route_colour].hash; 0 stands for the default's
+    std::int32_t found_range;         // 1 to 50; 0 stands for the default, 3
+    bool auto_found_off;              // auto_found = false
+    FoundOnMap found_on_map;          // dim, the default, is 0
 };
 
 inline bool settings_capture(const Settings& s) { return !s.capture_off; }
@@ -60,6 +78,14 @@ inline std::int32_t settings_blip_limit(const Settings& s) {
 // Whether markers of `category` (0-based, as a marker stores it) get no blip.
 inline bool settings_hides(const Settings& s, std::int64_t category) {
     return category >= 0 && category < settings_category_count && (s.hidden_on_map >> category & 1u) != 0;
+}
+inline std::int32_t settings_found_range(const Settings& s) {
+    return s.found_range > 0 && s.found_range <= settings_found_range_most ? s.found_range
+                                                                           : settings_found_range_default;
+}
+inline bool settings_auto_found(const Settings& s) { return !s.auto_found_off; }
+inline FoundOnMap settings_found_on_map(const Settings& s) {
+    return static_cast<std::size_t>(s.found_on_map) < found_on_map_count ? s.found_on_map : FoundOnMap::dim;
 }
 inline std::uint32_t settings_route_colour_hash(const Settings& s) {
     return route_colours[s.route_colour < route_colour_count ? s.route_colour : 0].hash;

@@ -13,8 +13,19 @@
 
 // ---- one blip -------------------------------------------------------------------------
 
+bool off_the_map(const PluginState& state, const Marker& marker) {
+    const Settings& s = state.settings.in_force;
+    return settings_hides(s, marker.data.category) ||
+           (marker.data.is_found && settings_found_on_map(s) == FoundOnMap::hide);
+}
+
+bool found_dimmed(const PluginState& state, const Marker& marker) {
+    return marker.data.is_found && settings_found_on_map(state.settings.in_force) == FoundOnMap::dim;
+}
+
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip) {
-    state.markers_with_blip += static_cast<std::int64_t>(blip != 0) - static_cast<std::int64_t>(marker.blip != 0);
+    state.blip_choice.markers_with_blip +=
+        static_cast<std::int64_t>(blip != 0) - static_cast<std::int64_t>(marker.blip != 0);
     marker.blip = blip;
 }
 
@@ -23,19 +34,19 @@ void remove_marker_blip(PluginState& state, Marker& marker) {
     blip_pre_remove(marker.blip);
     remove_blip(&marker.blip);  // the game may write to the handle it was given
     marker.blip = 0;            // whatever it left there, the marker has no blip now
-    if (held) --state.markers_with_blip;
+    if (held) --state.blip_choice.markers_with_blip;
 }
 
 bool create_marker_blip(PluginState& state, Marker& marker) {
     // The markers holding a handle, live or stale (this one holds none yet).
-    const std::int64_t count = state.markers_with_blip;
+    const std::int64_t count = state.blip_choice.markers_with_blip;
     if (count >= blip_limit_in_force(state)) return false;
 
     const Position& p = marker.data.position;
     set_marker_blip(state, marker, create_blip_at_coords(hash_of_name("BLIP_STYLE_CREATOR_DEFAULT"), p.x, p.y, p.z));
     if (marker.blip == 0 || !blip_exists(marker.blip)) {
         // The game is out of blips: keep well below where it refused.
-        state.blip_limit = count - blip_limit_step < 0 ? 0 : count - blip_limit_step;
+        state.blip_choice.blip_limit = count - blip_limit_step < 0 ? 0 : count - blip_limit_step;
         return false;
     }
 
@@ -49,13 +60,15 @@ bool create_marker_blip(PluginState& state, Marker& marker) {
         blip_add_modifier(marker.blip, new_marker_modifier);
         marker.is_new = false;
     }
+    if (found_dimmed(state, marker)) blip_add_modifier(marker.blip, BlipModifier::BLIP_MODIFIER_LOOTED);
     return true;
 }
 
 std::uint64_t blip_making_natives(const PluginState& state, const Marker& marker) {
     const MarkerCategory& row = state.categories[static_cast<std::size_t>(marker.data.category)];
     // Two name hashes, create, exists, sprite, name, coords; then the modifiers.
-    return 7 + row.modifier_count + (row.colour_modifier != 0 ? 1 : 0) + (marker.is_new ? 1 : 0);
+    return 7 + row.modifier_count + (row.colour_modifier != 0 ? 1 : 0) + (marker.is_new ? 1 : 0) +
+           (found_dimmed(state, marker) ? 1 : 0);
 }
 
 // ---- the frame's room -----------------------------------------------------------------------
@@ -119,6 +132,13 @@ void blips_after_settings_changed(PluginState& state) {
     state.blip_choice.said_limit = 0;  // the count changes: say it afresh
 }
 
+void blips_after_found_style_changed(PluginState& state) {
+    blips_after_settings_changed(state);
+    for (Marker& m : state.markers) {
+        if (m.data.is_found) restyle_marker_blip(state, m);
+    }
+}
+
 void blips_after_marker_left(PluginState& state, std::size_t index) {
     GrowableArray<std::uint32_t>& chosen = state.blip_choice.chosen;
     std::size_t kept = 0;
@@ -155,7 +175,11 @@ void free_blip_choice(BlipChoice& choice) {
 
 void blips_after_new_list(PluginState& state) {
     free_blip_choice(state.blip_choice);
+    // The game's limit and the count of handles outlast the list.
+    const std::int64_t limit = state.blip_choice.blip_limit, with_blip = state.blip_choice.markers_with_blip;
     state.blip_choice = BlipChoice{};
+    state.blip_choice.blip_limit = limit;
+    state.blip_choice.markers_with_blip = with_blip;
     choose_blips_again(state);
 }
 
@@ -177,6 +201,10 @@ void blips_follow_list(RunContext&, PluginState& state, MarkerListChange change,
             restyle_marker_blip(state, state.markers[index]);
             break;
         case MarkerListChange::replaced: blips_after_new_list(state); break;
+        case MarkerListChange::found:
+            choose_blips_again(state);  // a found marker may be one hidden from the map
+            restyle_marker_blip(state, state.markers[index]);
+            break;
     }
 }
 
@@ -234,7 +262,7 @@ static void give_keys(PluginState& state, std::size_t end) {
         // Qualifies: a category of the table the player does not hide, and not
         // known to lie across the divide.
         if (m.data.category < 0 || static_cast<std::uint64_t>(m.data.category) >= categories || m.side == other ||
-            settings_hides(state.settings.in_force, m.data.category)) {
+            off_the_map(state, m)) {
             c.keys[i] = key_none;
             continue;
         }
@@ -390,8 +418,8 @@ static bool make_chosen(PluginState& state) {
     for (; c.cursor < c.chosen.length; ++c.cursor) {
         Marker& m = state.markers[c.chosen[c.cursor]];
         if (m.blip != 0) continue;
-        // Chosen before its category was hidden (a move, a switch): the next choice drops it.
-        if (settings_hides(state.settings.in_force, m.data.category)) continue;
+        // Chosen before its category (or it, found) was hidden (a move, a switch): the next choice drops it.
+        if (off_the_map(state, m)) continue;
         if (!side_known(m)) {
             if (room(state) < side_query_natives) return false;
             ask_side(m);
@@ -401,10 +429,10 @@ static bool make_chosen(PluginState& state) {
             continue;
         }
         if (room(state) < blip_making_natives(state, m)) return false;
-        const std::int64_t limit = state.blip_limit;
+        const std::int64_t limit = state.blip_choice.blip_limit;
         if (create_marker_blip(state, m)) continue;
         c.complete = false;
-        if (state.blip_limit < limit) {
+        if (state.blip_choice.blip_limit < limit) {
             // Refused: the nearest of the lowered limit keep their blips, the
             // farther give theirs up; the next choice fills any gap among the nearest.
             c.step = BlipChoiceStep::trim;
@@ -480,10 +508,10 @@ static void say_what_the_map_shows(RunContext& ctx, PluginState& state) {
     const auto categories = static_cast<std::uint64_t>(state.categories.length);
     const GuarmaSide side = c.player_in_guarma ? GuarmaSide::guarma : GuarmaSide::mainland;
     std::int64_t on_side = 0;
-    // Markers of a hidden category are not counted: the map shows none of them.
+    // Markers of a hidden category, and found ones hidden, are not counted: the map shows none of them.
     for (const Marker& m : state.markers) {
         on_side += m.side == side && m.data.category >= 0 && static_cast<std::uint64_t>(m.data.category) < categories &&
-                   !settings_hides(state.settings.in_force, m.data.category);
+                   !off_the_map(state, m);
     }
     c.chosen_of = on_side;
     const std::int64_t limit = blip_limit_in_force(state);
@@ -536,8 +564,8 @@ static void follow_player(PluginState& state) {
 
 void refresh_marker_blips(RunContext& ctx, PluginState& state) {
     BlipChoice& c = state.blip_choice;
-    if (state.blip_limit <= 0) {
-        state.blip_limit = default_blip_limit;
+    if (state.blip_choice.blip_limit <= 0) {
+        state.blip_choice.blip_limit = default_blip_limit;
         c.up_to_date = false;
     }
     check_some_blips(state);

@@ -48,8 +48,14 @@ inline constexpr std::uint64_t side_walk_natives_per_frame = 20 * side_query_nat
 // refused one below it.
 inline std::int64_t blip_limit_in_force(const PluginState& state) {
     const std::int64_t player = settings_blip_limit(state.settings.in_force);
-    return state.blip_limit < player ? state.blip_limit : player;
+    return state.blip_choice.blip_limit < player ? state.blip_choice.blip_limit : player;
 }
+
+// A marker the map shows no blip for: its category hidden, or found while
+// found_on_map = hide.
+bool off_the_map(const PluginState& state, const Marker& marker);
+// A found marker's blip is drawn dimmed (found_on_map = dim, the default).
+bool found_dimmed(const PluginState& state, const Marker& marker);
 
 // The only writer of a marker's `blip`: keeps the count of markers holding one.
 void set_marker_blip(PluginState& state, Marker& marker, Blip blip);
@@ -89,6 +95,9 @@ void restyle_marker_blip(PluginState& state, Marker& marker);
 // What the map hides or its limit changed (the player's settings): chosen
 // again as above, and the count said afresh.
 void blips_after_settings_changed(PluginState& state);
+// How found markers are drawn changed (found_on_map): as above, and the
+// blips of found markers are made again in the new style.
+void blips_after_found_style_changed(PluginState& state);
 // Gives back the choice's memory.
 void free_blip_choice(BlipChoice& choice);
 // At a script start, before the state is cleared: the last run's choice.

@@ -25,6 +25,10 @@ enum class BlipChoiceStep : std::uint8_t {
 };
 inline constexpr std::size_t blip_key_buckets = 2048;
 struct BlipChoice {
+    std::int64_t blip_limit;  // the most blips at once: 500, lowered when the game refuses one
+    // How many markers hold a non-zero blip handle (live or stale); kept by
+    // every writer of a marker's `blip`, so the blip limit needs no walk.
+    std::int64_t markers_with_blip;
     // Every marker holding a blip is in `chosen`, whatever step is under way,
     // so that the next choice finds each blip it has to take away.
     GrowableArray<std::uint32_t> chosen;       // indices into `markers`, nearest first

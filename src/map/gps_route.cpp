@@ -52,6 +52,12 @@ const char* routed_marker_label(const PluginState& state) {
     return label ? label : "";
 }
 
+bool route_waits_for_found(const PluginState& state) {
+    if (!state.route.active || state.route.marker >= state.markers.length) return false;
+    const MarkerDataV1& m = state.markers[state.route.marker].data;
+    return marker_has_pack(m) && !m.is_found && settings_auto_found(state.settings.in_force);
+}
+
 bool route_leads_to(const PluginState& state, std::size_t index) {
     return state.route.active && state.route.marker == index;
 }
@@ -73,6 +79,7 @@ void end_route(RunContext& ctx, PluginState& state, RouteEnd why) {
             log_message(ctx, LogLevel::info, "The routed marker was deleted: route cleared");
             break;
         case RouteEnd::markers_loaded: log_message(ctx, LogLevel::info, "Markers loaded again: route cleared"); break;
+        case RouteEnd::pack_complete: log_message(ctx, LogLevel::info, "Route cleared"); break;
     }
 }
 
@@ -83,6 +90,9 @@ void check_route_arrival(RunContext& ctx, PluginState& state) {
     if (r.since_check_ns < route_check_interval_ns) return;
     r.since_check_ns = 0;
     if (r.marker >= state.markers.length) return;  // kept right by every deletion; checked all the same
+    // A collection's marker not found yet is reached when it is found
+    // (src/collections), which walks the route on through its pack.
+    if (route_waits_for_found(state)) return;
     const Position& m = state.markers[r.marker].data.position;
     const Position player = vector3_to_position(state.player_position);
     const float dx = m.x - player.x, dy = m.y - player.y;

@@ -17,6 +17,7 @@ enum class RouteEnd : std::uint8_t {
     arrived,         // "Arrived at <label>: route cleared"
     marker_deleted,  // "The routed marker was deleted: route cleared"
     markers_loaded,  // "Markers loaded again: route cleared"
+    pack_complete,   // "Route cleared", after the line saying the pack is complete
 };
 
 // The route's button, in the full menu: "Route" to the selected row's marker,
@@ -40,6 +41,9 @@ bool start_route(RunContext& ctx, PluginState& state, std::size_t index);
 const char* routed_marker_label(const PluginState& state);
 // Ends the route, if there is one, with its line in the log.
 void end_route(RunContext& ctx, PluginState& state, RouteEnd why);
+// True while the route leads to a pack's marker not found yet and auto_found
+// is on: it is reached when the marker is found, not at route_arrival_distance.
+bool route_waits_for_found(const PluginState& state);
 // True when the route leads to `markers[index]`.
 bool route_leads_to(const PluginState& state, std::size_t index);
 

@@ -10,6 +10,7 @@
 #include "src/markers/markers_on_disk.h"
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
+static void free_texts(const RunContext& ctx, Marker& m) { free_marker_texts(ctx.general, m.data); }
 
 // `text` in the frame's scratch memory; the text itself when there is no room.
 static const char* scratch_copy(const RunContext& ctx, const char* text) {
@@ -46,7 +47,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     if (!index_in_range(index, state.markers.length)) return;
     note_marker_deleted(ctx, state, static_cast<std::size_t>(index));
     Marker& m = state.markers[static_cast<std::size_t>(index)];
-    free_name(ctx, m);
+    free_texts(ctx, m);
     remove_marker_blip(state, m);
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
     marker_list_changed(ctx, state, MarkerListChange::removed, static_cast<std::size_t>(index));
@@ -68,6 +69,16 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
         free_name(ctx, marker);
     }
     marker_list_changed(ctx, state, MarkerListChange::renamed, index);
+}
+
+bool set_marker_found(RunContext& ctx, PluginState& state, std::size_t index, bool found) {
+    if (index >= state.markers.length || state.markers[index].data.is_found == found) return false;
+    note_marker_found(ctx, state, index);
+    MarkerDataV1& m = state.markers[index].data;
+    m.is_found = found;
+    m.found._nsec = found ? platform_now_ns() : 0;
+    marker_list_changed(ctx, state, MarkerListChange::found, index);
+    return true;
 }
 
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {

@@ -31,3 +31,7 @@ std::int64_t category_after(const PluginState& state, std::int64_t category);
 // lies less than 1 unit away or memory ran out.
 Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& position);
 void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name);
+// Marks the marker at `index` found (now) or not found, without the save: a
+// look that finds several saves once. False for an index out of range or a
+// marker already so.
+bool set_marker_found(RunContext& ctx, PluginState& state, std::size_t index, bool found);

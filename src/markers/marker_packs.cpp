@@ -6,6 +6,7 @@
 #include "src/base/text_builder.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/marker_file.h"
+#include "src/file_formats/marker_geojson.h"
 #include "src/file_formats/marker_pack_merge.h"
 #include "src/file_formats/marker_spacing.h"
 #include "src/markers/marker_list.h"
@@ -26,6 +27,7 @@ void make_import_folder(RunContext& ctx) {
 // ---- finding the packs ----------------------------------------------------------------------
 
 bool is_pack_name(const char* name) {
+    if (is_geojson_name(name)) return true;
     const std::size_t n = std::strlen(name), s = json_suffix_length;
     if (n <= s) return false;  // ".json" alone is a hidden file's name, not a pack's
     for (std::size_t i = 0; i < s; ++i) {
@@ -116,7 +118,30 @@ bool worth_reading(RunContext& ctx, Pack& pack) {
 bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pack& pack, std::size_t* added) {
     *added = 0;
     MarkersData data{};
-    const MarkersFileRead r = read_markers_file(pack.path, ctx.general, data);
+    MarkersFileRead r{};
+    if (is_geojson_name(pack.path)) {
+        // A map tool's pack: each feature that cannot be a marker is named, and the rest come in.
+        FileText text{};
+        r = read_whole_file(pack.path, ctx.general, text);
+        if (r.outcome == MarkersFileOutcome::read) {
+            struct Sink {
+                RunContext* ctx;
+                const char* path;
+            } sink{&ctx, pack.path};
+            load_geojson_text(
+                r, std::string_view(text.data, text.size), ctx.general, data,
+                [](void* d, const GeojsonLeftOut& left) {
+                    const auto& s = *static_cast<Sink*>(d);
+                    log_format(*s.ctx, LogLevel::error, "Left out feature {:d} of {} at {:d}:{:d}: {}",
+                               static_cast<std::int64_t>(left.feature), s.path, static_cast<std::int64_t>(left.line),
+                               static_cast<std::int64_t>(left.column), left.why);
+                },
+                &sink);
+        }
+        free_file_text(ctx.general, text);
+    } else {
+        r = read_markers_file(pack.path, ctx.general, data);
+    }
     if (r.read.code != 0) {
         log_format(ctx, LogLevel::error, "Failed to read marker pack {}: {}", pack.path, r.read);
         return false;
@@ -127,11 +152,14 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     }
 
     PackMergeCounts merged{0, 0, 0, false};
-    if (array_reserve(state.markers, ctx.general, state.markers.length + data.count)) {
+    // Each marker keeps the pack's name: its collection.
+    if (name_pack_records(data.records, data.count, pack_name_of_file(pack.path), ctx.general) &&
+        array_reserve(state.markers, ctx.general, state.markers.length + data.count)) {
         merged = merge_pack_records(grid, ctx.general, data.records, data.count, [&](MarkerDataV1& record) {
             // Shown on the map as new, like a marker added during the run.
             array_append(state.markers, ctx.general, Marker{record, 0, true, GuarmaSide::unknown});  // room reserved
-            record.name = nullptr;  // the marker owns it now
+            record.name = nullptr;  // the marker owns its texts now
+            record.pack = nullptr;
         });
     }
     *added = merged.added;
@@ -160,7 +188,9 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
 void move_pack(RunContext& ctx, const WaitingPack& pack) {
     const PlatformError made = platform_create_directory(imported_directory);
     const char* name = pack.path + std::strlen(import_directory) + 1;
-    const std::size_t length = std::strlen(name), stem = length - json_suffix_length;  // is_pack_name
+    // is_pack_name: ".json" or ".geojson"
+    const std::size_t suffix = is_geojson_name(name) ? std::strlen(".geojson") : json_suffix_length;
+    const std::size_t length = std::strlen(name), stem = length - suffix;
     char to[1024];
     PlatformError e = made.code != 0 && !platform_error_is_exists(made) ? made : PlatformError{0};
     for (int n = 1; e.code == 0 && n <= 999; ++n) {
@@ -171,7 +201,7 @@ void move_pack(RunContext& ctx, const WaitingPack& pack) {
         if (n > 1) {
             text_append_char(b, '-');
             text_append_i64(b, n);
-            text_append(b, std::string_view(name + stem, json_suffix_length));  // its own case kept
+            text_append(b, std::string_view(name + stem, suffix));  // its own case kept
         }
         if (b.truncated) break;  // no longer name to try; the last error stands
         e = platform_rename_new(pack.path, to);

@@ -29,7 +29,8 @@ struct PackImport {
     bool found;         // there was at least one pack to look at
     std::size_t added;  // markers added to the list
 };
-// Every file of Quillfen/import whose name ends in ".json", in name order,
+// Every file of Quillfen/import whose name ends in ".json" or ".geojson" (a
+// map tool's FeatureCollection, marker_geojson.h), in name order,
 // merged into the list as it stands: its markers are added, and the packs
 // wait in packs.waiting_for_save for a save. With no such file it does
 // nothing at all; one that is not a file, or is larger than pack_size_limit,
@@ -48,5 +49,5 @@ void move_saved_packs(RunContext& ctx, PluginState& state);
 // Frees the list of packs waiting for a save, moving none (a new script start).
 void forget_waiting_packs(const RunContext& ctx, PluginState& state);
 
-// True for the names of files that are taken as packs ("*.json", any case).
+// True for the names of files that are taken as packs ("*.json", "*.geojson", any case).
 bool is_pack_name(const char* name);

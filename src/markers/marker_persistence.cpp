@@ -57,12 +57,14 @@ static bool same_marker(const MarkerEdit& e, const MarkerDataV1& m) {
     return std::memcmp(&e.position, &m.position, sizeof e.position) == 0 && e.timestamp_ns == m.timestamp._nsec;
 }
 
-static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bool deleted, bool moved) {
+static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bool deleted, bool moved,
+                      bool found = false) {
     MarkerPersistence& p = state.persistence;
     if (!p.markers_file_unread || index >= p.shown_from_backup) return;
     const MarkerDataV1& m = state.markers[index].data;
     // Out of memory the edit is not carried into the file: the file's marker wins.
-    (void)array_append(p.edited_meanwhile, ctx.general, MarkerEdit{m.position, m.timestamp._nsec, deleted, moved});
+    (void)array_append(p.edited_meanwhile, ctx.general,
+                       MarkerEdit{m.position, m.timestamp._nsec, deleted, moved, found});
     if (deleted) --p.shown_from_backup;
 }
 
@@ -74,6 +76,9 @@ void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index)
 }
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index) {
     note_edit(ctx, state, index, false, true);
+}
+void note_marker_found(RunContext& ctx, PluginState& state, std::size_t index) {
+    note_edit(ctx, state, index, false, false, true);
 }
 
 static void stop_waiting_for_unread_file(PluginState& state) {
@@ -115,21 +120,22 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     bool whole = true;
     for (std::size_t i = 0; i < data.count; ++i) {
         MarkerDataV1& record = data.records[i];
-        bool deleted = false, renamed = false, moved = false;
+        bool deleted = false, renamed = false, moved = false, found = false;
         for (const MarkerEdit& e : p.edited_meanwhile) {
             if (!same_marker(e, record)) continue;
             deleted = deleted || e.deleted;
-            renamed = renamed || (!e.deleted && !e.moved);
+            renamed = renamed || (!e.deleted && !e.moved && !e.found);
             moved = moved || e.moved;
+            found = found || e.found;
         }
         if (deleted) {
             ++m.deleted;
             continue;  // its name goes with the records
         }
-        if (renamed || moved) {
+        if (renamed || moved || found) {
             for (std::size_t j = 0; j < kept; ++j) {
                 Marker& shown = old[j];
-                const MarkerEdit e{shown.data.position, shown.data.timestamp._nsec, false, false};
+                const MarkerEdit e{shown.data.position, shown.data.timestamp._nsec, false, false, false};
                 if (!same_marker(e, record)) continue;
                 if (renamed) {
                     free_marker_name(ctx.general, record.name);
@@ -141,11 +147,16 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
                     record.category = shown.data.category;  // the category it was moved to meanwhile
                     ++m.moved;
                 }
+                if (found) {  // found, or not found any more, meanwhile
+                    record.is_found = shown.data.is_found;
+                    record.found = shown.data.found;
+                }
                 break;
             }
         }
         array_append(merged, ctx.general, Marker{record, 0, false, GuarmaSide::unknown});  // room reserved
         record.name = nullptr;
+        record.pack = nullptr;
         whole = spacing_grid_add(grid, ctx.general, record.position) && whole;
     }
     for (std::size_t i = kept; i < old.length; ++i) {
@@ -153,6 +164,7 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
         if (spacing_grid_too_close(grid, added.data.position)) continue;
         array_append(merged, ctx.general, Marker{added.data, 0, added.is_new, added.side});
         added.data.name = nullptr;
+        added.data.pack = nullptr;
         whole = spacing_grid_add(grid, ctx.general, added.data.position) && whole;
         ++m.joined;
     }

@@ -56,6 +56,7 @@ MarkersFileRetry retry_markers_file(RunContext& ctx, PluginState& state);
 void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
+void note_marker_found(RunContext& ctx, PluginState& state, std::size_t index);
 
 // At script end (cleanup), and when the scripts start again over a run whose
 // markers were not saved: while saves fail, one last try whatever the delay

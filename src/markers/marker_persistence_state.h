@@ -26,8 +26,9 @@ enum class SaveFailure : std::uint8_t {
 struct MarkerEdit {
     Position position;
     std::int64_t timestamp_ns;
-    bool deleted;  // else renamed or moved
-    bool moved;    // to another category (else renamed)
+    bool deleted;  // else renamed, moved or found
+    bool moved;    // to another category (else renamed or found)
+    bool found;    // found or not found any more (else renamed)
 };
 
 struct MarkerPersistence {

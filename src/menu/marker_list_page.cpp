@@ -6,6 +6,7 @@
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
 #include "src/base/utf8.h"
+#include "src/collections/collections.h"
 #include "src/file_formats/marker_spacing.h"
 #include "src/map/gps_route.h"
 #include "src/map/location_names.h"
@@ -90,6 +91,8 @@ std::string_view category_short_name(std::string_view name) {
 
 // A mark before the label of the row the route leads to.
 constexpr const char* routed_mark = "* ";
+// A mark before the label of a found marker: plain ASCII, which the game's fonts draw.
+constexpr const char* found_mark = "[x] ";
 
 std::string_view centre_text(RunContext& ctx, const Position& marker, const Position& player, bool coordinates) {
     if (coordinates) return coordinates_text(ctx, marker);
@@ -109,6 +112,7 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
     text_append_i64(b, rows);
     text_append_char(b, ' ');
     if (routed) text_append(b, routed_mark);
+    if (m.data.is_found) text_append(b, found_mark);
     if (category) {
         text_append_char(b, '[');
         text_append(b, short_name);
@@ -378,6 +382,18 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
     }
 }
 
+// Under the rows, for a selected marker with a pack: its pack's progress.
+static void draw_pack_progress(RunContext& ctx, PluginState& state) {
+    const char* progress = selected_pack_progress(state);
+    if (!progress) return;
+    const float a = state.screen_aspect;
+    const ScreenRect rect{0.5f, list_row_centre_y(visible_rows), row_width_factor * a, row_height};
+    const float pad = 0.2f * rect.height;
+    const float w = rect.width - 2 * pad, h = rect.height - 2 * pad;
+    draw_text_cstring(ctx, screen_size(state), progress, font, h - 0.005f, rect.x - w / 2, rect.y - h / 2, w, 0.0f,
+                      "Left", Rgba{255, 255, 255, 255});
+}
+
 void run_main_menu(RunContext& ctx, PluginState& state) {
     take_input(ctx, state);
     if (continue_search(ctx, state)) {
@@ -388,6 +404,7 @@ void run_main_menu(RunContext& ctx, PluginState& state) {
         prompt_reset_hold_data(delete_prompt, 0);
     }
     draw_rows(ctx, state);
+    draw_pack_progress(ctx, state);
 }
 
 // ---- the row's handlers ----------------------------------------------------------------------

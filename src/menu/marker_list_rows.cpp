@@ -106,5 +106,6 @@ void list_page_follows_list(RunContext& ctx, PluginState& state, MarkerListChang
             search_list_replaced(state);
             update_marker_list_cache(ctx, state, true);
             break;
+        case MarkerListChange::found: break;  // the row's mark is drawn from the marker
     }
 }

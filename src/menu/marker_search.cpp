@@ -52,6 +52,8 @@ static bool listable(const PluginState& state, const Marker& m) {
 
 bool marker_matches_search(RunContext& ctx, PluginState& state, const Marker& m, std::string_view text) {
     if (!listable(state, m)) return false;
+    // A pack's name finds its markers: searching a collection lists it.
+    if (marker_has_pack(m.data) && label_contains(m.data.pack, text)) return true;
     return label_contains(shown_marker_label(ctx, state, m, PlaceLookup::quiet), text);
 }
 

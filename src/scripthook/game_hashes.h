@@ -30,6 +30,7 @@ struct InputControl {
         INPUT_GAME_MENU_TAB_RIGHT = 0x110AD1D2,            // E / Page Down
         INPUT_GAME_MENU_TAB_LEFT_SECONDARY = 0x26E9DC00,   // Z
         INPUT_GAME_MENU_TAB_RIGHT_SECONDARY = 0x8CC9CD42,  // X
+        INPUT_GAME_MENU_RS = 0x89EA3FA5,                   // the key its prompt shows / right stick click
         INPUT_FRONTEND_SELECT = 0x171910DC,                // Tab
         INPUT_REVEAL_HUD = 0xCF8A4ECA,
         INPUT_SELECT_RADAR_MODE = 0x0F39B3D4,
@@ -55,6 +56,7 @@ struct BlipModifier {
         BLIP_MODIFIER_MP_COLOR_13 = 0x8A3D88E7,
         BLIP_MODIFIER_MP_COLOR_26 = 0xF85BE60A,
         BLIP_MODIFIER_MP_COLOR_28 = 0xDB4D2BED,
+        BLIP_MODIFIER_LOOTED = 0x3BD5E2A6,  // dimmed, as the game draws a place already looted
     };
 };
 

@@ -34,8 +34,10 @@ static void apply_settings(RunContext& ctx, PluginState& state, const Settings& 
     }
     const bool map_changes =
         now.hidden_on_map != next.hidden_on_map || settings_blip_limit(now) != settings_blip_limit(next);
+    const bool found_style_changes = settings_found_on_map(now) != settings_found_on_map(next);
     now = next;
-    if (map_changes) blips_after_settings_changed(state);
+    if (found_style_changes) blips_after_found_style_changed(state);
+    else if (map_changes) blips_after_settings_changed(state);
     if (changed || say_defaults) say_settings(ctx, now, changed);
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "src/base/growable_array.h"
+#include "src/collections/collections_state.h"
 #include "src/core/marker.h"
 #include "src/core/runtime_globals.h"
 #include "src/map/blips_state.h"
@@ -53,16 +54,13 @@ struct PluginState {
     Vector3 player_position;     // read once per frame
 
     // ---- blips
-    std::int64_t blip_limit;  // the most blips at once: 500, lowered when the game refuses one
-    // How many markers hold a non-zero blip handle (live or stale); kept by
-    // every writer of a marker's `blip`, so the blip limit needs no walk.
-    std::int64_t markers_with_blip;
-    BlipChoice blip_choice;  // which markers hold the blips, and the next choice
+    BlipChoice blip_choice;  // which markers hold the blips, the next choice, the game's limit
 
     Route route;                     // the GPS route to a marker and its arrival check
     NamelessPlaces nameless_places;  // places whose missing name was logged already
 
     PlayerSettings settings;  // Quillfen/settings.ini: capture, categories hidden, blip limit, route colour
+    Collections collections;  // the next look for pack markers reached, the progress the list shows
 };
 
 extern PluginState plugin_state;

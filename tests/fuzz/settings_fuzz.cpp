@@ -167,6 +167,9 @@ Settings switched(const Settings& in_force, SettingsKey key, std::uint8_t seed) 
         case SettingsKey::route_colour:
             settings_set_route_colour(next, static_cast<std::uint8_t>(seed % route_colour_count));
             break;
+        case SettingsKey::found_range: next.found_range = 1 + seed * 49 / 255; break;
+        case SettingsKey::auto_found: next.auto_found_off = !next.auto_found_off; break;
+        case SettingsKey::found_on_map: next.found_on_map = static_cast<FoundOnMap>(seed % found_on_map_count); break;
     }
     return next;
 }
@@ -212,6 +215,9 @@ void check_rewrite(std::string_view text, const Parsed& before, const std::vecto
         case SettingsKey::hidden_on_map: want.hidden_on_map = next.hidden_on_map; break;
         case SettingsKey::blip_limit: want.blip_limit = next.blip_limit; break;
         case SettingsKey::route_colour: settings_set_route_colour(want, next.route_colour); break;
+        case SettingsKey::found_range: want.found_range = next.found_range; break;
+        case SettingsKey::auto_found: want.auto_found_off = next.auto_found_off; break;
+        case SettingsKey::found_on_map: want.found_on_map = next.found_on_map; break;
     }
     check(same_settings(back.settings, want), "the rewrite reads back otherwise than switched");
     const std::set<std::string> old_complaints(before.complaints.begin(), before.complaints.end());

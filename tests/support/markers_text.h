@@ -28,6 +28,8 @@ struct TextMarker {
     // ("'near the lake'", "\"Say \\\"hi\\\"\"").
     std::string name_source;
     std::optional<std::int64_t> timestamp_ns;
+    std::string pack;                      // empty: no "pack"
+    std::optional<std::int64_t> found_ns;  // none: no "found"
 };
 
 // A float as the shortest text that reads back as the same float; NaN,
@@ -62,6 +64,16 @@ inline std::string markers_file_text(const std::vector<TextMarker>& markers) {
             text += ", " + key(key_timestamp) + "{\"" + std::string(timestamp_keys[key_nsec].key) +
                     "\": " + std::to_string(*m.timestamp_ns) + "}";
         }
+        if (!m.pack.empty()) {
+            MarkersText quoted{};
+            (void)serialize_string(m.pack.c_str(), heap_allocator(), quoted);
+            text += ", " + key(key_pack) + std::string(quoted.data, quoted.length);
+            free_markers_text(quoted, heap_allocator());
+        }
+        if (m.found_ns) {
+            text += ", " + key(key_found) + "{\"" + std::string(timestamp_keys[key_nsec].key) +
+                    "\": " + std::to_string(*m.found_ns) + "}";
+        }
         text += i + 1 < markers.size() ? "},\n" : "}\n";
     }
     return text + "]}";
@@ -76,7 +88,10 @@ inline std::string markers_file_as_saved(const std::vector<TextMarker>& markers)
         records.push_back(MarkerDataV1{{m.x, m.y, m.z},
                                        m.category.value_or(0),
                                        m.name.empty() ? nullptr : const_cast<char*>(m.name.c_str()),
-                                       {m.timestamp_ns.value_or(0)}});
+                                       {m.timestamp_ns.value_or(0)},
+                                       m.pack.empty() ? nullptr : const_cast<char*>(m.pack.c_str()),
+                                       m.found_ns.has_value(),
+                                       {m.found_ns.value_or(0)}});
     }
     MarkersText t{};
     (void)serialize_markers(records.data(), records.size(), heap_allocator(), t);

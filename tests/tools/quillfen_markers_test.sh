@@ -212,14 +212,15 @@ printf '{"markers": [
   {"position": [0.1, -0.0, 1e-07], "category": 5, "name": "a, \\"quoted\\"\\nsecond line", "timestamp": {"_nsec": -1}},
   {"position": [3e38, -16777217, 2711.75], "category": 12, "name": "Überfall — 北の小屋 🐻", "timestamp": {"_nsec": 1765267200999999999}},
   {"position": [1, 2, 3], "category": 3, "name": "=HYPERLINK(\\"http://x\\")", "timestamp": {"_nsec": 0}},
-  {"position": [4, 5, 6], "category": 9, "name": "", "timestamp": {"_nsec": 5}},
+  {"position": [4, 5, 6], "category": 9, "name": "", "timestamp": {"_nsec": 5}, "pack": "Dinosaur bones", "found": {"_nsec": 1765267201000000000}},
+  {"position": [4, 6, 6], "category": 9, "name": "Bone 2", "timestamp": {"_nsec": 5}, "pack": "=Graves, \\"old\\""},
   {"position": [7, 8, 9], "category": -1},
   {"position": [NaN, 1, 2], "category": 1, "name": "nowhere"},
   {"position": [1, -Infinity, 2], "category": 1}]}' >"$m/export.json"
 tool export "$m/export.json" --format csv >"$m/out.csv" 2>"$m/csv-warnings"; csv_status=$?
 tool export --format=geojson "$m/export.json" >"$m/out.geojson" 2>"$m/geojson-warnings"; geojson_status=$?
 if [ "$csv_status" = 0 ] && [ "$geojson_status" = 0 ] && cmp -s "$m/csv-warnings" "$m/geojson-warnings" \
-   && grep -q "left out marker 7 (nowhere): its position is not a finite number" "$m/csv-warnings" \
+   && grep -q "left out marker 8 (nowhere): its position is not a finite number" "$m/csv-warnings" \
    && out="$(python3 "$(dirname "$0")/check_export.py" "$m/export.json" "$m/out.csv" "$m/out.geojson" "$m/csv-warnings")"; then
   passed=$((passed + 1)); else
   echo "FAIL export read back: exit $csv_status/$geojson_status, [$out] [$(cat "$m/csv-warnings")]"; failed=$((failed + 1)); fi

@@ -10,6 +10,7 @@ not load, 2 a file cannot be read or written or the command is wrong, 3 check:
 loads, but the game would drop or change something (format: and nothing was
 printed, unless given --as-the-game-reads).
 """
+import json
 import os
 import re
 import shutil
@@ -28,6 +29,8 @@ TIMESTAMP = '"timestamp": {"_nsec": 1765267200000000000}'
 GOOD = ('{"markers": [\n  {"position": [1, 2, 3], "category": 1, "name": "Camp", %s},\n'
         '  {"position": [4, 5, 6], "category": 2, %s}\n]}' % (TIMESTAMP, TIMESTAMP))
 BROKEN = '{"markers": [\n  {"position": [1, 2, 3],\n'
+# The settings of collections, at their defaults, as status shows them.
+FOUND_DEFAULTS = ["  found_range = 3", "  auto_found = true", "  found_on_map = dim"]
 
 
 def tool_path(path):
@@ -437,27 +440,27 @@ class Status(Files):
             ("no file yet, after a start", None,
              ["Settings: settings.ini is not there, so every setting is at its default; the game writes it at its "
               "next start.",
-              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_RED"]),
+              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_RED"] + FOUND_DEFAULTS),
             ("a file the player changed", "; mine\r\ncapture_waypoints = false\r\nhidden_on_map = 2, 5\r\n",
              ["Settings in force (from settings.ini):",
               "  capture_waypoints = false", "  hidden_on_map = 2 Pin, 5 Foe", "  blip_limit = 500",
-              "  route_colour = COLOR_RED"]),
+              "  route_colour = COLOR_RED"] + FOUND_DEFAULTS),
             ("categories by name, saved as UTF-16",
              "\ufeffhidden_on_map = animal, 3\r\nblip_limit = 40\r\n".encode("utf-16-le"),
              ["Settings in force (from settings.ini):",
               "  capture_waypoints = true", "  hidden_on_map = 3 ?, 8 Animal", "  blip_limit = 40",
-              "  route_colour = COLOR_RED",
+              "  route_colour = COLOR_RED"] + FOUND_DEFAULTS + [
               "%s is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot write the "
               "switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)"]),
             ("faults: each named, the rest holds", "blip_limt = 4\nroute_colour = COLOR_BLUE\nblip_limit = 501\n",
              ["Settings in force (from settings.ini):",
-              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_BLUE",
+              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_BLUE"] + FOUND_DEFAULTS + [
               "%s line 1: unknown key \"blip_limt\", ignored; did you mean blip_limit?",
               "%s line 3: blip_limit takes a whole number from 1 to 500, not \"501\"; using the default, "
               "blip_limit = 500"]),
             ("a folder named settings.ini", os.makedirs,
              ["Settings in force: every setting at its default (settings.ini is not read):",
-              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_RED",
+              "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_RED"] + FOUND_DEFAULTS + [
               "%s is a directory, not a settings file: every setting is at its default, and Quillfen leaves it "
               "alone"]),
         ]
@@ -516,6 +519,58 @@ class Status(Files):
         self.assertEqual(r.out.splitlines()[1],
                          "Quillfen has run here (see last.log), but no marker was added yet: markers.json comes with "
                          "the first.")
+
+
+class Collections(Files):
+    """Packs: merge keeps each pack's name, status counts what was found, unfound clears one pack."""
+
+    def pack_file(self):
+        return self.put("Dinosaur bones.json", '{"markers": [%s]}' % ", ".join(
+            '{"position": [%d, 0, 0], "category": 7, "name": "Bone %d", %s}' % (100 * i, i, TIMESTAMP)
+            for i in (1, 2, 3)))
+
+    def test_merge_names_the_pack_status_counts_it_and_unfound_clears_it(self):
+        into = self.put("Quillfen/markers.json", GOOD)
+        self.put("Quillfen/last.log", "")
+        self.assertEqual(run("merge", into, self.pack_file()).returncode, 0)
+        for n in self.names("Quillfen"):
+            if n.startswith("markers.json.replaced-"):
+                os.remove(os.path.join(self.dir, "Quillfen", n))
+        merged = json.loads(self.read("Quillfen/markers.json"))["markers"]
+        self.assertEqual([m.get("pack") for m in merged], [None, None] + ["Dinosaur bones"] * 3)
+        self.assertNotIn("found", json.dumps(merged))
+        # A marker found in the game, as the game writes it.
+        text = self.read("Quillfen/markers.json").decode()
+        at = text.index('"pack": "Dinosaur bones"') + len('"pack": "Dinosaur bones"')
+        found = text[:at] + ',\n            "found": {\n                "_nsec": 1765267300000000000\n            }' + text[at:]
+        self.put("Quillfen/markers.json", found)
+        self.assertEqual(run("check", into).out, "5\n")
+        status = run("status", os.path.join(self.dir, "Quillfen")).out.splitlines()
+        self.assertIn("Packs in markers.json:", status)
+        self.assertIn("  Dinosaur bones  1 of 3 found", status)
+
+        r = run("unfound", into, "Dinosaur bones")
+        self.assertEqual(r.returncode, 0, r.err)
+        self.assertEqual(r.out.splitlines()[0], "Cleared the found marks of 1 of the 3 markers of Dinosaur bones in %s" % into)
+        kept = [n for n in self.names("Quillfen") if n.startswith("markers.json.replaced-")]
+        self.assertEqual(len(kept), 1)
+        self.assertEqual(self.read(os.path.join("Quillfen", kept[0])).decode(), found)
+        self.assertIn("  Dinosaur bones  0 of 3 found", run("status", os.path.join(self.dir, "Quillfen")).out)
+        # Cleared, the file is as merge wrote it: byte for byte.
+        self.assertEqual(self.read("Quillfen/markers.json").decode(), text)
+
+    def test_unfound_of_a_pack_the_file_does_not_hold_changes_nothing(self):
+        into = self.put("markers.json", GOOD)
+        for args, status, says in [
+                (("unfound", into, "Orchids"), 0, "holds no marker of the pack \"Orchids\"; it was not changed"),
+                (("unfound", into), 2, ""),
+                (("unfound", self.put("broken.json", BROKEN), "Orchids"), 1, "cannot be loaded")]:
+            with self.subTest(args=args):
+                r = run(*args)
+                self.assertEqual(r.returncode, status, r.out + r.err)
+                self.assertIn(says, r.out)
+        self.assertEqual(self.read("markers.json").decode(), GOOD)
+        self.assertEqual(self.names(), ["broken.json", "markers.json"])
 
 
 def main():

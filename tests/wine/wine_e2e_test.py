@@ -741,6 +741,34 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual([(m["name"], m["category"]) for m in markers],
                          [("Bear cave", 7), ("BEAR TRAP", 4), ("Ginseng", 8), ("Camp", 0), ("Old chest", 5)])
 
+    def test_a_pack_marker_is_found_by_arrival_and_an_own_marker_by_the_press(self):
+        """examples/collection.json5: Bone 1 found by riding to it, dimmed on the map; Camp by "Found"."""
+        d = self.game_dir()
+        q = os.path.join(d, "Quillfen")
+        os.makedirs(os.path.join(q, "import"))
+        shutil.copy(os.path.join(TOP, "examples", "collection-markers.json"), os.path.join(q, "markers.json"))
+        shutil.copy(os.path.join(TOP, "examples", "collection-pack.json"),
+                    os.path.join(q, "import", "Dinosaur bones.json"))
+        with open(os.path.join(TOP, "examples", "collection.json5")) as f:
+            r = run_sim(f.read(), d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertIn("Found Bone 1 (Dinosaur bones: 1 of 3 found)", messages)
+        self.assertIn("Found Camp", messages)
+        self.assertEqual(len([m for m in messages if m.startswith("Found ")]), 2, "riding past Camp finds nothing")
+        with open(os.path.join(q, "markers.json"), encoding="utf-8") as f:
+            markers = {m["name"]: m for m in json.load(f)["markers"]}
+        self.assertEqual({n: m.get("pack") for n, m in markers.items()},
+                         {"Camp": None, "Bone 1": "Dinosaur bones", "Bone 2": "Dinosaur bones",
+                          "Bone 3": "Dinosaur bones"})
+        self.assertEqual(sorted(n for n, m in markers.items() if "found" in m), ["Bone 1", "Camp"])
+        # The found markers' blips are made again with the looted modifier (the game's hash of its name).
+        t = trace(d)
+        looted = [c for c in t if c["native"] == "blip_add_modifier" and c["args"][1] == "0x3BD5E2A6"]
+        self.assertEqual(len(looted), 2)
+        labels = [c["args"][2] for c in t if c["native"] == "make_text_label"]
+        self.assertIn("Not Found", labels)
+
     def test_marker_dates_in_the_local_time_zone(self):
         instants = [datetime(2026, 12, 9, 13, 5, 3, tzinfo=timezone.utc), datetime(2025, 12, 31, 23, 30, tzinfo=timezone.utc),
                     datetime(2026, 3, 8, 6, 59, 59, tzinfo=timezone.utc), datetime(2026, 3, 8, 7, 0, 0, tzinfo=timezone.utc),
