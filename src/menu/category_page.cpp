@@ -99,6 +99,8 @@ void update_category_page(RunContext& ctx, PluginState& state) {
 
     if (state.menu.state == MENU_RING) quick_add(ctx, state);
 
+    // A search lists every category: no tile is the one shown.
+    const std::int64_t shown = state.search.in_force ? -1 : state.current_category;
     const std::size_t count = state.categories.length < state.category_page.tiles.length
                                   ? state.categories.length
                                   : state.category_page.tiles.length;
@@ -120,7 +122,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         }
 
         ScreenRect target = tile_target(state, i, radius);
-        if (static_cast<std::int64_t>(i) == state.current_category) {
+        if (static_cast<std::int64_t>(i) == shown) {
             target.width *= selected_scale;
             target.height *= selected_scale;
         }
@@ -132,7 +134,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         const bool hidden = settings_hides(state.settings.in_force, static_cast<std::int64_t>(i));
         const ScreenRect background{tile.x, tile.y, tile.width * background_scale, tile.height * background_scale};
         draw_texture("generic_textures", "medal_bronze", background, 0.0f, Rgba{0, 0, 0, hidden ? 100 : 200}, false);
-        const bool selected = static_cast<std::int64_t>(i) == state.current_category;
+        const bool selected = static_cast<std::int64_t>(i) == shown;
         ScreenRect icon_rect{tile.x, tile.y, tile.width * icon_scale, tile.height * icon_scale};
         if (selected) {
             icon_rect.width *= selected_icon_scale;
