@@ -73,6 +73,7 @@ TEST(FeatureTable, EachButtonSitsInItsFeaturesRowWithItsTurn) {
     EXPECT_LE(buttons, most_buttons);
     using T = ButtonTurn;
     EXPECT_EQ(rows, (std::vector<std::pair<std::string, Turns>>{
+                        {"category page", {T::ring, T::ring}},  // "Add Here", "Add at Waypoint"
                         // "Edit Markers", "Rename", "Sort", "Delete", "Back"
                         {"list page", {T::ring, T::on_row, T::before_rows, T::on_row, T::leaving}},
                         {"route", {T::on_row}},

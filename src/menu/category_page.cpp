@@ -86,6 +86,30 @@ static void quick_add(RunContext& ctx, PluginState& state) {
     }
 }
 
+const Button add_here_button{
+    .control = control_add_at_player,
+    .text = [](const PluginState&) { return "Add Here"; },
+    .turn = ButtonTurn::ring,
+};
+
+const Button add_at_waypoint_button{
+    .control = control_add_at_waypoint,
+    .text = [](const PluginState&) { return "Add at Waypoint"; },
+    .turn = ButtonTurn::ring,
+};
+
+// The ring's middle: the name of the category its adds go to.
+static void draw_ring_title(RunContext& ctx, const PluginState& state) {
+    const MarkerCategory* category = category_row(state.categories, state.current_category);
+    if (!category || !category->name) return;
+    constexpr float size = 0.031f, width = 0.3f;
+    const ScreenSize screen = screen_size(state);
+    const std::string_view name =
+        fit_text(ctx, category->name, height_to_pixels(screen, size), width_to_pixels(screen, width));
+    draw_text_string(ctx, screen, name, "catalog4", size, 0.5f - width / 2, 0.5f - (size + 0.005f) / 2, width, 0.0f,
+                     "Center", Rgba{255, 255, 255, 255});
+}
+
 void update_category_page(RunContext& ctx, PluginState& state) {
     float blend, radius = ring_radius;
     if (state.menu.state_changed && state.menu.state == MENU_RING) {
@@ -144,6 +168,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         if (hidden) icon.alpha /= 2;
         draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f, icon, false);
     }
+    if (state.menu.state == MENU_RING) draw_ring_title(ctx, state);
 }
 
 void category_page_at_start(RunContext& ctx, PluginState& state) {

@@ -34,6 +34,8 @@ static void enable_button_controls(bool ring) {
     for (const FeatureRow& row : feature_table) {
         for (const Button* b : row.buttons) {
             if (!b) break;
+            // A prompt without a press names a control the menu reads while it is off.
+            if (!b->press) continue;
             if ((b->turn == ButtonTurn::ring) == ring) enable_control(ePadIndex::PLAYER_CONTROL, b->control, false);
         }
     }
