@@ -416,6 +416,13 @@ std::string_view empty_list_text(RunContext& ctx, const PluginState& state) {
     if (state.search.in_force) {
         const std::string_view searched(state.search.text);
         TextBuilder b = scratch_text(ctx, searched.size() + 32);
+        // The search looks at the markers a share of each frame: none found yet is not none.
+        if (state.search.searched_to < state.markers.length) {
+            text_append(b, "Searching for \"");
+            text_append(b, searched);
+            text_append(b, "\"...");
+            return text_view(b);
+        }
         text_append(b, "No markers match \"");
         text_append(b, searched);
         text_append_char(b, '"');

@@ -59,7 +59,8 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
 // Above the rows: the category's name, or during a search `Search: "bear" (2)`.
 std::string_view list_title_text(RunContext& ctx, const PluginState& state);
 // In place of the rows when there are none: "No markers in Marker (Foe) yet",
-// or during a search `No markers match "zzz"`.
+// or during a search `No markers match "zzz"` (`Searching for "zzz"...`
+// while it has not looked at every marker yet).
 std::string_view empty_list_text(RunContext& ctx, const PluginState& state);
 
 // Up to `most_detail_lines` more lines about the selected marker (a pack's
