@@ -233,6 +233,36 @@ static void draw_text(cairo_t* cr, const SimDrawItem& d, double image_width, dou
     cairo_fill(cr);
 }
 
+std::vector<SimTextBox> sim_text_boxes(const SimGame& game) {
+    int width = 1920, height = 1080;
+    if (game.window.present) {
+        width = game.window.width;
+        height = game.window.height;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    cairo_select_font_face(cr, "sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    std::vector<SimTextBox> out;
+    for (const SimDrawItem& d : game.draw_list) {
+        SimTextMarkup m;
+        if (d.kind != SimDrawItem::Kind::text || !sim_parse_text_markup(d.label, &m) || m.size <= 0) continue;
+        // Laid out as draw_text lays it out.
+        const double left = static_cast<double>(d.x) * width, top = static_cast<double>(d.y) * height;
+        cairo_set_font_size(cr, std::min<double>(m.size, 4 * std::max(width, height)));
+        const std::vector<std::string> chars = characters_of(m.text);
+        const double run = run_width(cr, chars, m.letter_spacing);
+        double x = left;
+        if (m.align != SimTextMarkup::Align::left) {
+            const double right = width - m.right_margin;
+            x = m.align == SimTextMarkup::Align::right ? right - run : left + (right - left - run) / 2;
+        }
+        out.push_back({x, x + run, top, top + m.size, std::string(m.text)});
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return out;
+}
+
 // ---- the game's own prompts and route ------------------------------------------------------
 // What the game draws itself, which the draw list does not hold: the prompts
 // shown, listed at the bottom right as the game lists them, and the GPS route.

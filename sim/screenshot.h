@@ -24,6 +24,15 @@ struct SimTextMarkup {
 // False when `label` is not in that form; `out` then is unspecified. The views point into `label`.
 bool sim_parse_text_markup(std::string_view label, SimTextMarkup* out);
 
+// Where a text of the draw list is drawn, in pixels of the window, as the
+// screenshots lay it out: from its first letter's start to its last's
+// advance, and from the box's top down by the text's size.
+struct SimTextBox {
+    double left, right, top, bottom;
+    std::string text;
+};
+std::vector<SimTextBox> sim_text_boxes(const SimGame& game);
+
 // What the game shows of its own besides the draw list, as the screenshots
 // write it: the prompts shown, in the order made ("[X] Route", with " (hold)"
 // for a held one and " (off)" for one shown but disabled), and the GPS route

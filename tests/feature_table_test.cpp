@@ -73,11 +73,12 @@ TEST(FeatureTable, EachButtonSitsInItsFeaturesRowWithItsTurn) {
     EXPECT_LE(buttons, most_buttons);
     using T = ButtonTurn;
     EXPECT_EQ(rows, (std::vector<std::pair<std::string, Turns>>{
+                        {"category page", {T::ring, T::ring}},  // "Add Here", "Add at Waypoint"
                         // "Edit Markers", "Rename", "Sort", "Delete", "Back"
                         {"list page", {T::ring, T::on_row, T::before_rows, T::on_row, T::leaving}},
                         {"route", {T::on_row}},
-                        {"search", {T::on_row, T::on_row}},                // "Search", "Move"
-                        {"settings", {T::after_moving, T::after_moving}},  // "Capture", "Hide on Map"
-                        {"collections", {T::on_row}},                      // "Found"
+                        {"search", {T::on_row, T::on_row}},  // "Search", "Move"
+                        {"settings", {T::ring, T::ring}},    // "Capture", "Hide on Map", on the ring
+                        {"collections", {T::on_row}},        // "Found"
                     }));
 }

@@ -294,7 +294,7 @@ TEST_P(ListPageTest, SortingTwiceComesBackToTimeWithTheSelectionOnTop) {
     EXPECT_EQ(labels().front(), "1/5 M05") << "newest first";
 }
 
-TEST_P(ListPageTest, ARowWithoutABlipIsDimmedAndTheSelectedRowAlternatesItsCentreText) {
+TEST_P(ListPageTest, ARowWithoutABlipIsDimmedAndTheSelectedRowsCoordinatesStandUnderTheRows) {
     // M02 lies in Guarma while the player is on the mainland: only M01 gets a blip.
     start(2, Scenario()
                  .with("frame_ms", 500)
@@ -313,17 +313,19 @@ TEST_P(ListPageTest, ARowWithoutABlipIsDimmedAndTheSelectedRowAlternatesItsCentr
     }
     EXPECT_TRUE(dimmed_background);
 
-    // Half-second frames: the selected row shows its coordinates in even seconds.
-    std::set<std::string> seen;
+    // Half-second frames: the rows keep their distances, and the selected
+    // marker's coordinates stand on a line of their own under the rows.
     for (int i = 0; i < 4; ++i) {
         frames(1);
-        const bool even = (game().clock_ns / 1000000000) % 2 == 0;
-        std::string centre;
+        std::vector<std::string> centre, under;
         for (const DrawnText& d : texts()) {
-            if (d.align == "Center" && d.size == selected_row_text_size) centre = d.text;
+            if (d.align != "Center") continue;
+            (d.in_rows() ? centre : under).push_back(d.text);
         }
-        EXPECT_EQ(centre, even ? "x: 20.0, y: 0.0, z: 0.0" : "20m away") << i;
-        seen.insert(centre);
+        // Both ticks draw the page: the title, then under the rows the coordinates.
+        EXPECT_EQ(centre, (std::vector<std::string>{"20m away", "10m away", "20m away", "10m away"})) << i;
+        EXPECT_EQ(under, (std::vector<std::string>{"Marker (Flag)", "x: 20.0, y: 0.0, z: 0.0", "Marker (Flag)",
+                                                   "x: 20.0, y: 0.0, z: 0.0"}))
+            << i;
     }
-    EXPECT_EQ(seen.size(), 2u);
 }

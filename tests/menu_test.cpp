@@ -49,7 +49,7 @@ constexpr std::uint32_t edit_markers = control_edit_markers, back = control_back
 
 INSTANTIATE_TEST_SUITE_P(RepeatedQueries, MenuTest, ::testing::ValuesIn(repeat_answer_modes));
 
-TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
+TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyTheRingsShown) {
     start();
     const SimPrompt& edit = prompt(button_prompt(plugin_state, edit_markers_button));
     EXPECT_EQ(edit.control, edit_markers);
@@ -77,9 +77,19 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
         if (std::string(e.signature->name) == "prompt_set_control")
             made.push_back(static_cast<std::uint32_t>(e.args[1]));
     }
-    EXPECT_EQ(made, (std::vector<std::uint32_t>{control_edit_markers, control_rename, control_sort, control_delete,
-                                                control_back, control_route, control_search, control_move,
-                                                control_capture, control_hide, control_found}));
+    EXPECT_EQ(made,
+              (std::vector<std::uint32_t>{control_add_at_player, control_add_at_waypoint, control_edit_markers,
+                                          control_rename, control_sort, control_delete, control_back, control_route,
+                                          control_search, control_move, control_capture, control_hide,
+                                           control_found}));
+    // The ring's prompts are on the map, shown and on: the two adds, "Edit Markers" and the two switches.
+    for (const Button* b :
+         {&add_here_button, &add_at_waypoint_button, &edit_markers_button, &capture_button, &hide_button}) {
+        const SimPrompt& p = prompt(button_prompt(plugin_state, *b));
+        EXPECT_TRUE(p.in_group && p.enabled && p.visible) << p.text;
+    }
+    EXPECT_EQ(prompt(button_prompt(plugin_state, add_here_button)).text, "Add Here");
+    EXPECT_EQ(prompt(button_prompt(plugin_state, add_at_waypoint_button)).text, "Add at Waypoint");
     // The search's and the move's prompts are made after the five, hidden like them.
     const SimPrompt& search = prompt(button_prompt(plugin_state, search_button));
     EXPECT_EQ(search.control, control_search);
@@ -93,7 +103,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     }
     EXPECT_GT(button_prompt(plugin_state, search_button), button_prompt(plugin_state, route_button));
     EXPECT_GT(button_prompt(plugin_state, move_button), button_prompt(plugin_state, search_button));
-    EXPECT_EQ(game().prompts.size(), 11u);
+    EXPECT_EQ(game().prompts.size(), 13u);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -348,9 +358,11 @@ TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigatio
     EXPECT_EQ(with_related, (std::vector<Hash>{InputControl::INPUT_REVEAL_HUD, InputControl::INPUT_SELECT_RADAR_MODE,
                                                InputControl::INPUT_SIMPLE_RADAR, InputControl::INPUT_EXPAND_RADAR,
                                                InputControl::INPUT_REGULAR_RADAR, InputControl::INPUT_DISABLE_RADAR}));
-    // The ring's button and two the game keeps; then, in both states, the stick,
+    // The ring's buttons and two the game keeps; then, in both states, the stick,
     // the full menu's buttons in the table's order and the navigation.
     EXPECT_EQ(without, (std::vector<Hash>{control_edit_markers,
+                                          control_capture,
+                                          control_hide,
                                           InputControl::INPUT_INTERACT_ANIMAL,
                                           InputControl::INPUT_SPECIAL_ABILITY,
                                           control_stick_x,
@@ -362,8 +374,6 @@ TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigatio
                                           control_route,
                                           control_search,
                                           control_move,
-                                          control_capture,
-                                          control_hide,
                                           control_found,
                                           control_menu_up,
                                           control_menu_down,
@@ -401,4 +411,35 @@ TEST(MenuControls, EachControlTheMenuReadsIsTheGameControlOfItsRole) {
         {control_menu_scroll_backward, "INPUT_GAME_MENU_SCROLL_BACKWARD"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.control, sim_joaat(c.name)) << c.name;
+}
+
+TEST_P(MenuTest, TheRingNamesItsCategoryAndItsPromptsLeaveTheMapWhileTheListIsOpen) {
+    start();
+    open_map();
+    frames(1);
+    ASSERT_EQ(plugin_state.menu.state, MENU_RING);
+    auto centred_texts = [&] {
+        std::vector<std::string> out;
+        for (const DrawnText& d : drawn_texts()) {
+            if (d.align == "Center") out.push_back(d.text);
+        }
+        return out;
+    };
+    // Drawn by each of the frame's two ticks, in the ring's middle.
+    EXPECT_EQ(centred_texts(), (std::vector<std::string>{"Marker (Flag)", "Marker (Flag)"}));
+    plugin_state.current_category = 4;
+    frames(1);
+    EXPECT_EQ(centred_texts(), (std::vector<std::string>{"Marker (Foe)", "Marker (Foe)"}));
+
+    const Button* ring[] = {&add_here_button, &add_at_waypoint_button, &edit_markers_button, &capture_button,
+                            &hide_button};
+    press(edit_markers);
+    ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
+    for (const Button* b : ring) EXPECT_FALSE(prompt(button_prompt(plugin_state, *b)).visible) << b->text(plugin_state);
+    const std::vector<std::string> in_list = centred_texts();
+    EXPECT_EQ(std::count(in_list.begin(), in_list.end(), "Marker (Foe)"), 2) << "the list's title, not the ring's";
+    frames(3);
+    press(back);
+    ASSERT_NE(plugin_state.menu.state, MENU_FULL);
+    for (const Button* b : ring) EXPECT_TRUE(prompt(button_prompt(plugin_state, *b)).visible) << b->text(plugin_state);
 }

@@ -461,7 +461,7 @@ protected:
         const std::vector<DrawnText> all = drawn_texts();
         std::vector<std::string> out;
         for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
-            if (all[i].align == "Center") out.push_back(all[i].text);
+            if (all[i].align == "Center" && all[i].in_rows()) out.push_back(all[i].text);
         }
         return out;
     }

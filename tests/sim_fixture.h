@@ -24,6 +24,7 @@
 #include "src/entry.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/settings_file.h"
+#include "src/menu/marker_list_page.h"
 #include "src/scripthook/host_api.h"
 #include "src/state/state.h"
 #include "tests/support/markers_text.h"
@@ -113,17 +114,17 @@ inline RunContext script_context() {
     return ctx;
 }
 
-// The size, in pixels, of the list page's texts in the selected row, in the
-// simulator's default window (1080 lines): a row is 0.06 of the screen's
-// height, 0.01 more when selected, and its texts are 0.6 of that less 0.005,
-// cut to whole pixels. The other rows' texts are smaller (33).
-inline constexpr int selected_row_text_size = static_cast<int>(((0.06f + 0.01f) * 0.6f - 0.005f) * 1080);
+// The list page's rows lie between these tops (fractions of the screen's
+// height): the title above them and the lines under them do not.
+inline constexpr float list_rows_top = 0.27f, list_rows_bottom = 0.84f;
 
 // A text the game was told to draw this frame, read from its markup.
 struct DrawnText {
     std::string align, text;
     int size;
     std::int32_t alpha;
+    float top;  // the box's top, a fraction of the screen's height
+    bool in_rows() const { return top > list_rows_top && top < list_rows_bottom; }
 };
 
 class SimTest : public ::testing::Test {
@@ -138,7 +139,7 @@ protected:
             if (a == std::string::npos || s == std::string::npos || t == std::string::npos || e == std::string::npos)
                 continue;
             out.push_back({d.label.substr(a + 7, d.label.find('\'', a + 7) - a - 7), d.label.substr(t + 3, e - t - 3),
-                           std::atoi(d.label.c_str() + s + 6), d.alpha});
+                           std::atoi(d.label.c_str() + s + 6), d.alpha, d.y});
         }
         return out;
     }
@@ -148,10 +149,12 @@ protected:
         const std::vector<DrawnText> all = drawn_texts();
         std::vector<std::string> out;
         for (std::size_t i = all.size() / 2; i < all.size(); ++i) {
-            if (all[i].align != "Left") continue;
-            out.push_back(all[i].text);
-            if (selected && all[i].size == selected_row_text_size) *selected = all[i].text;
+            if (all[i].align == "Left" && all[i].in_rows()) out.push_back(all[i].text);
         }
+        const ListPage& page = plugin_state.list_page;
+        const std::int64_t slot =
+            page.selection - first_visible_row(page.selection, static_cast<std::int64_t>(page.rows.length));
+        if (selected && slot >= 0 && static_cast<std::size_t>(slot) < out.size()) *selected = out[slot];
         return out;
     }
     void SetUp() override {

@@ -55,8 +55,11 @@ struct Button {
     // `enabled` is told the game at every tick of the full menu; else only
     // when it changes (fewer calls: the way for a new button).
     bool enabled_each_tick;
-    bool (*press)(RunContext&, PluginState&);  // what a press does; false when it did nothing
-    const char* sound;                         // played (the menu's sound set) after a press that acted; null: none
+    // What a press does; false when it did nothing. Null: the prompt only
+    // names a control the menu reads itself (the ring's two adds), so its
+    // press is not asked for and its control stays the menu's.
+    bool (*press)(RunContext&, PluginState&);
+    const char* sound;  // played (the menu's sound set) after a press that acted; null: none
     // Intended: the text is set after the press mode and the priority when
     // the prompt is made ("Sort"), as the game has always been told.
     bool text_after_mode;

@@ -7,7 +7,8 @@
 // - start: the tiles, then the markers loaded, the packs imported into them,
 //   the settings read, and last the buttons made, whose texts follow those;
 // - the buttons are made in the table's order, which is the order the game
-//   lists them in: the list page's, "Route", "Search", "Move", the settings';
+//   lists them in: the ring's adds, the list page's, "Route", "Search", "Move",
+//   the settings';
 // - each frame: the capture, the route's arrival, a failed save tried again,
 //   the settings file looked at, the pack markers reached found, the menu's tick, and the blip pass last: it
 //   spends what the frame has left of its native calls (frame_native_ceiling),
@@ -40,6 +41,7 @@ constexpr FeatureRow rows[] = {
         .name = "category page",
         .start = category_page_at_start,
         .release = category_page_at_release,
+        .buttons = {&add_here_button, &add_at_waypoint_button},
     },
     {
         .name = "list page",

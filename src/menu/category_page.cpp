@@ -86,6 +86,30 @@ static void quick_add(RunContext& ctx, PluginState& state) {
     }
 }
 
+const Button add_here_button{
+    .control = control_add_at_player,
+    .text = [](const PluginState&) { return "Add Here"; },
+    .turn = ButtonTurn::ring,
+};
+
+const Button add_at_waypoint_button{
+    .control = control_add_at_waypoint,
+    .text = [](const PluginState&) { return "Add at Waypoint"; },
+    .turn = ButtonTurn::ring,
+};
+
+// The ring's middle: the name of the category its adds go to.
+static void draw_ring_title(RunContext& ctx, const PluginState& state) {
+    const MarkerCategory* category = category_row(state.categories, state.current_category);
+    if (!category || !category->name) return;
+    constexpr float size = 0.031f, width = 0.3f;
+    const ScreenSize screen = screen_size(state);
+    const std::string_view name =
+        fit_text(ctx, category->name, height_to_pixels(screen, size), width_to_pixels(screen, width));
+    draw_text_string(ctx, screen, name, "catalog4", size, 0.5f - width / 2, 0.5f - (size + 0.005f) / 2, width, 0.0f,
+                     "Center", Rgba{255, 255, 255, 255});
+}
+
 void update_category_page(RunContext& ctx, PluginState& state) {
     float blend, radius = ring_radius;
     if (state.menu.state_changed && state.menu.state == MENU_RING) {
@@ -99,6 +123,8 @@ void update_category_page(RunContext& ctx, PluginState& state) {
 
     if (state.menu.state == MENU_RING) quick_add(ctx, state);
 
+    // A search lists every category: no tile is the one shown.
+    const std::int64_t shown = state.search.in_force ? -1 : state.current_category;
     const std::size_t count = state.categories.length < state.category_page.tiles.length
                                   ? state.categories.length
                                   : state.category_page.tiles.length;
@@ -120,7 +146,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         }
 
         ScreenRect target = tile_target(state, i, radius);
-        if (static_cast<std::int64_t>(i) == state.current_category) {
+        if (static_cast<std::int64_t>(i) == shown) {
             target.width *= selected_scale;
             target.height *= selected_scale;
         }
@@ -132,7 +158,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         const bool hidden = settings_hides(state.settings.in_force, static_cast<std::int64_t>(i));
         const ScreenRect background{tile.x, tile.y, tile.width * background_scale, tile.height * background_scale};
         draw_texture("generic_textures", "medal_bronze", background, 0.0f, Rgba{0, 0, 0, hidden ? 100 : 200}, false);
-        const bool selected = static_cast<std::int64_t>(i) == state.current_category;
+        const bool selected = static_cast<std::int64_t>(i) == shown;
         ScreenRect icon_rect{tile.x, tile.y, tile.width * icon_scale, tile.height * icon_scale};
         if (selected) {
             icon_rect.width *= selected_icon_scale;
@@ -142,6 +168,7 @@ void update_category_page(RunContext& ctx, PluginState& state) {
         if (hidden) icon.alpha /= 2;
         draw_texture(row.texture_dictionary, row.sprite, icon_rect, 0.0f, icon, false);
     }
+    if (state.menu.state == MENU_RING) draw_ring_title(ctx, state);
 }
 
 void category_page_at_start(RunContext& ctx, PluginState& state) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "src/base/run_context.h"
+#include "src/core/feature_row.h"
 #include "src/core/marker.h"
 #include "src/state/state.h"
 
@@ -20,6 +21,12 @@ inline constexpr float selected_icon_scale = 1.1f;
 inline constexpr float background_scale = 1.15f;
 
 void update_category_page(RunContext& ctx, PluginState& state);
+
+// The ring's two adds as prompts of the map ("Add Here" on INPUT_ATTACK, "Add
+// at Waypoint" on INPUT_AIM): they name the controls the page reads itself
+// (menu_input.h), so they have no press of their own.
+extern const Button add_here_button;
+extern const Button add_at_waypoint_button;
 // At a script start, the category table copied: one tile per category; before
 // the state is cleared, the last run's tiles go.
 void category_page_at_start(RunContext& ctx, PluginState& state);

@@ -28,3 +28,13 @@ void draw_text_string(RunContext& ctx, ScreenSize screen, std::string_view text,
 // The mark-up of a text box, zero-terminated, in the frame's scratch memory.
 const char* text_markup(RunContext& ctx, ScreenSize screen, std::string_view text, std::string_view font, float size,
                         float x, float width, float letter_spacing, std::string_view alignment);
+
+// How wide a text of `size_pixels` is drawn, estimated from above: the
+// game's font is not known here, so each character counts with the widest
+// of a common sans-serif face's (DejaVu Sans, the simulator's) plus a
+// little, and any character past ASCII as 1.1 of the size.
+std::int32_t estimated_text_pixels(std::string_view text, std::int32_t size_pixels);
+// `text` when its estimate fits `width_pixels`; otherwise its longest start
+// that fits with "..." behind it, cut between characters (UTF-8), in the
+// frame's scratch memory; "" when not even "..." fits.
+std::string_view fit_text(RunContext& ctx, std::string_view text, std::int32_t size_pixels, std::int32_t width_pixels);

@@ -1,6 +1,7 @@
 #include "src/menu/marker_list_page.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "src/base/calendar.h"
@@ -34,6 +35,23 @@ constexpr float highlight_growth = 0.15f;
 constexpr float edge_overlap = 0.001f;
 constexpr const char* font = "catalog4";
 constexpr Rgba highlight_colour{200, 0, 0, 255};
+// The row's columns, as fractions of its text box's width: the label from the
+// left edge, the distance centred in its own, the date against the right
+// edge, with a gap between them. A row's texts are 33.8 sizes wide at the
+// narrowest (1.09 of the screen's height less the pads, at 21:9): "12345m
+// away" (7.4 by the estimate), "Not on the map" (8.1) and "30 Sep 2025,
+// 23:59" (10.5) fit their columns (8.3 and 10.8); a longer text is cut. The selected row keeps the
+// others' text size so that its columns hold as much.
+constexpr float label_column_to = 0.405f;
+constexpr float distance_column_from = 0.42f;
+constexpr float distance_column_to = 0.665f;
+constexpr float date_column_from = 0.68f;
+// The title, above the category tiles of the full menu.
+constexpr float title_top = 0.105f;
+constexpr float title_size = 0.031f;
+// The lines under the rows: the selected marker's coordinates, then its details.
+constexpr float under_rows_gap = 0.01f;
+constexpr float under_rows_line_step = 0.04f;
 
 TextBuilder scratch_text(RunContext& ctx, std::size_t capacity) {
     char* buffer = static_cast<char*>(allocate_bytes(ctx.scratch, capacity, 1));
@@ -62,21 +80,25 @@ std::string_view coordinates_text(RunContext& ctx, const Position& marker) {
     return text_view(b);
 }
 
-std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone) {
+std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone, DateForm form) {
     static const char* const months[] = {"January ", "February ", "March ",     "April ",   "May ",      "June ",
                                          "July ",    "August ",   "September ", "October ", "November ", "December "};
+    static const char* const short_months[] = {"Jan ", "Feb ", "Mar ", "Apr ", "May ", "Jun ",
+                                               "Jul ", "Aug ", "Sep ", "Oct ", "Nov ", "Dec "};
     // In UTC when there is no zone or it cannot convert the date.
     CivilTime t{};
     if (!utc_to_local(zone, timestamp_ns, &t)) t = civil_from_unix_ns(timestamp_ns);
     TextBuilder b = scratch_text(ctx, 64);
     text_append_i64(b, t.day);
     text_append_char(b, ' ');
-    text_append(b, months[(t.month - 1) % 12]);
+    const bool row = form == DateForm::row;
+    text_append(b, (row ? short_months : months)[(t.month - 1) % 12]);
     text_append_i64(b, t.year);
     text_append(b, ", ");
     text_append_i64_padded(b, t.hour, 2);
     text_append_char(b, ':');
     text_append_i64_padded(b, t.minute, 2);
+    if (row) return text_view(b);
     text_append_char(b, ':');
     text_append_i64_padded(b, t.second, 2);
     return text_view(b);
@@ -340,13 +362,110 @@ static void draw_highlight(const PluginState& state, const ScreenRect& row) {
     for (const auto& p : parts) draw_texture("landing_page", p.texture, p.rect, 0.0f, highlight_colour, false);
 }
 
+// A text box of the page: its left edge, top and width (fractions of the
+// screen), its text size, and the same in pixels for fitting its text.
+struct TextBox {
+    float left, top, width, size;
+};
+
+static void draw_fitted(RunContext& ctx, const PluginState& state, std::string_view text, const TextBox& box,
+                        std::string_view alignment, const Rgba& colour) {
+    const ScreenSize screen = screen_size(state);
+    const std::string_view shown =
+        fit_text(ctx, text, height_to_pixels(screen, box.size), width_to_pixels(screen, box.width));
+    draw_text_string(ctx, screen, shown, font, box.size, box.left, box.top, box.width, 0.0f, alignment, colour);
+}
+
+// The text box of a row drawn at `centre_y`, selected or not (the Parts' row sizes).
+static TextBox row_text_box(const PluginState& state, float centre_y, bool selected) {
+    const float a = state.screen_aspect;
+    ScreenRect rect{0.5f, centre_y, row_width_factor * a, row_height};
+    if (selected) {
+        rect.width += selected_growth * a;
+        rect.height += selected_growth;
+    }
+    const float pad = 0.2f * rect.height;
+    const float w = rect.width - 2 * pad > 0 ? rect.width - 2 * pad : 0.0f;
+    const float h = rect.height - 2 * pad > 0 ? rect.height - 2 * pad : 0.0f;
+    return TextBox{rect.x - w / 2, rect.y - h / 2, w, h - 0.005f};
+}
+
+// A line of its own under the list's last slot (`line` 0, 1, ...), as wide as a row's texts.
+static TextBox line_under_rows(const PluginState& state, int line) {
+    const TextBox row = row_text_box(state, list_row_centre_y(visible_rows - 1), false);
+    const float top = list_row_centre_y(visible_rows - 1) + (row_height + selected_growth) / 2 + under_rows_gap;
+    return TextBox{row.left, top + static_cast<float>(line) * under_rows_line_step, row.width, row.size};
+}
+
+static TextBox column(const TextBox& row, float from, float to) {
+    return TextBox{row.left + from * row.width, row.top, (to - from) * row.width, row.size};
+}
+
+std::string_view list_title_text(RunContext& ctx, const PluginState& state) {
+    if (state.search.in_force) {
+        const std::string_view searched(state.search.text);
+        TextBuilder b = scratch_text(ctx, searched.size() + 48);
+        text_append(b, "Search: \"");
+        text_append(b, searched);
+        text_append(b, "\" (");
+        text_append_i64(b, static_cast<std::int64_t>(state.list_page.rows.length));
+        text_append_char(b, ')');
+        return text_view(b);
+    }
+    const MarkerCategory* category = category_row(state.categories, state.current_category);
+    return category && category->name ? std::string_view(category->name) : std::string_view();
+}
+
+std::string_view empty_list_text(RunContext& ctx, const PluginState& state) {
+    if (state.search.in_force) {
+        const std::string_view searched(state.search.text);
+        TextBuilder b = scratch_text(ctx, searched.size() + 32);
+        // The search looks at the markers a share of each frame: none found yet is not none.
+        if (state.search.searched_to < state.markers.length) {
+            text_append(b, "Searching for \"");
+            text_append(b, searched);
+            text_append(b, "\"...");
+            return text_view(b);
+        }
+        text_append(b, "No markers match \"");
+        text_append(b, searched);
+        text_append_char(b, '"');
+        return text_view(b);
+    }
+    const MarkerCategory* category = category_row(state.categories, state.current_category);
+    TextBuilder b = scratch_text(ctx, (category && category->name ? std::strlen(category->name) : 0) + 32);
+    text_append(b, "No markers in ");
+    text_append(b, category && category->name ? category->name : "this category");
+    text_append(b, " yet");
+    return text_view(b);
+}
+
+void draw_selected_marker_details(RunContext& ctx, const PluginState& state, const char* const* lines,
+                                  std::size_t count) {
+    if (selected_marker(state.list_page) < 0) return;
+    for (std::size_t i = 0; i < count && i < most_detail_lines; ++i) {
+        if (!lines[i]) continue;
+        // The coordinates take the first line under the rows.
+        draw_fitted(ctx, state, lines[i], line_under_rows(state, 1 + static_cast<int>(i)), "Center",
+                    Rgba{255, 255, 255, 255});
+    }
+}
+
 static void draw_rows(RunContext& ctx, PluginState& state) {
     const auto rows = static_cast<std::int64_t>(state.list_page.rows.length);
     const std::int64_t selection = state.list_page.selection;
     const std::int64_t first = first_visible_row(selection, rows);
     const Position player = vector3_to_position(state.player_position);
     const float a = state.screen_aspect;
-    const bool even_second = (platform_now_ns() / ns_per_second) % 2 == 0;
+    constexpr Rgba white{255, 255, 255, 255};
+    draw_fitted(ctx, state, list_title_text(ctx, state),
+                TextBox{row_text_box(state, 0, false).left, title_top, row_text_box(state, 0, false).width, title_size},
+                "Center", white);
+    if (rows == 0) {
+        draw_fitted(ctx, state, empty_list_text(ctx, state), row_text_box(state, list_row_centre_y(0), false), "Center",
+                    white);
+        return;
+    }
     for (int slot = 0; slot < visible_rows && first + slot < rows; ++slot) {
         const std::int64_t r = first + slot;
         const Marker& m = state.markers[static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(r)])];
@@ -363,22 +482,23 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
         const Rgba text = dimmed ? Rgba{255, 255, 255, 255 / 2} : Rgba{255, 255, 255, 255};
         draw_texture("generic_textures", "selection_box_bg_1a", rect, 0.0f, background, false);
 
-        const float pad = 0.2f * rect.height;
-        const float w = rect.width - 2 * pad > 0 ? rect.width - 2 * pad : 0.0f;
-        const float h = rect.height - 2 * pad > 0 ? rect.height - 2 * pad : 0.0f;
-        const float size = h - 0.005f;
-        const float left = rect.x - w / 2, top = rect.y - h / 2;
-
-        const std::string_view centre = centre_text(ctx, m.data.position, player, selected && even_second);
-        draw_text_cstring(ctx, screen_size(state), centre.data(), font, size, left, top, w, 0.0f, "Center", text);
-        draw_text_string(ctx, screen_size(state),
-                         date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone), font, size, left, top,
-                         w, 0.0f, "Right", text);
+        // Three columns, each text cut to its own: the label, the distance, the date.
+        const TextBox box = row_text_box(state, rect.y, false);
+        draw_fitted(ctx, state, centre_text(ctx, m.data.position, player, false),
+                    column(box, distance_column_from, distance_column_to), "Center", text);
+        draw_fitted(ctx, state, date_text(ctx, m.data.timestamp._nsec, runtime_globals.local_time_zone, DateForm::row),
+                    column(box, date_column_from, 1.0f), "Right", text);
         const bool routed =
             route_leads_to(state, static_cast<std::size_t>(state.list_page.rows[static_cast<std::size_t>(r)]));
-        draw_text_cstring(ctx, screen_size(state), label_text(ctx, state, m, r, rows, routed), font, size, left, top, w,
-                          0.0f, "Left", text);
+        draw_fitted(ctx, state, label_text(ctx, state, m, r, rows, routed), column(box, 0.0f, label_column_to), "Left",
+                    text);
         if (selected) draw_highlight(state, rect);
+    }
+    // The selected marker's coordinates, on a line of their own under the rows.
+    const std::int64_t selected = selected_marker(state.list_page);
+    if (selected >= 0) {
+        draw_fitted(ctx, state, coordinates_text(ctx, state.markers[static_cast<std::size_t>(selected)].data.position),
+                    line_under_rows(state, 0), "Center", white);
     }
 }
 

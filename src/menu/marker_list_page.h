@@ -51,7 +51,26 @@ float list_row_centre_y(int slot);
 // Row texts, in the frame's scratch memory (zero-terminated).
 std::string_view distance_text(RunContext& ctx, const Position& marker, const Position& player);
 std::string_view coordinates_text(RunContext& ctx, const Position& marker);
-std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone);
+// `full`: "9 December 2026, 13:05:03"; `row`, as a row of the list shows it
+// in its column: "9 Dec 2026, 13:05".
+enum class DateForm : std::uint8_t { full, row };
+std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const LocalTimeZone* zone,
+                           DateForm form = DateForm::full);
+// Above the rows: the category's name, or during a search `Search: "bear" (2)`.
+std::string_view list_title_text(RunContext& ctx, const PluginState& state);
+// In place of the rows when there are none: "No markers in Marker (Foe) yet",
+// or during a search `No markers match "zzz"` (`Searching for "zzz"...`
+// while it has not looked at every marker yet).
+std::string_view empty_list_text(RunContext& ctx, const PluginState& state);
+
+// Up to `most_detail_lines` more lines about the selected marker (a pack's
+// progress, a note), drawn centred under the rows below its coordinates,
+// each cut to the rows' width; nothing when no row is selected. Call it in
+// the drawing step of the full menu, after the rows. A null line is skipped.
+inline constexpr std::size_t most_detail_lines = 2;
+void draw_selected_marker_details(RunContext& ctx, const PluginState& state, const char* const* lines,
+                                  std::size_t count);
+
 // What a search's row shows of its category: the text in the name's
 // parentheses ("Animal" of "Marker (Animal)"), or the whole name.
 std::string_view category_short_name(std::string_view name);

@@ -15,7 +15,7 @@ void play_sound(const char* sound, const char* sound_set) {
 
 // Ring only: the map's HUD and radar controls, which the plug-in does not
 // read but leaves to the game, switched back on with their related controls;
-// then, without them, the ring's buttons' controls ("Edit Markers") and
+// then, without them, the ring's buttons' controls ("Edit Markers", the two switches) and
 // INPUT_INTERACT_ANIMAL and INPUT_SPECIAL_ABILITY, which it does not read either.
 constexpr Hash ring_controls_with_related[] = {
     InputControl::INPUT_REVEAL_HUD,   InputControl::INPUT_SELECT_RADAR_MODE, InputControl::INPUT_SIMPLE_RADAR,
@@ -34,6 +34,8 @@ static void enable_button_controls(bool ring) {
     for (const FeatureRow& row : feature_table) {
         for (const Button* b : row.buttons) {
             if (!b) break;
+            // A prompt without a press names a control the menu reads while it is off.
+            if (!b->press) continue;
             if ((b->turn == ButtonTurn::ring) == ring) enable_control(ePadIndex::PLAYER_CONTROL, b->control, false);
         }
     }

@@ -58,11 +58,17 @@ void show_full_menu_buttons(const PluginState& state, bool on) {
             prompt_set_visible(state.menu.buttons.prompt[place], on);
         });
     }
+    // The ring's prompts stay on the map: none of them acts inside the full menu.
+    each_button([&](const Button& b, std::size_t place) {
+        if (b.turn != ButtonTurn::ring) return;
+        prompt_set_enabled(state.menu.buttons.prompt[place], !on);
+        prompt_set_visible(state.menu.buttons.prompt[place], !on);
+    });
 }
 
 void take_presses(RunContext& ctx, PluginState& state, ButtonTurn turn) {
     each_button([&](const Button& b, std::size_t place) {
-        if (b.turn != turn) return;
+        if (b.turn != turn || !b.press) return;
         ButtonPrompts& prompts = state.menu.buttons;
         const Prompt p = prompts.prompt[place];
         const bool on = !b.enabled || b.enabled(state);

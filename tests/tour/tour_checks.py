@@ -41,9 +41,10 @@ def check(test, trace, markers_text):
     # ... and the rows reorder: the second row is the waypoint marker by time, the player's one by proximity.
     second_rows = {}
     for frame in (170, 190):
-        rows = [t for t in texts_of_frame(trace, frame) if t[0] == "Center" and t[1] == 33]
-        test.assertEqual(len(rows), 1, "one row besides the selected one at frame %d" % frame)
-        second_rows[frame] = rows[0][2]
+        # The rows' distances (the title and the coordinates' line are centred too).
+        rows = [t for t in texts_of_frame(trace, frame) if t[0] == "Center" and t[2].endswith("m away")]
+        test.assertEqual(len(rows), 2, "two rows at frame %d" % frame)
+        second_rows[frame] = rows[1][2]
     test.assertEqual(second_rows, {170: "0m away", 190: "39m away"})
 
     # "Rename" opens the keyboard for the unnamed marker, the page stays hidden
