@@ -502,16 +502,12 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
     }
 }
 
-// Under the rows, for a selected marker with a pack: its pack's progress.
-static void draw_pack_progress(RunContext& ctx, PluginState& state) {
-    const char* progress = selected_pack_progress(state);
-    if (!progress) return;
-    const float a = state.screen_aspect;
-    const ScreenRect rect{0.5f, list_row_centre_y(visible_rows), row_width_factor * a, row_height};
-    const float pad = 0.2f * rect.height;
-    const float w = rect.width - 2 * pad, h = rect.height - 2 * pad;
-    draw_text_cstring(ctx, screen_size(state), progress, font, h - 0.005f, rect.x - w / 2, rect.y - h / 2, w, 0.0f,
-                      "Left", Rgba{255, 255, 255, 255});
+// Under the selected marker's coordinates: its pack's progress, if it has a pack.
+static void draw_details(RunContext& ctx, PluginState& state) {
+    const char* lines[most_detail_lines] = {};
+    std::size_t count = 0;
+    if (const char* progress = selected_pack_progress(state)) lines[count++] = progress;
+    draw_selected_marker_details(ctx, state, lines, count);
 }
 
 void run_main_menu(RunContext& ctx, PluginState& state) {
@@ -524,7 +520,7 @@ void run_main_menu(RunContext& ctx, PluginState& state) {
         prompt_reset_hold_data(delete_prompt, 0);
     }
     draw_rows(ctx, state);
-    draw_pack_progress(ctx, state);
+    draw_details(ctx, state);
 }
 
 // ---- the row's handlers ----------------------------------------------------------------------
