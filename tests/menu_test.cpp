@@ -80,8 +80,7 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyTheRingsShown) {
     EXPECT_EQ(made,
               (std::vector<std::uint32_t>{control_add_at_player, control_add_at_waypoint, control_edit_markers,
                                           control_rename, control_sort, control_delete, control_back, control_route,
-                                          control_search, control_move, control_capture, control_hide,
-                                           control_found}));
+                                          control_search, control_move, control_capture, control_hide, control_found}));
     // The ring's prompts are on the map, shown and on: the two adds, "Edit Markers" and the two switches.
     for (const Button* b :
          {&add_here_button, &add_at_waypoint_button, &edit_markers_button, &capture_button, &hide_button}) {
