@@ -23,6 +23,7 @@
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/marker_undo.h"
 #include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
 #include "src/menu/category_page.h"
@@ -45,8 +46,9 @@ constexpr FeatureRow rows[] = {
         .start = list_page_at_start,
         .list_changed = list_page_follows_list,
         .typing = list_page_typing,
+        .holds_marker_index = list_page_holds_marker_index,
         .release = list_page_at_release,
-        .buttons = {&edit_markers_button, &rename_button, &sort_button, &delete_button, &back_button},
+        .buttons = {&edit_markers_button, &rename_button, &sort_button, &delete_button, &note_button, &back_button},
     },
     {
         .name = "waypoint capture",
@@ -74,6 +76,14 @@ constexpr FeatureRow rows[] = {
         .start = import_marker_packs,
         .saved = move_saved_packs,
         .release = [](RunContext& ctx, PluginState& state) { forget_waiting_packs(ctx, state); },
+    },
+    {
+        .name = "undo",
+        .start = load_deleted_markers,
+        .saved = deleted_file_after_save,
+        .before_save = write_deleted_before_save,
+        .release = undo_at_release,
+        .buttons = {&undo_button},
     },
     {
         .name = "search",

@@ -162,7 +162,11 @@ constexpr Piece category_key_piece = piece({"\n            ],\n            \"", 
 constexpr Piece name_key_piece = piece({",\n            \"", marker_keys[key_name].key, "\": "});
 constexpr Piece timestamp_key_piece = piece({",\n            \"", marker_keys[key_timestamp].key,
                                              "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
-constexpr Piece close_marker_piece = piece({"\n            }\n        }"});
+constexpr Piece close_timestamp_piece = piece({"\n            }"});
+constexpr Piece note_key_piece = piece({",\n            \"", marker_keys[key_note].key, "\": "});
+constexpr Piece deleted_key_piece = piece({",\n            \"", deleted_keys[key_deleted].key, "\": {\n                \"",
+                                           timestamp_keys[key_nsec].key, "\": "});
+constexpr Piece close_marker_piece = piece({"\n        }"});
 
 constexpr std::string_view open_file = open_file_piece.view();
 constexpr std::string_view open_marker = open_marker_piece.view();
@@ -170,6 +174,9 @@ constexpr std::string_view next_coordinate = next_coordinate_piece.view();
 constexpr std::string_view category_key = category_key_piece.view();
 constexpr std::string_view name_key = name_key_piece.view();
 constexpr std::string_view timestamp_key = timestamp_key_piece.view();
+constexpr std::string_view close_timestamp = close_timestamp_piece.view();
+constexpr std::string_view note_key = note_key_piece.view();
+constexpr std::string_view deleted_key = deleted_key_piece.view();
 constexpr std::string_view close_marker = close_marker_piece.view();
 
 }  // namespace
@@ -231,7 +238,7 @@ std::size_t format_coordinate(float value, char* buffer) {
 }
 
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
-                                 MarkersText& out) {
+                                 MarkersText& out, const std::int64_t* deleted_ns) {
     Output o{&allocator, {}, false};
     // About 220 bytes per marker without its name; one allocation in the common case.
     reserve(o, 64 + count * 240);
@@ -254,6 +261,16 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
         }
         put(o, timestamp_key);
         put_i64(o, m.timestamp._nsec);
+        put(o, close_timestamp);
+        if (marker_has_note(m)) {
+            put(o, note_key);
+            put_string(o, m.note);
+        }
+        if (deleted_ns) {
+            put(o, deleted_key);
+            put_i64(o, deleted_ns[i]);
+            put(o, close_timestamp);
+        }
         put(o, close_marker);
         put(o, i + 1 < count ? ",\n" : "\n");
     }
@@ -354,6 +371,35 @@ void find_members(const Json5Value& object, const MarkerFileKey (&keys)[N], std:
     }
 }
 
+// A text of the marker ("name", "note"): null and "" are none; it ends at an escaped NUL, if any.
+DeserializeError read_text(const Json5Value& v, const MarkerFileKey& key, std::size_t at, const Allocator& allocator,
+                           char*& out, Fault& fault) {
+    out = nullptr;
+    if (v.kind == Json5Kind::null_value) return DeserializeError::none;
+    if (v.kind != Json5Kind::string) return wrong_value(fault, key, describe_value_kind(v), 1, at);
+    return copy_marker_text(allocator, v.string(), out) ? DeserializeError::none : DeserializeError::out_of_memory;
+}
+
+// deleted.json's "deleted": when the marker was deleted.
+DeserializeError read_deleted(const Json5Value& object, std::int64_t& deleted_ns, Fault& fault) {
+    deleted_ns = 0;
+    std::size_t at[std::size(deleted_keys)];
+    find_members(object, deleted_keys, at);
+    if (at[key_deleted] == SIZE_MAX) return DeserializeError::none;
+    const Json5Value& v = object.members()[at[key_deleted]].value;
+    if (v.kind != Json5Kind::object) {
+        return wrong_value(fault, deleted_keys[key_deleted], describe_value_kind(v), 1, at[key_deleted]);
+    }
+    std::size_t stamp_at[std::size(timestamp_keys)];
+    find_members(v, timestamp_keys, stamp_at);
+    const std::size_t nsec = stamp_at[key_nsec];
+    if (nsec != SIZE_MAX && !read_integer(v.members()[nsec].value, deleted_ns)) {
+        return wrong_value(fault, timestamp_keys[key_nsec], whole_number_found(v.members()[nsec].value), 2,
+                           at[key_deleted], nsec);
+    }
+    return DeserializeError::none;
+}
+
 DeserializeError read_marker(const Json5Value& object, const Allocator& allocator, MarkerDataV1& m, Fault& fault) {
     m = MarkerDataV1{};
     if (object.kind != Json5Kind::object) {
@@ -362,7 +408,7 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
     std::size_t at[std::size(marker_keys)];
     find_members(object, marker_keys, at);
     const std::size_t position = at[key_position], category = at[key_category], timestamp = at[key_timestamp],
-                      name = at[key_name];
+                      name = at[key_name], note = at[key_note];
     const Json5Member* members = object.members();
     if (position != SIZE_MAX) {
         const Json5Value& v = members[position].value;
@@ -391,17 +437,15 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
         }
     }
     if (name != SIZE_MAX) {
-        const Json5Value& v = members[name].value;
-        if (v.kind == Json5Kind::null_value) return DeserializeError::none;
-        if (v.kind != Json5Kind::string)
-            return wrong_value(fault, marker_keys[key_name], describe_value_kind(v), 1, name);
-        // The name is a zero-terminated text: it ends at an escaped NUL, if any.
-        const std::size_t length = std::strlen(v.string());
-        if (length == 0) return DeserializeError::none;  // an empty name is no name
-        char* copy = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
-        if (!copy) return DeserializeError::out_of_memory;
-        std::memcpy(copy, v.string(), length + 1);
-        m.name = copy;
+        const DeserializeError e = read_text(members[name].value, marker_keys[key_name], name, allocator, m.name, fault);
+        if (e != DeserializeError::none) return e;
+    }
+    if (note != SIZE_MAX) {
+        const DeserializeError e = read_text(members[note].value, marker_keys[key_note], note, allocator, m.note, fault);
+        if (e != DeserializeError::none) {
+            free_marker_texts(allocator, m);
+            return e;
+        }
     }
     return DeserializeError::none;
 }
@@ -445,8 +489,8 @@ const char* describe_value_kind(const Json5Value& v) {
     return "a value";
 }
 
-DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
-                                     DeserializeDetail* detail) {
+static DeserializeError deserialize(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                    DeserializeDetail* detail, bool deleted) {
     out = MarkersData{};
     if (detail) *detail = DeserializeDetail{};
     Json5Document doc{};
@@ -486,12 +530,23 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
     } else if (list && list->item_count() > 0) {
         const std::size_t count = list->item_count();
         out.records = allocate_array<MarkerDataV1>(allocator, count);
+        if (deleted && out.records) {
+            out.deleted_ns = allocate_array<std::int64_t>(allocator, count);
+            if (!out.deleted_ns) {
+                free_array(allocator, out.records, count);
+                out.records = nullptr;
+            }
+        }
         if (!out.records) {
             result = DeserializeError::out_of_memory;
         } else {
             out.capacity = count;
             for (std::size_t i = 0; i < count && result == DeserializeError::none; ++i) {
                 result = read_marker(list->items()[i], allocator, out.records[out.count], fault);
+                if (result == DeserializeError::none && deleted) {
+                    result = read_deleted(list->items()[i], out.deleted_ns[out.count], fault);
+                    if (result != DeserializeError::none) free_marker_texts(allocator, out.records[out.count]);
+                }
                 if (result == DeserializeError::none) {
                     ++out.count;
                 } else if (result == DeserializeError::wrong_kind) {
@@ -515,10 +570,21 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
     return result;
 }
 
+DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                     DeserializeDetail* detail) {
+    return deserialize(text, allocator, out, detail, false);
+}
+
+DeserializeError deserialize_deleted_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                             DeserializeDetail* detail) {
+    return deserialize(text, allocator, out, detail, true);
+}
+
 void free_markers_data(MarkersData& data, const Allocator& allocator) {
     for (std::size_t i = 0; i < data.count; ++i) {
-        free_marker_name(allocator, data.records[i].name);
+        free_marker_texts(allocator, data.records[i]);
     }
+    if (data.deleted_ns) free_array(allocator, data.deleted_ns, data.capacity);
     free_array(allocator, data.records, data.capacity);
     data = MarkersData{};
 }

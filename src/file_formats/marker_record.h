@@ -18,6 +18,7 @@ struct MarkerDataV1 {
     std::int64_t category;
     char* name;  // owned, zero-terminated UTF-8, or null
     TimestampV1 timestamp;
+    char* note;  // owned, zero-terminated UTF-8, or null: what the player wrote about the place
 };
 
 // The names of the ten marker categories, by a record's `category`: what the
@@ -38,5 +39,17 @@ inline const char* category_name(std::int64_t category) {
 // and leaves the name null.
 void free_marker_name(const Allocator& allocator, char*& name);
 
+// Gives back both texts a record owns (its name and its note) and leaves them null.
+void free_marker_texts(const Allocator& allocator, MarkerDataV1& marker);
+// The record's texts passed to another owner (a marker of the list): left null here.
+inline void hand_over_marker_texts(MarkerDataV1& marker) {
+    marker.name = nullptr;
+    marker.note = nullptr;
+}
+// A copy of `text` (null for null or empty) from `allocator`; false when memory ran out.
+bool copy_marker_text(const Allocator& allocator, const char* text, char*& copy);
+
 // An empty name is no name: it is neither written nor shown.
 inline bool marker_has_name(const MarkerDataV1& marker) { return has_text(marker.name); }
+// Likewise an empty note.
+inline bool marker_has_note(const MarkerDataV1& marker) { return has_text(marker.note); }

@@ -15,7 +15,7 @@ void marker_list_changed(RunContext& ctx, PluginState& state, MarkerListChange c
 void free_marker_list(const RunContext& ctx, PluginState& state, GrowableArray<Marker>& markers) {
     for (Marker& m : markers) {
         remove_marker_blip(state, m);
-        free_marker_name(ctx.general, m.data.name);
+        free_marker_texts(ctx.general, m.data);
     }
     array_free(markers);
 }

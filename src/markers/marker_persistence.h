@@ -56,6 +56,7 @@ MarkersFileRetry retry_markers_file(RunContext& ctx, PluginState& state);
 void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
+void note_marker_noted(RunContext& ctx, PluginState& state, std::size_t index);
 
 // At script end (cleanup): while saves fail, one last try whatever the delay
 // says. When that fails too, or markers.json could still not be read, an

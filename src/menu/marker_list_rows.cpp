@@ -106,5 +106,9 @@ void list_page_follows_list(RunContext& ctx, PluginState& state, MarkerListChang
             search_list_replaced(state);
             update_marker_list_cache(ctx, state, true);
             break;
+        case MarkerListChange::joined:
+            search_marker_joined(ctx, state, index);
+            update_marker_list_cache(ctx, state, false);
+            break;
     }
 }
