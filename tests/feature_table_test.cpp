@@ -76,7 +76,7 @@ TEST(FeatureTable, EachButtonSitsInItsFeaturesRowWithItsTurn) {
                         // "Edit Markers", "Rename", "Sort", "Delete", "Back"
                         {"list page", {T::ring, T::on_row, T::before_rows, T::on_row, T::leaving}},
                         {"route", {T::on_row}},
-                        {"search", {T::on_row, T::on_row}},                // "Search", "Move"
-                        {"settings", {T::after_moving, T::after_moving}},  // "Capture", "Hide on Map"
+                        {"search", {T::on_row, T::on_row}},  // "Search", "Move"
+                        {"settings", {T::ring, T::ring}},    // "Capture", "Hide on Map", on the ring
                     }));
 }

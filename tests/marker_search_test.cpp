@@ -294,21 +294,22 @@ TEST_F(SearchPage, RouteLeadsToTheSelectedResultAndStaysOnItWhenAnotherResultIsD
     EXPECT_EQ(route.clears, 1) << "only the clear before the route was drawn";
 }
 
-TEST_F(SearchPage, HideOnMapIsOffWhileASearchListsEveryCategory) {
+// The two switches are the ring's: their controls do nothing in the full
+// list, searching or not, and their prompts are in the map's group.
+TEST_F(SearchPage, TheSwitchesControlsDoNothingInTheFullList) {
     start();
-    EXPECT_TRUE(prompt(button_prompt(plugin_state, hide_button)).enabled);
-    search("bear");
-    EXPECT_FALSE(prompt(button_prompt(plugin_state, hide_button)).enabled);
-    press(control_hide);
-    frames(1);
-    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0u) << "no category hidden by a press in a search";
-    press(control_search);  // "Clear Search"
-    frames(1);
-    ASSERT_FALSE(plugin_state.search.in_force);
-    EXPECT_TRUE(prompt(button_prompt(plugin_state, hide_button)).enabled);
-    press(control_hide);
-    frames(1);
-    EXPECT_TRUE(settings_hides(plugin_state.settings.in_force, plugin_state.current_category));
+    const bool capture_off = plugin_state.settings.in_force.capture_off;
+    for (const bool searching : {false, true}) {
+        if (searching) search("bear");
+        ASSERT_EQ(plugin_state.search.in_force, searching);
+        EXPECT_TRUE(prompt(button_prompt(plugin_state, hide_button)).in_group) << searching;
+        EXPECT_TRUE(prompt(button_prompt(plugin_state, capture_button)).in_group) << searching;
+        press(control_hide);
+        press(control_capture);
+        frames(1);
+        EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0u) << searching;
+        EXPECT_EQ(plugin_state.settings.in_force.capture_off, capture_off) << searching;
+    }
 }
 
 TEST_F(SearchPage, MoveWalksAMarkerRoundTheRingWithOneSaveAndItsBlipEachTime) {

@@ -347,9 +347,11 @@ TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigatio
     EXPECT_EQ(with_related, (std::vector<Hash>{InputControl::INPUT_REVEAL_HUD, InputControl::INPUT_SELECT_RADAR_MODE,
                                                InputControl::INPUT_SIMPLE_RADAR, InputControl::INPUT_EXPAND_RADAR,
                                                InputControl::INPUT_REGULAR_RADAR, InputControl::INPUT_DISABLE_RADAR}));
-    // The ring's button and two the game keeps; then, in both states, the stick,
+    // The ring's buttons and two the game keeps; then, in both states, the stick,
     // the full menu's buttons in the table's order and the navigation.
     EXPECT_EQ(without, (std::vector<Hash>{control_edit_markers,
+                                          control_capture,
+                                          control_hide,
                                           InputControl::INPUT_INTERACT_ANIMAL,
                                           InputControl::INPUT_SPECIAL_ABILITY,
                                           control_stick_x,
@@ -361,8 +363,6 @@ TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigatio
                                           control_route,
                                           control_search,
                                           control_move,
-                                          control_capture,
-                                          control_hide,
                                           control_menu_up,
                                           control_menu_down,
                                           control_menu_left,

@@ -48,7 +48,9 @@ protected:
     void start(const std::string& markers, const std::string& settings, bool write = true) {
         write_markers(markers);
         if (write) write_settings(settings);
-        begin("{frames: 100000, world: {player: {position: [0, 0, 0]}}}");
+        begin(
+            "{frames: 100000, world: {player: {position: [0, 0, 0]}, window: {width: 1920, height: 1080, x: 100, y: "
+            "50}}}");
         frames(1);
     }
     std::string settings_text() const { return read_file(quillfen() / "settings.ini"); }
@@ -85,13 +87,20 @@ protected:
         game().waypoint_x = x;
         game().waypoint_y = y;
     }
-    void open_full_menu() {
+    // The switches are on the ring over the map.
+    void open_ring() {
         game().map_open = true;
-        frames(1);
-        game().pressed.insert(control_edit_markers);
-        frames(1);
-        ASSERT_EQ(plugin_state.menu.state, MENU_FULL);
-        frames(5);  // past the press
+        frames(30);  // the ring settles
+        ASSERT_EQ(plugin_state.menu.state, MENU_RING);
+    }
+    // Points the mouse at the ring's tile of `category`.
+    void point_at_tile(std::int64_t category) {
+        const ScreenRect tile = plugin_state.category_page.tiles.data[category];
+        const SimWindow& w = game().window;
+        game().cursor_x = w.x + static_cast<std::int32_t>(tile.x * static_cast<float>(w.width));
+        game().cursor_y = w.y + static_cast<std::int32_t>(tile.y * static_cast<float>(w.height));
+        frames(6);
+        ASSERT_EQ(plugin_state.current_category, category);
     }
     void press(Hash control) {
         game().pressed.insert(control);
@@ -233,7 +242,7 @@ TEST_F(SettingsTest, CaptureSwitchedOffAndOnAgainTakesOnlyAWaypointSetAfterwards
     frames(2 * frames_per_second);
     ASSERT_EQ(plugin_state.markers.length, 10u);
 
-    open_full_menu();
+    open_ring();
     EXPECT_EQ(prompt(button_prompt(plugin_state, capture_button)).text, "Capture: Off");
     EXPECT_EQ(prompt(button_prompt(plugin_state, capture_button)).control, sim_joaat("INPUT_FRONTEND_SELECT"));
     EXPECT_TRUE(prompt(button_prompt(plugin_state, capture_button)).enabled);
@@ -264,7 +273,7 @@ TEST_F(SettingsTest, HidingACategoryTakesItsBlipsWithinASecondInsideTheFramesRoo
     start(markers_of({{0, 450}, {1, 50}}), file);
     frames(frames_per_second);
     ASSERT_EQ(blips_by_category(), (std::map<std::int64_t, int>{{0, 450}, {1, 50}}));
-    open_full_menu();
+    open_ring();
     EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Hide on Map");
     EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).control, sim_joaat("INPUT_GAME_MENU_TAB_LEFT"));
     const std::int64_t shown_alpha = tile_icon_alpha(0);
@@ -291,17 +300,12 @@ TEST_F(SettingsTest, HidingACategoryTakesItsBlipsWithinASecondInsideTheFramesRoo
     EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Hide on Map");
     EXPECT_EQ(tile_icon_alpha(0), shown_alpha);
 
-    // the next category: the prompt names its own state
-    game().just_pressed.insert(control_menu_right);
-    frames(6);
-    ASSERT_EQ(plugin_state.current_category, 1);
+    // the ring's next tile: the prompt names its own state
+    point_at_tile(1);
     press(control_hide);
-    game().just_pressed.insert(control_menu_left);
-    frames(6);
-    ASSERT_EQ(plugin_state.current_category, 0);
+    point_at_tile(0);
     EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Hide on Map");
-    game().just_pressed.insert(control_menu_right);
-    frames(6);
+    point_at_tile(1);
     EXPECT_EQ(prompt(button_prompt(plugin_state, hide_button)).text, "Show on Map");
     EXPECT_EQ(settings_text(), "\xEF\xBB\xBF; my own comment\r\n\r\nhidden_on_map = 2, 10\r\n; the end\r\n");
     ASSERT_TRUE(end());
@@ -314,7 +318,7 @@ TEST_F(SettingsTest, WhatIsNotAFileIsLeftAloneAndASwitchHoldsUntilTheGameQuits) 
     frames(1);
     EXPECT_EQ(errors(), (std::vector<std::string>{"Quillfen/settings.ini is a directory, not a settings file: every "
                                                   "setting is at its default, and Quillfen leaves it alone"}));
-    open_full_menu();
+    open_ring();
     press(control_capture);
     EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
     EXPECT_EQ(errors().back(),
@@ -333,7 +337,7 @@ TEST_F(SettingsTest, ASwitchThatWouldTakeTheFilePast64KiBIsNotWrittenAndHoldsInT
     const std::string file = line + "; " + std::string(settings_file_most_bytes - line.size() - 4, 'x') + "\r\n";
     ASSERT_EQ(file.size(), settings_file_most_bytes);
     start(one_of_each(), file);
-    open_full_menu();
+    open_ring();
     press(control_capture);
     EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
     EXPECT_TRUE(settings_text() == file) << "the next start would not read 65537 bytes";
@@ -353,7 +357,7 @@ TEST_F(SettingsTest, AReadOnlyFileStaysReadOnlyAndTheSwitchSaysItCouldNotWriteIt
     const auto read_only =
         std::filesystem::perms::owner_read | std::filesystem::perms::group_read | std::filesystem::perms::others_read;
     std::filesystem::permissions(path, read_only);
-    open_full_menu();
+    open_ring();
     press(control_capture);
     EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
     EXPECT_EQ(settings_text(), file);
@@ -386,7 +390,7 @@ TEST_F(SettingsTest, AFileWithCrLineEndsHoldsAndASwitchKeepsEveryOtherLineAndIts
     EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10u);
     EXPECT_EQ(settings_blip_limit(plugin_state.settings.in_force), 300);
     EXPECT_TRUE(errors().empty());
-    open_full_menu();
+    open_ring();
     press(control_capture);
     EXPECT_EQ(settings_text(), "; mine\rcapture_waypoints = true\rhidden_on_map = 2\rblip_limit = 300\r");
     ASSERT_TRUE(end());
@@ -401,7 +405,7 @@ TEST_F(SettingsTest, AUtf16FileIsReadNamedOnceAndNeverWrittenInto) {
     EXPECT_EQ(errors(), std::vector<std::string>{named});
     EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
     EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10000u);
-    open_full_menu();
+    open_ring();
     press(control_capture);
     EXPECT_FALSE(plugin_state.settings.in_force.capture_off) << "the switch holds in the game";
     EXPECT_EQ(settings_text(), file) << "no UTF-8 written into it";
@@ -456,7 +460,8 @@ TEST_F(SettingsTest, ARewriteOfTheSameSizeWithinTheFileSystemsCoarseTimeIsRead) 
     write_markers(one_of_each());
     write_settings("blip_limit = 40\n");
     set_modified(quillfen() / "settings.ini", start_ns);
-    begin("{frames: 100000, world: {player: {position: [0, 0, 0]}}}");
+    begin(
+        "{frames: 100000, world: {player: {position: [0, 0, 0]}, window: {width: 1920, height: 1080, x: 100, y: 50}}}");
     frames(frames_per_second);
     ASSERT_EQ(settings_blip_limit(plugin_state.settings.in_force), 40);
     write_settings("blip_limit = 50\n");
@@ -474,7 +479,7 @@ TEST_F(SettingsTest, AFileThatCannotBeLookedAtOrReadSaysSoAndTheSettingsInForceS
     no_look.info_error = EACCES;
     no_look.read_error_path = "Quillfen/settings.ini";
     inject_file_faults(&no_look);
-    open_full_menu();
+    open_ring();
     press(control_capture);
     inject_file_faults(nullptr);
     EXPECT_TRUE(plugin_state.settings.in_force.capture_off);
@@ -509,7 +514,7 @@ TEST_F(SettingsTest, CategoriesNamedInTheFileHideTheirBlipsAndASwitchWritesNames
     const std::map<std::int64_t, int> want{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {5, 1}, {6, 1}, {8, 1}, {9, 1}};
     EXPECT_EQ(blips_by_category(), want) << "Foe (5) and Animal (8) hold no blip";
     EXPECT_TRUE(logged(in_force_line + "hidden_on_map = 5, 8"));
-    open_full_menu();
+    open_ring();
     press(control_hide);
     EXPECT_EQ(settings_text(), "hidden_on_map = Flag, Foe, Animal\n");
     EXPECT_TRUE(errors().empty());

@@ -63,6 +63,7 @@ void update_gui(RunContext& ctx, PluginState& state) {
             break;
         case MENU_RING:
             take_presses(ctx, state, ButtonTurn::ring);
+            texts_follow(state, ButtonTurn::ring);  // "Hide on Map" names the tile selected now
             if (!group_shown) set_menu_state(ctx, state, MENU_CLOSED);
             break;
         case MENU_FULL:

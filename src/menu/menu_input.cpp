@@ -15,7 +15,7 @@ void play_sound(const char* sound, const char* sound_set) {
 
 // Ring only: the map's HUD and radar controls, which the plug-in does not
 // read but leaves to the game, switched back on with their related controls;
-// then, without them, the ring's buttons' controls ("Edit Markers") and
+// then, without them, the ring's buttons' controls ("Edit Markers", the two switches) and
 // INPUT_INTERACT_ANIMAL and INPUT_SPECIAL_ABILITY, which it does not read either.
 constexpr Hash ring_controls_with_related[] = {
     InputControl::INPUT_REVEAL_HUD,   InputControl::INPUT_SELECT_RADAR_MODE, InputControl::INPUT_SIMPLE_RADAR,

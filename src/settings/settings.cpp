@@ -337,7 +337,7 @@ const Button capture_button{
     .control = control_capture,
     .text =
         [](const PluginState& state) { return state.settings.in_force.capture_off ? "Capture: Off" : "Capture: On"; },
-    .turn = ButtonTurn::after_moving,
+    .turn = ButtonTurn::ring,
     .press =
         [](RunContext& ctx, PluginState& state) {
             toggle_capture(ctx, state);
@@ -346,16 +346,15 @@ const Button capture_button{
     .sound = "SELECT",
 };
 
-// A search lists every category: which one a hide would mean is not what the
-// page shows, so the switch waits until the search ends.
+// On the ring, for the tile selected there (a search, which lists every
+// category, ends as the full menu closes, so none is in force here).
 const Button hide_button{
     .control = control_hide,
     .text =
         [](const PluginState& state) {
             return settings_hides(state.settings.in_force, state.current_category) ? "Show on Map" : "Hide on Map";
         },
-    .turn = ButtonTurn::after_moving,
-    .enabled = [](const PluginState& state) { return !state.search.in_force; },
+    .turn = ButtonTurn::ring,
     .press =
         [](RunContext& ctx, PluginState& state) {
             toggle_category_hidden(ctx, state, state.current_category);

@@ -1,7 +1,7 @@
 // The player's settings in the game: read from Quillfen/settings.ini at the
 // script's start (written with the defaults when it is missing), looked at
 // again every few seconds so that an edit made while the game runs holds, and
-// switched from the full menu, each switch written to the file at once. The
+// switched from the ring over the map, each switch written to the file at once. The
 // features read what is in force from `state.settings` (settings_state.h).
 #pragma once
 
@@ -30,9 +30,9 @@ void look_at_settings_file(RunContext& ctx, PluginState& state);
 void toggle_capture(RunContext& ctx, PluginState& state);
 void toggle_category_hidden(RunContext& ctx, PluginState& state, std::int64_t category);
 
-// The full menu's two switches, after navigation (they act on what the page
-// shows): "Capture: On" or "Capture: Off", and "Hide on Map", or "Show on Map"
-// for a hidden category (off while a search lists every category).
+// The two switches, on the ring with the map's prompts: "Capture: On" or
+// "Capture: Off", and "Hide on Map", or "Show on Map" when the ring's selected
+// tile's category is hidden. The full list uses neither control.
 inline constexpr Hash control_capture = InputControl::INPUT_FRONTEND_SELECT;
 inline constexpr Hash control_hide = InputControl::INPUT_GAME_MENU_TAB_LEFT;
 extern const Button capture_button;
