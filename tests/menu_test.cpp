@@ -70,15 +70,16 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     EXPECT_EQ(route.text, "Route");
     EXPECT_FALSE(route.hold_mode || route.in_group || route.enabled || route.visible);
     EXPECT_EQ(route.priority, 2);
-    // The route's, the search's and the move's prompts are made after the five, then the settings' two switches.
+    // The route's, the undo's, the search's and the move's prompts are made after the six, then the settings' two
+    // switches.
     std::vector<std::uint32_t> made;
     for (const SimTraceEntry& e : session->host.trace) {
         if (std::string(e.signature->name) == "prompt_set_control")
             made.push_back(static_cast<std::uint32_t>(e.args[1]));
     }
     EXPECT_EQ(made, (std::vector<std::uint32_t>{control_edit_markers, control_rename, control_sort, control_delete,
-                                                control_back, control_route, control_search, control_move,
-                                                control_capture, control_hide}));
+                                                control_note, control_back, control_route, control_undo,
+                                                control_search, control_move, control_capture, control_hide}));
     // The search's and the move's prompts are made after the five, hidden like them.
     const SimPrompt& search = prompt(button_prompt(plugin_state, search_button));
     EXPECT_EQ(search.control, control_search);
@@ -92,7 +93,12 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
     }
     EXPECT_GT(button_prompt(plugin_state, search_button), button_prompt(plugin_state, route_button));
     EXPECT_GT(button_prompt(plugin_state, move_button), button_prompt(plugin_state, search_button));
-    EXPECT_EQ(game().prompts.size(), 10u);
+    EXPECT_EQ(game().prompts.size(), 12u);
+    const SimPrompt& note = prompt(button_prompt(plugin_state, note_button));
+    EXPECT_EQ(note.text, "Note");
+    const SimPrompt& undo = prompt(button_prompt(plugin_state, undo_button));
+    EXPECT_EQ(undo.text, "Undo Delete");
+    for (const SimPrompt* p : {&note, &undo}) EXPECT_FALSE(p->enabled || p->visible || p->hold_mode);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -359,8 +365,10 @@ TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigatio
                                           control_rename,
                                           control_sort,
                                           control_delete,
+                                          control_note,
                                           control_back,
                                           control_route,
+                                          control_undo,
                                           control_search,
                                           control_move,
                                           control_menu_up,
