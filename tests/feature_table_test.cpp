@@ -24,8 +24,8 @@ Names rows_with(Has has) {
 
 TEST(FeatureTable, ListsTheFeaturesInTheirOrder) {
     EXPECT_EQ(rows_with([](const FeatureRow&) { return true; }),
-              (Names{"category page", "list page", "waypoint capture", "route", "markers file", "packs", "undo", "search",
-                     "settings", "menu", "blips"}));
+              (Names{"category page", "list page", "waypoint capture", "route", "markers file", "packs", "undo",
+                     "search", "settings", "menu", "blips"}));
 }
 
 TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
@@ -82,7 +82,7 @@ TEST(FeatureTable, EachButtonSitsInItsFeaturesRowWithItsTurn) {
                         // "Edit Markers", "Rename", "Sort", "Delete", "Note", "Back"
                         {"list page", {T::ring, T::on_row, T::before_rows, T::on_row, T::on_row, T::leaving}},
                         {"route", {T::on_row}},
-                        {"undo", {T::before_rows}},  // "Undo Delete" / "Undo Rename": the rows change
+                        {"undo", {T::before_rows}},          // "Undo Delete" / "Undo Rename": the rows change
                         {"search", {T::on_row, T::on_row}},  // "Search", "Move"
                         {"settings", {T::ring, T::ring}},    // "Capture", "Hide on Map", on the ring
                     }));

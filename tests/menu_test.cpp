@@ -78,8 +78,8 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyEditMarkersShown) {
             made.push_back(static_cast<std::uint32_t>(e.args[1]));
     }
     EXPECT_EQ(made, (std::vector<std::uint32_t>{control_edit_markers, control_rename, control_sort, control_delete,
-                                                control_note, control_back, control_route, control_undo,
-                                                control_search, control_move, control_capture, control_hide}));
+                                                control_note, control_back, control_route, control_undo, control_search,
+                                                control_move, control_capture, control_hide}));
     // The search's and the move's prompts are made after the five, hidden like them.
     const SimPrompt& search = prompt(button_prompt(plugin_state, search_button));
     EXPECT_EQ(search.control, control_search);

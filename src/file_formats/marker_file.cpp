@@ -164,8 +164,8 @@ constexpr Piece timestamp_key_piece = piece({",\n            \"", marker_keys[ke
                                              "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
 constexpr Piece close_timestamp_piece = piece({"\n            }"});
 constexpr Piece note_key_piece = piece({",\n            \"", marker_keys[key_note].key, "\": "});
-constexpr Piece deleted_key_piece = piece({",\n            \"", deleted_keys[key_deleted].key, "\": {\n                \"",
-                                           timestamp_keys[key_nsec].key, "\": "});
+constexpr Piece deleted_key_piece = piece({",\n            \"", deleted_keys[key_deleted].key,
+                                           "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
 constexpr Piece close_marker_piece = piece({"\n        }"});
 
 constexpr std::string_view open_file = open_file_piece.view();
@@ -437,11 +437,13 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
         }
     }
     if (name != SIZE_MAX) {
-        const DeserializeError e = read_text(members[name].value, marker_keys[key_name], name, allocator, m.name, fault);
+        const DeserializeError e =
+            read_text(members[name].value, marker_keys[key_name], name, allocator, m.name, fault);
         if (e != DeserializeError::none) return e;
     }
     if (note != SIZE_MAX) {
-        const DeserializeError e = read_text(members[note].value, marker_keys[key_note], note, allocator, m.note, fault);
+        const DeserializeError e =
+            read_text(members[note].value, marker_keys[key_note], note, allocator, m.note, fault);
         if (e != DeserializeError::none) {
             free_marker_texts(allocator, m);
             return e;

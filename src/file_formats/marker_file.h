@@ -42,7 +42,7 @@ enum class DeserializeError { none, syntax, wrong_kind, out_of_memory };
 struct MarkersData {
     MarkerDataV1* records;  // from the allocator given; each name too
     std::size_t count;
-    std::size_t capacity;     // records allocated
+    std::size_t capacity;      // records allocated
     std::int64_t* deleted_ns;  // deleted.json's: when each was deleted (0: not said); null unless asked for
 };
 

@@ -61,8 +61,8 @@ inline constexpr std::size_t key_position = 0, key_category = 1, key_name = 2, k
 // A marker of deleted.json, after its own keys: when it was deleted. Only the
 // deleted markers' file writes it; the markers file's reader skips it.
 inline constexpr MarkerFileKey deleted_keys[] = {
-    {"deleted", MarkerValueKind::timestamp, "\"deleted\"",
-     "must be an object like {\"_nsec\": 1765267200000000000}", nullptr, nullptr},
+    {"deleted", MarkerValueKind::timestamp, "\"deleted\"", "must be an object like {\"_nsec\": 1765267200000000000}",
+     nullptr, nullptr},
 };
 inline constexpr std::size_t key_deleted = 0;
 

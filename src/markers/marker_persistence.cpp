@@ -64,7 +64,8 @@ static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bo
     if (!p.markers_file_unread || index >= p.shown_from_backup) return;
     const MarkerDataV1& m = state.markers[index].data;
     // Out of memory the edit is not carried into the file: the file's marker wins.
-    (void)array_append(p.edited_meanwhile, ctx.general, MarkerEdit{m.position, m.timestamp._nsec, deleted, moved, noted});
+    (void)array_append(p.edited_meanwhile, ctx.general,
+                       MarkerEdit{m.position, m.timestamp._nsec, deleted, moved, noted});
     if (deleted) --p.shown_from_backup;
 }
 

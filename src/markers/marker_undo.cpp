@@ -86,8 +86,8 @@ static std::uint32_t keep_damaged_deleted_file(RunContext& ctx, PluginState& sta
         return e.code;
     }
     log_format(ctx, LogLevel::error,
-               "{} could not be loaded ({}): kept it as {}; a new {} holds the markers deleted from now on", deleted_path,
-               r.why, static_cast<const char*>(name), deleted_file_name);
+               "{} could not be loaded ({}): kept it as {}; a new {} holds the markers deleted from now on",
+               deleted_path, r.why, static_cast<const char*>(name), deleted_file_name);
     return 0;
 }
 
@@ -128,7 +128,8 @@ static std::uint32_t read_deleted_file(RunContext& ctx, PluginState& state) {
         return out_of_memory_code;
     }
     for (std::size_t i = 0; i < data.count; ++i) {
-        array_append(steps, ctx.general, UndoStep{UndoKind::deleted, data.records[i], data.deleted_ns[i], -1, false, false});
+        array_append(steps, ctx.general,
+                     UndoStep{UndoKind::deleted, data.records[i], data.deleted_ns[i], -1, false, false});
         hand_over_marker_texts(data.records[i]);
     }
     for (const UndoStep& s : u.steps) array_append(steps, ctx.general, s);  // room reserved
@@ -195,8 +196,8 @@ void remember_deleted_marker(RunContext& ctx, PluginState& state, std::size_t in
     MarkerUndo& u = state.undo;
     const MarkerDataV1& m = state.markers[index].data;
     UndoStep step{UndoKind::deleted, m, platform_now_ns(), static_cast<std::int64_t>(index), false, false};
-    const bool copied =
-        copy_marker_text(ctx.general, m.name, step.marker.name) && copy_marker_text(ctx.general, m.note, step.marker.note);
+    const bool copied = copy_marker_text(ctx.general, m.name, step.marker.name) &&
+                        copy_marker_text(ctx.general, m.note, step.marker.note);
     if (!copied || !array_append(u.steps, ctx.general, step)) {
         // Without its copy it cannot come back by an undo; markers.json saves
         // it no more either way, and the save below says why when it fails.
@@ -212,8 +213,12 @@ void remember_deleted_marker(RunContext& ctx, PluginState& state, std::size_t in
 void remember_renamed_marker(RunContext& ctx, PluginState& state, std::size_t index) {
     MarkerUndo& u = state.undo;
     const MarkerDataV1& m = state.markers[index].data;
-    UndoStep step{UndoKind::renamed, MarkerDataV1{m.position, m.category, nullptr, m.timestamp, nullptr}, 0,
-                  static_cast<std::int64_t>(index), false, false};
+    UndoStep step{UndoKind::renamed,
+                  MarkerDataV1{m.position, m.category, nullptr, m.timestamp, nullptr},
+                  0,
+                  static_cast<std::int64_t>(index),
+                  false,
+                  false};
     if (!copy_marker_text(ctx.general, m.name, step.marker.name) || !array_append(u.steps, ctx.general, step)) {
         free_marker_texts(ctx.general, step.marker);
         return;  // the rename stands; only its undo is lost

@@ -28,6 +28,7 @@ struct TextMarker {
     // ("'near the lake'", "\"Say \\\"hi\\\"\"").
     std::string name_source;
     std::optional<std::int64_t> timestamp_ns;
+    std::string note;  // plain text, escaped as the plug-in writes it; empty: no "note"
 };
 
 // A float as the shortest text that reads back as the same float; NaN,
@@ -62,6 +63,12 @@ inline std::string markers_file_text(const std::vector<TextMarker>& markers) {
             text += ", " + key(key_timestamp) + "{\"" + std::string(timestamp_keys[key_nsec].key) +
                     "\": " + std::to_string(*m.timestamp_ns) + "}";
         }
+        if (!m.note.empty()) {
+            MarkersText quoted{};
+            (void)serialize_string(m.note.c_str(), heap_allocator(), quoted);
+            text += ", " + key(key_note) + std::string(quoted.data, quoted.length);
+            free_markers_text(quoted, heap_allocator());
+        }
         text += i + 1 < markers.size() ? "},\n" : "}\n";
     }
     return text + "]}";
@@ -76,7 +83,8 @@ inline std::string markers_file_as_saved(const std::vector<TextMarker>& markers)
         records.push_back(MarkerDataV1{{m.x, m.y, m.z},
                                        m.category.value_or(0),
                                        m.name.empty() ? nullptr : const_cast<char*>(m.name.c_str()),
-                                       {m.timestamp_ns.value_or(0)}});
+                                       {m.timestamp_ns.value_or(0)},
+                                       m.note.empty() ? nullptr : const_cast<char*>(m.note.c_str())});
     }
     MarkersText t{};
     (void)serialize_markers(records.data(), records.size(), heap_allocator(), t);
