@@ -8,3 +8,5 @@
 int run_status(const std::string& folder);
 int run_restore(const std::string& folder, std::string from);
 int run_merge(const std::string& into, const std::vector<std::string>& from);
+// Puts the newest marker of deleted.json (beside `into`) called `label` back into `into`.
+int run_undelete(const std::string& into, const std::string& label);

@@ -74,6 +74,8 @@ static void csv_row(std::string& out, const MarkerDataV1& m) {
     csv_field(out, csv_text(marker_has_name(m) ? m.name : nullptr));
     out += ',';
     out += iso8601_utc(m.timestamp._nsec);
+    out += ',';
+    csv_field(out, csv_text(marker_has_note(m) ? m.note : nullptr));
     out += "\r\n";
 }
 
@@ -100,13 +102,15 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
     json_string(out, marker_has_name(m) ? m.name : nullptr);
     out += ", \"category\": " + integer(m.category) + ", \"category_name\": ";
     json_string(out, category_name(m.category));
-    out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\"}}";
+    out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\", \"note\": ";
+    json_string(out, marker_has_note(m) ? m.note : nullptr);
+    out += "}}";
 }
 
 // ---- both ----------------------------------------------------------------------------------
 
 std::string export_markers(const MarkersData& data, ExportFormat format, std::vector<std::string>& left_out) {
-    std::string out = format == ExportFormat::csv ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created\r\n"
+    std::string out = format == ExportFormat::csv ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created,note\r\n"
                                                   : "{\"type\": \"FeatureCollection\", \"features\": [";
     bool first = true;
     for (std::size_t i = 0; i < data.count; ++i) {

@@ -15,7 +15,7 @@ from datetime import datetime, timezone
 
 CATEGORIES = ["Marker (Flag)", "Marker (Pin)", "Marker (?)", "Marker (Friend)", "Marker (Foe)", "Marker (Chest)",
               "Marker (Cash)", "Marker (Animal)", "Marker (Plant)", "Marker (Cross)"]
-HEADER = ["x", "y", "z", "category", "category_name", "name", "created"]
+HEADER = ["x", "y", "z", "category", "category_name", "name", "created", "note"]
 
 
 def f32(v):
@@ -39,6 +39,7 @@ def expected_markers(path):
             "category_name": CATEGORIES[category] if 0 <= category < len(CATEGORIES) else None,
             "name": m.get("name") or None,
             "created": datetime.fromtimestamp(ns // 10**9, timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ"),
+            "note": m.get("note") or None,
         })
     return out, left_out
 
@@ -59,12 +60,14 @@ def check_csv(problems, path, markers):
         rows = list(csv.reader(f))
     check(problems, "csv header", rows[0] if rows else None, HEADER)
     check(problems, "csv rows", len(rows) - 1, len(markers))
+    def as_text(value):
+        value = value or ""
+        return "'" + value if value[:1] in ("=", "+", "-", "@", "\t", "\r") else value  # kept from becoming a formula
+
     for i, (row, m) in enumerate(zip(rows[1:], markers)):
-        name = m["name"] or ""
-        if name[:1] in ("=", "+", "-", "@", "\t", "\r"):
-            name = "'" + name  # kept from becoming a formula
         check(problems, "csv row %d" % (i + 1), [f32(float(v)) for v in row[:3]] + row[3:],
-              m["position"] + [str(m["category"]), m["category_name"] or "", name, m["created"]])
+              m["position"] + [str(m["category"]), m["category_name"] or "", as_text(m["name"]), m["created"],
+                               as_text(m["note"])])
 
 
 def check_geojson(problems, path, markers):
@@ -77,7 +80,7 @@ def check_geojson(problems, path, markers):
         check(problems, "feature %d" % (i + 1), feature, {
             "type": "Feature",
             "geometry": {"type": "Point", "coordinates": feature["geometry"]["coordinates"]},
-            "properties": {k: m[k] for k in ("name", "category", "category_name", "created")},
+            "properties": {k: m[k] for k in ("name", "category", "category_name", "created", "note")},
         })
         check(problems, "feature %d coordinates" % (i + 1), [f32(v) for v in feature["geometry"]["coordinates"]],
               m["position"])
