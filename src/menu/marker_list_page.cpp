@@ -414,12 +414,14 @@ static void draw_highlight(const PluginState& state, const ScreenRect& row) {
     for (const auto& p : parts) draw_texture("landing_page", p.texture, p.rect, 0.0f, highlight_colour, false);
 }
 
-// The selected marker's note, in a row of its own under the list's rows.
+// The selected marker's note, in a row of its own under the list's last row drawn.
 static void draw_note(RunContext& ctx, const PluginState& state) {
     const std::string_view note = note_to_show(ctx, state);
     if (note.empty()) return;
     const float a = state.screen_aspect;
-    const ScreenRect rect{0.5f, list_row_centre_y(visible_rows), row_width_factor * a, row_height};
+    const auto rows = static_cast<std::int64_t>(state.list_page.rows.length);
+    const int below = static_cast<int>(rows < visible_rows ? rows : visible_rows);
+    const ScreenRect rect{0.5f, list_row_centre_y(below), row_width_factor * a, row_height};
     const float pad = 0.2f * rect.height;
     const float w = rect.width - 2 * pad, h = rect.height - 2 * pad;
     draw_text_string(ctx, screen_size(state), note, font, h - 0.005f, rect.x - w / 2, rect.y - h / 2, w, 0.0f, "Left",
