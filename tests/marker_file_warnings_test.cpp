@@ -89,6 +89,13 @@ const WarningCase warning_cases[] = {
     {"a name cut by an escaped NUL",
      "{\"markers\": [" + full(", \"name\": \"camp\\u0000 north\"") + "]}",
      {"1:106: marker 1: \"name\" holds \\u0000: the game keeps only the text before it"}},
+    {"a note cut by an escaped NUL",
+     "{\"markers\": [" + full(", \"note\": \"rifle\\u0000 ammo\"") + "]}",
+     {"1:106: marker 1: \"note\" holds \\u0000: the game keeps only the text before it"}},
+    // deleted.json's own key: the game takes its markers as a pack, without it.
+    {"the time of a delete, in deleted.json",
+     "{\"markers\": [" + full(", \"deleted\": {\"_nsec\": 5}") + "]}",
+     {"1:98: marker 1: the game ignores the key \"deleted\""}},
     {"positions that are not finite numbers",
      R"({"markers": [{"position": [1, NaN, 3], "category": 1, )" + timestamp + "},\n" +
          R"({"position": [-Infinity, 1e39, 3], "category": 1, )" + timestamp + "}]}",

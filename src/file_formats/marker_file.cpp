@@ -390,11 +390,11 @@ DeserializeError read_deleted(const Json5Value& object, std::int64_t& deleted_ns
     if (v.kind != Json5Kind::object) {
         return wrong_value(fault, deleted_keys[key_deleted], describe_value_kind(v), 1, at[key_deleted]);
     }
-    std::size_t stamp_at[std::size(timestamp_keys)];
-    find_members(v, timestamp_keys, stamp_at);
+    std::size_t stamp_at[std::size(deleted_time_keys)];
+    find_members(v, deleted_time_keys, stamp_at);
     const std::size_t nsec = stamp_at[key_nsec];
     if (nsec != SIZE_MAX && !read_integer(v.members()[nsec].value, deleted_ns)) {
-        return wrong_value(fault, timestamp_keys[key_nsec], whole_number_found(v.members()[nsec].value), 2,
+        return wrong_value(fault, deleted_time_keys[key_nsec], whole_number_found(v.members()[nsec].value), 2,
                            at[key_deleted], nsec);
     }
     return DeserializeError::none;

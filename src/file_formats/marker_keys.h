@@ -65,6 +65,10 @@ inline constexpr MarkerFileKey deleted_keys[] = {
      nullptr, nullptr},
 };
 inline constexpr std::size_t key_deleted = 0;
+// Its "_nsec", as in a timestamp.
+inline constexpr MarkerFileKey deleted_time_keys[] = {
+    {"_nsec", MarkerValueKind::whole_number, "\"_nsec\" in \"deleted\"", "must be a whole number", nullptr, nullptr},
+};
 
 // A marker's "timestamp".
 inline constexpr MarkerFileKey timestamp_keys[] = {
