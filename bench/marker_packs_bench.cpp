@@ -66,7 +66,7 @@ const Pack& pack(int near) {
 }
 
 void empty_list(const RunContext& ctx, PluginState& state) {
-    for (Marker& m : state.markers) free_marker_name(ctx.general, m.data.name);
+    for (Marker& m : state.markers) free_marker_texts(ctx.general, m.data);
     state.markers.length = 0;
 }
 

@@ -81,7 +81,7 @@ void BM_StartLoad(benchmark::State& state) {
     for (auto _ : state) {
         load_data_from_disk(ctx, loaded);
         state.PauseTiming();
-        for (Marker& m : loaded.markers) free_marker_name(ctx.general, m.data.name);
+        for (Marker& m : loaded.markers) free_marker_texts(ctx.general, m.data);
         loaded.markers.length = 0;
         state.ResumeTiming();
     }

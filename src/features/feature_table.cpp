@@ -5,9 +5,11 @@
 // - set-up: the markers file is backed up before Quillfen/import is made;
 // - release: the route ends (a GPS call) before the last run's blips go;
 // - start: the tiles, then the markers loaded, the packs imported into them,
-//   the settings read, and last the buttons made, whose texts follow those;
+//   the deletes of earlier runs read from deleted.json, the settings read, and
+//   last the buttons made, whose texts follow those;
 // - the buttons are made in the table's order, which is the order the game
-//   lists them in: the list page's, "Route", "Search", "Move", the settings';
+//   lists them in: the list page's, "Route", "Undo Delete", "Search", "Move",
+//   the settings';
 // - each frame: the capture, the route's arrival, a failed save tried again,
 //   the settings file looked at, the menu's tick, and the blip pass last: it
 //   spends what the frame has left of its native calls (frame_native_ceiling),
@@ -15,8 +17,9 @@
 // - unload: the route's line in the log before the last save's.
 // After a change of the marker list the rows follow it bottom up (src/markers/
 // marker_list.h): the blips, the route, and last the list page (its search,
-// then its rows). After a save that worked (src/markers/markers_on_disk.h):
-// the packs it holds move.
+// then its rows). Before each save, deleted.json is written (the save waits
+// for it); after a save that worked (src/markers/markers_on_disk.h): the
+// packs it holds move, and the deletes undone leave deleted.json.
 #include "src/core/feature_row.h"
 #include "src/map/blips.h"
 #include "src/map/gps_route.h"

@@ -161,7 +161,8 @@ void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
     bool made = array_reserve(state.markers, ctx.general, there);
     for (std::size_t i = 0; i < there && made; ++i) {
         MarkerDataV1 record = pack.records[i];
-        record.name = nullptr;  // the names of the list there play no part
+        record.name = nullptr;  // the texts of the list there play no part
+        record.note = nullptr;
         array_append(state.markers, ctx.general, Marker{record, 0, false, GuarmaSide::unknown});
         made = spacing_grid_add(grid, ctx.general, record.position);
     }
@@ -197,7 +198,7 @@ void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
                   "markers left out without a line, or a line without them");
         }
     }
-    for (Marker& m : state.markers) free_marker_name(ctx.general, m.data.name);
+    for (Marker& m : state.markers) free_marker_texts(ctx.general, m.data);
     array_free(state.markers);
     array_free(state.list_page.rows);
     spacing_grid_free(grid);
