@@ -326,6 +326,7 @@ TEST_F(UndoTest, ARenameIsUndoneAndSharesTheHistoryWithDeletesNewestFirst) {
     start();
     const std::string before = markers_json();
     delete_at(0);        // Bear cave
+    rename(1, "Camp");   // the same name: nothing to undo
     rename(1, "Fire");   // Camp
     rename(0, "Creek");  // the marker without a name
     rename(2, "");       // Lake loses its name

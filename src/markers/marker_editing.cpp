@@ -87,7 +87,9 @@ void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::str
     // An empty text takes the name away: said, since the marker is then called by its place or category.
     if (name.empty() && marker_has_name(marker.data))
         log_format(ctx, LogLevel::info, "Removed the name of {}", marker.data.name);
-    remember_renamed_marker(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
+    // A keyboard confirmed without a change leaves nothing to undo.
+    const std::string_view was = marker_has_name(marker.data) ? std::string_view(marker.data.name) : std::string_view();
+    if (was != name) remember_renamed_marker(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
     set_marker_name(ctx, state, marker, name);
     save_data_to_disk(ctx, state);
 }
