@@ -24,8 +24,8 @@ Names rows_with(Has has) {
 
 TEST(FeatureTable, ListsTheFeaturesInTheirOrder) {
     EXPECT_EQ(rows_with([](const FeatureRow&) { return true; }),
-              (Names{"category page", "list page", "waypoint capture", "route", "markers file", "packs", "search",
-                     "settings", "collections", "menu", "blips"}));
+              (Names{"category page", "list page", "waypoint capture", "route", "markers file", "packs", "undo",
+                     "search", "settings", "collections", "menu", "blips"}));
 }
 
 TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
@@ -37,16 +37,22 @@ TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
         {"setup", rows_with([](const FeatureRow& r) { return r.setup != nullptr; }), {"markers file", "packs"}},
         {"release",
          rows_with([](const FeatureRow& r) { return r.release != nullptr; }),
-         {"category page", "list page", "route", "markers file", "packs", "search", "blips"}},
+         {"category page", "list page", "route", "markers file", "packs", "undo", "search", "blips"}},
         {"start",
          rows_with([](const FeatureRow& r) { return r.start != nullptr; }),
-         {"category page", "list page", "markers file", "packs", "settings", "collections", "menu"}},
+         {"category page", "list page", "markers file", "packs", "undo", "settings", "collections", "menu"}},
         // The blip pass last: it spends what the frame has left of its natives.
         {"frame",
          rows_with([](const FeatureRow& r) { return r.frame != nullptr; }),
          {"waypoint capture", "route", "markers file", "settings", "collections", "menu", "blips"}},
         {"typing", rows_with([](const FeatureRow& r) { return r.typing != nullptr; }), {"list page", "search"}},
-        {"saved", rows_with([](const FeatureRow& r) { return r.saved != nullptr; }), {"packs"}},
+        {"saved", rows_with([](const FeatureRow& r) { return r.saved != nullptr; }), {"packs", "undo"}},
+        // deleted.json before markers.json, which waits for it.
+        {"before_save", rows_with([](const FeatureRow& r) { return r.before_save != nullptr; }), {"undo"}},
+        // A late read of markers.json waits while the keyboard is open for a marker.
+        {"holds_marker_index",
+         rows_with([](const FeatureRow& r) { return r.holds_marker_index != nullptr; }),
+         {"list page"}},
         {"unload", rows_with([](const FeatureRow& r) { return r.unload != nullptr; }), {"route", "markers file"}},
         // Walked bottom up by marker_list_changed: blips, route, and the list
         // page last (its search, then its rows).
@@ -74,9 +80,10 @@ TEST(FeatureTable, EachButtonSitsInItsFeaturesRowWithItsTurn) {
     using T = ButtonTurn;
     EXPECT_EQ(rows, (std::vector<std::pair<std::string, Turns>>{
                         {"category page", {T::ring, T::ring}},  // "Add Here", "Add at Waypoint"
-                        // "Edit Markers", "Rename", "Sort", "Delete", "Back"
-                        {"list page", {T::ring, T::on_row, T::before_rows, T::on_row, T::leaving}},
+                        // "Edit Markers", "Rename", "Sort", "Delete", "Note", "Back"
+                        {"list page", {T::ring, T::on_row, T::before_rows, T::on_row, T::on_row, T::leaving}},
                         {"route", {T::on_row}},
+                        {"undo", {T::before_rows}},          // "Undo Delete" / "Undo Rename": the rows change
                         {"search", {T::on_row, T::on_row}},  // "Search", "Move"
                         {"settings", {T::ring, T::ring}},    // "Capture", "Hide on Map", on the ring
                         {"collections", {T::on_row}},        // "Found"

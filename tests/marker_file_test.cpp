@@ -42,7 +42,7 @@ Loaded deserialize(const std::string& text) {
         out.names.push_back(data.records[i].name ? data.records[i].name : "<null>");
     }
     free_markers_data(data, heap);
-    for (MarkerDataV1& r : out.records) r.name = nullptr;
+    for (MarkerDataV1& r : out.records) hand_over_marker_texts(r);  // freed with the data
     return out;
 }
 
@@ -429,5 +429,77 @@ TEST(MarkerFileReader, RunningOutOfMemoryIsNotADamagedFile) {
         DeserializeDetail detail{};
         EXPECT_EQ(deserialize_markers(text, rationed, data, &detail), DeserializeError::out_of_memory) << left;
         EXPECT_EQ(data.records, nullptr);
+    }
+}
+
+// A note and deleted.json's time of a delete: written after the other keys,
+// read back; the markers file's reader takes deleted.json as a pack, without
+// the time; a value of the wrong kind names its key.
+TEST(MarkerFileNotes, ANoteAndTheTimeOfADeleteReadBackAndTheMarkersFileLeavesTheTimeOut) {
+    char note[] = "rifle, \"two\"\nand ammo";
+    MarkerDataV1 records[2] = {{{1, 2, 3}, 4, nullptr, {5}, note}, {{6, 7, 8}, 1, nullptr, {9}, nullptr}};
+    const std::int64_t deleted_ns[2] = {1765267200000000000, -1};
+    MarkersText text{};
+    ASSERT_EQ(serialize_markers(records, 2, heap, text, deleted_ns), SerializeError::none);
+    const std::string written(text.data, text.length);
+    free_markers_text(text, heap);
+    EXPECT_NE(
+        written.find(
+            "            },\n            \"note\": \"rifle, \\\"two\\\"\\nand ammo\",\n            \"deleted\": {\n"
+            "                \"_nsec\": 1765267200000000000\n            }\n        },"),
+        std::string::npos)
+        << written;
+
+    MarkersData data{};
+    ASSERT_EQ(deserialize_deleted_markers(written, heap, data), DeserializeError::none);
+    ASSERT_EQ(data.count, 2u);
+    EXPECT_STREQ(data.records[0].note, note);
+    EXPECT_EQ(data.records[1].note, nullptr);
+    EXPECT_EQ(data.deleted_ns[0], deleted_ns[0]);
+    EXPECT_EQ(data.deleted_ns[1], deleted_ns[1]);
+    free_markers_data(data, heap);
+
+    ASSERT_EQ(deserialize_markers(written, heap, data), DeserializeError::none);
+    EXPECT_EQ(data.deleted_ns, nullptr);
+    MarkersText again{};
+    ASSERT_EQ(serialize_markers(data.records, data.count, heap, again), SerializeError::none);
+    const std::string as_pack(again.data, again.length);
+    free_markers_text(again, heap);
+    free_markers_data(data, heap);
+    EXPECT_EQ(as_pack.find("\"deleted\""), std::string::npos);
+    records[0].note = nullptr;
+    MarkersText plain{};
+    ASSERT_EQ(serialize_markers(records, 2, heap, plain), SerializeError::none);
+    EXPECT_EQ(as_pack.find("\"note\""), as_pack.find("\"note\"")) << "the note stays";
+    EXPECT_NE(std::string(plain.data, plain.length), as_pack);
+    EXPECT_EQ(std::string(plain.data, plain.length).find("\"note\""), std::string::npos) << "none: no key";
+    free_markers_text(plain, heap);
+
+    struct Case {
+        const char* text;
+        bool deleted_file;
+        const char* why;
+    } cases[] = {
+        {R"({"markers": [{"note": 5}]})", false, "1:23: marker 1: \"note\" must be text, not a number"},
+        {R"({"markers": [{"note": null, "deleted": 5}]})", false, nullptr},
+        {R"({"markers": [{"note": null, "deleted": 5}]})", true,
+         "1:40: marker 1: \"deleted\" must be an object like {\"_nsec\": 1765267200000000000}, not a number"},
+        {R"({"markers": [{"deleted": {"_nsec": "x"}}]})", true,
+         "1:36: marker 1: \"_nsec\" in \"deleted\" must be a whole number, not text"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        DeserializeDetail detail{};
+        const DeserializeError e = c.deleted_file ? deserialize_deleted_markers(c.text, heap, data, &detail)
+                                                  : deserialize_markers(c.text, heap, data, &detail);
+        free_markers_data(data, heap);
+        if (!c.why) {
+            EXPECT_EQ(e, DeserializeError::none);
+            continue;
+        }
+        char why[256];
+        TextBuilder b = text_builder(why, sizeof why);
+        describe_load_failure(b, e, detail);
+        EXPECT_EQ(std::string(text_view(b)), c.why);
     }
 }

@@ -89,6 +89,13 @@ const WarningCase warning_cases[] = {
     {"a name cut by an escaped NUL",
      "{\"markers\": [" + full(", \"name\": \"camp\\u0000 north\"") + "]}",
      {"1:106: marker 1: \"name\" holds \\u0000: the game keeps only the text before it"}},
+    {"a note cut by an escaped NUL",
+     "{\"markers\": [" + full(", \"note\": \"rifle\\u0000 ammo\"") + "]}",
+     {"1:106: marker 1: \"note\" holds \\u0000: the game keeps only the text before it"}},
+    // deleted.json's own key: the game takes its markers as a pack, without it.
+    {"the time of a delete, in deleted.json",
+     "{\"markers\": [" + full(", \"deleted\": {\"_nsec\": 5}") + "]}",
+     {"1:98: marker 1: the game ignores the key \"deleted\""}},
     {"positions that are not finite numbers",
      R"({"markers": [{"position": [1, NaN, 3], "category": 1, )" + timestamp + "},\n" +
          R"({"position": [-Infinity, 1e39, 3], "category": 1, )" + timestamp + "}]}",
@@ -250,7 +257,8 @@ bool ends_with(const std::string& s, const std::string& end) {
 
 TEST(MarkerFileKeys, EachKeyIsWrittenInItsOrderReadByItsKindAndCheckedWhenMissing) {
     // Written in the table's order, each once.
-    const MarkerDataV1 record{{1, 2, 3}, 4, const_cast<char*>("n"), {5}, const_cast<char*>("p"), true, {6}};
+    const MarkerDataV1 record{{1, 2, 3},           4, const_cast<char*>("n"), {5}, const_cast<char*>("p"), true, {6},
+                              const_cast<char*>("o")};
     MarkersText written{};
     ASSERT_EQ(serialize_markers(&record, 1, heap_allocator(), written), SerializeError::none);
     const std::string file(written.data, written.length);

@@ -850,24 +850,29 @@ TEST_F(MarkerPersistenceTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     });
     std::vector<std::string> m = messages();
     m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before));
-    ASSERT_EQ(m.size(), 3u) << "one line for the failure, whatever the number of tries";
+    // One line for the failure, whatever the number of tries; the delete says
+    // what it deleted, and that deleted.json could not be written first.
+    ASSERT_EQ(m.size(), 5u) << "one line for the failure, whatever the number of tries";
     EXPECT_EQ(m[0], "Saving data to disk");
     EXPECT_EQ(m[1].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[1];
     EXPECT_NE(m[1].find(" ENOSPC"), std::string::npos) << m[1];
     EXPECT_EQ(m[2], retry_line(5, make_room));
+    EXPECT_EQ(m[3].rfind("Deleted ", 0), 0u) << m[3];
+    EXPECT_EQ(m[4].rfind("Could not write Quillfen/deleted.json: ENOSPC", 0), 0u) << m[4];
     EXPECT_EQ(markers_in(markers_text()), 2u) << "the old file stays whole";
 
     // Room again: the next try saves everything. Five tries failed (four
     // changes and one retry), so it is due 80 seconds after the last.
     inject_file_faults(nullptr);
     frames(80 * 60 - 2);
-    EXPECT_EQ(messages().size(), before + 3) << "not due yet";
+    EXPECT_EQ(messages().size(), before + 5) << "not due yet";
     frames(2);
     m = messages();
-    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before) + 3);
-    EXPECT_EQ(m, (std::vector<std::string>{"Saved 3 markers to JSON", works_again_line}));
+    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before) + 5);
+    EXPECT_EQ(m, (std::vector<std::string>{"Quillfen/deleted.json holds the deleted markers again",
+                                           "Saved 3 markers to JSON", works_again_line}));
     frames(600);
-    EXPECT_EQ(messages().size(), before + 5) << "no more tries once it works";
+    EXPECT_EQ(messages().size(), before + 8) << "no more tries once it works";
     ASSERT_TRUE(end());
 
     // The next start has every change of the session.

@@ -71,7 +71,8 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyTheRingsShown) {
     EXPECT_EQ(route.text, "Route");
     EXPECT_FALSE(route.hold_mode || route.in_group || route.enabled || route.visible);
     EXPECT_EQ(route.priority, 2);
-    // The route's, the search's and the move's prompts are made after the five, then the settings' two switches.
+    // The route's, the undo's, the search's and the move's prompts are made after the six, then the settings' two
+    // switches.
     std::vector<std::uint32_t> made;
     for (const SimTraceEntry& e : session->host.trace) {
         if (std::string(e.signature->name) == "prompt_set_control")
@@ -79,8 +80,9 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyTheRingsShown) {
     }
     EXPECT_EQ(made,
               (std::vector<std::uint32_t>{control_add_at_player, control_add_at_waypoint, control_edit_markers,
-                                          control_rename, control_sort, control_delete, control_back, control_route,
-                                          control_search, control_move, control_capture, control_hide, control_found}));
+                                          control_rename, control_sort, control_delete, control_note, control_back,
+                                          control_route, control_undo, control_search, control_move, control_capture,
+                                          control_hide, control_found}));
     // The ring's prompts are on the map, shown and on: the two adds, "Edit Markers" and the two switches.
     for (const Button* b :
          {&add_here_button, &add_at_waypoint_button, &edit_markers_button, &capture_button, &hide_button}) {
@@ -102,7 +104,12 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyTheRingsShown) {
     }
     EXPECT_GT(button_prompt(plugin_state, search_button), button_prompt(plugin_state, route_button));
     EXPECT_GT(button_prompt(plugin_state, move_button), button_prompt(plugin_state, search_button));
-    EXPECT_EQ(game().prompts.size(), 13u);
+    EXPECT_EQ(game().prompts.size(), 15u);
+    const SimPrompt& note = prompt(button_prompt(plugin_state, note_button));
+    EXPECT_EQ(note.text, "Note");
+    const SimPrompt& undo = prompt(button_prompt(plugin_state, undo_button));
+    EXPECT_EQ(undo.text, "Undo Delete");
+    for (const SimPrompt* p : {&note, &undo}) EXPECT_FALSE(p->enabled || p->visible || p->hold_mode);
     // The order of making them, and the sort text after its mode and priority.
     std::vector<std::string> sort_calls;
     bool in_sort = false;
@@ -369,8 +376,10 @@ TEST_P(MenuTest, TheMenuTakesTheControlsOfEveryButtonFromTheTableAndItsNavigatio
                                           control_rename,
                                           control_sort,
                                           control_delete,
+                                          control_note,
                                           control_back,
                                           control_route,
+                                          control_undo,
                                           control_search,
                                           control_move,
                                           control_found,

@@ -12,7 +12,7 @@
 #include "tools/tool_files.h"
 #include "tools/tool_platform.h"
 
-// Sections: the folder · status · writing a player's file · restore · merge.
+// Sections: the folder · status · writing a player's file · restore · merge · undelete.
 
 // ---- the folder ----------------------------------------------------------------------------------
 
@@ -54,7 +54,58 @@ static std::vector<std::string> names_in(const std::string& folder, bool (*wante
 
 // ---- status --------------------------------------------------------------------------------------------
 
+// What a deleted marker is called where the tool names it: its name, or its
+// category's name for one without (the tool knows no places).
+static std::string deleted_label(const MarkerDataV1& m) {
+    if (marker_has_name(m)) return m.name;
+    const char* category = category_name(m.category);
+    return category ? category : "category " + std::to_string(m.category);
+}
+
+// The deleted markers of `data`, newest first (by the time of the delete, then later in the file).
+static std::vector<std::size_t> newest_deleted_first(const MarkersData& data) {
+    std::vector<std::size_t> order(data.count);
+    for (std::size_t i = 0; i < data.count; ++i) order[i] = data.count - 1 - i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return data.deleted_ns[a] > data.deleted_ns[b]; });
+    return order;
+}
+
 static const std::string unsaved_copy_prefix = std::string(markers_file_name) + unsaved_copy_infix;
+
+static std::string local_time_text(std::int64_t unix_ns);
+
+// The markers deleted in the game (deleted.json): how many, the newest few,
+// and how to bring one or all back.
+static void print_deleted(const std::string& folder) {
+    constexpr std::size_t newest_shown = 5;
+    const std::string path = in_folder(folder, deleted_file_name);
+    if (platform_file_info(path.c_str()).kind == PlatformFileKind::missing) return;
+    LoadedFile f = load_file(path, true);
+    if (!f.read || !f.loads) {
+        std::printf("%s: %s\n", deleted_file_name, f.why.c_str());
+        free_markers_data(f.data, heap_allocator());
+        return;
+    }
+    const MarkersData& d = f.data;
+    std::printf("%s: %zu markers deleted in the game%s\n", deleted_file_name, d.count,
+                d.count == 0 ? "" : ", the newest first:");
+    const std::vector<std::size_t> order = newest_deleted_first(d);
+    for (std::size_t k = 0; k < order.size() && k < newest_shown; ++k) {
+        const std::size_t i = order[k];
+        std::printf("  %s  (deleted %s)\n", deleted_label(d.records[i]).c_str(),
+                    local_time_text(d.deleted_ns[i]).c_str());
+    }
+    if (d.count > 0) {
+        const std::string markers = typed(folder == "." ? markers_file_name : in_folder(folder, markers_file_name));
+        std::printf(
+            "To put one back (close the game first): quillfen-markers undelete %s %s\n"
+            "To put them all back: quillfen-markers merge %s %s\n",
+            markers.c_str(), typed(deleted_label(d.records[order[0]])).c_str(), markers.c_str(),
+            typed(folder == "." ? deleted_file_name : path).c_str());
+    }
+    free_markers_data(f.data, heap_allocator());
+}
 
 static std::string local_time_text(std::int64_t unix_ns) {
     static LocalTimeZone* zone = load_local_time_zone(heap_allocator());
@@ -194,6 +245,7 @@ int run_status(const std::string& folder) {
         }
     }
     print_packs(in_folder(folder, markers_file_name));
+    print_deleted(folder);
     print_settings(folder);
     return status;
 }
@@ -418,5 +470,100 @@ int run_unfound(const std::string& file, const std::string& pack) {
                 game_file ? "to undo: quillfen-markers restore " + typed(folder_of(file)) + " " + typed(r.kept)
                           : "to undo, put it back in the place of " + name_of(file));
     if (game_file) say_game_must_be_closed("clearing found marks", "Start it again to find them anew.");
+    return exit_done;
+}
+
+// ---- undelete ---------------------------------------------------------------------------------------
+
+int run_undelete(const std::string& into, const std::string& label) {
+    const std::string deleted_file = in_folder(folder_of(into), deleted_file_name);
+    LoadedFile deleted = load_file(deleted_file, true);
+    LoadedFile base{true, true, {}, {}, MarkersData{}, MarkersFileOutcome::read};
+    const PlatformFileKind into_kind = platform_file_info(into.c_str()).kind;
+    if (into_kind != PlatformFileKind::missing) base = load_file(into);
+    auto free_all = [&] {
+        free_markers_data(deleted.data, heap_allocator());
+        free_markers_data(base.data, heap_allocator());
+    };
+    for (const auto* f : {&deleted, &base}) {
+        if (f->read && f->loads) continue;
+        const std::string& path = f == &deleted ? deleted_file : into;
+        if (!f->read) std::printf("%s.\nNothing was changed.\n", f->why.c_str());
+        else std::printf("%s cannot be loaded: %s\nNothing was changed.\n", path.c_str(), f->why.c_str());
+        const int status = exit_for(*f);
+        free_all();
+        return status;
+    }
+    const MarkersData& d = deleted.data;
+    const std::vector<std::size_t> order = newest_deleted_first(d);
+    const auto found =
+        std::find_if(order.begin(), order.end(), [&](std::size_t i) { return deleted_label(d.records[i]) == label; });
+    if (found == order.end()) {
+        std::printf("No marker called %s in %s (", typed(label).c_str(), deleted_file.c_str());
+        if (order.empty()) std::printf("it holds none");
+        for (std::size_t k = 0; k < order.size() && k < 5; ++k) {
+            std::printf("%s%s", k == 0 ? "the newest: " : ", ", typed(deleted_label(d.records[order[k]])).c_str());
+        }
+        std::printf(").\nNothing was changed.\n");
+        free_all();
+        return exit_cannot;
+    }
+    const MarkerDataV1& back = d.records[*found];
+    // Back already (a merge of deleted.json, an undo in the game): not twice.
+    for (std::size_t i = 0; i < base.data.count; ++i) {
+        if (distance_squared(base.data.records[i].position, back.position) < minimum_spacing_squared) {
+            std::printf("%s is back already: a marker of %s lies within 1 metre of it.\nNothing was changed.\n",
+                        label.c_str(), name_of(into).c_str());
+            free_all();
+            return exit_done;
+        }
+    }
+    // Where it came from: before the first marker made after it (the game's list is in order of arrival).
+    std::vector<MarkerDataV1> merged(base.data.records, base.data.records + base.data.count);
+    const auto at = std::find_if(merged.begin(), merged.end(),
+                                 [&](const MarkerDataV1& m) { return m.timestamp._nsec > back.timestamp._nsec; });
+    merged.insert(at, back);
+    // deleted.json without it: written once the marker is in place, so that it is never in neither.
+    std::vector<MarkerDataV1> kept;
+    std::vector<std::int64_t> kept_ns;
+    for (std::size_t i = 0; i < d.count; ++i) {
+        if (i == *found) continue;
+        kept.push_back(d.records[i]);
+        kept_ns.push_back(d.deleted_ns[i]);
+    }
+    MarkersText text{}, rest{};
+    const bool made =
+        serialize_markers(merged.data(), merged.size(), heap_allocator(), text) == SerializeError::none &&
+        serialize_markers(kept.data(), kept.size(), heap_allocator(), rest, kept_ns.data()) == SerializeError::none;
+    const std::string deleted_at = local_time_text(d.deleted_ns[*found]);
+    free_all();
+    if (!made) {
+        free_markers_text(text, heap_allocator());
+        free_markers_text(rest, heap_allocator());
+        std::fprintf(stderr, "quillfen-markers: out of memory\n");
+        return exit_cannot;
+    }
+    const std::string written(text.data, text.length), remaining(rest.data, rest.length);
+    free_markers_text(text, heap_allocator());
+    free_markers_text(rest, heap_allocator());
+    const Replacement r =
+        replace_with_undo(into, into_kind != PlatformFileKind::missing ? &base.text : nullptr, written);
+    if (!r.written) {
+        report_failed_write(r, into);
+        return exit_cannot;
+    }
+    std::printf("Restored %s (deleted %s) into %s.\n", label.c_str(), deleted_at.c_str(), into.c_str());
+    const std::string saving = deleted_file + saving_suffix;
+    const PlatformError e =
+        write_whole_file(saving.c_str(), deleted_file.c_str(), remaining.data(), remaining.size(), true);
+    if (e.code != 0) {
+        std::printf("%s still lists it (it could not be written: %s); that loses nothing.\n", deleted_file.c_str(),
+                    error_name(e).c_str());
+    }
+    const bool game_file = name_of(into) == markers_file_name;
+    report_undo(r, into,
+                game_file ? "to undo: quillfen-markers restore " + typed(folder_of(into)) + " " + typed(r.kept)
+                          : "to undo, put it back in the place of " + name_of(into));
+    if (game_file) say_game_must_be_closed("undeleting", "Start it again to see the marker.");
     return exit_done;
 }

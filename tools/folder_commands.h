@@ -10,3 +10,5 @@ int run_restore(const std::string& folder, std::string from);
 int run_merge(const std::string& into, const std::vector<std::string>& from);
 // Clears the found marks of the markers of `pack` in `file`, keeping the old file as a .replaced- copy.
 int run_unfound(const std::string& file, const std::string& pack);
+// Puts the newest marker of deleted.json (beside `into`) called `label` back into `into`.
+int run_undelete(const std::string& into, const std::string& label);

@@ -78,6 +78,8 @@ static void csv_row(std::string& out, const MarkerDataV1& m) {
     csv_field(out, csv_text(marker_has_pack(m) ? m.pack : nullptr));
     out += ',';
     if (m.is_found) out += iso8601_utc(m.found._nsec);
+    out += ',';
+    csv_field(out, csv_text(marker_has_note(m) ? m.note : nullptr));
     out += "\r\n";
 }
 
@@ -114,6 +116,8 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
     } else {
         out += "null";
     }
+    out += ", \"note\": ";
+    json_string(out, marker_has_note(m) ? m.note : nullptr);
     out += "}}";
 }
 
@@ -121,7 +125,7 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
 
 std::string export_markers(const MarkersData& data, ExportFormat format, std::vector<std::string>& left_out) {
     std::string out = format == ExportFormat::csv
-                          ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created,pack,found\r\n"
+                          ? "\xEF\xBB\xBFx,y,z,category,category_name,name,created,pack,found,note\r\n"
                           : "{\"type\": \"FeatureCollection\", \"features\": [";
     bool first = true;
     for (std::size_t i = 0; i < data.count; ++i) {

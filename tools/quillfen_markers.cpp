@@ -19,6 +19,7 @@ static const char* const help_text =
     "       quillfen-markers status DIR\n"
     "       quillfen-markers restore DIR FILE\n"
     "       quillfen-markers merge INTO FROM...\n"
+    "       quillfen-markers undelete INTO LABEL\n"
     "       quillfen-markers export FILE --format csv|geojson\n"
     "       quillfen-markers unfound FILE PACK\n"
     "       quillfen-markers help        (or -h, --help, /?)\n"
@@ -50,9 +51,10 @@ static const char* const help_text =
     "               first: its name, when it was last written (local time), and the\n"
     "               number of markers or why it cannot be loaded. Exit 2 when\n"
     "               markers.json is there but cannot be read (a folder, a broken\n"
-    "               link, no permission), 1 when it does not load. Then the\n"
-    "               settings the game runs with (settings.ini) and a line for each\n"
-    "               fault in that file, in the words of the game's log.\n"
+    "               link, no permission), 1 when it does not load. Then how many\n"
+    "               markers deleted.json holds (those deleted in the game) and the\n"
+    "               newest few, the settings the game runs with (settings.ini) and\n"
+    "               a line for each fault in that file, in the words of the game's log.\n"
     "  restore DIR FILE\n"
     "               put the markers of FILE (a path, or a name as status shows it)\n"
     "               into DIR/markers.json, written whole in the game's format. What\n"
@@ -71,19 +73,28 @@ static const char* const help_text =
     "               line per FROM: how many of its markers were added. Nothing is\n"
     "               written when INTO or any FROM cannot be read or loaded. To merge into\n"
     "               the game's own markers.json, close the game first.\n"
+    "  undelete INTO LABEL\n"
+    "               put back the newest marker called LABEL (its name, or its category's\n"
+    "               name when it has none) from deleted.json beside INTO, where the game\n"
+    "               keeps the newest 500 markers deleted in it, as it was: its position,\n"
+    "               category, name, time and note. What INTO held is kept as\n"
+    "               INTO.replaced-YYYYMMDD-HHMMSS, as merge does; deleted.json no longer\n"
+    "               lists it. status shows the newest deleted markers. To put them all\n"
+    "               back: merge markers.json deleted.json. Close the game first.\n"
     "  export FILE --format csv|geojson\n"
     "               print the markers of FILE:\n"
     "               csv      for spreadsheets: UTF-8 with a byte order mark, CRLF line\n"
     "                        ends, quoting as in RFC 4180; a header row, then one row per\n"
-    "                        marker: x,y,z,category,category_name,name,created,pack,found\n"
-    "                        (name, pack and found empty when none; a text starting\n"
-    "                        with = + - @ gets a leading ' so that spreadsheets take it\n"
+    "                        marker: x,y,z,category,category_name,name,created,pack,\n"
+    "                        found,note (name, pack, found and note empty when none; a\n"
+    "                        text starting with = + - @ gets a leading ' so that\n"
+    "                        spreadsheets take it\n"
     "                        as text)\n"
     "               geojson  for map tools: a FeatureCollection with one Point per\n"
     "                        marker; its coordinates [x, y, z] are the game's world units\n"
     "                        (metres, not longitude and latitude); properties name (null\n"
-    "                        when none), category, category_name, created, pack and\n"
-    "                        found (null when none)\n"
+    "                        when none), category, category_name, created, pack, found\n"
+    "                        and note (null when none)\n"
     "               created (and found: when a collection's marker was found) is the\n"
     "               marker's time in ISO 8601, UTC, to the second. A\n"
     "               marker whose position is not a finite number is left out, with a\n"
@@ -241,6 +252,10 @@ int run_tool(const std::vector<std::string>& arguments) {
     if (command == "merge") {
         if (given < 2) return usage_error("merge takes INTO and at least one FROM");
         return run_merge(arguments[1], std::vector<std::string>(arguments.begin() + 2, arguments.end()));
+    }
+    if (command == "undelete") {
+        if (given != 2) return usage_error("undelete takes INTO and a LABEL: quillfen-markers undelete INTO LABEL");
+        return run_undelete(arguments[1], arguments[2]);
     }
     if (command == "export") return run_export(arguments);
     if (command == "unfound") {

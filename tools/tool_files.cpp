@@ -109,10 +109,11 @@ bool read_text(const std::string& path, std::string& text, std::string& message)
     return true;
 }
 
-LoadedFile load_file(const std::string& path) {
+LoadedFile load_file(const std::string& path, bool deleted) {
     LoadedFile f{false, false, {}, {}, MarkersData{}, MarkersFileOutcome::missing};
     FileText bytes{};
-    const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), f.data, &bytes);
+    const MarkersFileRead r = deleted ? read_deleted_markers_file(path.c_str(), heap_allocator(), f.data, &bytes)
+                                      : read_markers_file(path.c_str(), heap_allocator(), f.data, &bytes);
     f.outcome = r.outcome;
     f.read = r.read.code == 0;
     if (!f.read) {

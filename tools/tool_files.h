@@ -53,7 +53,8 @@ struct LoadedFile {
 inline int exit_for(const LoadedFile& f) {
     return f.outcome == MarkersFileOutcome::damaged ? exit_not_loaded : exit_cannot;
 }
-LoadedFile load_file(const std::string& path);
+// With `deleted` (deleted.json), `data.deleted_ns` says when each marker was deleted.
+LoadedFile load_file(const std::string& path, bool deleted = false);
 
 // What a person can do when `path` could not be written: a line for each
 // kind of error (read-only file or folder, the game still running, a full

@@ -27,6 +27,7 @@ enum class MarkerListChange : std::uint8_t {
     moved,     // the marker at `index` is in another category
     replaced,  // a new list in place of the old (loaded, or joined with the file read late), no blip on the old
     found,     // the marker at `index` was found, or is not found any more
+    joined,    // a marker put back at `index` (an undone delete): those from there on moved up by one
 };
 
 // When the menu's tick takes a button's press; it also says where the button
@@ -84,10 +85,19 @@ struct FeatureRow {
     void (*list_changed)(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
     // After a save of the marker list that worked.
     void (*saved)(RunContext& ctx, PluginState& state);
+    // Before each save of the marker list: writes what must be on disk before
+    // the list is (the deleted markers, before the list without them). Not 0:
+    // the error that stopped it; the save waits, and is tried again as a
+    // failed one.
+    std::uint32_t (*before_save)(RunContext& ctx, PluginState& state);
     // At the start of the menu's tick: false while the game's keyboard is open
     // for this feature and the player still types (then nothing else of the
     // tick runs).
     bool (*typing)(RunContext& ctx, PluginState& state);
+    // True while the feature holds an index into the marker list that a new
+    // list would make name another marker (the keyboard open for a marker):
+    // a late read of markers.json waits.
+    bool (*holds_marker_index)(const PluginState& state);
     // At a script start, before the state is cleared: what the last run left.
     void (*release)(RunContext& ctx, PluginState& state);
     // At unload, on the loader's thread, where the game takes no native calls.

@@ -5,19 +5,22 @@
 // - set-up: the markers file is backed up before Quillfen/import is made;
 // - release: the route ends (a GPS call) before the last run's blips go;
 // - start: the tiles, then the markers loaded, the packs imported into them,
-//   the settings read, and last the buttons made, whose texts follow those;
+//   the deletes of earlier runs read from deleted.json, the settings read, and
+//   last the buttons made, whose texts follow those;
 // - the buttons are made in the table's order, which is the order the game
-//   lists them in: the ring's adds, the list page's, "Route", "Search", "Move",
-//   the settings';
+//   lists them in: the ring's adds, the list page's (with "Note"), "Route",
+//   "Undo Delete", "Search", "Move", the settings' (on the ring), "Found";
 // - each frame: the capture, the route's arrival, a failed save tried again,
-//   the settings file looked at, the pack markers reached found, the menu's tick, and the blip pass last: it
+//   the settings file looked at, the pack markers reached found, the menu's
+//   tick, and the blip pass last: it
 //   spends what the frame has left of its native calls (frame_native_ceiling),
 //   so the blips stay the last row;
 // - unload: the route's line in the log before the last save's.
 // After a change of the marker list the rows follow it bottom up (src/markers/
 // marker_list.h): the blips, the route, and last the list page (its search,
-// then its rows). After a save that worked (src/markers/markers_on_disk.h):
-// the packs it holds move.
+// then its rows). Before each save, deleted.json is written (the save waits
+// for it); after a save that worked (src/markers/markers_on_disk.h): the
+// packs it holds move, and the deletes undone leave deleted.json.
 #include "src/collections/collections.h"
 #include "src/core/feature_row.h"
 #include "src/map/blips.h"
@@ -25,6 +28,7 @@
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_packs.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/marker_undo.h"
 #include "src/markers/markers_on_disk.h"
 #include "src/markers/waypoint_capture.h"
 #include "src/menu/category_page.h"
@@ -48,8 +52,9 @@ constexpr FeatureRow rows[] = {
         .start = list_page_at_start,
         .list_changed = list_page_follows_list,
         .typing = list_page_typing,
+        .holds_marker_index = list_page_holds_marker_index,
         .release = list_page_at_release,
-        .buttons = {&edit_markers_button, &rename_button, &sort_button, &delete_button, &back_button},
+        .buttons = {&edit_markers_button, &rename_button, &sort_button, &delete_button, &note_button, &back_button},
     },
     {
         .name = "waypoint capture",
@@ -77,6 +82,14 @@ constexpr FeatureRow rows[] = {
         .start = import_marker_packs,
         .saved = move_saved_packs,
         .release = [](RunContext& ctx, PluginState& state) { forget_waiting_packs(ctx, state); },
+    },
+    {
+        .name = "undo",
+        .start = load_deleted_markers,
+        .saved = deleted_file_after_save,
+        .before_save = write_deleted_before_save,
+        .release = undo_at_release,
+        .buttons = {&undo_button},
     },
     {
         .name = "search",

@@ -166,6 +166,9 @@ constexpr Piece close_stamp_piece = piece({"\n            }"});
 constexpr Piece pack_key_piece = piece({",\n            \"", marker_keys[key_pack].key, "\": "});
 constexpr Piece found_key_piece = piece({",\n            \"", marker_keys[key_found].key, "\": {\n                \"",
                                          timestamp_keys[key_nsec].key, "\": "});
+constexpr Piece note_key_piece = piece({",\n            \"", marker_keys[key_note].key, "\": "});
+constexpr Piece deleted_key_piece = piece({",\n            \"", deleted_keys[key_deleted].key,
+                                           "\": {\n                \"", timestamp_keys[key_nsec].key, "\": "});
 constexpr Piece close_marker_piece = piece({"\n        }"});
 
 constexpr std::string_view open_file = open_file_piece.view();
@@ -177,6 +180,8 @@ constexpr std::string_view timestamp_key = timestamp_key_piece.view();
 constexpr std::string_view close_stamp = close_stamp_piece.view();
 constexpr std::string_view pack_key = pack_key_piece.view();
 constexpr std::string_view found_key = found_key_piece.view();
+constexpr std::string_view note_key = note_key_piece.view();
+constexpr std::string_view deleted_key = deleted_key_piece.view();
 constexpr std::string_view close_marker = close_marker_piece.view();
 
 }  // namespace
@@ -238,7 +243,7 @@ std::size_t format_coordinate(float value, char* buffer) {
 }
 
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
-                                 MarkersText& out) {
+                                 MarkersText& out, const std::int64_t* deleted_ns) {
     Output o{&allocator, {}, false};
     // About 220 bytes per marker without its name; one allocation in the common case.
     reserve(o, 64 + count * 240);
@@ -270,6 +275,15 @@ SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count,
         if (m.is_found) {
             put(o, found_key);
             put_i64(o, m.found._nsec);
+            put(o, close_stamp);
+        }
+        if (marker_has_note(m)) {
+            put(o, note_key);
+            put_string(o, m.note);
+        }
+        if (deleted_ns) {
+            put(o, deleted_key);
+            put_i64(o, deleted_ns[i]);
             put(o, close_stamp);
         }
         put(o, close_marker);
@@ -386,6 +400,26 @@ DeserializeError read_stamp(const Json5Member* members, std::size_t at, std::siz
     return DeserializeError::none;
 }
 
+// deleted.json's "deleted": when the marker was deleted.
+DeserializeError read_deleted(const Json5Value& object, std::int64_t& deleted_ns, Fault& fault) {
+    deleted_ns = 0;
+    std::size_t at[std::size(deleted_keys)];
+    find_members(object, deleted_keys, at);
+    if (at[key_deleted] == SIZE_MAX) return DeserializeError::none;
+    const Json5Value& v = object.members()[at[key_deleted]].value;
+    if (v.kind != Json5Kind::object) {
+        return wrong_value(fault, deleted_keys[key_deleted], describe_value_kind(v), 1, at[key_deleted]);
+    }
+    std::size_t stamp_at[std::size(deleted_time_keys)];
+    find_members(v, deleted_time_keys, stamp_at);
+    const std::size_t nsec = stamp_at[key_nsec];
+    if (nsec != SIZE_MAX && !read_integer(v.members()[nsec].value, deleted_ns)) {
+        return wrong_value(fault, deleted_time_keys[key_nsec], whole_number_found(v.members()[nsec].value), 2,
+                           at[key_deleted], nsec);
+    }
+    return DeserializeError::none;
+}
+
 // A text of `key` at member `at` (null and "" leave it null), copied from `allocator`.
 DeserializeError read_text(const Json5Member* members, std::size_t at, std::size_t key, const Allocator& allocator,
                            char*& out, Fault& fault) {
@@ -410,7 +444,7 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
     std::size_t at[std::size(marker_keys)];
     find_members(object, marker_keys, at);
     const std::size_t position = at[key_position], category = at[key_category], timestamp = at[key_timestamp],
-                      name = at[key_name], pack = at[key_pack], found_at = at[key_found];
+                      name = at[key_name], pack = at[key_pack], found_at = at[key_found], note = at[key_note];
     const Json5Member* members = object.members();
     if (position != SIZE_MAX) {
         const Json5Value& v = members[position].value;
@@ -442,6 +476,13 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
         const DeserializeError e = read_text(members, name, key_name, allocator, m.name, fault);
         if (e != DeserializeError::none) {
             free_marker_texts(allocator, m);  // the pack's text: the record is not counted
+            return e;
+        }
+    }
+    if (note != SIZE_MAX) {
+        const DeserializeError e = read_text(members, note, key_note, allocator, m.note, fault);
+        if (e != DeserializeError::none) {
+            free_marker_texts(allocator, m);
             return e;
         }
     }
@@ -487,8 +528,8 @@ const char* describe_value_kind(const Json5Value& v) {
     return "a value";
 }
 
-DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
-                                     DeserializeDetail* detail) {
+static DeserializeError deserialize(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                    DeserializeDetail* detail, bool deleted) {
     out = MarkersData{};
     if (detail) *detail = DeserializeDetail{};
     Json5Document doc{};
@@ -528,12 +569,23 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
     } else if (list && list->item_count() > 0) {
         const std::size_t count = list->item_count();
         out.records = allocate_array<MarkerDataV1>(allocator, count);
+        if (deleted && out.records) {
+            out.deleted_ns = allocate_array<std::int64_t>(allocator, count);
+            if (!out.deleted_ns) {
+                free_array(allocator, out.records, count);
+                out.records = nullptr;
+            }
+        }
         if (!out.records) {
             result = DeserializeError::out_of_memory;
         } else {
             out.capacity = count;
             for (std::size_t i = 0; i < count && result == DeserializeError::none; ++i) {
                 result = read_marker(list->items()[i], allocator, out.records[out.count], fault);
+                if (result == DeserializeError::none && deleted) {
+                    result = read_deleted(list->items()[i], out.deleted_ns[out.count], fault);
+                    if (result != DeserializeError::none) free_marker_texts(allocator, out.records[out.count]);
+                }
                 if (result == DeserializeError::none) {
                     ++out.count;
                 } else if (result == DeserializeError::wrong_kind) {
@@ -557,10 +609,21 @@ DeserializeError deserialize_markers(std::string_view text, const Allocator& all
     return result;
 }
 
+DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                     DeserializeDetail* detail) {
+    return deserialize(text, allocator, out, detail, false);
+}
+
+DeserializeError deserialize_deleted_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                             DeserializeDetail* detail) {
+    return deserialize(text, allocator, out, detail, true);
+}
+
 void free_markers_data(MarkersData& data, const Allocator& allocator) {
     for (std::size_t i = 0; i < data.count; ++i) {
         free_marker_texts(allocator, data.records[i]);
     }
+    if (data.deleted_ns) free_array(allocator, data.deleted_ns, data.capacity);
     free_array(allocator, data.records, data.capacity);
     data = MarkersData{};
 }

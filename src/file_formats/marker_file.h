@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "src/base/allocators.h"
@@ -21,8 +22,9 @@ struct MarkersText {
 enum class SerializeError { none, out_of_memory };
 
 // Writes the file's layout for `count` records. Frees nothing of the input.
+// With `deleted_ns` (deleted.json), each marker also says when it was deleted.
 SerializeError serialize_markers(const MarkerDataV1* markers, std::size_t count, const Allocator& allocator,
-                                 MarkersText& out);
+                                 MarkersText& out, const std::int64_t* deleted_ns = nullptr);
 void free_markers_text(MarkersText& text, const Allocator& allocator);
 // One text in double quotes, escaped as the file writes names: valid JSON
 // (quillfen-markers writes names into GeoJSON with it).
@@ -40,7 +42,8 @@ enum class DeserializeError { none, syntax, wrong_kind, out_of_memory };
 struct MarkersData {
     MarkerDataV1* records;  // from the allocator given; each name too
     std::size_t count;
-    std::size_t capacity;  // records allocated
+    std::size_t capacity;      // records allocated
+    std::int64_t* deleted_ns;  // deleted.json's: when each was deleted (0: not said); null unless asked for
 };
 
 // Why a text did not load, in static texts. A syntax error: `must_be` is the
@@ -56,6 +59,9 @@ struct DeserializeDetail {
 
 DeserializeError deserialize_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
                                      DeserializeDetail* detail = nullptr);
+// The same for deleted.json: `out.deleted_ns` says when each marker was deleted.
+DeserializeError deserialize_deleted_markers(std::string_view text, const Allocator& allocator, MarkersData& out,
+                                             DeserializeDetail* detail = nullptr);
 // Frees the records and every name still owned by them.
 void free_markers_data(MarkersData& data, const Allocator& allocator);
 

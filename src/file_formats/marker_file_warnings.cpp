@@ -236,8 +236,11 @@ void check_marker(Finder& f, const Json5Value& marker, std::size_t* path, std::s
                 add(f, w);
                 break;  // one line per marker
             }
-        } else if (known == key_name && v.kind == Json5Kind::string && std::strlen(v.string()) < v.string_length()) {
-            add(f, warning_at(path, 3, Problem::cut_at_nul, number));
+        } else if ((known == key_name || known == key_note) && v.kind == Json5Kind::string &&
+                   std::strlen(v.string()) < v.string_length()) {
+            Warning w = warning_at(path, 3, Problem::cut_at_nul, number);
+            w.meant = &marker_keys[known];
+            add(f, w);
         } else if (known == key_timestamp || known == key_found) {
             const KnownKeys stamp_keys = known_keys_of(v, timestamp_keys);
             if (stamp_keys.last[key_nsec] == SIZE_MAX) {
@@ -404,9 +407,9 @@ void say_warning(TextBuilder& b, const Teller& t, const Warning* w) {
             text_append(b, marker_keys[key_position].when_unusable);
             break;
         case Problem::cut_at_nul:
-            text_append(b, marker_keys[key_name].subject);
+            text_append(b, w->meant->subject);
             text_append(b, " holds \\u0000: ");
-            text_append(b, marker_keys[key_name].when_unusable);
+            text_append(b, w->meant->when_unusable);
             break;
     }
 }

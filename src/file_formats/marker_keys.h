@@ -5,7 +5,11 @@
 // (marker_file_warnings) says from it what the game would drop or change.
 //
 //   { "markers": [ { "position": [x, y, z], "category": 0, "name": "...",
-//                    "timestamp": { "_nsec": 1765267200000000000 } }, ... ] }
+//                    "timestamp": { "_nsec": 1765267200000000000 }, "note": "..." }, ... ] }
+//
+// Quillfen/deleted.json is a markers file whose markers also say when they
+// were deleted (deleted_keys): read as a markers file (a pack), it brings
+// them back without that key.
 #pragma once
 
 #include <cstddef>
@@ -49,13 +53,27 @@ inline constexpr MarkerFileKey marker_keys[] = {
     {"name", MarkerValueKind::text, "\"name\"", "must be text", nullptr, "the game keeps only the text before it"},
     {"timestamp", MarkerValueKind::timestamp, "\"timestamp\"",
      "must be an object like {\"_nsec\": 1765267200000000000}", "the game dates it 1 January 1970", nullptr},
-    // Quillfen's own keys, after the game's and written only when set: the game skips them.
+    // Quillfen's own keys, after the game's and written only when set (a file
+    // without them is saved as before): the game skips them.
     {"pack", MarkerValueKind::text, "\"pack\"", "must be text", nullptr, nullptr},
     {"found", MarkerValueKind::timestamp, "\"found\"", "must be an object like {\"_nsec\": 1765267200000000000}",
      nullptr, nullptr},
+    {"note", MarkerValueKind::text, "\"note\"", "must be text", nullptr, "the game keeps only the text before it"},
 };
 inline constexpr std::size_t key_position = 0, key_category = 1, key_name = 2, key_timestamp = 3, key_pack = 4,
-                             key_found = 5;
+                             key_found = 5, key_note = 6;
+
+// A marker of deleted.json, after its own keys: when it was deleted. Only the
+// deleted markers' file writes it; the markers file's reader skips it.
+inline constexpr MarkerFileKey deleted_keys[] = {
+    {"deleted", MarkerValueKind::timestamp, "\"deleted\"", "must be an object like {\"_nsec\": 1765267200000000000}",
+     nullptr, nullptr},
+};
+inline constexpr std::size_t key_deleted = 0;
+// Its "_nsec", as in a timestamp.
+inline constexpr MarkerFileKey deleted_time_keys[] = {
+    {"_nsec", MarkerValueKind::whole_number, "\"_nsec\" in \"deleted\"", "must be a whole number", nullptr, nullptr},
+};
 
 // A marker's "timestamp".
 inline constexpr MarkerFileKey timestamp_keys[] = {

@@ -21,6 +21,7 @@ struct MarkerDataV1 {
     char* pack;         // owned: the pack it was imported from ("pack"), or null for a player's own
     bool is_found;      // "found" is set: the marker of a collection was found
     TimestampV1 found;  // when; counts only with is_found
+    char* note;         // owned, zero-terminated UTF-8, or null: what the player wrote about the place
 };
 
 // The names of the ten marker categories, by a record's `category`: what the
@@ -41,10 +42,24 @@ inline const char* category_name(std::int64_t category) {
 // and leaves the name null.
 void free_marker_name(const Allocator& allocator, char*& name);
 
-// Gives a marker's texts back (its name and its pack) and leaves them null.
+// Gives back the texts a record owns (its name, its pack and its note) and
+// leaves them null.
 void free_marker_texts(const Allocator& allocator, MarkerDataV1& marker);
+// The record's texts passed to another owner (a marker of the list): left null here.
+inline void hand_over_marker_texts(MarkerDataV1& marker) {
+    marker.name = nullptr;
+    marker.pack = nullptr;
+    marker.note = nullptr;
+}
+// A copy of `text` (null for null or empty) from `allocator`; false when memory ran out.
+bool copy_marker_text(const Allocator& allocator, const char* text, char*& copy);
+// `to` becomes `from` with copies of its texts of its own (name, pack, note);
+// false when memory ran out, and then `to` owns no text.
+bool copy_marker_record(const Allocator& allocator, const MarkerDataV1& from, MarkerDataV1& to);
 
 // An empty name is no name: it is neither written nor shown.
 inline bool marker_has_name(const MarkerDataV1& marker) { return has_text(marker.name); }
 // Likewise an empty pack is none: the marker is the player's own.
 inline bool marker_has_pack(const MarkerDataV1& marker) { return has_text(marker.pack); }
+// And an empty note.
+inline bool marker_has_note(const MarkerDataV1& marker) { return has_text(marker.note); }

@@ -86,9 +86,12 @@ MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, Fi
     return r;
 }
 
-void load_markers_text(MarkersFileRead& r, std::string_view text, const Allocator& allocator, MarkersData& data) {
+using Deserialize = DeserializeError (*)(std::string_view, const Allocator&, MarkersData&, DeserializeDetail*);
+
+static void load_text(MarkersFileRead& r, std::string_view text, const Allocator& allocator, MarkersData& data,
+                      Deserialize deserialize) {
     DeserializeDetail detail{};
-    r.loaded = deserialize_markers(text, allocator, data, &detail);
+    r.loaded = deserialize(text, allocator, data, &detail);
     switch (r.loaded) {
         case DeserializeError::none: r.outcome = MarkersFileOutcome::read; return;
         case DeserializeError::out_of_memory: r.outcome = MarkersFileOutcome::out_of_memory; break;
@@ -99,13 +102,27 @@ void load_markers_text(MarkersFileRead& r, std::string_view text, const Allocato
     describe_load_failure(why, r.loaded, detail);
 }
 
-MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data, FileText* text) {
+void load_markers_text(MarkersFileRead& r, std::string_view text, const Allocator& allocator, MarkersData& data) {
+    load_text(r, text, allocator, data, deserialize_markers);
+}
+
+static MarkersFileRead read_file(const char* path, const Allocator& allocator, MarkersData& data, FileText* text,
+                                 Deserialize deserialize) {
     data = MarkersData{};
     FileText own{};
     FileText& bytes = text ? *text : own;
     MarkersFileRead r = read_whole_file(path, allocator, bytes);
     if (r.outcome != MarkersFileOutcome::read) return r;
-    load_markers_text(r, std::string_view(bytes.data, bytes.size), allocator, data);
+    load_text(r, std::string_view(bytes.data, bytes.size), allocator, data, deserialize);
     free_file_text(allocator, own);
     return r;
+}
+
+MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data, FileText* text) {
+    return read_file(path, allocator, data, text, deserialize_markers);
+}
+
+MarkersFileRead read_deleted_markers_file(const char* path, const Allocator& allocator, MarkersData& data,
+                                          FileText* text) {
+    return read_file(path, allocator, data, text, deserialize_deleted_markers);
 }

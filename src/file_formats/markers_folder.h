@@ -44,6 +44,10 @@ inline constexpr char quillfen_folder[] = "Quillfen";
 inline constexpr char markers_file_name[] = "markers.json";
 inline constexpr char log_file_name[] = "last.log";
 inline constexpr char settings_file_name[] = "settings.ini";
+// The markers deleted in the game, newest last, each with the time it was
+// deleted: a markers file, so also a pack that brings them all back.
+inline constexpr char deleted_file_name[] = "deleted.json";
+inline constexpr std::size_t deleted_markers_kept = 500;
 inline constexpr auto backup_file_name = join_text(markers_file_name, ".bak");
 inline constexpr char daily_copies_folder[] = "backups";
 inline constexpr char import_folder[] = "import";
@@ -75,6 +79,9 @@ inline constexpr auto settings_saving_path_text = join_text(settings_path_text.t
 inline constexpr auto markers_backup_path_text = join_path(quillfen_folder, backup_file_name.text);
 inline constexpr auto markers_saving_path_text = join_text(markers_path_text.text, saving_suffix);
 inline constexpr auto markers_copying_path_text = join_text(markers_path_text.text, copying_suffix);
+inline constexpr auto deleted_path_text = join_path(quillfen_folder, deleted_file_name);
+inline constexpr auto deleted_saving_path_text = join_text(deleted_path_text.text, saving_suffix);
+inline constexpr auto deleted_copying_path_text = join_text(deleted_path_text.text, copying_suffix);
 inline constexpr auto daily_copies_directory_text = join_path(quillfen_folder, daily_copies_folder);
 inline constexpr auto daily_copy_copying_path_text =
     join_path(daily_copies_directory_text.text, join_text(markers_file_name, copying_suffix).text);
@@ -89,6 +96,9 @@ inline constexpr const char* markers_backup_path = markers_backup_path_text.text
 inline constexpr const char* markers_saving_path = markers_saving_path_text.text;
 // Where copies beside markers.json are written before they get their names.
 inline constexpr const char* markers_copying_path = markers_copying_path_text.text;
+inline constexpr const char* deleted_path = deleted_path_text.text;
+inline constexpr const char* deleted_saving_path = deleted_saving_path_text.text;
+inline constexpr const char* deleted_copying_path = deleted_copying_path_text.text;
 inline constexpr const char* daily_copies_directory = daily_copies_directory_text.text;
 inline constexpr const char* daily_copy_copying_path = daily_copy_copying_path_text.text;
 inline constexpr const char* import_directory = import_directory_text.text;
@@ -168,3 +178,6 @@ void load_markers_text(MarkersFileRead& r, std::string_view text, const Allocato
 // are released again.
 MarkersFileRead read_markers_file(const char* path, const Allocator& allocator, MarkersData& data,
                                   FileText* text = nullptr);
+// The same for deleted.json: `data.deleted_ns` says when each was deleted.
+MarkersFileRead read_deleted_markers_file(const char* path, const Allocator& allocator, MarkersData& data,
+                                          FileText* text = nullptr);

@@ -150,6 +150,13 @@ void blips_after_marker_left(PluginState& state, std::size_t index) {
     choose_blips_again(state);
 }
 
+void blips_after_marker_joined(PluginState& state, std::size_t index) {
+    for (std::uint32_t& i : state.blip_choice.chosen) {
+        if (i >= index) ++i;
+    }
+    choose_blips_again(state);
+}
+
 void restyle_marker_blip(PluginState& state, Marker& marker) {
     if (marker.blip == 0) return;
     remove_marker_blip(state, marker);
@@ -205,6 +212,7 @@ void blips_follow_list(RunContext&, PluginState& state, MarkerListChange change,
             choose_blips_again(state);  // a found marker may be one hidden from the map
             restyle_marker_blip(state, state.markers[index]);
             break;
+        case MarkerListChange::joined: blips_after_marker_joined(state, index); break;
     }
 }
 

@@ -84,6 +84,9 @@ void choose_blips_again(PluginState& state);
 // The marker at `index` left the list, its blip ended before: the later
 // markers keep their blips under indices one lower; then as choose_blips_again.
 void blips_after_marker_left(PluginState& state, std::size_t index);
+// A marker (without a blip) was put in at `index`: those from there on keep
+// their blips under indices one higher; then as choose_blips_again.
+void blips_after_marker_joined(PluginState& state, std::size_t index);
 // The list was replaced, every blip of the old one ended before: the choice
 // starts from nothing, as at a script start.
 void blips_after_new_list(PluginState& state);

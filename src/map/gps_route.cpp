@@ -158,6 +158,8 @@ const Button route_button{
 void route_follows_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index) {
     if (change == MarkerListChange::removed) route_marker_left_list(ctx, state, index);
     if (change == MarkerListChange::renamed) route_marker_renamed(ctx, state, index);
+    // A marker put back before the routed one moves it up.
+    if (change == MarkerListChange::joined && state.route.active && state.route.marker >= index) ++state.route.marker;
     // A new list: its marker's index names another marker now.
     if (change == MarkerListChange::replaced) end_route(ctx, state, RouteEnd::markers_loaded);
 }

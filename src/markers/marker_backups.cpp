@@ -193,8 +193,7 @@ void take_markers(RunContext& ctx, PluginState& state, MarkersData& data) {
     if (array_reserve(state.markers, ctx.general, data.count)) {
         for (std::size_t i = 0; i < data.count; ++i) {
             array_append(state.markers, ctx.general, Marker{data.records[i], 0, false, GuarmaSide::unknown});
-            data.records[i].name = nullptr;  // the marker owns its texts now
-            data.records[i].pack = nullptr;
+            hand_over_marker_texts(data.records[i]);  // the marker owns them now
         }
     }
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it

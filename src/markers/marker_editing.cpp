@@ -7,10 +7,20 @@
 #include "src/map/location_names.h"
 #include "src/markers/marker_list.h"
 #include "src/markers/marker_persistence.h"
+#include "src/markers/marker_undo.h"
 #include "src/markers/markers_on_disk.h"
 
 static void free_name(const RunContext& ctx, Marker& m) { free_marker_name(ctx.general, m.data.name); }
 static void free_texts(const RunContext& ctx, Marker& m) { free_marker_texts(ctx.general, m.data); }
+
+// A zero-terminated copy of `text` in the general allocator, or null when memory ran out.
+static char* owned_copy(const RunContext& ctx, std::string_view text) {
+    char* copy = static_cast<char*>(allocate_bytes(ctx.general, text.size() + 1, 1));
+    if (!copy) return nullptr;
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    return copy;
+}
 
 // `text` in the frame's scratch memory; the text itself when there is no room.
 static const char* scratch_copy(const RunContext& ctx, const char* text) {
@@ -45,8 +55,14 @@ bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position
 
 void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     if (!index_in_range(index, state.markers.length)) return;
-    note_marker_deleted(ctx, state, static_cast<std::size_t>(index));
-    Marker& m = state.markers[static_cast<std::size_t>(index)];
+    const auto at = static_cast<std::size_t>(index);
+    log_format(ctx, LogLevel::info, "Deleted {}",
+               scratch_copy(ctx, shown_marker_label(ctx, state, state.markers[at], PlaceLookup::quiet)));
+    // Into deleted.json before markers.json loses it: a crash between the two
+    // leaves it in both, never in neither.
+    remember_deleted_marker(ctx, state, at);
+    note_marker_deleted(ctx, state, at);
+    Marker& m = state.markers[at];
     free_texts(ctx, m);
     remove_marker_blip(state, m);
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
@@ -58,10 +74,7 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
     const auto index = static_cast<std::size_t>(&marker - state.markers.data);
     note_marker_renamed(ctx, state, index);
     if (!name.empty()) {
-        char* copy = static_cast<char*>(allocate_bytes(ctx.general, name.size() + 1, 1));
-        if (copy) {
-            std::memcpy(copy, name.data(), name.size());
-            copy[name.size()] = '\0';
+        if (char* copy = owned_copy(ctx, name)) {
             free_name(ctx, marker);
             marker.data.name = copy;
         }
@@ -85,7 +98,56 @@ void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::str
     // An empty text takes the name away: said, since the marker is then called by its place or category.
     if (name.empty() && marker_has_name(marker.data))
         log_format(ctx, LogLevel::info, "Removed the name of {}", marker.data.name);
+    // A keyboard confirmed without a change leaves nothing to undo.
+    const std::string_view was = marker_has_name(marker.data) ? std::string_view(marker.data.name) : std::string_view();
+    if (was != name) remember_renamed_marker(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
     set_marker_name(ctx, state, marker, name);
+    save_data_to_disk(ctx, state);
+}
+
+bool put_marker_back(RunContext& ctx, PluginState& state, std::size_t at, MarkerDataV1& record) {
+    if (at > state.markers.length || !array_append(state.markers, ctx.general, Marker{})) {
+        free_marker_texts(ctx.general, record);
+        log_format(ctx, LogLevel::error, "Could not restore the marker: {}", "out of memory");
+        return false;
+    }
+    std::memmove(static_cast<void*>(state.markers.data + at + 1), state.markers.data + at,
+                 (state.markers.length - 1 - at) * sizeof(Marker));
+    state.markers[at] = Marker{record, 0, false, GuarmaSide::unknown};
+    hand_over_marker_texts(record);
+    marker_list_changed(ctx, state, MarkerListChange::joined, at);
+    log_format(ctx, LogLevel::info, "Restored {}",
+               scratch_copy(ctx, shown_marker_label(ctx, state, state.markers[at], PlaceLookup::quiet)));
+    save_data_to_disk(ctx, state);
+    return true;
+}
+
+void undo_marker_rename(RunContext& ctx, PluginState& state, Marker& marker, const char* name) {
+    const char* was_called = scratch_copy(ctx, shown_marker_label(ctx, state, marker, PlaceLookup::quiet));
+    set_marker_name(ctx, state, marker, name ? std::string_view(name) : std::string_view());
+    log_format(ctx, LogLevel::info, "Renamed {} back to {}", was_called, has_text(name) ? name : "no name");
+    save_data_to_disk(ctx, state);
+}
+
+void set_marker_note(RunContext& ctx, PluginState& state, Marker& marker, std::string_view note) {
+    const auto index = static_cast<std::size_t>(&marker - state.markers.data);
+    const char* label = scratch_copy(ctx, shown_marker_label(ctx, state, marker, PlaceLookup::quiet));
+    if (note.empty()) {
+        if (!marker_has_note(marker.data)) return;  // nothing to remove, nothing to save
+        log_format(ctx, LogLevel::info, "Removed the note of {}", label);
+        note_marker_noted(ctx, state, index);
+        free_marker_name(ctx.general, marker.data.note);
+    } else {
+        char* copy = owned_copy(ctx, note);
+        if (!copy) {
+            log_format(ctx, LogLevel::error, "Could not keep the note of {}: {}", label, "out of memory");
+            return;
+        }
+        note_marker_noted(ctx, state, index);
+        free_marker_name(ctx.general, marker.data.note);
+        marker.data.note = copy;
+        log_format(ctx, LogLevel::info, "Wrote a note on {}", label);
+    }
     save_data_to_disk(ctx, state);
 }
 

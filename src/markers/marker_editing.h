@@ -11,10 +11,23 @@
 
 // False (and nothing changed) when a marker lies less than 1 unit away.
 bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position);
-// An index out of range does nothing (and saves nothing).
+// An index out of range does nothing (and saves nothing). The marker is kept
+// for an undo, in Quillfen/deleted.json first (marker_undo.h); the log says
+// "Deleted LABEL".
 void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index);
-// An empty name removes the name. The text is taken byte for byte.
+// An empty name removes the name. The text is taken byte for byte. The name
+// it had is kept for an undo.
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name);
+// An undo: `record` (its texts passed to the list) put in at `at`, where it
+// stood, with "Restored LABEL" and one save. False when memory ran out
+// (nothing changed; the texts are freed).
+bool put_marker_back(RunContext& ctx, PluginState& state, std::size_t at, MarkerDataV1& record);
+// An undo of a rename: `name` (null: none) again, "Renamed LABEL back to
+// NAME" (or "... back to no name"), one save.
+void undo_marker_rename(RunContext& ctx, PluginState& state, Marker& marker, const char* name);
+// The note of the marker (what the player wrote about its place): an empty
+// text removes it ("Removed the note of LABEL"). One save.
+void set_marker_note(RunContext& ctx, PluginState& state, Marker& marker, std::string_view note);
 // Puts the marker at `index` into `category` (a row of the table): its blip
 // is made again in the category's style, and the log says "Moved LABEL to
 // CATEGORY", LABEL what the list called it before the move. False (nothing

@@ -158,8 +158,7 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
         merged = merge_pack_records(grid, ctx.general, data.records, data.count, [&](MarkerDataV1& record) {
             // Shown on the map as new, like a marker added during the run.
             array_append(state.markers, ctx.general, Marker{record, 0, true, GuarmaSide::unknown});  // room reserved
-            record.name = nullptr;  // the marker owns its texts now
-            record.pack = nullptr;
+            hand_over_marker_texts(record);  // the marker owns them now
         });
     }
     *added = merged.added;

@@ -4,6 +4,7 @@
 
 #include "src/base/calendar.h"
 #include "src/base/text_builder.h"
+#include "src/core/feature_row.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/marker_file.h"
 #include "src/file_formats/marker_spacing.h"
@@ -58,13 +59,13 @@ static bool same_marker(const MarkerEdit& e, const MarkerDataV1& m) {
 }
 
 static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bool deleted, bool moved,
-                      bool found = false) {
+                      bool found = false, bool noted = false) {
     MarkerPersistence& p = state.persistence;
     if (!p.markers_file_unread || index >= p.shown_from_backup) return;
     const MarkerDataV1& m = state.markers[index].data;
     // Out of memory the edit is not carried into the file: the file's marker wins.
     (void)array_append(p.edited_meanwhile, ctx.general,
-                       MarkerEdit{m.position, m.timestamp._nsec, deleted, moved, found});
+                       MarkerEdit{m.position, m.timestamp._nsec, deleted, moved, found, noted});
     if (deleted) --p.shown_from_backup;
 }
 
@@ -79,6 +80,9 @@ void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index) {
 }
 void note_marker_found(RunContext& ctx, PluginState& state, std::size_t index) {
     note_edit(ctx, state, index, false, false, true);
+}
+void note_marker_noted(RunContext& ctx, PluginState& state, std::size_t index) {
+    note_edit(ctx, state, index, false, false, false, true);
 }
 
 static void stop_waiting_for_unread_file(PluginState& state) {
@@ -120,19 +124,20 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     bool whole = true;
     for (std::size_t i = 0; i < data.count; ++i) {
         MarkerDataV1& record = data.records[i];
-        bool deleted = false, renamed = false, moved = false, found = false;
+        bool deleted = false, renamed = false, moved = false, found = false, noted = false;
         for (const MarkerEdit& e : p.edited_meanwhile) {
             if (!same_marker(e, record)) continue;
             deleted = deleted || e.deleted;
-            renamed = renamed || (!e.deleted && !e.moved && !e.found);
+            renamed = renamed || (!e.deleted && !e.moved && !e.found && !e.noted);
             moved = moved || e.moved;
             found = found || e.found;
+            noted = noted || e.noted;
         }
         if (deleted) {
             ++m.deleted;
             continue;  // its name goes with the records
         }
-        if (renamed || moved || found) {
+        if (renamed || moved || found || noted) {
             for (std::size_t j = 0; j < kept; ++j) {
                 Marker& shown = old[j];
                 const MarkerEdit e{shown.data.position, shown.data.timestamp._nsec, false, false, false};
@@ -151,20 +156,24 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
                     record.is_found = shown.data.is_found;
                     record.found = shown.data.found;
                 }
+                if (noted) {
+                    free_marker_name(ctx.general, record.note);
+                    record.note = shown.data.note;  // the note written meanwhile
+                    shown.data.note = nullptr;
+                    ++m.renamed;  // said with the renames: the marker as the player left it
+                }
                 break;
             }
         }
         array_append(merged, ctx.general, Marker{record, 0, false, GuarmaSide::unknown});  // room reserved
-        record.name = nullptr;
-        record.pack = nullptr;
+        hand_over_marker_texts(record);
         whole = spacing_grid_add(grid, ctx.general, record.position) && whole;
     }
     for (std::size_t i = kept; i < old.length; ++i) {
         Marker& added = old[i];
         if (spacing_grid_too_close(grid, added.data.position)) continue;
         array_append(merged, ctx.general, Marker{added.data, 0, added.is_new, added.side});
-        added.data.name = nullptr;
-        added.data.pack = nullptr;
+        hand_over_marker_texts(added.data);
         whole = spacing_grid_add(grid, ctx.general, added.data.position) && whole;
         ++m.joined;
     }
@@ -470,6 +479,18 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
         }
     }
 
+    // What must be on disk before the list is (the markers deleted, in
+    // deleted.json): the rows' `before_save`, each of which says its own failure.
+    for (const FeatureRow& row : feature_table) {
+        const std::uint32_t first = row.before_save ? row.before_save(ctx, state) : 0;
+        if (first == 0) continue;
+        // A write that failed, like one of the file itself: said when its cause is news.
+        report_failed_write(ctx, state, kind, SaveFailure::write, first, 0, text.length,
+                            "as what must be on disk before it could not be written (the line above says which)");
+        free_markers_text(text, ctx.general);
+        return false;
+    }
+
     std::size_t written = 0;
     const std::size_t length = text.length;
     const PlatformError e = write_markers_file(ctx, text, &written);
@@ -498,9 +519,11 @@ MarkersFileRetry retry_markers_file(RunContext& ctx, PluginState& state) {
     if (p.markers_file_unread) {
         if (state.frame_time < p.unread_retry_at_ns) return {};
         p.unread_retry_at_ns = state.frame_time + ns_from_seconds(unread_file_retry_seconds);
-        // Not while the keyboard renames a marker: the list the rename points
-        // into is about to be replaced.
-        if (state.list_page.rename_marker_index >= 0) return {};
+        // Not while a feature holds a marker's index (the keyboard open for a
+        // marker): the list it points into is about to be replaced.
+        for (const FeatureRow& row : feature_table) {
+            if (row.holds_marker_index && row.holds_marker_index(state)) return {};
+        }
         return read_unread_file_again(ctx, state);
     }
     if (p.save_failure == SaveFailure::none || state.frame_time < p.save_retry_at_ns) return {};

@@ -57,6 +57,7 @@ void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index)
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_found(RunContext& ctx, PluginState& state, std::size_t index);
+void note_marker_noted(RunContext& ctx, PluginState& state, std::size_t index);
 
 // At script end (cleanup), and when the scripts start again over a run whose
 // markers were not saved: while saves fail, one last try whatever the delay

@@ -26,9 +26,10 @@ enum class SaveFailure : std::uint8_t {
 struct MarkerEdit {
     Position position;
     std::int64_t timestamp_ns;
-    bool deleted;  // else renamed, moved or found
-    bool moved;    // to another category (else renamed or found)
-    bool found;    // found or not found any more (else renamed)
+    bool deleted;  // else renamed, moved, found or given a note
+    bool moved;    // to another category (else renamed, found or noted)
+    bool found;    // found or not found any more (else renamed or noted)
+    bool noted;    // its note written, changed or removed (else renamed)
 };
 
 struct MarkerPersistence {
@@ -48,7 +49,7 @@ struct MarkerPersistence {
     std::uint32_t unread_error;
     std::int64_t unread_retry_at_ns;  // when it is read again (the clock, as frame_time)
     std::size_t shown_from_backup;
-    GrowableArray<MarkerEdit> edited_meanwhile;  // the backup's markers deleted, renamed or moved meanwhile
+    GrowableArray<MarkerEdit> edited_meanwhile;  // the backup's markers deleted, renamed, moved or noted meanwhile
     // Why the last save failed (none while saves work) and the error code of
     // a failed write: while it is not none the list is saved again after a
     // delay that doubles with each failed try (save_retry_delay_seconds), and

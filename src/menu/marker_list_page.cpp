@@ -12,6 +12,7 @@
 #include "src/map/gps_route.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
+#include "src/markers/marker_undo.h"
 #include "src/menu/category_page.h"
 #include "src/menu/drawing.h"
 #include "src/menu/marker_list_rows.h"
@@ -148,27 +149,55 @@ static const char* label_text(RunContext& ctx, PluginState& state, const Marker&
 
 bool list_page_typing(RunContext& ctx, PluginState& state) {
     ListPage& page = state.list_page;
-    if (page.rename_marker_index >= static_cast<std::int64_t>(state.markers.length)) {
+    // One keyboard at a time: for a new name or for a note.
+    const bool note = page.rename_marker_index < 0;
+    std::int64_t& index = note ? page.note_marker_index : page.rename_marker_index;
+    if (index >= static_cast<std::int64_t>(state.markers.length)) {
         keyboard_close();
-        page.rename_marker_index = -1;
+        index = -1;
         return true;
     }
-    if (page.rename_marker_index < 0) return true;
+    if (index < 0) return true;
     const std::int32_t status = keyboard_status();
     if (status == 0) return false;
     if (status == 1) {
         const char* result = keyboard_result();
-        const std::string_view name = trim_unicode_space(result ? std::string_view(result) : std::string_view());
-        rename_marker(ctx, state, state.markers[static_cast<std::size_t>(page.rename_marker_index)], name);
+        const std::string_view text = trim_unicode_space(result ? std::string_view(result) : std::string_view());
+        Marker& marker = state.markers[static_cast<std::size_t>(index)];
+        if (note) set_marker_note(ctx, state, marker, first_characters(text, note_characters));
+        else rename_marker(ctx, state, marker, text);
     }
     keyboard_close();
-    page.rename_marker_index = -1;
+    index = -1;
     return true;
+}
+
+bool list_page_holds_marker_index(const PluginState& state) {
+    return state.list_page.rename_marker_index >= 0 || state.list_page.note_marker_index >= 0;
+}
+
+std::string_view note_to_show(RunContext& ctx, const PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (!index_in_range(index, state.markers.length)) return {};
+    const char* note = state.markers[static_cast<std::size_t>(index)].data.note;
+    if (!has_text(note)) return {};
+    const std::string_view whole(note);
+    const std::string_view shown = first_characters(whole, note_shown_characters);
+    if (shown.size() == whole.size()) return whole;
+    TextBuilder b = scratch_text(ctx, shown.size() + 4);
+    text_append(b, shown);
+    text_append(b, "...");
+    return text_view(b);
 }
 
 // ---- the buttons ----------------------------------------------------------------------------
 
 static bool list_has_rows(const PluginState& state) { return state.list_page.rows.length > 0; }
+
+// One keyboard at a time: a rename, a note or a search opened in this tick keeps it.
+static bool keyboard_in_use(const PluginState& state) {
+    return list_page_holds_marker_index(state) || state.search.typing;
+}
 
 static bool open_full_menu(RunContext& ctx, PluginState& state) {
     set_menu_state(ctx, state, MENU_FULL);
@@ -195,11 +224,43 @@ static bool sort_rows(RunContext& ctx, PluginState& state) {
 // it is checked all the same rather than read past the list.
 static bool rename_selected(RunContext&, PluginState& state) {
     const std::int64_t index = selected_marker(state.list_page);
-    if (index < 0) return false;
+    if (index < 0 || keyboard_in_use(state)) return false;
     state.list_page.rename_marker_index = index;
     show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, "STABLE_RENAME_MOUNT_PROMPT", "",
                            state.markers[static_cast<std::size_t>(index)].data.name, "", "", "", 50);
     return true;
+}
+
+static bool note_selected(RunContext&, PluginState& state) {
+    const std::int64_t index = selected_marker(state.list_page);
+    if (index < 0 || keyboard_in_use(state)) return false;
+    state.list_page.note_marker_index = index;
+    show_onscreen_keyboard(eOnscreenKeyboardTextType::KTEXTTYPE_DEFAULT, literal_label("Marker Note"), "",
+                           state.markers[static_cast<std::size_t>(index)].data.note, "", "", "",
+                           static_cast<std::int32_t>(note_characters));
+    return true;
+}
+
+// The marker that came back (or got its name back) is shown selected: in its
+// category's list, or in the search's rows.
+static bool undo_pressed(RunContext& ctx, PluginState& state) {
+    const std::int64_t index = undo_last_change(ctx, state);
+    if (index < 0) return false;
+    const std::int64_t category = state.markers[static_cast<std::size_t>(index)].data.category;
+    std::int64_t paged = -1;
+    if (!state.search.in_force && category != state.current_category &&
+        index_in_range(category, state.categories.length)) {
+        paged = set_current_category(state, category);
+        update_marker_list_cache(ctx, state, false);
+    }
+    const std::int64_t row = row_of_marker(state, index);
+    if (row >= 0) state.list_page.selection = row;
+    if (paged >= 0) play_category_step_sound(state, paged);
+    return true;
+}
+
+static const char* undo_text(const PluginState& state) {
+    return next_undo(state) == UndoNext::rename ? "Undo Rename" : "Undo Delete";
 }
 
 static bool delete_selected(RunContext& ctx, PluginState& state) {
@@ -276,6 +337,23 @@ const Button move_button{
     .enabled = list_has_rows,
     .enabled_each_tick = true,
     .press = move_selected,
+};
+
+const Button note_button{
+    .control = control_note,
+    .text = [](const PluginState&) { return "Note"; },
+    .turn = ButtonTurn::on_row,
+    .enabled = list_has_rows,
+    .enabled_each_tick = true,
+    .press = note_selected,
+};
+
+const Button undo_button{
+    .control = control_undo,
+    .text = undo_text,
+    .turn = ButtonTurn::before_rows,
+    .enabled = [](const PluginState& state) { return next_undo(state) != UndoNext::none; },
+    .press = undo_pressed,
 };
 
 const Button back_button{
@@ -502,11 +580,13 @@ static void draw_rows(RunContext& ctx, PluginState& state) {
     }
 }
 
-// Under the selected marker's coordinates: its pack's progress, if it has a pack.
+// Under the selected marker's coordinates: its pack's progress, if it has a
+// pack, and its note, if it has one (both texts end in a zero).
 static void draw_details(RunContext& ctx, PluginState& state) {
     const char* lines[most_detail_lines] = {};
     std::size_t count = 0;
     if (const char* progress = selected_pack_progress(state)) lines[count++] = progress;
+    if (const std::string_view note = note_to_show(ctx, state); !note.empty()) lines[count++] = note.data();
     draw_selected_marker_details(ctx, state, lines, count);
 }
 
@@ -525,7 +605,10 @@ void run_main_menu(RunContext& ctx, PluginState& state) {
 
 // ---- the row's handlers ----------------------------------------------------------------------
 
-void list_page_at_start(RunContext&, PluginState& state) { state.list_page.rename_marker_index = -1; }
+void list_page_at_start(RunContext&, PluginState& state) {
+    state.list_page.rename_marker_index = -1;
+    state.list_page.note_marker_index = -1;
+}
 
 void list_page_at_release(RunContext&, PluginState& state) {
     if (state.list_page.rows.data) array_free(state.list_page.rows);

@@ -29,6 +29,17 @@ extern const Button sort_button;
 extern const Button delete_button;
 extern const Button back_button;
 
+// "Note" on the selected row: the game's keyboard ("Marker Note", at most
+// `note_characters`, the note as its first text); an empty text removes it.
+inline constexpr Hash control_note = InputControl::INPUT_FRONTEND_SELECT;
+inline constexpr std::size_t note_characters = 200;
+extern const Button note_button;
+// "Undo Delete" or "Undo Rename", by the newest change to undo
+// (marker_undo.h): the marker comes back, or gets its name back, and the list
+// shows it selected.
+inline constexpr Hash control_undo = InputControl::INPUT_GAME_MENU_TAB_LEFT;
+extern const Button undo_button;
+
 // The full menu's list page, each tick: the full menu's buttons and the
 // list's navigation (take_input), then its rows.
 void run_main_menu(RunContext& ctx, PluginState& state);
@@ -43,6 +54,14 @@ void list_page_at_release(RunContext& ctx, PluginState& state);
 // new name (then nothing else of the tick runs); once the keyboard closes,
 // the name confirmed is the marker's.
 bool list_page_typing(RunContext& ctx, PluginState& state);
+// True while the keyboard is open for a marker (a rename, a note).
+bool list_page_holds_marker_index(const PluginState& state);
+
+// The selected marker's note as the list shows it under its rows: cut after
+// `note_shown_characters` characters (never inside one), with "..." when cut;
+// empty when it has none.
+inline constexpr std::size_t note_shown_characters = 90;
+std::string_view note_to_show(RunContext& ctx, const PluginState& state);
 
 // The first visible row for `rows` rows with row `selection` selected.
 std::int64_t first_visible_row(std::int64_t selection, std::int64_t rows);

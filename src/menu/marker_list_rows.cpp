@@ -107,5 +107,9 @@ void list_page_follows_list(RunContext& ctx, PluginState& state, MarkerListChang
             update_marker_list_cache(ctx, state, true);
             break;
         case MarkerListChange::found: break;  // the row's mark is drawn from the marker
+        case MarkerListChange::joined:
+            search_marker_joined(ctx, state, index);
+            update_marker_list_cache(ctx, state, false);
+            break;
     }
 }

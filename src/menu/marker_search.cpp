@@ -54,6 +54,8 @@ bool marker_matches_search(RunContext& ctx, PluginState& state, const Marker& m,
     if (!listable(state, m)) return false;
     // A pack's name finds its markers: searching a collection lists it.
     if (marker_has_pack(m.data) && label_contains(m.data.pack, text)) return true;
+    // And so does a word of a note.
+    if (marker_has_note(m.data) && label_contains(m.data.note, text)) return true;
     return label_contains(shown_marker_label(ctx, state, m, PlaceLookup::quiet), text);
 }
 
@@ -124,6 +126,17 @@ void search_marker_named(RunContext& ctx, PluginState& state, std::size_t index)
     update_marker_list_cache(ctx, state, false);
 }
 
+void search_marker_joined(RunContext& ctx, PluginState& state, std::size_t index) {
+    MarkerSearch& s = state.search;
+    for (std::int64_t& i : s.found) {
+        if (i >= static_cast<std::int64_t>(index)) ++i;
+    }
+    if (s.searched_to <= index) return;  // looked at when the search reaches it
+    ++s.searched_to;
+    // Found as though it had never left: marked as not found, then looked at as a named marker is.
+    search_marker_named(ctx, state, index);
+}
+
 void search_list_replaced(PluginState& state) {
     state.search.found.length = 0;
     state.search.searched_to = 0;
@@ -164,7 +177,7 @@ void end_search(RunContext& ctx, PluginState& state) {
 static bool search_pressed(RunContext& ctx, PluginState& state) {
     MarkerSearch& s = state.search;
     // One keyboard at a time: a rename opened in this tick keeps it.
-    if (state.list_page.rename_marker_index >= 0 || s.typing) return false;
+    if (state.list_page.rename_marker_index >= 0 || state.list_page.note_marker_index >= 0 || s.typing) return false;
     if (s.in_force) {
         end_search(ctx, state);
         play_sound("BACK", menu_sound_set);

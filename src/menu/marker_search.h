@@ -27,8 +27,8 @@ std::string_view first_characters(std::string_view text, std::size_t characters)
 // True when `text` is part of `label`, ASCII letters compared without regard
 // to case and every other byte as it is (so UTF-8 letters match only as typed).
 bool label_contains(std::string_view label, std::string_view text);
-// The marker's label as the list shows it (name, place, category) contains
-// `text`; a marker of no category of the table never matches. The place is
+// The marker's label as the list shows it (name, place, category), or its
+// note, contains `text`; a marker of no category of the table never matches. The place is
 // looked up quietly, and only for a marker without a name.
 bool marker_matches_search(RunContext& ctx, PluginState& state, const Marker& m, std::string_view text);
 
@@ -56,6 +56,9 @@ void search_forget_marker(PluginState& state, std::size_t index);
 // ...or was named (a capture names the marker it has just added): one looked
 // at already that matches now is found; one found stays so...
 void search_marker_named(RunContext& ctx, PluginState& state, std::size_t index);
+// ...or was put in at `index` (an undone delete): found when it matches, and
+// the markers after it follow...
+void search_marker_joined(RunContext& ctx, PluginState& state, std::size_t index);
 // ...or the whole list was replaced by another (a late read of the file): it
 // is looked through again.
 void search_list_replaced(PluginState& state);

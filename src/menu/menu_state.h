@@ -64,6 +64,7 @@ struct ListPage {
     std::int64_t selection;            // the selected row
     std::int64_t sort_mode;            // sort_mode_time or sort_mode_proximity
     std::int64_t rename_marker_index;  // the marker the keyboard is renaming, or -1
+    std::int64_t note_marker_index;    // the marker the keyboard writes a note for, or -1
 };
 
 // The marker of the selected row, or -1 when the selection names no row.

@@ -19,6 +19,7 @@
 #include "src/map/route_state.h"
 #include "src/markers/marker_packs_state.h"
 #include "src/markers/marker_persistence_state.h"
+#include "src/markers/marker_undo_state.h"
 #include "src/markers/waypoint_capture_state.h"
 #include "src/menu/marker_search_state.h"
 #include "src/menu/menu_state.h"
@@ -33,6 +34,7 @@ struct PluginState {
     std::int64_t current_category;             // the category new markers get and the list page shows
     MarkerPersistence persistence;  // the markers file: a failed save, a file not read yet, the last good copy
     MarkerPacks packs;              // marker packs whose markers wait for a save
+    MarkerUndo undo;                // deletes and renames to undo, and Quillfen/deleted.json
 
     // ---- menu
     Menu menu;                   // its state, the memory of presses, the buttons' prompts, the backdrop

@@ -163,6 +163,7 @@ void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
         MarkerDataV1 record = pack.records[i];
         record.name = nullptr;  // the texts of the list there play no part
         record.pack = nullptr;
+        record.note = nullptr;
         array_append(state.markers, ctx.general, Marker{record, 0, false, GuarmaSide::unknown});
         made = spacing_grid_add(grid, ctx.general, record.position);
     }

@@ -30,6 +30,7 @@ struct TextMarker {
     std::optional<std::int64_t> timestamp_ns;
     std::string pack;                      // empty: no "pack"
     std::optional<std::int64_t> found_ns;  // none: no "found"
+    std::string note;  // plain text, escaped as the plug-in writes it; empty: no "note"
 };
 
 // A float as the shortest text that reads back as the same float; NaN,
@@ -74,6 +75,12 @@ inline std::string markers_file_text(const std::vector<TextMarker>& markers) {
             text += ", " + key(key_found) + "{\"" + std::string(timestamp_keys[key_nsec].key) +
                     "\": " + std::to_string(*m.found_ns) + "}";
         }
+        if (!m.note.empty()) {
+            MarkersText quoted{};
+            (void)serialize_string(m.note.c_str(), heap_allocator(), quoted);
+            text += ", " + key(key_note) + std::string(quoted.data, quoted.length);
+            free_markers_text(quoted, heap_allocator());
+        }
         text += i + 1 < markers.size() ? "},\n" : "}\n";
     }
     return text + "]}";
@@ -91,7 +98,8 @@ inline std::string markers_file_as_saved(const std::vector<TextMarker>& markers)
                                        {m.timestamp_ns.value_or(0)},
                                        m.pack.empty() ? nullptr : const_cast<char*>(m.pack.c_str()),
                                        m.found_ns.has_value(),
-                                       {m.found_ns.value_or(0)}});
+                                       {m.found_ns.value_or(0)},
+                                       m.note.empty() ? nullptr : const_cast<char*>(m.note.c_str())});
     }
     MarkersText t{};
     (void)serialize_markers(records.data(), records.size(), heap_allocator(), t);

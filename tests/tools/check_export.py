@@ -15,7 +15,7 @@ from datetime import datetime, timezone
 
 CATEGORIES = ["Marker (Flag)", "Marker (Pin)", "Marker (?)", "Marker (Friend)", "Marker (Foe)", "Marker (Chest)",
               "Marker (Cash)", "Marker (Animal)", "Marker (Plant)", "Marker (Cross)"]
-HEADER = ["x", "y", "z", "category", "category_name", "name", "created", "pack", "found"]
+HEADER = ["x", "y", "z", "category", "category_name", "name", "created", "pack", "found", "note"]
 
 
 def f32(v):
@@ -45,6 +45,7 @@ def expected_markers(path):
             "created": iso(ns),
             "pack": m.get("pack") or None,
             "found": iso(m["found"].get("_nsec", 0)) if "found" in m else None,
+            "note": m.get("note") or None,
         })
     return out, left_out
 
@@ -73,7 +74,7 @@ def check_csv(problems, path, markers):
         name = as_text(m["name"])
         check(problems, "csv row %d" % (i + 1), [f32(float(v)) for v in row[:3]] + row[3:],
               m["position"] + [str(m["category"]), m["category_name"] or "", name, m["created"], as_text(m["pack"]),
-                               m["found"] or ""])
+                               m["found"] or "", as_text(m["note"])])
 
 
 def check_geojson(problems, path, markers):
@@ -86,7 +87,8 @@ def check_geojson(problems, path, markers):
         check(problems, "feature %d" % (i + 1), feature, {
             "type": "Feature",
             "geometry": {"type": "Point", "coordinates": feature["geometry"]["coordinates"]},
-            "properties": {k: m[k] for k in ("name", "category", "category_name", "created", "pack", "found")},
+            "properties": {k: m[k] for k in ("name", "category", "category_name", "created", "pack", "found",
+                                             "note")},
         })
         check(problems, "feature %d coordinates" % (i + 1), [f32(v) for v in feature["geometry"]["coordinates"]],
               m["position"])

@@ -208,11 +208,11 @@ check "merge without FROM" 2 "" -- tool merge "$m/new.json"
 
 # export: read back with Python's csv and json modules, value for value.
 printf '{"markers": [
-  {"position": [-1234.5, 567.25, 42], "category": 0, "name": "Flat Iron Lake (Waypoint)", "timestamp": {"_nsec": 1765267200000000000}},
-  {"position": [0.1, -0.0, 1e-07], "category": 5, "name": "a, \\"quoted\\"\\nsecond line", "timestamp": {"_nsec": -1}},
+  {"position": [-1234.5, 567.25, 42], "category": 0, "name": "Flat Iron Lake (Waypoint)", "timestamp": {"_nsec": 1765267200000000000}, "note": "what I left at that camp"},
+  {"position": [0.1, -0.0, 1e-07], "category": 5, "name": "a, \\"quoted\\"\\nsecond line", "timestamp": {"_nsec": -1}, "note": "rifle, \\"two\\"\\nand ammo"},
   {"position": [3e38, -16777217, 2711.75], "category": 12, "name": "Überfall — 北の小屋 🐻", "timestamp": {"_nsec": 1765267200999999999}},
-  {"position": [1, 2, 3], "category": 3, "name": "=HYPERLINK(\\"http://x\\")", "timestamp": {"_nsec": 0}},
-  {"position": [4, 5, 6], "category": 9, "name": "", "timestamp": {"_nsec": 5}, "pack": "Dinosaur bones", "found": {"_nsec": 1765267201000000000}},
+  {"position": [1, 2, 3], "category": 3, "name": "=HYPERLINK(\\"http://x\\")", "timestamp": {"_nsec": 0}, "note": "@SUM(1)"},
+  {"position": [4, 5, 6], "category": 9, "name": "", "timestamp": {"_nsec": 5}, "pack": "Dinosaur bones", "found": {"_nsec": 1765267201000000000}, "note": ""},
   {"position": [4, 6, 6], "category": 9, "name": "Bone 2", "timestamp": {"_nsec": 5}, "pack": "=Graves, \\"old\\""},
   {"position": [7, 8, 9], "category": -1},
   {"position": [NaN, 1, 2], "category": 1, "name": "nowhere"},

@@ -573,6 +573,80 @@ class Collections(Files):
         self.assertEqual(self.names(), ["broken.json", "markers.json"])
 
 
+DELETED = ('{"markers": [\n'
+           '  {"position": [20, 0, 0], "category": 1, "name": "Bear cave", "timestamp": {"_nsec": 200}, '
+           '"note": "rifle", "deleted": {"_nsec": 1765267200000000000}},\n'
+           '  {"position": [50, 0, 0], "category": 2, "timestamp": {"_nsec": 500}, '
+           '"deleted": {"_nsec": 1765267300000000000}},\n'
+           '  {"position": [60, 0, 0], "category": 1, "name": "Bear cave", "timestamp": {"_nsec": 600}, '
+           '"deleted": {"_nsec": 1765267100000000000}}\n]}')
+MINE = ('{"markers": [{"position": [10, 0, 0], "category": 1, "name": "Camp", "timestamp": {"_nsec": 100}},\n'
+        '  {"position": [30, 0, 0], "category": 1, "name": "Lake", "timestamp": {"_nsec": 300}}]}')
+
+
+class Undelete(Files):
+    """deleted.json: status counts it and shows the newest; undelete puts one marker back, merge all of them."""
+
+    def formatted(self, path):
+        r = run("format", path)
+        self.assertEqual(r.returncode, 0, r.err)
+        return r.out
+
+    def test_status_says_how_many_were_deleted_and_the_newest(self):
+        self.put("Quillfen/markers.json", MINE)
+        self.put("Quillfen/deleted.json", DELETED)
+        r = run("status", os.path.join(self.dir, "Quillfen"))
+        self.assertEqual(r.returncode, 0, r.err)
+        lines = r.out.splitlines()
+        at = lines.index("deleted.json: 3 markers deleted in the game, the newest first:")
+        self.assertRegex(lines[at + 1], r"^  Marker \(\?\)  \(deleted \d{4}-\d\d-\d\d \d\d:\d\d:\d\d( UTC)?\)$")
+        self.assertTrue(lines[at + 2].startswith("  Bear cave  (deleted "), lines[at + 2])
+        self.assertTrue(lines[at + 3].startswith("  Bear cave  (deleted "), lines[at + 3])
+        self.assertIn("To put them all back: quillfen-markers merge", lines[at + 5])
+
+    def test_undelete_puts_back_the_newest_with_that_label_where_it_stood(self):
+        mine = self.put("Quillfen/markers.json", MINE)
+        self.put("Quillfen/deleted.json", DELETED)
+        r = run("undelete", mine, "Bear cave")
+        self.assertEqual(r.returncode, 0, r.err)
+        self.assertTrue(r.out.startswith("Restored Bear cave (deleted "), r.out)
+        kept = [n for n in self.names("Quillfen") if n.startswith("markers.json.replaced-")]
+        self.assertEqual(len(kept), 1)
+        self.assertEqual(self.read("Quillfen/" + kept[0]), MINE.encode())
+        # The newer of the two deletes called so, with its note, between the markers made before and after it.
+        text = self.formatted(mine)
+        self.assertLess(text.index('"Camp"'), text.index('"Bear cave"'))
+        self.assertLess(text.index('"Bear cave"'), text.index('"Lake"'))
+        self.assertIn('"note": "rifle"', text)
+        self.assertNotIn('"deleted"', text)
+        rest = self.read("Quillfen/deleted.json").decode()
+        self.assertEqual(rest.count('"deleted"'), 2, "deleted.json no longer lists it")
+        self.assertNotIn('"rifle"', rest)
+        # Again: the older "Bear cave"; then none is left.
+        self.assertEqual(run("undelete", mine, "Bear cave").returncode, 0)
+        self.assertEqual(self.formatted(mine).count('"Bear cave"'), 2)
+        r = run("undelete", mine, "Bear cave")
+        self.assertEqual(r.returncode, 2, r.out)
+        self.assertIn('No marker called "Bear cave"', r.out)
+        self.assertIn("Nothing was changed.", r.out)
+
+    def test_undelete_of_a_marker_back_already_or_without_deleted_json_changes_nothing(self):
+        mine = self.put("Quillfen/markers.json", MINE)
+        r = run("undelete", mine, "Bear cave")
+        self.assertEqual(r.returncode, 2, r.out)
+        self.assertIn("Nothing was changed.", r.out)
+        self.put("Quillfen/deleted.json", DELETED)
+        merged = run("merge", mine, os.path.join(self.dir, "Quillfen", "deleted.json"))
+        self.assertEqual(merged.returncode, 0, merged.err)
+        before = self.read("Quillfen/markers.json")
+        r = run("undelete", mine, "Bear cave")
+        self.assertEqual(r.returncode, 0, r.out)
+        self.assertIn("Bear cave is back already", r.out)
+        self.assertEqual(self.read("Quillfen/markers.json"), before)
+        self.assertNotIn('"deleted"', before.decode(), "merge brings them back without the time of the delete")
+        self.assertEqual(run("undelete", mine).returncode, 2, "a LABEL is needed")
+
+
 def main():
     global TOOL, WINDOWS
     TOOL = os.path.abspath(sys.argv.pop(1))

@@ -31,13 +31,14 @@ def check(test, trace, markers_text):
     # The sort prompt's text becomes "Sort: Proximity", then "Sort: Time" again.
     sort_texts = [c["args"][2] for c in trace if c["native"] == "make_text_label" and c["args"][2].startswith("Sort: ")]
     test.assertEqual(sort_texts, ["Sort: Time", "Sort: Proximity", "Sort: Time"])
-    # After the five come the route's, the search's and the move's prompts, then the
-    # settings' two switches, with capture on and nothing hidden.
+    # After the six ("Note" before "Back") come the route's, the undo's, the search's and
+    # the move's prompts, then the settings' two switches, with capture on and nothing hidden.
     made = [c["args"][2] for c in trace if c["native"] == "make_text_label" and c["frame"] == trace[0]["frame"]]
     test.assertEqual([t for t in made if t.startswith("Capture: ") or t.endswith(" on Map")],
                      ["Capture: On", "Hide on Map"])
     back = made.index("Back")
-    test.assertEqual(made[back:back + 6], ["Back", "Route", "Search", "Move", "Capture: On", "Hide on Map"])
+    test.assertEqual(made[back - 1:back + 7],
+                     ["Note", "Back", "Route", "Undo Delete", "Search", "Move", "Capture: On", "Hide on Map"])
     # ... and the rows reorder: the second row is the waypoint marker by time, the player's one by proximity.
     second_rows = {}
     for frame in (170, 190):

@@ -769,6 +769,46 @@ class QuillfenUnderWine(unittest.TestCase):
         labels = [c["args"][2] for c in t if c["native"] == "make_text_label"]
         self.assertIn("Not Found", labels)
 
+    def test_a_delete_is_undone_and_a_note_typed_on_the_keyboard_is_kept_shown_and_found(self):
+        """examples/undo.json5: Camp deleted by the hold, put back by "Undo Delete", then given a note."""
+        d = self.game_dir()
+        os.makedirs(os.path.join(d, "Quillfen"))
+        source = os.path.join(TOP, "examples", "search-markers.json")
+        shutil.copy(source, os.path.join(d, "Quillfen", "markers.json"))
+        with open(os.path.join(TOP, "examples", "undo.json5")) as f:
+            r = run_sim(f.read(), d)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        messages, _ = log_messages(d)
+        self.assertEqual([m for m in messages if m.split(" ")[0] in ("Deleted", "Restored", "Wrote", "Saved")],
+                         ["Deleted Camp", "Saved 4 markers to JSON", "Restored Camp", "Saved 5 markers to JSON",
+                          "Wrote a note on Camp", "Saved 5 markers to JSON"])
+        # Every marker as it was, in its place, Camp with its note (trimmed).
+        with open(source) as f:
+            expected = json.load(f)["markers"]
+        expected[3]["note"] = "what I left at that camp"
+        with open(os.path.join(d, "Quillfen", "markers.json")) as f:
+            markers = json.load(f)["markers"]
+        self.assertEqual([(m["name"], m["category"], m["timestamp"], m.get("note")) for m in markers],
+                         [(m["name"], m["category"], m["timestamp"], m.get("note")) for m in expected])
+        # deleted.json held Camp until markers.json held it again.
+        with open(os.path.join(d, "Quillfen", "deleted.json")) as f:
+            self.assertEqual(json.load(f), {"markers": []})
+        t = trace(d)
+        keyboards = [c for c in t if c["native"] == "show_onscreen_keyboard"]
+        self.assertEqual(len(keyboards), 2, "the note's, then the search's")
+        self.assertEqual(keyboards[0]["args"][1], "Marker Note")
+        self.assertEqual(keyboards[0]["args"][7], 200)
+        labels = [c["args"][2] for c in t if c["native"] == "make_text_label"]
+        self.assertIn("Undo Delete", labels)
+
+        def texts(frame):
+            return [text for _, _, text in tour_checks.texts_of_frame(t, frame)]
+
+        self.assertNotIn("1/1 Camp", texts(40), "deleted")
+        self.assertIn("1/1 Camp", texts(60), "back, selected")
+        self.assertIn("what I left at that camp", texts(100), "the note under the rows")
+        self.assertIn("1/1 [Flag] Camp", texts(160), "found by a word of its note")
+
     def test_marker_dates_in_the_local_time_zone(self):
         instants = [datetime(2026, 12, 9, 13, 5, 3, tzinfo=timezone.utc), datetime(2025, 12, 31, 23, 30, tzinfo=timezone.utc),
                     datetime(2026, 3, 8, 6, 59, 59, tzinfo=timezone.utc), datetime(2026, 3, 8, 7, 0, 0, tzinfo=timezone.utc),
