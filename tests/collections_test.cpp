@@ -6,6 +6,7 @@
 
 #include "sim_fixture.h"
 #include "src/collections/collections.h"
+#include "src/file_formats/marker_pack_merge.h"
 #include "src/map/gps_route.h"
 #include "src/menu/marker_list_page.h"
 #include "src/menu/marker_list_rows.h"
@@ -390,3 +391,24 @@ TEST_F(CollectionsTest, SearchingAPacksNameFindsItsMarkers) {
 }
 
 }  // namespace
+
+// The pack's name a file gives its markers: none for the player's own markers
+// coming back (deleted.json, a copy of markers.json), which must never be
+// found by arrival as a collection would.
+TEST(PackName, IsTheFilesNameExceptForTheFilesOfThePlayersOwnMarkers) {
+    const struct {
+        const char* path;
+        const char* pack;
+    } cases[] = {
+        {"Quillfen/import/Dinosaur bones.json", "Dinosaur bones"},
+        {"C:\\Games\\RDR2\\Quillfen\\import\\Orchids.geojson", "Orchids"},
+        {"import/.json", ".json"},
+        {"import/deleted.json", ""},
+        {"Quillfen/deleted.json", ""},
+        {"markers.json.unsaved-20261211-101500", ""},
+        {"import/markers-unsaved.json", ""},
+        {"backups/markers-20251209.json", ""},
+        {"import/Deleted things.json", "Deleted things"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(pack_name_of_file(c.path), c.pack) << c.path;
+}

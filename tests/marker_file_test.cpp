@@ -437,7 +437,8 @@ TEST(MarkerFileReader, RunningOutOfMemoryIsNotADamagedFile) {
 // the time; a value of the wrong kind names its key.
 TEST(MarkerFileNotes, ANoteAndTheTimeOfADeleteReadBackAndTheMarkersFileLeavesTheTimeOut) {
     char note[] = "rifle, \"two\"\nand ammo";
-    MarkerDataV1 records[2] = {{{1, 2, 3}, 4, nullptr, {5}, note}, {{6, 7, 8}, 1, nullptr, {9}, nullptr}};
+    MarkerDataV1 records[2] = {{{1, 2, 3}, 4, nullptr, {5}, nullptr, false, {0}, note},
+                               {{6, 7, 8}, 1, nullptr, {9}, nullptr, false, {0}, nullptr}};
     const std::int64_t deleted_ns[2] = {1765267200000000000, -1};
     MarkersText text{};
     ASSERT_EQ(serialize_markers(records, 2, heap, text, deleted_ns), SerializeError::none);

@@ -257,8 +257,8 @@ bool ends_with(const std::string& s, const std::string& end) {
 
 TEST(MarkerFileKeys, EachKeyIsWrittenInItsOrderReadByItsKindAndCheckedWhenMissing) {
     // Written in the table's order, each once.
-    const MarkerDataV1 record{{1, 2, 3},           4, const_cast<char*>("n"), {5}, const_cast<char*>("p"), true, {6},
-                              const_cast<char*>("o")};
+    const MarkerDataV1 record{{1, 2, 3}, 4,   const_cast<char*>("n"), {5}, const_cast<char*>("p"),
+                              true,      {6}, const_cast<char*>("o")};
     MarkersText written{};
     ASSERT_EQ(serialize_markers(&record, 1, heap_allocator(), written), SerializeError::none);
     const std::string file(written.data, written.length);

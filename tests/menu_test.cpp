@@ -78,11 +78,10 @@ TEST_P(MenuTest, PromptsAreMadeOnceWithOnlyTheRingsShown) {
         if (std::string(e.signature->name) == "prompt_set_control")
             made.push_back(static_cast<std::uint32_t>(e.args[1]));
     }
-    EXPECT_EQ(made,
-              (std::vector<std::uint32_t>{control_add_at_player, control_add_at_waypoint, control_edit_markers,
-                                          control_rename, control_sort, control_delete, control_note, control_back,
-                                          control_route, control_undo, control_search, control_move, control_capture,
-                                          control_hide, control_found}));
+    EXPECT_EQ(made, (std::vector<std::uint32_t>{control_add_at_player, control_add_at_waypoint, control_edit_markers,
+                                                control_rename, control_sort, control_delete, control_note,
+                                                control_back, control_route, control_undo, control_search, control_move,
+                                                control_capture, control_hide, control_found}));
     // The ring's prompts are on the map, shown and on: the two adds, "Edit Markers" and the two switches.
     for (const Button* b :
          {&add_here_button, &add_at_waypoint_button, &edit_markers_button, &capture_button, &hide_button}) {

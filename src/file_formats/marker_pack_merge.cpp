@@ -8,6 +8,7 @@ std::string_view pack_name_of_file(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     // A name that is all extension (".json") keeps it: a pack needs a name.
     if (dot != std::string_view::npos && dot > 0) path = path.substr(0, dot);
+    if (path == "deleted" || path.substr(0, 7) == "markers") return {};
     return path;
 }
 

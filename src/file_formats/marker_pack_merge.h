@@ -18,7 +18,10 @@
 
 // The name a pack's markers keep ("pack"): its file's name without the
 // folders before it and without its extension ("Dinosaur bones" for
-// ".../import/Dinosaur bones.json").
+// ".../import/Dinosaur bones.json"). Empty for a file of the player's own
+// markers coming back - deleted.json, or a copy of markers.json (a name that
+// begins with "markers": the backups, the .bak, an unsaved or replaced copy):
+// its markers are no collection and keep no pack's name.
 std::string_view pack_name_of_file(std::string_view path);
 // Gives each of the `count` records that names no pack of its own `pack` (a
 // copy each, from `allocator`); a record that names one (a pack exported

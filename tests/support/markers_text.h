@@ -30,7 +30,7 @@ struct TextMarker {
     std::optional<std::int64_t> timestamp_ns;
     std::string pack;                      // empty: no "pack"
     std::optional<std::int64_t> found_ns;  // none: no "found"
-    std::string note;  // plain text, escaped as the plug-in writes it; empty: no "note"
+    std::string note;                      // plain text, escaped as the plug-in writes it; empty: no "note"
 };
 
 // A float as the shortest text that reads back as the same float; NaN,
