@@ -93,7 +93,9 @@ std::string_view date_text(RunContext& ctx, std::int64_t timestamp_ns, const Loc
     text_append_i64(b, t.day);
     text_append_char(b, ' ');
     const bool row = form == DateForm::row;
-    text_append(b, (row ? short_months : months)[(t.month - 1) % 12]);
+    const std::size_t month = t.month >= 1 && t.month <= 12 ? static_cast<std::size_t>(t.month - 1) : 0;
+    const char* const month_name = row ? short_months[month] : months[month];
+    text_append(b, month_name);
     text_append_i64(b, t.year);
     text_append(b, ", ");
     text_append_i64_padded(b, t.hour, 2);
