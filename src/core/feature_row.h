@@ -56,6 +56,9 @@ struct Button {
     // `enabled` is told the game at every tick of the full menu; else only
     // when it changes (fewer calls: the way for a new button).
     bool enabled_each_tick;
+    // Hidden, not only off, while `enabled` says no: for a button that can do
+    // nothing for a while whatever the row (nothing to undo).
+    bool hidden_when_off;
     // What a press does; false when it did nothing. Null: the prompt only
     // names a control the menu reads itself (the ring's two adds), so its
     // press is not asked for and its control stays the menu's.

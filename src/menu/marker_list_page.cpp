@@ -355,6 +355,7 @@ const Button undo_button{
     .text = undo_text,
     .turn = ButtonTurn::before_rows,
     .enabled = [](const PluginState& state) { return next_undo(state) != UndoNext::none; },
+    .hidden_when_off = true,
     .press = undo_pressed,
 };
 

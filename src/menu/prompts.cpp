@@ -47,7 +47,7 @@ void make_buttons(PluginState& state) {
     });
 }
 
-void show_full_menu_buttons(const PluginState& state, bool on) {
+void show_full_menu_buttons(PluginState& state, bool on) {
     // Intended: "Back" first, then the rest in the order their presses are
     // taken, as the game has always been told.
     for (ButtonTurn turn :
@@ -56,6 +56,8 @@ void show_full_menu_buttons(const PluginState& state, bool on) {
             if (b.turn != turn) return;
             prompt_set_enabled(state.menu.buttons.prompt[place], on);
             prompt_set_visible(state.menu.buttons.prompt[place], on);
+            // Shown on: the first tick tells the game again whether it is off.
+            state.menu.buttons.off_said[place] = false;
         });
     }
     // The ring's prompts stay on the map: none of them acts inside the full menu.
@@ -77,6 +79,7 @@ void take_presses(RunContext& ctx, PluginState& state, ButtonTurn turn) {
         } else if (b.enabled && prompts.off_said[place] == on) {
             prompts.off_said[place] = !on;
             prompt_set_enabled(p, on);
+            if (b.hidden_when_off) prompt_set_visible(p, on);
         }
         const bool answer = b.hold_ms > 0 ? prompt_hold_completed(p) : prompt_press_completed(p, 0);
         if (!new_press(state.menu.presses.buttons[place], answer) || !on) return;

@@ -18,7 +18,7 @@
 void make_buttons(PluginState& state);
 // Shows (enabled) or hides (disabled) the full menu's prompts, as the full
 // menu opens and closes; the ring's the other way round.
-void show_full_menu_buttons(const PluginState& state, bool on);
+void show_full_menu_buttons(PluginState& state, bool on);
 // The menu's tick takes the presses of the buttons of `turn`, in the table's
 // order: a button with `enabled` tells the game whether it is (at every tick,
 // or when that changes), its press or hold is tested, and a new press of an
