@@ -25,7 +25,7 @@ Names rows_with(Has has) {
 TEST(FeatureTable, ListsTheFeaturesInTheirOrder) {
     EXPECT_EQ(rows_with([](const FeatureRow&) { return true; }),
               (Names{"category page", "list page", "waypoint capture", "route", "markers file", "packs", "undo",
-                     "search", "settings", "collections", "menu", "blips"}));
+                     "search", "settings", "collections", "menu", "notice", "blips"}));
 }
 
 TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
@@ -44,7 +44,7 @@ TEST(FeatureTable, EachMomentRunsItsRowsInTheTablesOrder) {
         // The blip pass last: it spends what the frame has left of its natives.
         {"frame",
          rows_with([](const FeatureRow& r) { return r.frame != nullptr; }),
-         {"waypoint capture", "route", "markers file", "settings", "collections", "menu", "blips"}},
+         {"waypoint capture", "route", "markers file", "settings", "collections", "menu", "notice", "blips"}},
         {"typing", rows_with([](const FeatureRow& r) { return r.typing != nullptr; }), {"list page", "search"}},
         {"saved", rows_with([](const FeatureRow& r) { return r.saved != nullptr; }), {"packs", "undo"}},
         // deleted.json before markers.json, which waits for it.

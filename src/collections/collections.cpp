@@ -78,6 +78,15 @@ static void say_found(RunContext& ctx, PluginState& state, std::size_t index, bo
     if (!m.data.is_found) return;
     if (p.found == p.total) {
         log_format(ctx, LogLevel::info, "{} complete: {:d} of {:d} found", m.data.pack, p.found, p.total);
+        char line[notice_capacity];
+        TextBuilder n = text_builder(line, sizeof line);
+        text_append(n, m.data.pack);
+        text_append(n, " complete: ");
+        text_append_i64(n, p.found);
+        text_append(n, " of ");
+        text_append_i64(n, p.total);
+        text_append(n, " found");
+        show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::select);
     }
     if (routed_here) walk_on(ctx, state, index);
 }
@@ -113,8 +122,20 @@ static void walk_on(RunContext& ctx, PluginState& state, std::size_t from) {
         end_route(ctx, state, RouteEnd::pack_complete);
         return;
     }
-    log_format(ctx, LogLevel::info, "Next in {}: {} ({:d}m)", state.markers[next].data.pack,
-               label_of(state, state.markers[next]), static_cast<std::int64_t>(whole_metres(std::sqrt(nearest))));
+    const char* pack = state.markers[next].data.pack;
+    const char* label = label_of(state, state.markers[next]);
+    const auto metres = static_cast<std::int64_t>(whole_metres(std::sqrt(nearest)));
+    log_format(ctx, LogLevel::info, "Next in {}: {} ({:d}m)", pack, label, metres);
+    char line[notice_capacity];
+    TextBuilder n = text_builder(line, sizeof line);
+    text_append(n, "Next in ");
+    text_append(n, pack);
+    text_append(n, ": ");
+    text_append(n, label);
+    text_append(n, " (");
+    text_append_i64(n, metres);
+    text_append(n, "m)");
+    show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::select);
 }
 
 // ---- the row ----------------------------------------------------------------------------------

@@ -12,7 +12,7 @@
 //   "Undo Delete", "Search", "Move", the settings' (on the ring), "Found";
 // - each frame: the capture, the route's arrival, a failed save tried again,
 //   the settings file looked at, the pack markers reached found, the menu's
-//   tick, and the blip pass last: it
+//   tick, the notice drawn over it, and the blip pass last: it
 //   spends what the frame has left of its native calls (frame_native_ceiling),
 //   so the blips stay the last row;
 // - unload: the route's line in the log before the last save's.
@@ -36,6 +36,7 @@
 #include "src/menu/marker_list_rows.h"
 #include "src/menu/marker_search.h"
 #include "src/menu/menu.h"
+#include "src/menu/notice_line.h"
 #include "src/settings/settings.h"
 
 namespace {
@@ -114,6 +115,10 @@ constexpr FeatureRow rows[] = {
         .name = "menu",
         .start = menu_at_start,
         .frame = menu_each_frame,
+    },
+    {
+        .name = "notice",
+        .frame = draw_notice,
     },
     {
         .name = "blips",

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "src/base/text_builder.h"
 #include "src/file_formats/marker_spacing.h"
 #include "src/file_formats/settings_file.h"
 #include "src/map/location_names.h"
@@ -74,7 +75,15 @@ void end_route(RunContext& ctx, PluginState& state, RouteEnd why) {
     state.route.since_check_ns = 0;
     switch (why) {
         case RouteEnd::pressed: log_message(ctx, LogLevel::info, "Route cleared"); break;
-        case RouteEnd::arrived: log_format(ctx, LogLevel::info, "Arrived at {}: route cleared", label); break;
+        case RouteEnd::arrived: {
+            log_format(ctx, LogLevel::info, "Arrived at {}: route cleared", label);
+            char line[notice_capacity];
+            TextBuilder b = text_builder(line, sizeof line);
+            text_append(b, "Arrived at ");
+            text_append(b, label);
+            show_notice(state.notice, text_view(b), platform_now_ns(), NoticeSound::select);
+            break;
+        }
         case RouteEnd::marker_deleted:
             log_message(ctx, LogLevel::info, "The routed marker was deleted: route cleared");
             break;

@@ -31,10 +31,16 @@ static const char* scratch_copy(const RunContext& ctx, const char* text) {
     return copy;
 }
 
-Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+// Whether a marker stands closer to `position` than the markers' spacing.
+static bool marker_nearby(const PluginState& state, const Vector3& position) {
     for (const Marker& m : state.markers) {
-        if (distance_squared(m.data.position, vector3_to_position(position)) < minimum_spacing_squared) return nullptr;
+        if (distance_squared(m.data.position, vector3_to_position(position)) < minimum_spacing_squared) return true;
     }
+    return false;
+}
+
+Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+    if (marker_nearby(state, position)) return nullptr;
     Marker m{};
     m.data.position = vector3_to_position(position);
     m.data.category = state.current_category;
@@ -48,6 +54,11 @@ Marker* append_marker(RunContext& ctx, PluginState& state, const Vector3& positi
 }
 
 bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position) {
+    if (marker_nearby(state, position)) {
+        // The ring plays its refusal sound already.
+        show_notice(state.notice, "A marker lies within 1 m of here already", platform_now_ns(), NoticeSound::none);
+        return false;
+    }
     if (!append_marker(ctx, state, position)) return false;
     save_data_to_disk(ctx, state);
     return true;

@@ -173,6 +173,13 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     }
     log_format(ctx, LogLevel::info, "Imported {:d} of {:d} markers from {}", static_cast<std::int64_t>(*added), count,
                pack.path);
+    char line[notice_capacity];
+    TextBuilder n = text_builder(line, sizeof line);
+    text_append(n, "Imported ");
+    text_append_i64(n, static_cast<std::int64_t>(*added));
+    text_append(n, *added == 1 ? " marker from " : " markers from ");
+    text_append(n, pack_name_of_file(pack.path));
+    show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::select);
     if (not_finite > 0) {
         log_format(ctx, LogLevel::error, "Left out {:d} markers of {} whose position is not a finite number",
                    static_cast<std::int64_t>(not_finite), pack.path);

@@ -331,6 +331,9 @@ float save_retry_delay_seconds(std::uint32_t failed_tries) {
     return delay < failed_save_retry_most_seconds ? delay : failed_save_retry_most_seconds;
 }
 
+constexpr auto save_failed_notice =
+    join_text("Could not save your markers: ", join_text(log_path_text.text, " says why").text);
+
 // Notes why a try failed and when the next one is due. True when that is
 // worth its line: saves worked until now, or failed for another reason.
 static bool note_save_failure(PluginState& state, SaveFailure why, std::uint32_t code) {
@@ -342,6 +345,8 @@ static bool note_save_failure(PluginState& state, SaveFailure why, std::uint32_t
     if (p.failed_saves < 64) ++p.failed_saves;
     // Counted from the failed try: a try that takes long does not eat into the pause.
     p.save_retry_at_ns = platform_now_ns() + ns_from_seconds(save_retry_delay_seconds(p.failed_saves));
+    // On screen once for a run of failures, as the log says why in full.
+    if (first) show_notice(state.notice, save_failed_notice.text, platform_now_ns(), NoticeSound::refusal);
     return news;
 }
 
@@ -506,6 +511,7 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
         p.save_failure = SaveFailure::none;
         p.save_failure_code = 0;
         log_format(ctx, LogLevel::info, "Saving works again: {} holds every change since saving failed", markers_path);
+        show_notice(state.notice, "Saving works again", platform_now_ns(), NoticeSound::select);
     }
     return true;
 }

@@ -13,6 +13,7 @@
 #include "src/base/growable_array.h"
 #include "src/collections/collections_state.h"
 #include "src/core/marker.h"
+#include "src/core/notice.h"
 #include "src/core/runtime_globals.h"
 #include "src/map/blips_state.h"
 #include "src/map/location_names_state.h"
@@ -63,6 +64,7 @@ struct PluginState {
 
     PlayerSettings settings;  // Quillfen/settings.ini: capture, categories hidden, blip limit, route colour
     Collections collections;  // the next look for pack markers reached, the progress the list shows
+    Notice notice;            // the line on screen for what just happened, until it goes
 };
 
 extern PluginState plugin_state;
