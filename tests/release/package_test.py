@@ -102,8 +102,8 @@ class ReleaseZip(unittest.TestCase):
             ("that ScriptHookRDR2 must match the game",
              r"ScriptHookRDR2 must be made for your version of the game: after a game update", flat),
             ("the quick adds for mouse and controller",
-             r"add a marker where you stand left mouse button RT \(Xbox\) / R2 \(PlayStation\) "
-             r"add a marker at the waypoint right mouse button LT \(Xbox\) / L2 \(PlayStation\)", flat),
+             r"\"Add Here\": where you stand left mouse button RT \(Xbox\) / R2 \(PlayStation\) "
+             r"\"Add at Waypoint\" right mouse button LT \(Xbox\) / L2 \(PlayStation\)", flat),
             ("the nearest 500 on the map, the rest listed and dimmed",
              r"the map shows the 500 nearest to you.*?they stay in the list \(\"Edit Markers\"\), dimmed", flat),
             ("the 500 is Quillfen's limit, not the game's", r"500 is Quillfen's own limit, not the game's", flat),
@@ -118,8 +118,8 @@ class ReleaseZip(unittest.TestCase):
              r"once it can, it loads it and adds the markers you made meanwhile\. Nothing is lost\.", flat),
             ("a failed save backs off and is reported at the quit",
              r"tries again after 5 seconds, then less and less often \(every 5 minutes at most\), and at once "
-             r"whenever you change a marker.*If you quit the game while saves fail, last\.log says what was not "
-             r"saved\.", flat),
+             r"whenever you change a marker.*If you quit the game \(or the scripts are reloaded\) while saves "
+             r"fail, last\.log says what was not saved\.", flat),
             ("a command prompt in the Quillfen folder", r"click into the address bar .*type cmd and press Enter", flat),
             ("the repair: check, then format, then restore",
              r"REPAIRING A MARKERS FILE.*quillfen-markers check markers\.json.*LINE:COLUMN.*"
