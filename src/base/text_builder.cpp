@@ -12,7 +12,7 @@ void text_append(TextBuilder& b, std::string_view text) {
     std::size_t room = b.capacity - 1 - b.length;
     std::size_t n = text.size() < room ? text.size() : room;
     if (n < text.size()) b.truncated = true;
-    std::memcpy(b.data + b.length, text.data(), n);
+    if (n > 0) std::memcpy(b.data + b.length, text.data(), n);  // an empty view may have no data
     b.length += n;
     b.data[b.length] = '\0';
 }
