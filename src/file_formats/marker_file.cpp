@@ -489,8 +489,10 @@ DeserializeError read_marker(const Json5Value& object, const Allocator& allocato
     return DeserializeError::none;
 }
 
-// The place of the value at `path` (from the root), found again in the text.
-void place_of(std::string_view text, const std::size_t* path, std::size_t depth, DeserializeDetail& detail) {
+}  // namespace
+
+bool place_of_value(std::string_view text, const std::size_t* path, std::size_t depth, std::size_t& line,
+                    std::size_t& column) {
     struct Search {
         const std::size_t* path;
         std::size_t depth;
@@ -507,14 +509,13 @@ void place_of(std::string_view text, const std::size_t* path, std::size_t depth,
             return false;
         },
         &search);
-    if (!search.found) return;
+    if (!search.found) return false;
     Json5Place place = json5_text_start;
     json5_advance_place(text, place, search.offset);
-    detail.line = static_cast<std::size_t>(place.line);
-    detail.column = static_cast<std::size_t>(place.column);
+    line = static_cast<std::size_t>(place.line);
+    column = static_cast<std::size_t>(place.column);
+    return true;
 }
-
-}  // namespace
 
 const char* describe_value_kind(const Json5Value& v) {
     switch (v.kind) {
@@ -603,7 +604,7 @@ static DeserializeError deserialize(std::string_view text, const Allocator& allo
         detail->subject = fault.subject;
         detail->must_be = fault.must_be;
         detail->found = fault.found;
-        place_of(text, path, depth, *detail);
+        (void)place_of_value(text, path, depth, detail->line, detail->column);
     }
     if (result != DeserializeError::none) free_markers_data(out, allocator);
     return result;

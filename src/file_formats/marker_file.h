@@ -72,3 +72,8 @@ void describe_load_failure(TextBuilder& out, DeserializeError error, const Deser
 
 // What a value is, in words for players: "text", "a number", "a list", "null".
 const char* describe_value_kind(const Json5Value& v);
+// The LINE:COLUMN of the value at `path` (member or item numbers from the
+// root, `depth` of them), found again in `text`; false, and nothing set, when
+// the text holds none there.
+bool place_of_value(std::string_view text, const std::size_t* path, std::size_t depth, std::size_t& line,
+                    std::size_t& column);

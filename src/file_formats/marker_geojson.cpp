@@ -91,34 +91,6 @@ bool copy_text(const Json5Value* v, const Allocator& allocator, char*& out) {
     return true;
 }
 
-// Where the value at `path` stands in the text.
-void place_of(std::string_view text, const std::size_t* path, std::size_t depth, GeojsonLeftOut& left) {
-    struct Search {
-        const std::size_t* path;
-        std::size_t depth;
-        std::size_t offset;
-        bool found;
-    } search{path, depth, 0, false};
-    (void)json5_visit_source(
-        text,
-        [](void* data, const Json5SourceValue& v) {
-            auto& s = *static_cast<Search*>(data);
-            if (v.depth != s.depth) return true;
-            for (std::size_t i = 0; i < v.depth; ++i) {
-                if (v.path[i] != s.path[i]) return true;
-            }
-            s.offset = v.offset;
-            s.found = true;
-            return false;
-        },
-        &search);
-    if (!search.found) return;
-    Json5Place place = json5_text_start;
-    json5_advance_place(text, place, search.offset);
-    left.line = static_cast<std::size_t>(place.line);
-    left.column = static_cast<std::size_t>(place.column);
-}
-
 // The marker of one feature, or why it cannot be one (null: out of memory, told by `oom`).
 const char* read_feature(const Json5Value& f, const Allocator& allocator, MarkerDataV1& m, bool& oom) {
     m = MarkerDataV1{};
@@ -207,7 +179,7 @@ void load_geojson_text(MarkersFileRead& r, std::string_view text, const Allocato
         }
         GeojsonLeftOut left{i + 1, 0, 0, wrong};
         const std::size_t path[2] = {features_at, i};
-        place_of(text, path, 2, left);
+        (void)place_of_value(text, path, 2, left.line, left.column);
         if (sink) sink(sink_data, left);
     }
     json5_free(doc, allocator);
