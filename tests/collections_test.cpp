@@ -15,6 +15,7 @@
 #include "src/menu/prompts.h"
 #include "src/scripthook/game_hashes.h"
 #include "tests/support/file_faults.h"
+#include "tools/marker_export.h"
 
 namespace {
 
@@ -351,7 +352,7 @@ TEST_F(CollectionsTest, AGeojsonPackIsImportedUnderItsNameAndItsBadFeaturesAreNa
     write_file(quillfen() / "import" / "not-a-pack.geojson", "{\"markers\": []}");
     start({{0, 0, 10, 1, "Camp", "", made_ns}}, {500, 500, 10});
     EXPECT_TRUE(logged("Left out feature 2 of Quillfen/import/Orchids.geojson at 3:1: not a Point"));
-    EXPECT_TRUE(logged("Imported 1 of 1 markers from Quillfen/import/Orchids.geojson"));
+    EXPECT_TRUE(logged("Imported 1 of 2 markers from Quillfen/import/Orchids.geojson")) << "the feature left out too";
     EXPECT_TRUE(
         logged("Failed to load marker pack Quillfen/import/not-a-pack.geojson: not GeoJSON: a pack is a "
                "FeatureCollection with a list of \"features\""));
@@ -359,6 +360,26 @@ TEST_F(CollectionsTest, AGeojsonPackIsImportedUnderItsNameAndItsBadFeaturesAreNa
     EXPECT_EQ(marker("Lady slipper").data.category, 8);
     EXPECT_TRUE(std::filesystem::exists(quillfen() / "import" / "imported" / "Orchids.geojson"));
     EXPECT_TRUE(std::filesystem::exists(quillfen() / "import" / "not-a-pack.geojson")) << "left in place";
+}
+
+// An export put into another game's import folder comes back as the same
+// markers: notes, found marks, times to the nanosecond; the player's own
+// markers join no pack (they would be found by arrival as a collection's).
+TEST_F(CollectionsTest, AGeojsonExportImportedIntoAnotherGameGivesTheSameMarkers) {
+    const std::vector<TextMarker> mine = {
+        {0, 0, 10, 1, "Camp", "", made_ns + 123456789, "", std::nullopt, "gold under the tree"},
+        {1000, 0, 10, 7, "Bone 1", "", made_ns + 1, bones, std::nullopt, "behind the rock"},
+        {2000, 0, 10, 7, "Bone 2", "", made_ns, bones, found_before_ns + 987654321},
+    };
+    MarkersData data{};
+    ASSERT_EQ(deserialize_markers(markers_file_text(mine), heap_allocator(), data), DeserializeError::none);
+    std::vector<std::string> left_out;
+    const std::string exported = export_markers(data, ExportFormat::geojson, left_out);
+    free_markers_data(data, heap_allocator());
+    write_file(quillfen() / "import" / "Trip.geojson", exported);
+    start({}, {500, 500, 10});
+    EXPECT_TRUE(logged("Imported 3 of 3 markers from Quillfen/import/Trip.geojson"));
+    EXPECT_EQ(read_file(quillfen() / "markers.json"), markers_file_as_saved(mine));
 }
 
 TEST_F(CollectionsTest, AHeldFileReadLateKeepsTheMarksMadeMeanwhile) {
@@ -403,6 +424,9 @@ TEST(PackName, IsTheFilesNameExceptForTheFilesOfThePlayersOwnMarkers) {
         {"Quillfen/import/Dinosaur bones.json", "Dinosaur bones"},
         {"C:\\Games\\RDR2\\Quillfen\\import\\Orchids.geojson", "Orchids"},
         {"import/.json", ".json"},
+        {"import/..geojson", "..geojson"},
+        {"import/....json", "....json"},
+        {"import/a..json", "a."},
         {"import/deleted.json", ""},
         {"Quillfen/deleted.json", ""},
         {"markers.json.unsaved-20261211-101500", ""},

@@ -752,6 +752,56 @@ TEST_F(MarkerPacksTest, WhatIsNotAFileOrIsTooLargeIsSkippedWithALineAndStays) {
     EXPECT_EQ(fs::file_size(import() / "e huge.json"), pack_size_limit + 1);
 }
 
+// 99,998 markers 2 units apart; each pack, of either kind, is counted by what
+// it would add under the 1-unit rule: up to 100,000 it comes in, past that it
+// stays whole, with a line, at every start.
+TEST_F(MarkerPacksTest, APackThatWouldTakeTheListPastTheMarkerLimitStaysWithALine) {
+    constexpr std::size_t there = pack_import_marker_limit - 2;
+    std::vector<TextMarker> own;
+    for (std::size_t i = 0; i < there; ++i) {
+        own.push_back(TextMarker{static_cast<float>(i % 1000) * 2, static_cast<float>(i / 1000) * 2, 0, 1, "", "",
+                                 static_cast<std::int64_t>(i)});
+    }
+    write_markers(markers_file_as_saved(own));
+    // Three markers, one too close to one of ours: two come in, to exactly the limit.
+    write_file(import() / "a.json", markers_file_text({TextMarker{0.5f, 0, 0, 2, "too close", "", 1},
+                                                       TextMarker{-10, -10, 0, 2, "new 1", "", 2},
+                                                       TextMarker{-20, -10, 0, 2, "new 2", "", 3}}));
+    const std::string geojson =
+        "{\"type\": \"FeatureCollection\", \"features\": [{\"type\": \"Feature\", \"geometry\": "
+        "{\"type\": \"Point\", \"coordinates\": [-30, -10, 0]}}]}";
+    write_file(import() / "b.geojson", geojson);
+    write_file(import() / "c.json", markers_file_text({TextMarker{2.5f, 0, 0, 2, "too close", "", 4}}));
+    const std::string d = markers_file_text(
+        {TextMarker{-40, -10, 0, 2, "", "", 5}, TextMarker{-50, -10, 0, 2, "", "", 6}, TextMarker{2, 2.5f, 0}});
+    write_file(import() / "d.json", d);
+    auto refused = [](const char* name, std::size_t total) {
+        return "Failed to import marker pack Quillfen/import/" + std::string(name) +
+               ": it would bring your markers to " + std::to_string(total) + ", " +
+               std::to_string(total - pack_import_marker_limit) +
+               " more than the 100000 a pack may bring them to (with more, every save stalls the game), so none of "
+               "its markers were added; it stays where it is (delete markers you no longer need, or take markers "
+               "out of the pack)";
+    };
+    start();
+    EXPECT_EQ(start_messages(), (std::vector<std::string>{
+                                    "Loading data from disk", "Loaded 99998 markers from JSON",
+                                    "Imported 2 of 3 markers from Quillfen/import/a.json", refused("b.geojson", 100001),
+                                    "Imported 0 of 1 markers from Quillfen/import/c.json", refused("d.json", 100002),
+                                    "Saving data to disk", "Saved 100000 markers to JSON",
+                                    "Moved marker pack Quillfen/import/a.json to Quillfen/import/imported/a.json",
+                                    "Moved marker pack Quillfen/import/c.json to Quillfen/import/imported/c.json"}));
+    EXPECT_EQ(plugin_state.markers.length, pack_import_marker_limit);
+    ASSERT_TRUE(end());
+    EXPECT_EQ(read_file(import() / "b.geojson"), geojson);
+    EXPECT_EQ(read_file(import() / "d.json"), d);
+
+    start();
+    EXPECT_EQ(start_messages(), (std::vector<std::string>{"Loading data from disk", "Loaded 100000 markers from JSON",
+                                                          refused("b.geojson", 100001), refused("d.json", 100002)}));
+    ASSERT_TRUE(end());
+}
+
 TEST_F(MarkerPacksTest, APackOfExactlyTheLimitIsRead) {
     write_markers(two_markers);
     const fs::path pack = import() / "limit.json";

@@ -19,6 +19,12 @@ std::string iso8601_utc(std::int64_t unix_ns) {
     return text;
 }
 
+// The nanoseconds past the second iso8601_utc writes: 0 to 999999999, also before 1970.
+static std::int64_t nanosecond_of(std::int64_t unix_ns) {
+    const std::int64_t rest = unix_ns % ns_per_second;
+    return rest < 0 ? rest + ns_per_second : rest;
+}
+
 static std::string number(float value) {  // finite: the shortest text that reads back as the same float
     char text[64];
     const auto r = std::to_chars(text, text + sizeof text, value);
@@ -85,7 +91,10 @@ static void csv_row(std::string& out, const MarkerDataV1& m) {
 
 // ---- GeoJSON -----------------------------------------------------------------------------
 // A FeatureCollection (RFC 7946) with one Point per marker; its coordinates are
-// the game's world units, not longitude and latitude.
+// the game's world units, not longitude and latitude. Times stay ISO 8601 to
+// the second for map tools, their nanoseconds beside them, so that the import
+// (marker_geojson.h) gives back the same markers: "pack" is null for a
+// player's own marker, which an import then keeps out of any pack.
 
 // Escaped as markers.json escapes names; a name that cannot be had for want
 // of memory is written as null.
@@ -106,15 +115,17 @@ static void geojson_feature(std::string& out, const MarkerDataV1& m) {
     json_string(out, marker_has_name(m) ? m.name : nullptr);
     out += ", \"category\": " + integer(m.category) + ", \"category_name\": ";
     json_string(out, category_name(m.category));
-    out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\", \"pack\": ";
+    out += ", \"created\": \"" + iso8601_utc(m.timestamp._nsec) + "\", \"created_nanosecond\": ";
+    out += integer(nanosecond_of(m.timestamp._nsec)) + ", \"pack\": ";
     json_string(out, marker_has_pack(m) ? m.pack : nullptr);
     out += ", \"found\": ";
     if (m.is_found) {
         out += '"';
         out += iso8601_utc(m.found._nsec);
-        out += '"';
+        out += "\", \"found_nanosecond\": ";
+        out += integer(nanosecond_of(m.found._nsec));
     } else {
-        out += "null";
+        out += "null, \"found_nanosecond\": null";
     }
     out += ", \"note\": ";
     json_string(out, marker_has_note(m) ? m.note : nullptr);

@@ -42,8 +42,21 @@ bool is_text(const Json5Value* v, std::string_view text) {
     return v && v->kind == Json5Kind::string && std::string_view(v->string(), v->string_length()) == text;
 }
 
-// "2025-12-09T08:00:00Z", as export writes a time; false for anything else.
-bool read_time(const Json5Value* v, std::int64_t& ns) {
+// A second and the nanoseconds past it (0 to 999999999) as the markers file
+// keeps a time, signed 64-bit nanoseconds since 1970; false outside what they
+// hold (1677-09-21T00:12:43.145224192Z to 2262-04-11T23:47:16.854775807Z).
+bool ns_of_time(std::int64_t seconds, std::int64_t nanosecond, std::int64_t& ns) {
+    // Before 1970 counted from the next second down: the first second held
+    // is held only in part, and its whole count would overflow.
+    const bool borrow = seconds < 0 && nanosecond > 0;
+    std::int64_t whole = 0;
+    if (__builtin_mul_overflow(seconds + (borrow ? 1 : 0), ns_per_second, &whole)) return false;
+    return !__builtin_add_overflow(whole, borrow ? nanosecond - ns_per_second : nanosecond, &ns);
+}
+
+// "2025-12-09T08:00:00Z", as export writes a time, into seconds since 1970;
+// false for anything else.
+bool read_iso_time(const Json5Value* v, std::int64_t& seconds) {
     if (!v || v->kind != Json5Kind::string || v->string_length() != 20) return false;
     const char* s = v->string();
     auto digits = [&](int at, int count, int& out) {
@@ -61,9 +74,42 @@ bool read_time(const Json5Value* v, std::int64_t& ns) {
         second > 59) {
         return false;
     }
-    const std::int64_t seconds = days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-    ns = seconds * 1'000'000'000;
+    seconds = days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
     return true;
+}
+
+// A time's two properties, as export writes them, and why a feature is left out for them.
+struct TimeKeys {
+    const char* time;
+    const char* nanosecond;
+    const char* out_of_range;    // why the feature is left out
+    const char* bad_nanosecond;  // likewise
+};
+constexpr TimeKeys created_keys{
+    "created", "created_nanosecond",
+    "its \"created\" time is outside 1677-09-21 to 2262-04-11, the times a markers file can hold",
+    "its \"created_nanosecond\" is not a whole number from 0 to 999999999"};
+constexpr TimeKeys found_keys{
+    "found", "found_nanosecond",
+    "its \"found\" time is outside 1677-09-21 to 2262-04-11, the times a markers file can hold",
+    "its \"found_nanosecond\" is not a whole number from 0 to 999999999"};
+
+// A time and its nanoseconds ("created", "created_nanosecond"): null when
+// it can be a marker's, else why it cannot. `is_set` false when the feature
+// has no time of that form (it is taken without, as before: a markers file
+// may have none either).
+const char* read_time(const Json5Value& properties, const TimeKeys& keys, bool& is_set, std::int64_t& ns) {
+    std::int64_t seconds = 0;
+    is_set = false;
+    if (!read_iso_time(member(properties, keys.time), seconds)) return nullptr;
+    std::int64_t nanosecond = 0;
+    if (const Json5Value* n = member(properties, keys.nanosecond); n && n->kind != Json5Kind::null_value) {
+        if (!n->is_integer() || n->integer() < 0 || n->integer() >= ns_per_second) return keys.bad_nanosecond;
+        nanosecond = n->integer();
+    }
+    if (!ns_of_time(seconds, nanosecond, ns)) return keys.out_of_range;
+    is_set = true;
+    return nullptr;
 }
 
 // A category by number (0 to 9) or by name ("Marker (Animal)", or "Animal"); -1 when neither.
@@ -82,17 +128,13 @@ std::int64_t read_category(const Json5Value* v) {
 }
 
 bool copy_text(const Json5Value* v, const Allocator& allocator, char*& out) {
-    if (!v || v->kind != Json5Kind::string) return true;  // null or none: no text
-    const std::size_t length = std::strlen(v->string());
-    if (length == 0) return true;
-    out = static_cast<char*>(allocate_bytes(allocator, length + 1, 1));
-    if (!out) return false;
-    std::memcpy(out, v->string(), length + 1);
-    return true;
+    if (!v || v->kind != Json5Kind::string) return true;   // null or none: no text
+    return copy_marker_text(allocator, v->string(), out);  // up to an escaped NUL, as a markers file's texts
 }
 
 // The marker of one feature, or why it cannot be one (null: out of memory, told by `oom`).
-const char* read_feature(const Json5Value& f, const Allocator& allocator, MarkerDataV1& m, bool& oom) {
+const char* read_feature(const Json5Value& f, std::string_view file_pack, const Allocator& allocator, MarkerDataV1& m,
+                         bool& oom) {
     m = MarkerDataV1{};
     if (f.kind != Json5Kind::object || !is_text(member(f, "type"), "Feature")) return "not a Feature";
     const Json5Value* geometry = member(f, "geometry");
@@ -108,20 +150,35 @@ const char* read_feature(const Json5Value& f, const Allocator& allocator, Marker
     }
     m.position = Position{xyz->items()[0].number_f32(), xyz->items()[1].number_f32(), xyz->items()[2].number_f32()};
     const Json5Value* properties = member(f, "properties");
-    if (!properties || properties->kind != Json5Kind::object) return nullptr;  // a marker at its place, no more
-    m.category = read_category(member(*properties, "category"));
-    if (m.category < 0) return "its category is neither 0 to 9 nor a category's name";
-    (void)read_time(member(*properties, "created"), m.timestamp._nsec);
-    m.is_found = read_time(member(*properties, "found"), m.found._nsec);
-    oom = !copy_text(member(*properties, "name"), allocator, m.name) ||
-          !copy_text(member(*properties, "pack"), allocator, m.pack);
+    if (properties && properties->kind != Json5Kind::object) properties = nullptr;  // a marker at its place, no more
+    const Json5Value* pack = properties ? member(*properties, "pack") : nullptr;
+    if (properties) {
+        m.category = read_category(member(*properties, "category"));
+        if (m.category < 0) return "its category is neither 0 to 9 nor a category's name";
+        bool created = false;
+        if (const char* wrong = read_time(*properties, created_keys, created, m.timestamp._nsec)) return wrong;
+        if (const char* wrong = read_time(*properties, found_keys, m.is_found, m.found._nsec)) return wrong;
+        oom = !copy_text(member(*properties, "name"), allocator, m.name) ||
+              !copy_text(member(*properties, "note"), allocator, m.note) || !copy_text(pack, allocator, m.pack);
+    }
+    // Export writes "pack": null for a player's own marker, which must not
+    // join the file's pack (and be found by arrival as a collection's).
+    const bool says_pack = pack && (pack->kind == Json5Kind::string || pack->kind == Json5Kind::null_value);
+    if (!oom && !says_pack && !file_pack.empty()) {
+        m.pack = static_cast<char*>(allocate_bytes(allocator, file_pack.size() + 1, 1));
+        if (m.pack) {
+            std::memcpy(m.pack, file_pack.data(), file_pack.size());
+            m.pack[file_pack.size()] = '\0';
+        }
+        oom = !m.pack;
+    }
     return nullptr;
 }
 
 }  // namespace
 
-void load_geojson_text(MarkersFileRead& r, std::string_view text, const Allocator& allocator, MarkersData& data,
-                       GeojsonLeftOutSink sink, void* sink_data) {
+void load_geojson_text(MarkersFileRead& r, std::string_view text, std::string_view file_pack,
+                       const Allocator& allocator, MarkersData& data, GeojsonLeftOutSink sink, void* sink_data) {
     data = MarkersData{};
     TextBuilder why = text_builder(r.why, sizeof r.why);
     Json5Document doc{};
@@ -164,7 +221,7 @@ void load_geojson_text(MarkersFileRead& r, std::string_view text, const Allocato
     for (std::size_t i = 0; i < count; ++i) {
         MarkerDataV1& m = data.records[data.count];
         bool oom = false;
-        const char* wrong = read_feature(features.items()[i], allocator, m, oom);
+        const char* wrong = read_feature(features.items()[i], file_pack, allocator, m, oom);
         if (oom) {
             free_marker_texts(allocator, m);
             free_markers_data(data, allocator);

@@ -6,8 +6,11 @@ std::string_view pack_name_of_file(std::string_view path) {
     const std::size_t slash = path.find_last_of("/\\");
     if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
     const std::size_t dot = path.rfind('.');
-    // A name that is all extension (".json") keeps it: a pack needs a name.
-    if (dot != std::string_view::npos && dot > 0) path = path.substr(0, dot);
+    // A name that is all extension (".json") keeps it: a pack needs a name,
+    // and one of dots alone ("." from "..geojson") reads as a folder.
+    if (dot != std::string_view::npos && path.substr(0, dot).find_first_not_of('.') != std::string_view::npos) {
+        path = path.substr(0, dot);
+    }
     if (path == "deleted" || path.substr(0, 7) == "markers") return {};
     return path;
 }

@@ -18,7 +18,8 @@
 
 // The name a pack's markers keep ("pack"): its file's name without the
 // folders before it and without its extension ("Dinosaur bones" for
-// ".../import/Dinosaur bones.json"). Empty for a file of the player's own
+// ".../import/Dinosaur bones.json"; the whole name when no other is left but
+// dots: ".json", "..geojson"). Empty for a file of the player's own
 // markers coming back - deleted.json, or a copy of markers.json (a name that
 // begins with "markers": the backups, the .bak, an unsaved or replaced copy):
 // its markers are no collection and keep no pack's name.

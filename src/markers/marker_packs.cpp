@@ -112,6 +112,22 @@ bool worth_reading(RunContext& ctx, Pack& pack) {
     return true;
 }
 
+// The markers the pack's `count` records would add to the list under the
+// 1-unit rule, counted on a grid of their own; false when out of memory.
+bool count_additions(RunContext& ctx, const PluginState& state, MarkerDataV1* records, std::size_t count,
+                     std::size_t& additions) {
+    SpacingGrid trial{};
+    bool whole = fill_spacing_grid(trial, ctx.general, state.markers.length,
+                                   [&](std::size_t i) { return state.markers[i].data.position; });
+    if (whole) {
+        const PackMergeCounts counts = merge_pack_records(trial, ctx.general, records, count, [](MarkerDataV1&) {});
+        additions = counts.added;
+        whole = counts.whole;
+    }
+    spacing_grid_free(trial);
+    return whole;
+}
+
 // Reads and loads the pack; adds each of its markers that has no marker within
 // 1 unit. True when the whole pack was gone through (its markers are in the
 // list, or were near ones already there).
@@ -119,7 +135,9 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     *added = 0;
     MarkersData data{};
     MarkersFileRead r{};
-    if (is_geojson_name(pack.path)) {
+    std::size_t left_out = 0;  // a GeoJSON pack's features that cannot be markers
+    const bool geojson = is_geojson_name(pack.path);
+    if (geojson) {
         // A map tool's pack: each feature that cannot be a marker is named, and the rest come in.
         FileText text{};
         r = read_whole_file(pack.path, ctx.general, text);
@@ -127,11 +145,13 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
             struct Sink {
                 RunContext* ctx;
                 const char* path;
-            } sink{&ctx, pack.path};
+                std::size_t* left_out;
+            } sink{&ctx, pack.path, &left_out};
             load_geojson_text(
-                r, std::string_view(text.data, text.size), ctx.general, data,
+                r, std::string_view(text.data, text.size), pack_name_of_file(pack.path), ctx.general, data,
                 [](void* d, const GeojsonLeftOut& left) {
                     const auto& s = *static_cast<Sink*>(d);
+                    ++*s.left_out;
                     log_format(*s.ctx, LogLevel::error, "Left out feature {:d} of {} at {:d}:{:d}: {}",
                                static_cast<std::int64_t>(left.feature), s.path, static_cast<std::int64_t>(left.line),
                                static_cast<std::int64_t>(left.column), left.why);
@@ -151,10 +171,31 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
         return false;
     }
 
+    // Each marker keeps the pack's name: its collection. (A GeoJSON pack's
+    // features were given it as they were read: one may say it has none.)
+    bool named = geojson || name_pack_records(data.records, data.count, pack_name_of_file(pack.path), ctx.general);
+    // A list past the bound makes every save stall the game: a pack that
+    // would take it there is not imported at all. Counted only when it could.
+    const std::size_t before = state.markers.length;
+    std::size_t additions = data.count;
+    if (named && before + data.count > pack_import_marker_limit) {
+        named = count_additions(ctx, state, data.records, data.count, additions);
+        if (named && before + additions > pack_import_marker_limit) {
+            const std::size_t total = before + additions;
+            log_format(ctx, LogLevel::error,
+                       "Failed to import marker pack {}: it would bring your markers to {:d}, {:d} more than the {:d} "
+                       "a pack may bring them to (with more, every save stalls the game), so none of its markers were "
+                       "added; it stays where it is (delete markers you no longer need, or take markers out of the "
+                       "pack)",
+                       pack.path, static_cast<std::int64_t>(total),
+                       static_cast<std::int64_t>(total - pack_import_marker_limit),
+                       static_cast<std::int64_t>(pack_import_marker_limit));
+            free_markers_data(data, ctx.general);
+            return false;
+        }
+    }
     PackMergeCounts merged{0, 0, 0, false};
-    // Each marker keeps the pack's name: its collection.
-    if (name_pack_records(data.records, data.count, pack_name_of_file(pack.path), ctx.general) &&
-        array_reserve(state.markers, ctx.general, state.markers.length + data.count)) {
+    if (named && array_reserve(state.markers, ctx.general, before + additions)) {
         merged = merge_pack_records(grid, ctx.general, data.records, data.count, [&](MarkerDataV1& record) {
             // Shown on the map as new, like a marker added during the run.
             array_append(state.markers, ctx.general, Marker{record, 0, true, GuarmaSide::unknown});  // room reserved
@@ -165,7 +206,8 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     const bool whole = merged.whole;
     const std::size_t not_finite = merged.not_finite;
     if (*added > 0) marker_list_changed(ctx, state, MarkerListChange::added);
-    const auto count = static_cast<std::int64_t>(data.count);
+    // Every feature of a GeoJSON pack counts, also one left out.
+    const auto count = static_cast<std::int64_t>(data.count + left_out);
     free_markers_data(data, ctx.general);  // names that did not find a marker go with it
     if (!whole) {
         log_format(ctx, LogLevel::error, "Failed to import marker pack {}: {}", pack.path, "out of memory");

@@ -19,6 +19,9 @@
 // A pack larger than this is not read (100,000 markers take about 30 MB): it
 // stays where it is, and costs a look at its size at each start.
 inline constexpr std::uint64_t pack_size_limit = std::uint64_t{64} << 20;
+// A pack that would take the list past this many markers is not imported (it
+// stays, with a line): a list of 800,000 stalls the game ~1.5 s at each save.
+inline constexpr std::size_t pack_import_marker_limit = 100000;
 
 // At set-up: makes Quillfen/import when it is missing, so players see where
 // packs go. Silent unless the folder cannot be made.
@@ -34,7 +37,8 @@ struct PackImport {
 // merged into the list as it stands: its markers are added, and the packs
 // wait in packs.waiting_for_save for a save. With no such file it does
 // nothing at all; one that is not a file, or is larger than pack_size_limit,
-// is skipped with a line. The caller saves (markers_on_disk.h).
+// is skipped with a line, and one that would take the list past
+// pack_import_marker_limit is left with a line. The caller saves (markers_on_disk.h).
 PackImport merge_marker_packs(RunContext& ctx, PluginState& state);
 // While markers.json has not been read, nothing is merged: a line for each
 // pack in Quillfen/import, which stays there.

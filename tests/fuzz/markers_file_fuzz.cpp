@@ -30,24 +30,13 @@
 #include "src/file_formats/marker_file_warnings.h"
 #include "src/json5/json5_reader.h"
 #include "tests/fuzz/fuzz_heap.h"
+#include "tests/fuzz/same_coordinate.h"
 
 namespace {
 
 using fuzz::check;
 using fuzz::Heap;
-
-bool same_coordinate(float first, float again) {
-    if (std::isnan(first)) return std::isnan(again);
-    std::uint32_t a, b;
-    std::memcpy(&a, &first, sizeof a);
-    std::memcpy(&b, &again, sizeof b);
-    if (a == b) return true;
-    if (!(std::fabs(first) < 0.125f)) return false;
-    char text[72];
-    text[format_coordinate(first, text)] = '\0';
-    const float read = std::strtof(text, nullptr);
-    return std::memcmp(&read, &again, sizeof read) == 0;
-}
+using fuzz::same_coordinate;
 
 void check_same(const MarkersData& first, const MarkersData& again) {
     check(first.count == again.count, "the list read back has another length");

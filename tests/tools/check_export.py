@@ -37,6 +37,7 @@ def expected_markers(path):
             continue
         category = m.get("category", 0)
         ns = m.get("timestamp", {}).get("_nsec", 0)
+        found_ns = m["found"].get("_nsec", 0) if "found" in m else None
         out.append({
             "position": [x, y, z],
             "category": category,
@@ -44,7 +45,9 @@ def expected_markers(path):
             "name": m.get("name") or None,
             "created": iso(ns),
             "pack": m.get("pack") or None,
-            "found": iso(m["found"].get("_nsec", 0)) if "found" in m else None,
+            "created_nanosecond": ns % 10**9,
+            "found": iso(found_ns) if found_ns is not None else None,
+            "found_nanosecond": found_ns % 10**9 if found_ns is not None else None,
             "note": m.get("note") or None,
         })
     return out, left_out
@@ -87,8 +90,8 @@ def check_geojson(problems, path, markers):
         check(problems, "feature %d" % (i + 1), feature, {
             "type": "Feature",
             "geometry": {"type": "Point", "coordinates": feature["geometry"]["coordinates"]},
-            "properties": {k: m[k] for k in ("name", "category", "category_name", "created", "pack", "found",
-                                             "note")},
+            "properties": {k: m[k] for k in ("name", "category", "category_name", "created", "created_nanosecond",
+                                             "pack", "found", "found_nanosecond", "note")},
         })
         check(problems, "feature %d coordinates" % (i + 1), [f32(v) for v in feature["geometry"]["coordinates"]],
               m["position"])
