@@ -55,8 +55,7 @@ void check_same(const MarkersData& first, const MarkersData& again) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::size_t lines = 1;
-    for (char c : text) lines += c == '\n' ? 1 : 0;
+    const std::size_t lines = fuzz::most_lines(text);
 
     Heap heap;
     MarkersData first{};

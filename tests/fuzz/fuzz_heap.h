@@ -1,6 +1,6 @@
-// What both fuzz targets share: stopping loudly on a broken promise, and a
-// heap that checks every block comes back with the size it was given and can
-// run out part-way on purpose.
+// What the fuzz targets share: stopping loudly on a broken promise, a heap
+// that checks every block comes back with the size it was given and can run
+// out part-way on purpose, and a bound on a text's lines.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "src/base/allocators.h"
 
@@ -61,6 +62,18 @@ inline std::size_t failure_point(const std::uint8_t* data, std::size_t size, std
     std::size_t h = 1469598103934665603u;
     for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211u;
     return h % needed;
+}
+
+// At least as many lines as a JSON5 text has (a line ends at LF, CR, CRLF,
+// U+2028 or U+2029; a CRLF is counted twice here): a place past them is no
+// place in the text.
+inline std::size_t most_lines(std::string_view text) {
+    std::size_t lines = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || text[i] == '\r') ++lines;
+        if (text.compare(i, 3, "\xE2\x80\xA8") == 0 || text.compare(i, 3, "\xE2\x80\xA9") == 0) ++lines;
+    }
+    return lines;
 }
 
 }  // namespace fuzz
