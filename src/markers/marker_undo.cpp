@@ -10,7 +10,7 @@
 #include "src/markers/marker_editing.h"
 #include "src/markers/marker_persistence.h"
 
-// Sections: the history · deleted.json · remembering · undoing · the row's handlers.
+// Sections: the history · deleted.json · remembering · undoing · a late read of markers.json · the row's handlers.
 
 // ---- the history ---------------------------------------------------------------------------
 
