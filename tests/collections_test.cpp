@@ -399,6 +399,83 @@ TEST_F(CollectionsTest, AHeldFileReadLateKeepsTheMarksMadeMeanwhile) {
     EXPECT_EQ(saved("Bone 2").found._nsec, found_before_ns);
 }
 
+// A find while markers.json is held counts the pack in the file once it is
+// read: the backup's copy of the pack need not be the file's.
+struct HeldFind {
+    const char* what;
+    int in_file, in_backup;  // markers of the pack
+    std::vector<std::string> at_find, once_read;
+};
+void PrintTo(const HeldFind& c, std::ostream* out) { *out << c.what; }
+
+class HeldFindTest : public CollectionsTest, public ::testing::WithParamInterface<HeldFind> {
+protected:
+    void TearDown() override {
+        inject_file_faults(nullptr);
+        CollectionsTest::TearDown();
+    }
+};
+
+const std::string counted_later = "Found Bone 0 (Dinosaur bones: counted once Quillfen/markers.json can be read)";
+const HeldFind held_finds[] = {
+    {"the file's pack has one more",
+     100,
+     99,
+     {counted_later},
+     {"Dinosaur bones: 1 of 100 found, counted in Quillfen/markers.json as read at last"}},
+    {"the backup's pack is complete, the file's is not",
+     2,
+     1,
+     {counted_later},
+     {"Dinosaur bones: 1 of 2 found, counted in Quillfen/markers.json as read at last"}},
+    {"complete in the file too",
+     1,
+     1,
+     {counted_later},
+     {"Dinosaur bones: 1 of 1 found, counted in Quillfen/markers.json as read at last",
+      "Dinosaur bones complete: 1 of 1 found"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(HeldFile, HeldFindTest, ::testing::ValuesIn(held_finds));
+
+TEST_P(HeldFindTest, AFindWhileTheFileIsHeldCountsThePackOfTheFile) {
+    const HeldFind& c = GetParam();
+    auto pack_of = [](int count) {
+        std::vector<TextMarker> out;
+        for (int i = 0; i < count; ++i) {
+            out.push_back({1000.0f + 10.0f * static_cast<float>(i), 0, 10, 7, "Bone " + std::to_string(i), "",
+                           made_ns + i, bones});
+        }
+        return out;
+    };
+    write_file(quillfen() / "markers.json.bak", markers_file_text(pack_of(c.in_backup)));
+    const FileFaults held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/markers.json"};
+    inject_file_faults(&held);
+    start(pack_of(c.in_file), {500, 500, 10});
+    ASSERT_TRUE(plugin_state.persistence.markers_file_unread);
+    // The lines about the pack since `from`.
+    auto pack_lines = [this](std::size_t from) {
+        std::vector<std::string> out;
+        const std::vector<std::string> m = messages();
+        for (std::size_t i = from; i < m.size(); ++i) {
+            if (m[i].find(bones) != std::string::npos) out.push_back(m[i]);
+        }
+        return out;
+    };
+    std::size_t from = messages().size();
+    in_script([] {
+        RunContext ctx = script_context();
+        ASSERT_TRUE(mark_found(ctx, plugin_state, 0, true));
+    });
+    EXPECT_EQ(pack_lines(from), c.at_find);
+    from = messages().size();
+    inject_file_faults(nullptr);  // let go: read at the next second
+    frames(70);
+    ASSERT_FALSE(plugin_state.persistence.markers_file_unread);
+    EXPECT_EQ(pack_lines(from), c.once_read);
+    EXPECT_TRUE(saved("Bone 0").is_found);
+}
+
 TEST_F(CollectionsTest, SearchingAPacksNameFindsItsMarkers) {
     start(three_kinds(), {500, 500, 10});
     std::vector<std::string> found;

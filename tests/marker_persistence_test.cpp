@@ -1025,7 +1025,10 @@ TEST_F(MarkerPersistenceTest, AFileHeldAtTheStartIsReadOnceLetGoAndKeepsEveryMar
                   "markers added meanwhile joined them (1 lay within 1 unit of one of its markers); of the backup's "
                   "markers shown meanwhile, 1 deleted and 1 renamed stay so",
                   "Copied markers data file to Quillfen/backups/markers-20251209.json", "Saved 1002 markers to JSON"}));
-    EXPECT_EQ(*(read + 4), works_again_line);
+    EXPECT_EQ(*(read + 4),
+              "Saving works again: Quillfen/markers.json holds every change since saving failed but 1 marker that "
+              "lay within 1 unit of one of its markers when it was read at last")
+        << "not every change: the marker added within 1 unit of one of the file's is not in it";
     EXPECT_TRUE(kept_copies().empty());
     EXPECT_EQ(backup_text(), last_session) << "the backup holds the file as the game found it";
     EXPECT_FALSE(plugin_state.persistence.markers_file_unread);

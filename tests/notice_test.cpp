@@ -101,7 +101,7 @@ const Event events[] = {
      },
      [](NoticeFixture&) {}, "Imported 3 markers from Dinosaur bones", "SELECT"},
     {"a save that failed", [](NoticeFixture& t) { t.write_markers(bear_cave); },
-     [](NoticeFixture& t) { t.add_with_a_full_disk(); }, "Could not save your markers: Quillfen/last.log says why",
+     [](NoticeFixture& t) { t.add_with_a_full_disk(); }, "Could not save: the disk is full; last.log says more",
      "UNAFFORDABLE"},
     {"saving works again", [](NoticeFixture& t) { t.write_markers(bear_cave); },
      [](NoticeFixture& t) {
@@ -201,6 +201,68 @@ TEST_F(NoticeFixture, CallsNoNativeWhileNoneIsLive) {
         EXPECT_EQ(!action_calls().empty(), c.draws);
         EXPECT_EQ(plugin_state.notice.ends_ns != 0, c.draws) << "an ended notice is forgotten";
     }
+}
+
+// A failed save's line says its cause itself, whole within the line's width,
+// and points to last.log only when last.log took the lines that say more.
+struct SaveFailureCase {
+    const char* what;
+    FileFaults faults;
+    bool from_start;  // else from the add on
+    std::string line;
+};
+void PrintTo(const SaveFailureCase& c, std::ostream* out) { *out << c.what; }
+
+struct SaveFailureNoticeTest : NoticeFixture, ::testing::WithParamInterface<SaveFailureCase> {
+    void TearDown() override {
+        inject_file_faults(nullptr);
+        NoticeFixture::TearDown();
+    }
+};
+
+const SaveFailureCase save_failures[] = {
+    {"a full disk", {.write_error = ENOSPC}, false, "Could not save: the disk is full; last.log says more"},
+    {"a full disk that last.log could not take either",
+     {.write_error = ENOSPC, .log_write_error = ENOSPC},
+     false,
+     "Could not save: the disk is full"},
+    {"the file held by another program",
+     {.replace_error = EBUSY},
+     false,
+     "Could not save: another program holds the file; last.log says more"},
+    {"a read-only folder",
+     {.write_error = EROFS},
+     false,
+     "Could not save: the file or its folder is read-only; last.log says more"},
+    {"the folder gone",
+     {.write_error = ENOENT},
+     false,
+     "Could not save: the Quillfen folder is gone; last.log says more"},
+    {"markers.json not read yet",
+     {.read_error = EACCES, .read_error_path = "Quillfen/markers.json"},
+     true,
+     "Could not save: markers.json cannot be read yet; last.log says more"},
+    {"a cause of no kind", {.write_error = EIO}, false, "Could not save your markers: Quillfen/last.log says why"},
+    {"a cause of no kind, and no last.log",
+     {.write_error = EIO, .log_write_error = ENOSPC},
+     false,
+     "Could not save your markers"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Causes, SaveFailureNoticeTest, ::testing::ValuesIn(save_failures));
+
+TEST_P(SaveFailureNoticeTest, SaysTheCauseOfAFailedSaveWhole) {
+    const SaveFailureCase& c = GetParam();
+    write_markers(bear_cave);
+    if (c.from_start) inject_file_faults(&c.faults);
+    begin("{frames: 100000, world: {window: {width: 1920, height: 1080}}}");
+    frames(1);
+    const std::size_t lines = log_lines().size();
+    if (!c.from_start) inject_file_faults(&c.faults);
+    add_at(500, 500, 10);
+    wait_for(c.line, 10);
+    EXPECT_EQ(notice_lines(), (std::vector<std::string>{c.line})) << "drawn whole, not cut";
+    EXPECT_EQ(log_lines().size() > lines, c.faults.log_write_error == 0);
 }
 
 TEST(Notice, ALongTextIsCutBetweenCharacters) {

@@ -6,6 +6,7 @@
 #include "src/file_formats/settings_file.h"
 #include "src/map/gps_route.h"
 #include "src/markers/marker_editing.h"
+#include "src/markers/marker_persistence.h"
 #include "src/markers/markers_on_disk.h"
 
 // Sections: progress · found · the walk · the row · the button.
@@ -61,6 +62,20 @@ bool reached(const Marker& marker, const Position& player, float range) {
 
 static void walk_on(RunContext& ctx, PluginState& state, std::size_t from);
 
+// "PACK complete: N of N found", in the log and on screen.
+static void say_complete(RunContext& ctx, PluginState& state, const char* pack, PackProgress p) {
+    log_format(ctx, LogLevel::info, "{} complete: {:d} of {:d} found", pack, p.found, p.total);
+    char line[notice_capacity];
+    TextBuilder n = text_builder(line, sizeof line);
+    text_append(n, pack);
+    text_append(n, " complete: ");
+    text_append_i64(n, p.found);
+    text_append(n, " of ");
+    text_append_i64(n, p.total);
+    text_append(n, " found");
+    show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::select);
+}
+
 // Logs the change of the marker at `index` and walks a route to it on.
 static void say_found(RunContext& ctx, PluginState& state, std::size_t index, bool routed_here) {
     const Marker& m = state.markers[index];
@@ -70,25 +85,43 @@ static void say_found(RunContext& ctx, PluginState& state, std::size_t index, bo
         log_format(ctx, LogLevel::info, "{} {}", what, label);
         return;
     }
+    if (markers_file_unread(state)) {
+        // The list holds the backup's copy of the pack, which need not be the
+        // file's: counted once the file is read (collections_follow_late_read).
+        log_format(ctx, LogLevel::info, "{} {} ({}: counted once {} can be read)", what, label, m.data.pack,
+                   markers_path);
+        if (routed_here) walk_on(ctx, state, index);
+        return;
+    }
     const PackProgress p = pack_progress(state, m.data.pack);
     char buffer[pack_progress_capacity];
     TextBuilder b = text_builder(buffer, sizeof buffer);
     append_progress(b, m.data.pack, p);
     log_format(ctx, LogLevel::info, "{} {} ({})", what, label, buffer);
     if (!m.data.is_found) return;
-    if (p.found == p.total) {
-        log_format(ctx, LogLevel::info, "{} complete: {:d} of {:d} found", m.data.pack, p.found, p.total);
-        char line[notice_capacity];
-        TextBuilder n = text_builder(line, sizeof line);
-        text_append(n, m.data.pack);
-        text_append(n, " complete: ");
-        text_append_i64(n, p.found);
-        text_append(n, " of ");
-        text_append_i64(n, p.total);
-        text_append(n, " found");
-        show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::select);
-    }
+    if (p.found == p.total) say_complete(ctx, state, m.data.pack, p);
     if (routed_here) walk_on(ctx, state, index);
+}
+
+void collections_follow_late_read(RunContext& ctx, PluginState& state) {
+    const LateRead& late = state.persistence.late_read;
+    for (std::size_t i = 0; i < late.edited.length; ++i) {
+        const LateReadEdit& e = late.edited[i];
+        if (!e.found || e.deleted || !marker_has_pack(e.file_version)) continue;
+        // Once per pack, for its first marker found or not found meanwhile.
+        bool said = false;
+        for (std::size_t j = 0; j < i && !said; ++j) {
+            const LateReadEdit& before = late.edited[j];
+            said = before.found && !before.deleted && same_pack(before.file_version, e.file_version.pack);
+        }
+        if (said) continue;
+        const PackProgress p = pack_progress(state, e.file_version.pack);
+        char buffer[pack_progress_capacity];
+        TextBuilder b = text_builder(buffer, sizeof buffer);
+        append_progress(b, e.file_version.pack, p);
+        log_format(ctx, LogLevel::info, "{}, counted in {} as read at last", buffer, markers_path);
+        if (p.total > 0 && p.found == p.total) say_complete(ctx, state, e.file_version.pack, p);
+    }
 }
 
 bool mark_found(RunContext& ctx, PluginState& state, std::size_t index, bool found) {

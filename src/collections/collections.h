@@ -48,3 +48,9 @@ const char* selected_pack_progress(PluginState& state);
 void find_markers_reached(RunContext& ctx, PluginState& state);
 void collections_follow_list(RunContext& ctx, PluginState& state, MarkerListChange change, std::size_t index);
 void collections_at_start(RunContext& ctx, PluginState& state);
+// After markers.json was read late (the rows' `read_late`): the progress of
+// each pack a marker of was found or not found meanwhile, counted in the
+// file's markers ("Dinosaur bones: 12 of 30 found, counted in ..."), and the
+// pack complete when it is. While the file was not read, a find names the
+// pack without counting it: the backup's copy of the pack need not be the file's.
+void collections_follow_late_read(RunContext& ctx, PluginState& state);

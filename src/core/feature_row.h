@@ -93,6 +93,12 @@ struct FeatureRow {
     // the error that stopped it; the save waits, and is tried again as a
     // failed one.
     std::uint32_t (*before_save)(RunContext& ctx, PluginState& state);
+    // After markers.json, not read at the script start (another program held
+    // it), was read at last, its markers took the list's place with the changes
+    // made meanwhile, and the list was saved: what the feature keeps of the
+    // backup's markers follows the file's (`PluginState::persistence.late_read`
+    // says what the late read made of those changes).
+    void (*read_late)(RunContext& ctx, PluginState& state);
     // At the start of the menu's tick: false while the game's keyboard is open
     // for this feature and the player still types (then nothing else of the
     // tick runs).

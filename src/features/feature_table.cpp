@@ -20,7 +20,8 @@
 // marker_list.h): the blips, the route, and last the list page (its search,
 // then its rows). Before each save, deleted.json is written (the save waits
 // for it); after a save that worked (src/markers/markers_on_disk.h): the
-// packs it holds move, and the deletes undone leave deleted.json.
+// packs it holds move, and the deletes undone leave deleted.json. After a
+// markers.json read late and saved: the undo, then the packs' progress.
 #include "src/collections/collections.h"
 #include "src/core/feature_row.h"
 #include "src/map/blips.h"
@@ -89,6 +90,7 @@ constexpr FeatureRow rows[] = {
         .start = load_deleted_markers,
         .saved = deleted_file_after_save,
         .before_save = write_deleted_before_save,
+        .read_late = undo_follows_late_read,
         .release = undo_at_release,
         .buttons = {&undo_button},
     },
@@ -109,6 +111,7 @@ constexpr FeatureRow rows[] = {
         .start = collections_at_start,
         .frame = find_markers_reached,
         .list_changed = collections_follow_list,
+        .read_late = collections_follow_late_read,
         .buttons = {&found_button},
     },
     {

@@ -81,9 +81,9 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     save_data_to_disk(ctx, state);
 }
 
-void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+// The name changed, without a note of the change for a markers.json not read yet.
+static void change_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
     const auto index = static_cast<std::size_t>(&marker - state.markers.data);
-    note_marker_renamed(ctx, state, index);
     if (!name.empty()) {
         if (char* copy = owned_copy(ctx, name)) {
             free_name(ctx, marker);
@@ -93,6 +93,11 @@ void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::s
         free_name(ctx, marker);
     }
     marker_list_changed(ctx, state, MarkerListChange::renamed, index);
+}
+
+void set_marker_name(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name) {
+    note_marker_renamed(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
+    change_name(ctx, state, marker, name);
 }
 
 bool set_marker_found(RunContext& ctx, PluginState& state, std::size_t index, bool found) {
@@ -126,6 +131,7 @@ bool put_marker_back(RunContext& ctx, PluginState& state, std::size_t at, Marker
                  (state.markers.length - 1 - at) * sizeof(Marker));
     state.markers[at] = Marker{record, 0, false, GuarmaSide::unknown};
     hand_over_marker_texts(record);
+    note_marker_restored(ctx, state, at);
     marker_list_changed(ctx, state, MarkerListChange::joined, at);
     log_format(ctx, LogLevel::info, "Restored {}",
                scratch_copy(ctx, shown_marker_label(ctx, state, state.markers[at], PlaceLookup::quiet)));
@@ -135,7 +141,8 @@ bool put_marker_back(RunContext& ctx, PluginState& state, std::size_t at, Marker
 
 void undo_marker_rename(RunContext& ctx, PluginState& state, Marker& marker, const char* name) {
     const char* was_called = scratch_copy(ctx, shown_marker_label(ctx, state, marker, PlaceLookup::quiet));
-    set_marker_name(ctx, state, marker, name ? std::string_view(name) : std::string_view());
+    note_rename_undone(ctx, state, static_cast<std::size_t>(&marker - state.markers.data));
+    change_name(ctx, state, marker, name ? std::string_view(name) : std::string_view());
     log_format(ctx, LogLevel::info, "Renamed {} back to {}", was_called, has_text(name) ? name : "no name");
     save_data_to_disk(ctx, state);
 }

@@ -12,6 +12,7 @@
 #include "src/map/blips.h"
 #include "src/markers/marker_backups.h"
 #include "src/markers/marker_list.h"
+#include "src/platform/log_file.h"
 
 // Sections: a file that is there but cannot be read · load · save · retrying
 // a failed save · script end (and the markers kept when it could not save). The backups, the copies of a file that does
@@ -58,31 +59,82 @@ static bool same_marker(const MarkerEdit& e, const MarkerDataV1& m) {
     return std::memcmp(&e.position, &m.position, sizeof e.position) == 0 && e.timestamp_ns == m.timestamp._nsec;
 }
 
-static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, bool deleted, bool moved,
-                      bool found = false, bool noted = false) {
+static bool same_marker(const MarkerDataV1& a, const MarkerDataV1& b) {
+    return std::memcmp(&a.position, &b.position, sizeof a.position) == 0 && a.timestamp._nsec == b.timestamp._nsec;
+}
+
+// The newest edit of `kind` made to `m`, or -1.
+static std::int64_t newest_edit(const MarkerPersistence& p, const MarkerDataV1& m, MarkerEditKind kind) {
+    for (std::size_t i = p.edited_meanwhile.length; i-- > 0;) {
+        const MarkerEdit& e = p.edited_meanwhile[i];
+        if (e.kind == kind && same_marker(e, m)) return static_cast<std::int64_t>(i);
+    }
+    return -1;
+}
+
+static void note_edit(RunContext& ctx, PluginState& state, std::size_t index, MarkerEditKind kind) {
     MarkerPersistence& p = state.persistence;
     if (!p.markers_file_unread || index >= p.shown_from_backup) return;
     const MarkerDataV1& m = state.markers[index].data;
     // Out of memory the edit is not carried into the file: the file's marker wins.
-    (void)array_append(p.edited_meanwhile, ctx.general,
-                       MarkerEdit{m.position, m.timestamp._nsec, deleted, moved, found, noted});
-    if (deleted) --p.shown_from_backup;
+    (void)array_append(p.edited_meanwhile, ctx.general, MarkerEdit{m.position, m.timestamp._nsec, kind});
+    if (kind == MarkerEditKind::deleted) --p.shown_from_backup;
 }
 
 void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index) {
-    note_edit(ctx, state, index, true, false);
+    note_edit(ctx, state, index, MarkerEditKind::deleted);
 }
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index) {
-    note_edit(ctx, state, index, false, false);
+    note_edit(ctx, state, index, MarkerEditKind::renamed);
 }
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index) {
-    note_edit(ctx, state, index, false, true);
+    note_edit(ctx, state, index, MarkerEditKind::moved);
 }
 void note_marker_found(RunContext& ctx, PluginState& state, std::size_t index) {
-    note_edit(ctx, state, index, false, false, true);
+    note_edit(ctx, state, index, MarkerEditKind::found);
 }
 void note_marker_noted(RunContext& ctx, PluginState& state, std::size_t index) {
-    note_edit(ctx, state, index, false, false, false, true);
+    note_edit(ctx, state, index, MarkerEditKind::noted);
+}
+
+void note_rename_undone(RunContext&, PluginState& state, std::size_t index) {
+    MarkerPersistence& p = state.persistence;
+    if (!p.markers_file_unread || index >= p.shown_from_backup) return;
+    // The rename undone is the newest: without it the marker is named as before it.
+    const std::int64_t at = newest_edit(p, state.markers[index].data, MarkerEditKind::renamed);
+    if (at >= 0) array_remove_ordered(p.edited_meanwhile, static_cast<std::size_t>(at));
+}
+
+std::size_t place_restored_marker(const PluginState& state, const MarkerDataV1& marker, std::size_t at) {
+    const MarkerPersistence& p = state.persistence;
+    if (!p.markers_file_unread) return at;
+    if (newest_edit(p, marker, MarkerEditKind::deleted) >= 0)
+        return at < p.shown_from_backup ? at : p.shown_from_backup;
+    return at > p.shown_from_backup ? at : p.shown_from_backup;
+}
+
+void note_marker_restored(RunContext& ctx, PluginState& state, std::size_t index) {
+    MarkerPersistence& p = state.persistence;
+    if (!p.markers_file_unread) return;
+    const MarkerDataV1& m = state.markers[index].data;
+    const std::int64_t deleted = newest_edit(p, m, MarkerEditKind::deleted);
+    if (deleted >= 0) {
+        // A marker of the backup again (place_restored_marker put it among them):
+        // its delete no longer reaches the file's marker.
+        p.edited_meanwhile[static_cast<std::size_t>(deleted)].kind = MarkerEditKind::restored;
+        ++p.shown_from_backup;
+        return;
+    }
+    // Out of memory it is said as one added meanwhile; it joins the file's all the same.
+    (void)array_append(p.edited_meanwhile, ctx.general,
+                       MarkerEdit{m.position, m.timestamp._nsec, MarkerEditKind::restored});
+}
+
+static void free_late_read(RunContext& ctx, LateRead& late) {
+    for (LateReadEdit& e : late.edited) free_marker_texts(ctx.general, e.file_version);
+    for (MarkerDataV1& m : late.not_back) free_marker_texts(ctx.general, m);
+    if (late.edited.data) array_free(late.edited);
+    if (late.not_back.data) array_free(late.not_back);
 }
 
 static void stop_waiting_for_unread_file(PluginState& state) {
@@ -101,66 +153,122 @@ void release_marker_persistence(PluginState& state) {
 
 // What a late read made of the file and of the changes made meanwhile.
 struct LateMerge {
-    std::size_t from_file, added, joined, deleted, renamed, moved;
+    std::size_t from_file;
+    std::size_t added, joined;              // the markers added meanwhile, and those that joined the file's
+    std::size_t restored, restored_joined;  // put back by Undo and not in the file as it was read: the same
+    // The file's markers that the changes made meanwhile reached, by what they changed.
+    std::size_t deleted, renamed, moved, noted, found, not_found;
 };
 
-// The file's markers become the list. The backup's markers shown meanwhile
-// give way to them (those deleted, renamed or moved meanwhile are deleted,
-// renamed or moved in the file's list too); the markers added meanwhile join them under the
-// 1-unit rule of an added marker. False when out of memory (nothing changed).
+// What the changes made meanwhile did to a marker of the file.
+struct EditsOfMarker {
+    bool deleted, renamed, moved, found, noted;
+};
+
+// A marker shown meanwhile that is not in the file as it was read (added, or
+// put back by Undo) joins the file's markers under the 1-unit rule of an added
+// marker. False when one of them lies within 1 unit of it.
+static bool join_late(RunContext& ctx, GrowableArray<Marker>& merged, SpacingGrid& grid, Marker& shown, bool& whole) {
+    if (spacing_grid_too_close(grid, shown.data.position)) return false;
+    array_append(merged, ctx.general, Marker{shown.data, 0, shown.is_new, shown.side});  // room reserved
+    hand_over_marker_texts(shown.data);
+    whole = spacing_grid_add(grid, ctx.general, shown.data.position) && whole;
+    return true;
+}
+
+// A marker put back by Undo meanwhile that did not join: back all the same
+// when the file holds it as it is; else it is kept for the rows that follow
+// the late read (the undo keeps it in deleted.json). True when it is back.
+static bool restored_left_out(RunContext& ctx, MarkerPersistence& p, const MarkersData& data, MarkerDataV1& shown) {
+    for (std::size_t i = 0; i < data.count; ++i) {
+        if (same_marker(data.records[i], shown)) return true;
+    }
+    if (array_append(p.late_read.not_back, ctx.general, shown)) hand_over_marker_texts(shown);
+    return false;
+}
+
+// The file's markers become the list. The changes made meanwhile to the
+// backup's markers shown are made to the same markers of the file (found by
+// place and time): a delete deletes it, a rename, move, found mark or note
+// changes that key and keeps the others as the file has them, and a delete
+// undone leaves it as it is. The markers added meanwhile, and those put back
+// by Undo that the file does not have, join them under the 1-unit rule of an
+// added marker. What it did goes into `p.late_read` for the rows. False when
+// out of memory (nothing changed).
 static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& data, LateMerge& m) {
     GrowableArray<Marker>& old = state.markers;
-    const MarkerPersistence& p = state.persistence;
+    MarkerPersistence& p = state.persistence;
     const std::size_t kept = p.shown_from_backup < old.length ? p.shown_from_backup : old.length;
-    m = LateMerge{data.count, old.length - kept, 0, 0, 0, 0};
+    const std::size_t edits = p.edited_meanwhile.length;
+    m = LateMerge{};
+    m.from_file = data.count;
     GrowableArray<Marker> merged{};
     SpacingGrid grid{};
-    if (!array_reserve(merged, ctx.general, data.count + m.added) ||
-        !spacing_grid_reserve(grid, ctx.general, data.count + m.added)) {
+    // Which edits of the kind `restored` found their marker in the file.
+    bool* in_file = allocate_array<bool>(ctx.scratch, edits);
+    if ((edits > 0 && !in_file) || !array_reserve(merged, ctx.general, data.count + old.length) ||
+        !spacing_grid_reserve(grid, ctx.general, data.count + old.length)) {
         array_free(merged);
         spacing_grid_free(grid);
         return false;
     }
+    for (std::size_t k = 0; k < edits; ++k) in_file[k] = false;
     bool whole = true;
     for (std::size_t i = 0; i < data.count; ++i) {
         MarkerDataV1& record = data.records[i];
-        bool deleted = false, renamed = false, moved = false, found = false, noted = false;
-        for (const MarkerEdit& e : p.edited_meanwhile) {
+        EditsOfMarker did{};
+        for (std::size_t k = 0; k < edits; ++k) {
+            const MarkerEdit& e = p.edited_meanwhile[k];
             if (!same_marker(e, record)) continue;
-            deleted = deleted || e.deleted;
-            renamed = renamed || (!e.deleted && !e.moved && !e.found && !e.noted);
-            moved = moved || e.moved;
-            found = found || e.found;
-            noted = noted || e.noted;
+            switch (e.kind) {
+                case MarkerEditKind::deleted: did.deleted = true; break;
+                case MarkerEditKind::renamed: did.renamed = true; break;
+                case MarkerEditKind::moved: did.moved = true; break;
+                case MarkerEditKind::found: did.found = true; break;
+                case MarkerEditKind::noted: did.noted = true; break;
+                case MarkerEditKind::restored: in_file[k] = true; break;
+            }
         }
-        if (deleted) {
+        if (did.deleted) {
             ++m.deleted;
-            continue;  // its name goes with the records
+            // The file's version of it, for the undo to keep in deleted.json.
+            if (array_append(p.late_read.edited, ctx.general,
+                             LateReadEdit{record, true, did.renamed, did.moved, did.found, did.noted})) {
+                hand_over_marker_texts(record);
+            }
+            continue;  // else its texts go with the records
         }
-        if (renamed || moved || found || noted) {
+        if (did.renamed || did.moved || did.found || did.noted) {
+            // The file's marker as it was, for the rows that follow (the undo's
+            // renames). Out of memory they make do without it.
+            LateReadEdit seen{{}, false, did.renamed, did.moved, did.found, did.noted};
+            if (copy_marker_record(ctx.general, record, seen.file_version) &&
+                !array_append(p.late_read.edited, ctx.general, seen)) {
+                free_marker_texts(ctx.general, seen.file_version);
+            }
             for (std::size_t j = 0; j < kept; ++j) {
                 Marker& shown = old[j];
-                const MarkerEdit e{shown.data.position, shown.data.timestamp._nsec, false, false, false};
-                if (!same_marker(e, record)) continue;
-                if (renamed) {
+                if (!same_marker(shown.data, record)) continue;
+                if (did.renamed) {
                     free_marker_name(ctx.general, record.name);
                     record.name = shown.data.name;  // the name given meanwhile
                     shown.data.name = nullptr;
                     ++m.renamed;
                 }
-                if (moved) {
+                if (did.moved) {
                     record.category = shown.data.category;  // the category it was moved to meanwhile
                     ++m.moved;
                 }
-                if (found) {  // found, or not found any more, meanwhile
+                if (did.found) {  // found, or not found any more, meanwhile
                     record.is_found = shown.data.is_found;
                     record.found = shown.data.found;
+                    ++(record.is_found ? m.found : m.not_found);
                 }
-                if (noted) {
+                if (did.noted) {
                     free_marker_name(ctx.general, record.note);
                     record.note = shown.data.note;  // the note written meanwhile
                     shown.data.note = nullptr;
-                    ++m.renamed;  // said with the renames: the marker as the player left it
+                    ++m.noted;
                 }
                 break;
             }
@@ -169,13 +277,42 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
         hand_over_marker_texts(record);
         whole = spacing_grid_add(grid, ctx.general, record.position) && whole;
     }
+    // Markers of the backup put back by Undo that the file does not have (the
+    // last session deleted them): put back all the same, as markers added meanwhile.
+    for (std::size_t k = 0; k < edits; ++k) {
+        const MarkerEdit& e = p.edited_meanwhile[k];
+        if (e.kind != MarkerEditKind::restored || in_file[k]) continue;
+        bool seen_before = false;
+        for (std::size_t l = 0; l < k && !seen_before; ++l) {
+            const MarkerEdit& earlier = p.edited_meanwhile[l];
+            seen_before = earlier.kind == MarkerEditKind::restored && earlier.timestamp_ns == e.timestamp_ns &&
+                          std::memcmp(&earlier.position, &e.position, sizeof e.position) == 0;
+        }
+        if (seen_before) continue;
+        for (std::size_t j = 0; j < kept; ++j) {
+            if (!same_marker(e, old[j].data)) continue;
+            ++m.restored;
+            if (join_late(ctx, merged, grid, old[j], whole) || restored_left_out(ctx, p, data, old[j].data)) {
+                ++m.restored_joined;
+            }
+            break;
+        }
+    }
     for (std::size_t i = kept; i < old.length; ++i) {
         Marker& added = old[i];
-        if (spacing_grid_too_close(grid, added.data.position)) continue;
-        array_append(merged, ctx.general, Marker{added.data, 0, added.is_new, added.side});
-        hand_over_marker_texts(added.data);
-        whole = spacing_grid_add(grid, ctx.general, added.data.position) && whole;
-        ++m.joined;
+        bool restored = false;
+        for (std::size_t k = 0; k < edits && !restored; ++k) {
+            restored = p.edited_meanwhile[k].kind == MarkerEditKind::restored &&
+                       same_marker(p.edited_meanwhile[k], added.data);
+        }
+        const bool joined = join_late(ctx, merged, grid, added, whole);
+        if (restored) {
+            ++m.restored;
+            if (joined || restored_left_out(ctx, p, data, added.data)) ++m.restored_joined;
+        } else {
+            ++m.added;
+            if (joined) ++m.joined;
+        }
     }
     spacing_grid_free(grid);
     (void)whole;  // positions the grid could not take were checked all the same up to there
@@ -185,6 +322,64 @@ static bool merge_late_file(RunContext& ctx, PluginState& state, MarkersData& da
     // As at a script start: the choice of blips begins anew on the new list.
     marker_list_changed(ctx, state, MarkerListChange::replaced);
     return true;
+}
+
+// "1 marker" or "2 markers".
+static void append_markers(TextBuilder& b, std::size_t count) {
+    text_append_i64(b, static_cast<std::int64_t>(count));
+    text_append(b, count == 1 ? " marker" : " markers");
+}
+
+// What the late read's line says after "... joined them": the markers added
+// meanwhile that did not join, the markers put back by Undo, and the changes
+// made to the file's markers, each counted as what it is.
+static void append_late_merge_changes(TextBuilder& b, const LateMerge& m) {
+    if (m.added > m.joined) {
+        text_append(b, " (");
+        text_append_i64(b, static_cast<std::int64_t>(m.added - m.joined));
+        text_append(b, " lay within 1 unit of one of its markers)");
+    }
+    if (m.restored > 0) {
+        text_append(b, "; of the ");
+        append_markers(b, m.restored);
+        text_append(b, " put back by Undo meanwhile, ");
+        text_append_i64(b, static_cast<std::int64_t>(m.restored_joined));
+        text_append(b, " joined them");
+        if (m.restored > m.restored_joined) {
+            const std::size_t out = m.restored - m.restored_joined;
+            text_append(b, " and ");
+            text_append_i64(b, static_cast<std::int64_t>(out));
+            text_append(b, out == 1 ? " stays" : " stay");
+            text_append(b, " in ");
+            text_append(b, deleted_path);
+            text_append(b, " (within 1 unit of one of its markers)");
+        }
+    }
+    struct Count {
+        std::size_t n;
+        const char* what;
+        bool always;  // said even when 0, as the line always said them
+    };
+    const Count counts[] = {
+        {m.deleted, " deleted", true},
+        {m.renamed, " renamed", true},
+        {m.moved, " moved to another category", false},
+        {m.noted, " with their note changed", false},
+        {m.found, " marked found", false},
+        {m.not_found, " marked not found", false},
+    };
+    std::size_t said = 0, to_say = 0;
+    for (const Count& c : counts) to_say += c.n > 0 || c.always ? 1 : 0;
+    if (m.deleted + m.renamed + m.moved + m.noted + m.found + m.not_found == 0) return;
+    text_append(b, "; of the backup's markers shown meanwhile, ");
+    for (const Count& c : counts) {
+        if (c.n == 0 && !c.always) continue;
+        if (said > 0) text_append(b, said + 1 == to_say ? " and " : ", ");
+        text_append_i64(b, static_cast<std::int64_t>(c.n));
+        text_append(b, c.what);
+        ++said;
+    }
+    text_append(b, " stay so");
 }
 
 // The late read failed again: said when the cause is new, and tried again in a second.
@@ -241,26 +436,9 @@ static MarkersFileRetry read_unread_file_again(RunContext& ctx, PluginState& sta
     }
     free_markers_data(data, ctx.general);
     log_format(ctx, LogLevel::info, "Loaded {:d} markers from JSON", static_cast<std::int64_t>(m.from_file));
-    char changes[256];
+    char changes[512];
     TextBuilder b = text_builder(changes, sizeof changes);
-    if (m.added > m.joined) {
-        text_append(b, " (");
-        text_append_i64(b, static_cast<std::int64_t>(m.added - m.joined));
-        text_append(b, " lay within 1 unit of one of its markers)");
-    }
-    if (m.deleted + m.renamed + m.moved > 0) {
-        text_append(b, "; of the backup's markers shown meanwhile, ");
-        text_append_i64(b, static_cast<std::int64_t>(m.deleted));
-        text_append(b, m.moved > 0 ? " deleted, " : " deleted and ");
-        text_append_i64(b, static_cast<std::int64_t>(m.renamed));
-        text_append(b, " renamed");
-        if (m.moved > 0) {
-            text_append(b, " and ");
-            text_append_i64(b, static_cast<std::int64_t>(m.moved));
-            text_append(b, " moved to another category");
-        }
-        text_append(b, " stay so");
-    }
+    append_late_merge_changes(b, m);
     log_format(ctx, LogLevel::info,
                "Read {} at last: its {:d} markers take the place of the backup's, and {:d} of the {:d} markers added "
                "meanwhile joined them{}",
@@ -270,10 +448,20 @@ static MarkersFileRetry read_unread_file_again(RunContext& ctx, PluginState& sta
     // The backup holds the file as the game found it, now that it is known to load.
     back_up_text(ctx, text.data, text.size);
     free_file_text(ctx.general, text);
-    const bool changed = m.joined + m.deleted + m.renamed + m.moved > 0;
+    const bool changed =
+        m.joined + m.restored_joined + m.deleted + m.renamed + m.moved + m.noted + m.found + m.not_found > 0;
     stop_waiting_for_unread_file(state);
-    const bool save = changed || state.persistence.save_failure != SaveFailure::none;
-    return {save && save_markers_file(ctx, state), true};
+    MarkerPersistence& p = state.persistence;
+    // Said by the line that saving works again, which then holds every change but these.
+    p.left_out_at_late_read = (m.added - m.joined) + (m.restored - m.restored_joined);
+    const bool save = changed || p.save_failure != SaveFailure::none;
+    const bool saved = save && save_markers_file(ctx, state);
+    // After the save, so that what they say on screen is not covered by "Saving works again".
+    for (const FeatureRow& row : feature_table) {
+        if (row.read_late) row.read_late(ctx, state);
+    }
+    free_late_read(ctx, p.late_read);
+    return {saved, true};
 }
 
 // ---- load ---------------------------------------------------------------------------------
@@ -345,9 +533,46 @@ static bool note_save_failure(PluginState& state, SaveFailure why, std::uint32_t
     if (p.failed_saves < 64) ++p.failed_saves;
     // Counted from the failed try: a try that takes long does not eat into the pause.
     p.save_retry_at_ns = platform_now_ns() + ns_from_seconds(save_retry_delay_seconds(p.failed_saves));
-    // On screen once for a run of failures, as the log says why in full.
-    if (first) show_notice(state.notice, save_failed_notice.text, platform_now_ns(), NoticeSound::refusal);
     return news;
+}
+
+// A failed save's cause in a few words, for the screen; null when the log's
+// line is needed to say it.
+static const char* save_failure_cause(SaveFailure why, std::uint32_t code) {
+    switch (why) {
+        case SaveFailure::none: return nullptr;
+        case SaveFailure::out_of_memory: return "memory ran out";
+        case SaveFailure::not_a_file: return "markers.json is not a file";
+        case SaveFailure::file_not_read: return "markers.json cannot be read yet";
+        case SaveFailure::unreadable_not_kept:
+        case SaveFailure::write: break;
+    }
+    switch (platform_error_kind(PlatformError{code})) {
+        case PlatformErrorKind::disk_full: return "the disk is full";
+        case PlatformErrorKind::in_use: return "another program holds the file";
+        case PlatformErrorKind::denied: return "the file or its folder is read-only";
+        case PlatformErrorKind::not_found: return "the Quillfen folder is gone";
+        case PlatformErrorKind::other: break;
+    }
+    return nullptr;
+}
+
+// On screen once for a run of failures, after its lines: the cause itself, as
+// the log may not have taken them (a full disk), and where to read more when it did.
+static void show_save_failed(RunContext& ctx, PluginState& state) {
+    const MarkerPersistence& p = state.persistence;
+    const char* cause = save_failure_cause(p.save_failure, p.save_failure_code);
+    const bool logged = log_file_took_last_line(ctx.logger);
+    char line[notice_capacity];
+    TextBuilder n = text_builder(line, sizeof line);
+    if (!cause) {
+        text_append(n, logged ? save_failed_notice.text : "Could not save your markers");
+    } else {
+        text_append(n, "Could not save: ");
+        text_append(n, cause);
+        if (logged) text_append(n, "; last.log says more");
+    }
+    show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::refusal);
 }
 
 constexpr auto move_away_advice = join_text("move away what stands at ", markers_path_text.text);
@@ -396,15 +621,19 @@ enum class SaveTry { any, last };
 template <class Why>
 static void report_failed_write(RunContext& ctx, PluginState& state, SaveTry kind, SaveFailure failure,
                                 std::uint32_t code, std::size_t written, std::size_t size, const Why& why) {
+    const bool first = state.persistence.save_failure == SaveFailure::none;
     if (!note_save_failure(state, failure, code)) return;
     log_format(ctx, LogLevel::error, "Failed to write to markers data file: {}/{} {}", written, size, why);
     if (kind == SaveTry::any) say_saves_are_retried(ctx, state);
+    if (first) show_save_failed(ctx, state);
 }
 
 static void report_failed_serialization(RunContext& ctx, PluginState& state, SaveTry kind) {
+    const bool first = state.persistence.save_failure == SaveFailure::none;
     if (!note_save_failure(state, SaveFailure::out_of_memory, 0)) return;
     log_format(ctx, LogLevel::error, "Failed to serialize markers data as JSON: {}", "OutOfMemory");
     if (kind == SaveTry::any) say_saves_are_retried(ctx, state);
+    if (first) show_save_failed(ctx, state);
 }
 
 // Writes the list whole beside markers.json and puts it in its place. A
@@ -442,12 +671,14 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
     if (p.markers_file_unread) {
         // What the file holds is not known yet: it is read again every
         // second, and the list is saved once it has joined the file.
+        const bool first = p.save_failure == SaveFailure::none;
         if (note_save_failure(state, SaveFailure::file_not_read, 0)) {
             log_format(ctx, LogLevel::error,
                        "Did not save the markers: {} could not be read yet, and saving over it would lose what it "
                        "holds; the {:d} markers stay in the game and are saved once it can be read",
                        markers_path, static_cast<std::int64_t>(count));
         }
+        if (first) show_save_failed(ctx, state);
         return false;
     }
     MarkersText text{};
@@ -510,9 +741,20 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
     if (p.save_failure != SaveFailure::none) {
         p.save_failure = SaveFailure::none;
         p.save_failure_code = 0;
-        log_format(ctx, LogLevel::info, "Saving works again: {} holds every change since saving failed", markers_path);
+        if (p.left_out_at_late_read == 0) {
+            log_format(ctx, LogLevel::info, "Saving works again: {} holds every change since saving failed",
+                       markers_path);
+        } else {
+            // Not every change: those its late read left out, which its line counted.
+            log_format(ctx, LogLevel::info,
+                       "Saving works again: {} holds every change since saving failed but {:d} {} that lay within 1 "
+                       "unit of one of its markers when it was read at last",
+                       markers_path, static_cast<std::int64_t>(p.left_out_at_late_read),
+                       p.left_out_at_late_read == 1 ? "marker" : "markers");
+        }
         show_notice(state.notice, "Saving works again", platform_now_ns(), NoticeSound::select);
     }
+    p.left_out_at_late_read = 0;
     return true;
 }
 

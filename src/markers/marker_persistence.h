@@ -50,14 +50,26 @@ struct MarkersFileRetry {
 // again every second, and loaded once it can be.
 MarkersFileRetry retry_markers_file(RunContext& ctx, PluginState& state);
 
-// Called by the editing before a marker is deleted, renamed or moved to
-// another category: a marker of the backup shown while markers.json could not
-// be read stays so once the file can be read.
+// Called by the editing before a marker is deleted, renamed, moved to another
+// category, found or given a note: a change made to a marker of the backup
+// shown while markers.json could not be read is made to the file's own marker
+// once the file can be read (the keys it did not touch stay the file's).
 void note_marker_deleted(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_renamed(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_moved(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_found(RunContext& ctx, PluginState& state, std::size_t index);
 void note_marker_noted(RunContext& ctx, PluginState& state, std::size_t index);
+// An undo of a rename of the marker at `index`, before its name goes back:
+// the rename undone no longer changes the file's marker.
+void note_rename_undone(RunContext& ctx, PluginState& state, std::size_t index);
+// Where a deleted marker goes back in the list, asked for `at`, while
+// markers.json has not been read: a marker of the backup deleted meanwhile
+// among the backup's markers (its delete is undone on the file's marker, which
+// then stays as the file has it); any other after them, as one added meanwhile
+// (it joins the file's under the 1-unit rule, else stays in deleted.json).
+std::size_t place_restored_marker(const PluginState& state, const MarkerDataV1& marker, std::size_t at);
+// After the marker put back at `index` (at the place above) joined the list.
+void note_marker_restored(RunContext& ctx, PluginState& state, std::size_t index);
 
 // At script end (cleanup), and when the scripts start again over a run whose
 // markers were not saved: while saves fail, one last try whatever the delay

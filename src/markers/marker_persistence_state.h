@@ -8,6 +8,7 @@
 
 #include "src/base/growable_array.h"
 #include "src/base/position.h"
+#include "src/file_formats/marker_record.h"
 #include "src/file_formats/markers_folder.h"
 
 // Why the last save of the markers file failed.
@@ -20,16 +21,37 @@ enum class SaveFailure : std::uint8_t {
     file_not_read,        // markers.json is there but was not read yet: nothing may replace it
 };
 
-// A marker of the backup shown while markers.json could not be read, deleted
-// or renamed meanwhile: found again in the file by its place and time once
-// the file can be read, so that the change holds there too.
+// A change made to a marker of the backup shown while markers.json could not
+// be read: found again in the file by its place and time once the file can be
+// read, so that the change holds there too, on the file's own marker.
+enum class MarkerEditKind : std::uint8_t {
+    deleted,
+    renamed,
+    moved,     // to another category
+    found,     // found or not found any more
+    noted,     // its note written, changed or removed
+    restored,  // put back by Undo: for a marker of the backup, in place of its delete
+};
 struct MarkerEdit {
     Position position;
     std::int64_t timestamp_ns;
-    bool deleted;  // else renamed, moved, found or given a note
-    bool moved;    // to another category (else renamed, found or noted)
-    bool found;    // found or not found any more (else renamed or noted)
-    bool noted;    // its note written, changed or removed (else renamed)
+    MarkerEditKind kind;
+};
+
+// A marker of the file that changes made meanwhile reached, as the file had it
+// (texts owned), and what they changed of it.
+struct LateReadEdit {
+    MarkerDataV1 file_version;
+    bool deleted, renamed, moved, found, noted;
+};
+
+// What a late read made of the changes made meanwhile, for the features that
+// follow it (the rows' `read_late`); let go once they have.
+struct LateRead {
+    GrowableArray<LateReadEdit> edited;
+    // Markers put back by Undo meanwhile that did not join the file's, as a
+    // marker of it lies within 1 unit of theirs (texts owned).
+    GrowableArray<MarkerDataV1> not_back;
 };
 
 struct MarkerPersistence {
@@ -49,7 +71,12 @@ struct MarkerPersistence {
     std::uint32_t unread_error;
     std::int64_t unread_retry_at_ns;  // when it is read again (the clock, as frame_time)
     std::size_t shown_from_backup;
-    GrowableArray<MarkerEdit> edited_meanwhile;  // the backup's markers deleted, renamed, moved or noted meanwhile
+    GrowableArray<MarkerEdit> edited_meanwhile;  // the changes made meanwhile to the backup's markers
+    LateRead late_read;                          // while the rows follow a late read
+    // Markers the late read left out (they lay within 1 unit of one of the
+    // file's): the line that saving works again names them, as it does not
+    // hold every change then.
+    std::size_t left_out_at_late_read;
     // Why the last save failed (none while saves work) and the error code of
     // a failed write: while it is not none the list is saved again after a
     // delay that doubles with each failed try (save_retry_delay_seconds), and

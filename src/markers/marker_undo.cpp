@@ -8,8 +8,9 @@
 #include "src/file_formats/markers_folder.h"
 #include "src/map/location_names.h"
 #include "src/markers/marker_editing.h"
+#include "src/markers/marker_persistence.h"
 
-// Sections: the history · deleted.json · remembering · undoing · the row's handlers.
+// Sections: the history · deleted.json · remembering · undoing · a late read of markers.json · the row's handlers.
 
 // ---- the history ---------------------------------------------------------------------------
 
@@ -236,8 +237,8 @@ UndoNext next_undo(const PluginState& state) {
 
 // Where a deleted marker goes back: where it stood; for one of an earlier run,
 // before the first marker made after it (the list is in order of arrival).
-// While markers.json has not been read, after the backup's markers shown, as
-// one added meanwhile.
+// While markers.json has not been read, among the backup's markers shown or
+// after them (place_restored_marker).
 static std::size_t place_to_restore(const PluginState& state, const UndoStep& s) {
     const std::size_t length = state.markers.length;
     std::size_t at = length;
@@ -251,10 +252,7 @@ static std::size_t place_to_restore(const PluginState& state, const UndoStep& s)
             }
         }
     }
-    if (state.persistence.markers_file_unread && at < state.persistence.shown_from_backup) {
-        at = state.persistence.shown_from_backup;
-    }
-    return at;
+    return place_restored_marker(state, s.marker, at);
 }
 
 static std::int64_t undo_delete(RunContext& ctx, PluginState& state, std::size_t step) {
@@ -313,6 +311,100 @@ std::int64_t undo_last_change(RunContext& ctx, PluginState& state) {
     const auto step = static_cast<std::size_t>(at);
     return state.undo.steps[step].kind == UndoKind::deleted ? undo_delete(ctx, state, step)
                                                             : undo_rename(ctx, state, step);
+}
+
+// ---- a late read of markers.json --------------------------------------------------------------
+
+// The newest delete not undone (or, `restored`, undone) of `m`, or -1.
+static std::int64_t delete_step_of(const MarkerUndo& u, const MarkerDataV1& m, bool restored) {
+    for (std::size_t i = u.steps.length; i-- > 0;) {
+        const UndoStep& s = u.steps[i];
+        if (s.kind == UndoKind::deleted && s.restored == restored && same_marker(s.marker, m)) {
+            return static_cast<std::int64_t>(i);
+        }
+    }
+    return -1;
+}
+
+// The delete of a marker of the file keeps the file's version of it, with the
+// keys changed meanwhile before the delete as the list showed them. True when
+// deleted.json is to be written again; out of memory the backup's stays.
+static bool keep_file_version(RunContext& ctx, MarkerUndo& u, const LateReadEdit& e) {
+    const std::int64_t at = delete_step_of(u, e.file_version, false);
+    if (at < 0) return false;
+    MarkerDataV1& shown = u.steps[static_cast<std::size_t>(at)].marker;
+    MarkerDataV1 kept{};
+    if (!copy_marker_record(ctx.general, e.file_version, kept)) return false;
+    if (e.renamed) {
+        free_marker_name(ctx.general, kept.name);
+        if (!copy_marker_text(ctx.general, shown.name, kept.name)) {
+            free_marker_texts(ctx.general, kept);
+            return false;
+        }
+    }
+    if (e.noted) {
+        free_marker_name(ctx.general, kept.note);
+        if (!copy_marker_text(ctx.general, shown.note, kept.note)) {
+            free_marker_texts(ctx.general, kept);
+            return false;
+        }
+    }
+    if (e.moved) kept.category = shown.category;
+    if (e.found) {
+        kept.is_found = shown.is_found;
+        kept.found = shown.found;
+    }
+    free_marker_texts(ctx.general, shown);
+    shown = kept;
+    return true;
+}
+
+// The oldest rename of the marker made meanwhile named it as the backup did:
+// undone, it gives the file's name back.
+static void rename_back_to_file_name(RunContext& ctx, MarkerUndo& u, const LateReadEdit& e) {
+    for (UndoStep& s : u.steps) {
+        if (s.kind != UndoKind::renamed || !same_marker(s.marker, e.file_version)) continue;
+        char* name = nullptr;
+        if (!copy_marker_text(ctx.general, e.file_version.name, name)) return;  // the backup's name stays
+        free_marker_name(ctx.general, s.marker.name);
+        s.marker.name = name;
+        return;
+    }
+}
+
+// A marker put back meanwhile that the file's markers kept out: its delete is
+// not undone, and deleted.json keeps it for a later Undo.
+static void not_put_back(RunContext& ctx, PluginState& state, const MarkerDataV1& m) {
+    const std::int64_t at = delete_step_of(state.undo, m, true);
+    if (at < 0) return;
+    state.undo.steps[static_cast<std::size_t>(at)].restored = false;
+    const Marker was{m, 0, false, GuarmaSide::unknown};
+    const char* label = shown_marker_label(ctx, state, was, PlaceLookup::quiet);
+    log_format(ctx, LogLevel::info,
+               "Did not restore {} after all: {}, read at last, has a marker within 1 unit of its place, so {} keeps "
+               "it and Undo offers it again",
+               label, markers_path, deleted_path);
+    char line[notice_capacity];
+    TextBuilder n = text_builder(line, sizeof line);
+    text_append(n, "Not restored, a marker lies within 1 m: ");
+    text_append(n, label);
+    show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::refusal);
+}
+
+void undo_follows_late_read(RunContext& ctx, PluginState& state) {
+    const LateRead& late = state.persistence.late_read;
+    bool behind = false;
+    for (const LateReadEdit& e : late.edited) {
+        if (e.deleted) {
+            behind = keep_file_version(ctx, state.undo, e) || behind;
+        } else if (e.renamed) {
+            rename_back_to_file_name(ctx, state.undo, e);
+        }
+    }
+    for (const MarkerDataV1& m : late.not_back) not_put_back(ctx, state, m);
+    if (!behind) return;
+    state.undo.deleted_file_behind = true;
+    (void)write_deleted_file(ctx, state);  // else before the next save, which waits for it
 }
 
 // ---- the row's handlers ----------------------------------------------------------------------

@@ -44,3 +44,9 @@ std::int64_t undo_last_change(RunContext& ctx, PluginState& state);
 std::uint32_t write_deleted_before_save(RunContext& ctx, PluginState& state);
 void deleted_file_after_save(RunContext& ctx, PluginState& state);
 void undo_at_release(RunContext& ctx, PluginState& state);
+// After markers.json was read late (the rows' `read_late`): a marker deleted
+// meanwhile is kept in deleted.json as the file had it (with the changes made
+// to it before its delete), a rename made meanwhile is undone to the file's
+// name, and a marker put back meanwhile that a marker of the file kept out
+// stays in deleted.json, not undone (the log and the screen say why).
+void undo_follows_late_read(RunContext& ctx, PluginState& state);

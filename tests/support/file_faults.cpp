@@ -35,6 +35,7 @@ PlatformError __real_platform_read_file(const char* path, const Allocator& alloc
 PlatformError __real_platform_delete_file(const char* path);
 PlatformError __real_platform_create_directory(const char* path);
 PlatformFileInfo __real_platform_file_info(const char* path);
+PlatformError __real_platform_write_file(PlatformFile file, const void* data, std::size_t size, std::size_t* written);
 
 PlatformError __wrap_platform_write_new_file(const char* path, const void* data, std::size_t size,
                                              std::size_t* written) {
@@ -96,5 +97,13 @@ PlatformFileInfo __wrap_platform_file_info(const char* path) {
         return info;
     }
     return __real_platform_file_info(path);
+}
+
+PlatformError __wrap_platform_write_file(PlatformFile file, const void* data, std::size_t size, std::size_t* written) {
+    if (faults && faults->log_write_error) {
+        if (written) *written = 0;
+        return PlatformError{faults->log_write_error};
+    }
+    return __real_platform_write_file(file, data, size, written);
 }
 }

@@ -31,6 +31,8 @@ struct FileFaults {
     // platform_file_info: the kind is unknown with this error, as of a file
     // whose attributes may not be read.
     std::uint32_t info_error;
+    // platform_write_file, the log's writes: as a full disk leaves last.log.
+    std::uint32_t log_write_error;
 };
 
 // nullptr: no faults.

@@ -348,6 +348,71 @@ class QuillfenUnderWine(unittest.TestCase):
         with open(os.path.join(q, "import", "imported", "friend.json"), "rb") as f:
             self.assertEqual(f.read(), pack)
 
+    def test_a_delete_or_undo_while_markers_json_is_held_acts_on_the_files_own_marker(self):
+        """The file held for 6 seconds from before the start; the game shows the backup's markers meanwhile."""
+
+        def markers(ms, deleted=False):
+            return json.dumps({"markers": [dict({"position": m[1], "category": 0, "name": m[0],
+                                                 "timestamp": {"_nsec": 1765267200000000000 + i}},
+                                                **({"note": m[2]} if len(m) > 2 else {}),
+                                                **({"deleted": {"_nsec": 1765267300000000000}} if deleted else {}))
+                                           for i, m in enumerate(ms)]}).encode()
+
+        gold = ("Gold spot", [10, 20, 41], "gold under the tree")
+        cases = [
+            # (what, markers.json, .bak, deleted.json, events, markers.json after, deleted.json after)
+            ("an earlier run's delete undone where a marker of the file now lies",
+             [("Alpha", [0, 0, 41]), ("Zed", [100, 100, 41])], [("Alpha", [0, 0, 41])], [("Ex", [100.3, 100, 41])],
+             [{"frame": 20, "press": "INPUT_PLAYER_MENU"}, {"frame": 50, "press": "INPUT_GAME_MENU_TAB_LEFT"}],
+             [("Alpha", None), ("Zed", None)], [("Ex", None)]),
+            ("a delete undone", [gold], [gold[:2]], [],
+             [{"frame": 20, "press": "INPUT_PLAYER_MENU"}, {"frame": 30, "hold": "INPUT_GAME_MENU_OPTION"},
+              {"frame": 50, "press": "INPUT_GAME_MENU_TAB_LEFT"}],
+             [("Gold spot", "gold under the tree")], []),
+            ("a delete", [gold], [gold[:2]], [],
+             [{"frame": 20, "press": "INPUT_PLAYER_MENU"}, {"frame": 30, "hold": "INPUT_GAME_MENU_OPTION"}],
+             [], [("Gold spot", "gold under the tree")]),
+        ]
+        for n, (what, in_file, in_backup, deleted, events, saved, kept) in enumerate(cases):
+            with self.subTest(what):
+                d = self.game_dir() + "-%d" % n
+                shutil.rmtree(d, ignore_errors=True)
+                q = os.path.join(d, "Quillfen")
+                os.makedirs(q)
+                path = os.path.join(q, "markers.json")
+                with open(path, "wb") as f:
+                    f.write(markers(in_file))
+                with open(os.path.join(q, "markers.json.bak"), "wb") as f:
+                    f.write(markers(in_backup))
+                if deleted:
+                    with open(os.path.join(q, "deleted.json"), "wb") as f:
+                        f.write(markers(deleted, True))
+                scenario = ("{frames: 720, frame_ms: 16.666667, texture_load_frames: 2, repeat_answers: \"first\", "
+                            "world: {window: {width: 1920, height: 1080, x: 0, y: 0}, player: {position: [0, 0, 41]}, "
+                            "map: true}, events: %s}" % json.dumps(events))
+                with HeldOpen(path, d, seconds=6) as held:
+                    r = run_sim(scenario, d)
+                    self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                    self.assertIsNotNone(held.holder.poll(), "the hold ended during the run")
+                messages, _ = log_messages(d)
+                self.assertIn("Failed to read markers data file: ERROR_SHARING_VIOLATION", messages)
+                self.assertTrue(any(m.startswith("Read Quillfen/markers.json at last: ") for m in messages), messages)
+                with open(path, "rb") as f:
+                    self.assertEqual([(m.get("name"), m.get("note")) for m in json.loads(f.read())["markers"]], saved)
+                with open(os.path.join(q, "deleted.json"), "rb") as f:
+                    self.assertEqual([(m.get("name"), m.get("note")) for m in json.loads(f.read())["markers"]], kept)
+                if what.startswith("an earlier run's"):
+                    self.assertIn("Restored Ex", messages)
+                    self.assertIn("Did not restore Ex after all: Quillfen/markers.json, read at last, has a marker "
+                                  "within 1 unit of its place, so Quillfen/deleted.json keeps it and Undo offers it "
+                                  "again", messages)
+                    self.assertIn("Saving works again: Quillfen/markers.json holds every change since saving failed "
+                                  "but 1 marker that lay within 1 unit of one of its markers when it was read at last",
+                                  messages)
+                    drawn = {m.group(3) for m in (tour_checks.MARKUP.search(c["args"][0]) for c in trace(d)
+                                                  if c["native"] == "draw_text_at") if m}
+                    self.assertIn("Not restored, a marker lies within 1 m: Ex", drawn, "said on screen")
+
     def test_a_damaged_markers_file_never_costs_the_last_good_markers(self):
         d = self.game_dir()
         q = os.path.join(d, "Quillfen")
