@@ -1,7 +1,9 @@
 // quillfen-markers: the plug-in's own reader and writer for the markers file,
 // on the command line. See `quillfen-markers help`.
+#include <charconv>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "quillfen_version.h"
 #include "src/file_formats/marker_file_warnings.h"
@@ -270,14 +272,10 @@ int run_tool(const std::vector<std::string>& arguments) {
         if (given == 3 && arguments[2] == undelete_entry_option) {
             const std::string& n = arguments[3];
             std::size_t entry = 0;
-            for (const char c : n) {
-                if (c < '0' || c > '9' || entry > 1000000) {
-                    entry = 0;
-                    break;
-                }
-                entry = entry * 10 + static_cast<std::size_t>(c - '0');
+            const auto read = std::from_chars(n.data(), n.data() + n.size(), entry);
+            if (read.ec != std::errc{} || read.ptr != n.data() + n.size() || entry == 0) {
+                return usage_error("--entry takes the number of a marker of deleted.json, from 1");
             }
-            if (entry == 0) return usage_error("--entry takes the number of a marker of deleted.json, from 1");
             return run_undelete(arguments[1], {}, entry);
         }
         if (given != 2) return usage_error("undelete takes INTO and a LABEL: quillfen-markers undelete INTO LABEL");

@@ -214,6 +214,8 @@ class ExitCodes(Files):
             (("status", os.path.join(self.dir, "no folder")), 2), (("status", not_a_folder), 2),
             (("frobnicate", good), 2), (("check",), 2), (("check", good, good), 2), (("merge", good), 2),
             (("export", good), 2), (("export", good, "--format", "kml"), 2),
+            (("undelete", good, "--entry", "0"), 2), (("undelete", good, "--entry", "2x"), 2),
+            (("undelete", good, "--entry", "-1"), 2),
         ]
         for args, status in cases:
             with self.subTest(" ".join(os.path.basename(a) for a in args)):
@@ -785,7 +787,7 @@ class Names(Files):
                 r = run("status", folder)
                 self.assertEqual(r.returncode, 0, r.err)
                 self.assertTrue(no_control_characters(r.out), r.out[:400])
-                out = r.out.replace("\\", "/").splitlines() if WINDOWS else r.out.splitlines()
+                out = r.out.splitlines()
                 at = out.index("deleted.json: 2 markers deleted in the game, the newest first:")
                 self.assertRegex(out[at + 1], r"^  %s  \(deleted [0-9: -]+( UTC)?\)$" % re.escape(SHOWN[name]))
                 self.assertTrue(out[at + 2].startswith("  Old  (deleted "), out[at + 2])
@@ -868,7 +870,7 @@ class Names(Files):
                 r = run(*args)
                 self.assertEqual(r.returncode, status, r.out + r.err)
                 self.assertTrue(no_control_characters(r.out + r.err), r.out + r.err)
-                lines = r.out.replace("\\", "/").splitlines() if WINDOWS else r.out.splitlines()
+                lines = r.out.splitlines()
                 self.assertEqual([l[:len(s)] for l, s in zip(lines, starts)], starts, r.out)
         self.assertEqual([m.get("name") for m in json.loads(self.read("Quillfen/markers.json"))["markers"]],
                          ["Camp", "Lake", AMPERSAND, ESCAPE], "each as it was")
