@@ -286,6 +286,8 @@ bool typed_argument(std::string_view text, std::string& typed) {
         return true;
     }
     if (!quotable(text)) return false;
-    typed = "\"" + std::string(text) + "\"";
+    typed += '"';
+    typed += text;
+    typed += '"';
     return true;
 }
