@@ -785,6 +785,16 @@ TEST_F(MarkerPersistenceTest, RecoveryTriesCopiesDatedUpToTodayBeforeLaterOnesAn
     }
 }
 
+TEST_F(MarkerPersistenceTest, ARecoveryOfOneMarkerSaysOneMarker) {
+    write_markers("{\"markers\": [");
+    write_file(quillfen() / "markers.json.bak", markers_file(1));
+    begin("{frames: 20}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 1u);
+    EXPECT_TRUE(logged("Recovered 1 marker from Quillfen/markers.json.bak, the newest backup that loads"));
+    ASSERT_TRUE(end());
+}
+
 TEST_F(MarkerPersistenceTest, ADirectoryAtTodaysDailyCopyNameIsReportedAndLeftAlone) {
     std::filesystem::create_directories(quillfen() / "backups" / "markers-20251209.json");
     write_markers(markers_file(2));

@@ -454,6 +454,13 @@ class Status(Files):
               "  route_colour = COLOR_RED"] + FOUND_DEFAULTS + [
               "%s is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot write the "
               "switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)"]),
+            ("saved as UTF-16 without a byte order mark",
+             "hidden_on_map = animal, 3\r\nblip_limit = 40\r\n".encode("utf-16-le"),
+             ["Settings in force (from settings.ini):",
+              "  capture_waypoints = true", "  hidden_on_map = 3 ?, 8 Animal", "  blip_limit = 40",
+              "  route_colour = COLOR_RED"] + FOUND_DEFAULTS + [
+              "%s is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot write the "
+              "switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)"]),
             ("faults: each named, the rest holds", "blip_limt = 4\nroute_colour = COLOR_BLUE\nblip_limit = 501\n",
              ["Settings in force (from settings.ini):",
               "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_BLUE"] + FOUND_DEFAULTS + [
