@@ -785,6 +785,16 @@ TEST_F(MarkerPersistenceTest, RecoveryTriesCopiesDatedUpToTodayBeforeLaterOnesAn
     }
 }
 
+TEST_F(MarkerPersistenceTest, ARecoveryOfOneMarkerSaysOneMarker) {
+    write_markers("{\"markers\": [");
+    write_file(quillfen() / "markers.json.bak", markers_file(1));
+    begin("{frames: 20}");
+    frames(1);
+    EXPECT_EQ(plugin_state.markers.length, 1u);
+    EXPECT_TRUE(logged("Recovered 1 marker from Quillfen/markers.json.bak, the newest backup that loads"));
+    ASSERT_TRUE(end());
+}
+
 TEST_F(MarkerPersistenceTest, ADirectoryAtTodaysDailyCopyNameIsReportedAndLeftAlone) {
     std::filesystem::create_directories(quillfen() / "backups" / "markers-20251209.json");
     write_markers(markers_file(2));
@@ -1278,8 +1288,10 @@ public:
 const FileFaults disk_full{ENOSPC, 0, 0, 0, 0, 0, 0};
 
 const char* const kept_unsaved_line =
-    "Kept the 3 markers the game held in Quillfen/NAME: to take them back, copy that file into Quillfen/import under "
-    "a name that ends in .json before the next start (README.txt, IF YOUR MARKERS ARE GONE, says more)";
+    "Kept the 3 markers the game held in Quillfen/NAME: to put back what the game held, with this run's "
+    "new markers, deletes, renames, moves, notes and found marks, close the game and run quillfen-markers restore . "
+    "NAME in the Quillfen folder; it replaces Quillfen/markers.json, which is kept as "
+    "markers.json.replaced-YYYYMMDD-HHMMSS (README.txt, IF YOUR MARKERS ARE GONE, says more)";
 
 const QuitCase quits[] = {
     {"room again 2 s before the quit",
@@ -1363,7 +1375,7 @@ TEST_P(QuitTest, AQuitWhileSavesFailTriesOnceMoreAndOtherwiseKeepsWhatTheGameHel
             ASSERT_EQ(copies.size(), 1u);
             EXPECT_TRUE(std::regex_match(copies[0], std::regex(R"(markers\.json\.unsaved-\d{8}-\d{6})"))) << copies[0];
             std::string want = c.copy_line;
-            want.replace(want.find("NAME"), 4, copies[0]);
+            for (std::size_t at; (at = want.find("NAME")) != std::string::npos;) want.replace(at, 4, copies[0]);
             EXPECT_EQ(copy_line, want);
             // In the markers file's format: the game's markers, as a save would have written them.
             EXPECT_EQ(read_file(quillfen() / copies[0]), held_file);

@@ -320,6 +320,22 @@ TEST_P(UndoCasesTest, TheMarkerComesBackAsItWasAndTheFilesAgree) {
     EXPECT_EQ(deleted_json().find("\"Bear cave\""), std::string::npos);
 }
 
+TEST_F(UndoTest, ADeletedJsonThatCannotBeReadIsSaidOnceWithItsCause) {
+    static const FileFaults held{0, 0, 0, EACCES, 0, 0, 0, "Quillfen/deleted.json", 0};
+    inject_file_faults(&held);
+    write_file(quillfen() / "deleted.json", "{\"markers\": []}");
+    start();
+    delete_at(0);
+    inject_file_faults(nullptr);
+    std::vector<std::string> said;
+    for (const std::string& m : messages()) {
+        if (m.rfind("Could not read Quillfen/deleted.json", 0) == 0) said.push_back(m);
+    }
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("Could not read Quillfen/deleted.json: EACCES; ", 0), 0u) << said[0];
+    EXPECT_EQ(said[0].find("cannot be read"), std::string::npos) << "said once: " << said[0];
+}
+
 // ---- renames -------------------------------------------------------------------------------------
 
 TEST_F(UndoTest, ARenameIsUndoneAndSharesTheHistoryWithDeletesNewestFirst) {

@@ -423,6 +423,10 @@ TEST(SettingsFile, ASwitchIsNotWrittenIntoUtf16NorPastTheSizeAStartReads) {
          SettingsKey::capture_waypoints, SettingsRewrite::written, settings_file_most_bytes},
         {"UTF-16, little-endian", utf16_le, SettingsKey::capture_waypoints, SettingsRewrite::utf16, 0},
         {"UTF-16, big-endian", utf16_be, SettingsKey::hidden_on_map, SettingsRewrite::utf16, 0},
+        {"UTF-16, little-endian, without a BOM", utf16_le.substr(2), SettingsKey::capture_waypoints,
+         SettingsRewrite::utf16, 0},
+        {"UTF-16, big-endian, without a BOM", utf16_be.substr(2), SettingsKey::hidden_on_map, SettingsRewrite::utf16,
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -530,9 +534,10 @@ TEST_F(SettingsReadTest, NothingButAFileIsRead) {
 
 TEST_F(SettingsReadTest, AUtf16FileIsReadAndNamedAsSuchInOneLine) {
     const std::u16string text = u"capture_waypoints = false\r\nhidden_on_map = Foe\r\nblip_limt = 4\r\n";
-    for (const bool big : {false, true}) {
-        SCOPED_TRACE(big ? "big-endian" : "little-endian");
-        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+    // Some editors save UTF-16 without a BOM: read as UTF-8, each line would be a fault of its own.
+    for (const auto& [big, bom] : {std::pair{false, true}, {true, true}, {false, false}, {true, false}}) {
+        SCOPED_TRACE(std::string(big ? "big-endian" : "little-endian") + (bom ? ", with its BOM" : ", without a BOM"));
+        std::string bytes = !bom ? "" : big ? "\xFE\xFF" : "\xFF\xFE";
         for (const char16_t u : text) {
             const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
             bytes += big ? std::string{hi, lo} : std::string{lo, hi};

@@ -350,6 +350,65 @@ TEST_F(SettingsTest, ASwitchThatWouldTakeTheFilePast64KiBIsNotWrittenAndHoldsInT
     ASSERT_TRUE(end());
 }
 
+TEST_F(SettingsTest, AFileTooBigWhoseTimeIsAheadOfTheClockIsNamedOnceAndASwitchHoldsUntilTheGameQuits) {
+    // Its time an hour ahead: every look reads it again.
+    const std::string file = "capture_waypoints = true\n; " + std::string(settings_file_most_bytes, 'x') + "\n";
+    write_markers(one_of_each());
+    write_settings(file);
+    set_modified(quillfen() / "settings.ini", SimScenario{}.start_time_ns + 3600 * 1'000'000'000LL);
+    begin(
+        "{frames: 100000, world: {player: {position: [0, 0, 0]}, window: {width: 1920, height: 1080, x: 100, y: 50}}}");
+    frames(1);
+    const std::vector<std::string> named{
+        "Quillfen/settings.ini is " + std::to_string(file.size()) +
+        " bytes, more than a settings file can be (65536): every setting is at its default, and Quillfen leaves it "
+        "alone; remove it to have it written anew"};
+    EXPECT_EQ(errors(), named);
+    frames(20 * frames_per_second);
+    EXPECT_EQ(errors(), named) << "one line for the cause, not one at every look";
+
+    open_ring();
+    press(control_capture);
+    ASSERT_TRUE(plugin_state.settings.in_force.capture_off);
+    EXPECT_EQ(last_error(),
+              "Could not write the change into Quillfen/settings.ini: it is bigger than a settings file can be (65536 "
+              "bytes). It holds until the game quits");
+    frames(20 * frames_per_second);
+    EXPECT_TRUE(plugin_state.settings.in_force.capture_off) << "it holds until the game quits, as its line says";
+    EXPECT_EQ(errors().size(), 2u);
+    EXPECT_EQ(settings_text(), file);
+    ASSERT_TRUE(end());
+}
+
+TEST_F(SettingsTest, ASwitchThatCouldNotBeWrittenHoldsOverAnEditByHand) {
+    start(one_of_each(), "hidden_on_map = 2\n");
+    const auto path = quillfen() / "settings.ini";
+    const auto read_only =
+        std::filesystem::perms::owner_read | std::filesystem::perms::group_read | std::filesystem::perms::others_read;
+    std::filesystem::permissions(path, read_only);
+    open_ring();
+    point_at_tile(4);
+    press(control_hide);  // Foe: not written
+    ASSERT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10010u);
+    ASSERT_EQ(settings_text(), "hidden_on_map = 2\n");
+    // Writable again, and edited by hand: Pin and ? hidden, fewer blips.
+    std::filesystem::permissions(path, read_only | std::filesystem::perms::owner_write);
+    write_settings("hidden_on_map = 2, 3\nblip_limit = 40\n");
+    frames(6 * frames_per_second);
+    EXPECT_EQ(settings_blip_limit(plugin_state.settings.in_force), 40) << "the edit is read";
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10110u) << "and Foe, switched in the game, stays hidden";
+    EXPECT_EQ(blips_by_category().count(4), 0u);
+
+    // A switch written again: the file holds every category in force, Foe too.
+    point_at_tile(5);
+    press(control_hide);
+    EXPECT_EQ(settings_text(), "hidden_on_map = 2, 3, 5, 6\nblip_limit = 40\n");
+    write_settings("hidden_on_map = 2\nblip_limit = 40\n");
+    frames(6 * frames_per_second);
+    EXPECT_EQ(plugin_state.settings.in_force.hidden_on_map, 0b10u) << "once written, an edit by hand counts again";
+    ASSERT_TRUE(end());
+}
+
 TEST_F(SettingsTest, AReadOnlyFileStaysReadOnlyAndTheSwitchSaysItCouldNotWriteIt) {
     const std::string file = "capture_waypoints = true\nblip_limit = 300\n";
     start(one_of_each(), file);

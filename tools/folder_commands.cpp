@@ -26,12 +26,12 @@ static bool is_quillfen_folder(const std::string& folder, const char* command) {
         std::fprintf(stderr,
                      "quillfen-markers: there is no folder %s. %s expects the Quillfen folder in the game folder "
                      "(beside RDR2.exe); in that folder: quillfen-markers %s .\n",
-                     folder.c_str(), command, command);
+                     shown_path(folder).c_str(), command, command);
     } else {
         std::fprintf(stderr,
                      "quillfen-markers: %s is not a folder. %s expects the Quillfen folder, the one that holds "
                      "%s; in that folder: quillfen-markers %s .\n",
-                     folder.c_str(), command, markers_file_name, command);
+                     shown_path(folder).c_str(), command, markers_file_name, command);
     }
     return false;
 }
@@ -71,9 +71,27 @@ static std::vector<std::size_t> newest_deleted_first(const MarkersData& data) {
     return order;
 }
 
-static const std::string unsaved_copy_prefix = std::string(markers_file_name) + unsaved_copy_infix;
-
 static std::string local_time_text(std::int64_t unix_ns);
+
+// The file `name` of `folder` as an argument of a command the tool suggests.
+// When no quoting of the folder's path is safe, the name alone, and `here`
+// says that the command is to be run in that folder.
+static std::string typed_in_folder(const std::string& folder, const std::string& name, bool& here) {
+    std::string typed;
+    if (typed_argument(folder == "." ? name : in_folder(folder, name), typed)) return typed;
+    here = true;
+    (void)typed_argument(name, typed);  // the folder's own files: plain names
+    return typed;
+}
+
+// The marker `i` of deleted.json as undelete's argument: its label, or, when
+// that cannot be typed safely or is not printed whole, its place in the file.
+static std::string undelete_argument(const MarkersData& d, std::size_t i) {
+    const std::string label = deleted_label(d.records[i]);
+    std::string typed;
+    if (shown(label) == label && typed_argument(label, typed)) return typed;
+    return std::string(undelete_entry_option) + " " + std::to_string(i + 1);
+}
 
 // The markers deleted in the game (deleted.json): how many, the newest few,
 // and how to bring one or all back.
@@ -88,21 +106,24 @@ static void print_deleted(const std::string& folder) {
         return;
     }
     const MarkersData& d = f.data;
-    std::printf("%s: %zu markers deleted in the game%s\n", deleted_file_name, d.count,
+    std::printf("%s: %zu %s deleted in the game%s\n", deleted_file_name, d.count,
+                counted_noun(static_cast<std::int64_t>(d.count), "marker", "markers"),
                 d.count == 0 ? "" : ", the newest first:");
     const std::vector<std::size_t> order = newest_deleted_first(d);
     for (std::size_t k = 0; k < order.size() && k < newest_shown; ++k) {
         const std::size_t i = order[k];
-        std::printf("  %s  (deleted %s)\n", deleted_label(d.records[i]).c_str(),
+        std::printf("  %s  (deleted %s)\n", shown(deleted_label(d.records[i])).c_str(),
                     local_time_text(d.deleted_ns[i]).c_str());
     }
     if (d.count > 0) {
-        const std::string markers = typed(folder == "." ? markers_file_name : in_folder(folder, markers_file_name));
+        bool here = false;
+        const std::string markers = typed_in_folder(folder, markers_file_name, here);
+        const std::string deleted = typed_in_folder(folder, deleted_file_name, here);
+        const char* const where = here ? ", in a command prompt in that folder" : "";
         std::printf(
-            "To put one back (close the game first): quillfen-markers undelete %s %s\n"
+            "To put one back (close the game first%s): quillfen-markers undelete %s %s\n"
             "To put them all back: quillfen-markers merge %s %s\n",
-            markers.c_str(), typed(deleted_label(d.records[order[0]])).c_str(), markers.c_str(),
-            typed(folder == "." ? deleted_file_name : path).c_str());
+            where, markers.c_str(), undelete_argument(d, order[0]).c_str(), markers.c_str(), deleted.c_str());
     }
     free_markers_data(f.data, heap_allocator());
 }
@@ -145,7 +166,7 @@ static void print_settings(const std::string& folder) {
         append_settings_value_shown(b, r.settings, static_cast<SettingsKey>(k));
         std::printf("  %s =%s%s\n", settings_key_names[k], b.length > 0 ? " " : "", value);
     }
-    for (const std::string& line : complaints) std::printf("%s\n", line.c_str());
+    for (const std::string& line : complaints) std::printf("%s\n", shown_path(line).c_str());
 }
 
 // Each pack of the markers file, in the order its first marker stands: "  Dinosaur bones  1 of 3 found".
@@ -166,10 +187,12 @@ static void print_packs(const std::string& path) {
     if (packs.empty()) return;
     std::printf("Packs in %s:\n", markers_file_name);
     std::size_t width = 0;
-    for (const auto& p : packs) width = std::max(width, p.first.size());
+    for (auto& p : packs) {
+        p.first = shown(p.first);
+        width = std::max(width, characters_in(p.first));
+    }
     for (const auto& p : packs) {
-        std::printf("  %-*s  %zu of %zu found\n", static_cast<int>(width), p.first.c_str(), p.second.first,
-                    p.second.second);
+        std::printf("  %s  %zu of %zu found\n", padded(p.first, width).c_str(), p.second.first, p.second.second);
     }
 }
 
@@ -182,12 +205,14 @@ int run_status(const std::string& folder) {
         std::string what;  // the number of markers, or why not
     };
     std::vector<Row> rows;
-    auto add = [&](const std::string& shown, const std::string& path) {
+    auto add = [&](const std::string& name, const std::string& path) {
         MarkersData data{};
         const MarkersFileRead r = read_markers_file(path.c_str(), heap_allocator(), data);
         const bool loads = markers_file_loaded(r);
-        rows.push_back(Row{shown, platform_file_info(path.c_str()).modified_ns, r.outcome,
-                           loads ? std::to_string(data.count) + " markers" : std::string(r.why)});
+        rows.push_back(Row{name, platform_file_info(path.c_str()).modified_ns, r.outcome,
+                           loads ? std::to_string(data.count) + " " +
+                                       counted_noun(static_cast<std::int64_t>(data.count), "marker", "markers")
+                                 : std::string(r.why)});
         free_markers_data(data, heap_allocator());
     };
     for (const std::string& name : names_in(folder, is_markers_file_name)) add(name, in_folder(folder, name));
@@ -201,10 +226,10 @@ int run_status(const std::string& folder) {
         return a.name < b.name;
     });
     std::size_t width = 0;
-    for (const Row& r : rows) width = std::max(width, r.name.size());
+    for (const Row& r : rows) width = std::max(width, characters_in(shown_path(r.name)));
     int status = exit_done;
     for (const Row& r : rows) {
-        std::printf("%-*s  %s  %s\n", static_cast<int>(width), r.name.c_str(), local_time_text(r.modified_ns).c_str(),
+        std::printf("%s  %s  %s\n", padded(shown_path(r.name), width).c_str(), local_time_text(r.modified_ns).c_str(),
                     r.what.c_str());
         if (r.name == markers_file_name && r.outcome != MarkersFileOutcome::read) {
             status = r.outcome == MarkersFileOutcome::damaged ? exit_not_loaded : exit_cannot;
@@ -217,22 +242,57 @@ int run_status(const std::string& folder) {
                      "Then run status again.\n",
                      markers_file_name);
     }
-    // The newest copy of what the game held at a quit that could not save.
+    // The newest copy of what the game held at a quit that could not save:
+    // restore puts it in place whole, with that run's changes; a merge would
+    // add its new markers only.
     const auto unsaved = std::find_if(rows.begin(), rows.end(), [](const Row& r) {
-        return r.outcome == MarkersFileOutcome::read && r.name.rfind(unsaved_copy_prefix, 0) == 0;
+        return r.outcome == MarkersFileOutcome::read &&
+               kept_copy_order(r.name.c_str(), markers_file_name, unsaved_copy_infix) != 0;
     });
     if (unsaved != rows.end()) {
-        auto in_command = [&](const std::string& name) {
-            return typed(folder == "." ? name : in_folder(folder, name));
-        };
+        const auto file =
+            std::find_if(rows.begin(), rows.end(), [](const Row& r) { return r.name == markers_file_name; });
+        bool here = false;
+        std::string dir = ".";
+        if (folder != "." && !typed_argument(folder, dir)) {
+            dir = ".";
+            here = true;
+        }
+        const std::string copy = typed_in_folder(folder, unsaved->name, here);
+        const std::string markers = typed_in_folder(folder, markers_file_name, here);
+        const char* const where = here ? ", in a command prompt in that folder" : "";
         std::printf(
-            "%s holds the markers the game held when it quit without saving them. To add them to your\n"
-            "markers, close the game and run (then you may delete it):\n"
-            "    quillfen-markers merge %s %s\n",
-            unsaved->name.c_str(), in_command(markers_file_name).c_str(), in_command(unsaved->name).c_str());
+            "%s holds your markers as the game held them when it quit without saving\n"
+            "them: with that run's new markers, deletes, renames, moves, notes and found marks.\n",
+            unsaved->name.c_str());
+        if (file == rows.end()) {
+            std::printf(
+                "To make them your %s, close the game and run%s:\n"
+                "    quillfen-markers restore %s %s\n"
+                "Then you may delete the copy.\n",
+                markers_file_name, where, dir.c_str(), unsaved->name.c_str());
+        } else if (file->modified_ns <= unsaved->modified_ns) {
+            std::printf(
+                "To put them in the place of %s, close the game and run%s:\n"
+                "    quillfen-markers restore %s %s\n"
+                "What %s holds now (your markers as last saved before that run) is kept as\n"
+                "%s.replaced-YYYYMMDD-HHMMSS, the undo. Then you may delete the copy.\n",
+                markers_file_name, where, dir.c_str(), unsaved->name.c_str(), markers_file_name, markers_file_name);
+        } else {
+            std::printf(
+                "%s was saved after it, so putting the copy in its place would also take back what\n"
+                "changed since (what %s holds would be kept as %s.replaced-YYYYMMDD-HHMMSS,\n"
+                "the undo). To do so, close the game and run%s:\n"
+                "    quillfen-markers restore %s %s\n"
+                "Or, to add only the copy's markers that %s lacks (none within 1 metre of one of yours,\n"
+                "and none of that run's deletes, renames, moves, notes or found marks):\n"
+                "    quillfen-markers merge %s %s\n",
+                markers_file_name, markers_file_name, markers_file_name, where, dir.c_str(), unsaved->name.c_str(),
+                markers_file_name, markers.c_str(), copy.c_str());
+        }
     }
     if (rows.empty()) {
-        std::printf("No markers files in %s yet.\n", folder.c_str());
+        std::printf("No markers files in %s yet.\n", shown_path(folder).c_str());
         if (platform_file_info(in_folder(folder, log_file_name).c_str()).kind == PlatformFileKind::missing) {
             std::printf(
                 "Quillfen has not run here yet. Start the game once with Quillfen installed (Quillfen.asi,\n"
@@ -255,16 +315,28 @@ int run_status(const std::string& folder) {
 // A write that replaces `path` failed: what failed, that nothing changed, and what to do.
 static void report_failed_write(const Replacement& r, const std::string& path) {
     std::fprintf(stderr, "quillfen-markers: %s %s: %s. Nothing was changed: %s is as it was.\n%s\n",
-                 r.copy_failed ? "cannot keep a copy of" : "cannot write", path.c_str(), error_name(r.error).c_str(),
-                 name_of(path).c_str(), write_hint(r.error, path).c_str());
+                 r.copy_failed ? "cannot keep a copy of" : "cannot write", shown_path(path).c_str(),
+                 error_name(r.error).c_str(), shown_path(name_of(path)).c_str(), write_hint(r.error, path).c_str());
 }
 
 // Once the new file is in place: where its undo is, and the older copies that went.
 static void report_undo(const Replacement& r, const std::string& path, const std::string& undo) {
     if (!r.kept.empty()) {
-        std::printf("Kept what %s held as %s (%s).\n", name_of(path).c_str(), r.kept.c_str(), undo.c_str());
+        std::printf("Kept what %s held as %s (%s).\n", shown_path(name_of(path)).c_str(), shown_path(r.kept).c_str(),
+                    undo.c_str());
     }
-    for (const std::string& line : prune_replaced_copies(path)) std::printf("%s\n", line.c_str());
+    for (const std::string& line : prune_replaced_copies(path)) std::printf("%s\n", shown_path(line).c_str());
+}
+
+// How to undo a write of `path`: for the game's markers.json a restore of the
+// copy `kept`, as a command prompt takes it; for another file, by hand.
+static std::string undo_text(const std::string& path, const std::string& kept) {
+    std::string folder, copy;
+    if (name_of(path) != markers_file_name || !typed_argument(kept, copy)) {
+        return "to undo, put it back in the place of " + shown_path(name_of(path));
+    }
+    if (typed_argument(folder_of(path), folder)) return "to undo: quillfen-markers restore " + folder + " " + copy;
+    return "to undo, in a command prompt in that folder: quillfen-markers restore . " + copy;
 }
 
 static void say_game_must_be_closed(const char* doing, const char* then) {
@@ -286,7 +358,9 @@ int run_restore(const std::string& folder, std::string from) {
     LoadedFile source = load_file(from);
     if (!source.read || !source.loads) {
         if (!source.read) std::printf("%s.\nNothing was changed.\n", source.why.c_str());
-        else std::printf("%s cannot be loaded: %s\nNothing was changed.\n", from.c_str(), source.why.c_str());
+        else
+            std::printf("%s cannot be loaded: %s\nNothing was changed.\n", shown_path(from).c_str(),
+                        source.why.c_str());
         return exit_for(source);
     }
     MarkersText text{};
@@ -309,7 +383,7 @@ int run_restore(const std::string& folder, std::string from) {
             char obstacle[96];
             TextBuilder b = text_builder(obstacle, sizeof obstacle);
             describe_obstacle(b, kind);
-            why = target + " is " + obstacle + ": move it out of the way first";
+            why = shown_path(target) + " is " + obstacle + ": move it out of the way first";
         }
         std::printf("%s.\nNothing was changed.\n", why.c_str());
         return exit_cannot;
@@ -319,8 +393,10 @@ int run_restore(const std::string& folder, std::string from) {
         report_failed_write(r, target);
         return exit_cannot;
     }
-    std::printf("Restored %zu markers from %s into %s.\n", count, from.c_str(), markers_file_name);
-    report_undo(r, target, "to undo: quillfen-markers restore " + typed(folder) + " " + typed(r.kept));
+    std::printf("Restored %zu %s from %s into %s.\n", count,
+                counted_noun(static_cast<std::int64_t>(count), "marker", "markers"), shown_path(from).c_str(),
+                markers_file_name);
+    report_undo(r, target, undo_text(target, r.kept));
     say_game_must_be_closed("restoring", "Start it again to see the restored markers.");
     return exit_done;
 }
@@ -335,7 +411,7 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
     int status = exit_done;
     auto failed = [&](const LoadedFile& f, const std::string& path) {
         if (!f.read) std::printf("%s.\n", f.why.c_str());
-        else std::printf("%s cannot be loaded: %s\n", path.c_str(), f.why.c_str());
+        else std::printf("%s cannot be loaded: %s\n", shown_path(path).c_str(), f.why.c_str());
         status = std::max(status, exit_for(f));
     };
     if (into_kind != PlatformFileKind::missing) {
@@ -373,8 +449,9 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
         const PackMergeCounts counts = merge_pack_records(grid, heap_allocator(), pack.records, pack.count,
                                                           [&](MarkerDataV1& record) { merged.push_back(record); });
         whole = counts.whole;
-        std::string line =
-            "Added " + std::to_string(counts.added) + " of " + std::to_string(pack.count) + " markers from " + from[i];
+        std::string line = "Added " + std::to_string(counts.added) + " of " + std::to_string(pack.count) + " " +
+                           counted_noun(static_cast<std::int64_t>(pack.count), "marker", "markers") + " from " +
+                           shown_path(from[i]);
         if (counts.not_finite > 0) {
             line += " (" + std::to_string(counts.not_finite) + " left out: position not a finite number)";
         }
@@ -396,7 +473,8 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
     if (exists && written == base.text) {
         // Nothing new, and already in the game's layout: no write, no copy.
         for (const std::string& line : lines) std::printf("%s\n", line.c_str());
-        std::printf("%s holds %zu markers; it was not changed\n", into.c_str(), merged.size());
+        std::printf("%s holds %zu %s; it was not changed\n", shown_path(into).c_str(), merged.size(),
+                    counted_noun(static_cast<std::int64_t>(merged.size()), "marker", "markers"));
         return exit_done;
     }
     const Replacement r = replace_with_undo(into, exists ? &base.text : nullptr, written);
@@ -405,10 +483,9 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
         return exit_cannot;
     }
     for (const std::string& line : lines) std::printf("%s\n", line.c_str());
-    std::printf("%s holds %zu markers\n", into.c_str(), merged.size());
-    report_undo(r, into,
-                game_file ? "to undo: quillfen-markers restore " + typed(folder_of(into)) + " " + typed(r.kept)
-                          : "to undo, put it back in the place of " + name_of(into));
+    std::printf("%s holds %zu %s\n", shown_path(into).c_str(), merged.size(),
+                counted_noun(static_cast<std::int64_t>(merged.size()), "marker", "markers"));
+    report_undo(r, into, undo_text(into, r.kept));
     if (game_file) say_game_must_be_closed("merging", "Start it again to see the added markers.");
     return exit_done;
 }
@@ -419,7 +496,7 @@ int run_unfound(const std::string& file, const std::string& pack) {
     LoadedFile f = load_file(file);
     if (!f.read || !f.loads) {
         if (!f.read) std::printf("%s.\n", f.why.c_str());
-        else std::printf("%s cannot be loaded: %s\n", file.c_str(), f.why.c_str());
+        else std::printf("%s cannot be loaded: %s\n", shown_path(file).c_str(), f.why.c_str());
         std::printf("Nothing was written.\n");
         free_markers_data(f.data, heap_allocator());
         return exit_for(f);
@@ -439,13 +516,18 @@ int run_unfound(const std::string& file, const std::string& pack) {
         std::printf(
             "%s holds no marker of the pack \"%s\"; it was not changed. quillfen-markers status lists the "
             "packs of a Quillfen folder.\n",
-            file.c_str(), pack.c_str());
+            shown_path(file).c_str(), shown(pack).c_str());
         return exit_done;
     }
     if (cleared == 0) {
         free_markers_data(f.data, heap_allocator());
-        std::printf("%s: none of the %zu markers of %s is found; it was not changed\n", file.c_str(), in_pack,
-                    pack.c_str());
+        if (in_pack == 1) {
+            std::printf("%s: the one marker of %s is not found; it was not changed\n", shown_path(file).c_str(),
+                        shown(pack).c_str());
+        } else {
+            std::printf("%s: none of the %zu markers of %s is found; it was not changed\n", shown_path(file).c_str(),
+                        in_pack, shown(pack).c_str());
+        }
         return exit_done;
     }
     MarkersText text{};
@@ -464,18 +546,17 @@ int run_unfound(const std::string& file, const std::string& pack) {
         return exit_cannot;
     }
     const bool game_file = name_of(file) == markers_file_name;
-    std::printf("Cleared the found marks of %zu of the %zu markers of %s in %s\n", cleared, in_pack, pack.c_str(),
-                file.c_str());
-    report_undo(r, file,
-                game_file ? "to undo: quillfen-markers restore " + typed(folder_of(file)) + " " + typed(r.kept)
-                          : "to undo, put it back in the place of " + name_of(file));
+    std::printf("Cleared the found marks of %zu of the %zu %s of %s in %s\n", cleared, in_pack,
+                counted_noun(static_cast<std::int64_t>(in_pack), "marker", "markers"), shown(pack).c_str(),
+                shown_path(file).c_str());
+    report_undo(r, file, undo_text(file, r.kept));
     if (game_file) say_game_must_be_closed("clearing found marks", "Start it again to find them anew.");
     return exit_done;
 }
 
 // ---- undelete ---------------------------------------------------------------------------------------
 
-int run_undelete(const std::string& into, const std::string& label) {
+int run_undelete(const std::string& into, std::string label, std::size_t entry) {
     const std::string deleted_file = in_folder(folder_of(into), deleted_file_name);
     LoadedFile deleted = load_file(deleted_file, true);
     LoadedFile base{true, true, {}, {}, MarkersData{}, MarkersFileOutcome::read};
@@ -489,20 +570,29 @@ int run_undelete(const std::string& into, const std::string& label) {
         if (f->read && f->loads) continue;
         const std::string& path = f == &deleted ? deleted_file : into;
         if (!f->read) std::printf("%s.\nNothing was changed.\n", f->why.c_str());
-        else std::printf("%s cannot be loaded: %s\nNothing was changed.\n", path.c_str(), f->why.c_str());
+        else std::printf("%s cannot be loaded: %s\nNothing was changed.\n", shown_path(path).c_str(), f->why.c_str());
         const int status = exit_for(*f);
         free_all();
         return status;
     }
     const MarkersData& d = deleted.data;
     const std::vector<std::size_t> order = newest_deleted_first(d);
-    const auto found =
-        std::find_if(order.begin(), order.end(), [&](std::size_t i) { return deleted_label(d.records[i]) == label; });
+    if (entry > d.count) {
+        std::printf("%s holds %zu %s: there is no marker %zu in it.\nNothing was changed.\n",
+                    shown_path(deleted_file).c_str(), d.count,
+                    counted_noun(static_cast<std::int64_t>(d.count), "marker", "markers"), entry);
+        free_all();
+        return exit_cannot;
+    }
+    if (entry > 0) label = deleted_label(d.records[entry - 1]);
+    const auto found = std::find_if(order.begin(), order.end(), [&](std::size_t i) {
+        return entry > 0 ? i == entry - 1 : deleted_label(d.records[i]) == label;
+    });
     if (found == order.end()) {
-        std::printf("No marker called %s in %s (", typed(label).c_str(), deleted_file.c_str());
+        std::printf("No marker called \"%s\" in %s (", shown(label).c_str(), shown_path(deleted_file).c_str());
         if (order.empty()) std::printf("it holds none");
         for (std::size_t k = 0; k < order.size() && k < 5; ++k) {
-            std::printf("%s%s", k == 0 ? "the newest: " : ", ", typed(deleted_label(d.records[order[k]])).c_str());
+            std::printf("%s\"%s\"", k == 0 ? "the newest: " : ", ", shown(deleted_label(d.records[order[k]])).c_str());
         }
         std::printf(").\nNothing was changed.\n");
         free_all();
@@ -513,7 +603,7 @@ int run_undelete(const std::string& into, const std::string& label) {
     for (std::size_t i = 0; i < base.data.count; ++i) {
         if (distance_squared(base.data.records[i].position, back.position) < minimum_spacing_squared) {
             std::printf("%s is back already: a marker of %s lies within 1 metre of it.\nNothing was changed.\n",
-                        label.c_str(), name_of(into).c_str());
+                        shown(label).c_str(), shown_path(name_of(into)).c_str());
             free_all();
             return exit_done;
         }
@@ -552,18 +642,17 @@ int run_undelete(const std::string& into, const std::string& label) {
         report_failed_write(r, into);
         return exit_cannot;
     }
-    std::printf("Restored %s (deleted %s) into %s.\n", label.c_str(), deleted_at.c_str(), into.c_str());
+    std::printf("Restored %s (deleted %s) into %s.\n", shown(label).c_str(), deleted_at.c_str(),
+                shown_path(into).c_str());
     const std::string saving = deleted_file + saving_suffix;
     const PlatformError e =
         write_whole_file(saving.c_str(), deleted_file.c_str(), remaining.data(), remaining.size(), true);
     if (e.code != 0) {
-        std::printf("%s still lists it (it could not be written: %s); that loses nothing.\n", deleted_file.c_str(),
-                    error_name(e).c_str());
+        std::printf("%s still lists it (it could not be written: %s); that loses nothing.\n",
+                    shown_path(deleted_file).c_str(), error_name(e).c_str());
     }
     const bool game_file = name_of(into) == markers_file_name;
-    report_undo(r, into,
-                game_file ? "to undo: quillfen-markers restore " + typed(folder_of(into)) + " " + typed(r.kept)
-                          : "to undo, put it back in the place of " + name_of(into));
+    report_undo(r, into, undo_text(into, r.kept));
     if (game_file) say_game_must_be_closed("undeleting", "Start it again to see the marker.");
     return exit_done;
 }

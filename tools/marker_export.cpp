@@ -6,6 +6,7 @@
 
 #include "src/base/calendar.h"
 #include "src/file_formats/marker_spacing.h"
+#include "tools/tool_files.h"
 
 // Sections: values · CSV · GeoJSON · both.
 
@@ -143,7 +144,7 @@ std::string export_markers(const MarkersData& data, ExportFormat format, std::ve
         const MarkerDataV1& m = data.records[i];
         if (!position_is_finite(m.position)) {
             std::string line = "left out marker " + std::to_string(i + 1);
-            if (marker_has_name(m)) line += std::string(" (") + m.name + ")";
+            if (marker_has_name(m)) line += " (" + shown(m.name) + ")";
             left_out.push_back(line + ": its position is not a finite number");
             continue;
         }

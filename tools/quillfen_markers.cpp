@@ -1,7 +1,9 @@
 // quillfen-markers: the plug-in's own reader and writer for the markers file,
 // on the command line. See `quillfen-markers help`.
+#include <charconv>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "quillfen_version.h"
 #include "src/file_formats/marker_file_warnings.h"
@@ -20,6 +22,7 @@ static const char* const help_text =
     "       quillfen-markers restore DIR FILE\n"
     "       quillfen-markers merge INTO FROM...\n"
     "       quillfen-markers undelete INTO LABEL\n"
+    "       quillfen-markers undelete INTO --entry N\n"
     "       quillfen-markers export FILE --format csv|geojson\n"
     "       quillfen-markers unfound FILE PACK\n"
     "       quillfen-markers help        (or -h, --help, /?)\n"
@@ -55,6 +58,10 @@ static const char* const help_text =
     "               markers deleted.json holds (those deleted in the game) and the\n"
     "               newest few, the settings the game runs with (settings.ini) and\n"
     "               a line for each fault in that file, in the words of the game's log.\n"
+    "               For a markers.json.unsaved-... copy (the markers the game held when it\n"
+    "               quit without saving them) the command that puts it in place.\n"
+    "               Names are printed with control characters escaped (\\n, \\x1B) and\n"
+    "               cut after 60 characters with \"...\".\n"
     "  restore DIR FILE\n"
     "               put the markers of FILE (a path, or a name as status shows it)\n"
     "               into DIR/markers.json, written whole in the game's format. What\n"
@@ -81,6 +88,10 @@ static const char* const help_text =
     "               INTO.replaced-YYYYMMDD-HHMMSS, as merge does; deleted.json no longer\n"
     "               lists it. status shows the newest deleted markers. To put them all\n"
     "               back: merge markers.json deleted.json. Close the game first.\n"
+    "  undelete INTO --entry N\n"
+    "               the same for the Nth marker of deleted.json (counted from 1 in the\n"
+    "               file): status gives this form for a name that a command prompt\n"
+    "               would not take as it is (quotes, %, !, $, control characters).\n"
     "  export FILE --format csv|geojson\n"
     "               print the markers of FILE:\n"
     "               csv      for spreadsheets: UTF-8 with a byte order mark, CRLF line\n"
@@ -182,11 +193,15 @@ static int run_check_or_format(const std::string& path, const std::string& text,
     }
     if (format && warnings > 0 && warned == FormatWarned::refuse) {
         free_markers_text(out, heap_allocator());
+        std::string typed;
+        const std::string command = typed_argument(path, typed)
+                                        ? "run: quillfen-markers format --as-the-game-reads " + typed
+                                        : "run format again with --as-the-game-reads before the file's name";
         std::fprintf(stderr,
                      "quillfen-markers: format printed nothing: the game reads %s otherwise than it is written (the "
                      "lines above), and what it would print loses what they name. Fix what they say and run format "
-                     "again; or, to print what the game reads, run: quillfen-markers format --as-the-game-reads %s\n",
-                     typed(path).c_str(), typed(path).c_str());
+                     "again; or, to print what the game reads, %s\n",
+                     shown_path(path).c_str(), command.c_str());
         return exit_warnings;
     }
     if (format) {
@@ -215,7 +230,7 @@ static int run_export(const std::vector<std::string>& arguments) {
     MarkersFileRead r{};
     load_markers_text(r, text, heap_allocator(), data);
     if (!markers_file_loaded(r)) {
-        std::fprintf(stderr, "quillfen-markers: %s cannot be loaded: %s\n", file.c_str(), r.why);
+        std::fprintf(stderr, "quillfen-markers: %s cannot be loaded: %s\n", shown_path(file).c_str(), r.why);
         return r.outcome == MarkersFileOutcome::damaged ? exit_not_loaded : exit_cannot;
     }
     std::vector<std::string> left_out;
@@ -257,6 +272,15 @@ int run_tool(const std::vector<std::string>& arguments) {
         return run_merge(arguments[1], std::vector<std::string>(arguments.begin() + 2, arguments.end()));
     }
     if (command == "undelete") {
+        if (given == 3 && arguments[2] == undelete_entry_option) {
+            const std::string& n = arguments[3];
+            std::size_t entry = 0;
+            const auto read = std::from_chars(n.data(), n.data() + n.size(), entry);
+            if (read.ec != std::errc{} || read.ptr != n.data() + n.size() || entry == 0) {
+                return usage_error("--entry takes the number of a marker of deleted.json, from 1");
+            }
+            return run_undelete(arguments[1], {}, entry);
+        }
         if (given != 2) return usage_error("undelete takes INTO and a LABEL: quillfen-markers undelete INTO LABEL");
         return run_undelete(arguments[1], arguments[2]);
     }

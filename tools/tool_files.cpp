@@ -6,9 +6,11 @@
 #include <cstring>
 #include <utility>
 
+#include "src/base/log.h"
+#include "src/base/utf8.h"
 #include "src/file_formats/marker_copies.h"
 
-// Sections: messages · reading · replacing a player's file · the replaced copies · paths.
+// Sections: messages · reading · replacing a player's file · the replaced copies · paths · names and commands.
 
 // ---- messages -------------------------------------------------------------------------------------
 
@@ -62,7 +64,7 @@ std::string error_name(PlatformError e) {
 }
 
 std::string write_hint(PlatformError e, const std::string& path) {
-    const std::string file = name_of(path);
+    const std::string file = shown_path(name_of(path));
     switch (platform_error_kind(e)) {
         case PlatformErrorKind::denied:
             return "The file " + file +
@@ -82,7 +84,8 @@ std::string write_hint(PlatformError e, const std::string& path) {
 // ---- reading ----------------------------------------------------------------------------------------
 
 // Why a file that was not read could not be, as a sentence.
-static std::string why_not_read(const std::string& path, const MarkersFileRead& r) {
+static std::string why_not_read(const std::string& file, const MarkersFileRead& r) {
+    const std::string path = shown_path(file);
     if (r.outcome == MarkersFileOutcome::not_a_file) return path + " is " + r.why;
     if (platform_error_kind(r.read) == PlatformErrorKind::not_found) return "there is no file " + path;
     std::string message = path + " cannot be read: " + error_name(r.read);
@@ -206,4 +209,85 @@ std::string name_of(const std::string& path) {
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-std::string typed(const std::string& path) { return path.find(' ') == std::string::npos ? path : "\"" + path + "\""; }
+// ---- names and commands ------------------------------------------------------------------------------
+
+// The bytes of the character at `at` (an invalid byte alone).
+static std::size_t character_length(std::string_view text, std::size_t at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    return utf8_decode(p + at, p + text.size()).length;
+}
+
+std::size_t characters_in(std::string_view text) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; at < text.size(); at += character_length(text, at)) ++n;
+    return n;
+}
+
+// `text` escaped by the log's rule, cut to `most` characters with "..." when longer.
+static std::string escaped(std::string_view text, std::size_t most) {
+    std::string out;
+    std::size_t characters = 0;
+    std::size_t cut = 0;  // the bytes of `out` that leave room for "..."
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = character_length(text, at);
+        char piece[24];  // an escape is 4 bytes, a character at most 4
+        TextBuilder b = text_builder(piece, sizeof piece);
+        append_escaped_text(b, text.substr(at, length));
+        // An escape is ASCII, as many characters as bytes; else it is one character.
+        const std::size_t count = b.length > length ? b.length : 1;
+        if (characters + count > most) return out.substr(0, cut) + "...";
+        out.append(b.data, b.length);
+        characters += count;
+        if (characters + 3 <= most) cut = out.size();
+        at += length;
+    }
+    return out;
+}
+
+std::string shown(std::string_view name) { return escaped(name, shown_name_characters); }
+
+std::string shown_path(std::string_view path) { return escaped(path, SIZE_MAX); }
+
+std::string padded(const std::string& text, std::size_t width) {
+    const std::size_t n = characters_in(text);
+    return n >= width ? text : text + std::string(width - n, ' ');
+}
+
+static bool plain_argument_character(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+           c == '-' || c == '/' || c == ':';
+}
+
+// Inside double quotes cmd.exe expands %NAME% (and !NAME! with delayed
+// expansion), and a " ends the quotes whatever stands before it; a POSIX
+// shell expands $ and ` and, interactive, ! (bash's history); PowerShell
+// expands $ and ` and also ends the quotes at the typographic quotes. A
+// backslash is taken as it is by all of them unless another one or the
+// closing quote follows (the C library of Windows and the POSIX shell then
+// read it differently).
+static bool quotable(std::string_view text) {
+    static constexpr std::string_view typographic_quotes[] = {"\u2018", "\u2019", "\u201A", "\u201B",
+                                                              "\u201C", "\u201D", "\u201E"};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F || c == '"' || c == '%' || c == '!' || c == '$' || c == '`') return false;
+        if (c == '\\' && (i + 1 == text.size() || text[i + 1] == '\\')) return false;
+    }
+    for (std::string_view q : typographic_quotes) {
+        if (text.find(q) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+bool typed_argument(std::string_view text, std::string& typed) {
+    typed.clear();
+    if (!text.empty() && std::all_of(text.begin(), text.end(), plain_argument_character)) {
+        typed = text;
+        return true;
+    }
+    if (!quotable(text)) return false;
+    typed += '"';
+    typed += text;
+    typed += '"';
+    return true;
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "src/file_formats/markers_folder.h"
@@ -83,5 +84,28 @@ std::vector<std::string> prune_replaced_copies(const std::string& path);
 // The folder part of a path ("." when there is none), and the rest.
 std::string folder_of(const std::string& path);
 std::string name_of(const std::string& path);
-// A path as a person types it on a command line: quoted when it holds a space.
-std::string typed(const std::string& path);
+
+// ---- names and commands ----
+// Names come from files a player may have had from anyone (a pack, a marker's
+// name): printed raw, a line feed forges a line and an ESC drives the
+// terminal, and pasted into a command a quote ends the argument.
+
+// At most this many characters of a name are printed.
+inline constexpr std::size_t shown_name_characters = 60;
+// A name as the tool prints it: control characters escaped as last.log
+// escapes them, and cut after shown_name_characters characters with "..."
+// (never inside a character or an escape).
+std::string shown(std::string_view name);
+// A path or a file's name as the tool prints it: escaped the same way, never cut.
+std::string shown_path(std::string_view path);
+// `text` followed by spaces up to `width` characters (UTF-8), for columns.
+std::string padded(const std::string& text, std::size_t width);
+std::size_t characters_in(std::string_view text);
+
+// An argument of a command the tool suggests, as a player pastes it: as it is
+// when it holds only ASCII letters, digits and . _ - / :, else in double
+// quotes. False when no quoting is read alike by cmd.exe, PowerShell and a
+// POSIX shell as that one argument: a control character, " % ! $ ` or a
+// typographic quote (PowerShell takes those as quotes), a backslash before
+// another or at the end. Such a text is then referred to otherwise.
+bool typed_argument(std::string_view text, std::string& typed);

@@ -26,7 +26,7 @@ void render_byte_size(TextBuilder& out, std::uint64_t bytes) {
 // line feed in a pack's name must not start a line of its own. They are
 // written as escapes (\n, \r, \t, else \xHH); everything else, UTF-8 too,
 // as it is.
-static void append_escaped(TextBuilder& out, std::string_view text) {
+void append_escaped_text(TextBuilder& out, std::string_view text) {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::size_t plain = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -53,7 +53,7 @@ void render_log_value(TextBuilder& out, const LogArg& a) {
         case LogArg::Kind::unsigned_integer: text_append_u64(out, a.u); break;
         case LogArg::Kind::float32: text_append_f32_shortest(out, a.f32); break;
         case LogArg::Kind::float64: text_append_f64_shortest(out, a.f64); break;
-        case LogArg::Kind::text: append_escaped(out, a.text); break;
+        case LogArg::Kind::text: append_escaped_text(out, a.text); break;
         case LogArg::Kind::boolean: text_append(out, a.boolean ? "true" : "false"); break;
         case LogArg::Kind::location:
             text_append(out, a.loc.file_name());

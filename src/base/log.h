@@ -247,6 +247,14 @@ struct LogFormat {
 };
 
 // ---- rendering (pure, for tests) ------------------------------------------------
+// A text from outside (a file's or a marker's name) as a log line shows it:
+// control characters as \n, \r, \t or \xHH, everything else as it is. The one
+// rule: quillfen-markers prints names by it too.
+void append_escaped_text(TextBuilder& out, std::string_view text);
+// The noun after a count: "1 marker", "2 markers", "0 markers".
+constexpr const char* counted_noun(std::int64_t count, const char* one, const char* more) {
+    return count == 1 ? one : more;
+}
 void render_log_value(TextBuilder& out, const LogArg& value);
 void render_byte_size(TextBuilder& out, std::uint64_t bytes);  // "{:size}"
 // Also for a text not checked when compiling: a placeholder without a value

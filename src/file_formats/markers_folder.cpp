@@ -50,6 +50,9 @@ void describe_obstacle(TextBuilder& out, PlatformFileKind kind) {
 
 // ---- reading one markers file ---------------------------------------------------------------
 
+// Before the error's name in `why`, when a file that is there could not be read.
+constexpr char cannot_be_read[] = "cannot be read: ";
+
 void free_file_text(const Allocator& allocator, FileText& text) {
     if (text.data) free_bytes(allocator, text.data, text.size + 1);
     text = FileText{};
@@ -81,9 +84,14 @@ MarkersFileRead read_whole_file(const char* path, const Allocator& allocator, Fi
     }
     char error[64];
     platform_error_name(r.read, error, sizeof error);
-    text_append(why, "cannot be read: ");
+    text_append(why, cannot_be_read);
     text_append(why, error);
     return r;
+}
+
+const char* markers_file_unread_cause(const MarkersFileRead& r) {
+    const std::size_t n = std::strlen(cannot_be_read);
+    return std::strncmp(r.why, cannot_be_read, n) == 0 ? r.why + n : r.why;
 }
 
 using Deserialize = DeserializeError (*)(std::string_view, const Allocator&, MarkersData&, DeserializeDetail*);

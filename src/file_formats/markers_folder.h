@@ -158,6 +158,9 @@ inline bool markers_file_loaded(const MarkersFileRead& r) { return r.outcome == 
 inline bool ran_out_loading(const MarkersFileRead& r) {
     return r.outcome == MarkersFileOutcome::out_of_memory && r.read.code == 0;
 }
+// `why` for a line that says itself that the file could not be read ("Could
+// not read X: EACCES"): without its own "cannot be read: ".
+const char* markers_file_unread_cause(const MarkersFileRead& r);
 
 // The bytes of a file read whole: zero-terminated, `size` + 1 bytes from the
 // allocator it was read with.

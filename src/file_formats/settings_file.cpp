@@ -467,9 +467,21 @@ Settings parse_settings(std::string_view text, std::string_view path, SettingsCo
     return s;
 }
 
+static bool has_utf16_bom(std::string_view bytes) {
+    return bytes.size() >= 2 &&
+           ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+}
+
 SettingsEncoding settings_encoding(std::string_view bytes) {
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return SettingsEncoding::utf16_le;
-    if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF') return SettingsEncoding::utf16_be;
+    if (bytes.size() < 2) return SettingsEncoding::utf8;
+    if (bytes[0] == '\xFF' && bytes[1] == '\xFE') return SettingsEncoding::utf16_le;
+    if (bytes[0] == '\xFE' && bytes[1] == '\xFF') return SettingsEncoding::utf16_be;
+    // Without a BOM: a first character of ASCII with a zero byte beside it.
+    // UTF-8 text has no zero byte, and a settings file begins with a key, a
+    // comment or a line end.
+    const auto a = static_cast<unsigned char>(bytes[0]), b = static_cast<unsigned char>(bytes[1]);
+    if (a != 0 && a < 0x80 && b == 0) return SettingsEncoding::utf16_le;
+    if (a == 0 && b != 0 && b < 0x80) return SettingsEncoding::utf16_be;
     return SettingsEncoding::utf8;
 }
 
@@ -560,7 +572,8 @@ SettingsFileText read_settings_text(const char* path, const Allocator& allocator
         return t;
     }
     const bool converted =
-        settings_text_from_utf16(view.substr(2), t.encoding == SettingsEncoding::utf16_be, allocator, &t.text, &t.size);
+        settings_text_from_utf16(view.substr(has_utf16_bom(view) ? 2 : 0), t.encoding == SettingsEncoding::utf16_be,
+                                 allocator, &t.text, &t.size);
     free_bytes(allocator, bytes, size + 1);
     if (!converted) {
         t.state = SettingsFileState::unreadable;

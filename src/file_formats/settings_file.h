@@ -1,10 +1,10 @@
 // The player's settings file, Quillfen/settings.ini: plain `key = value`
-// lines, `;` and `#` comment lines, UTF-8 (a UTF-16 file with its BOM is read
-// too, never written). Lines end at LF, CRLF or a lone CR, as editors show
-// them. Reading it (with a line for each fault, in the words the log and
-// quillfen-markers both use), writing a new one with its defaults, and
-// changing one key's line while every other byte of the player's file stays
-// as it was. No logging and no plug-in state.
+// lines, `;` and `#` comment lines, UTF-8 (a UTF-16 file, with its BOM or
+// without, is read too, never written). Lines end at LF, CRLF or a lone CR,
+// as editors show them. Reading it (with a line for each fault, in the words
+// the log and quillfen-markers both use), writing a new one with its
+// defaults, and changing one key's line while every other byte of the
+// player's file stays as it was. No logging and no plug-in state.
 #pragma once
 
 #include <cstddef>
@@ -117,7 +117,10 @@ using SettingsComplaint = void (*)(void* data, std::string_view message);
 Settings parse_settings(std::string_view text, std::string_view path, SettingsComplaint complain, void* data,
                         std::uint32_t* keys_set = nullptr);
 
-// A file's encoding, by its first bytes: a UTF-16 BOM (FF FE, FE FF) or else UTF-8.
+// A file's encoding, by its first bytes: a UTF-16 BOM (FF FE, FE FF); or
+// UTF-16 without one, when its first character is ASCII next to a zero byte
+// (an editor that saved it so; unread, each of its lines would be a fault);
+// or else UTF-8.
 enum class SettingsEncoding : std::uint8_t { utf8, utf16_le, utf16_be };
 SettingsEncoding settings_encoding(std::string_view bytes);
 // UTF-16 text after its BOM as UTF-8, zero-terminated, in one block of

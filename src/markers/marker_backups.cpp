@@ -219,8 +219,9 @@ static CopyLoad load_copy(RunContext& ctx, PluginState& state, const char* path)
     }
     take_markers(ctx, state, data);
     set_last_good_copy(state, path);
-    log_format(ctx, LogLevel::error, "Recovered {:d} markers from {}, the newest backup that loads",
-               static_cast<std::int64_t>(state.markers.length), path);
+    const auto count = static_cast<std::int64_t>(state.markers.length);
+    log_format(ctx, LogLevel::error, "Recovered {:d} {} from {}, the newest backup that loads", count,
+               counted_noun(count, "marker", "markers"), path);
     return CopyLoad::loaded;
 }
 

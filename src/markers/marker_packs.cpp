@@ -223,8 +223,9 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
     text_append(n, pack_name_of_file(pack.path));
     show_notice(state.notice, text_view(n), platform_now_ns(), NoticeSound::select);
     if (not_finite > 0) {
-        log_format(ctx, LogLevel::error, "Left out {:d} markers of {} whose position is not a finite number",
-                   static_cast<std::int64_t>(not_finite), pack.path);
+        log_format(ctx, LogLevel::error, "Left out {:d} {} of {} whose position is not a finite number",
+                   static_cast<std::int64_t>(not_finite),
+                   counted_noun(static_cast<std::int64_t>(not_finite), "marker", "markers"), pack.path);
     }
     return true;
 }

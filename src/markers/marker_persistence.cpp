@@ -807,9 +807,12 @@ static void keep_unsaved_markers(RunContext& ctx, PluginState& state) {
         return;
     }
     log_format(ctx, LogLevel::error,
-               "Kept the {:d} markers the game held in {}: to take them back, copy that file into {} under a name "
-               "that ends in .json before the next start (README.txt, IF YOUR MARKERS ARE GONE, says more)",
-               count, static_cast<const char*>(name), import_directory);
+               "Kept the {:d} {} the game held in {}: to put back what the game held, with this run's "
+               "new markers, deletes, renames, moves, notes and found marks, close the game and run "
+               "quillfen-markers restore . {} in the Quillfen folder; it replaces {}, which is kept as {}.replaced-"
+               "YYYYMMDD-HHMMSS (README.txt, IF YOUR MARKERS ARE GONE, says more)",
+               count, counted_noun(count, "marker", "markers"), static_cast<const char*>(name),
+               std::string_view(name).substr(std::string_view(name).rfind('/') + 1), markers_path, markers_file_name);
 }
 
 bool save_markers_file_at_quit(RunContext& ctx, PluginState& state, bool restart) {

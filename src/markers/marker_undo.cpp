@@ -112,7 +112,7 @@ static std::uint32_t read_deleted_file(RunContext& ctx, PluginState& state) {
                 log_format(ctx, LogLevel::error,
                            "Could not read {}: {}; Quillfen saves nothing over it, and the markers deleted meanwhile "
                            "stay in {} until it can be read",
-                           deleted_path, r.why, markers_path);
+                           deleted_path, markers_file_unread_cause(r), markers_path);
             }
             break;
     }

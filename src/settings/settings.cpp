@@ -41,6 +41,14 @@ static void apply_settings(RunContext& ctx, PluginState& state, const Settings& 
     if (changed || say_defaults) say_settings(ctx, now, changed);
 }
 
+// What the file gives, with the switches that could not be written into it over it.
+static Settings with_held_switches(const PlayerSettings& s, Settings next) {
+    if (s.capture_held) next.capture_off = s.capture_off_held;
+    next.hidden_on_map =
+        static_cast<std::uint16_t>((next.hidden_on_map & ~s.hidden_held) | (s.hidden_held_bits & s.hidden_held));
+    return next;
+}
+
 // ---- reading --------------------------------------------------------------------------------
 
 static void log_complaint(void* data, std::string_view message) {
@@ -124,7 +132,7 @@ static void take_text(RunContext& ctx, PluginState& state, const SettingsFileTex
     TextBuilder b = text_builder(line, sizeof line);
     append_settings_file_fault(b, settings_path, t);  // a UTF-16 file
     if (b.length > 0) log_format(ctx, LogLevel::error, "{}", text_view(b));
-    const Settings next = parse_settings(text, settings_path, log_complaint, &ctx);
+    const Settings next = with_held_switches(s, parse_settings(text, settings_path, log_complaint, &ctx));
     s.file_hash = t.hash;
     s.file_hash_known = true;
     s.file_keys_set = keys_set;
@@ -136,6 +144,9 @@ static void take_text(RunContext& ctx, PluginState& state, const SettingsFileTex
 static void take_file(RunContext& ctx, PluginState& state, const SettingsFileText& t, bool at_start) {
     PlayerSettings& s = state.settings;
     if (t.state != SettingsFileState::unreadable) s.unreadable_said = false;
+    if (t.state == SettingsFileState::read || t.state == SettingsFileState::missing) {
+        s.fault_said = SettingsFileState::read;
+    }
     switch (t.state) {
         case SettingsFileState::read:
             remember_file(state, t.info);
@@ -178,6 +189,12 @@ static void take_file(RunContext& ctx, PluginState& state, const SettingsFileTex
         case SettingsFileState::too_big: {
             s.holding = false;
             remember_file(state, t.info);
+            // Looked at again (its time ahead of the clock, a folder whose
+            // files change): the same obstacle is said once, and the switches
+            // made since stay in force.
+            if (s.fault_said == t.state && s.fault_said_kind == t.info.kind) return;
+            s.fault_said = t.state;
+            s.fault_said_kind = t.info.kind;
             char line[512];
             TextBuilder b = text_builder(line, sizeof line);
             append_settings_file_fault(b, settings_path, t);
@@ -186,7 +203,7 @@ static void take_file(RunContext& ctx, PluginState& state, const SettingsFileTex
             s.file_keys_set = 0;
             Settings defaults{};
             settings_set_route_colour(defaults, 0);
-            apply_settings(ctx, state, defaults, !at_start);
+            apply_settings(ctx, state, with_held_switches(s, defaults), !at_start);
             return;
         }
     }
@@ -235,11 +252,11 @@ static void say_error_not_written(RunContext& ctx, PlatformError e) {
 }
 
 // Writes `next`'s value of `key` into the file: only that key's line changes.
-// A file that cannot take the change whole is left as it is.
-static void write_change(RunContext& ctx, PluginState& state, const Settings& next, SettingsKey key) {
+// A file that cannot take the change whole is left as it is (false).
+static bool write_change(RunContext& ctx, PluginState& state, const Settings& next, SettingsKey key) {
     if (state.settings.holding) {
         say_not_written(ctx, "another program seems to be writing it just now (it read shorter than before)");
-        return;
+        return false;
     }
     SettingsFileText t = read_settings_text(settings_path, ctx.general);
     char why[192];
@@ -273,14 +290,14 @@ static void write_change(RunContext& ctx, PluginState& state, const Settings& ne
     if (b.length > 0) {
         free_settings_text(t, ctx.general);
         say_not_written(ctx, text_view(b));
-        return;
+        return false;
     }
     const std::size_t capacity = t.size + settings_line_room + 1024;
     char* buffer = static_cast<char*>(allocate_bytes(ctx.scratch, capacity, 1));
     if (!buffer) {
         free_settings_text(t, ctx.general);
         say_not_written(ctx, "out of memory");
-        return;
+        return false;
     }
     TextBuilder out = text_builder(buffer, capacity);
     if (t.state == SettingsFileState::missing) {
@@ -296,25 +313,37 @@ static void write_change(RunContext& ctx, PluginState& state, const Settings& ne
                         " bytes, more than a settings file can be (65536); remove comments or blank lines to make "
                         "room");
             say_not_written(ctx, text_view(b));
-            return;
+            return false;
         }
     }
     free_settings_text(t, ctx.general);
     const PlatformError e = write_whole_file(settings_saving_path, settings_path, out.data, out.length, true);
     if (e.code != 0) {
         say_error_not_written(ctx, e);
-        return;
+        return false;
     }
     std::uint32_t keys_set = 0;
     (void)parse_settings(text_view(out), settings_path, nullptr, nullptr, &keys_set);
     remember_text(state, text_view(out), keys_set);
     remember_file(state, platform_file_info(settings_path));
+    return true;
 }
 
 // ---- the switches ---------------------------------------------------------------------------
 
 static void switch_setting(RunContext& ctx, PluginState& state, Settings next, SettingsKey key) {
-    write_change(ctx, state, next, key);
+    PlayerSettings& s = state.settings;
+    const bool written = write_change(ctx, state, next, key);
+    if (key == SettingsKey::capture_waypoints) {
+        s.capture_held = !written;
+        s.capture_off_held = next.capture_off;
+    } else if (key == SettingsKey::hidden_on_map) {
+        // A line written holds every category in force, those held before too.
+        const auto switched = static_cast<std::uint16_t>(s.in_force.hidden_on_map ^ next.hidden_on_map);
+        s.hidden_held = written ? 0 : static_cast<std::uint16_t>(s.hidden_held | switched);
+        s.hidden_held_bits =
+            static_cast<std::uint16_t>((s.hidden_held_bits & ~switched) | (next.hidden_on_map & switched));
+    }
     apply_settings(ctx, state, next, true);
 }
 

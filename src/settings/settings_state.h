@@ -23,6 +23,17 @@ struct PlayerSettings {
     std::uint64_t held_hash;        // ...these bytes: put in force when they are read again
     bool unreadable_said;           // the log said it cannot be read (said again after a read)
     std::int64_t look_again_at_ns;  // the clock, as frame_time
+    // Not a file, or too big, as the log said it (`read`: nothing said), with
+    // what stood there: each look at the same obstacle says nothing more.
+    SettingsFileState fault_said;
+    PlatformFileKind fault_said_kind;
+    // A switch whose change could not be written holds over the file until the
+    // game quits, as its line says: capture (`capture_held`, its value) and each
+    // category of hidden_on_map switched (`hidden_held`, their bits).
+    bool capture_held;
+    bool capture_off_held;
+    std::uint16_t hidden_held;
+    std::uint16_t hidden_held_bits;
     // Capture switched on in the game with a waypoint set: that waypoint,
     // which the capture takes as handled (it was set while capture was off),
     // and when (the clock; 0: not in this run).

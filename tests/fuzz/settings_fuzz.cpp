@@ -9,8 +9,9 @@
 //
 // - The parser names only lines the text has, as an editor counts them (LF,
 //   CRLF or a lone CR end a line), and counts no more keys set than lines.
-// - A UTF-16 text (with its BOM) becomes exactly the UTF-8 that a decoder
-//   written here gives, and a switch is never written into it.
+// - A UTF-16 text (with its BOM, or without one and an ASCII first
+//   character) becomes exactly the UTF-8 that a decoder written here gives,
+//   and a switch is never written into it.
 // - A switch's rewrite, read back, gives the switched value and every other
 //   key as before; every line but the key's last (or one added at the end,
 //   with the file's own line end) is as it was, with its line end; it earns
@@ -139,17 +140,22 @@ void check_utf16(std::string_view text, const std::uint8_t* data, std::size_t si
     const SettingsEncoding encoding = settings_encoding(text);
     if (encoding == SettingsEncoding::utf8) return;
     const bool big = encoding == SettingsEncoding::utf16_be;
+    const bool bom_ahead = text.substr(0, 2) == (big ? "\xFE\xFF" : "\xFF\xFE");
+    const auto ascii = [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; };
+    check(bom_ahead || (big ? text[0] == 0 && ascii(text[1]) : text[1] == 0 && ascii(text[0])),
+          "UTF-16 without a BOM nor an ASCII first character");
+    const std::string_view units = text.substr(bom_ahead ? 2 : 0);
     fuzz::Heap heap;
     char* utf8 = nullptr;
     std::size_t length = 0;
-    check(settings_text_from_utf16(text.substr(2), big, heap.allocator(), &utf8, &length), "no UTF-8 with memory");
-    check(std::string_view(utf8, length) == utf8_of_utf16(text.substr(2), big), "UTF-16 taken otherwise");
+    check(settings_text_from_utf16(units, big, heap.allocator(), &utf8, &length), "no UTF-8 with memory");
+    check(std::string_view(utf8, length) == utf8_of_utf16(units, big), "UTF-16 taken otherwise");
     check(utf8[length] == '\0', "the UTF-8 is not zero-terminated");
     check_parse(parse(std::string_view(utf8, length)), lines_of(std::string_view(utf8, length)).size());
     free_bytes(heap.allocator(), utf8, length + 1);
     fuzz::Heap short_heap;
     short_heap.fail_after = fuzz::failure_point(data, size, heap.allocations);
-    if (settings_text_from_utf16(text.substr(2), big, short_heap.allocator(), &utf8, &length)) {
+    if (settings_text_from_utf16(units, big, short_heap.allocator(), &utf8, &length)) {
         free_bytes(short_heap.allocator(), utf8, length + 1);
     }
     check(heap.live_blocks == 0 && short_heap.live_blocks == 0, "blocks left after the UTF-16 conversion");

@@ -214,6 +214,8 @@ class ExitCodes(Files):
             (("status", os.path.join(self.dir, "no folder")), 2), (("status", not_a_folder), 2),
             (("frobnicate", good), 2), (("check",), 2), (("check", good, good), 2), (("merge", good), 2),
             (("export", good), 2), (("export", good, "--format", "kml"), 2),
+            (("undelete", good, "--entry", "0"), 2), (("undelete", good, "--entry", "2x"), 2),
+            (("undelete", good, "--entry", "-1"), 2),
         ]
         for args, status in cases:
             with self.subTest(" ".join(os.path.basename(a) for a in args)):
@@ -340,7 +342,7 @@ class Undo(Files):
         self.assertRegex(kept[0], r"^markers\.json\.replaced-\d{8}-\d{6}$")
         self.assertEqual(self.read(kept[0]), lenient.encode())
         self.assertEqual(r.out.splitlines(), [
-            "Added 1 of 1 markers from %s" % pack,
+            "Added 1 of 1 marker from %s" % pack,
             "%s holds 3 markers" % into,
             "Kept what markers.json held as %s (to undo: quillfen-markers restore %s %s)." % (kept[0], self.dir, kept[0]),
             "The game must be closed while merging: a running game writes its own markers over",
@@ -452,6 +454,13 @@ class Status(Files):
               "  route_colour = COLOR_RED"] + FOUND_DEFAULTS + [
               "%s is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot write the "
               "switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)"]),
+            ("saved as UTF-16 without a byte order mark",
+             "hidden_on_map = animal, 3\r\nblip_limit = 40\r\n".encode("utf-16-le"),
+             ["Settings in force (from settings.ini):",
+              "  capture_waypoints = true", "  hidden_on_map = 3 ?, 8 Animal", "  blip_limit = 40",
+              "  route_colour = COLOR_RED"] + FOUND_DEFAULTS + [
+              "%s is UTF-16 text (what some editors call \"Unicode\"): Quillfen reads it, but cannot write the "
+              "switches of the game into it; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)"]),
             ("faults: each named, the rest holds", "blip_limt = 4\nroute_colour = COLOR_BLUE\nblip_limit = 501\n",
              ["Settings in force (from settings.ini):",
               "  capture_waypoints = true", "  hidden_on_map =", "  blip_limit = 500", "  route_colour = COLOR_BLUE"] + FOUND_DEFAULTS + [
@@ -484,26 +493,73 @@ class Status(Files):
                 self.assertEqual(out[at:], [l.replace("%s", shown_path) for l in lines], r.out)
                 self.assertEqual(r.err, "")
 
-    def test_the_markers_a_quit_could_not_save_are_listed_with_the_command_that_takes_them_back(self):
+    def test_the_markers_a_quit_could_not_save_are_put_back_whole_by_the_command_status_gives(self):
+        """The copy holds that run's notes, found marks, moves and renames: restore puts them in place, and a merge
+        would not. When markers.json was saved after it, status says what restoring it would take back."""
         unsaved = "markers.json.unsaved-20251209-080003"
-        self.put("markers.json", GOOD)
-        self.put(unsaved, GOOD[:-2] + ',\n  {"position": [100, 0, 0], "category": 3, %s}\n]}' % TIMESTAMP)
-        for folder, shown in ((self.dir, lambda n: os.path.join(self.dir, n)), (".", lambda n: n)):
+        mine = ('{"markers": [\n'
+                '  {"position": [1, 2, 3], "category": 1, "name": "Camp", %s},\n'
+                '  {"position": [4, 5, 6], "category": 2, "name": "Mill", %s},\n'
+                '  {"position": [7, 8, 9], "category": 7, "name": "Bone 1", "pack": "Bones", %s},\n'
+                '  {"position": [9, 9, 9], "category": 2, "name": "Gone", %s}\n]}' % ((TIMESTAMP,) * 4))
+        # That run: Camp renamed, Mill moved, the bone found with a note, Gone deleted, one marker added.
+        held = ('{"markers": [\n'
+                '  {"position": [1, 2, 3], "category": 1, "name": "Old camp", %s},\n'
+                '  {"position": [4, 5, 6], "category": 5, "name": "Mill", %s},\n'
+                '  {"position": [7, 8, 9], "category": 7, "name": "Bone 1", "pack": "Bones", %s, '
+                '"found": {"_nsec": 1765267300000000000}, "note": "under the tree"},\n'
+                '  {"position": [100, 0, 0], "category": 3, %s}\n]}' % ((TIMESTAMP,) * 4))
+        self.put("markers.json", mine)
+        self.put(unsaved, held)
+        os.utime(os.path.join(self.dir, "markers.json"), (1765267200, 1765267200))
+        os.utime(os.path.join(self.dir, unsaved), (1765267203, 1765267203))
+        for folder, dir_shown in ((self.dir, self.dir), (".", ".")):
             with self.subTest(folder):
                 r = run("status", folder, cwd=self.dir, timeout=30)
                 self.assertEqual(r.returncode, 0, r.out + r.err)
                 out = r.out.replace("\\", "/").splitlines()
                 row = [l for l in out if l.startswith(unsaved + "  ")]
                 self.assertEqual(len(row), 1, r.out)
-                self.assertTrue(row[0].endswith("  3 markers"), row[0])
-                command = "    quillfen-markers merge %s %s" % (shown("markers.json"), shown(unsaved))
-                self.assertEqual(out[out.index(command) - 2:out.index(command) + 1], [
-                    "%s holds the markers the game held when it quit without saving them. To add them to your" % unsaved,
-                    "markers, close the game and run (then you may delete it):", command], r.out)
-        # The command as status gives it takes them back.
-        r = run("merge", "markers.json", unsaved, cwd=self.dir)
+                self.assertTrue(row[0].endswith("  4 markers"), row[0])
+                at = out.index("%s holds your markers as the game held them when it quit without saving" % unsaved)
+                self.assertEqual(out[at + 1:at + 6], [
+                    "them: with that run's new markers, deletes, renames, moves, notes and found marks.",
+                    "To put them in the place of markers.json, close the game and run:",
+                    "    quillfen-markers restore %s %s" % (dir_shown, unsaved),
+                    "What markers.json holds now (your markers as last saved before that run) is kept as",
+                    "markers.json.replaced-YYYYMMDD-HHMMSS, the undo. Then you may delete the copy."], r.out)
+        # The command as status gives it puts back every change of that run.
+        r = run("restore", ".", unsaved, cwd=self.dir)
         self.assertEqual(r.returncode, 0, r.out + r.err)
-        self.assertEqual(r.out.splitlines()[:2], ["Added 1 of 3 markers from %s" % unsaved, "markers.json holds 3 markers"])
+        self.assertEqual(r.out.splitlines()[0], "Restored 4 markers from %s into markers.json." % unsaved)
+        self.assertEqual(run("format", self.put("want.json", held)).out,
+                         self.read("markers.json").decode(), "the copy's markers, each key as it held it")
+
+        # markers.json saved after the copy (a later run): restoring would take that back; merge adds only.
+        self.put("markers.json", mine)
+        r = run("status", ".", cwd=self.dir, timeout=30)
+        out = r.out.splitlines()
+        at = out.index("%s holds your markers as the game held them when it quit without saving" % unsaved)
+        self.assertEqual(out[at + 2:at + 9], [
+            "markers.json was saved after it, so putting the copy in its place would also take back what",
+            "changed since (what markers.json holds would be kept as markers.json.replaced-YYYYMMDD-HHMMSS,",
+            "the undo). To do so, close the game and run:",
+            "    quillfen-markers restore . %s" % unsaved,
+            "Or, to add only the copy's markers that markers.json lacks (none within 1 metre of one of yours,",
+            "and none of that run's deletes, renames, moves, notes or found marks):",
+            "    quillfen-markers merge markers.json %s" % unsaved], r.out)
+        r = run("merge", "markers.json", unsaved, cwd=self.dir)
+        self.assertEqual(r.out.splitlines()[:2], ["Added 1 of 4 markers from %s" % unsaved,
+                                                  "markers.json holds 5 markers"])
+
+    def test_a_file_named_like_a_copy_that_is_none_is_not_offered(self):
+        self.put("markers.json", GOOD)
+        self.put('markers.json.unsaved-x" & calc & "', GOOD)
+        r = run("status", self.dir)
+        self.assertEqual(r.returncode, 0, r.err)
+        self.assertEqual([l for l in r.out.splitlines() if l.lstrip().startswith("quillfen-markers ")], [],
+                         "no command is offered for it")
+        self.assertIn('markers.json.unsaved-x" & calc & "  ', r.out, "listed, as any file of markers")
 
     def test_a_fresh_install_says_to_start_the_game_once(self):
         os.makedirs(os.path.join(self.dir, "Quillfen"))
@@ -645,6 +701,226 @@ class Undelete(Files):
         self.assertEqual(self.read("Quillfen/markers.json"), before)
         self.assertNotIn('"deleted"', before.decode(), "merge brings them back without the time of the delete")
         self.assertEqual(run("undelete", mine).returncode, 2, "a LABEL is needed")
+
+
+# Names from someone else's file, as a player may meet them.
+QUOTED = 'a" & calc & "b'
+AMPERSAND = "Bear&calc"
+NEW_LINE = "Camp\nquillfen-markers: forged line"
+ESCAPE = "\x1b[2J\x1b[31mred"
+LONG = "P" * 100000
+EXPANDED = "100% $HOME !x `id`"
+INJECTED = 'x"; touch pwned; echo "y'
+SPECIALS = "Bear's cave (north) ^ & | < > # ~ * ?"
+# As the tool prints them: control characters escaped as last.log escapes them, cut after 60 characters.
+SHOWN = {QUOTED: QUOTED, AMPERSAND: AMPERSAND, NEW_LINE: "Camp\\nquillfen-markers: forged line",
+         ESCAPE: "\\x1B[2J\\x1B[31mred", LONG: "P" * 57 + "...", EXPANDED: EXPANDED, INJECTED: INJECTED,
+         SPECIALS: SPECIALS}
+
+
+def deleted_text(names):
+    """deleted.json holding a marker per name, the last one deleted last."""
+    return json.dumps({"markers": [
+        {"position": [100.0 * (i + 1), 0, 0], "category": 1, "name": n, "timestamp": {"_nsec": 1000 + i},
+         "deleted": {"_nsec": 1765267200000000000 + i * 1000000000}} for i, n in enumerate(names)]})
+
+
+def no_control_characters(text):
+    return not re.search("[\x00-\x09\x0b-\x1f\x7f]", text)
+
+
+def cmd_arguments(command):
+    """The arguments a command line gives the program when typed into cmd.exe, or None when cmd.exe would do more
+    than run it: an operator (& | < > ^ and brackets) outside quotes, or % or ! anywhere (variables, also inside
+    quotes). The rest is split as the C library of Windows splits it; a backslash before a quote, which it reads
+    otherwise than a POSIX shell, is None too."""
+    if re.search("[%!]", command) or command.count('"') % 2 or '\\"' in command:
+        return None
+    if re.search("[&|<>^()]", re.sub('"[^"]*"', "", command)):
+        return None
+    args, current, quoted, started = [], "", False, False
+    for c in command:
+        if c == '"':
+            quoted, started = not quoted, True
+        elif c in " \t" and not quoted:
+            if started:
+                args.append(current)
+            current, started = "", False
+        else:
+            current, started = current + c, True
+    if started:
+        args.append(current)
+    return args
+
+
+def sh_arguments(command, cwd):
+    """The arguments a POSIX shell gives the program of `command`."""
+    program, _, rest = command.partition(" ")
+    r = subprocess.run(["sh", "-c", "printf '%s\\0' " + rest], cwd=cwd, stdout=subprocess.PIPE, check=True)
+    return [program] + r.stdout.decode("utf-8").split("\0")[:-1]
+
+
+class Names(Files):
+    """Names from files print safely in every command that prints one: control characters escaped as last.log
+    escapes them, long ones cut with "...", and a command the tool suggests runs only the tool with its
+    arguments, in cmd.exe as in a POSIX shell, or names the marker by its place in deleted.json."""
+
+    def run_suggested(self, command, cwd):
+        """Runs a command the tool printed as a player would paste it, with quillfen-markers the tool under test:
+        into cmd.exe (Wine's) for quillfen-markers.exe, else into sh, after checking that cmd.exe would run the
+        tool with the same arguments."""
+        args = cmd_arguments(command)
+        self.assertIsNotNone(args, "cmd.exe would do more than run the tool: " + command)
+        self.assertEqual(args[0], "quillfen-markers")
+        if WINDOWS:
+            env = dict(os.environ, WINEPATH=tool_path(os.path.dirname(TOOL)))
+            line = re.sub(r'(^| |")/', r"\1Z:/", command)
+            r = subprocess.run(["wine", "cmd"], input=(line + "\r\nexit\r\n").encode("utf-8"), cwd=cwd, env=env,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+            r.out, r.err = r.stdout.decode("utf-8", "replace").replace("Z:/", "/"), ""
+            return r
+        self.assertEqual(sh_arguments(command, cwd), args, "sh and cmd.exe read it alike")
+        bin_dir = os.path.join(self.dir, "bin")
+        os.makedirs(bin_dir, exist_ok=True)
+        if not os.path.exists(os.path.join(bin_dir, "quillfen-markers")):
+            os.symlink(TOOL, os.path.join(bin_dir, "quillfen-markers"))
+        env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"])
+        r = subprocess.run(["sh", "-c", command], cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           timeout=60)
+        r.out, r.err = r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
+        return r
+
+    def test_status_lists_deleted_names_safely_and_its_command_puts_back_the_newest_and_nothing_else(self):
+        for name in (QUOTED, AMPERSAND, SPECIALS, NEW_LINE, ESCAPE, LONG, EXPANDED, INJECTED):
+            with self.subTest(SHOWN[name]):
+                folder = os.path.join(self.dir, "Quillfen")
+                shutil.rmtree(folder, ignore_errors=True)
+                self.put("Quillfen/markers.json", MINE)
+                self.put("Quillfen/deleted.json", deleted_text(["Old", name]))
+                r = run("status", folder)
+                self.assertEqual(r.returncode, 0, r.err)
+                self.assertTrue(no_control_characters(r.out), r.out[:400])
+                out = r.out.splitlines()
+                at = out.index("deleted.json: 2 markers deleted in the game, the newest first:")
+                self.assertRegex(out[at + 1], r"^  %s  \(deleted [0-9: -]+( UTC)?\)$" % re.escape(SHOWN[name]))
+                self.assertTrue(out[at + 2].startswith("  Old  (deleted "), out[at + 2])
+                lead = "To put one back (close the game first): "
+                self.assertTrue(out[at + 3].startswith(lead), out[at + 3])
+                command = out[at + 3][len(lead):]
+                by_name = name in (AMPERSAND, SPECIALS)
+                self.assertTrue(command.endswith(' "%s"' % name if by_name else " --entry 2"), command)
+                done = self.run_suggested(command, self.dir)
+                self.assertEqual((done.returncode, done.err), (0, ""), done.out)
+                self.assertIn("Restored %s (deleted " % SHOWN[name], done.out)
+                back = json.loads(self.read("Quillfen/markers.json"))["markers"]
+                self.assertEqual([m.get("name") for m in back], ["Camp", "Lake", name], "this one, as it was")
+                self.assertEqual([m["name"] for m in json.loads(self.read("Quillfen/deleted.json"))["markers"]],
+                                 ["Old"])
+                self.assertFalse(os.path.exists(os.path.join(self.dir, "pwned")), "nothing but the tool ran")
+
+    def test_a_folder_whose_path_no_command_prompt_takes_as_it_is_is_left_out_of_the_commands(self):
+        name = "Quillfen 100% $x!"
+        folder = os.path.join(self.dir, name)
+        self.put(name + "/markers.json", MINE)
+        self.put(name + "/deleted.json", deleted_text(["Old"]))
+        self.put(name + "/markers.json.unsaved-20251209-080003", GOOD)
+        r = run("status", folder)
+        self.assertEqual(r.returncode, 0, r.err)
+        out = r.out.splitlines()
+        self.assertIn("To put them in the place of markers.json, close the game and run, in a command prompt in "
+                      "that folder:", out)
+        commands = [l.strip() for l in out if l.strip().startswith("quillfen-markers ")]
+        commands += [l.split(": ", 1)[1] for l in out if l.startswith("To put one back")]
+        self.assertEqual(commands, ["quillfen-markers restore . markers.json.unsaved-20251209-080003",
+                                    "quillfen-markers undelete markers.json Old"])
+        self.assertIn("To put one back (close the game first, in a command prompt in that folder): ", r.out)
+        done = self.run_suggested(commands[1], folder)
+        self.assertEqual((done.returncode, done.err), (0, ""), done.out)
+        self.assertIn('"Old"', self.read(name + "/markers.json").decode(), "put back")
+        self.assertIn("To put them all back: quillfen-markers merge markers.json deleted.json", out)
+
+    def test_pack_names_are_escaped_and_cut_and_their_column_stays_narrow(self):
+        packs = [LONG, ESCAPE, NEW_LINE, "Bones"]
+        self.put("Quillfen/markers.json", json.dumps({"markers": [
+            {"position": [10.0 * i, 0, 0], "category": 7, "name": "m", "pack": p, "timestamp": {"_nsec": 1}}
+            for i, p in enumerate(packs)]}))
+        r = run("status", os.path.join(self.dir, "Quillfen"))
+        self.assertEqual(r.returncode, 0, r.err)
+        self.assertTrue(no_control_characters(r.out), r.out[:400])
+        out = r.out.splitlines()
+        at = out.index("Packs in markers.json:")
+        self.assertEqual(out[at + 1:at + 5], ["  %-60s  0 of 1 found" % SHOWN.get(p, p) for p in packs])
+
+    def test_every_other_command_that_prints_a_name_escapes_it(self):
+        folder = os.path.join(self.dir, "Quillfen")
+        into = self.put("Quillfen/markers.json", MINE)
+        self.put("Quillfen/deleted.json", deleted_text([AMPERSAND, ESCAPE, NEW_LINE, QUOTED]))
+        found = self.put("found.json", json.dumps({"markers": [
+            {"position": [1, 0, 0], "category": 7, "pack": ESCAPE, "timestamp": {"_nsec": 1},
+             "found": {"_nsec": 2}}]}))
+        far = self.put("far.json", '{"markers": [{"position": [1, Infinity, 0], "category": 1, "name": %s, %s}]}'
+                       % (json.dumps(NEW_LINE), TIMESTAMP))
+        keyed = self.put("keyed.json", '{"markers": [{"position": [1, 2, 3], "category": 1, %s: 1, %s}]}'
+                         % (json.dumps(ESCAPE), TIMESTAMP))
+        cases = [
+            (("undelete", into, "nothing"), 2, [
+                'No marker called "nothing" in %s/deleted.json (the newest: "%s", "%s", "%s", "%s").'
+                % (folder, QUOTED, SHOWN[NEW_LINE], SHOWN[ESCAPE], AMPERSAND), "Nothing was changed."]),
+            (("undelete", into, "--entry", "2"), 0, ["Restored %s (deleted " % SHOWN[ESCAPE]]),
+            (("undelete", into, AMPERSAND), 0, ["Restored Bear&calc (deleted "]),
+            (("undelete", into, "--entry", "9"), 2, [
+                "%s/deleted.json holds 2 markers: there is no marker 9 in it." % folder, "Nothing was changed."]),
+            (("unfound", into, ESCAPE), 0, [
+                '%s holds no marker of the pack "%s"; it was not changed. quillfen-markers status lists the packs of '
+                "a Quillfen folder." % (into, SHOWN[ESCAPE])]),
+            (("unfound", found, ESCAPE), 0, [
+                "Cleared the found marks of 1 of the 1 marker of %s in %s" % (SHOWN[ESCAPE], found)]),
+            (("check", keyed), 3, ['1:53: marker 1: the game ignores the key "\\u001b[2J\\u001b[31mred"', "1"]),
+        ]
+        for args, status, starts in cases:
+            with self.subTest(" ".join(SHOWN.get(a, os.path.basename(a)) for a in args)):
+                r = run(*args)
+                self.assertEqual(r.returncode, status, r.out + r.err)
+                self.assertTrue(no_control_characters(r.out + r.err), r.out + r.err)
+                lines = r.out.splitlines()
+                self.assertEqual([l[:len(s)] for l, s in zip(lines, starts)], starts, r.out)
+        self.assertEqual([m.get("name") for m in json.loads(self.read("Quillfen/markers.json"))["markers"]],
+                         ["Camp", "Lake", AMPERSAND, ESCAPE], "each as it was")
+        r = run("export", far, "--format", "csv")
+        self.assertEqual(r.err, "quillfen-markers: left out marker 1 (%s): its position is not a finite number\n"
+                         % SHOWN[NEW_LINE])
+
+    def test_a_file_name_with_a_line_feed_or_an_escape_is_printed_escaped(self):
+        if WINDOWS or sys.platform != "linux":
+            self.skipTest("a line feed in a file's name is Linux's")
+        pack = self.put("a\nb\x1b[2J.json", GOOD)
+        into = os.path.join(self.dir, "new.json")
+        r = run("merge", into, pack)
+        self.assertEqual(r.returncode, 0, r.err)
+        self.assertEqual(r.out.splitlines(), ["Added 2 of 2 markers from %s/a\\nb\\x1B[2J.json" % self.dir,
+                                              "%s holds 2 markers" % into])
+        self.put("Q/markers.json", GOOD)
+        self.put("Q/markers.json.replaced-\n\x1b[2J", GOOD)
+        r = run("status", os.path.join(self.dir, "Q"))
+        self.assertTrue(no_control_characters(r.out), r.out)
+        self.assertIn("markers.json.replaced-\\n\\x1B[2J  ", r.out)
+
+
+class Counts(Files):
+    """A count of one names one thing."""
+
+    def test_one_marker_is_one_marker(self):
+        one = '{"markers": [{"position": [100, 0, 0], "category": 3, %s}]}' % TIMESTAMP
+        into = os.path.join(self.dir, "Quillfen", "markers.json")
+        self.put("Quillfen/deleted.json", deleted_text(["Gone"]))
+        r = run("merge", into, self.put("one.json", one))
+        self.assertEqual(r.out.splitlines()[:2], ["Added 1 of 1 marker from %s/one.json" % self.dir,
+                                                  "%s holds 1 marker" % into])
+        r = run("restore", os.path.join(self.dir, "Quillfen"), self.put("again.json", one))
+        self.assertEqual(r.out.splitlines()[0], "Restored 1 marker from %s/again.json into markers.json." % self.dir)
+        out = run("status", os.path.join(self.dir, "Quillfen")).out.replace("\\", "/").splitlines()
+        self.assertRegex(out[0], r"^markers\.json +\S+ \S+  1 marker$")
+        self.assertIn("deleted.json: 1 marker deleted in the game, the newest first:", out)
 
 
 def main():

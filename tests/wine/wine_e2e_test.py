@@ -239,9 +239,11 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual(messages[-3:], [
             "The changes made in the game were not saved: Quillfen/markers.json still could not be read when the "
             "game quit, so it is left as it was (the game held 1 markers, the backup's and those added since)",
-            "Kept the 1 markers the game held in Quillfen/%s: to take them back, copy that file into "
-            "Quillfen/import under a name that ends in .json before the next start (README.txt, IF YOUR MARKERS "
-            "ARE GONE, says more)" % unsaved[0],
+            "Kept the 1 marker the game held in Quillfen/%s: to put back what the game held, with "
+            "this run's new markers, deletes, renames, moves, notes and found marks, close the game and run "
+            "quillfen-markers restore . %s in the Quillfen folder; it replaces Quillfen/markers.json, which is kept "
+            "as markers.json.replaced-YYYYMMDD-HHMMSS (README.txt, IF YOUR MARKERS ARE GONE, says more)"
+            % (unsaved[0], unsaved[0]),
             "Shutdown"])
         with open(os.path.join(q, unsaved[0]), "rb") as f:
             kept = json.loads(f.read())["markers"]
@@ -486,9 +488,11 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertEqual(len(unsaved), 1, names)
         self.assertEqual(names, sorted(["import", "last.log", "markers.json", "markers.json.bak", "settings.ini"]
                                        + unsaved))
-        self.assertIn("Kept the 3 markers the game held in Quillfen/%s: to take them back, copy that file into "
-                      "Quillfen/import under a name that ends in .json before the next start (README.txt, IF YOUR "
-                      "MARKERS ARE GONE, says more)" % unsaved[0], messages)
+        self.assertIn("Kept the 3 markers the game held in Quillfen/%s: to put back what the game held, "
+                      "with this run's new markers, deletes, renames, moves, notes and found marks, close the "
+                      "game and run quillfen-markers restore . %s in the Quillfen folder; it replaces "
+                      "Quillfen/markers.json, which is kept as markers.json.replaced-YYYYMMDD-HHMMSS (README.txt, IF "
+                      "YOUR MARKERS ARE GONE, says more)" % (unsaved[0], unsaved[0]), messages)
         with open(os.path.join(q, unsaved[0]), "rb") as f:
             self.assertEqual(len(json.loads(f.read())["markers"]), 3)
         self.assertEqual(os.listdir(os.path.join(q, "markers.json")), [])
