@@ -432,6 +432,22 @@ TEST_F(UndoTest, AnUndoThatFindsTheMarkersBackAlreadySaysSoOnScreen) {
     EXPECT_EQ(next_undo(plugin_state), UndoNext::none);
 }
 
+TEST_F(UndoTest, AnUndoThatFindsAnotherMarkerInThePlaceSaysSoOnScreen) {
+    start();
+    delete_at(0);  // Bear cave, at 10, 0, 0
+    in_script([] {
+        RunContext ctx = script_context();
+        ASSERT_TRUE(try_add_marker(ctx, plugin_state, position_to_vector3(10.5f, 0, 0)));
+    });
+    EXPECT_EQ(undo(), -1);
+    EXPECT_EQ(plugin_state.markers.length, 4u);
+    EXPECT_TRUE(
+        logged("Did not restore Bear cave: a marker lies within 1 unit of its place already "
+               "(Quillfen/deleted.json keeps it)"));
+    EXPECT_EQ(notice(), "Not restored, as a marker lies within 1 m of its place: Bear cave");
+    EXPECT_NE(deleted_json().find("\"Bear cave\""), std::string::npos);
+}
+
 // ---- the newest 500 ---------------------------------------------------------------------------
 
 TEST_F(UndoTest, AnOlderDeleteLeavingDeletedJsonIsSaidWithTheCopiesThatMayHoldIt) {

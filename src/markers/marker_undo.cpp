@@ -646,8 +646,7 @@ void deleted_file_after_save(RunContext& ctx, PluginState& state) {
     const DeletedFault f = write_deleted_file(ctx, state, b);
     if (f.code != 0 && news(u, f.code)) {
         log_format(ctx, LogLevel::error,
-                   "Could not take the markers restored out of {} ({}): it lists them a while longer, which loses "
-                   "nothing, as {} holds them",
+                   "Could not take the markers restored out of {} ({}); {} holds them, so nothing is lost",
                    deleted_path, text_view(b), markers_path);
     }
 }
