@@ -459,12 +459,15 @@ bool remember_deleted_marker(RunContext& ctx, PluginState& state, std::size_t in
     char cause_text[256];
     TextBuilder cause = text_builder(cause_text, sizeof cause_text);
     UndoStep step{UndoKind::deleted, {}, platform_now_ns(), static_cast<std::int64_t>(index), false, false};
-    DeletedFault f{};
-    if (!copy_marker_record(ctx.general, m, step.marker) || !array_append(u.steps, ctx.general, step)) {
+    // What deleted.json holds is read first: nothing replaces it unread.
+    DeletedFault f = u.deleted_file_unread ? read_deleted_file(ctx, state, cause) : DeletedFault{};
+    const bool copied =
+        f.code == 0 && copy_marker_record(ctx.general, m, step.marker) && array_append(u.steps, ctx.general, step);
+    if (f.code == 0 && !copied) {
         free_marker_texts(ctx.general, step.marker);
         text_append(cause, "memory ran out");
         f = DeletedFault{out_of_memory_code, PlatformFileKind::regular};
-    } else {
+    } else if (copied) {
         // One entry per marker: an earlier delete of it (undone since) gives way to this one.
         const std::int64_t earlier = deleted_step_of(u, m);
         const bool earlier_is_new = earlier == static_cast<std::int64_t>(u.steps.length - 1);
@@ -475,7 +478,7 @@ bool remember_deleted_marker(RunContext& ctx, PluginState& state, std::size_t in
             u.deleted_file_behind = false;
             free_marker_texts(ctx.general, u.steps[u.steps.length - 1].marker);
             --u.steps.length;
-        } else if (earlier >= 0 && !earlier_is_new) {
+        } else if (!earlier_is_new) {
             free_marker_texts(ctx.general, u.steps[static_cast<std::size_t>(earlier)].marker);
             array_remove_ordered(u.steps, static_cast<std::size_t>(earlier));
         }
