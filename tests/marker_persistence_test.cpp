@@ -860,39 +860,43 @@ TEST_F(MarkerPersistenceTest, AFullDiskThatFreesUpMidSessionLosesNothing) {
     });
     std::vector<std::string> m = messages();
     m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before));
-    // One line for the failure, whatever the number of tries; the delete says
-    // what it deleted, and that deleted.json could not be written first.
-    ASSERT_EQ(m.size(), 5u) << "one line for the failure, whatever the number of tries";
+    // One line for the failure, whatever the number of tries; the delete is
+    // not made, as deleted.json cannot keep it first, and says so.
+    ASSERT_EQ(m.size(), 4u) << "one line for the failure, whatever the number of tries";
     EXPECT_EQ(m[0], "Saving data to disk");
     EXPECT_EQ(m[1].rfind("Failed to write to markers data file: 0/", 0), 0u) << m[1];
     EXPECT_NE(m[1].find(" ENOSPC"), std::string::npos) << m[1];
     EXPECT_EQ(m[2], retry_line(5, make_room));
-    EXPECT_EQ(m[3].rfind("Deleted ", 0), 0u) << m[3];
-    EXPECT_EQ(m[4].rfind("Could not write Quillfen/deleted.json: ENOSPC", 0), 0u) << m[4];
+    EXPECT_EQ(m[3].rfind("Did not delete ", 0), 0u) << m[3];
+    EXPECT_NE(m[3].find(": Quillfen/deleted.json could not be written (ENOSPC), and a marker leaves the list only "
+                        "once Quillfen/deleted.json keeps it for an undo; to delete it, " +
+                        make_room + ", then delete it again"),
+              std::string::npos)
+        << m[3];
+    EXPECT_EQ(plugin_state.markers.length, 4u) << "the marker stays";
     EXPECT_EQ(markers_in(markers_text()), 2u) << "the old file stays whole";
 
-    // Room again: the next try saves everything. Five tries failed (four
-    // changes and one retry), so it is due 80 seconds after the last.
+    // Room again: the next try saves everything. Four tries failed (three
+    // changes and one retry), so it is due 40 seconds after the last.
     inject_file_faults(nullptr);
-    frames(80 * 60 - 2);
-    EXPECT_EQ(messages().size(), before + 5) << "not due yet";
+    frames(40 * 60 - 2);
+    EXPECT_EQ(messages().size(), before + 4) << "not due yet";
     frames(2);
     m = messages();
-    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before) + 5);
-    EXPECT_EQ(m, (std::vector<std::string>{"Quillfen/deleted.json holds the deleted markers again",
-                                           "Saved 3 markers to JSON", works_again_line}));
+    m.erase(m.begin(), m.begin() + static_cast<std::ptrdiff_t>(before) + 4);
+    EXPECT_EQ(m, (std::vector<std::string>{"Saved 4 markers to JSON", works_again_line}));
     frames(600);
-    EXPECT_EQ(messages().size(), before + 8) << "no more tries once it works";
+    EXPECT_EQ(messages().size(), before + 6) << "no more tries once it works";
     ASSERT_TRUE(end());
 
     // The next start has every change of the session.
     begin("{frames: 10}");
     frames(1);
-    ASSERT_EQ(plugin_state.markers.length, 3u);
-    EXPECT_EQ(plugin_state.markers[0].data.position.x, 3.0f);
-    EXPECT_EQ(plugin_state.markers[1].data.position.x, 100.0f);
-    EXPECT_STREQ(plugin_state.markers[1].data.name, "Camp");
-    EXPECT_EQ(plugin_state.markers[2].data.position.x, 200.0f);
+    ASSERT_EQ(plugin_state.markers.length, 4u);
+    EXPECT_EQ(plugin_state.markers[1].data.position.x, 3.0f);
+    EXPECT_EQ(plugin_state.markers[2].data.position.x, 100.0f);
+    EXPECT_STREQ(plugin_state.markers[2].data.name, "Camp");
+    EXPECT_EQ(plugin_state.markers[3].data.position.x, 200.0f);
 }
 
 TEST_F(MarkerPersistenceTest, WhileSavesFailANewReasonGetsItsLinesAndTheTriesGoOn) {

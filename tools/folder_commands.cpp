@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "src/file_formats/marker_copies.h"
+#include "src/file_formats/marker_identity.h"
 #include "src/file_formats/marker_pack_merge.h"
 #include "src/file_formats/marker_spacing.h"
 #include "src/file_formats/settings_file.h"
@@ -71,6 +73,33 @@ static std::vector<std::size_t> newest_deleted_first(const MarkersData& data) {
     return order;
 }
 
+// Markers by the game's rule of the same marker (marker_identity.h).
+struct MarkerSet {
+    MarkerTable table{};
+    MarkerSet() = default;
+    MarkerSet(const MarkerSet&) = delete;
+    MarkerSet& operator=(const MarkerSet&) = delete;
+    ~MarkerSet() { marker_table_free(table); }
+    void add(const MarkerDataV1& m) {
+        if (!marker_table_add(table, heap_allocator(), m, 0)) throw std::bad_alloc();
+    }
+    bool has(const MarkerDataV1& m) const { return marker_table_find(table, m) != nullptr; }
+};
+
+// The deleted markers still to offer, newest first, as the game offers them:
+// one per marker (its newest delete), and none that `markers` holds again.
+static std::vector<std::size_t> deleted_to_offer(const MarkersData& deleted, const MarkersData& markers) {
+    MarkerSet seen;
+    for (std::size_t i = 0; i < markers.count; ++i) seen.add(markers.records[i]);
+    std::vector<std::size_t> offered;
+    for (const std::size_t i : newest_deleted_first(deleted)) {
+        if (seen.has(deleted.records[i])) continue;
+        seen.add(deleted.records[i]);
+        offered.push_back(i);
+    }
+    return offered;
+}
+
 static std::string local_time_text(std::int64_t unix_ns);
 
 // The file `name` of `folder` as an argument of a command the tool suggests.
@@ -94,7 +123,8 @@ static std::string undelete_argument(const MarkersData& d, std::size_t i) {
 }
 
 // The markers deleted in the game (deleted.json): how many, the newest few,
-// and how to bring one or all back.
+// and how to bring one or all back. Those that markers.json holds again are
+// not counted.
 static void print_deleted(const std::string& folder) {
     constexpr std::size_t newest_shown = 5;
     const std::string path = in_folder(folder, deleted_file_name);
@@ -105,25 +135,30 @@ static void print_deleted(const std::string& folder) {
         free_markers_data(f.data, heap_allocator());
         return;
     }
+    // A markers.json that cannot be loaded holds none of them.
+    MarkersData markers{};
+    (void)read_markers_file(in_folder(folder, markers_file_name).c_str(), heap_allocator(), markers);
     const MarkersData& d = f.data;
-    std::printf("%s: %zu %s deleted in the game%s\n", deleted_file_name, d.count,
-                counted_noun(static_cast<std::int64_t>(d.count), "marker", "markers"),
-                d.count == 0 ? "" : ", the newest first:");
-    const std::vector<std::size_t> order = newest_deleted_first(d);
+    const std::vector<std::size_t> order = deleted_to_offer(d, markers);
+    free_markers_data(markers, heap_allocator());
+    std::printf("%s: %zu %s deleted in the game%s\n", deleted_file_name, order.size(),
+                counted_noun(static_cast<std::int64_t>(order.size()), "marker", "markers"),
+                order.empty() ? "" : ", the newest first:");
     for (std::size_t k = 0; k < order.size() && k < newest_shown; ++k) {
         const std::size_t i = order[k];
         std::printf("  %s  (deleted %s)\n", shown(deleted_label(d.records[i])).c_str(),
                     local_time_text(d.deleted_ns[i]).c_str());
     }
-    if (d.count > 0) {
+    if (!order.empty()) {
         bool here = false;
-        const std::string markers = typed_in_folder(folder, markers_file_name, here);
+        const std::string markers_typed = typed_in_folder(folder, markers_file_name, here);
         const std::string deleted = typed_in_folder(folder, deleted_file_name, here);
         const char* const where = here ? ", in a command prompt in that folder" : "";
         std::printf(
             "To put one back (close the game first%s): quillfen-markers undelete %s %s\n"
             "To put them all back: quillfen-markers merge %s %s\n",
-            where, markers.c_str(), undelete_argument(d, order[0]).c_str(), markers.c_str(), deleted.c_str());
+            where, markers_typed.c_str(), undelete_argument(d, order[0]).c_str(), markers_typed.c_str(),
+            deleted.c_str());
     }
     free_markers_data(f.data, heap_allocator());
 }
@@ -403,6 +438,39 @@ int run_restore(const std::string& folder, std::string from) {
 
 // ---- merge ----------------------------------------------------------------------------------------------
 
+// After a merge into the game's markers.json: the markers it holds now leave
+// the deleted.json of its folder that the merge took them from (as the
+// game's undo takes them out), so that neither the game nor status offers
+// them again. Written after markers.json, so that a marker is never in neither.
+static void take_out_of_deleted_file(const std::string& path, const MarkerSet& holds, const std::string& into) {
+    LoadedFile f = load_file(path, true);
+    std::vector<MarkerDataV1> rest;
+    std::vector<std::int64_t> rest_ns;
+    if (f.read && f.loads) {
+        for (std::size_t i = 0; i < f.data.count; ++i) {
+            if (holds.has(f.data.records[i])) continue;
+            rest.push_back(f.data.records[i]);
+            rest_ns.push_back(f.data.deleted_ns[i]);
+        }
+    }
+    const std::size_t back = f.data.count - rest.size();
+    MarkersText text{};
+    const bool made = back > 0 && serialize_markers(rest.data(), rest.size(), heap_allocator(), text, rest_ns.data()) ==
+                                      SerializeError::none;
+    free_markers_data(f.data, heap_allocator());
+    if (!made) return;  // nothing to take out (out of memory: it lists them a while longer, which loses nothing)
+    const std::string saving = path + saving_suffix;
+    const PlatformError e = write_whole_file(saving.c_str(), path.c_str(), text.data, text.length, true);
+    free_markers_text(text, heap_allocator());
+    if (e.code != 0) {
+        std::printf("%s still lists them (it could not be written: %s); that loses nothing.\n", path.c_str(),
+                    error_name(e).c_str());
+    } else {
+        std::printf("%s no longer lists the %zu %s that %s holds now.\n", path.c_str(), back,
+                    back == 1 ? "marker" : "markers", name_of(into).c_str());
+    }
+}
+
 int run_merge(const std::string& into, const std::vector<std::string>& from) {
     // Everything is loaded before anything is written.
     const PlatformFileKind into_kind = platform_file_info(into.c_str()).kind;
@@ -458,6 +526,18 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
         lines.push_back(line);
     }
     spacing_grid_free(grid);
+    const bool game_file = name_of(into) == markers_file_name;
+    // The deleted.json beside the game's markers.json, when it is merged.
+    std::vector<std::string> deleted_files;
+    MarkerSet holds;
+    for (const std::string& path : from) {
+        if (game_file && name_of(path) == deleted_file_name && folder_of(path) == folder_of(into)) {
+            deleted_files.push_back(path);
+        }
+    }
+    if (!deleted_files.empty()) {
+        for (const MarkerDataV1& m : merged) holds.add(m);
+    }
     MarkersText text{};
     if (!whole || serialize_markers(merged.data(), merged.size(), heap_allocator(), text) != SerializeError::none) {
         std::fprintf(stderr, "quillfen-markers: out of memory\n");
@@ -469,12 +549,12 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
     free_all();
 
     const bool exists = into_kind != PlatformFileKind::missing;
-    const bool game_file = name_of(into) == markers_file_name;
     if (exists && written == base.text) {
         // Nothing new, and already in the game's layout: no write, no copy.
         for (const std::string& line : lines) std::printf("%s\n", line.c_str());
         std::printf("%s holds %zu %s; it was not changed\n", shown_path(into).c_str(), merged.size(),
                     counted_noun(static_cast<std::int64_t>(merged.size()), "marker", "markers"));
+        for (const std::string& path : deleted_files) take_out_of_deleted_file(path, holds, into);
         return exit_done;
     }
     const Replacement r = replace_with_undo(into, exists ? &base.text : nullptr, written);
@@ -485,6 +565,7 @@ int run_merge(const std::string& into, const std::vector<std::string>& from) {
     for (const std::string& line : lines) std::printf("%s\n", line.c_str());
     std::printf("%s holds %zu %s\n", shown_path(into).c_str(), merged.size(),
                 counted_noun(static_cast<std::int64_t>(merged.size()), "marker", "markers"));
+    for (const std::string& path : deleted_files) take_out_of_deleted_file(path, holds, into);
     report_undo(r, into, undo_text(into, r.kept));
     if (game_file) say_game_must_be_closed("merging", "Start it again to see the added markers.");
     return exit_done;
@@ -576,7 +657,8 @@ int run_undelete(const std::string& into, std::string label, std::size_t entry) 
         return status;
     }
     const MarkersData& d = deleted.data;
-    const std::vector<std::size_t> order = newest_deleted_first(d);
+    // As status lists them: one per marker, none that markers.json holds again.
+    const std::vector<std::size_t> order = deleted_to_offer(d, base.data);
     if (entry > d.count) {
         std::printf("%s holds %zu %s: there is no marker %zu in it.\nNothing was changed.\n",
                     shown_path(deleted_file).c_str(), d.count,
@@ -585,10 +667,19 @@ int run_undelete(const std::string& into, std::string label, std::size_t entry) 
         return exit_cannot;
     }
     if (entry > 0) label = deleted_label(d.records[entry - 1]);
-    const auto found = std::find_if(order.begin(), order.end(), [&](std::size_t i) {
-        return entry > 0 ? i == entry - 1 : deleted_label(d.records[i]) == label;
-    });
+    // An entry stands for its marker: an older copy of one offered is that one.
+    const auto matches = [&](std::size_t i) {
+        return entry > 0 ? same_marker(d.records[i], d.records[entry - 1]) : deleted_label(d.records[i]) == label;
+    };
+    const auto found = std::find_if(order.begin(), order.end(), matches);
     if (found == order.end()) {
+        const std::vector<std::size_t> all = newest_deleted_first(d);
+        if (std::any_of(all.begin(), all.end(), matches)) {
+            std::printf("%s is back already: %s holds it.\nNothing was changed.\n", shown(label).c_str(),
+                        shown_path(name_of(into)).c_str());
+            free_all();
+            return exit_done;
+        }
         std::printf("No marker called \"%s\" in %s (", shown(label).c_str(), shown_path(deleted_file).c_str());
         if (order.empty()) std::printf("it holds none");
         for (std::size_t k = 0; k < order.size() && k < 5; ++k) {
@@ -599,7 +690,7 @@ int run_undelete(const std::string& into, std::string label, std::size_t entry) 
         return exit_cannot;
     }
     const MarkerDataV1& back = d.records[*found];
-    // Back already (a merge of deleted.json, an undo in the game): not twice.
+    // Another marker in its place: not a second one there.
     for (std::size_t i = 0; i < base.data.count; ++i) {
         if (distance_squared(base.data.records[i].position, back.position) < minimum_spacing_squared) {
             std::printf("%s is back already: a marker of %s lies within 1 metre of it.\nNothing was changed.\n",
@@ -613,11 +704,12 @@ int run_undelete(const std::string& into, std::string label, std::size_t entry) 
     const auto at = std::find_if(merged.begin(), merged.end(),
                                  [&](const MarkerDataV1& m) { return m.timestamp._nsec > back.timestamp._nsec; });
     merged.insert(at, back);
-    // deleted.json without it: written once the marker is in place, so that it is never in neither.
+    // deleted.json without it (nor an older delete of it): written once the
+    // marker is in place, so that it is never in neither.
     std::vector<MarkerDataV1> kept;
     std::vector<std::int64_t> kept_ns;
     for (std::size_t i = 0; i < d.count; ++i) {
-        if (i == *found) continue;
+        if (same_marker(d.records[i], back)) continue;
         kept.push_back(d.records[i]);
         kept_ns.push_back(d.deleted_ns[i]);
     }

@@ -112,6 +112,39 @@ void make_backup(RunContext& ctx) {
     free_file_text(ctx.general, text);
 }
 
+static bool written_within(const char* path, const ListedSpan* spans, std::size_t count) {
+    const PlatformFileInfo info = platform_file_info(path);
+    if (info.kind != PlatformFileKind::regular) return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (spans[i].from_ns < info.modified_ns && info.modified_ns < spans[i].to_ns) return true;
+    }
+    return false;
+}
+
+std::size_t append_copies_written_within(RunContext& ctx, TextBuilder& out, const ListedSpan* spans,
+                                         std::size_t count) {
+    // The backup first, then the daily copies from the newest.
+    constexpr std::size_t most_named = 1 + daily_copies_kept + 1;
+    char names[most_named][128];
+    std::size_t found = 0;
+    if (written_within(markers_backup_path, spans, count)) {
+        TextBuilder b = text_builder(names[found++], sizeof names[0]);
+        text_append(b, markers_backup_path);
+    }
+    GrowableArray<std::uint32_t> dates{};
+    (void)list_daily_copies(daily_copies_directory, utc_date_number(platform_now_ns()), ctx.general, dates);
+    for (std::size_t i = 0; i < dates.length && found < most_named; ++i) {
+        daily_copy_path(names[found], dates[i]);
+        if (written_within(names[found], spans, count)) ++found;
+    }
+    array_free(dates);
+    for (std::size_t i = 0; i < found; ++i) {
+        if (i > 0) text_append(out, i + 1 == found ? " and " : ", ");
+        text_append(out, names[i]);
+    }
+    return found;
+}
+
 // ---- keeping an unloadable file ---------------------------------------------------------
 
 // True when the newest copy kept aside holds exactly `text`: a damaged file

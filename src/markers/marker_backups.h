@@ -19,6 +19,17 @@ void make_backup(RunContext& ctx);
 // The backup and the day's copy of a markers text known to load.
 void back_up_text(RunContext& ctx, const char* text, std::size_t size);
 
+// When a marker was in the list: from its making (its timestamp) to its delete.
+struct ListedSpan {
+    std::int64_t from_ns, to_ns;
+};
+// The copies set-up made of markers.json (the backup, the daily copies in
+// backups/) whose files were written within one of `spans`: those that may
+// hold such a marker, as each holds markers.json as it was at a start.
+// Appended to `out` as "Quillfen/markers.json.bak and Quillfen/backups/
+// markers-YYYYMMDD.json"; how many there are.
+std::size_t append_copies_written_within(RunContext& ctx, TextBuilder& out, const ListedSpan* spans, std::size_t count);
+
 // Keeps the unloadable markers.json as markers.json.unreadable-YYYYMMDD-HHMMSS
 // (UTC), never over an existing copy and only once for the same text: `text`
 // when the file was read, else what can be read now. True once a copy exists;

@@ -64,14 +64,13 @@ bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position
     return true;
 }
 
-void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
-    if (!index_in_range(index, state.markers.length)) return;
+bool delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
+    if (!index_in_range(index, state.markers.length)) return false;
     const auto at = static_cast<std::size_t>(index);
-    log_format(ctx, LogLevel::info, "Deleted {}",
-               scratch_copy(ctx, shown_marker_label(ctx, state, state.markers[at], PlaceLookup::quiet)));
     // Into deleted.json before markers.json loses it: a crash between the two
-    // leaves it in both, never in neither.
-    remember_deleted_marker(ctx, state, at);
+    // leaves it in both, never in neither. When it cannot be kept there, it stays.
+    const char* label = scratch_copy(ctx, shown_marker_label(ctx, state, state.markers[at], PlaceLookup::quiet));
+    if (!remember_deleted_marker(ctx, state, at, label)) return false;
     note_marker_deleted(ctx, state, at);
     Marker& m = state.markers[at];
     free_texts(ctx, m);
@@ -79,6 +78,7 @@ void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index) {
     array_remove_ordered(state.markers, static_cast<std::size_t>(index));
     marker_list_changed(ctx, state, MarkerListChange::removed, static_cast<std::size_t>(index));
     save_data_to_disk(ctx, state);
+    return true;
 }
 
 // The name changed, without a note of the change for a markers.json not read yet.

@@ -13,8 +13,9 @@
 bool try_add_marker(RunContext& ctx, PluginState& state, const Vector3& position);
 // An index out of range does nothing (and saves nothing). The marker is kept
 // for an undo, in Quillfen/deleted.json first (marker_undo.h); the log says
-// "Deleted LABEL".
-void delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index);
+// "Deleted LABEL". False when it was not deleted: out of range, or
+// deleted.json could not keep it (the log and the notice say why).
+bool delete_marker_at(RunContext& ctx, PluginState& state, std::int64_t index);
 // An empty name removes the name. The text is taken byte for byte. The name
 // it had is kept for an undo.
 void rename_marker(RunContext& ctx, PluginState& state, Marker& marker, std::string_view name);

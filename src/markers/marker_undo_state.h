@@ -20,20 +20,27 @@ struct UndoStep {
     MarkerDataV1 marker;
     std::int64_t deleted_ns;  // when it was deleted (deleted.json's "deleted")
     std::int64_t index;       // where it stood in the list; -1 for a delete of an earlier run
-    // Undone already, but still in deleted.json until markers.json holds it again.
+    // In the list again (undone, or back by other ways: a pack, the tool, a
+    // kill between a delete's two writes), but still in deleted.json until a
+    // save of markers.json works: no longer offered.
     bool restored;
-    // Not put back, as a marker stands within 1 unit of its place: no longer
-    // offered in this run, and kept in deleted.json.
+    // Not put back, as a marker stands within 1 unit of its place (or is
+    // the marker itself in the backup's list shown while markers.json is
+    // unread): no longer offered in this run, and kept in deleted.json.
     bool passed_over;
 };
 
 struct MarkerUndo {
-    GrowableArray<UndoStep> steps;  // oldest first: the newest not restored is undone first
-    // deleted.json does not hold the history's deletes yet: it is written
-    // before the next save of markers.json, which waits for it.
+    // Oldest first: the newest not restored is undone first. One delete per
+    // marker (its newest), by the rule of marker_identity.h.
+    GrowableArray<UndoStep> steps;
+    // deleted.json does not hold the history's deletes yet: the next save of
+    // markers.json waits for it. Only while a delete's own write is under way:
+    // a delete that deleted.json cannot keep is not made.
     bool deleted_file_behind;
-    // deleted.json could not be read (held, or damaged and not yet kept
-    // aside): nothing replaces it until it has been read.
+    // deleted.json could not be read (held, not a file, or damaged and not
+    // yet kept aside): nothing replaces it, and no delete is made, until it
+    // has been read.
     bool deleted_file_unread;
-    std::uint32_t said_error;  // the error of deleted.json the log gave last (0: none)
+    std::uint32_t said_error;  // the fault of deleted.json the log gave last (0: none)
 };

@@ -265,10 +265,12 @@ static const char* undo_text(const PluginState& state) {
     return next_undo(state) == UndoNext::rename ? "Undo Rename" : "Undo Delete";
 }
 
+// A delete that deleted.json could not keep is refused with a notice and
+// its sound; the press still counts, so that the hold starts again.
 static bool delete_selected(RunContext& ctx, PluginState& state) {
     const std::int64_t index = selected_marker(state.list_page);
     if (index < 0) return false;
-    delete_marker_at(ctx, state, index);
+    (void)delete_marker_at(ctx, state, index);
     return true;
 }
 

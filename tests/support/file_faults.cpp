@@ -25,6 +25,12 @@ static bool alive_for_a_step() {
 
 static PlatformError crash() { return PlatformError{faults->crash_error}; }
 
+// Whether a write or replace of `path` meets the fault (write_error_path).
+static bool write_fault_at(const char* path) {
+    return !faults->write_error_path ||
+           std::strncmp(path, faults->write_error_path, std::strlen(faults->write_error_path)) == 0;
+}
+
 // The real operations (the linker's name for them under --wrap) and their stand-ins.
 extern "C" {
 PlatformError __real_platform_write_new_file(const char* path, const void* data, std::size_t size,
@@ -47,7 +53,9 @@ PlatformError __wrap_platform_write_new_file(const char* path, const void* data,
         (void)__real_platform_write_new_file(path, data, size / 2, written);
         return crash();
     }
-    if (!faults || !faults->write_error) return __real_platform_write_new_file(path, data, size, written);
+    if (!faults || !faults->write_error || !write_fault_at(path)) {
+        return __real_platform_write_new_file(path, data, size, written);
+    }
     // A disk that fills up part-way: some bytes land, then the error, and the
     // new file is gone again (as the real operation leaves it on failure).
     const std::size_t part = faults->write_fail_after < size ? faults->write_fail_after : size;
@@ -58,13 +66,13 @@ PlatformError __wrap_platform_write_new_file(const char* path, const void* data,
 }
 
 PlatformError __wrap_platform_replace_file(const char* from, const char* to) {
-    if (faults && faults->replace_error) return PlatformError{faults->replace_error};
+    if (faults && faults->replace_error && write_fault_at(to)) return PlatformError{faults->replace_error};
     if (!alive_for_a_step()) return crash();
     return __real_platform_replace_file(from, to);
 }
 
 PlatformError __wrap_platform_rename_new(const char* from, const char* to) {
-    if (faults && faults->replace_error) return PlatformError{faults->replace_error};
+    if (faults && faults->replace_error && write_fault_at(to)) return PlatformError{faults->replace_error};
     if (!alive_for_a_step()) return crash();
     return __real_platform_rename_new(from, to);
 }

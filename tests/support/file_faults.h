@@ -31,6 +31,10 @@ struct FileFaults {
     // platform_file_info: the kind is unknown with this error, as of a file
     // whose attributes may not be read.
     std::uint32_t info_error;
+    // With `write_error` or `replace_error`: only writes and replaces of paths
+    // that begin with this fail (the file itself and its temporary file, as
+    // a held or read-only file would); null: every one.
+    const char* write_error_path;
     // platform_write_file, the log's writes: as a full disk leaves last.log.
     std::uint32_t log_write_error;
 };

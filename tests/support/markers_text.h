@@ -28,9 +28,10 @@ struct TextMarker {
     // ("'near the lake'", "\"Say \\\"hi\\\"\"").
     std::string name_source;
     std::optional<std::int64_t> timestamp_ns;
-    std::string pack;                      // empty: no "pack"
-    std::optional<std::int64_t> found_ns;  // none: no "found"
-    std::string note;                      // plain text, escaped as the plug-in writes it; empty: no "note"
+    std::string pack;                        // empty: no "pack"
+    std::optional<std::int64_t> found_ns;    // none: no "found"
+    std::string note;                        // plain text, escaped as the plug-in writes it; empty: no "note"
+    std::optional<std::int64_t> deleted_ns;  // deleted.json's "deleted"; none: no "deleted"
 };
 
 // A float as the shortest text that reads back as the same float; NaN,
@@ -81,6 +82,10 @@ inline std::string markers_file_text(const std::vector<TextMarker>& markers) {
             text += ", " + key(key_note) + std::string(quoted.data, quoted.length);
             free_markers_text(quoted, heap_allocator());
         }
+        if (m.deleted_ns) {
+            text += ", \"" + std::string(deleted_keys[key_deleted].key) + "\": {\"" +
+                    std::string(deleted_time_keys[key_nsec].key) + "\": " + std::to_string(*m.deleted_ns) + "}";
+        }
         text += i + 1 < markers.size() ? "},\n" : "}\n";
     }
     return text + "]}";
@@ -88,8 +93,16 @@ inline std::string markers_file_text(const std::vector<TextMarker>& markers) {
 
 // The same markers byte for byte as the plug-in saves them (serialize_markers):
 // for a test that compares a file with what a save writes. A marker without
-// a category or a timestamp is saved with 0, as the game reads it.
+// a category or a timestamp is saved with 0, as the game reads it. When a
+// marker says when it was deleted, as deleted.json is written (0 for those
+// that do not).
 inline std::string markers_file_as_saved(const std::vector<TextMarker>& markers) {
+    std::vector<std::int64_t> deleted_ns;
+    bool deleted = false;
+    for (const TextMarker& m : markers) {
+        deleted_ns.push_back(m.deleted_ns.value_or(0));
+        deleted = deleted || m.deleted_ns.has_value();
+    }
     std::vector<MarkerDataV1> records;
     for (const TextMarker& m : markers) {
         records.push_back(MarkerDataV1{{m.x, m.y, m.z},
@@ -102,7 +115,7 @@ inline std::string markers_file_as_saved(const std::vector<TextMarker>& markers)
                                        m.note.empty() ? nullptr : const_cast<char*>(m.note.c_str())});
     }
     MarkersText t{};
-    (void)serialize_markers(records.data(), records.size(), heap_allocator(), t);
+    (void)serialize_markers(records.data(), records.size(), heap_allocator(), t, deleted ? deleted_ns.data() : nullptr);
     std::string text(t.data, t.length);
     free_markers_text(t, heap_allocator());
     return text;

@@ -695,12 +695,69 @@ class Undelete(Files):
         merged = run("merge", mine, os.path.join(self.dir, "Quillfen", "deleted.json"))
         self.assertEqual(merged.returncode, 0, merged.err)
         before = self.read("Quillfen/markers.json")
+        self.assertNotIn('"deleted"', before.decode(), "merge brings them back without the time of the delete")
+        # As a kill between the merge's two writes leaves it: back, and still listed.
+        self.put("Quillfen/deleted.json", DELETED)
         r = run("undelete", mine, "Bear cave")
         self.assertEqual(r.returncode, 0, r.out)
-        self.assertIn("Bear cave is back already", r.out)
+        self.assertIn("Bear cave is back already: markers.json holds it.", r.out)
+        self.assertIn("Nothing was changed.", r.out)
         self.assertEqual(self.read("Quillfen/markers.json"), before)
-        self.assertNotIn('"deleted"', before.decode(), "merge brings them back without the time of the delete")
+        self.assertEqual(self.read("Quillfen/deleted.json"), DELETED.encode())
         self.assertEqual(run("undelete", mine).returncode, 2, "a LABEL is needed")
+
+    def deleted_line(self, status):
+        return [line for line in status.out.splitlines() if line.startswith("deleted.json: ")]
+
+    def test_status_lists_each_marker_once_and_none_that_is_back(self):
+        """One marker deleted twice, one at a position that is not a number three times, and one that markers.json
+        holds again (a kill between a delete's two writes, a restore): the game offers two, status lists two."""
+        again = ('  {"position": [NaN, 5, 41], "category": 3, "name": "Odd", "timestamp": {"_nsec": 700}, '
+                 '"deleted": {"_nsec": %d}}')
+        self.put("Quillfen/markers.json", MINE)
+        self.put("Quillfen/deleted.json", '{"markers": [\n' + ",\n".join([
+            '  {"position": [10, 0, 0], "category": 1, "name": "Camp", "timestamp": {"_nsec": 100}, '
+            '"deleted": {"_nsec": 1765267000000000000}}',
+            again % 1765267100000000000, again % 1765267300000000000, again % 1765267200000000000,
+            '  {"position": [20, 0, 0], "category": 1, "name": "Bear cave", "timestamp": {"_nsec": 200}, '
+            '"deleted": {"_nsec": 1765267400000000000}}',
+            '  {"position": [20, 0, 0], "category": 1, "name": "Bear cave", "timestamp": {"_nsec": 200}, '
+            '"deleted": {"_nsec": 1765267500000000000}}']) + "\n]}")
+        r = run("status", os.path.join(self.dir, "Quillfen"))
+        self.assertEqual(r.returncode, 0, r.err)
+        lines = r.out.splitlines()
+        at = lines.index("deleted.json: 2 markers deleted in the game, the newest first:")
+        self.assertTrue(lines[at + 1].startswith("  Bear cave  (deleted "), lines[at + 1])
+        self.assertTrue(lines[at + 2].startswith("  Odd  (deleted "), lines[at + 2])
+        self.assertTrue(lines[at + 3].startswith("To put one back"), lines[at + 3])
+        self.assertNotIn("  Camp  (deleted ", r.out)
+
+        # undelete takes every entry of the marker it puts back out of deleted.json.
+        mine = os.path.join(self.dir, "Quillfen", "markers.json")
+        r = run("undelete", mine, "Bear cave")
+        self.assertEqual(r.returncode, 0, r.out + r.err)
+        self.assertEqual(self.formatted(mine).count('"Bear cave"'), 1)
+        self.assertNotIn('"Bear cave"', self.read("Quillfen/deleted.json").decode())
+        self.assertEqual(self.deleted_line(run("status", os.path.join(self.dir, "Quillfen"))),
+                         ["deleted.json: 1 markers deleted in the game, the newest first:"])
+
+    def test_merge_of_deleted_json_takes_what_it_brought_back_out_of_it(self):
+        mine = self.put("Quillfen/markers.json", MINE)
+        # The third lies within 1 metre of Lake: not added, so it stays listed.
+        self.put("Quillfen/deleted.json", DELETED.replace('"position": [60, 0, 0]', '"position": [30.5, 0, 0]'))
+        r = run("merge", mine, os.path.join(self.dir, "Quillfen", "deleted.json"))
+        self.assertEqual(r.returncode, 0, r.out + r.err)
+        self.assertIn("deleted.json no longer lists the 2 markers that markers.json holds now.", r.out)
+        rest = self.read("Quillfen/deleted.json").decode()
+        self.assertEqual(rest.count('"deleted"'), 1, rest)
+        self.assertIn("30.5", rest)
+        self.assertEqual(self.deleted_line(run("status", os.path.join(self.dir, "Quillfen"))),
+                         ["deleted.json: 1 markers deleted in the game, the newest first:"])
+        # Again: nothing new for markers.json, nothing more to take out.
+        r = run("merge", mine, os.path.join(self.dir, "Quillfen", "deleted.json"))
+        self.assertEqual(r.returncode, 0, r.out + r.err)
+        self.assertNotIn("no longer lists", r.out)
+        self.assertEqual(self.read("Quillfen/deleted.json").decode(), rest)
 
 
 # Names from someone else's file, as a player may meet them.
