@@ -1,7 +1,5 @@
 #include "src/markers/marker_undo.h"
 
-#include <cstring>
-
 #include "src/base/text_builder.h"
 #include "src/file_formats/marker_copies.h"
 #include "src/file_formats/marker_file.h"
@@ -49,11 +47,11 @@ std::int64_t deleted_step_of(const MarkerUndo& u, const MarkerDataV1& marker) {
 
 // The oldest steps of `kind` beyond the newest `most` go, in one pass over the
 // history (a deleted.json of thousands is cut at once); `going` sees each
-// before its texts are freed. How many went.
+// before its texts are freed.
 template <class Going>
-std::size_t keep_newest(RunContext& ctx, MarkerUndo& u, UndoKind kind, std::size_t most, Going going) {
+void keep_newest(RunContext& ctx, MarkerUndo& u, UndoKind kind, std::size_t most, Going going) {
     const std::size_t n = count_of(u, kind);
-    if (n <= most) return 0;
+    if (n <= most) return;
     std::size_t to_drop = n - most;
     std::size_t out = 0;
     for (std::size_t i = 0; i < u.steps.length; ++i) {
@@ -67,7 +65,6 @@ std::size_t keep_newest(RunContext& ctx, MarkerUndo& u, UndoKind kind, std::size
         u.steps[out++] = s;
     }
     u.steps.length = out;
-    return n - most;
 }
 
 }  // namespace
@@ -433,7 +430,7 @@ static void forget_older_deletes(RunContext& ctx, PluginState& state) {
     if (count <= deleted_markers_kept) return;
     ListedSpan* spans = allocate_array<ListedSpan>(ctx.scratch, count - deleted_markers_kept);
     std::size_t lost = 0;
-    (void)keep_newest(ctx, u, UndoKind::deleted, deleted_markers_kept, [&](const UndoStep& s) {
+    keep_newest(ctx, u, UndoKind::deleted, deleted_markers_kept, [&](const UndoStep& s) {
         if (s.restored) return;  // in the list: saved with it
         if (spans) spans[lost] = ListedSpan{s.marker.timestamp._nsec, s.deleted_ns};
         ++lost;
@@ -510,7 +507,7 @@ void remember_renamed_marker(RunContext& ctx, PluginState& state, std::size_t in
         free_marker_texts(ctx.general, step.marker);
         return;  // the rename stands; only its undo is lost
     }
-    (void)keep_newest(ctx, u, UndoKind::renamed, renames_kept, [](const UndoStep&) {});
+    keep_newest(ctx, u, UndoKind::renamed, renames_kept, [](const UndoStep&) {});
 }
 
 // ---- undoing -------------------------------------------------------------------------------
