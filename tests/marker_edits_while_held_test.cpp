@@ -103,7 +103,7 @@ const std::vector<TextMarker> gold_renamed_in_file = {
     TextMarker{10, 20, 41, 1, "Gold spot by the tree", "", made_ns, "", std::nullopt, gold_note}};
 
 const std::string nothing_joined =
-    "Read Quillfen/markers.json at last: its 1 markers take the place of the backup's, and 0 of the 0 markers "
+    "Read Quillfen/markers.json at last: its 1 marker takes the place of the backup's, and 0 of the 0 markers "
     "added meanwhile joined them";
 
 const HeldEditCase held_edits[] = {

@@ -391,7 +391,7 @@ TEST_P(HeldFilePackTest, APackWaitsUntilMarkersJsonIsReadAndIsMergedWithTheFiles
         ASSERT_GE(late.size(), 2u);
         EXPECT_EQ(late[0], "Loaded 5 markers from JSON");
         const auto imported =
-            std::find(late.begin(), late.end(), "Imported 1 of 1 markers from Quillfen/import/friend.json");
+            std::find(late.begin(), late.end(), "Imported 1 of 1 marker from Quillfen/import/friend.json");
         ASSERT_NE(imported, late.end()) << "merged once the file's markers are in the game";
         EXPECT_EQ(std::vector<std::string>(imported + 1, late.end()),
                   (std::vector<std::string>{
@@ -403,7 +403,7 @@ TEST_P(HeldFilePackTest, APackWaitsUntilMarkersJsonIsReadAndIsMergedWithTheFiles
         inject_file_faults(nullptr);
         EXPECT_EQ(names_in(import()), (std::vector<std::string>{"friend.json"})) << "still there at the quit";
         start();
-        EXPECT_TRUE(logged("Imported 1 of 1 markers from Quillfen/import/friend.json"));
+        EXPECT_TRUE(logged("Imported 1 of 1 marker from Quillfen/import/friend.json"));
     }
     const Loaded saved(read_file(quillfen() / "markers.json"));
     ASSERT_EQ(saved.size(), 6u) << "the file's five and the friend's";
@@ -734,7 +734,7 @@ TEST_F(MarkerPacksTest, WhatIsNotAFileOrIsTooLargeIsSkippedWithALineAndStays) {
         for (const Case& c : cases) want.push_back(c.line);
         if (run == 1) {
             want.insert(want.end(),
-                        {"Imported 1 of 1 markers from Quillfen/import/f good.json", "Saving data to disk",
+                        {"Imported 1 of 1 marker from Quillfen/import/f good.json", "Saving data to disk",
                          "Saved 3 markers to JSON",
                          "Moved marker pack Quillfen/import/f good.json to Quillfen/import/imported/f good.json"});
         }
@@ -784,7 +784,7 @@ TEST_F(MarkerPacksTest, APackThatWouldTakeTheListPastTheMarkerLimitStaysWithALin
     EXPECT_EQ(start_messages(), (std::vector<std::string>{
                                     "Loading data from disk", "Loaded 99998 markers from JSON",
                                     "Imported 2 of 3 markers from Quillfen/import/a.json", refused("b.geojson", 100001),
-                                    "Imported 0 of 1 markers from Quillfen/import/c.json", refused("d.json", 100002),
+                                    "Imported 0 of 1 marker from Quillfen/import/c.json", refused("d.json", 100002),
                                     "Saving data to disk", "Saved 100000 markers to JSON",
                                     "Moved marker pack Quillfen/import/a.json to Quillfen/import/imported/a.json",
                                     "Moved marker pack Quillfen/import/c.json to Quillfen/import/imported/c.json"}));
@@ -817,7 +817,7 @@ TEST_F(MarkerPacksTest, AForgedLineInAPacksNameStaysInsideItsOwnLine) {
     start();
     ASSERT_TRUE(end());
     const std::string escaped = "x\\n[ERROR] --- [2025-12-09 08:00:00] Deleted every marker\\r\\t.json";
-    EXPECT_TRUE(logged("Imported 1 of 1 markers from Quillfen/import/" + escaped));
+    EXPECT_TRUE(logged("Imported 1 of 1 marker from Quillfen/import/" + escaped));
     EXPECT_TRUE(logged("Moved marker pack Quillfen/import/" + escaped + " to Quillfen/import/imported/" + escaped));
     for (const std::string& line : log_lines()) {
         EXPECT_TRUE(line.rfind("[INFO ] --- [", 0) == 0 || line.rfind("[ERROR] --- [", 0) == 0) << line;

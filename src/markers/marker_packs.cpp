@@ -213,8 +213,8 @@ bool merge_pack(RunContext& ctx, PluginState& state, SpacingGrid& grid, const Pa
         log_format(ctx, LogLevel::error, "Failed to import marker pack {}: {}", pack.path, "out of memory");
         return false;
     }
-    log_format(ctx, LogLevel::info, "Imported {:d} of {:d} markers from {}", static_cast<std::int64_t>(*added), count,
-               pack.path);
+    log_format(ctx, LogLevel::info, "Imported {:d} of {:d} {} from {}", static_cast<std::int64_t>(*added), count,
+               counted_noun(count, "marker", "markers"), pack.path);
     char line[notice_capacity];
     TextBuilder n = text_builder(line, sizeof line);
     text_append(n, "Imported ");

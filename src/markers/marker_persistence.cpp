@@ -440,10 +440,11 @@ static MarkersFileRetry read_unread_file_again(RunContext& ctx, PluginState& sta
     TextBuilder b = text_builder(changes, sizeof changes);
     append_late_merge_changes(b, m);
     log_format(ctx, LogLevel::info,
-               "Read {} at last: its {:d} markers take the place of the backup's, and {:d} of the {:d} markers added "
+               "Read {} at last: its {:d} {} the place of the backup's, and {:d} of the {:d} markers added "
                "meanwhile joined them{}",
-               markers_path, static_cast<std::int64_t>(m.from_file), static_cast<std::int64_t>(m.joined),
-               static_cast<std::int64_t>(m.added), text_view(b));
+               markers_path, static_cast<std::int64_t>(m.from_file),
+               counted_noun(static_cast<std::int64_t>(m.from_file), "marker takes", "markers take"),
+               static_cast<std::int64_t>(m.joined), static_cast<std::int64_t>(m.added), text_view(b));
     set_last_good_copy(state, markers_path);
     // The backup holds the file as the game found it, now that it is known to load.
     back_up_text(ctx, text.data, text.size);
@@ -675,8 +676,8 @@ static bool save_markers(RunContext& ctx, PluginState& state, SaveTry kind) {
         if (note_save_failure(state, SaveFailure::file_not_read, 0)) {
             log_format(ctx, LogLevel::error,
                        "Did not save the markers: {} could not be read yet, and saving over it would lose what it "
-                       "holds; the {:d} markers stay in the game and are saved once it can be read",
-                       markers_path, static_cast<std::int64_t>(count));
+                       "holds; the {:d} {} in the game and are saved once it can be read",
+                       markers_path, static_cast<std::int64_t>(count), count == 1 ? "marker stays" : "markers stay");
         }
         if (first) show_save_failed(ctx, state);
         return false;
@@ -789,9 +790,9 @@ static void keep_unsaved_markers(RunContext& ctx, PluginState& state) {
     MarkersText text{};
     if (!list_as_text(ctx, state, text)) {
         log_format(ctx, LogLevel::error,
-                   "Could not keep the {:d} markers the game held in a file of their own either: {}, so the changes "
+                   "Could not keep the {:d} {} the game held in a file of their own either: {}, so the changes "
                    "that were not saved are lost",
-                   count, "out of memory");
+                   count, counted_noun(count, "marker", "markers"), "out of memory");
         return;
     }
     char base[96];
@@ -801,9 +802,9 @@ static void keep_unsaved_markers(RunContext& ctx, PluginState& state) {
     free_markers_text(text, ctx.general);
     if (e.code != 0) {
         log_format(ctx, LogLevel::error,
-                   "Could not keep the {:d} markers the game held in {} either: {}, so the changes that were not "
+                   "Could not keep the {:d} {} the game held in {} either: {}, so the changes that were not "
                    "saved are lost",
-                   count, static_cast<const char*>(base), e);
+                   count, counted_noun(count, "marker", "markers"), static_cast<const char*>(base), e);
         return;
     }
     log_format(ctx, LogLevel::error,
@@ -824,20 +825,20 @@ bool save_markers_file_at_quit(RunContext& ctx, PluginState& state, bool restart
     if (p.markers_file_unread) {
         log_format(ctx, LogLevel::error,
                    "The changes made in the game were not saved: {} still could not be read when {}, "
-                   "so it is left as it was (the game held {:d} markers, the backup's and those added since)",
-                   markers_path, ended, count);
+                   "so it is left as it was (the game held {:d} {}, the backup's and those added since)",
+                   markers_path, ended, count, counted_noun(count, "marker", "markers"));
     } else if (p.last_good_copy[0] == '\0') {
         log_format(ctx, LogLevel::error,
-                   "The changes made since saving failed were not saved: the game held {:d} markers when {}, "
+                   "The changes made since saving failed were not saved: the game held {:d} {} when {}, "
                    "and there is no earlier copy of them",
-                   count, restart ? ended : "it quit");
+                   count, counted_noun(count, "marker", "markers"), restart ? ended : "it quit");
     } else {
         const bool file = std::strcmp(p.last_good_copy, markers_path) == 0;
         log_format(ctx, LogLevel::error,
-                   "The changes made since saving failed were not saved: the game held {:d} markers when {}, "
+                   "The changes made since saving failed were not saved: the game held {:d} {} when {}, "
                    "and the last good copy is {}{}",
-                   count, restart ? ended : "it quit", static_cast<const char*>(p.last_good_copy),
-                   file ? " as last saved" : "");
+                   count, counted_noun(count, "marker", "markers"), restart ? ended : "it quit",
+                   static_cast<const char*>(p.last_good_copy), file ? " as last saved" : "");
     }
     keep_unsaved_markers(ctx, state);
     return false;

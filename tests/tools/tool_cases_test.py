@@ -739,7 +739,7 @@ class Undelete(Files):
         self.assertEqual(self.formatted(mine).count('"Bear cave"'), 1)
         self.assertNotIn('"Bear cave"', self.read("Quillfen/deleted.json").decode())
         self.assertEqual(self.deleted_line(run("status", os.path.join(self.dir, "Quillfen"))),
-                         ["deleted.json: 1 markers deleted in the game, the newest first:"])
+                         ["deleted.json: 1 marker deleted in the game, the newest first:"])
 
     def test_merge_of_deleted_json_takes_what_it_brought_back_out_of_it(self):
         mine = self.put("Quillfen/markers.json", MINE)
@@ -752,7 +752,7 @@ class Undelete(Files):
         self.assertEqual(rest.count('"deleted"'), 1, rest)
         self.assertIn("30.5", rest)
         self.assertEqual(self.deleted_line(run("status", os.path.join(self.dir, "Quillfen"))),
-                         ["deleted.json: 1 markers deleted in the game, the newest first:"])
+                         ["deleted.json: 1 marker deleted in the game, the newest first:"])
         # Again: nothing new for markers.json, nothing more to take out.
         r = run("merge", mine, os.path.join(self.dir, "Quillfen", "deleted.json"))
         self.assertEqual(r.returncode, 0, r.out + r.err)

@@ -230,7 +230,7 @@ class QuillfenUnderWine(unittest.TestCase):
                       "and reads it again every second until it can", messages)
         self.assertEqual([m for m in messages if m.startswith("Did not save the markers: ")],
                          ["Did not save the markers: Quillfen/markers.json could not be read yet, and saving over it "
-                          "would lose what it holds; the 1 markers stay in the game and are saved once it can be "
+                          "would lose what it holds; the 1 marker stays in the game and are saved once it can be "
                           "read"])  # the capture's one save
         q = os.path.join(d, "Quillfen")
         unsaved = [n for n in os.listdir(q) if n.startswith("markers.json.unsaved-")]
@@ -238,7 +238,7 @@ class QuillfenUnderWine(unittest.TestCase):
         self.assertRegex(unsaved[0], r"^markers\.json\.unsaved-\d{8}-\d{6}$")
         self.assertEqual(messages[-3:], [
             "The changes made in the game were not saved: Quillfen/markers.json still could not be read when the "
-            "game quit, so it is left as it was (the game held 1 markers, the backup's and those added since)",
+            "game quit, so it is left as it was (the game held 1 marker, the backup's and those added since)",
             "Kept the 1 marker the game held in Quillfen/%s: to put back what the game held, with "
             "this run's new markers, deletes, renames, moves, notes and found marks, close the game and run "
             "quillfen-markers restore . %s in the Quillfen folder; it replaces Quillfen/markers.json, which is kept "
@@ -336,7 +336,7 @@ class QuillfenUnderWine(unittest.TestCase):
                 "read yet, and the pack's markers are added to the file's once it has been (or at the next start)")
         self.assertIn(left, messages)
         self.assertLess(messages.index(left), messages.index("Loaded 5 markers from JSON"))
-        at = messages.index("Imported 1 of 1 markers from Quillfen/import/friend.json")
+        at = messages.index("Imported 1 of 1 marker from Quillfen/import/friend.json")
         self.assertLess(messages.index("Read Quillfen/markers.json at last: its 5 markers take the place of the "
                                        "backup's, and 0 of the 0 markers added meanwhile joined them"), at)
         self.assertEqual(messages[at + 1:at + 4], [
