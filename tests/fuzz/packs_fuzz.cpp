@@ -193,7 +193,8 @@ void import_pack(const MarkersData& pack, Heap& heap, bool may_run_out) {
             check(added == 0 || !state.blip_choice.up_to_date, "markers were added without the blips hearing of it");
             if (!whole) break;
             char line[160];
-            std::snprintf(line, sizeof line, "Imported %zu of %zu markers from %s\n", added, pack.count, pack_path);
+            std::snprintf(line, sizeof line, "Imported %zu of %zu %s from %s\n", added, pack.count,
+                          pack.count == 1 ? "marker" : "markers", pack_path);
             check(log.lines.rfind(line, 0) == 0, "the import's line does not count what it did");
             check((log.lines.find("Left out ") != std::string::npos) == (expected.not_finite > 0),
                   "markers left out without a line, or a line without them");
